@@ -1,0 +1,137 @@
+#ifndef FUNCTION_H
+#define FUNCTION_H
+
+#include <QList>
+#include <QSqlQuery>
+#include <QString>
+#include <QStringView>
+
+class QTableView;
+class QWidget;
+
+// The SQL statements of the program, in one place. Values are filled with one
+// multi-argument QString::arg call over values passed through Function::q(),
+// which doubles single quotes. A multi-argument arg() gives its arguments to
+// the markers in ascending order of their numbers, so for a template with a gap
+// (UPDATE_COMBAT has no %6) the arguments follow the markers that are present.
+namespace Sql {
+// Summary table of the main window.
+inline constexpr char SELECT_SUMMARY[] =
+    "SELECT VP, Dol, VZ, FIO,Data_comb,LN,vzs, blag, gr, ZOMO, gosnag, posh,Dolz_nom,Zvan_nom "
+    "FROM Combat ORDER BY VP ASC, Dolz_nom ASC, Zvan_nom ASC, FIO ASC";
+// Servicemen list window: the counts come in another order.
+inline constexpr char SELECT_ROSTER[] =
+    "SELECT VP, Dol, VZ, FIO,Data_comb,LN, blag, gr, ZOMO, posh, gosnag, vzs,Dolz_nom,Zvan_nom "
+    "FROM Combat ORDER BY VP ASC, Dolz_nom ASC, Zvan_nom ASC, FIO ASC";
+// Recount: built by concatenation around the personal number and the code.
+inline constexpr char COUNT_VZS_1[] = "SELECT actived_prikaz FROM prikaz WHERE LN ='";
+inline constexpr char COUNT_VZS_2[] = "' AND what='";
+inline constexpr char COUNT_VZS_3[] = "'";
+inline constexpr char COUNT_OTHER_1[] = "SELECT prikaznom FROM %1 WHERE LN ='";
+inline constexpr char COUNT_OTHER_2[] = "'AND what='";
+inline constexpr char COUNT_OTHER_3[] = "' ;";
+inline constexpr char UPDATE_COUNT_1[] = "UPDATE Combat SET ";
+inline constexpr char UPDATE_COUNT_2[] = " = '%1' WHERE LN = '";
+inline constexpr char UPDATE_COUNT_3[] = "';";
+// %1 personal number.
+inline constexpr char DELETE_COMBAT_MAIN[] = "DELETE FROM Combat WHERE  LN = '%1'";
+inline constexpr char DELETE_COMBAT_LIST[] = "DELETE FROM Combat WHERE LN = '%1'";
+inline constexpr char SELECT_POSITIONS[] = "SELECT * FROM Emploeses  ORDER BY Massa_dolzn ASC;";
+inline constexpr char SELECT_RANKS[] = "SELECT * FROM Ranks ORDER BY Rank_massa ASC ;";
+// Insert: the rank number stands between the two pieces. %1 VP, %2 rank, %3 LN,
+// %4 full name, %5 position, %6 position number, %7 birth date.
+inline constexpr char INSERT_COMBAT_1[] =
+    "INSERT INTO Combat('VP','Dol','VZ','LN','FIO','Dolz_nom','Zvan_nom','Data_comb')"
+    "VALUES('%1','%5','%2','%3','%4','%6','";
+inline constexpr char INSERT_COMBAT_2[] = "','%7')";
+// %1 VP, %2 position, %3 rank, %4 full name, %5 new LN, %7 position number,
+// %8 rank number, %9 old LN, %10 birth date.
+inline constexpr char UPDATE_COMBAT[] =
+    "UPDATE Combat SET VP = '%1',Dol = '%2' , VZ = '%3',  FIO = '%4', LN = '%5', Dolz_nom ='%7', "
+    "Zvan_nom ='%8', Data_comb = '%10' WHERE LN = '%9' ;";
+// %1 "prikaz", %2 LN, %3 code.
+inline constexpr char SELECT_ORDERS[] =
+    "SELECT nameZO,Date_time, prikaznom,kemvidan,ish_SU,Nomer_snytie,Data_snytie,actived_prikaz "
+    "FROM %1 WHERE LN ='%2'AND what='%3';";
+// %1 LN, %2 code, %3 date, %4 number, %5 issuer, %6 name, %7 1 (unquoted), %8 outgoing number.
+inline constexpr char INSERT_ORDER[] =
+    "INSERT INTO prikaz('LN','what','Date_time','prikaznom','kemvidan','nameZO',actived_prikaz,"
+    "ish_SU)VALUES('%1','%2','%3','%4','%5','%6',%7,'%8')";
+// %1 LN, %2 old number, %3 code, %4 date, %5 new number, %6 issuer, %7 name, %8 outgoing.
+inline constexpr char UPDATE_ORDER[] =
+    "UPDATE prikaz SET Date_time = '%4' , prikaznom = '%5',kemvidan ='%6',nameZO = '%7',ish_SU "
+    "='%8' WHERE LN = '%1' AND what = '%3' AND prikaznom = '%2';";
+// %1 0, %2 lifting date, %3 lifting number, %4 LN, %5 order number, %6 code.
+inline constexpr char LIFT_ORDER[] =
+    "UPDATE prikaz SET actived_prikaz = '%1',Data_snytie = '%2' , Nomer_snytie = '%3' WHERE LN = "
+    "'%4' AND what = '%6' AND prikaznom = '%5';";
+// %1 LN, %2 code, %3 number.
+inline constexpr char DELETE_ORDER[] = "DELETE FROM prikaz WHERE LN ='%1'AND what='%2'AND prikaznom ='%3';";
+// %1 number, %2 code, %3 "files/" + name, %4 name, %5 LN.
+inline constexpr char INSERT_FILE[] =
+    "INSERT INTO Files('prikaznom','what','Giper','name_file','LN')VALUES('%1','%2','%3','%4','%5')";
+// %1 "Files", %2 LN, %3 code, %4 number.
+inline constexpr char SELECT_FILES[] =
+    "SELECT name_file FROM %1 WHERE LN ='%2'AND what='%3'AND prikaznom ='%4';";
+// %1 number, %2 code, %3 name, %4 "Files".
+inline constexpr char SELECT_FILE_PATH[] =
+    "SELECT Giper FROM %4 WHERE prikaznom = '%1' AND what = '%2' AND name_file = '%3' ;";
+// %1 name.
+inline constexpr char DELETE_FILE[] = "DELETE FROM Files WHERE name_file = '%1';";
+
+// Schema verification.
+inline constexpr char SELECT_TABLES[] =
+    "SELECT name, sql FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' "
+    "ESCAPE '\\' ORDER BY rowid";
+inline constexpr char TABLE_INFO[] = "PRAGMA table_info(%1)";
+inline constexpr char ADD_COLUMN[] = "ALTER TABLE %1 ADD COLUMN %2 ;";
+inline constexpr char DROP_COLUMN[] = "ALTER TABLE %1 DROP COLUMN %2;";
+inline constexpr char DROP_TABLE[] = "DROP TABLE %1";
+// A cheap read that fails at once on a file that is not a database.
+inline constexpr char PROBE[] = "SELECT count(*) FROM sqlite_master";
+} // namespace Sql
+
+// Category codes: the count columns of Combat and the values of "what".
+namespace Code {
+inline constexpr char VZS[] = "vzs";
+inline constexpr char BLAG[] = "blag";
+inline constexpr char GR[] = "gr";
+inline constexpr char ZOMO[] = "ZOMO";
+inline constexpr char GOSNAG[] = "gosnag";
+inline constexpr char POSH[] = "posh";
+} // namespace Code
+
+class Function
+{
+public:
+    // Runs one statement on the default connection and logs a failure to "log".
+    static QSqlQuery Myquery(QString sql);
+    // Natural order: leading number first, then the rest in code-unit order.
+    static bool compareStrings(const QStringView &a, const QStringView &b);
+    static void sortQListQString(QList<QString> &list);
+    // Brings the schema of data/BaseDate.db into line with the descriptors.
+    static void ver();
+
+    // A value made safe to stand between single quotes of a statement.
+    static QString q(const QString &value);
+    // The leading number of a text as the natural order reads it.
+    static int leadingNumber(QStringView s);
+    // Appends text to the error log "log" in the working directory.
+    static void appendLog(const QString &text);
+    // Marks a file hidden where the file system knows such a mark (Windows).
+    static void setHidden(const QString &fileName);
+    // The database folder named by settings.ini ("data" when none is named).
+    static QString databaseFolder();
+    // The confirmation box: true only when "Так точно" was clicked.
+    static bool confirm(const QString &question);
+    // Program-wide set-up shared by the executable and the tests: resources
+    // and the Russian locale that fixes the date forms.
+    static void initApplication();
+    // Gives every row the height QTableView::resizeRowsToContents() would
+    // give it, measuring only the rows whose texts do not fit on one line.
+    static void fitRowHeights(QTableView *table);
+    // True when the command line asks for the schema verification.
+    static bool wantsVerification(const QStringList &arguments);
+};
+
+#endif // FUNCTION_H

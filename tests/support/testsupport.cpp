@@ -1,0 +1,324 @@
+#include "testsupport.h"
+
+#include "function.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QRegularExpression>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTest>
+
+namespace TestSupport {
+
+namespace {
+const char TEST_CONNECTION[] = "testsupport";
+
+QString settingsText()
+{
+    return QStringLiteral("[Path]\ndb=data\n");
+}
+} // namespace
+
+void initTestCase()
+{
+    Function::initApplication();
+    failOnSlotWarnings();
+}
+
+void failOnSlotWarnings()
+{
+    QTest::failOnWarning(QRegularExpression(QStringLiteral("connectSlotsByName")));
+}
+
+WorkDir::WorkDir(Database database)
+{
+    if (!m_dir.isValid())
+        return;
+    m_previous = QDir::currentPath();
+    QDir::setCurrent(m_dir.path());
+    const QString conf = QStringLiteral(VEDOMER_CONF_DIR);
+    bool ok = QFile::copy(conf + QStringLiteral("/settingstab.conf"), QStringLiteral("settingstab.conf")) &&
+              QFile::copy(conf + QStringLiteral("/settings.conf"), QStringLiteral("settings.conf"));
+    QFile::setPermissions(QStringLiteral("settingstab.conf"), QFile::ReadOwner | QFile::WriteOwner);
+    QFile::setPermissions(QStringLiteral("settings.conf"), QFile::ReadOwner | QFile::WriteOwner);
+    writeFile(QStringLiteral("settings.ini"), settingsText().toUtf8());
+    ok = ok && QDir().mkpath(QStringLiteral("files"));
+    if (database == WithDatabase) {
+        Function::ver();
+        ok = ok && QFile::exists(QStringLiteral("data/BaseDate.db"));
+    }
+    m_valid = ok;
+}
+
+WorkDir::~WorkDir()
+{
+    {
+        QSqlDatabase test = QSqlDatabase::database(QString::fromLatin1(TEST_CONNECTION), false);
+        if (test.isValid())
+            test.close();
+    }
+    QSqlDatabase::removeDatabase(QString::fromLatin1(TEST_CONNECTION));
+    {
+        QSqlDatabase main =
+            QSqlDatabase::database(QString::fromLatin1(QSqlDatabase::defaultConnection), false);
+        if (main.isValid())
+            main.close();
+    }
+    QSqlDatabase::removeDatabase(QString::fromLatin1(QSqlDatabase::defaultConnection));
+    if (!m_previous.isEmpty())
+        QDir::setCurrent(m_previous);
+}
+
+void WorkDir::writeFile(const QString &relative, const QByteArray &content) const
+{
+    const QString full = m_dir.filePath(relative);
+    QDir().mkpath(QFileInfo(full).absolutePath());
+    QFile f(full);
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        f.write(content);
+}
+
+QSqlDatabase testDb()
+{
+    const QString name = QString::fromLatin1(TEST_CONNECTION);
+    QSqlDatabase db = QSqlDatabase::database(name, false);
+    if (!db.isValid()) {
+        db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    }
+    const QString file = QDir::current().absoluteFilePath(QStringLiteral("data/BaseDate.db"));
+    if (db.databaseName() != file) {
+        db.close();
+        db.setDatabaseName(file);
+    }
+    if (!db.isOpen())
+        db.open();
+    return db;
+}
+
+namespace {
+bool run(QSqlQuery &q, const QString &sql, const QVariantList &values)
+{
+    if (!q.prepare(sql)) {
+        qWarning("test statement not prepared: %s: %s", qPrintable(sql), qPrintable(q.lastError().text()));
+        return false;
+    }
+    for (const QVariant &v : values)
+        q.addBindValue(v);
+    if (!q.exec()) {
+        qWarning("test statement failed: %s: %s", qPrintable(sql), qPrintable(q.lastError().text()));
+        return false;
+    }
+    return true;
+}
+} // namespace
+
+bool exec(const QString &sql, const QVariantList &values)
+{
+    QSqlQuery q(testDb());
+    return run(q, sql, values);
+}
+
+QList<QStringList> rows(const QString &sql, const QVariantList &values)
+{
+    QList<QStringList> result;
+    QSqlQuery q(testDb());
+    if (!run(q, sql, values))
+        return result;
+    while (q.next()) {
+        QStringList row;
+        for (int i = 0; i < q.record().count(); ++i)
+            row.append(q.value(i).toString());
+        result.append(row);
+    }
+    return result;
+}
+
+QString value(const QString &sql, const QVariantList &values)
+{
+    const QList<QStringList> r = rows(sql, values);
+    return r.isEmpty() || r.first().isEmpty() ? QString() : r.first().first();
+}
+
+QString dump()
+{
+    QString out;
+    const QList<QStringList> tables =
+        rows(QStringLiteral("SELECT name, sql FROM sqlite_master WHERE type='table' ORDER BY name"));
+    for (const QStringList &t : tables) {
+        out += QStringLiteral("## %1\n%2\n").arg(t.at(0), t.at(1));
+        QSqlQuery q(testDb());
+        if (!run(q, QStringLiteral("SELECT * FROM \"%1\" ORDER BY rowid").arg(t.at(0)), {}))
+            continue;
+        while (q.next()) {
+            QStringList cells;
+            for (int i = 0; i < q.record().count(); ++i) {
+                const QVariant v = q.value(i);
+                cells.append(v.isNull() ? QStringLiteral("<NULL>")
+                                        : QStringLiteral("%1:%2").arg(QString::fromLatin1(v.typeName()),
+                                                                      v.toString()));
+            }
+            out += cells.join(QLatin1Char('|')) + QLatin1Char('\n');
+        }
+    }
+    return out;
+}
+
+bool addServiceman(const Serviceman &s)
+{
+    QVariantList values{s.VP, s.Dol, s.VZ, s.FIO, s.Data_comb, s.LN};
+    for (int i = 0; i < 6; ++i) {
+        const QString c = s.counts.value(i);
+        values.append(c.isNull() ? QVariant() : QVariant(c));
+    }
+    values.append(s.Dolz_nom);
+    values.append(s.Zvan_nom);
+    return exec(QStringLiteral("INSERT INTO Combat (VP, Dol, VZ, FIO, Data_comb, LN, vzs, blag, gr, ZOMO, "
+                               "gosnag, posh, Dolz_nom, Zvan_nom) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?)"),
+                values);
+}
+
+bool addServiceman(const QString &vp, const QString &fio, const QString &ln)
+{
+    Serviceman s;
+    s.VP = vp;
+    s.FIO = fio;
+    s.LN = ln;
+    s.Dol = QStringLiteral("Стрелок");
+    s.VZ = QStringLiteral("Рядовой");
+    s.Data_comb = QStringLiteral("01.01.2000 0:00");
+    s.Dolz_nom = QStringLiteral("13");
+    s.Zvan_nom = QStringLiteral("20");
+    return addServiceman(s);
+}
+
+bool addOrder(const Order &o)
+{
+    return exec(QStringLiteral("INSERT INTO prikaz (LN, what, Date_time, prikaznom, kemvidan, nameZO, "
+                               "actived_prikaz, ish_SU, Nomer_snytie, Data_snytie) VALUES "
+                               "(?,?,?,?,?,?,?,?,?,?)"),
+                {o.LN, o.what, o.Date_time, o.prikaznom, o.kemvidan, o.nameZO, o.actived_prikaz, o.ish_SU,
+                 o.Nomer_snytie, o.Data_snytie});
+}
+
+ModalAnswerer::ModalAnswerer()
+{
+    m_timer.setInterval(10);
+    connect(&m_timer, &QTimer::timeout, this, &ModalAnswerer::poll);
+    m_timer.start();
+}
+
+ModalAnswerer::~ModalAnswerer() = default;
+
+namespace {
+QString plain(QString text)
+{
+    return text.remove(QLatin1Char('&'));
+}
+} // namespace
+
+ModalAnswerer &ModalAnswerer::button(const QString &text)
+{
+    m_plan.append([text](QWidget *w) {
+        const QList<QAbstractButton *> buttons = w->findChildren<QAbstractButton *>();
+        for (QAbstractButton *b : buttons) {
+            if (plain(b->text()) == text && b->isVisible()) {
+                b->click();
+                return;
+            }
+        }
+        qWarning("ModalAnswerer: no button \"%s\" in %s; rejected", qPrintable(text),
+                 w->metaObject()->className());
+        if (auto *d = qobject_cast<QDialog *>(w))
+            d->reject();
+    });
+    return *this;
+}
+
+ModalAnswerer &ModalAnswerer::file(const QString &path)
+{
+    m_plan.append([path](QWidget *w) {
+        auto *dialog = qobject_cast<QFileDialog *>(w);
+        if (!dialog) {
+            qWarning("ModalAnswerer: expected a file dialog, found %s", w->metaObject()->className());
+            if (auto *d = qobject_cast<QDialog *>(w))
+                d->reject();
+            return;
+        }
+        if (auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
+            edit->setText(path);
+        static_cast<QDialog *>(dialog)->accept();
+    });
+    return *this;
+}
+
+ModalAnswerer &ModalAnswerer::cancel()
+{
+    m_plan.append([](QWidget *w) {
+        if (auto *d = qobject_cast<QDialog *>(w))
+            d->reject();
+        else
+            w->close();
+    });
+    return *this;
+}
+
+ModalAnswerer &ModalAnswerer::custom(std::function<void(QWidget *)> handler)
+{
+    m_plan.append(std::move(handler));
+    return *this;
+}
+
+void ModalAnswerer::clear()
+{
+    m_plan.clear();
+    m_seen.clear();
+    m_unexpected.clear();
+}
+
+ModalAnswerer::Seen ModalAnswerer::describe(QWidget *w)
+{
+    Seen s;
+    s.className = QString::fromLatin1(w->metaObject()->className());
+    s.title = w->windowTitle();
+    if (auto *box = qobject_cast<QMessageBox *>(w)) {
+        s.text = box->text();
+        s.informativeText = box->informativeText();
+        const QList<QAbstractButton *> buttons = box->buttons();
+        for (QAbstractButton *b : buttons)
+            s.buttons.append(plain(b->text()));
+    }
+    return s;
+}
+
+void ModalAnswerer::poll()
+{
+    QWidget *w = QApplication::activeModalWidget();
+    if (!w || !w->isVisible() || w == m_last)
+        return;
+    m_last = w;
+    const Seen s = describe(w);
+    if (m_plan.isEmpty()) {
+        m_unexpected.append(s);
+        qWarning("ModalAnswerer: unplanned %s \"%s\" %s %s; rejected", qPrintable(s.className),
+                 qPrintable(s.title), qPrintable(s.text), qPrintable(s.informativeText));
+        if (auto *d = qobject_cast<QDialog *>(w))
+            d->reject();
+        else
+            w->close();
+        return;
+    }
+    m_seen.append(s);
+    const auto handler = m_plan.takeFirst();
+    handler(w);
+}
+
+} // namespace TestSupport

@@ -1,0 +1,144 @@
+#ifndef TESTSUPPORT_H
+#define TESTSUPPORT_H
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTimer>
+
+class QWidget;
+
+namespace TestSupport {
+
+// Program-wide set-up as the executable does it, and a failure for every
+// "connectSlotsByName" warning (a misspelt object or slot name). Call from
+// initTestCase().
+void initTestCase();
+// The same failure for the current test function; call from init().
+void failOnSlotWarnings();
+
+// A fresh temporary working folder that becomes the current directory: the
+// shipped descriptors, settings.ini with "Path/db" = "data", files/ and, unless
+// asked otherwise, data/BaseDate.db made by the schema verification. The
+// previous directory is restored and the default connection removed when it
+// goes, so destroy the windows of a test before it.
+class WorkDir
+{
+public:
+    enum Database { WithDatabase, WithoutDatabase };
+    explicit WorkDir(Database database = WithDatabase);
+    ~WorkDir();
+    WorkDir(const WorkDir &) = delete;
+    WorkDir &operator=(const WorkDir &) = delete;
+
+    bool isValid() const { return m_valid; }
+    QString path() const { return m_dir.path(); }
+    QString filePath(const QString &relative) const { return m_dir.filePath(relative); }
+    // Writes a file below the folder (folders made as needed).
+    void writeFile(const QString &relative, const QByteArray &content) const;
+
+private:
+    QTemporaryDir m_dir;
+    QString m_previous;
+    bool m_valid = false;
+};
+
+// A connection of the tests' own to data/BaseDate.db of the current folder,
+// so the tests can read and fill the database beside the program's connection.
+QSqlDatabase testDb();
+// Runs one statement on the test connection; fails the test on an error.
+bool exec(const QString &sql, const QVariantList &values = {});
+// All rows of a query as texts (NULL as an empty text).
+QList<QStringList> rows(const QString &sql, const QVariantList &values = {});
+// One value (first column of the first row), or a null QString.
+QString value(const QString &sql, const QVariantList &values = {});
+// The whole database as text, table by table in rowid order: for comparing a
+// database before and after a command.
+QString dump();
+
+struct Serviceman
+{
+    QString VP;
+    QString Dol;
+    QString VZ;
+    QString FIO;
+    QString Data_comb;
+    QString LN;
+    // vzs, blag, gr, ZOMO, gosnag, posh; a null text stores NULL.
+    QStringList counts = {QString(), QString(), QString(), QString(), QString(), QString()};
+    QString Dolz_nom;
+    QString Zvan_nom;
+};
+bool addServiceman(const Serviceman &s);
+// Shorthand: unit number, full name, personal number.
+bool addServiceman(const QString &vp, const QString &fio, const QString &ln);
+
+struct Order
+{
+    QString LN;
+    QString what;
+    QString Date_time;
+    QString prikaznom;
+    QString kemvidan;
+    QString nameZO;
+    QString actived_prikaz = QStringLiteral("1");
+    QString ish_SU;
+    QString Nomer_snytie;
+    QString Data_snytie;
+};
+bool addOrder(const Order &o);
+
+// Answers modal dialogs (message boxes, file dialogs, any QDialog) in the
+// order they appear, without a person. Every modal window found when no
+// answer is planned is closed (rejected) and recorded in unexpected(), so a
+// test can never hang on one.
+class ModalAnswerer : public QObject
+{
+    Q_OBJECT
+public:
+    struct Seen
+    {
+        QString className;
+        QString title;
+        QString text;
+        QString informativeText;
+        QStringList buttons;
+    };
+
+    ModalAnswerer();
+    ~ModalAnswerer() override;
+
+    // The next dialog: click the button whose text (without '&') is this.
+    ModalAnswerer &button(const QString &text);
+    // The next dialog is a file dialog: type this path and accept.
+    ModalAnswerer &file(const QString &path);
+    // The next dialog: reject it (Cancel, Esc).
+    ModalAnswerer &cancel();
+    // The next dialog: call this with it (for anything else).
+    ModalAnswerer &custom(std::function<void(QWidget *)> handler);
+
+    // True once every planned answer has been given.
+    bool done() const { return m_plan.isEmpty(); }
+    int pending() const { return static_cast<int>(m_plan.size()); }
+    const QList<Seen> &seen() const { return m_seen; }
+    const QList<Seen> &unexpected() const { return m_unexpected; }
+    void clear();
+
+private:
+    void poll();
+    static Seen describe(QWidget *w);
+
+    QTimer m_timer;
+    QList<std::function<void(QWidget *)>> m_plan;
+    QList<Seen> m_seen;
+    QList<Seen> m_unexpected;
+    QPointer<QWidget> m_last;
+};
+
+} // namespace TestSupport
+
+#endif // TESTSUPPORT_H

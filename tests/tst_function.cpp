@@ -1,0 +1,193 @@
+// The natural order, the quoting of values, the command-line option and the
+// query helper's log entries.
+#include "function.h"
+#include "testsupport.h"
+
+#include <QFile>
+#include <QHeaderView>
+#include <QTableWidget>
+#include <QtTest>
+
+#include <random>
+
+using namespace TestSupport;
+
+class TestFunction : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { TestSupport::initTestCase(); }
+
+    void naturalOrder_data()
+    {
+        QTest::addColumn<QString>("a");
+        QTest::addColumn<QString>("b");
+        QTest::addColumn<bool>("less");
+        QTest::newRow("2 < 10") << "2"
+                                << "10" << true;
+        QTest::newRow("10 !< 2") << "10"
+                                 << "2" << false;
+        QTest::newRow("10 < 10а") << "10"
+                                  << "10а" << true;
+        QTest::newRow("10а < 10б") << "10а"
+                                   << "10б" << true;
+        QTest::newRow("05 < 5") << "05"
+                                << "5" << true;
+        QTest::newRow("5 !< 05") << "5"
+                                 << "05" << false;
+        QTest::newRow("а < 1") << "а"
+                               << "1" << true;
+        QTest::newRow("empty < а") << ""
+                                   << "а" << true;
+        QTest::newRow("0 < а (code units)") << "0"
+                                            << "а" << true;
+        QTest::newRow("irreflexive") << "12а"
+                                     << "12а" << false;
+        QTest::newRow("case-sensitive: A < a") << "A"
+                                               << "a" << true;
+        QTest::newRow("overflow counts as 0") << "99999999999"
+                                              << "1" << true;
+        QTest::newRow("leading zeros are no overflow") << "0000000000007"
+                                                       << "8" << true;
+        QTest::newRow("Arabic-Indic digits are no digits") << "\u0663"
+                                                           << "1" << true;
+    }
+    void naturalOrder()
+    {
+        QFETCH(QString, a);
+        QFETCH(QString, b);
+        QFETCH(bool, less);
+        QCOMPARE(Function::compareStrings(a, b), less);
+    }
+
+    void sortExample()
+    {
+        QList<QString> list{"10", "9", "9а", "", "б", "а"};
+        Function::sortQListQString(list);
+        QCOMPARE(list, (QList<QString>{"", "а", "б", "9", "9а", "10"}));
+    }
+
+    // The comparison must be a strict weak ordering or std::sort misbehaves.
+    void strictWeakOrdering()
+    {
+        std::mt19937 rng(12345);
+        const QString alphabet = QStringLiteral("0123456789аб a");
+        auto randomText = [&]() {
+            QString s;
+            const int n = static_cast<int>(rng() % 5);
+            for (int i = 0; i < n; ++i)
+                s += alphabet.at(static_cast<int>(rng() % alphabet.size()));
+            return s;
+        };
+        for (int i = 0; i < 20000; ++i) {
+            const QString a = randomText(), b = randomText(), c = randomText();
+            QVERIFY(!Function::compareStrings(a, a));
+            if (Function::compareStrings(a, b))
+                QVERIFY2(!Function::compareStrings(b, a), qPrintable(a + " / " + b));
+            if (Function::compareStrings(a, b) && Function::compareStrings(b, c))
+                QVERIFY2(Function::compareStrings(a, c), qPrintable(a + " / " + b + " / " + c));
+        }
+    }
+
+    void quoting()
+    {
+        QCOMPARE(Function::q("Д'Артаньян"), QString("Д''Артаньян"));
+        QCOMPARE(Function::q("''"), QString("''''"));
+        QCOMPARE(Function::q("%1 %2"), QString("%1 %2"));
+        // A value holding a marker is not filled again by a multi-argument arg.
+        const QString sql = QString(Sql::DELETE_ORDER).arg(Function::q("%2"), Function::q("x'"), "7");
+        QCOMPARE(sql, QString("DELETE FROM prikaz WHERE LN ='%2'AND what='x'''AND prikaznom ='7';"));
+    }
+
+    void verOption_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<bool>("wanted");
+        QTest::newRow("alone") << QStringList{"vedomer", "--ver"} << true;
+        QTest::newRow("among others") << QStringList{"vedomer", "-platform", "xcb", "--ver", "x"} << true;
+        QTest::newRow("capitals") << QStringList{"vedomer", "--VER"} << false;
+        QTest::newRow("one dash") << QStringList{"vedomer", "-ver"} << false;
+        QTest::newRow("none") << QStringList{"vedomer"} << false;
+    }
+    void verOption()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(bool, wanted);
+        QCOMPARE(Function::wantsVerification(args), wanted);
+    }
+
+    void queryHelperLogsFailures()
+    {
+        WorkDir dir;
+        QVERIFY(dir.isValid());
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE");
+        db.setDatabaseName("data/BaseDate.db");
+        QVERIFY(db.open());
+
+        QSqlQuery ok = Function::Myquery("SELECT count(*) FROM Ranks");
+        QVERIFY(ok.isActive());
+        QVERIFY(ok.next());
+        QCOMPARE(ok.value(0).toInt(), 20);
+        QVERIFY(!QFile::exists("log"));
+
+        // A missing table: the driver's own reason is logged, not "No query".
+        QSqlQuery bad = Function::Myquery("SELECT * FROM Missing");
+        QVERIFY(!bad.isActive());
+        QVERIFY(!bad.next());
+        QFile log("log");
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QString first = QString::fromUtf8(log.readAll());
+        log.close();
+        QVERIFY2(first.contains("no such table: Missing"), qPrintable(first));
+        QVERIFY(!first.contains("No query"));
+        QVERIFY(first.endsWith("В запросе содержится ошибка.SELECT * FROM Missing Запрос"));
+
+        // A second failure runs on in the same line.
+        Function::Myquery("INSERT INTO Missing VALUES (1)");
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QString both = QString::fromUtf8(log.readAll());
+        QVERIFY(!both.contains('\n'));
+        QVERIFY(both.startsWith(first));
+        QCOMPARE(both.count("В запросе содержится ошибка."), 2);
+
+        // A failure at execution (not at preparing) is logged too.
+        QVERIFY(Function::Myquery("CREATE TABLE U (a TEXT UNIQUE)").isActive());
+        QVERIFY(Function::Myquery("INSERT INTO U VALUES ('x')").isActive());
+        QVERIFY(!Function::Myquery("INSERT INTO U VALUES ('x')").isActive());
+        log.close();
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QVERIFY(QString::fromUtf8(log.readAll()).contains("UNIQUE constraint failed"));
+        db.close();
+    }
+
+    // Rows of one line share one height; the result must be the height the
+    // full measurement of every row gives.
+    void fitRowHeightsMatchesFullMeasure()
+    {
+        QTableWidget a(0, 4), b(0, 4);
+        for (QTableWidget *t : {&a, &b}) {
+            t->setFont(QFont("Times New Roman", 10));
+            t->setColumnWidth(0, 50);
+            t->setColumnWidth(1, 100);
+            t->setColumnHidden(3, true);
+            const QStringList texts{"1",       "Командир отделения мотострелкового взвода",
+                                    "",        "x\ny",
+                                    "Рядовой", "очень длинная строка в скрытом столбце, которая не в счёт"};
+            t->setRowCount(60);
+            for (int r = 0; r < 60; ++r)
+                for (int c = 0; c < 4; ++c)
+                    t->setItem(r, c, new QTableWidgetItem(texts.at((r * 7 + c * 3) % texts.size())));
+            t->setItem(5, 0, nullptr);
+            t->setItem(5, 1, nullptr);
+            t->setItem(5, 2, nullptr);
+        }
+        a.resizeRowsToContents();
+        Function::fitRowHeights(&b);
+        for (int r = 0; r < 60; ++r)
+            QCOMPARE(b.rowHeight(r), a.rowHeight(r));
+    }
+};
+
+QTEST_MAIN(TestFunction)
+#include "tst_function.moc"

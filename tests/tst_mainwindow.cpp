@@ -1,0 +1,339 @@
+// The main window: its form, the opening of the database and the summary
+// table's order, stripes, colours and alignment.
+#include "function.h"
+#include "mainwindow.h"
+#include "testsupport.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFile>
+#include <QHeaderView>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTableWidget>
+#include <QToolBar>
+#include <QtTest>
+
+#include <memory>
+
+using namespace TestSupport;
+
+namespace {
+
+QTableWidget *summary(MainWindow &w)
+{
+    return w.findChild<QTableWidget *>("tableWidget_6");
+}
+
+QStringList column(QTableWidget *t, int c)
+{
+    QStringList out;
+    for (int r = 0; r < t->rowCount(); ++r)
+        out << (t->item(r, c) ? t->item(r, c)->text() : QString("<none>"));
+    return out;
+}
+
+const QColor STRIPE(240, 240, 240, 226);
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { TestSupport::initTestCase(); }
+    void init() { failOnSlotWarnings(); }
+
+    void form()
+    {
+        WorkDir dir;
+        MainWindow w;
+        QCOMPARE(w.windowTitle(), QString("Ведомер"));
+        QCOMPARE(w.font().family(), QString("Times New Roman"));
+        QCOMPARE(w.font().pointSize(), 11);
+        QVERIFY(!w.windowIcon().isNull());
+
+        QStringList menus;
+        for (QAction *a : w.menuBar()->actions())
+            menus << a->text();
+        QCOMPARE(menus, (QStringList{"Файл", "Показать\\скрыть", "Справочник", "Настройки", "Справка"}));
+        QVERIFY(!w.findChild<QMenu *>("menu_3")->isEnabled());
+
+        auto names = [](const QList<QAction *> &actions) {
+            QStringList out;
+            for (QAction *a : actions)
+                out << (a->isSeparator() ? QString("|") : a->objectName());
+            return out;
+        };
+        QCOMPARE(
+            names(w.findChild<QMenu *>("menu")->actions()),
+            (QStringList{"action", "action_2", "action_3", "action_9", "action_Exel", "|", "action_5", "|"}));
+        QCOMPARE(names(w.findChild<QMenu *>("menu_4")->actions()),
+                 (QStringList{"action_7", "action_11", "action_12", "action_18", "action_19", "action_20"}));
+        QCOMPARE(names(w.findChild<QToolBar *>("toolBar")->actions()),
+                 (QStringList{"action_Exel", "action", "action_9", "action_4", "|", "action_6"}));
+        QCOMPARE(w.findChild<QAction *>("action")->shortcut(), QKeySequence("Ctrl+S"));
+        QCOMPARE(w.findChild<QAction *>("action_6")->shortcut(), QKeySequence("Del"));
+        QCOMPARE(w.findChild<QAction *>("action_9")->text(), QString("Востановление резервной копии"));
+        for (const char *name : {"action", "action_2", "action_3", "action_9", "action_Exel", "action_5",
+                                 "action_4", "action_6", "action_8"})
+            QVERIFY2(!w.findChild<QAction *>(name)->icon().isNull(), name);
+        for (const char *name :
+             {"action_7", "action_11", "action_12", "action_18", "action_19", "action_20"}) {
+            QVERIFY(w.findChild<QAction *>(name)->isCheckable());
+            QVERIFY(w.findChild<QAction *>(name)->isChecked());
+        }
+        QCOMPARE(w.findChild<QAction *>("action_4")->toolTip(), QString("Военнослужащие"));
+
+        auto *combo = w.findChild<QComboBox *>("comboBox");
+        QStringList items;
+        for (int i = 0; i < combo->count(); ++i)
+            items << combo->itemText(i);
+        QCOMPARE(items, (QStringList{"Сводная таблица", "Взыскания", "Благодарность", "Грамоты",
+                                     "Знаки отличия", "Гос.Награды", "Ветеран военной службы"}));
+
+        QTableWidget *t = summary(w);
+        QCOMPARE(t->columnCount(), 14);
+        QCOMPARE(t->editTriggers(), QAbstractItemView::NoEditTriggers);
+        QCOMPARE(t->selectionBehavior(), QAbstractItemView::SelectRows);
+        QCOMPARE(t->selectionMode(), QAbstractItemView::SingleSelection);
+        QVERIFY(!t->isSortingEnabled());
+        QVERIFY(!t->isCornerButtonEnabled());
+        QCOMPARE(t->font().pointSize(), 10);
+        QCOMPARE(t->horizontalHeader()->sectionResizeMode(0), QHeaderView::Fixed);
+        QCOMPARE(t->verticalHeader()->sectionResizeMode(0), QHeaderView::Fixed);
+        QCOMPARE(t->horizontalHeader()->styleSheet(), QString("border: 1px solid black"));
+        QVERIFY(!t->horizontalHeader()->isSortIndicatorShown());
+        QVERIFY(!t->horizontalHeader()->stretchLastSection());
+        QVERIFY(t->isColumnHidden(12));
+        QVERIFY(t->isColumnHidden(13));
+    }
+
+    void headersAfterOpening()
+    {
+        WorkDir dir;
+        MainWindow w;
+        QTableWidget *t = summary(w);
+        const QStringList expected{"№ ВП",
+                                   "Должность",
+                                   "Воинское\nзвание",
+                                   "ФИО",
+                                   "Дата\nрождения",
+                                   "Личный\nномер",
+                                   "Взыскания",
+                                   "Благодарности",
+                                   "Грамоты",
+                                   "Знаки отличия\nМО РФ",
+                                   "Государственные\nнаграды",
+                                   "Ветеран\nвоенной службы",
+                                   "Номер должности",
+                                   "Номер Звания"};
+        for (int c = 0; c < 14; ++c) {
+            QCOMPARE(t->horizontalHeaderItem(c)->text(), expected.at(c));
+            QVERIFY(t->horizontalHeaderItem(c)->font().bold());
+            QCOMPARE(t->horizontalHeaderItem(c)->font().pointSize(), 11);
+        }
+        const QList<int> widths{50, 100, 100, -1, 90, 100, 130, 130, 130, 130, 130, 130};
+        for (int c = 0; c < widths.size(); ++c)
+            if (widths.at(c) > 0)
+                QCOMPARE(t->columnWidth(c), widths.at(c));
+    }
+
+    // Unit numbers that are not a non-zero whole number come first in natural
+    // order; the others follow in the query's order (numbers as numbers).
+    void summaryOrder()
+    {
+        WorkDir dir;
+        QVERIFY(addServiceman("2", "Второй", "2"));
+        QVERIFY(addServiceman("3б", "ТриБ", "3"));
+        QVERIFY(addServiceman("10", "Десятый", "10"));
+        QVERIFY(addServiceman("а", "А", "4"));
+        QVERIFY(addServiceman("12а", "ДвенадцатьА", "5"));
+        QVERIFY(addServiceman("1", "Первый", "1"));
+        QVERIFY(addServiceman("", "Пустой", "6"));
+        QVERIFY(addServiceman("0", "Ноль", "7"));
+        // Equal unit numbers keep the query order (by position, rank, name).
+        Serviceman a;
+        a.VP = "3б";
+        a.FIO = "Альфа";
+        a.LN = "8";
+        a.Dolz_nom = "1";
+        QVERIFY(addServiceman(a));
+        MainWindow w;
+        QTableWidget *t = summary(w);
+        QCOMPARE(column(t, 0), (QStringList{"", "0", "а", "3б", "3б", "12а", "1", "2", "10"}));
+        QCOMPARE(column(t, 3), (QStringList{"Пустой", "Ноль", "А", "Альфа", "ТриБ", "ДвенадцатьА", "Первый",
+                                            "Второй", "Десятый"}));
+    }
+
+    void stripesColoursAndAlignment()
+    {
+        WorkDir dir;
+        Serviceman s;
+        s.FIO = "Иванов Иван Иванович";
+        s.Data_comb = "01.01.1990 0:00";
+        const QList<QStringList> counts{{"1", "2", "3", "4", "5", "6"},
+                                        {"0", "0", "0", "0", "0", "0"},
+                                        {"", "", "", "", "", ""},
+                                        {QString(), QString(), QString(), QString(), QString(), QString()},
+                                        {"0", "1", "0", "1", "0", "1"}};
+        for (int i = 0; i < counts.size(); ++i) {
+            s.VP = QString::number(i + 1);
+            s.LN = QString::number(100 + i);
+            s.counts = counts.at(i);
+            QVERIFY(addServiceman(s));
+        }
+        MainWindow w;
+        QTableWidget *t = summary(w);
+        QCOMPARE(t->rowCount(), 5);
+        const QList<QColor> colours{Qt::red, Qt::cyan, Qt::yellow, Qt::cyan, Qt::yellow, Qt::cyan};
+        for (int r = 0; r < 5; ++r) {
+            for (int c = 0; c < 14; ++c) {
+                QTableWidgetItem *item = t->item(r, c);
+                QVERIFY(item);
+                const QString text = item->text();
+                const bool counted = c >= 6 && c <= 11 && !text.isEmpty() && text != "0";
+                const QBrush brush = item->background();
+                if (counted) {
+                    QCOMPARE(brush.style(), Qt::SolidPattern);
+                    QCOMPARE(brush.color(), colours.at(c - 6));
+                } else if (r % 2 == 0) {
+                    QCOMPARE(brush.style(), Qt::SolidPattern);
+                    QCOMPARE(brush.color(), STRIPE);
+                } else {
+                    QCOMPARE(brush.style(), Qt::NoBrush);
+                }
+                const int alignment = item->textAlignment();
+                if (c >= 5 && c <= 12)
+                    QCOMPARE(alignment, int(Qt::AlignCenter));
+                else
+                    QVERIFY(alignment != int(Qt::AlignCenter));
+            }
+        }
+        // Empty counts read as empty cells, not "0".
+        QCOMPARE(t->item(3, 6)->text(), QString());
+    }
+
+    void valuesShownAsStored()
+    {
+        WorkDir dir;
+        const QString apostrophe = "Д'Артаньян %1 %2 «ёЁ»";
+        const QString longText = QString(1000, QChar(0x0416));
+        Serviceman s;
+        s.VP = "в/ч '3'";
+        s.Dol = longText;
+        s.VZ = "%10";
+        s.FIO = apostrophe;
+        s.Data_comb = "<b>&amp;</b>";
+        s.LN = "АБ-123'45";
+        QVERIFY(addServiceman(s));
+        MainWindow w;
+        QTableWidget *t = summary(w);
+        QCOMPARE(t->rowCount(), 1);
+        QCOMPARE(t->item(0, 0)->text(), s.VP);
+        QCOMPARE(t->item(0, 1)->text(), longText);
+        QCOMPARE(t->item(0, 2)->text(), s.VZ);
+        QCOMPARE(t->item(0, 3)->text(), apostrophe);
+        QCOMPARE(t->item(0, 4)->text(), s.Data_comb);
+        QCOMPARE(t->item(0, 5)->text(), s.LN);
+    }
+
+    // A missing or empty "Path/db" means the standard folder "data".
+    void missingSettingsMeanStandardFolder_data()
+    {
+        QTest::addColumn<QByteArray>("settings");
+        QTest::addColumn<bool>("remove");
+        QTest::newRow("no settings.ini") << QByteArray() << true;
+        QTest::newRow("no key") << QByteArray("[Other]\nx=1\n") << false;
+        QTest::newRow("empty key") << QByteArray("[Path]\ndb=\n") << false;
+    }
+    void missingSettingsMeanStandardFolder()
+    {
+        QFETCH(QByteArray, settings);
+        QFETCH(bool, remove);
+        WorkDir dir;
+        QVERIFY(addServiceman("1", "Иванов", "1"));
+        if (remove)
+            QFile::remove("settings.ini");
+        else
+            dir.writeFile("settings.ini", settings);
+        ModalAnswerer answerer;
+        MainWindow w;
+        QCOMPARE(summary(w)->rowCount(), 1);
+        QVERIFY(answerer.unexpected().isEmpty());
+    }
+
+    void otherFolderFromSettings()
+    {
+        WorkDir dir;
+        QVERIFY(addServiceman("1", "Иванов", "1"));
+        QVERIFY(QDir().rename("data", "другая папка"));
+        dir.writeFile("settings.ini", QString("[Path]\ndb=%1\n").arg(dir.filePath("другая папка")).toUtf8());
+        MainWindow w;
+        QCOMPARE(summary(w)->rowCount(), 1);
+    }
+
+    // Where the database cannot be opened the window still opens, empty, with
+    // one line in "log" and a warning that names the file; nothing is created
+    // and nothing is overwritten.
+    void databaseThatCannotBeOpened_data()
+    {
+        QTest::addColumn<QByteArray>("settings");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("exists");
+        QTest::newRow("missing file") << QByteArray("[Path]\ndb=data\n") << QByteArray() << false;
+        QTest::newRow("missing folder") << QByteArray("[Path]\ndb=nowhere/at/all\n") << QByteArray() << false;
+        QTest::newRow("not a database")
+            << QByteArray("[Path]\ndb=data\n") << QByteArray("Just some text, not SQLite.\n") << true;
+        QTest::newRow("truncated database")
+            << QByteArray("[Path]\ndb=data\n") << QByteArray("SQLite format 3") << true;
+    }
+    void databaseThatCannotBeOpened()
+    {
+        QFETCH(QByteArray, settings);
+        QFETCH(QByteArray, content);
+        QFETCH(bool, exists);
+        WorkDir dir(WorkDir::WithoutDatabase);
+        dir.writeFile("settings.ini", settings);
+        if (exists)
+            dir.writeFile("data/BaseDate.db", content);
+        ModalAnswerer answerer;
+        answerer.button("OK");
+        {
+            MainWindow w;
+            QVERIFY(answerer.done());
+            const ModalAnswerer::Seen seen = answerer.seen().first();
+            QCOMPARE(seen.title, QString("Ошибка"));
+            QVERIFY2(seen.text.contains("BaseDate.db"), qPrintable(seen.text));
+            QVERIFY(seen.text.contains("--ver"));
+            QTableWidget *t = summary(w);
+            QCOMPARE(t->rowCount(), 0);
+            QCOMPARE(t->horizontalHeaderItem(2)->text(), QString("Воинское звание"));
+            QFile log("log");
+            QVERIFY(log.open(QIODevice::ReadOnly));
+            QVERIFY(QString::fromUtf8(log.readAll()).contains("Обращение к базе завершено  с ошибкой\n"));
+        }
+        const QString file = QString::fromUtf8(settings).section('=', 1).trimmed() + "/BaseDate.db";
+        QCOMPARE(QFile::exists(file), exists);
+        if (exists) {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QCOMPARE(f.readAll(), content);
+        }
+    }
+
+    void visibleSet()
+    {
+        WorkDir dir;
+        MainWindow w;
+        QAction *settings = w.findChild<QAction *>("action_10");
+        QVERIFY(settings->isVisible());
+        QTest::ignoreMessage(QtDebugMsg, "1");
+        QVERIFY(QMetaObject::invokeMethod(&w, "visible_set"));
+        QVERIFY(settings->isVisible());
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
