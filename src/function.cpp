@@ -371,6 +371,44 @@ QString Function::databaseFolder()
     return folder.isEmpty() ? QStringLiteral("data") : folder;
 }
 
+QString Function::describeError(const QSqlError &error)
+{
+    const QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
+    const QString lower = text.toLower();
+    QString reason;
+    if (lower.contains(QLatin1String("unique constraint failed: combat.ln")))
+        reason = QStringLiteral("военнослужащий с таким личным номером уже есть");
+    else if (lower.contains(QLatin1String("unique constraint")))
+        reason = QStringLiteral("такая запись уже есть");
+    else if (lower.contains(QLatin1String("readonly")) || lower.contains(QLatin1String("read-only")))
+        reason = QStringLiteral("база данных открыта только для чтения");
+    else if (lower.contains(QLatin1String("locked")) || lower.contains(QLatin1String("busy")))
+        reason = QStringLiteral("база данных занята другой программой");
+    else if (lower.contains(QLatin1String("disk is full")) ||
+             lower.contains(QLatin1String("database or disk is full")))
+        reason = QStringLiteral("на диске нет места");
+    else if (lower.contains(QLatin1String("no such table")) ||
+             lower.contains(QLatin1String("no such column")))
+        reason = QStringLiteral("в базе данных нет нужной таблицы или столбца (запустите программу с "
+                                "параметром --ver)");
+    else if (lower.contains(QLatin1String("not a database")) || lower.contains(QLatin1String("malformed")))
+        reason = QStringLiteral("файл базы данных повреждён");
+    else if (lower.contains(QLatin1String("not open")) || lower.contains(QLatin1String("unable to open")) ||
+             lower.contains(QLatin1String("disk i/o")))
+        reason = QStringLiteral("база данных недоступна");
+    else
+        reason = QStringLiteral("база данных отказала");
+    return text.trimmed().isEmpty() ? reason
+                                    : reason + QStringLiteral(" (") + text.trimmed() + QLatin1Char(')');
+}
+
+void Function::warnFailure(QWidget *parent, const QString &what, const QSqlError &error)
+{
+    QMessageBox::warning(parent, QStringLiteral("Ошибка"),
+                         what + QStringLiteral(": ") + describeError(error) + QLatin1Char('.'),
+                         QMessageBox::Ok);
+}
+
 bool Function::confirm(const QString &question)
 {
     QMessageBox box;

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringView>
 
+class QSqlError;
 class QTableView;
 class QWidget;
 
@@ -122,6 +123,12 @@ public:
     static void setHidden(const QString &fileName);
     // The database folder named by settings.ini ("data" when none is named).
     static QString databaseFolder();
+    // The reason of a database error in plain Russian, with the database's
+    // own words after it.
+    static QString describeError(const QSqlError &error);
+    // The warning box "Ошибка" for a write that the database refused:
+    // `what` says what was not done ("Запись не сохранена").
+    static void warnFailure(QWidget *parent, const QString &what, const QSqlError &error);
     // The confirmation box: true only when "Так точно" was clicked.
     static bool confirm(const QString &question);
     // Program-wide set-up shared by the executable and the tests: resources

@@ -4,6 +4,7 @@
 #include "testsupport.h"
 
 #include <QFile>
+#include <QSqlError>
 #include <QHeaderView>
 #include <QTableWidget>
 #include <QtTest>
@@ -158,6 +159,22 @@ private slots:
         log.close();
         QVERIFY(log.open(QIODevice::ReadOnly));
         QVERIFY(QString::fromUtf8(log.readAll()).contains("UNIQUE constraint failed"));
+        db.close();
+    }
+
+    void plainReasons()
+    {
+        WorkDir dir;
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE");
+        db.setDatabaseName("data/BaseDate.db");
+        QVERIFY(db.open());
+        QVERIFY(Function::Myquery("INSERT INTO Combat (LN) VALUES ('1')").isActive());
+        QSqlQuery twice = Function::Myquery("INSERT INTO Combat (LN) VALUES ('1')");
+        QVERIFY(!twice.isActive());
+        const QString reason = Function::describeError(twice.lastError());
+        QVERIFY2(reason.startsWith("военнослужащий с таким личным номером уже есть"), qPrintable(reason));
+        QVERIFY(Function::describeError(Function::Myquery("SELECT * FROM Missing").lastError())
+                    .contains("--ver"));
         db.close();
     }
 
