@@ -205,7 +205,10 @@ void MainWindow::clear_tableWidgets()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    QMainWindow::closeEvent(event);
+    if (Function::confirm(QStringLiteral("Вы планируете выйти из программы?")))
+        event->accept();
+    else
+        event->ignore();
 }
 
 void MainWindow::on_pushButton_clicked()
@@ -253,6 +256,8 @@ void MainWindow::on_action_3_triggered()
 
 void MainWindow::on_action_5_triggered()
 {
+    if (Function::confirm(QStringLiteral("Вы точно уверены что надо выйти?")))
+        close();
 }
 
 void MainWindow::on_action_8_triggered()

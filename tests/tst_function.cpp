@@ -4,8 +4,8 @@
 #include "testsupport.h"
 
 #include <QFile>
-#include <QSqlError>
 #include <QHeaderView>
+#include <QSqlError>
 #include <QTableWidget>
 #include <QtTest>
 

@@ -323,6 +323,43 @@ private slots:
         }
     }
 
+    // "Выход" asks twice; the window's own close asks once; "Никак нет" keeps it.
+    void leaving()
+    {
+        WorkDir dir;
+        MainWindow w;
+        w.show();
+        ModalAnswerer answerer;
+        answerer.button("Так точно").button("Никак нет");
+        w.findChild<QAction *>("action_5")->trigger();
+        QVERIFY(answerer.done());
+        QCOMPARE(answerer.seen().at(0).informativeText, QString("Вы точно уверены что надо выйти?"));
+        QCOMPARE(answerer.seen().at(0).buttons, (QStringList{"Так точно", "Никак нет"}));
+        QCOMPARE(answerer.seen().at(0).text, QString("Сообщение"));
+        QCOMPARE(answerer.seen().at(1).informativeText, QString("Вы планируете выйти из программы?"));
+        QVERIFY(w.isVisible());
+
+        answerer.clear();
+        answerer.button("Никак нет");
+        w.findChild<QAction *>("action_5")->trigger();
+        QVERIFY(answerer.done());
+        QCOMPARE(answerer.seen().size(), 1);
+        QVERIFY(w.isVisible());
+
+        answerer.clear();
+        answerer.cancel(); // Esc or the box's own close means no
+        QVERIFY(!w.close());
+        QVERIFY(answerer.done());
+        QCOMPARE(answerer.seen().at(0).informativeText, QString("Вы планируете выйти из программы?"));
+        QVERIFY(w.isVisible());
+
+        answerer.clear();
+        answerer.button("Так точно");
+        QVERIFY(w.close());
+        QVERIFY(!w.isVisible());
+        QVERIFY(answerer.unexpected().isEmpty());
+    }
+
     void visibleSet()
     {
         WorkDir dir;
