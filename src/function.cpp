@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFontMetrics>
+#include <QHash>
 #include <QHeaderView>
 #include <QLocale>
 #include <QMessageBox>
@@ -18,11 +19,13 @@
 #include <QSqlRecord>
 #include <QStyle>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTextStream>
 #include <QXmlStreamReader>
 
 #include <algorithm>
 #include <climits>
+#include <vector>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -427,46 +430,284 @@ void Function::initApplication()
     QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
 }
 
-void Function::fitRowHeights(QTableView *table)
+namespace {
+
+// Widths of texts in one font, from the advances of single characters and the
+// adjustments of adjacent pairs (kerning, two-letter ligatures), each shaped
+// once. Far cheaper than shaping every text of a large table.
+class TextWidths
 {
-    const QAbstractItemModel *model = table->model();
-    if (!model)
-        return;
-    const int rows = model->rowCount();
-    const int columns = model->columnCount();
-    const QHeaderView *header = table->horizontalHeader();
-    const QFontMetrics metrics(table->font());
-    // The delegate leaves a focus-frame margin on each side of the text; a
-    // little extra keeps texts that nearly fill a cell among the measured ones.
-    const int margin =
-        2 * (table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, table) + 1) + 4;
-    int oneLine = -1;
-    for (int r = 0; r < rows; ++r) {
-        bool simple = true;
-        bool anyText = false;
-        for (int c = 0; c < columns && simple; ++c) {
-            if (header->isSectionHidden(c))
+public:
+    explicit TextWidths(const QFont &font)
+        : m_metrics(font)
+    {
+    }
+
+    // The width of a one-line text, or a negative value when the text holds
+    // something the estimate does not cover (line breaks, tabs, characters the
+    // font lacks, surrogates, combining marks).
+    qreal estimate(QStringView text)
+    {
+        qreal width = 0;
+        QChar previous;
+        for (const QChar c : text) {
+            if (!plain(c))
+                return -1;
+            width += advance(c);
+            if (!previous.isNull())
+                width += pair(previous, c);
+            previous = c;
+        }
+        return width;
+    }
+
+    // The text with every ASCII digit replaced by the first digit that lays
+    // out exactly like it (same advance, same adjustment beside every digit
+    // and beside its neighbours in the text), so that texts differing only in
+    // such digits share one measurement. Digits that kern differently (as
+    // "11" does in some fonts) keep their own place.
+    QString normalized(const QString &text)
+    {
+        classifyDigits();
+        QString out = text;
+        for (qsizetype i = 0; i < out.size(); ++i) {
+            const QChar c = out.at(i);
+            if (!isDigit(c) || m_digitClass[c.unicode() - u'0'] == c)
                 continue;
-            const QModelIndex index = model->index(r, c);
-            const QVariant font = model->data(index, Qt::FontRole);
-            const QVariant decoration = model->data(index, Qt::DecorationRole);
-            const QString text = model->data(index, Qt::DisplayRole).toString();
-            if (font.isValid() || decoration.isValid() || text.contains(QLatin1Char('\n')))
-                simple = false;
-            else if (!text.isEmpty()) {
-                anyText = true;
-                simple = metrics.horizontalAdvance(text) + margin <= header->sectionSize(c);
+            if ((i > 0 && !isDigit(text.at(i - 1)) && !neutralBeside(text.at(i - 1))) ||
+                (i + 1 < text.size() && !isDigit(text.at(i + 1)) && !neutralBeside(text.at(i + 1))))
+                return text;
+            out[i] = m_digitClass[c.unicode() - u'0'];
+        }
+        return out;
+    }
+
+private:
+    static bool isDigit(QChar c) { return c.unicode() >= u'0' && c.unicode() <= u'9'; }
+
+    bool plain(QChar c)
+    {
+        const auto found = m_plain.constFind(c.unicode());
+        if (found != m_plain.constEnd())
+            return *found;
+        const bool ok = c.unicode() >= 0x20 && !c.isSurrogate() && !c.isMark() &&
+                        c.category() != QChar::Separator_Line && c.category() != QChar::Separator_Paragraph &&
+                        m_metrics.inFont(c);
+        m_plain.insert(c.unicode(), ok);
+        return ok;
+    }
+
+    qreal advance(QChar c)
+    {
+        const auto found = m_advances.constFind(c.unicode());
+        if (found != m_advances.constEnd())
+            return *found;
+        const qreal a = m_metrics.horizontalAdvance(QString(c));
+        m_advances.insert(c.unicode(), a);
+        return a;
+    }
+
+    qreal pair(QChar a, QChar b)
+    {
+        const quint32 key = (quint32(a.unicode()) << 16) | b.unicode();
+        const auto found = m_pairs.constFind(key);
+        if (found != m_pairs.constEnd())
+            return *found;
+        const qreal p = m_metrics.horizontalAdvance(QString(a) + b) - advance(a) - advance(b);
+        m_pairs.insert(key, p);
+        return p;
+    }
+
+    void classifyDigits()
+    {
+        if (m_classified)
+            return;
+        m_classified = true;
+        for (int d = 0; d < 10; ++d) {
+            const QChar dc(u'0' + d);
+            m_digitClass[d] = dc;
+            for (int e = 0; e < d; ++e) {
+                const QChar ec(u'0' + e);
+                if (m_digitClass[e] != ec || advance(dc) != advance(ec))
+                    continue;
+                bool same = true;
+                for (int x = 0; x < 10 && same; ++x) {
+                    const QChar xc(u'0' + x);
+                    same = pair(dc, xc) == pair(ec, xc) && pair(xc, dc) == pair(xc, ec);
+                }
+                if (same) {
+                    m_digitClass[d] = ec;
+                    break;
+                }
             }
         }
-        if (!simple || !anyText) {
-            table->resizeRowToContents(r);
-        } else if (oneLine < 0) {
-            table->resizeRowToContents(r);
-            oneLine = table->rowHeight(r);
-        } else {
-            table->setRowHeight(r, oneLine);
-        }
     }
+
+    bool neutralBeside(QChar c)
+    {
+        const auto found = m_neutral.constFind(c.unicode());
+        if (found != m_neutral.constEnd())
+            return *found;
+        bool ok = plain(c);
+        for (int d = 0; ok && d < 10; ++d) {
+            const QChar dc(u'0' + d);
+            const QChar rc = m_digitClass[d];
+            ok = pair(dc, c) == pair(rc, c) && pair(c, dc) == pair(c, rc);
+        }
+        m_neutral.insert(c.unicode(), ok);
+        return ok;
+    }
+
+    QFontMetricsF m_metrics;
+    QHash<char16_t, bool> m_plain;
+    QHash<char16_t, qreal> m_advances;
+    QHash<quint32, qreal> m_pairs;
+    QHash<char16_t, bool> m_neutral;
+    QChar m_digitClass[10];
+    bool m_classified = false;
+};
+
+} // namespace
+
+void Function::fitRowHeights(QTableView *table)
+{
+    // A row's height is that of its tallest visible cell, or of its header
+    // section. A cell whose text surely fits on one line is as tall as any
+    // other one-line cell; every other cell is measured once per distinct
+    // text (up to digits that lay out alike) by placing it alone in a probe
+    // row at the end of the table and letting the view measure that row. The
+    // result is the height QTableView::resizeRowsToContents() gives.
+    auto *widget = qobject_cast<QTableWidget *>(table);
+    if (!widget) {
+        table->resizeRowsToContents();
+        return;
+    }
+    const int rows = widget->rowCount();
+    const int columns = widget->columnCount();
+    if (rows == 0)
+        return;
+    const QHeaderView *header = widget->horizontalHeader();
+    const int textMargin = widget->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+    std::vector<int> visible;
+    std::vector<qreal> room(static_cast<size_t>(columns), 0);
+    for (int c = 0; c < columns; ++c) {
+        if (header->isSectionHidden(c))
+            continue;
+        visible.push_back(c);
+        room[static_cast<size_t>(c)] = header->sectionSize(c) - (widget->showGrid() ? 1 : 0) - 2 * textMargin;
+    }
+    if (visible.empty())
+        return;
+    TextWidths widths(widget->font());
+    std::vector<QHash<QString, int>> cellHeights(static_cast<size_t>(columns));
+    const int probe = rows;
+    bool probing = false;
+    auto measure = [&](int c, const QString &text) {
+        if (!probing) {
+            widget->setRowCount(rows + 1);
+            probing = true;
+        }
+        widget->setItem(probe, c, new QTableWidgetItem(text));
+        widget->resizeRowToContents(probe);
+        delete widget->takeItem(probe, c);
+        return widget->rowHeight(probe);
+    };
+    // Height of one cell: 0 for a text that surely fits on one line.
+    auto cellHeight = [&](int c, const QString &text) {
+        QHash<QString, int> &cache = cellHeights[static_cast<size_t>(c)];
+        auto found = cache.constFind(text);
+        if (found != cache.constEnd())
+            return *found;
+        const qreal w = widths.estimate(text);
+        // Room to spare absorbs what a pairwise estimate can miss.
+        if (w >= 0 && w + 2 + w / 50 <= room[static_cast<size_t>(c)]) {
+            cache.insert(text, 0);
+            return 0;
+        }
+        const QString key = widths.normalized(text);
+        found = cache.constFind(key);
+        if (found == cache.constEnd())
+            found = cache.insert(key, measure(c, text));
+        const int h = *found;
+        cache.insert(text, h);
+        return h;
+    };
+
+    int oneLine = -1;
+    std::vector<int> heights(static_cast<size_t>(rows), -1);
+    for (int r = 0; r < rows; ++r) {
+        bool styled = false;
+        bool anyText = false;
+        int tallest = 0;
+        for (int c : visible) {
+            const QTableWidgetItem *item = widget->item(r, c);
+            if (!item)
+                continue;
+            if (item->data(Qt::FontRole).isValid() || item->data(Qt::DecorationRole).isValid() ||
+                item->data(Qt::CheckStateRole).isValid()) {
+                styled = true;
+                break;
+            }
+            const QString text = item->text();
+            if (text.isEmpty())
+                continue;
+            anyText = true;
+            tallest = std::max(tallest, cellHeight(c, text));
+        }
+        if (styled || !anyText)
+            continue; // measured below, after the probe row is gone
+        if (oneLine < 0)
+            oneLine = measure(visible.front(), QStringLiteral("0"));
+        heights[static_cast<size_t>(r)] = std::max(tallest, oneLine);
+    }
+    if (probing)
+        widget->setRowCount(rows);
+    for (int r = 0; r < rows; ++r) {
+        const int h = heights[static_cast<size_t>(r)];
+        if (h < 0)
+            widget->resizeRowToContents(r);
+        else
+            widget->setRowHeight(r, h);
+    }
+}
+
+void Function::fitColumnWidth(QTableView *table, int column)
+{
+    // The width QTableView::resizeColumnToContents() gives, taken over every
+    // row: the texts are estimated cheaply and only those that may be the
+    // widest are measured by the view.
+    auto *widget = qobject_cast<QTableWidget *>(table);
+    if (!widget) {
+        table->resizeColumnToContents(column);
+        return;
+    }
+    TextWidths widths(widget->font());
+    const int rows = widget->rowCount();
+    std::vector<qreal> estimates(static_cast<size_t>(rows), 0);
+    qreal widest = 0;
+    for (int r = 0; r < rows; ++r) {
+        const QTableWidgetItem *item = widget->item(r, column);
+        qreal w = 0;
+        if (item) {
+            const bool styled = item->data(Qt::FontRole).isValid() ||
+                                item->data(Qt::DecorationRole).isValid() ||
+                                item->data(Qt::CheckStateRole).isValid();
+            w = styled ? -1 : widths.estimate(item->text());
+        }
+        estimates[static_cast<size_t>(r)] = w;
+        widest = std::max(widest, w);
+    }
+    int hint = 0;
+    const qreal threshold = widest - 4 - widest / 25;
+    for (int r = 0; r < rows; ++r) {
+        const qreal w = estimates[static_cast<size_t>(r)];
+        if (w < 0 || (w >= threshold && widget->item(r, column)))
+            hint = std::max(hint, widget->sizeHintForIndex(widget->model()->index(r, column)).width());
+    }
+    if (widget->showGrid())
+        hint += 1;
+    widget->horizontalHeader()->resizeSection(
+        column, std::max(hint, widget->horizontalHeader()->sectionSizeHint(column)));
 }
 
 bool Function::wantsVerification(const QStringList &arguments)

@@ -137,6 +137,9 @@ public:
     // Gives every row the height QTableView::resizeRowsToContents() would
     // give it, measuring only the rows whose texts do not fit on one line.
     static void fitRowHeights(QTableView *table);
+    // Gives a column the width QTableView::resizeColumnToContents() would give
+    // it, considering every row and measuring only the widest candidates.
+    static void fitColumnWidth(QTableView *table, int column);
     // True when the command line asks for the schema verification.
     static bool wantsVerification(const QStringList &arguments);
 };

@@ -198,7 +198,7 @@ void MainWindow::clear_tableWidgets()
     }
     t->horizontalHeader()->setStretchLastSection(false);
     // The name column is fitted first so that the row heights follow its width.
-    t->resizeColumnToContents(COL_FIO);
+    Function::fitColumnWidth(t, COL_FIO);
     Function::fitRowHeights(t);
     t->setUpdatesEnabled(true);
 }

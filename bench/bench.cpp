@@ -1,0 +1,257 @@
+// Times the program's own code at the size of a large unit against the floor
+// that no fill of the same rows can beat, and prints one line per measure.
+//   vedomer_bench            N = 1,000, 5,000 and 20,000, median of 5 runs
+//   vedomer_bench --quick    N = 1,000, one run (for CI: keeps it from rotting)
+#include "function.h"
+#include "mainwindow.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QHeaderView>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <random>
+#include <vector>
+
+#ifdef Q_OS_UNIX
+#include <sys/resource.h>
+#endif
+
+namespace {
+
+const char BENCH_CONNECTION[] = "bench-fill";
+
+struct Measure
+{
+    QString name;
+    int n;
+    double ms;
+    double floorMs; // 0 when the measure has no floor of its own
+};
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : (v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2);
+}
+
+double timeMs(int runs, const std::function<void()> &prepare, const std::function<void()> &work,
+              const std::function<void()> &after = {})
+{
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        if (prepare)
+            prepare();
+        QElapsedTimer t;
+        t.start();
+        work();
+        times.push_back(t.nsecsElapsed() / 1e6);
+        if (after)
+            after();
+    }
+    return median(times);
+}
+
+// Makes the database through the shipped descriptors and the schema
+// verification, then fills it in one transaction.
+bool makeDatabase(int n, const QString &bigLn)
+{
+    QDir().mkpath("files");
+    QFile::remove("data/BaseDate.db");
+    Function::ver();
+    QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", BENCH_CONNECTION);
+    db.setDatabaseName("data/BaseDate.db");
+    if (!db.open())
+        return false;
+    std::mt19937 rng(20261207u + n);
+    QSqlQuery q(db);
+    q.exec("BEGIN");
+    std::vector<QString> positions, ranks;
+    q.exec("SELECT * FROM Emploeses ORDER BY Massa_dolzn ASC");
+    while (q.next())
+        positions.push_back(q.value(1).toString());
+    q.exec("SELECT * FROM Ranks ORDER BY Rank_massa ASC");
+    while (q.next())
+        ranks.push_back(q.value(1).toString());
+    const QStringList surnames{"Иванов",  "Смирнов", "Кузнецов", "Попов",   "Васильев",
+                               "Петров",  "Соколов", "Михайлов", "Новиков", "Фёдоров",
+                               "Морозов", "Волков",  "Алексеев", "Лебедев"};
+    const QStringList names{"Иван", "Пётр", "Сергей", "Алексей", "Дмитрий", "Андрей", "Максим", "Олег"};
+    const QStringList codes{"vzs", "blag", "gr", "ZOMO", "gosnag", "posh"};
+    QSqlQuery man(db), order(db);
+    man.prepare("INSERT INTO Combat (VP, Dol, VZ, FIO, Data_comb, LN, vzs, blag, gr, ZOMO, gosnag, posh, "
+                "Dolz_nom, Zvan_nom) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
+    order.prepare(
+        "INSERT INTO prikaz (LN, what, Date_time, prikaznom, kemvidan, nameZO, actived_prikaz, ish_SU, "
+        "Nomer_snytie, Data_snytie) VALUES (?,?,?,?,?,?,?,?,?,?)");
+    auto date = [&rng]() {
+        return QDate(2000, 1, 1).addDays(static_cast<int>(rng() % 9000)).toString("dd.MM.yyyy");
+    };
+    for (int i = 0; i < n; ++i) {
+        const QString ln = i == 0 ? bigLn : QString("Л-%1").arg(100000 + i);
+        QString vp;
+        switch (rng() % 10) {
+        case 0:
+            vp = QString("%1а").arg(rng() % 40 + 1);
+            break;
+        case 1:
+            vp = QString("в/ч %1").arg(rng() % 9 + 1);
+            break;
+        default:
+            vp = QString::number(rng() % 200 + 1);
+        }
+        const int p = static_cast<int>(rng() % positions.size());
+        const int r = static_cast<int>(rng() % ranks.size());
+        int counts[6] = {0, 0, 0, 0, 0, 0};
+        const int orders = i == 0 ? 2000 : static_cast<int>(rng() % 11);
+        for (int k = 0; k < orders; ++k) {
+            const int c = i == 0 ? 0 : static_cast<int>(rng() % 6);
+            const bool lifted = c == 0 && rng() % 3 == 0;
+            QString when = date();
+            if (i == 0 && k % 50 == 0)
+                when = k % 100 == 0 ? QString() : QDate(2010, 1, 1).addDays(k).toString(Qt::ISODate);
+            order.addBindValue(ln);
+            order.addBindValue(codes.at(c));
+            order.addBindValue(when);
+            order.addBindValue(QString::number(k + 1));
+            order.addBindValue("Командир войсковой части");
+            order.addBindValue(c == 0 ? "Выговор" : "За образцовое исполнение обязанностей");
+            order.addBindValue(lifted ? "0" : "1");
+            order.addBindValue(QString("СУ-%1").arg(k));
+            order.addBindValue(lifted ? QString::number(k + 500) : QString());
+            order.addBindValue(lifted ? date() : QString());
+            if (!order.exec())
+                return false;
+            if (c != 0 || !lifted)
+                ++counts[c];
+        }
+        man.addBindValue(vp);
+        man.addBindValue(positions[p]);
+        man.addBindValue(ranks[r]);
+        man.addBindValue(QString("%1 %2 %3ович")
+                             .arg(surnames.at(rng() % surnames.size()), names.at(rng() % names.size()),
+                                  names.at(rng() % names.size())));
+        man.addBindValue(QDate(1970, 1, 1).addDays(rng() % 12000).toString("dd.MM.yyyy") + " 0:00");
+        man.addBindValue(ln);
+        for (int c : counts)
+            man.addBindValue(QString::number(c));
+        man.addBindValue(p + 1);
+        man.addBindValue(r + 1);
+        if (!man.exec())
+            return false;
+    }
+    const bool ok = q.exec("COMMIT");
+    q = QSqlQuery();
+    man = QSqlQuery();
+    order = QSqlQuery();
+    db.close();
+    return ok;
+}
+
+// The floor: the same rows read with the same statement into a table of the
+// same shape with plain items, nothing else.
+void floorFill(QTableWidget &table, const QString &sql, int columns)
+{
+    table.setRowCount(0);
+    QSqlQuery q;
+    q.setForwardOnly(true);
+    q.exec(sql);
+    int r = 0;
+    while (q.next()) {
+        table.insertRow(r);
+        for (int c = 0; c < columns; ++c)
+            table.setItem(r, c, new QTableWidgetItem(q.value(c).toString()));
+        ++r;
+    }
+}
+
+long peakRssMb()
+{
+#ifdef Q_OS_UNIX
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024;
+#else
+    return 0;
+#endif
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    Function::initApplication();
+    qSetMessagePattern("");
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &msg) {
+        if (type >= QtWarningMsg)
+            fprintf(stderr, "%s\n", qPrintable(msg));
+    });
+    const bool quick = app.arguments().contains("--quick");
+    const std::vector<int> sizes = quick ? std::vector<int>{1000} : std::vector<int>{1000, 5000, 20000};
+    const int runs = quick ? 1 : 5;
+
+    QTemporaryDir dir;
+    if (!dir.isValid())
+        return 1;
+    QDir::setCurrent(dir.path());
+    const QString conf = QStringLiteral(VEDOMER_CONF_DIR);
+    QFile::copy(conf + "/settingstab.conf", "settingstab.conf");
+    QFile::copy(conf + "/settings.conf", "settings.conf");
+    {
+        QFile s("settings.ini");
+        s.open(QIODevice::WriteOnly);
+        s.write("[Path]\ndb=data\n");
+    }
+    const QString bigLn = "Л-000000";
+    std::vector<Measure> measures;
+    for (int n : sizes) {
+        QSqlDatabase::removeDatabase(BENCH_CONNECTION);
+        if (!makeDatabase(n, bigLn)) {
+            fprintf(stderr, "could not fill the database for N = %d\n", n);
+            return 1;
+        }
+        QSqlDatabase::removeDatabase(BENCH_CONNECTION);
+
+        // Construction with its first fill.
+        MainWindow *window = nullptr;
+        const double construct = timeMs(
+            runs,
+            [&] {
+                delete window;
+                window = nullptr;
+            },
+            [&] { window = new MainWindow; });
+        auto *summary = window->findChild<QTableWidget *>("tableWidget_6");
+
+        QTableWidget floorTable(0, 14);
+        floorTable.setFont(summary->font());
+        const double floor =
+            timeMs(runs, {}, [&] { floorFill(floorTable, QString::fromLatin1(Sql::SELECT_SUMMARY), 14); });
+        floorTable.setRowCount(0);
+        measures.push_back({"construction", n, construct, floor});
+        measures.push_back(
+            {"clear_tableWidgets", n, timeMs(runs, {}, [&] { window->clear_tableWidgets(); }), floor});
+        measures.push_back({"floor (summary)", n, floor, floor});
+        delete window;
+        QSqlDatabase::removeDatabase(QSqlDatabase::defaultConnection);
+    }
+    printf("%-28s %7s %10s %8s\n", "measure", "N", "median ms", "× floor");
+    for (const Measure &m : measures)
+        printf("%-28s %7d %10.1f %8.2f\n", qPrintable(m.name), m.n, m.ms,
+               m.floorMs > 0 ? m.ms / m.floorMs : 0.0);
+    printf("peak resident memory: %ld MB\n", peakRssMb());
+    return 0;
+}
