@@ -41,13 +41,12 @@ set(CPACK_PACKAGE_NAME vedomer)
 set(CPACK_PACKAGE_VENDOR "Ведомер")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "account of servicemen's awards, commendations and penalties")
-set(CPACK_PACKAGE_DESCRIPTION
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "Ведомер keeps the roster of the servicemen of a military unit and, for each\n"
     "of them, the orders that record penalties, thanks, certificates of merit,\n"
     "distinction badges, state awards and the veteran of military service\n"
     "status, with the documents attached to them. Russian interface; all data\n"
     "in one SQLite file in the user's working folder ~/.local/share/vedomer.")
-string(REPLACE ";" "" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
 set(VEDOMER_PACKAGE_MAINTAINER "Vedomer maintainers <vedomer@localhost>"
     CACHE STRING "Maintainer field of the Debian package")
 set(CPACK_PACKAGE_CONTACT "${VEDOMER_PACKAGE_MAINTAINER}")
