@@ -69,6 +69,6 @@ include(CPack)
 if(VEDOMER_TESTS)
     enable_testing()
     add_test(NAME tst_launcher
-        COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/tests/tst_launcher.sh ${CMAKE_CURRENT_BINARY_DIR})
+        COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/tests/tst_launcher.sh ${CMAKE_CURRENT_BINARY_DIR} ${CMAKE_COMMAND})
     set_tests_properties(tst_launcher PROPERTIES TIMEOUT 120)
 endif()

@@ -4,9 +4,10 @@
 # that it never overwrites anything, which arguments the program gets, and
 # that a failure is reported instead of being passed over. The program is
 # replaced by a stand-in that records how it was started.
-#   tst_launcher.sh BUILD_DIR
+#   tst_launcher.sh BUILD_DIR [CMAKE]
 set -u
 build="$1"
+cmake="${2:-cmake}"
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 failures=0
@@ -27,7 +28,7 @@ png_size() { # width and height from the header of a PNG file
 }
 
 prefix="$tmp/inst root"
-cmake --install "$build" --prefix "$prefix" >"$tmp/install.log" 2>&1 || {
+"$cmake" --install "$build" --prefix "$prefix" >"$tmp/install.log" 2>&1 || {
     cat "$tmp/install.log"
     exit 1
 }
@@ -116,6 +117,15 @@ code=$?
 check "an impossible working folder fails" test "$code" -ne 0
 check "the failure is told" grep -q "не удалось создать рабочую папку" "$tmp/stderr"
 check "the program is not started after a failure" test ! -e "$STANDIN_LOG"
+
+# A file that cannot be written leaves nothing half-written behind.
+mkdir -p "$tmp/unwritable/settings.ini.new"
+run "VEDOMER_HOME=$tmp/unwritable" vedomer
+code=$?
+check "an unwritable settings.ini fails and is told" sh -c "test $code -ne 0 &&
+    grep -q 'не удалось записать файл настроек' '$tmp/stderr'"
+check "no settings.ini is left after a failed write" test ! -e "$tmp/unwritable/settings.ini"
+check "the program is not started without its settings" test ! -e "$STANDIN_LOG"
 
 # Without a terminal (a start from the menu) the desktop's dialog tool shows it.
 mkdir -p "$tmp/tools"
