@@ -1,6 +1,8 @@
 #!/bin/sh
 # Redraws the two pictures of this program's own: the emblem "Vesk.png"
-# (a shield with a star) and the window icon "lnk.ico" (a ledger with a star).
+# (a shield with a star) and the window icon "lnk.ico" (a ledger with a star),
+# with the same icon as PNGs in the hicolor theme sizes for the desktop menu
+# (hicolor/NxN/apps/vedomer.png).
 # Needs ImageMagick and python3. Run from this folder.
 set -e
 star() { # cx cy R -> ImageMagick polygon points of a five-pointed star
@@ -25,6 +27,7 @@ convert -size 340x320 xc:none \
     -depth 8 icons/Vesk.png
 # Window icon: a green ledger with a gold star, in the sizes a desktop asks for.
 for s in 16 24 32 48 64 128 256; do
+    mkdir -p hicolor/${s}x${s}/apps
     k=$(python3 -c "print($s/64)")
     convert -size ${s}x${s} xc:none \
         -fill '#1f4e2c' -stroke '#0d2614' -strokewidth "$(python3 -c "print(max(1,2*$k))")" \
@@ -33,8 +36,9 @@ for s in 16 24 32 48 64 128 256; do
         -draw "rectangle $(python3 -c "k=$k;print('%g,%g %g,%g'%(12*k,8*k,16*k,56*k))")" \
         -fill '#d4a017' -stroke '#8a6508' -strokewidth "$(python3 -c "print(max(0.5,1*$k))")" \
         -draw "polygon $(star "$(python3 -c "print(34*$k)")" "$(python3 -c "print(31*$k)")" "$(python3 -c "print(17*$k)")")" \
-        /tmp/vedomer-icon-$s.png
+        -strip -depth 8 PNG32:hicolor/${s}x${s}/apps/vedomer.png
 done
-convert /tmp/vedomer-icon-16.png /tmp/vedomer-icon-24.png /tmp/vedomer-icon-32.png \
-    /tmp/vedomer-icon-48.png /tmp/vedomer-icon-64.png /tmp/vedomer-icon-128.png \
-    /tmp/vedomer-icon-256.png icons/lnk.ico
+convert hicolor/16x16/apps/vedomer.png hicolor/24x24/apps/vedomer.png \
+    hicolor/32x32/apps/vedomer.png hicolor/48x48/apps/vedomer.png \
+    hicolor/64x64/apps/vedomer.png hicolor/128x128/apps/vedomer.png \
+    hicolor/256x256/apps/vedomer.png icons/lnk.ico
