@@ -36,6 +36,8 @@ voenosluga::voenosluga(QWidget *parent)
     t->setColumnHidden(12, true);
     t->horizontalHeader()->setStyleSheet(QStringLiteral("border: 1px solid black"));
     t->verticalHeader()->setStyleSheet(QStringLiteral("border: 1px solid black"));
+    // The name column is fitted to every name, not only to the first thousand.
+    t->horizontalHeader()->setResizeContentsPrecision(-1);
 
     // The widths come before the first fill so that the row heights are
     // measured against the widths the user sees.
