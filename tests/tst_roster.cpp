@@ -292,24 +292,6 @@ private slots:
         QTRY_COMPARE(forms(list.get()).size(), 1);
     }
 
-    // "Выйти" with "Так точно" reloads the list, so a change made elsewhere shows.
-    void leavingTheFormReloads()
-    {
-        WorkDir dir;
-        QVERIFY(openProgramDb());
-        QVERIFY(addServiceman("1", "Иванов", "1"));
-        auto list = openList();
-        QTableWidget *t = table(list.get());
-        doubleClick(t, 0, 0);
-        QVERIFY(addServiceman("2", "Петров", "2"));
-        QCOMPARE(t->rowCount(), 2);
-        ModalAnswerer answerer;
-        answerer.button("Так точно");
-        forms(list.get()).first()->findChild<QPushButton *>("pushButton")->click();
-        QVERIFY(answerer.done());
-        QCOMPARE(column(t, 3), (QStringList{"Иванов", "Петров", "<none>"}));
-    }
-
     void deleting()
     {
         WorkDir dir;
