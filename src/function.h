@@ -50,6 +50,17 @@ inline constexpr char INSERT_COMBAT_2[] = "','%7')";
 inline constexpr char UPDATE_COMBAT[] =
     "UPDATE Combat SET VP = '%1',Dol = '%2' , VZ = '%3',  FIO = '%4', LN = '%5', Dolz_nom ='%7', "
     "Zvan_nom ='%8', Data_comb = '%10' WHERE LN = '%9' ;";
+// Serviceman form: the stored position and rank numbers of a serviceman, kept
+// when his stored position or rank is no longer in the reference list. %1 LN.
+inline constexpr char SELECT_COMBAT_NUMBERS[] = "SELECT Dolz_nom, Zvan_nom FROM Combat WHERE LN = '%1'";
+// A changed personal number follows into the orders and attached files.
+// %1 new LN, %2 old LN.
+inline constexpr char UPDATE_ORDERS_LN[] = "UPDATE prikaz SET LN = '%1' WHERE LN = '%2'";
+inline constexpr char UPDATE_FILES_LN[] = "UPDATE Files SET LN = '%1' WHERE LN = '%2'";
+// Several statements that stand or fall together.
+inline constexpr char BEGIN_IMMEDIATE[] = "BEGIN IMMEDIATE";
+inline constexpr char COMMIT[] = "COMMIT";
+inline constexpr char ROLLBACK[] = "ROLLBACK";
 // %1 "prikaz", %2 LN, %3 code.
 inline constexpr char SELECT_ORDERS[] =
     "SELECT nameZO,Date_time, prikaznom,kemvidan,ish_SU,Nomer_snytie,Data_snytie,actived_prikaz "

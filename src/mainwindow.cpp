@@ -2,6 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include "function.h"
+#include "voenosluga.h"
 
 #include <QBrush>
 #include <QCloseEvent>
@@ -266,6 +267,10 @@ void MainWindow::on_action_8_triggered()
 
 void MainWindow::on_action_4_triggered()
 {
+    // A window of its own, without an owner; closing it refills the summary table.
+    auto *list = new voenosluga(nullptr);
+    list->show();
+    connect(list, SIGNAL(sig_close()), this, SLOT(clear_tableWidgets()));
 }
 
 void MainWindow::on_action_10_triggered()

@@ -1,0 +1,65 @@
+#ifndef ADDCOMBAT_H
+#define ADDCOMBAT_H
+
+#include <QMainWindow>
+#include <QSqlQuery>
+#include <QString>
+
+class QComboBox;
+class QKeyEvent;
+class QSqlError;
+
+QT_BEGIN_NAMESPACE
+namespace Ui {
+class addCombat;
+}
+QT_END_NAMESPACE
+
+// The serviceman form: adds one serviceman to Combat (add mode) or changes the
+// one whose personal number it was opened with (change mode).
+class addCombat : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    addCombat(QString value, QString value_1, QString value_2, QString value_3, QString value_4, bool b,
+              QString value_5, QWidget *parent = nullptr);
+    ~addCombat() override;
+
+signals:
+    // The form is done (saved, or left with "Так точно"); the roster may have changed.
+    void sig_close();
+
+private slots:
+    void on_pushButton_2_clicked();
+    void on_pushButton_clicked();
+
+protected:
+    void keyPressEvent(QKeyEvent *e) override;
+
+private:
+    // A stored name that the reference list no longer holds, with its stored number.
+    struct Kept
+    {
+        QString name;
+        int number = 0;
+    };
+    void fillList(QComboBox *combo, const char *statement);
+    bool pick(QComboBox *combo, const QString &name, Kept &kept);
+    void chosen(const QComboBox *combo, const Kept &kept, QString &name, int &number) const;
+    bool saveChange(const QString &ln, const QString &statement);
+    bool runStep(const QString &statement, QSqlError &error);
+
+    bool br;
+    QString ln_old;
+    QSqlQuery query;
+    QString qstr;
+    Ui::addCombat *ui;
+
+    Kept dol_kept;
+    Kept zv_kept;
+    // The stored birth date text, written back unless the user sets a date.
+    QString data_kept;
+};
+
+#endif // ADDCOMBAT_H

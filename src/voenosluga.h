@@ -1,0 +1,56 @@
+#ifndef VOENOSLUGA_H
+#define VOENOSLUGA_H
+
+#include <QMainWindow>
+#include <QSqlQuery>
+#include <QString>
+
+class QCloseEvent;
+
+QT_BEGIN_NAMESPACE
+namespace Ui {
+class voenosluga;
+}
+QT_END_NAMESPACE
+
+// The servicemen list window: the roster with a trailing empty row; a
+// double-click opens the serviceman form (on the empty row to add one),
+// "Удаление" deletes the serviceman of the current row.
+class voenosluga : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit voenosluga(QWidget *parent = nullptr);
+    ~voenosluga() override;
+
+signals:
+    // The window is closing; the roster may have changed.
+    void sig_close();
+
+private slots:
+    void on_tableWidget_cellDoubleClicked(int row, int column);
+
+public slots:
+    void clear_tableWidget();
+
+private slots:
+    void on_action_del_triggered();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    Ui::voenosluga *ui;
+    QSqlQuery query;
+    QString qstr;
+    QString value;
+    QString value_1;
+    QString value_2;
+    QString value_3;
+    QString value_4;
+    QString value_5;
+    bool b = false;
+};
+
+#endif // VOENOSLUGA_H
