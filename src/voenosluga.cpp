@@ -107,7 +107,7 @@ void voenosluga::clear_tableWidget()
                 t->setItem(r, c, item);
             }
         }
-        t->resizeColumnToContents(COL_FIO);
+        Function::fitColumnWidth(t, COL_FIO);
         Function::fitRowHeights(t);
         t->horizontalHeader()->setStretchLastSection(false);
         // The trailing empty row, without cells: a double-click on it adds a serviceman.
