@@ -122,8 +122,14 @@ addfile::addfile(const QString &personalNumber, const QString &code, const QStri
     fio = fullName;
     ui->tab_2->setEnabled(false);
     ui->tabWidget->setCurrentIndex(0);
-    ui->tableWidget_2->horizontalHeader()->setStyleSheet(QStringLiteral("border: 1px solid black"));
-    ui->tableWidget_2->verticalHeader()->setStyleSheet(QStringLiteral("border: 1px solid black"));
+    for (QHeaderView *header : {ui->tableWidget_2->horizontalHeader(), ui->tableWidget_2->verticalHeader()}) {
+        header->setStyleSheet(QStringLiteral("border: 1px solid black"));
+        // The list's style sheet is applied while its page has no parent yet
+        // and so leaves the headers with the application's font; the
+        // sections are painted on the viewport, which gets the form's too.
+        header->setFont(font());
+        header->viewport()->setFont(font());
+    }
     // "Удалить" is offered on the file list's context menu.
     ui->tableWidget->setContextMenuPolicy(Qt::ActionsContextMenu);
     ui->tableWidget->addAction(ui->action);
@@ -331,8 +337,11 @@ void addfile::on_pushButton_4_clicked()
                 query = QSqlQuery();
                 if (!ok)
                     db.rollback();
-                else if (!db.commit())
+                else if (!db.commit()) {
+                    ok = false;
                     Function::warnFailure(this, QStringLiteral("Приказ не изменён"), db.lastError());
+                    db.rollback();
+                }
             }
             if (ok && !found)
                 reportNothingChanged(old);

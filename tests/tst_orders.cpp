@@ -165,6 +165,8 @@ private slots:
         for (int c = 5; c <= 7; ++c)
             QCOMPARE(t->isColumnHidden(c), !penalties);
         QCOMPARE(t->horizontalHeaderItem(0)->font().bold(), penalties);
+        QCOMPARE(t->horizontalHeader()->viewport()->font().family(), QString("Times New Roman"));
+        QCOMPARE(t->font().family(), QString("Times New Roman"));
         QCOMPARE(t->horizontalHeaderItem(5)->text(), QString("Номер\nснятия"));
         QCOMPARE(t->horizontalHeaderItem(6)->text(), QString("Дата\nснятия"));
         QCOMPARE(t->horizontalHeaderItem(7)->text(), QString("Действие\nприказа"));
