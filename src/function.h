@@ -90,6 +90,19 @@ inline constexpr char SELECT_FILE_PATH[] =
     "SELECT Giper FROM %4 WHERE prikaznom = '%1' AND what = '%2' AND name_file = '%3' ;";
 // %1 name.
 inline constexpr char DELETE_FILE[] = "DELETE FROM Files WHERE name_file = '%1';";
+// The attachments of one serviceman's order, found by the personal number as
+// well, so that one serviceman's document is never taken for another's.
+// %1 LN, %2 code, %3 number, %4 name.
+inline constexpr char SELECT_ORDER_FILE_PATH[] =
+    "SELECT Giper FROM Files WHERE LN = '%1' AND what = '%2' AND prikaznom = '%3' AND name_file = '%4';";
+inline constexpr char DELETE_ORDER_FILE[] =
+    "DELETE FROM Files WHERE LN = '%1' AND what = '%2' AND prikaznom = '%3' AND name_file = '%4';";
+// How many attachments refer to one stored copy. %1 path of the copy.
+inline constexpr char COUNT_FILE_REFERENCES[] = "SELECT count(*) FROM Files WHERE Giper = '%1';";
+// The attachments follow their order to its new number.
+// %1 LN, %2 code, %3 old number, %4 new number.
+inline constexpr char RENUMBER_FILES[] =
+    "UPDATE Files SET prikaznom = '%4' WHERE LN = '%1' AND what = '%2' AND prikaznom = '%3';";
 
 // Schema verification.
 inline constexpr char SELECT_TABLES[] =

@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "addfile.h"
 #include "function.h"
 #include "voenosluga.h"
 
@@ -143,10 +144,60 @@ void MainWindow::reportDatabaseFailure(const QString &fileName, const QString &r
                          QMessageBox::Ok);
 }
 
+namespace {
+
+constexpr int COL_LN = 5;
+// The category of each count column, from column 6 on.
+constexpr std::array<const char *, 6> CATEGORY_CODES{Code::VZS,  Code::BLAG,   Code::GR,
+                                                     Code::ZOMO, Code::GOSNAG, Code::POSH};
+
+bool isCategoryCode(const QString &code)
+{
+    return std::any_of(CATEGORY_CODES.cbegin(), CATEGORY_CODES.cend(),
+                       [&code](const char *c) { return code == QLatin1String(c); });
+}
+
+} // namespace
+
 void MainWindow::recordfile(const QString &ln, const QString &code)
 {
-    Q_UNUSED(ln);
-    Q_UNUSED(code);
+    // The code stands in the statement as a column name: only the six codes.
+    if (!isCategoryCode(code))
+        return;
+    int count = 0;
+    if (code == QLatin1String(Code::VZS)) {
+        qstr = QString::fromLatin1(Sql::COUNT_VZS_1) + Function::q(ln) +
+               QString::fromLatin1(Sql::COUNT_VZS_2) + Function::q(code) +
+               QString::fromLatin1(Sql::COUNT_VZS_3);
+        query = Function::Myquery(qstr);
+        // Only penalties in force count; lifted ones hold 0.
+        while (query.next()) {
+            if (query.value(0).toInt() == 1)
+                ++count;
+        }
+    } else {
+        qstr = QString::fromLatin1(Sql::COUNT_OTHER_1).arg(QStringLiteral("prikaz")) + Function::q(ln) +
+               QString::fromLatin1(Sql::COUNT_OTHER_2) + Function::q(code) +
+               QString::fromLatin1(Sql::COUNT_OTHER_3);
+        query = Function::Myquery(qstr);
+        while (query.next())
+            ++count;
+    }
+    const bool counted = query.isActive();
+    const QSqlError countError = query.lastError();
+    query.finish();
+    if (!counted) {
+        // A count that could not be read is not written as 0.
+        Function::warnFailure(this, QStringLiteral("Количество приказов не пересчитано"), countError);
+    } else {
+        qstr = QString::fromLatin1(Sql::UPDATE_COUNT_1) + code +
+               QString::fromLatin1(Sql::UPDATE_COUNT_2).arg(count) + Function::q(ln) +
+               QString::fromLatin1(Sql::UPDATE_COUNT_3);
+        query = Function::Myquery(qstr);
+        if (!query.isActive())
+            Function::warnFailure(this, QStringLiteral("Количество приказов не записано"), query.lastError());
+    }
+    clear_tableWidgets();
 }
 
 void MainWindow::clear_tableWidgets()
@@ -222,8 +273,19 @@ void MainWindow::on_pushButton_2_clicked()
 
 void MainWindow::on_tableWidget_6_cellDoubleClicked(int row, int column)
 {
-    Q_UNUSED(row);
-    Q_UNUSED(column);
+    // Only the count columns open a serviceman's orders.
+    if (column < COL_FIRST_COUNT || column > COL_LAST_COUNT)
+        return;
+    QTableWidget *t = ui->tableWidget_6;
+    auto text = [t, row](int c) {
+        const QTableWidgetItem *item = t->item(row, c);
+        return item ? item->text() : QString();
+    };
+    LN = text(COL_LN);
+    WTS = QString::fromLatin1(CATEGORY_CODES[column - COL_FIRST_COUNT]);
+    auto *orders = new addfile(LN, WTS, text(COL_FIO));
+    orders->show();
+    connect(orders, SIGNAL(wtf(QString, QString)), this, SLOT(recordfile(QString, QString)));
 }
 
 void MainWindow::on_comboBox_activated(int index)

@@ -1,0 +1,627 @@
+#include "addfile.h"
+#include "ui_addfile.h"
+
+#include "function.h"
+
+#include <QBrush>
+#include <QCloseEvent>
+#include <QDate>
+#include <QDebug>
+#include <QDesktopServices>
+#include <QDir>
+#include <QEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFont>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QSet>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlRecord>
+#include <QTableWidgetItem>
+#include <QUrl>
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+namespace {
+
+// The one text form of order and lifting dates, whatever the locale.
+const QString DATE_FORMAT = QStringLiteral("dd.MM.yyyy");
+const QString FILES_FOLDER = QStringLiteral("files");
+
+constexpr int COLUMNS = 8;
+constexpr int COL_NAME = 0;
+constexpr int COL_DATE = 1;
+constexpr int COL_NUMBER = 2;
+constexpr int COL_ISSUER = 3;
+constexpr int COL_OUTGOING = 4;
+constexpr int COL_FIRST_LIFTING = 5;
+constexpr int COL_ACTIVE = 7;
+constexpr std::array<int, COLUMNS> WIDTHS{130, 80, 70, 100, 150, 70, 80, 90};
+
+// How the window shows one category.
+struct Presentation
+{
+    const char *code;
+    const char *title;
+    const char *column0;
+    const char *label;
+};
+
+constexpr std::array<Presentation, 6> PRESENTATIONS{{
+    {Code::BLAG, "Благодарности ", "За что", "За что поощрен"},
+    {Code::GR, "Грамоты ", "За что", "За что поощрен"},
+    {Code::ZOMO, "Знаки отличия МО РФ ", "Наименование", "Наименование знака отличия"},
+    {Code::POSH, "Ветеран военной службы ", "За что", "За что поощрен"},
+    {Code::GOSNAG, "Государственые награды ", "Наименование", "Наименование гос.награды"},
+    {Code::VZS, "Взыскания ", "Наименование", "Наименование взыскания"},
+}};
+
+QString cellText(const QTableWidget *table, int row, int column)
+{
+    const QTableWidgetItem *item = table->item(row, column);
+    return item ? item->text() : QString();
+}
+
+// "Приказ 15.pdf" as the n-th of its name: "Приказ 15 (2).pdf".
+QString numberedName(const QString &name, int n)
+{
+    if (n <= 1)
+        return name;
+    const QString mark = QStringLiteral(" (%1)").arg(n);
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot > 0 ? name.left(dot) + mark + name.mid(dot) : name + mark;
+}
+
+bool sameContent(const QString &a, const QString &b)
+{
+    QFile fa(a);
+    QFile fb(b);
+    if (!fa.open(QIODevice::ReadOnly) || !fb.open(QIODevice::ReadOnly) || fa.size() != fb.size())
+        return false;
+    constexpr qint64 CHUNK = 1 << 16;
+    while (!fa.atEnd()) {
+        const QByteArray x = fa.read(CHUNK);
+        if (x.isEmpty() || x != fb.read(CHUNK))
+            return false;
+    }
+    return true;
+}
+
+// Copies are removed only from the folder of attached documents.
+bool insideFilesFolder(const QString &path)
+{
+    const QString folder = QDir(FILES_FOLDER).absolutePath() + QLatin1Char('/');
+    return QFileInfo(path).absoluteFilePath().startsWith(folder);
+}
+
+void inform(QWidget *parent, const QString &text)
+{
+    QMessageBox::information(parent, QStringLiteral("Оповещение"), text, QMessageBox::Ok);
+}
+
+void warn(QWidget *parent, const QString &text)
+{
+    QMessageBox::warning(parent, QStringLiteral("Ошибка"), text, QMessageBox::Ok);
+}
+
+} // namespace
+
+addfile::addfile(const QString &personalNumber, const QString &code, const QString &fullName, QWidget *parent)
+    : QMainWindow(parent)
+    , ui(new Ui::addfile)
+{
+    ui->setupUi(this);
+    ln = personalNumber;
+    wt = code;
+    fio = fullName;
+    ui->tab_2->setEnabled(false);
+    ui->tabWidget->setCurrentIndex(0);
+    for (QHeaderView *header : {ui->tableWidget_2->horizontalHeader(), ui->tableWidget_2->verticalHeader()}) {
+        header->setStyleSheet(QStringLiteral("border: 1px solid black"));
+        // The list's style sheet is applied while its page has no parent yet
+        // and so leaves the headers with the application's font; the
+        // sections are painted on the viewport, which gets the form's too.
+        header->setFont(font());
+        header->viewport()->setFont(font());
+    }
+    // "Удалить" is offered on the file list's context menu.
+    ui->tableWidget->setContextMenuPolicy(Qt::ActionsContextMenu);
+    ui->tableWidget->addAction(ui->action);
+    clearTable();
+}
+
+addfile::~addfile()
+{
+    delete ui;
+}
+
+void addfile::applyPresentation()
+{
+    const auto p = std::find_if(PRESENTATIONS.cbegin(), PRESENTATIONS.cend(),
+                                [this](const Presentation &p) { return wt == QLatin1String(p.code); });
+    if (p == PRESENTATIONS.cend())
+        return;
+    QTableWidget *t = ui->tableWidget_2;
+    setWindowTitle(QString::fromUtf8(p->title) + fio);
+    t->horizontalHeaderItem(COL_NAME)->setText(QString::fromUtf8(p->column0));
+    ui->label_4->setText(QString::fromUtf8(p->label));
+    if (wt != QLatin1String(Code::VZS)) {
+        ui->checkBox->hide();
+        ui->frame_10->hide();
+        for (int c = COL_FIRST_LIFTING; c <= COL_ACTIVE; ++c)
+            t->setColumnHidden(c, true);
+        return;
+    }
+    for (int c = COL_FIRST_LIFTING; c <= COL_ACTIVE; ++c)
+        t->setColumnHidden(c, false);
+    // The lifting fields are editable only while the lifting box is ticked.
+    ui->frame_10->setEnabled(ui->checkBox->isChecked());
+    QFont bold(QStringLiteral("Times New Roman"), 11);
+    bold.setWeight(QFont::Bold);
+    bold.setItalic(false);
+    for (int c = 0; c < t->columnCount(); ++c) {
+        if (QTableWidgetItem *h = t->horizontalHeaderItem(c))
+            h->setFont(bold);
+    }
+}
+
+void addfile::clearTable()
+{
+    applyPresentation();
+    ui->dateEdit->setDate(QDate::currentDate());
+    ui->lineEdit_2->clear();
+    ui->lineEdit_3->clear();
+    ui->lineEdit_4->clear();
+    ui->lineEdit_6->clear();
+
+    qstr = QString::fromLatin1(Sql::SELECT_ORDERS)
+               .arg(QStringLiteral("prikaz"), Function::q(ln), Function::q(wt));
+    query = Function::Myquery(qstr);
+    struct Row
+    {
+        std::array<QString, COLUMNS> cells;
+        QDate date;
+    };
+    std::vector<Row> rows;
+    const int fields = std::min(query.record().count(), COLUMNS);
+    while (query.next()) {
+        Row row;
+        for (int c = 0; c < fields; ++c)
+            row.cells[c] = query.value(c).toString();
+        row.date = QDate::fromString(row.cells[COL_DATE], DATE_FORMAT);
+        rows.push_back(std::move(row));
+    }
+    query.finish();
+
+    // Newest first. Orders of one date, and orders whose date does not read
+    // as "dd.MM.yyyy" (all of them last), keep the order of the query.
+    std::stable_sort(rows.begin(), rows.end(), [](const Row &a, const Row &b) {
+        return a.date.isValid() && (!b.date.isValid() || a.date > b.date);
+    });
+    QList<QDate> dates;
+    dates.reserve(static_cast<qsizetype>(rows.size()));
+    for (const Row &row : rows)
+        dates.append(row.date);
+    qDebug() << dates;
+
+    QTableWidget *t = ui->tableWidget_2;
+    t->setUpdatesEnabled(false);
+    const int first = t->rowCount();
+    t->setRowCount(first + static_cast<int>(rows.size()));
+    const QBrush red(Qt::red, Qt::SolidPattern);
+    const QBrush green(Qt::green, Qt::SolidPattern);
+    for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
+        const Row &row = rows[r];
+        for (int c = 0; c < COLUMNS; ++c) {
+            auto *item = new QTableWidgetItem(row.cells[c]);
+            if (c == COL_ACTIVE) {
+                // Text and background of one colour: a plain swatch, red while
+                // the order is in force, green once it is lifted.
+                const QBrush &brush = row.cells[c] == QString::number(1) ? red : green;
+                item->setBackground(brush);
+                item->setForeground(brush);
+            }
+            t->setItem(first + r, c, item);
+        }
+    }
+
+    ui->dateEdit->setDate(QDate::currentDate());
+    ui->dateEdit_2->setDate(QDate::currentDate());
+    ui->tab->setFocus();
+
+    QHeaderView *horizontal = t->horizontalHeader();
+    QHeaderView *vertical = t->verticalHeader();
+    horizontal->setStretchLastSection(false);
+    for (int c = 0; c < COLUMNS; ++c)
+        t->setColumnWidth(c, WIDTHS[c]);
+    t->horizontalHeaderItem(5)->setText(QStringLiteral("Номер\nснятия"));
+    t->horizontalHeaderItem(6)->setText(QStringLiteral("Дата\nснятия"));
+    t->horizontalHeaderItem(7)->setText(QStringLiteral("Действие\nприказа"));
+    Function::fitRowHeights(t);
+    vertical->setSectionResizeMode(QHeaderView::Fixed);
+    horizontal->setSectionResizeMode(QHeaderView::Fixed);
+    t->setUpdatesEnabled(true);
+}
+
+void addfile::reload()
+{
+    ui->tableWidget_2->setRowCount(0);
+    clearTable();
+}
+
+bool addfile::runWrite(const QString &what)
+{
+    query = Function::Myquery(qstr);
+    if (query.isActive())
+        return true;
+    Function::warnFailure(this, what, query.lastError());
+    return false;
+}
+
+void addfile::reportNothingChanged(const QString &number)
+{
+    inform(this, QStringLiteral("Приказ с номером «%1» не найден, ничего не изменено.").arg(number));
+}
+
+void addfile::on_pushButton_7_clicked()
+{
+    if (Function::confirm(QStringLiteral("Вы точно уверены что надо добавить?"))) {
+        const QString date = ui->dateEdit->date().toString(DATE_FORMAT);
+        const QString number = ui->lineEdit_2->text();
+        const QString issuer = ui->lineEdit_3->text();
+        const QString name = ui->lineEdit_4->text();
+        const QString outgoing = ui->lineEdit_6->text();
+        if (number.isEmpty()) {
+            inform(this, QStringLiteral("Не заполнен номер"));
+        } else if (!ui->checkBox->isChecked()) {
+            qstr =
+                QString::fromLatin1(Sql::INSERT_ORDER)
+                    .arg(Function::q(ln), Function::q(wt), Function::q(date), Function::q(number),
+                         Function::q(issuer), Function::q(name), QStringLiteral("1"), Function::q(outgoing));
+            runWrite(QStringLiteral("Приказ не добавлен"));
+        } else {
+            inform(this, QStringLiteral("Приказ не добавлен: пока отмечено «Снятие взыскания», "
+                                        "кнопка изменения снимает выбранное взыскание."));
+        }
+    }
+    reload();
+}
+
+void addfile::on_pushButton_4_clicked()
+{
+    QTableWidget *t = ui->tableWidget_2;
+    if (Function::confirm(QStringLiteral("Вы точно уверены что надо изменить?")) && t->currentRow() >= 0) {
+        qstr.clear();
+        const QString date = ui->dateEdit->date().toString(DATE_FORMAT);
+        const QString number = ui->lineEdit_2->text();
+        const QString issuer = ui->lineEdit_3->text();
+        const QString name = ui->lineEdit_4->text();
+        const QString outgoing = ui->lineEdit_6->text();
+        if (ui->checkBox->isChecked()) {
+            // The penalty is addressed by the number in the field.
+            const QString liftDate = ui->dateEdit_2->date().toString(DATE_FORMAT);
+            const QString liftNumber = ui->lineEdit_5->text();
+            qstr = QString::fromLatin1(Sql::LIFT_ORDER)
+                       .arg(QString::number(0), Function::q(liftDate), Function::q(liftNumber),
+                            Function::q(ln), Function::q(number), Function::q(wt));
+            if (runWrite(QStringLiteral("Взыскание не снято")) && query.numRowsAffected() == 0)
+                reportNothingChanged(number);
+        } else if (number.isEmpty()) {
+            // An order without a number could no longer be told apart.
+            inform(this, QStringLiteral("Не заполнен номер"));
+        } else {
+            const QString old = cellText(t, t->currentRow(), COL_NUMBER);
+            const bool renumber = number != old;
+            QSqlDatabase db = QSqlDatabase::database();
+            const bool transaction = renumber && db.transaction();
+            qstr =
+                QString::fromLatin1(Sql::UPDATE_ORDER)
+                    .arg(Function::q(ln), Function::q(old), Function::q(wt), Function::q(date),
+                         Function::q(number), Function::q(issuer), Function::q(name), Function::q(outgoing));
+            bool ok = runWrite(QStringLiteral("Приказ не изменён"));
+            const bool found = ok && query.numRowsAffected() > 0;
+            if (found && renumber) {
+                // The attached documents follow the order to its new number.
+                qstr = QString::fromLatin1(Sql::RENUMBER_FILES)
+                           .arg(Function::q(ln), Function::q(wt), Function::q(old), Function::q(number));
+                ok = runWrite(transaction ? QStringLiteral("Приказ не изменён")
+                                          : QStringLiteral("Документы приказа не перенесены на новый номер"));
+            }
+            if (transaction) {
+                query = QSqlQuery();
+                if (!ok)
+                    db.rollback();
+                else if (!db.commit()) {
+                    ok = false;
+                    Function::warnFailure(this, QStringLiteral("Приказ не изменён"), db.lastError());
+                    db.rollback();
+                }
+            }
+            if (ok && !found)
+                reportNothingChanged(old);
+        }
+    }
+    reload();
+}
+
+void addfile::on_pushButton_6_clicked()
+{
+    QTableWidget *t = ui->tableWidget_2;
+    if (Function::confirm(QStringLiteral("Вы точно уверены что надо удалить?")) && t->currentRow() >= 0) {
+        const QString number = cellText(t, t->currentRow(), COL_NUMBER);
+        qstr =
+            QString::fromLatin1(Sql::DELETE_ORDER).arg(Function::q(ln), Function::q(wt), Function::q(number));
+        runWrite(QStringLiteral("Приказ не удалён"));
+    }
+    reload();
+}
+
+void addfile::on_checkBox_stateChanged(int arg1)
+{
+    const bool lifting = arg1 != 0;
+    ui->frame->setEnabled(!lifting);
+    ui->frame_4->setEnabled(!lifting);
+    ui->frame_5->setEnabled(!lifting);
+    ui->frame_11->setEnabled(!lifting);
+    ui->frame_10->setEnabled(lifting);
+}
+
+void addfile::on_tableWidget_2_cellClicked(int row, int column)
+{
+    Q_UNUSED(column);
+    QTableWidget *t = ui->tableWidget_2;
+    prikaz = cellText(t, t->currentRow(), COL_NUMBER);
+    // A date that does not read leaves the date edit as it was.
+    const QDate date = QDate::fromString(cellText(t, row, COL_DATE), DATE_FORMAT);
+    if (date.isValid())
+        ui->dateEdit->setDate(date);
+    ui->lineEdit_2->setText(cellText(t, row, COL_NUMBER));
+    ui->lineEdit_3->setText(cellText(t, row, COL_ISSUER));
+    ui->lineEdit_4->setText(cellText(t, row, COL_NAME));
+    ui->lineEdit_6->setText(cellText(t, row, COL_OUTGOING));
+}
+
+void addfile::on_tabWidget_currentChanged(int index)
+{
+    QTableWidget *t = ui->tableWidget_2;
+    if (t->currentRow() == -1) {
+        ui->tab_2->setEnabled(false);
+        return;
+    }
+    ui->tab_2->setEnabled(true);
+    // The list is filled afresh each time, never added to.
+    ui->tableWidget->setRowCount(0);
+    if (index != 1)
+        return;
+    prikaz = cellText(t, t->currentRow(), COL_NUMBER);
+    qstr = QString::fromLatin1(Sql::SELECT_FILES)
+               .arg(QStringLiteral("Files"), Function::q(ln), Function::q(wt), Function::q(prikaz));
+    query = Function::Myquery(qstr);
+    QTableWidget *files = ui->tableWidget;
+    while (query.next()) {
+        const int row = files->rowCount();
+        files->insertRow(row);
+        for (int c = 0; c < query.record().count() && c < files->columnCount(); ++c)
+            files->setItem(row, c, new QTableWidgetItem(query.value(c).toString()));
+    }
+    query.finish();
+}
+
+void addfile::on_action_2_triggered(bool checked)
+{
+    ui->frame_6->setVisible(checked);
+    ui->frame_3->setVisible(checked);
+}
+
+QString addfile::copyTarget(const QString &source, const QString &name, bool &fresh) const
+{
+    // A file of the same name and content is kept once; a different file
+    // of that name gets the first free name "name (2)", "name (3)", ...
+    for (int n = 1;; ++n) {
+        const QString candidate = FILES_FOLDER + QLatin1Char('/') + numberedName(name, n);
+        const QFileInfo info(candidate);
+        if (!info.exists() && !info.isSymLink()) {
+            fresh = true;
+            return candidate;
+        }
+        if (info.isFile() && sameContent(source, candidate)) {
+            fresh = false;
+            return candidate;
+        }
+    }
+}
+
+bool addfile::storedPath(const QString &name, QString &path, const QString &what, bool &failed)
+{
+    qstr = QString::fromLatin1(Sql::SELECT_ORDER_FILE_PATH)
+               .arg(Function::q(ln), Function::q(wt), Function::q(prikaz), Function::q(name));
+    query = Function::Myquery(qstr);
+    failed = !query.isActive();
+    if (failed) {
+        Function::warnFailure(this, what, query.lastError());
+        return false;
+    }
+    bool found = false;
+    while (query.next()) {
+        found = true;
+        path = query.value(0).toString();
+    }
+    query.finish();
+    return found;
+}
+
+void addfile::on_pushButton_clicked()
+{
+    const QString source = QFileDialog::getOpenFileName(
+        this, QStringLiteral("Выбрать фаил"), QDir::currentPath(), QStringLiteral("All files (*.*)"));
+    const QString name = source.section(QLatin1Char('/'), -1, -1);
+    addAction(ui->action);
+    if (name.isEmpty()) {
+        inform(this, QStringLiteral("Не выбрано имя фаила"));
+        return;
+    }
+    if (ui->tableWidget_2->currentRow() < 0) {
+        inform(this, QStringLiteral("Не выбран приказ: выберите приказ на вкладке «Приказ»."));
+        return;
+    }
+    QString existing;
+    bool failed = false;
+    if (storedPath(name, existing, QStringLiteral("Файл не прикреплён"), failed)) {
+        inform(this, QStringLiteral("К этому приказу уже прикреплён файл «%1».").arg(name));
+        return;
+    }
+    if (failed)
+        return;
+    if (!QDir().mkpath(FILES_FOLDER)) {
+        warn(this, QStringLiteral("Файл «%1» не прикреплён: не удалось создать папку «%2».")
+                       .arg(name, QDir(FILES_FOLDER).absolutePath()));
+        return;
+    }
+    bool fresh = false;
+    const QString target = copyTarget(source, name, fresh);
+    if (fresh) {
+        QFile file(source);
+        if (!file.copy(target)) {
+            warn(this, QStringLiteral("Файл «%1» не прикреплён: не удалось скопировать его в папку «%2» "
+                                      "(%3).")
+                           .arg(name, QDir(FILES_FOLDER).absolutePath(), file.errorString()));
+            return;
+        }
+    }
+    qstr = QString::fromLatin1(Sql::INSERT_FILE)
+               .arg(Function::q(prikaz), Function::q(wt), Function::q(target), Function::q(name),
+                    Function::q(ln));
+    if (!runWrite(QStringLiteral("Файл не прикреплён"))) {
+        if (fresh)
+            QFile::remove(target);
+        return;
+    }
+    QTableWidget *files = ui->tableWidget;
+    const int row = files->rowCount();
+    files->insertRow(row);
+    files->setItem(row, 0, new QTableWidgetItem(name));
+}
+
+void addfile::on_pushButton_2_clicked()
+{
+    deleteSelectedFile();
+}
+
+void addfile::on_pushButton_3_clicked()
+{
+    askAndExit();
+}
+
+void addfile::on_pushButton_5_clicked()
+{
+    askAndExit();
+}
+
+void addfile::askAndExit()
+{
+    if (Function::confirm(QStringLiteral("Вы точно уверены что надо выйти?")))
+        close();
+}
+
+void addfile::on_tableWidget_cellDoubleClicked(int row, int column)
+{
+    Q_UNUSED(row);
+    Q_UNUSED(column);
+    QTableWidget *files = ui->tableWidget;
+    if (files->currentRow() < 0 || !files->currentItem())
+        return;
+    const QString name = files->currentItem()->text();
+    if (name.isEmpty())
+        return;
+    QString path;
+    bool failed = false;
+    if (!storedPath(name, path, QStringLiteral("Файл не открыт"), failed)) {
+        if (!failed)
+            warn(this, QStringLiteral("Файл «%1» не открыт: его нет среди файлов этого приказа.").arg(name));
+        return;
+    }
+    const QFileInfo copy(path);
+    if (path.isEmpty() || !copy.isFile()) {
+        warn(this, QStringLiteral("Файл «%1» не открыт: его копия «%2» не найдена.")
+                       .arg(name, path.isEmpty() ? name : copy.absoluteFilePath()));
+        return;
+    }
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(copy.absoluteFilePath())))
+        warn(this,
+             QStringLiteral("Файл «%1» не открыт: не найдена программа, которая его открывает.").arg(name));
+}
+
+void addfile::on_action_triggered()
+{
+    deleteSelectedFile();
+}
+
+void addfile::deleteSelectedFile()
+{
+    if (!Function::confirm(QStringLiteral("Вы точно уверены что надо удалить?")))
+        return;
+    QTableWidget *files = ui->tableWidget;
+    QTableWidgetItem *item = files->currentItem();
+    if (!item)
+        return;
+    const QString name = item->text();
+    // The copies this order's rows refer to, looked up before the rows go.
+    qstr = QString::fromLatin1(Sql::SELECT_ORDER_FILE_PATH)
+               .arg(Function::q(ln), Function::q(wt), Function::q(prikaz), Function::q(name));
+    query = Function::Myquery(qstr);
+    if (!query.isActive()) {
+        Function::warnFailure(this, QStringLiteral("Файл не удалён"), query.lastError());
+        return;
+    }
+    QSet<QString> copies;
+    while (query.next())
+        copies.insert(query.value(0).toString());
+    query.finish();
+    qDebug() << "1";
+    qstr = QString::fromLatin1(Sql::DELETE_ORDER_FILE)
+               .arg(Function::q(ln), Function::q(wt), Function::q(prikaz), Function::q(name));
+    if (!runWrite(QStringLiteral("Файл не удалён")))
+        return;
+    // A copy goes only when no attachment of any order refers to it any more.
+    for (const QString &copy : std::as_const(copies)) {
+        if (copy.isEmpty() || !insideFilesFolder(copy))
+            continue;
+        qstr = QString::fromLatin1(Sql::COUNT_FILE_REFERENCES).arg(Function::q(copy));
+        query = Function::Myquery(qstr);
+        const bool unused = query.next() && query.value(0).toInt() == 0;
+        query.finish();
+        if (unused && QFile::exists(copy) && !QFile::remove(copy))
+            qDebug() << "Копия не удалена:" << copy;
+    }
+    files->removeRow(files->row(item));
+}
+
+void addfile::keyPressEvent(QKeyEvent *event)
+{
+    QMainWindow::keyPressEvent(event);
+    if (event->key() != Qt::Key_Return)
+        return;
+    if (Function::confirm(QStringLiteral("Вы точно уверены что надо добавить?")))
+        ui->pushButton_7->click();
+}
+
+void addfile::closeEvent(QCloseEvent *event)
+{
+    emit wtf(ln, wt);
+    QMainWindow::closeEvent(event);
+    // Nothing reopens a closed window: it goes once the report is delivered.
+    deleteLater();
+}
+
+void addfile::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::LanguageChange)
+        ui->retranslateUi(this);
+}

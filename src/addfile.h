@@ -1,0 +1,83 @@
+#ifndef ADDFILE_H
+#define ADDFILE_H
+
+#include <QMainWindow>
+#include <QSqlQuery>
+#include <QString>
+
+class QCloseEvent;
+class QEvent;
+class QKeyEvent;
+
+QT_BEGIN_NAMESPACE
+namespace Ui {
+class addfile;
+}
+QT_END_NAMESPACE
+
+// The orders of one serviceman in one category: the list, the editing of
+// orders, the lifting of penalties and the documents attached to an order.
+// When it closes it reports the serviceman and the category through wtf() and
+// then destroys itself.
+class addfile : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    addfile(const QString &ln, const QString &code, const QString &fio, QWidget *parent = nullptr);
+    ~addfile() override;
+
+signals:
+    void wtf(QString ln, QString code);
+
+public slots:
+    void clearTable();
+
+private slots:
+    void on_pushButton_7_clicked();
+    void on_pushButton_4_clicked();
+    void on_pushButton_6_clicked();
+    void on_checkBox_stateChanged(int arg1);
+    void on_tableWidget_2_cellClicked(int row, int column);
+    void on_tabWidget_currentChanged(int index);
+    void on_action_2_triggered(bool checked);
+    void on_pushButton_clicked();
+    void on_pushButton_2_clicked();
+    void on_pushButton_3_clicked();
+    void on_pushButton_5_clicked();
+    void on_tableWidget_cellDoubleClicked(int row, int column);
+    void on_action_triggered();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    // Empties the order list and loads it again.
+    void reload();
+    // Applies the window title, texts and visibility of the category.
+    void applyPresentation();
+    // Runs qstr; on a refusal says what was not done and returns false.
+    bool runWrite(const QString &what);
+    // Says that no order was found under `number` when a write changed nothing.
+    void reportNothingChanged(const QString &number);
+    void askAndExit();
+    void deleteSelectedFile();
+    // Looks up this order's attachment `name` and its stored copy `path`.
+    // A failed lookup sets `failed` and tells the user that `what`.
+    bool storedPath(const QString &name, QString &path, const QString &what, bool &failed);
+    // Where the chosen file is kept in "files": an existing copy with the same
+    // content, or a free name. Sets `fresh` when the copy has yet to be made.
+    QString copyTarget(const QString &source, const QString &name, bool &fresh) const;
+
+    QString ln;
+    QString wt;
+    QString prikaz;
+    QString fio;
+    QString qstr;
+    QSqlQuery query;
+    Ui::addfile *ui;
+};
+
+#endif // ADDFILE_H

@@ -1,0 +1,304 @@
+// Documents attached to an order: attaching, opening and deleting.
+#include "function.h"
+#include "orderwindow.h"
+#include "testsupport.h"
+
+#include <QAction>
+#include <QDesktopServices>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/resource.h>
+#endif
+
+using namespace TestSupport;
+
+// Receives what the program hands to the desktop's default application.
+class UrlCatcher : public QObject
+{
+    Q_OBJECT
+public:
+    UrlCatcher() { QDesktopServices::setUrlHandler("file", this, "open"); }
+    ~UrlCatcher() override { QDesktopServices::unsetUrlHandler("file"); }
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl &url) { urls << url; }
+};
+
+namespace {
+
+QByteArray read(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void addOrders()
+{
+    for (const auto &[ln, number] : {std::pair{"77", "15"}, {"77", "16"}, {"88", "15"}}) {
+        Order o;
+        o.LN = ln;
+        o.what = "blag";
+        o.prikaznom = number;
+        o.Date_time = number == QString("15") ? "02.01.2020" : "01.01.2020";
+        QVERIFY(addOrder(o));
+    }
+}
+
+// Shows the page "Файлы" of the order in `row` of the list.
+void showFiles(const OrdersWindow &w, int row)
+{
+    auto *tabs = w.at<QTabWidget>("tabWidget");
+    tabs->setCurrentIndex(0);
+    clickCell(w.list(), row);
+    tabs->setCurrentIndex(1);
+}
+
+// Attaches `path` through the file dialog; `answers` follow the dialog.
+void attach(const OrdersWindow &w, const QString &path, const QStringList &answers = {})
+{
+    ModalAnswerer answerer;
+    answerer.file(path);
+    for (const QString &a : answers)
+        answerer.button(a);
+    w.at<QPushButton>("pushButton")->click();
+    QVERIFY(answerer.done());
+    QVERIFY(answerer.unexpected().isEmpty());
+}
+
+QList<QStringList> fileRows()
+{
+    return rows("SELECT prikaznom, what, Giper, name_file, LN FROM Files ORDER BY rowid");
+}
+
+} // namespace
+
+class TestOrderFiles : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { TestSupport::initTestCase(); }
+    void init() { failOnSlotWarnings(); }
+
+    // A copy goes to "files" (made when missing) and the row is recorded.
+    // A different file of a taken name is kept under a free name; the same
+    // content reuses the copy; one name is attached to an order once.
+    void attaching()
+    {
+        WorkDir dir;
+        addOrders();
+        QTemporaryDir outside;
+        const QString a = outside.filePath("Приказ 15.pdf");
+        const QString other = outside.filePath("other/Приказ 15.pdf");
+        QDir().mkpath(outside.filePath("other"));
+        {
+            QFile f(a);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("first");
+        }
+        {
+            QFile f(other);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("second");
+        }
+        QVERIFY(QDir("files").removeRecursively());
+        OrdersWindow w77("77", "blag");
+        showFiles(w77, 0); // order 15
+        attach(w77, a);
+        QCOMPARE(fileRows(),
+                 (QList<QStringList>{{"15", "blag", "files/Приказ 15.pdf", "Приказ 15.pdf", "77"}}));
+        QCOMPARE(read("files/Приказ 15.pdf"), QByteArray("first"));
+        QCOMPARE(columnTexts(w77.files(), 0), QStringList{"Приказ 15.pdf"});
+
+        showFiles(w77, 1); // order 16: same content, same copy
+        attach(w77, a);
+        OrdersWindow w88("88", "blag");
+        showFiles(w88, 0);
+        attach(w88, other); // another file of that name
+        QCOMPARE(fileRows().mid(1),
+                 (QList<QStringList>{{"16", "blag", "files/Приказ 15.pdf", "Приказ 15.pdf", "77"},
+                                     {"15", "blag", "files/Приказ 15 (2).pdf", "Приказ 15.pdf", "88"}}));
+        QCOMPARE(read("files/Приказ 15.pdf"), QByteArray("first"));
+        QCOMPARE(read("files/Приказ 15 (2).pdf"), QByteArray("second"));
+        QCOMPARE(QDir("files").entryList(QDir::Files).size(), 2);
+        QCOMPARE(columnTexts(w88.files(), 0), QStringList{"Приказ 15.pdf"});
+
+        ModalAnswerer answerer;
+        answerer.file(other).button("OK");
+        w88.at<QPushButton>("pushButton")->click();
+        QVERIFY(answerer.done());
+        QCOMPARE(answerer.seen().at(1).title, QString("Оповещение"));
+        QCOMPARE(fileRows().size(), 3);
+        QCOMPARE(w88.files()->rowCount(), 1);
+
+        // The lists are loaded from the table each time the page is shown.
+        showFiles(w77, 0);
+        QCOMPARE(columnTexts(w77.files(), 0), QStringList{"Приказ 15.pdf"});
+    }
+
+    // Names with quotes are stored as they are; a cancelled dialog records
+    // nothing; the action "Удалить" sits on the file list's context menu.
+    void namesAndCancel()
+    {
+        WorkDir dir;
+        addOrders();
+        dir.writeFile("src/Д'Арт %1.txt", "x");
+        OrdersWindow w("77", "blag");
+        QVERIFY(w.files()->actions().contains(w.at<QAction>("action")));
+        showFiles(w, 0);
+        attach(w, dir.filePath("src/Д'Арт %1.txt"));
+        QCOMPARE(value("SELECT Giper FROM Files"), QString("files/Д'Арт %1.txt"));
+        QCOMPARE(value("SELECT name_file FROM Files"), QString("Д'Арт %1.txt"));
+
+        ModalAnswerer answerer;
+        answerer.cancel().button("OK");
+        w.at<QPushButton>("pushButton")->click();
+        QVERIFY(answerer.done());
+        QCOMPARE(answerer.seen().at(1).text, QString("Не выбрано имя фаила"));
+        QCOMPARE(fileRows().size(), 1);
+    }
+
+    // A failed copy or a refused row is reported and leaves nothing behind:
+    // no row, no name in the list, no stray copy.
+    void failures()
+    {
+        WorkDir dir;
+        addOrders();
+        dir.writeFile("src/big.bin", QByteArray(256 * 1024, 'x'));
+        dir.writeFile("src/doc.pdf", "doc");
+        OrdersWindow w("77", "blag");
+        showFiles(w, 0);
+#ifdef Q_OS_UNIX
+        {
+            // Files may not grow past 64 KiB while this copy runs.
+            std::signal(SIGXFSZ, SIG_IGN);
+            rlimit saved{};
+            getrlimit(RLIMIT_FSIZE, &saved);
+            rlimit small = saved;
+            small.rlim_cur = 64 * 1024;
+            setrlimit(RLIMIT_FSIZE, &small);
+            ModalAnswerer answerer;
+            answerer.file(dir.filePath("src/big.bin")).button("OK");
+            w.at<QPushButton>("pushButton")->click();
+            setrlimit(RLIMIT_FSIZE, &saved);
+            QVERIFY(answerer.done());
+            QCOMPARE(answerer.seen().at(1).title, QString("Ошибка"));
+            QVERIFY2(answerer.seen().at(1).text.startsWith("Файл «big.bin» не прикреплён"),
+                     qPrintable(answerer.seen().at(1).text));
+            QVERIFY(!QFile::exists("files/big.bin"));
+        }
+#endif
+        QVERIFY(
+            exec("CREATE TRIGGER refuse BEFORE INSERT ON Files BEGIN SELECT RAISE(ABORT, 'disk is full'); "
+                 "END"));
+        ModalAnswerer answerer;
+        answerer.file(dir.filePath("src/doc.pdf")).button("OK");
+        w.at<QPushButton>("pushButton")->click();
+        QVERIFY(answerer.done());
+        QCOMPARE(answerer.seen().at(1).title, QString("Ошибка"));
+        QVERIFY(answerer.seen().at(1).text.startsWith("Файл не прикреплён: на диске нет места"));
+        QVERIFY(!QFile::exists("files/doc.pdf"));
+        QCOMPARE(fileRows().size(), 0);
+        QCOMPARE(w.files()->rowCount(), 0);
+
+        // The folder cannot be made where a plain file takes its name.
+        QVERIFY(exec("DROP TRIGGER refuse"));
+        QVERIFY(QDir("files").removeRecursively());
+        dir.writeFile("files", "not a folder");
+        answerer.clear();
+        answerer.file(dir.filePath("src/doc.pdf")).button("OK");
+        w.at<QPushButton>("pushButton")->click();
+        QVERIFY(answerer.done());
+        QCOMPARE(answerer.seen().at(1).title, QString("Ошибка"));
+        QCOMPARE(fileRows().size(), 0);
+    }
+
+    // Opening finds this serviceman's copy, hands it to the desktop, and says
+    // so when the copy is missing.
+    void opening()
+    {
+        WorkDir dir;
+        addOrders();
+        dir.writeFile("files/Приказ 15.pdf", "of 88");
+        dir.writeFile("files/Приказ 15 (2).pdf", "of 77");
+        QVERIFY(
+            exec("INSERT INTO Files VALUES ('15', 'blag', 'files/Приказ 15.pdf', 'Приказ 15.pdf', '88')"));
+        QVERIFY(exec(
+            "INSERT INTO Files VALUES ('15', 'blag', 'files/Приказ 15 (2).pdf', 'Приказ 15.pdf', '77')"));
+        UrlCatcher catcher;
+        OrdersWindow w("77", "blag");
+        showFiles(w, 0);
+        QTableWidget *files = w.files();
+        doubleClickCell(files, 0);
+        QCOMPARE(catcher.urls,
+                 QList<QUrl>{QUrl::fromLocalFile(QFileInfo("files/Приказ 15 (2).pdf").absoluteFilePath())});
+
+        QVERIFY(QFile::remove("files/Приказ 15 (2).pdf"));
+        ModalAnswerer answerer;
+        answerer.button("OK");
+        doubleClickCell(files, 0);
+        QVERIFY(answerer.done());
+        QCOMPARE(answerer.seen().at(0).title, QString("Ошибка"));
+        QVERIFY(answerer.seen().at(0).text.contains("не найдена"));
+        QCOMPARE(catcher.urls.size(), 1);
+    }
+
+    // Deleting removes only this order's row; the copy goes with the last
+    // row that refers to it.
+    void deleting()
+    {
+        WorkDir dir;
+        addOrders();
+        dir.writeFile("files/Приказ 15.pdf", "shared");
+        for (const char *row : {"('15', 'blag', 'files/Приказ 15.pdf', 'Приказ 15.pdf', '77')",
+                                "('16', 'blag', 'files/Приказ 15.pdf', 'Приказ 15.pdf', '77')",
+                                "('15', 'blag', 'files/Приказ 15.pdf', 'Приказ 15.pdf', '88')",
+                                "('15', 'blag', 'files/gone.pdf', 'gone.pdf', '77')"})
+            QVERIFY(exec(QString("INSERT INTO Files VALUES %1").arg(row)));
+        OrdersWindow w("77", "blag");
+        showFiles(w, 0);
+        QCOMPARE(columnTexts(w.files(), 0), (QStringList{"Приказ 15.pdf", "gone.pdf"}));
+
+        ModalAnswerer answerer;
+        answerer.button("Так точно"); // nothing chosen: asks, does nothing
+        w.at<QPushButton>("pushButton_2")->click();
+        clickCell(w.files(), 0);
+        answerer.button("Никак нет");
+        w.at<QPushButton>("pushButton_2")->click();
+        QVERIFY(answerer.done());
+        QCOMPARE(fileRows().size(), 4);
+
+        answerer.button("Так точно");
+        w.at<QPushButton>("pushButton_2")->click();
+        QCOMPARE(columnTexts(w.files(), 0), QStringList{"gone.pdf"});
+        QCOMPARE(rows("SELECT prikaznom, LN FROM Files WHERE name_file = 'Приказ 15.pdf' ORDER BY rowid"),
+                 (QList<QStringList>{{"16", "77"}, {"15", "88"}}));
+        QVERIFY(QFile::exists("files/Приказ 15.pdf"));
+
+        clickCell(w.files(), 0); // a copy already gone still loses its row
+        answerer.button("Так точно");
+        w.at<QAction>("action")->trigger();
+        QCOMPARE(w.files()->rowCount(), 0);
+
+        OrdersWindow w88("88", "blag");
+        showFiles(w88, 0);
+        showFiles(w, 1);
+        for (const OrdersWindow *o : {&w88, &w}) {
+            clickCell(o->files(), 0);
+            answerer.button("Так точно");
+            o->at<QPushButton>("pushButton_2")->click();
+        }
+        QVERIFY(answerer.done());
+        QCOMPARE(fileRows().size(), 0);
+        QVERIFY(!QFile::exists("files/Приказ 15.pdf"));
+        QVERIFY(answerer.unexpected().isEmpty());
+    }
+};
+
+QTEST_MAIN(TestOrderFiles)
+#include "tst_orderfiles.moc"

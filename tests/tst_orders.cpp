@@ -1,0 +1,591 @@
+// The orders window: its form, the presentation of each category, the order
+// and colours of the list, and the commands that add, change, lift and delete
+// orders.
+#include "function.h"
+#include "orderwindow.h"
+#include "testsupport.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QElapsedTimer>
+#include <QFrame>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QtTest>
+
+using namespace TestSupport;
+
+namespace {
+
+const QString FIO = QStringLiteral("Иванов Иван Иванович");
+
+Order order(const QString &number, const QString &date, const QString &active = QStringLiteral("1"),
+            const QString &what = QStringLiteral("vzs"), const QString &ln = QStringLiteral("1"))
+{
+    Order o;
+    o.LN = ln;
+    o.what = what;
+    o.Date_time = date;
+    o.prikaznom = number;
+    o.kemvidan = QStringLiteral("Командир");
+    o.nameZO = QStringLiteral("Выговор ") + number;
+    o.actived_prikaz = active;
+    return o;
+}
+
+QString today()
+{
+    return QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy"));
+}
+
+// The fields of the fields panel, in the order name, number, issuer, outgoing.
+void fill(const OrdersWindow &w, const QString &name, const QString &number, const QString &issuer,
+          const QString &outgoing)
+{
+    w.at<QLineEdit>("lineEdit_4")->setText(name);
+    w.at<QLineEdit>("lineEdit_2")->setText(number);
+    w.at<QLineEdit>("lineEdit_3")->setText(issuer);
+    w.at<QLineEdit>("lineEdit_6")->setText(outgoing);
+}
+
+QList<QStringList> stored(const QString &columns = QStringLiteral("prikaznom, nameZO"))
+{
+    return rows(QStringLiteral("SELECT %1 FROM prikaz ORDER BY rowid").arg(columns));
+}
+
+} // namespace
+
+class TestOrders : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { TestSupport::initTestCase(); }
+    void init() { failOnSlotWarnings(); }
+
+    void form()
+    {
+        WorkDir dir;
+        OrdersWindow w("1", "blag", FIO);
+        QCOMPARE(w->font().family(), QString("Times New Roman"));
+        QCOMPARE(w->font().pointSize(), 11);
+        QVERIFY(!w->windowIcon().isNull());
+        auto *tabs = w.at<QTabWidget>("tabWidget");
+        QCOMPARE(tabs->currentIndex(), 0);
+        QCOMPARE(tabs->tabText(0), QString("Приказ"));
+        QCOMPARE(tabs->tabText(1), QString("Файлы"));
+        QVERIFY(!w.at<QWidget>("tab_2")->isEnabled());
+        QCOMPARE(w.at<QCheckBox>("checkBox")->text(), QString("Снятие взыскания"));
+        QCOMPARE(w.at<QLabel>("label_7")->text(), QString("исх №СУ"));
+        QCOMPARE(w.at<QFrame>("frame_6")->maximumSize(), QSize(250, 230));
+        const QList<std::pair<const char *, QString>> tips{
+            {"pushButton_7", "<html><head/><body><p>Добавить сведения</p></body></html>"},
+            {"pushButton_4", "<html><head/><body><p>Изменить сведения</p></body></html>"},
+            {"pushButton_6", "Удалить сведения"},
+            {"pushButton_5", "Выход"}};
+        for (const auto &[name, tip] : tips) {
+            auto *b = w.at<QPushButton>(name);
+            QCOMPARE(b->toolTip(), tip);
+            QVERIFY(!b->icon().isNull());
+            QVERIFY(b->text().isEmpty());
+        }
+        for (const char *name : {"pushButton", "pushButton_2", "pushButton_3"})
+            QVERIFY(!w.at<QPushButton>(name)->icon().isNull());
+        auto *toggle = w.at<QAction>("action_2");
+        QCOMPARE(toggle->text(), QString("+"));
+        QCOMPARE(toggle->toolTip(), QString("Скрытьпоказать меню"));
+        QVERIFY(toggle->isCheckable() && toggle->isChecked());
+        QCOMPARE(w->toolBarArea(w.at<QToolBar>("toolBar")), Qt::LeftToolBarArea);
+        QCOMPARE(w.at<QAction>("action")->text(), QString("Удалить"));
+        QCOMPARE(w.files()->horizontalHeaderItem(0)->text(), QString("Имя фаила"));
+        QTableWidget *t = w.list();
+        QCOMPARE(t->editTriggers(), QAbstractItemView::NoEditTriggers);
+        QCOMPARE(t->selectionBehavior(), QAbstractItemView::SelectRows);
+        QCOMPARE(t->horizontalHeader()->styleSheet(), QString("border: 1px solid black"));
+        QCOMPARE(t->horizontalHeader()->sectionResizeMode(0), QHeaderView::Fixed);
+        QCOMPARE(t->verticalHeader()->sectionResizeMode(0), QHeaderView::Fixed);
+        const QList<int> widths{130, 80, 70, 100, 150};
+        for (int c = 0; c < widths.size(); ++c)
+            QCOMPARE(t->columnWidth(c), widths.at(c));
+    }
+
+    void presentation_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("column0");
+        QTest::addColumn<QString>("label");
+        QTest::newRow("vzs") << "vzs"
+                             << "Взыскания "
+                             << "Наименование"
+                             << "Наименование взыскания";
+        QTest::newRow("blag") << "blag"
+                              << "Благодарности "
+                              << "За что"
+                              << "За что поощрен";
+        QTest::newRow("gr") << "gr"
+                            << "Грамоты "
+                            << "За что"
+                            << "За что поощрен";
+        QTest::newRow("ZOMO") << "ZOMO"
+                              << "Знаки отличия МО РФ "
+                              << "Наименование"
+                              << "Наименование знака отличия";
+        QTest::newRow("gosnag") << "gosnag"
+                                << "Государственые награды "
+                                << "Наименование"
+                                << "Наименование гос.награды";
+        QTest::newRow("posh") << "posh"
+                              << "Ветеран военной службы "
+                              << "За что"
+                              << "За что поощрен";
+    }
+    void presentation()
+    {
+        QFETCH(QString, code);
+        QFETCH(QString, title);
+        QFETCH(QString, column0);
+        QFETCH(QString, label);
+        WorkDir dir;
+        OrdersWindow w("1", code, FIO);
+        const bool penalties = code == "vzs";
+        QCOMPARE(w->windowTitle(), title + FIO);
+        QTableWidget *t = w.list();
+        QCOMPARE(t->horizontalHeaderItem(0)->text(), column0);
+        QCOMPARE(w.at<QLabel>("label_4")->text(), label);
+        QCOMPARE(w.at<QCheckBox>("checkBox")->isVisible(), penalties);
+        QCOMPARE(w.at<QFrame>("frame_10")->isVisible(), penalties);
+        QVERIFY(!w.at<QFrame>("frame_10")->isEnabled() || !penalties);
+        for (int c = 5; c <= 7; ++c)
+            QCOMPARE(t->isColumnHidden(c), !penalties);
+        QCOMPARE(t->horizontalHeaderItem(0)->font().bold(), penalties);
+        QCOMPARE(t->horizontalHeader()->viewport()->font().family(), QString("Times New Roman"));
+        QCOMPARE(t->font().family(), QString("Times New Roman"));
+        QCOMPARE(t->horizontalHeaderItem(5)->text(), QString("Номер\nснятия"));
+        QCOMPARE(t->horizontalHeaderItem(6)->text(), QString("Дата\nснятия"));
+        QCOMPARE(t->horizontalHeaderItem(7)->text(), QString("Действие\nприказа"));
+        // With no orders: empty fields, both dates today.
+        QCOMPARE(t->rowCount(), 0);
+        for (const char *name : {"lineEdit_2", "lineEdit_3", "lineEdit_4", "lineEdit_6"})
+            QVERIFY(w.at<QLineEdit>(name)->text().isEmpty());
+        QCOMPARE(w.at<QDateEdit>("dateEdit")->text(), today());
+        QCOMPARE(w.at<QDateEdit>("dateEdit_2")->text(), today());
+    }
+
+    // Newest first; equal and unreadable dates keep the query's order, the
+    // unreadable ones last; only the text "1" is red.
+    void orderAndColours()
+    {
+        WorkDir dir;
+        QVERIFY(addOrder(order("a", "10.01.2020", "1")));
+        QVERIFY(addOrder(order("b", "15.03.2021", "0")));
+        QVERIFY(addOrder(order("c", "10.01.2020", "01")));
+        QVERIFY(addOrder(order("d", "", "1")));
+        QVERIFY(addOrder(order("e", "2022-05-05", "1")));
+        QVERIFY(addOrder(order("f", "01.01.2019", "1")));
+        QVERIFY(addOrder(order("x", "01.01.2030", "1", "blag")));
+        QVERIFY(addOrder(order("y", "01.01.2030", "1", "vzs", "2")));
+        OrdersWindow w("1", "vzs");
+        QTableWidget *t = w.list();
+        QCOMPARE(columnTexts(t, 2), (QStringList{"b", "a", "c", "f", "d", "e"}));
+        QCOMPARE(columnTexts(t, 1),
+                 (QStringList{"15.03.2021", "10.01.2020", "10.01.2020", "01.01.2019", "", "2022-05-05"}));
+        const QList<QColor> colours{Qt::green, Qt::red, Qt::green, Qt::red, Qt::red, Qt::red};
+        for (int r = 0; r < t->rowCount(); ++r) {
+            QCOMPARE(t->item(r, 7)->background().color(), colours.at(r));
+            QCOMPARE(t->item(r, 7)->foreground().color(), colours.at(r));
+            QCOMPARE(t->item(r, 7)->background().style(), Qt::SolidPattern);
+        }
+    }
+
+    // The date edits show and store "dd.MM.yyyy" whatever the locale.
+    void dateFormatPinned()
+    {
+        WorkDir dir;
+        const QLocale saved;
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        {
+            OrdersWindow w("1", "vzs");
+            QCOMPARE(w.at<QDateEdit>("dateEdit")->text(), today());
+            QCOMPARE(w.at<QDateEdit>("dateEdit_2")->text(), today());
+            fill(w, "n", "5", "", "");
+            ModalAnswerer answerer;
+            answerer.button("Так точно");
+            w.at<QPushButton>("pushButton_7")->click();
+            QVERIFY(answerer.done());
+        }
+        QLocale::setDefault(saved);
+        QCOMPARE(value("SELECT Date_time FROM prikaz"), today());
+    }
+
+    void add_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::newRow("yes") << "Так точно";
+        QTest::newRow("no") << "Никак нет";
+    }
+    void add()
+    {
+        QFETCH(QString, answer);
+        WorkDir dir;
+        const QString before = dump();
+        OrdersWindow w("Д'1 %2", "blag");
+        fill(w, "За 'отличие' %1", "15'а", "Командир %2 части", "исх-'7'");
+        w.at<QDateEdit>("dateEdit")->setDate(QDate(2021, 2, 3));
+        ModalAnswerer answerer;
+        answerer.button(answer);
+        w.at<QPushButton>("pushButton_7")->click();
+        QVERIFY(answerer.done());
+        QCOMPARE(answerer.seen().at(0).informativeText, QString("Вы точно уверены что надо добавить?"));
+        QVERIFY(answerer.unexpected().isEmpty());
+        if (answer == "Так точно") {
+            QCOMPARE(stored("LN, what, Date_time, prikaznom, kemvidan, nameZO, actived_prikaz, ish_SU"),
+                     (QList<QStringList>{{"Д'1 %2", "blag", "03.02.2021", "15'а", "Командир %2 части",
+                                          "За 'отличие' %1", "1", "исх-'7'"}}));
+            QCOMPARE(columnTexts(w.list(), 2), QStringList{"15'а"});
+        } else {
+            QCOMPARE(dump(), before);
+        }
+        // Either way the list is reloaded and the typed fields emptied.
+        QVERIFY(w.at<QLineEdit>("lineEdit_2")->text().isEmpty());
+        QVERIFY(w.at<QLineEdit>("lineEdit_4")->text().isEmpty());
+    }
+
+    void addWithoutNumberOrWhileLifting()
+    {
+        WorkDir dir;
+        const QString before = dump();
+        OrdersWindow w("1", "vzs");
+        fill(w, "Выговор", "", "", "");
+        ModalAnswerer answerer;
+        answerer.button("Так точно").button("OK");
+        w.at<QPushButton>("pushButton_7")->click();
+        QVERIFY(answerer.done());
+        QCOMPARE(answerer.seen().at(1).title, QString("Оповещение"));
+        QCOMPARE(answerer.seen().at(1).text, QString("Не заполнен номер"));
+
+        fill(w, "Выговор", "3", "", "");
+        w.at<QCheckBox>("checkBox")->setChecked(true);
+        answerer.clear();
+        answerer.button("Так точно").button("OK");
+        w.at<QPushButton>("pushButton_7")->click();
+        QVERIFY(answerer.done());
+        QCOMPARE(answerer.seen().at(1).title, QString("Оповещение"));
+        QCOMPARE(dump(), before);
+    }
+
+    // A change finds the order by the row's old number; its attachments
+    // follow it to the new number. "Никак нет" and no current row change
+    // nothing; an emptied number is refused.
+    void change()
+    {
+        WorkDir dir;
+        QVERIFY(addOrder(order("12", "01.02.2020", "1", "blag")));
+        QVERIFY(exec("INSERT INTO Files VALUES ('12', 'blag', 'files/a.pdf', 'a.pdf', '1')"));
+        QVERIFY(exec("INSERT INTO Files VALUES ('12', 'blag', 'files/b.pdf', 'b.pdf', '2')"));
+        OrdersWindow w("1", "blag");
+        ModalAnswerer answerer;
+
+        const QString before = dump();
+        answerer.button("Так точно");
+        w.at<QPushButton>("pushButton_4")->click(); // no current row
+        clickCell(w.list(), 0);
+        QCOMPARE(w.at<QLineEdit>("lineEdit_2")->text(), QString("12"));
+        QCOMPARE(w.at<QDateEdit>("dateEdit")->text(), QString("01.02.2020"));
+        w.at<QLineEdit>("lineEdit_2")->setText("12а");
+        answerer.button("Никак нет");
+        w.at<QPushButton>("pushButton_4")->click();
+        clickCell(w.list(), 0);
+        w.at<QLineEdit>("lineEdit_2")->clear();
+        answerer.button("Так точно").button("OK");
+        w.at<QPushButton>("pushButton_4")->click();
+        QVERIFY(answerer.done());
+        QCOMPARE(answerer.seen().last().text, QString("Не заполнен номер"));
+        QCOMPARE(dump(), before);
+
+        clickCell(w.list(), 0);
+        fill(w, "За 'службу'", "12а", "Штаб", "9");
+        w.at<QDateEdit>("dateEdit")->setDate(QDate(2020, 3, 4));
+        answerer.button("Так точно");
+        w.at<QPushButton>("pushButton_4")->click();
+        QVERIFY(answerer.done());
+        QCOMPARE(stored("prikaznom, nameZO, kemvidan, ish_SU, Date_time, actived_prikaz"),
+                 (QList<QStringList>{{"12а", "За 'службу'", "Штаб", "9", "04.03.2020", "1"}}));
+        QCOMPARE(rows("SELECT prikaznom, LN FROM Files ORDER BY rowid"),
+                 (QList<QStringList>{{"12а", "1"}, {"12", "2"}}));
+        QVERIFY(answerer.unexpected().isEmpty());
+    }
+
+    void lift()
+    {
+        WorkDir dir;
+        QVERIFY(addOrder(order("7", "01.02.2020")));
+        QVERIFY(addOrder(order("8", "01.03.2020")));
+        OrdersWindow w("1", "vzs");
+        QTableWidget *t = w.list();
+        auto *box = w.at<QCheckBox>("checkBox");
+        auto *liftingFields = w.at<QFrame>("frame_10");
+        clickCell(t, 1);
+        box->setChecked(true);
+        QVERIFY(liftingFields->isEnabled());
+        QVERIFY(!w.at<QFrame>("frame")->isEnabled());
+        w.at<QDateEdit>("dateEdit_2")->setDate(QDate(2022, 6, 5));
+        w.at<QLineEdit>("lineEdit_5")->setText("45'б");
+        ModalAnswerer answerer;
+        answerer.button("Так точно");
+        w.at<QPushButton>("pushButton_4")->click();
+        QVERIFY(answerer.done());
+        QCOMPARE(stored("prikaznom, actived_prikaz, Data_snytie, Nomer_snytie"),
+                 (QList<QStringList>{{"7", "0", "05.06.2022", "45'б"}, {"8", "1", "", ""}}));
+        QCOMPARE(t->item(1, 2)->text(), QString("7"));
+        QCOMPARE(t->item(1, 5)->text(), QString("45'б"));
+        QCOMPARE(t->item(1, 6)->text(), QString("05.06.2022"));
+        QCOMPARE(t->item(1, 7)->background().color(), QColor(Qt::green));
+        QCOMPARE(t->item(0, 7)->background().color(), QColor(Qt::red));
+        // The box stays ticked, and the lifting fields stay usable with it.
+        QVERIFY(box->isChecked());
+        QVERIFY(liftingFields->isEnabled());
+
+        // A number that names no order: nothing changes, and the user is told.
+        const QString before = dump();
+        clickCell(t, 0);
+        w.at<QLineEdit>("lineEdit_2")->setText("99");
+        answerer.button("Так точно").button("OK");
+        w.at<QPushButton>("pushButton_4")->click();
+        QVERIFY(answerer.done());
+        QCOMPARE(answerer.seen().last().title, QString("Оповещение"));
+        QVERIFY(answerer.seen().last().text.contains("«99»"));
+        QCOMPARE(dump(), before);
+        box->setChecked(false);
+        QVERIFY(!liftingFields->isEnabled());
+        QVERIFY(w.at<QFrame>("frame")->isEnabled());
+    }
+
+    // Two orders of one number are changed, lifted and deleted together.
+    void duplicateNumbersActTogether()
+    {
+        WorkDir dir;
+        OrdersWindow w("1", "vzs");
+        ModalAnswerer answerer;
+        for (int i = 0; i < 2; ++i) {
+            fill(w, "Выговор", "5", "", "");
+            answerer.button("Так точно");
+            w.at<QPushButton>("pushButton_7")->click();
+        }
+        QCOMPARE(value("SELECT count(*) FROM prikaz WHERE prikaznom = '5'"), QString("2"));
+        clickCell(w.list(), 0);
+        w.at<QLineEdit>("lineEdit_3")->setText("Штаб");
+        answerer.button("Так точно");
+        w.at<QPushButton>("pushButton_4")->click();
+        QCOMPARE(stored("kemvidan"), (QList<QStringList>{{"Штаб"}, {"Штаб"}}));
+        clickCell(w.list(), 1);
+        w.at<QCheckBox>("checkBox")->setChecked(true);
+        answerer.button("Так точно");
+        w.at<QPushButton>("pushButton_4")->click();
+        QCOMPARE(stored("actived_prikaz"), (QList<QStringList>{{"0"}, {"0"}}));
+        w.at<QCheckBox>("checkBox")->setChecked(false);
+        clickCell(w.list(), 0);
+        answerer.button("Так точно");
+        w.at<QPushButton>("pushButton_6")->click();
+        QVERIFY(answerer.done());
+        QCOMPARE(stored().size(), 0);
+        QCOMPARE(w.list()->rowCount(), 0);
+        QVERIFY(answerer.unexpected().isEmpty());
+    }
+
+    // Deleting asks; "Никак нет" keeps the order; the attachments stay.
+    void remove()
+    {
+        WorkDir dir;
+        QVERIFY(addOrder(order("3", "01.01.2020", "1", "gr")));
+        QVERIFY(exec("INSERT INTO Files VALUES ('3', 'gr', 'files/a.pdf', 'a.pdf', '1')"));
+        OrdersWindow w("1", "gr");
+        ModalAnswerer answerer;
+        clickCell(w.list(), 0);
+        answerer.button("Никак нет");
+        w.at<QPushButton>("pushButton_6")->click();
+        QCOMPARE(stored().size(), 1);
+        clickCell(w.list(), 0);
+        answerer.button("Так точно");
+        w.at<QPushButton>("pushButton_6")->click();
+        QVERIFY(answerer.done());
+        QCOMPARE(answerer.seen().at(1).informativeText, QString("Вы точно уверены что надо удалить?"));
+        QCOMPARE(stored().size(), 0);
+        QCOMPARE(value("SELECT count(*) FROM Files"), QString("1"));
+    }
+
+    // A write the database refuses is reported ("Ошибка", what was not done)
+    // and the list shows the unchanged data.
+    void refusedWrites_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<bool>("lifting");
+        QTest::addColumn<QString>("event");
+        QTest::addColumn<QString>("what");
+        QTest::newRow("add") << "pushButton_7" << false << "INSERT"
+                             << "Приказ не добавлен";
+        QTest::newRow("change") << "pushButton_4" << false << "UPDATE"
+                                << "Приказ не изменён";
+        QTest::newRow("lift") << "pushButton_4" << true << "UPDATE"
+                              << "Взыскание не снято";
+        QTest::newRow("delete") << "pushButton_6" << false << "DELETE"
+                                << "Приказ не удалён";
+    }
+    void refusedWrites()
+    {
+        QFETCH(QString, button);
+        QFETCH(bool, lifting);
+        QFETCH(QString, event);
+        QFETCH(QString, what);
+        WorkDir dir;
+        QVERIFY(addOrder(order("4", "01.01.2020")));
+        QVERIFY(exec(QString("CREATE TRIGGER refuse BEFORE %1 ON prikaz BEGIN SELECT RAISE(ABORT, "
+                             "'readonly database'); END")
+                         .arg(event)));
+        const QString before = dump();
+        OrdersWindow w("1", "vzs");
+        clickCell(w.list(), 0);
+        w.at<QLineEdit>("lineEdit_2")->setText(button == "pushButton_7" ? "5" : "4");
+        w.at<QLineEdit>("lineEdit_3")->setText("Штаб");
+        w.at<QCheckBox>("checkBox")->setChecked(lifting);
+        ModalAnswerer answerer;
+        answerer.button("Так точно").button("OK");
+        w.at<QPushButton>(button.toLatin1())->click();
+        QVERIFY(answerer.done());
+        const ModalAnswerer::Seen warning = answerer.seen().at(1);
+        QCOMPARE(warning.title, QString("Ошибка"));
+        QVERIFY2(warning.text.startsWith(what + ": база данных открыта только для чтения"),
+                 qPrintable(warning.text));
+        QCOMPARE(dump(), before);
+        QCOMPARE(columnTexts(w.list(), 2), QStringList{"4"});
+        QCOMPARE(w.list()->item(0, 7)->background().color(), QColor(Qt::red));
+    }
+
+    // Return asks, then the add asks again; the keypad's Enter does nothing.
+    void returnKey()
+    {
+        WorkDir dir;
+        OrdersWindow w("1", "posh");
+        auto *number = w.at<QLineEdit>("lineEdit_2");
+        ModalAnswerer answerer;
+        QTest::keyClick(number, Qt::Key_Enter);
+        QTest::qWait(50);
+        QVERIFY(answerer.unexpected().isEmpty());
+        number->setText("1");
+        answerer.button("Никак нет");
+        QTest::keyClick(number, Qt::Key_Return);
+        QVERIFY(answerer.done());
+        QCOMPARE(number->text(), QString("1"));
+        answerer.clear();
+        answerer.button("Так точно").button("Так точно");
+        QTest::keyClick(number, Qt::Key_Return);
+        QVERIFY(answerer.done());
+        QCOMPARE(answerer.seen().at(0).informativeText, QString("Вы точно уверены что надо добавить?"));
+        QCOMPARE(answerer.seen().at(1).informativeText, QString("Вы точно уверены что надо добавить?"));
+        QCOMPARE(stored("prikaznom, what"), (QList<QStringList>{{"1", "posh"}}));
+    }
+
+    void panelsAndPages()
+    {
+        WorkDir dir;
+        QVERIFY(addOrder(order("1", "01.01.2020", "1", "blag")));
+        QVERIFY(addOrder(order("2", "01.01.2021", "1", "blag")));
+        QVERIFY(exec("INSERT INTO Files VALUES ('1', 'blag', 'files/a.pdf', 'a.pdf', '1')"));
+        OrdersWindow w("1", "blag");
+        auto *toggle = w.at<QAction>("action_2");
+        toggle->trigger();
+        QVERIFY(!w.at<QFrame>("frame_6")->isVisible());
+        QVERIFY(!w.at<QFrame>("frame_3")->isVisible());
+        toggle->trigger();
+        QVERIFY(w.at<QFrame>("frame_6")->isVisible());
+        QVERIFY(w.at<QFrame>("frame_3")->isVisible());
+
+        auto *tabs = w.at<QTabWidget>("tabWidget");
+        tabs->setCurrentIndex(1);
+        QVERIFY(!w.at<QWidget>("tab_2")->isEnabled());
+        QCOMPARE(w.files()->rowCount(), 0);
+        tabs->setCurrentIndex(0);
+        for (int pass = 0; pass < 2; ++pass) {
+            clickCell(w.list(), 1);
+            tabs->setCurrentIndex(1);
+            QVERIFY(w.at<QWidget>("tab_2")->isEnabled());
+            QCOMPARE(columnTexts(w.files(), 0), QStringList{"a.pdf"});
+            tabs->setCurrentIndex(0);
+            QCOMPARE(w.files()->rowCount(), 0);
+        }
+    }
+
+    // Closing from the title bar reports at once; the exit buttons ask. The
+    // window is destroyed after its report has been delivered.
+    void closing()
+    {
+        WorkDir dir;
+        OrdersWindow w("77", "gr");
+        QStringList received;
+        QObject::connect(w.get(), &addfile::wtf, [&](const QString &ln, const QString &code) {
+            QVERIFY(w.alive() && w->isVisible());
+            received << ln << code;
+        });
+        ModalAnswerer answerer;
+        answerer.button("Никак нет");
+        w.at<QPushButton>("pushButton_5")->click();
+        QVERIFY(answerer.done());
+        QCOMPARE(answerer.seen().at(0).informativeText, QString("Вы точно уверены что надо выйти?"));
+        QVERIFY(received.isEmpty());
+        QVERIFY(w->isVisible());
+
+        w->close();
+        QCOMPARE(received, (QStringList{"77", "gr"}));
+        QVERIFY(answerer.unexpected().isEmpty());
+        QTRY_VERIFY(!w.alive());
+
+        Order o;
+        o.LN = "77";
+        o.what = "gr";
+        o.prikaznom = "1";
+        QVERIFY(addOrder(o));
+        OrdersWindow other("77", "gr");
+        QSignalSpy spy(other.get(), &addfile::wtf);
+        clickCell(other.list(), 0);
+        other.at<QTabWidget>("tabWidget")->setCurrentIndex(1);
+        answerer.button("Так точно");
+        other.at<QPushButton>("pushButton_3")->click();
+        QCOMPARE(spy.count(), 1);
+        QTRY_VERIFY(!other.alive());
+    }
+
+    // 2,000 penalties load well under a second, newest first.
+    void loadingManyOrders()
+    {
+        WorkDir dir;
+        QVERIFY(testDb().transaction());
+        for (int i = 0; i < 2000; ++i) {
+            const QDate date = QDate(2000, 1, 1).addDays((i * 7919) % 9000);
+            QVERIFY(addOrder(order(QString::number(i), i % 97 == 0 ? QString() : date.toString("dd.MM.yyyy"),
+                                   i % 3 ? "1" : "0")));
+        }
+        QVERIFY(testDb().commit());
+        QElapsedTimer timer;
+        timer.start();
+        OrdersWindow w("1", "vzs");
+        const qint64 elapsed = timer.elapsed();
+        qInfo("Loading 2000 penalties took %lld ms", elapsed);
+        QTableWidget *t = w.list();
+        QCOMPARE(t->rowCount(), 2000);
+        for (int r = 1; r < t->rowCount(); ++r) {
+            const QDate a = QDate::fromString(t->item(r - 1, 1)->text(), "dd.MM.yyyy");
+            const QDate b = QDate::fromString(t->item(r, 1)->text(), "dd.MM.yyyy");
+            QVERIFY(!b.isValid() || (a.isValid() && a >= b));
+        }
+        QVERIFY2(elapsed < 1000, qPrintable(QString::number(elapsed)));
+    }
+};
+
+QTEST_MAIN(TestOrders)
+#include "tst_orders.moc"
