@@ -318,8 +318,8 @@ void addfile::on_pushButton_4_clicked()
         } else {
             const QString old = cellText(t, t->currentRow(), COL_NUMBER);
             const bool renumber = number != old;
-            QSqlDatabase db = QSqlDatabase::database();
-            const bool transaction = renumber && db.transaction();
+            const bool transaction =
+                renumber && Function::Myquery(QString::fromLatin1(Sql::BEGIN_IMMEDIATE)).isActive();
             qstr =
                 QString::fromLatin1(Sql::UPDATE_ORDER)
                     .arg(Function::q(ln), Function::q(old), Function::q(wt), Function::q(date),
@@ -334,14 +334,12 @@ void addfile::on_pushButton_4_clicked()
                                           : QStringLiteral("Документы приказа не перенесены на новый номер"));
             }
             if (transaction) {
-                query = QSqlQuery();
-                if (!ok)
-                    db.rollback();
-                else if (!db.commit()) {
-                    ok = false;
-                    Function::warnFailure(this, QStringLiteral("Приказ не изменён"), db.lastError());
-                    db.rollback();
+                if (ok) {
+                    qstr = QString::fromLatin1(Sql::COMMIT);
+                    ok = runWrite(QStringLiteral("Приказ не изменён"));
                 }
+                if (!ok)
+                    query = Function::Myquery(QString::fromLatin1(Sql::ROLLBACK));
             }
             if (ok && !found)
                 reportNothingChanged(old);
