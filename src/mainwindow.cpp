@@ -23,6 +23,7 @@
 #include <QSqlError>
 #include <QTableWidgetItem>
 #include <QTextDocument>
+#include <QTextOption>
 #include <QTextStream>
 
 #include <algorithm>
@@ -399,10 +400,18 @@ void MainWindow::on_action_3_triggered()
     if (!Function::confirm(QStringLiteral("Вы точно уверены что вывести на печать?")))
         return;
     QPrinter printer(QPrinter::HighResolution);
+    // Fourteen columns fit across a page only when it lies on its side; the
+    // dialog lets the user choose otherwise.
+    printer.setPageOrientation(QPageLayout::Landscape);
     QPrintDialog dialog(&printer, this);
     if (dialog.exec() != QDialog::Accepted)
         return;
     QTextDocument document;
+    document.setDefaultFont(ui->tableWidget_6->font());
+    // Lines break between words only, so that no word is cut in two.
+    QTextOption wrapping = document.defaultTextOption();
+    wrapping.setWrapMode(QTextOption::WordWrap);
+    document.setDefaultTextOption(wrapping);
     document.setHtml(TableExport::html(ui->tableWidget_6, QStringLiteral("red")));
     document.print(&printer);
     if (printer.printerState() == QPrinter::Error)

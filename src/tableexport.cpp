@@ -1,6 +1,7 @@
 #include "tableexport.h"
 
 #include <QAbstractItemModel>
+#include <QBuffer>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -331,24 +332,15 @@ bool TableExport::write(const QTableWidget *table, const QString &fileName, QStr
     case Format::OpenDocumentText: {
         QTextDocument document;
         document.setHtml(html(table, QStringLiteral("black")));
-        QSaveFile file(fileName);
-        file.setDirectWriteFallback(true);
-        if (!file.open(QIODevice::WriteOnly)) {
-            *error = file.errorString();
-            return false;
-        }
-        QTextDocumentWriter writer(&file, QByteArrayLiteral("odf"));
+        // The writer closes its device when done, so it writes to memory.
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        QTextDocumentWriter writer(&buffer, QByteArrayLiteral("odf"));
         if (!writer.write(&document)) {
-            *error = file.error() != QFileDevice::NoError ? file.errorString()
-                                                          : QStringLiteral("документ не записан");
-            file.cancelWriting();
+            *error = QStringLiteral("документ не составлен");
             return false;
         }
-        if (!file.commit()) {
-            *error = file.errorString();
-            return false;
-        }
-        return true;
+        return saveBytes(fileName, buffer.data(), QIODevice::NotOpen, error);
     }
     case Format::Html:
         break;
