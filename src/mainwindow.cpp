@@ -400,7 +400,7 @@ void MainWindow::on_action_3_triggered()
     if (!Function::confirm(QStringLiteral("Вы точно уверены что вывести на печать?")))
         return;
     QPrinter printer(QPrinter::HighResolution);
-    // Fourteen columns fit across a page only when it lies on its side; the
+    // Twelve columns fit across a page only when it lies on its side; the
     // dialog lets the user choose otherwise.
     printer.setPageOrientation(QPageLayout::Landscape);
     QPrintDialog dialog(&printer, this);

@@ -168,6 +168,25 @@ private slots:
         QCOMPARE(QDir("data").entryList(QDir::Files).size(), 5);
     }
 
+    // A folder whose name holds an apostrophe and a place marker.
+    void backupInAnyFolder()
+    {
+        WorkDir dir;
+        QVERIFY(addServiceman("1", "Иванов", "1"));
+        testDb().close();
+        QVERIFY(QDir().rename("data", "д'Артаньян %1"));
+        dir.writeFile("settings.ini", "[Path]\ndb=д'Артаньян %1\n");
+        MainWindow w;
+        ModalAnswerer answerer;
+        answerer.button("Так точно").button("OK");
+        w.findChild<QAction *>("action")->trigger();
+        QVERIFY(answerer.done());
+        QCOMPARE(answerer.seen().at(1).text, QString("Резервная копия создана"));
+        const QStringList files = QDir("д'Артаньян %1").entryList({"BaseDate2*.db"}, QDir::Files);
+        QCOMPARE(files.size(), 1);
+        QCOMPARE(servicemen("д'Артаньян %1/" + files.first()), QStringList{"Иванов"});
+    }
+
     // Without a database file in the folder of the settings nothing is made,
     // not even an empty database.
     void backupWithoutDatabase()
