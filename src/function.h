@@ -114,6 +114,11 @@ inline constexpr char DROP_COLUMN[] = "ALTER TABLE %1 DROP COLUMN %2;";
 inline constexpr char DROP_TABLE[] = "DROP TABLE %1";
 // A cheap read that fails at once on a file that is not a database.
 inline constexpr char PROBE[] = "SELECT count(*) FROM sqlite_master";
+
+// Backup and restore, on connections of their own. %1 the backup's path.
+inline constexpr char BACKUP_INTO[] = "VACUUM INTO '%1'";
+// Answers "ok" when the file's structure is sound.
+inline constexpr char QUICK_CHECK[] = "PRAGMA quick_check";
 } // namespace Sql
 
 // Category codes: the count columns of Combat and the values of "what".

@@ -2,20 +2,30 @@
 #include "ui_mainwindow.h"
 
 #include "addfile.h"
+#include "databasecopy.h"
 #include "function.h"
+#include "tableexport.h"
 #include "voenosluga.h"
 
 #include <QBrush>
 #include <QCloseEvent>
 #include <QColor>
+#include <QDateTime>
 #include <QDebug>
+#include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QMenu>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QSettings>
 #include <QSqlError>
 #include <QTableWidgetItem>
+#include <QTextDocument>
+#include <QTextOption>
 #include <QTextStream>
 
 #include <algorithm>
@@ -263,12 +273,56 @@ void MainWindow::closeEvent(QCloseEvent *event)
         event->ignore();
 }
 
+namespace {
+
+// True when some cell of the row, shown or hidden, contains the text
+// (letters compared without regard to case).
+bool rowContains(const QTableWidget *table, int row, const QString &text)
+{
+    for (int c = 0; c < table->columnCount(); ++c) {
+        const QTableWidgetItem *item = table->item(row, c);
+        if (item && item->text().contains(text, Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
 void MainWindow::on_pushButton_clicked()
 {
+    clear_tableWidgets();
+    const QString text = ui->lineEdit->text().trimmed();
+    if (text.isEmpty()) {
+        QMessageBox::warning(this, QStringLiteral("Ошибка"), QStringLiteral("Поиск пуст"), QMessageBox::Ok);
+        return;
+    }
+    ui->lineEdit->clear();
+    // One pass from the bottom up, so that removing rows leaves the indexes
+    // still to be looked at unchanged; a run of rows without the text goes at
+    // once. The rows that remain keep their order.
+    QTableWidget *t = ui->tableWidget_6;
+    t->setUpdatesEnabled(false);
+    int r = t->rowCount() - 1;
+    while (r >= 0) {
+        if (rowContains(t, r, text)) {
+            --r;
+            continue;
+        }
+        int first = r;
+        while (first > 0 && !rowContains(t, first - 1, text))
+            --first;
+        t->model()->removeRows(first, r - first + 1);
+        r = first - 1;
+    }
+    t->setUpdatesEnabled(true);
 }
 
 void MainWindow::on_pushButton_2_clicked()
 {
+    clear_tableWidgets();
+    QMessageBox::information(this, QStringLiteral("Оповещение"), QStringLiteral("Сброс выполнен"),
+                             QMessageBox::Ok);
 }
 
 void MainWindow::on_tableWidget_6_cellDoubleClicked(int row, int column)
@@ -290,31 +344,145 @@ void MainWindow::on_tableWidget_6_cellDoubleClicked(int row, int column)
 
 void MainWindow::on_comboBox_activated(int index)
 {
-    Q_UNUSED(index);
+    // Item 0 shows every category column, item 1 to 6 only the column 5 + index.
+    if (index < 0 || index > 6)
+        return;
+    for (int c = COL_FIRST_COUNT; c <= COL_LAST_COUNT; ++c)
+        ui->tableWidget_6->setColumnHidden(c, index != 0 && c != COL_FIRST_COUNT - 1 + index);
 }
 
 void MainWindow::on_action_Exel_triggered()
 {
+    QString name = QFileDialog::getSaveFileName(this, tr(TableExport::SAVE_CAPTION), QString(),
+                                                tr(TableExport::SAVE_FILTER));
+    if (name.isEmpty())
+        return;
+    name = TableExport::exportFileName(name);
+    QString error;
+    if (!TableExport::write(ui->tableWidget_6, name, &error))
+        QMessageBox::warning(this, QStringLiteral("Ошибка"),
+                             QStringLiteral("Таблица не сохранена в файл «%1»: %2.")
+                                 .arg(QDir::toNativeSeparators(name), error),
+                             QMessageBox::Ok);
 }
 
 void MainWindow::on_action_2_triggered()
 {
+    if (!Function::confirm(QStringLiteral("Вы точно уверены что надо обновить таблицы?")))
+        return;
+    clear_tableWidgets();
+    QMessageBox::information(this, QStringLiteral("Оповещение"), QStringLiteral("Таблицы обновлены"),
+                             QMessageBox::Ok);
 }
 
 void MainWindow::on_action_6_triggered()
 {
+    // Without a current row there is nobody to delete: say so rather than
+    // ask about nothing.
+    QTableWidget *t = ui->tableWidget_6;
+    const QTableWidgetItem *item = t->currentRow() < 0 ? nullptr : t->item(t->currentRow(), 5);
+    if (!item) {
+        QMessageBox::information(this, QStringLiteral("Оповещение"),
+                                 QStringLiteral("Запись не выбрана: выделите в таблице строку "
+                                                "военнослужащего, которого надо удалить."),
+                                 QMessageBox::Ok);
+        return;
+    }
+    if (!Function::confirm(QStringLiteral("Вы точно уверены что надо удалить?")))
+        return;
+    const QString ln = item->text();
+    qDebug() << ln;
+    qstr = QString::fromLatin1(Sql::DELETE_COMBAT_MAIN).arg(Function::q(ln));
+    query = Function::Myquery(qstr);
+    if (!query.isActive())
+        Function::warnFailure(this, QStringLiteral("Запись не удалена"), query.lastError());
+    clear_tableWidgets();
 }
 
 void MainWindow::on_action_triggered()
 {
+    if (!Function::confirm(QStringLiteral("Вы точно уверены что надо создать резервную копию?")))
+        return;
+    const QString folder = Function::databaseFolder();
+    const QString target = DatabaseCopy::backupName(folder, QDateTime::currentDateTime());
+    QString error;
+    if (DatabaseCopy::backup(DatabaseCopy::liveName(folder), target, &error))
+        QMessageBox::information(this, QStringLiteral("Оповещение"),
+                                 QStringLiteral("Резервная копия создана"), QMessageBox::Ok);
+    else
+        QMessageBox::warning(this, QStringLiteral("Ошибка"),
+                             QStringLiteral("Резервная копия не создана: %1.").arg(error), QMessageBox::Ok);
 }
 
 void MainWindow::on_action_9_triggered()
 {
+    if (!Function::confirm(QStringLiteral("Вы точно уверены что востановить резервную копию?")))
+        return;
+    const QString folder = Function::databaseFolder();
+    query = QSqlQuery();
+    db.close();
+    const QString chosen = QFileDialog::getOpenFileName(this, QStringLiteral("Open file»"), folder,
+                                                        QStringLiteral("File Base (*.db)"));
+    // Refused: nothing chosen, the live file under its own name or another
+    // name for it, or a file that is not a sound database.
+    if (chosen.isEmpty() || chosen.section(QLatin1Char('/'), -1, -1) == QLatin1String("BaseDate.db") ||
+        DatabaseCopy::sameFile(chosen, DatabaseCopy::liveName(folder)) || !DatabaseCopy::isDatabase(chosen)) {
+        QMessageBox::warning(this, QStringLiteral("Ошибка"),
+                             QStringLiteral("Некорректный формат базы данных"), QMessageBox::Ok);
+        reopenDatabase();
+        return;
+    }
+    QString error;
+    bool replaced = false;
+    if (!DatabaseCopy::restore(chosen, folder, &replaced, &error)) {
+        // Untouched, the live file is opened again; a replaced one is not
+        // opened beside the old journal files.
+        if (!replaced)
+            reopenDatabase();
+        QMessageBox::warning(this, QStringLiteral("Ошибка"),
+                             QStringLiteral("Резервная копия не восстановлена: %1.").arg(error),
+                             QMessageBox::Ok);
+        return;
+    }
+    if (!reopenDatabase()) {
+        clear_tableWidgets();
+        QMessageBox::warning(this, QStringLiteral("Ошибка"),
+                             QStringLiteral("База данных заменена копией «%1», но не открылась: %2. "
+                                            "Прежняя база сохранена в файле «BaseDate_old.db».")
+                                 .arg(QFileInfo(chosen).fileName(), Function::describeError(db.lastError())),
+                             QMessageBox::Ok);
+        return;
+    }
+    clear_tableWidgets();
+    QMessageBox::information(this, QStringLiteral("Оповещение"), QStringLiteral("База восстановлена"),
+                             QMessageBox::Ok);
 }
 
 void MainWindow::on_action_3_triggered()
 {
+    if (!Function::confirm(QStringLiteral("Вы точно уверены что вывести на печать?")))
+        return;
+    QPrinter printer(QPrinter::HighResolution);
+    // Twelve columns fit across a page only when it lies on its side; the
+    // dialog lets the user choose otherwise.
+    printer.setPageOrientation(QPageLayout::Landscape);
+    QPrintDialog dialog(&printer, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    QTextDocument document;
+    document.setDefaultFont(ui->tableWidget_6->font());
+    // Lines break between words only, so that no word is cut in two.
+    QTextOption wrapping = document.defaultTextOption();
+    wrapping.setWrapMode(QTextOption::WordWrap);
+    document.setDefaultTextOption(wrapping);
+    document.setHtml(TableExport::html(ui->tableWidget_6, QStringLiteral("red")));
+    document.print(&printer);
+    if (printer.printerState() == QPrinter::Error)
+        QMessageBox::warning(
+            this, QStringLiteral("Ошибка"),
+            QStringLiteral("Таблица не напечатана: принтер «%1» сообщил об ошибке.")
+                .arg(printer.outputFileName().isEmpty() ? printer.printerName() : printer.outputFileName()),
+            QMessageBox::Ok);
 }
 
 void MainWindow::on_action_5_triggered()
@@ -341,22 +509,27 @@ void MainWindow::on_action_10_triggered()
 
 void MainWindow::on_action_7_triggered()
 {
+    toggleColumn(ui->action_7, 0);
 }
 
 void MainWindow::on_action_11_triggered()
 {
+    toggleColumn(ui->action_11, 1);
 }
 
 void MainWindow::on_action_12_triggered()
 {
+    toggleColumn(ui->action_12, 2);
 }
 
 void MainWindow::on_action_18_triggered()
 {
+    toggleColumn(ui->action_18, 3);
 }
 
 void MainWindow::on_action_19_triggered()
 {
+    toggleColumn(ui->action_19, 5);
 }
 
 void MainWindow::visible_set()
@@ -367,4 +540,27 @@ void MainWindow::visible_set()
 
 void MainWindow::on_action_20_triggered()
 {
+    toggleColumn(ui->action_20, 4);
+}
+
+void MainWindow::toggleColumn(const QAction *action, int column)
+{
+    ui->tableWidget_6->setColumnHidden(column, !action->isChecked());
+    // The menu opens again at its place, so that several columns can be
+    // chosen one after another.
+    ui->menu_4->show();
+}
+
+bool MainWindow::reopenDatabase()
+{
+    // Opening would make an empty database where the file has gone.
+    if (!QFileInfo(db.databaseName()).isFile()) {
+        qDebug() << "no database file" << db.databaseName();
+        return false;
+    }
+    if (!db.open()) {
+        qDebug() << db.lastError().databaseText();
+        return false;
+    }
+    return true;
 }

@@ -7,6 +7,7 @@
 #include <QString>
 
 QT_BEGIN_NAMESPACE
+class QAction;
 namespace Ui {
 class MainWindow;
 }
@@ -66,6 +67,11 @@ private:
     QString WTS;
     QString qstr;
     QString str_3;
+
+    // Shows or hides a column of the summary table as the action is checked.
+    void toggleColumn(const QAction *action, int column);
+    // Opens the closed connection again on its file, if the file is there.
+    bool reopenDatabase();
 };
 
 #endif // MAINWINDOW_H

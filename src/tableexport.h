@@ -1,0 +1,49 @@
+#ifndef TABLEEXPORT_H
+#define TABLEEXPORT_H
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+class QTableWidget;
+
+// The summary table as the user sees it (shown columns, every row the table
+// holds) turned into the texts and files of the print and export commands.
+class TableExport
+{
+public:
+    // The shown columns of a table: their indexes, header texts and the
+    // cell texts of every row (a cell without an item is an empty text).
+    struct Grid
+    {
+        QList<int> columns;
+        QStringList header;
+        QList<QStringList> rows;
+    };
+    enum class Format { Html, OpenDocumentText, OpenDocumentSpreadsheet, Workbook };
+
+    static Grid grid(const QTableWidget *table);
+    // One HTML table in one line: the header row, then a row per table row.
+    // `borderColour` is "red" for printing and "black" for the export.
+    static QString html(const QTableWidget *table, const QString &borderColour);
+    // The name the export writes to: a name without one of the known
+    // endings gets ".xls" appended.
+    static QString exportFileName(const QString &chosen);
+    // What is written, by the ending of the name (without regard to case).
+    static Format format(const QString &fileName);
+    // Writes the table to the file in the format its name asks for. On
+    // failure returns false and says why in `error`; a file that existed
+    // before is then left as it was.
+    static bool write(const QTableWidget *table, const QString &fileName, QString *error);
+
+    // The first row bold, count columns (6 to 11) holding whole numbers as
+    // numbers, everything else as text, column widths fitted to the texts.
+    static bool writeWorkbook(const Grid &grid, const QString &fileName, QString *error);
+    static bool writeSpreadsheet(const Grid &grid, const QString &fileName, QString *error);
+
+    // The caption and filter of the export's save dialog.
+    static const char SAVE_CAPTION[];
+    static const char SAVE_FILTER[];
+};
+
+#endif // TABLEEXPORT_H

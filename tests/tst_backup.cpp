@@ -1,0 +1,382 @@
+// Backup copies of the database and their restoring from the main window.
+#include "databasecopy.h"
+#include "function.h"
+#include "mainwindow.h"
+#include "testsupport.h"
+
+#include <QAction>
+#include <QDir>
+#include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTableWidget>
+#include <QtTest>
+
+#include <filesystem>
+#include <system_error>
+
+using namespace TestSupport;
+
+namespace {
+
+const QString REFUSED = QStringLiteral("Некорректный формат базы данных");
+
+QTableWidget *summary(MainWindow &w)
+{
+    return w.findChild<QTableWidget *>("tableWidget_6");
+}
+
+QStringList names(MainWindow &w)
+{
+    QStringList out;
+    for (int r = 0; r < summary(w)->rowCount(); ++r)
+        out << summary(w)->item(r, 3)->text();
+    return out;
+}
+
+QByteArray content(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+// Every file of a folder with its content.
+QMap<QString, QByteArray> folder(const QString &path)
+{
+    QMap<QString, QByteArray> out;
+    const QStringList entries = QDir(path).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString &name : entries)
+        out.insert(name, content(path + "/" + name));
+    return out;
+}
+
+// The names in the Combat table of a database file, read on a connection
+// of the test's own.
+QStringList servicemen(const QString &path)
+{
+    QStringList out;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "peek");
+        db.setDatabaseName(path);
+        db.setConnectOptions("QSQLITE_OPEN_READONLY");
+        if (db.open()) {
+            QSqlQuery q(db);
+            q.exec("SELECT FIO FROM Combat ORDER BY FIO");
+            while (q.next())
+                out << q.value(0).toString();
+        } else {
+            out << "<not opened>";
+        }
+    }
+    QSqlDatabase::removeDatabase("peek");
+    return out;
+}
+
+bool hardLink(const QString &target, const QString &link)
+{
+    std::error_code failed;
+    std::filesystem::create_hard_link(QFile::encodeName(target).toStdString(),
+                                      QFile::encodeName(link).toStdString(), failed);
+    return !failed;
+}
+
+// The program's connection works: a refresh shows what the file holds.
+QStringList refreshed(MainWindow &w)
+{
+    QMetaObject::invokeMethod(&w, "clear_tableWidgets");
+    return names(w);
+}
+
+} // namespace
+
+class TestBackup : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { TestSupport::initTestCase(); }
+    void init() { failOnSlotWarnings(); }
+
+    void backupNames()
+    {
+        const QTime time(8, 9, 27);
+        QCOMPARE(DatabaseCopy::backupName("data", QDateTime(QDate(2024, 12, 6), time)),
+                 QString("data/BaseDate2024_12_6_08_09_27.db"));
+        QCOMPARE(DatabaseCopy::backupName("data", QDateTime(QDate(2025, 3, 16), QTime(23, 0, 5))),
+                 QString("data/BaseDate2025_03_16_23_00_05.db"));
+    }
+
+    // The backup is a database with the same rows, named by the moment it
+    // was made; "Никак нет" makes none.
+    void backup()
+    {
+        WorkDir dir;
+        QVERIFY(addServiceman("1", "Иванов", "1"));
+        QVERIFY(addServiceman("2", "Петров", "2"));
+        MainWindow w;
+        ModalAnswerer answerer;
+        answerer.button("Никак нет");
+        w.findChild<QAction *>("action")->trigger();
+        QVERIFY(answerer.done());
+        QCOMPARE(answerer.seen().at(0).informativeText,
+                 QString("Вы точно уверены что надо создать резервную копию?"));
+        QCOMPARE(QDir("data").entryList(QDir::Files), QStringList{"BaseDate.db"});
+
+        answerer.clear();
+        answerer.button("Так точно").button("OK");
+        const QDateTime before = QDateTime::currentDateTime().addMSecs(-1000);
+        w.findChild<QAction *>("action")->trigger();
+        const QDateTime after = QDateTime::currentDateTime();
+        QVERIFY(answerer.done());
+        QCOMPARE(answerer.seen().at(1).title, QString("Оповещение"));
+        QCOMPARE(answerer.seen().at(1).text, QString("Резервная копия создана"));
+        const QStringList files = QDir("data").entryList({"BaseDate2*.db"}, QDir::Files);
+        QCOMPARE(files.size(), 1);
+        const QRegularExpression pattern("^BaseDate(\\d{4}_\\d{2}_[1-9]\\d?_\\d{2}_\\d{2}_\\d{2})\\.db$");
+        const QRegularExpressionMatch match = pattern.match(files.first());
+        QVERIFY2(match.hasMatch(), qPrintable(files.first()));
+        const QDateTime stamp = QDateTime::fromString(match.captured(1), "yyyy_MM_d_hh_mm_ss");
+        QVERIFY(stamp >= before && stamp <= after);
+        QCOMPARE(servicemen("data/" + files.first()), (QStringList{"Иванов", "Петров"}));
+        QVERIFY(answerer.unexpected().isEmpty());
+    }
+
+    // A name that exists (a backup within the same second) is never
+    // overwritten, and the user is told that no backup was made.
+    void backupCollision()
+    {
+        WorkDir dir;
+        QVERIFY(addServiceman("1", "Иванов", "1"));
+        MainWindow w;
+        const QDateTime now = QDateTime::currentDateTime();
+        QStringList taken;
+        for (int s = 0; s < 4; ++s) {
+            const QString name = DatabaseCopy::backupName("data", now.addSecs(s));
+            dir.writeFile(name, "earlier backup " + QByteArray::number(s));
+            taken << name;
+        }
+        ModalAnswerer answerer;
+        answerer.button("Так точно").button("OK");
+        w.findChild<QAction *>("action")->trigger();
+        QVERIFY(answerer.done());
+        QCOMPARE(answerer.seen().at(1).title, QString("Ошибка"));
+        QVERIFY2(answerer.seen().at(1).text.startsWith("Резервная копия не создана: файл «BaseDate"),
+                 qPrintable(answerer.seen().at(1).text));
+        QVERIFY(answerer.seen().at(1).text.contains("уже есть"));
+        for (int s = 0; s < taken.size(); ++s)
+            QCOMPARE(content(taken.at(s)), "earlier backup " + QByteArray::number(s));
+        QCOMPARE(QDir("data").entryList(QDir::Files).size(), 5);
+    }
+
+    // A folder whose name holds an apostrophe and a place marker.
+    void backupInAnyFolder()
+    {
+        WorkDir dir;
+        QVERIFY(addServiceman("1", "Иванов", "1"));
+        testDb().close();
+        QVERIFY(QDir().rename("data", "д'Артаньян %1"));
+        dir.writeFile("settings.ini", "[Path]\ndb=д'Артаньян %1\n");
+        MainWindow w;
+        ModalAnswerer answerer;
+        answerer.button("Так точно").button("OK");
+        w.findChild<QAction *>("action")->trigger();
+        QVERIFY(answerer.done());
+        QCOMPARE(answerer.seen().at(1).text, QString("Резервная копия создана"));
+        const QStringList files = QDir("д'Артаньян %1").entryList({"BaseDate2*.db"}, QDir::Files);
+        QCOMPARE(files.size(), 1);
+        QCOMPARE(servicemen("д'Артаньян %1/" + files.first()), QStringList{"Иванов"});
+    }
+
+    // Without a database file in the folder of the settings nothing is made,
+    // not even an empty database.
+    void backupWithoutDatabase()
+    {
+        WorkDir dir;
+        MainWindow w;
+        QVERIFY(QDir().mkpath("empty"));
+        dir.writeFile("settings.ini", "[Path]\ndb=empty\n");
+        ModalAnswerer answerer;
+        answerer.button("Так точно").button("OK");
+        w.findChild<QAction *>("action")->trigger();
+        QVERIFY(answerer.done());
+        QCOMPARE(answerer.seen().at(1).title, QString("Ошибка"));
+        QVERIFY(answerer.seen().at(1).text.startsWith("Резервная копия не создана: нет файла базы данных"));
+        QVERIFY(QDir("empty").isEmpty());
+    }
+
+    // Every refused choice warns the same way, changes no file and leaves the
+    // program working on its database.
+    void refusedChoices_data()
+    {
+        QTest::addColumn<QString>("choice");
+        QTest::newRow("cancelled") << QString();
+        QTest::newRow("the live file") << "data/BaseDate.db";
+        QTest::newRow("BaseDate.db elsewhere") << "elsewhere/BaseDate.db";
+        QTest::newRow("symbolic link to the live file") << "data/Ссылка.db";
+        QTest::newRow("hard link to the live file") << "data/Вторая.db";
+        QTest::newRow("text file") << "data/Текст.db";
+        QTest::newRow("empty file") << "data/Пустой.db";
+        QTest::newRow("cut-off database") << "data/Обрезанная.db";
+    }
+    void refusedChoices()
+    {
+        QFETCH(QString, choice);
+        WorkDir dir;
+        QVERIFY(addServiceman("1", "Иванов", "1"));
+        const QByteArray live = content("data/BaseDate.db");
+        QVERIFY(QDir().mkpath("elsewhere"));
+        QVERIFY(QFile::copy("data/BaseDate.db", "elsewhere/BaseDate.db"));
+        QVERIFY(QFile::link(dir.filePath("data/BaseDate.db"), "data/Ссылка.db"));
+        QVERIFY(hardLink(dir.filePath("data/BaseDate.db"), dir.filePath("data/Вторая.db")));
+        dir.writeFile("data/Текст.db", "Это не база данных, а текст.\n");
+        dir.writeFile("data/Пустой.db", "");
+        dir.writeFile("data/Обрезанная.db", live.left(live.size() / 2));
+        dir.writeFile("data/BaseDate_old.db", "earlier safety copy");
+        const QMap<QString, QByteArray> before = folder("data");
+
+        MainWindow w;
+        ModalAnswerer answerer;
+        answerer.button("Так точно");
+        if (choice.isEmpty())
+            answerer.cancel();
+        else
+            answerer.file(dir.filePath(choice));
+        answerer.button("OK");
+        w.findChild<QAction *>("action_9")->trigger();
+        QVERIFY(answerer.done());
+        QCOMPARE(answerer.seen().at(0).informativeText,
+                 QString("Вы точно уверены что востановить резервную копию?"));
+        QCOMPARE(answerer.seen().at(1).title, QString("Open file»"));
+        QCOMPARE(answerer.seen().at(2).title, QString("Ошибка"));
+        QCOMPARE(answerer.seen().at(2).text, REFUSED);
+        QVERIFY(answerer.unexpected().isEmpty());
+        QCOMPARE(folder("data"), before);
+        QCOMPARE(refreshed(w), QStringList{"Иванов"});
+    }
+
+    // Other names of the live file are found by what they lead to.
+    void sameFile()
+    {
+        WorkDir dir;
+        QVERIFY(QFile::link(dir.filePath("data/BaseDate.db"), "Ссылка.db"));
+        QVERIFY(hardLink(dir.filePath("data/BaseDate.db"), dir.filePath("Вторая.db")));
+        QVERIFY(QFile::copy("data/BaseDate.db", "Копия.db"));
+        QVERIFY(DatabaseCopy::sameFile("data/BaseDate.db", dir.filePath("data/../data/BaseDate.db")));
+        QVERIFY(DatabaseCopy::sameFile("Ссылка.db", "data/BaseDate.db"));
+        QVERIFY(DatabaseCopy::sameFile("Вторая.db", "data/BaseDate.db"));
+        QVERIFY(!DatabaseCopy::sameFile("Копия.db", "data/BaseDate.db"));
+        QVERIFY(!DatabaseCopy::sameFile("Нет.db", "data/BaseDate.db"));
+    }
+
+    // "Никак нет" asks for no file and keeps the connection.
+    void restoreDeclined()
+    {
+        WorkDir dir;
+        QVERIFY(addServiceman("1", "Иванов", "1"));
+        MainWindow w;
+        ModalAnswerer answerer;
+        answerer.button("Никак нет");
+        w.findChild<QAction *>("action_9")->trigger();
+        QVERIFY(answerer.done());
+        QCOMPARE(answerer.seen().size(), 1);
+        QCOMPARE(refreshed(w), QStringList{"Иванов"});
+    }
+
+    // A backup kept in another folder is restored from there; the database
+    // as it was is kept as BaseDate_old.db (replacing an earlier one), the
+    // journal files of the old database go, and no temporary file is left.
+    void restoreFromAnotherFolder()
+    {
+        WorkDir dir;
+        QVERIFY(addServiceman("1", "Иванов", "1"));
+        QVERIFY(QDir().mkpath("флешка"));
+        QString error;
+        QVERIFY2(DatabaseCopy::backup("data/BaseDate.db", "флешка/Копия.db", &error), qPrintable(error));
+        QVERIFY(addServiceman("2", "Петров", "2"));
+        dir.writeFile("data/BaseDate_old.db", "earlier safety copy");
+        dir.writeFile("data/BaseDate.db-journal", "");
+        dir.writeFile("data/BaseDate.db-wal", "");
+        MainWindow w;
+        QCOMPARE(names(w), (QStringList{"Иванов", "Петров"}));
+        const QByteArray changed = content("data/BaseDate.db");
+
+        ModalAnswerer answerer;
+        answerer.button("Так точно").file(dir.filePath("флешка/Копия.db")).button("OK");
+        w.findChild<QAction *>("action_9")->trigger();
+        QVERIFY(answerer.done());
+        QCOMPARE(answerer.seen().at(2).title, QString("Оповещение"));
+        QCOMPARE(answerer.seen().at(2).text, QString("База восстановлена"));
+        QCOMPARE(names(w), QStringList{"Иванов"});
+        QCOMPARE(content("data/BaseDate_old.db"), changed);
+        QCOMPARE(content("data/BaseDate.db"), content("флешка/Копия.db"));
+        QCOMPARE(QDir("data").entryList(QDir::Files), (QStringList{"BaseDate.db", "BaseDate_old.db"}));
+        testDb().close(); // it still holds the replaced file
+        QCOMPARE(servicemen("data/BaseDate_old.db"), (QStringList{"Иванов", "Петров"}));
+        // The program goes on working on the restored file.
+        QVERIFY(addServiceman("3", "Сидоров", "3"));
+        QCOMPARE(refreshed(w), (QStringList{"Иванов", "Сидоров"}));
+    }
+
+    // Restoring the safety copy itself swaps the two: nothing is lost.
+    void restoreSafetyCopy()
+    {
+        WorkDir dir;
+        QVERIFY(addServiceman("1", "Старый", "1"));
+        QVERIFY(QFile::copy("data/BaseDate.db", "data/BaseDate_old.db"));
+        QVERIFY(exec("UPDATE Combat SET FIO = 'Новый'"));
+        MainWindow w;
+        ModalAnswerer answerer;
+        answerer.button("Так точно").file(dir.filePath("data/BaseDate_old.db")).button("OK");
+        w.findChild<QAction *>("action_9")->trigger();
+        QVERIFY(answerer.done());
+        QCOMPARE(answerer.seen().at(2).text, QString("База восстановлена"));
+        QCOMPARE(names(w), QStringList{"Старый"});
+        testDb().close();
+        QCOMPARE(servicemen("data/BaseDate_old.db"), QStringList{"Новый"});
+    }
+
+    // When the safety copy cannot be written the live file stays, nothing
+    // is deleted, the earlier safety copy stays and the program goes on.
+    void safetyCopyFails()
+    {
+        WorkDir dir;
+        QVERIFY(addServiceman("1", "Иванов", "1"));
+        QString error;
+        QVERIFY(DatabaseCopy::backup("data/BaseDate.db", "data/Копия.db", &error));
+        QVERIFY(addServiceman("2", "Петров", "2"));
+        // A folder in the place of the safety copy cannot be replaced by a file.
+        dir.writeFile("data/BaseDate_old.db/inside", "keep");
+        const QMap<QString, QByteArray> before = folder("data");
+        MainWindow w;
+        ModalAnswerer answerer;
+        answerer.button("Так точно").file(dir.filePath("data/Копия.db")).button("OK");
+        w.findChild<QAction *>("action_9")->trigger();
+        QVERIFY(answerer.done());
+        QCOMPARE(answerer.seen().at(2).title, QString("Ошибка"));
+        QVERIFY2(answerer.seen().at(2).text.startsWith(
+                     "Резервная копия не восстановлена: не удалось сохранить текущую базу данных в файл "
+                     "«BaseDate_old.db»"),
+                 qPrintable(answerer.seen().at(2).text));
+        QCOMPARE(folder("data"), before);
+        QCOMPARE(content("data/BaseDate_old.db/inside"), QByteArray("keep"));
+        QCOMPARE(refreshed(w), (QStringList{"Иванов", "Петров"}));
+    }
+
+    // A backup that cannot be read leaves everything as it was.
+    void unreadableChoice()
+    {
+        WorkDir dir;
+        QVERIFY(addServiceman("1", "Иванов", "1"));
+        const QMap<QString, QByteArray> before = folder("data");
+        MainWindow w;
+        bool replaced = true;
+        QString error;
+        QVERIFY(!DatabaseCopy::restore(dir.filePath("нет/такого.db"), "data", &replaced, &error));
+        QVERIFY(!replaced);
+        QVERIFY2(error.startsWith("не удалось прочитать файл «такого.db»"), qPrintable(error));
+        QCOMPARE(folder("data"), before);
+    }
+};
+
+QTEST_MAIN(TestBackup)
+#include "tst_backup.moc"
