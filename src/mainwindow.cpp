@@ -1,7 +1,9 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "abprog.h"
 #include "function.h"
+#include "settings.h"
 
 #include <QBrush>
 #include <QCloseEvent>
@@ -262,6 +264,9 @@ void MainWindow::on_action_5_triggered()
 
 void MainWindow::on_action_8_triggered()
 {
+    auto *about = new abprog(nullptr);
+    about->show();
+    connect(about, SIGNAL(tap()), this, SLOT(visible_set()));
 }
 
 void MainWindow::on_action_4_triggered()
@@ -270,6 +275,8 @@ void MainWindow::on_action_4_triggered()
 
 void MainWindow::on_action_10_triggered()
 {
+    auto *window = new settings(nullptr);
+    window->show();
 }
 
 void MainWindow::on_action_7_triggered()
