@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QSettings>
+#include <QSignalBlocker>
 
 namespace {
 
@@ -52,6 +53,9 @@ bool settings::store(const QString &folder)
     Function::setHidden(QString::fromLatin1(SETTINGS_FILE));
     if (status == QSettings::NoError)
         return true;
+    // The box takes the focus from the field, which would report the same
+    // text as finished again.
+    const QSignalBlocker quiet(ui->lineEdit);
     QMessageBox::warning(this, QStringLiteral("Ошибка"),
                          QStringLiteral("Путь до базы не сохранён: файл настроек %1 не удалось записать.")
                              .arg(QString::fromLatin1(SETTINGS_FILE)),
@@ -85,5 +89,8 @@ void settings::on_pushButton_2_clicked()
 
 void settings::on_lineEdit_editingFinished()
 {
-    store(ui->lineEdit->text());
+    // The field reports every loss of focus, changed or not.
+    const QString folder = ui->lineEdit->text();
+    if (folder != storedFolder())
+        store(folder);
 }
