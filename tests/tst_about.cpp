@@ -7,7 +7,6 @@
 #include "toplevels.h"
 
 #include <QAction>
-#include <QGridLayout>
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTextCursor>
@@ -44,17 +43,9 @@ private slots:
         QCOMPARE(w.font().pointSize(), 11);
         QCOMPARE(w.minimumSize(), QSize(500, 200));
         QCOMPARE(w.maximumSize(), QSize(500, 200));
-        QCOMPARE(w.centralWidget()->objectName(), QString("centralwidget"));
-        auto *grid = w.findChild<QGridLayout *>("gridLayout");
         auto *text = w.findChild<QLabel *>("label");
         auto *emblem = w.findChild<QLabel *>("label_2");
-        QVERIFY(grid && text && emblem);
-        int row, column, rows, columns;
-        grid->getItemPosition(grid->indexOf(text), &row, &column, &rows, &columns);
-        QCOMPARE(QPoint(column, row), QPoint(0, 0));
-        grid->getItemPosition(grid->indexOf(emblem), &row, &column, &rows, &columns);
-        QCOMPARE(QPoint(column, row), QPoint(1, 0));
-
+        QVERIFY(text && emblem);
         QVERIFY(text->wordWrap());
         QCOMPARE(text->alignment(), Qt::AlignHCenter | Qt::AlignTop);
         QVERIFY(text->hasScaledContents());

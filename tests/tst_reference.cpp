@@ -11,7 +11,6 @@
 #include <QSqlError>
 #include <QSqlTableModel>
 #include <QTableView>
-#include <QVBoxLayout>
 #include <QtTest>
 
 using namespace TestSupport;
@@ -129,7 +128,6 @@ private slots:
         QVERIFY(view(w)->editTriggers() != QAbstractItemView::NoEditTriggers);
         QCOMPARE(w.findChild<QPushButton *>("pushButton")->text(), QString("Добавить"));
         QCOMPARE(w.findChild<QPushButton *>("pushButton_2")->text(), QString("Удалить"));
-        QVERIFY(w.findChild<QVBoxLayout *>("verticalLayout"));
 
         QSqlTableModel *m = model(w);
         QCOMPARE(m->tableName(), QString("Ranks"));
