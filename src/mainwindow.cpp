@@ -1,9 +1,11 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "abprog.h"
 #include "addfile.h"
 #include "databasecopy.h"
 #include "function.h"
+#include "settings.h"
 #include "tableexport.h"
 #include "voenosluga.h"
 
@@ -493,6 +495,9 @@ void MainWindow::on_action_5_triggered()
 
 void MainWindow::on_action_8_triggered()
 {
+    auto *about = new abprog(nullptr);
+    about->show();
+    connect(about, SIGNAL(tap()), this, SLOT(visible_set()));
 }
 
 void MainWindow::on_action_4_triggered()
@@ -505,6 +510,8 @@ void MainWindow::on_action_4_triggered()
 
 void MainWindow::on_action_10_triggered()
 {
+    auto *window = new settings(nullptr);
+    window->show();
 }
 
 void MainWindow::on_action_7_triggered()

@@ -1,0 +1,36 @@
+#ifndef SETTINGS_H
+#define SETTINGS_H
+
+#include <QWidget>
+
+QT_BEGIN_NAMESPACE
+namespace Ui {
+class settings;
+}
+QT_END_NAMESPACE
+
+// The settings window: the database folder ("Path/db" of settings.ini), written
+// at once on every change, and the way to the reference tables editor.
+class settings : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit settings(QWidget *parent = nullptr);
+    ~settings() override;
+
+private slots:
+    void on_pushButton_clicked();
+    void on_pushButton_3_clicked();
+    void on_pushButton_2_clicked();
+    void on_lineEdit_editingFinished();
+
+private:
+    // Writes the folder to settings.ini; says so in a warning when the file
+    // could not be written and then shows what the file really holds.
+    bool store(const QString &folder);
+
+    Ui::settings *ui;
+};
+
+#endif // SETTINGS_H

@@ -1,0 +1,212 @@
+// The settings window: the database folder in settings.ini, chosen in a
+// dialog, typed, or reset to "data"; and the way to the reference editor.
+#include "mainwindow.h"
+#include "settings.h"
+#include "testsupport.h"
+#include "toplevels.h"
+#include "vestable.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QTableWidget>
+#include <QtTest>
+
+using namespace TestSupport;
+
+namespace {
+
+QLineEdit *field(settings &w)
+{
+    return w.findChild<QLineEdit *>("lineEdit");
+}
+
+void click(settings &w, const char *button)
+{
+    w.findChild<QPushButton *>(button)->click();
+}
+
+QString storedFolder()
+{
+    return QSettings("settings.ini", QSettings::IniFormat).value("Path/db").toString();
+}
+
+QByteArray settingsFile()
+{
+    QFile f("settings.ini");
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+} // namespace
+
+class TestSettings : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { TestSupport::initTestCase(); }
+    void init() { failOnSlotWarnings(); }
+
+    void form()
+    {
+        WorkDir dir;
+        settings w;
+        QCOMPARE(w.objectName(), QString("settings"));
+        QCOMPARE(w.windowTitle(), QString("Настройки"));
+        QCOMPARE(w.size(), QSize(400, 124));
+        QCOMPARE(w.font().family(), QString("Times New Roman"));
+        QCOMPARE(w.font().pointSize(), 11);
+        QCOMPARE(w.findChild<QLabel *>("label")->text(), QString("Путь до базы"));
+        QCOMPARE(w.findChild<QPushButton *>("pushButton")->text(), QString("Выбрать путь до базы"));
+        QCOMPARE(w.findChild<QPushButton *>("pushButton_3")->text(), QString("Стандартный путь"));
+        QCOMPARE(w.findChild<QPushButton *>("pushButton_2")->text(), QString("Приоретет"));
+        QCOMPARE(field(w)->text(), QString("data"));
+    }
+
+    // The field shows "Path/db" as it stands, empty when there is none.
+    void fieldShowsTheStoredValue_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("folder") << QByteArray("[Path]\ndb=/srv/база данных\n") << "/srv/база данных";
+        QTest::newRow("no key") << QByteArray("[Other]\nx=1\n") << "";
+        QTest::newRow("no file") << QByteArray() << "";
+    }
+    void fieldShowsTheStoredValue()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, shown);
+        WorkDir dir;
+        if (content.isEmpty())
+            QFile::remove("settings.ini");
+        else
+            dir.writeFile("settings.ini", content);
+        settings w;
+        QCOMPARE(field(w)->text(), shown);
+    }
+
+    // A folder picked in the dialog is stored as the dialog gives it; a
+    // cancelled dialog changes neither the file nor the field.
+    void pickFolderOrCancel()
+    {
+        WorkDir dir;
+        QVERIFY(QDir().mkpath("другая база"));
+        const QString picked = QDir(dir.path()).absoluteFilePath("другая база");
+        settings w;
+        ModalAnswerer answerer;
+        answerer.file(picked + "/");
+        click(w, "pushButton");
+        QVERIFY(answerer.done());
+        QCOMPARE(answerer.seen().at(0).className, QString("QFileDialog"));
+        QCOMPARE(storedFolder(), picked);
+        QCOMPARE(field(w)->text(), picked);
+        QVERIFY(!picked.endsWith('/'));
+
+        const QByteArray before = settingsFile();
+        answerer.cancel();
+        click(w, "pushButton");
+        QVERIFY(answerer.done());
+        QCOMPARE(settingsFile(), before);
+        QCOMPARE(field(w)->text(), picked);
+        QVERIFY(answerer.unexpected().isEmpty());
+    }
+
+    void standardFolder()
+    {
+        WorkDir dir;
+        dir.writeFile("settings.ini", "[Path]\ndb=/elsewhere\n");
+        settings w;
+        QCOMPARE(field(w)->text(), QString("/elsewhere"));
+        click(w, "pushButton_3");
+        QCOMPARE(storedFolder(), QString("data"));
+        QCOMPARE(field(w)->text(), QString("data"));
+    }
+
+    // Enter stores the text as typed; a text set by the program is not stored.
+    void typedFolder()
+    {
+        WorkDir dir;
+        settings w;
+        field(w)->setText("  /путь с пробелами  ");
+        QCOMPARE(storedFolder(), QString("data"));
+        QTest::keyClick(field(w), Qt::Key_Return);
+        QCOMPARE(storedFolder(), QString("  /путь с пробелами  "));
+        // A second window reads what the first wrote.
+        settings other;
+        QCOMPARE(field(other)->text(), QString("  /путь с пробелами  "));
+    }
+
+    // A settings file that cannot be written is told, and the field shows
+    // what the file really holds.
+    void unwritableSettingsAreTold()
+    {
+        WorkDir dir;
+        QVERIFY(QFile::remove("settings.ini"));
+        QVERIFY(QDir().mkpath("settings.ini"));
+        settings w;
+        w.show();
+        ModalAnswerer answerer;
+        answerer.button("OK");
+        click(w, "pushButton_3");
+        QVERIFY(answerer.done());
+        QCOMPARE(answerer.seen().at(0).title, QString("Ошибка"));
+        QVERIFY2(answerer.seen().at(0).text.startsWith("Путь до базы не сохранён"),
+                 qPrintable(answerer.seen().at(0).text));
+        QCOMPARE(field(w)->text(), QString());
+
+        answerer.button("OK");
+        field(w)->setText("/typed");
+        QTest::keyClick(field(w), Qt::Key_Return);
+        QVERIFY(answerer.done());
+        QCOMPARE(field(w)->text(), QString());
+        // Leaving the field unchanged writes nothing and tells nothing.
+        QTest::keyClick(field(w), Qt::Key_Return);
+        QTest::qWait(50);
+        QVERIFY(answerer.unexpected().isEmpty());
+    }
+
+    // "Приоретет" opens a new editor on every click; "Настройки" in the main
+    // window a new settings window, which changes nothing there.
+    void windowsOpened()
+    {
+        WorkDir dir;
+        TopLevelGuard<vestable> editors;
+        TopLevelGuard<settings> windows;
+        MainWindow main;
+        QAction *open = main.findChild<QAction *>("action_10");
+        open->trigger();
+        open->trigger();
+        const QList<settings *> opened = topLevels<settings>();
+        QCOMPARE(opened.size(), 2);
+        for (settings *s : opened) {
+            QVERIFY(s->isVisible());
+            QVERIFY(!s->parent());
+            QVERIFY(!s->testAttribute(Qt::WA_DeleteOnClose));
+        }
+
+        settings *s = opened.first();
+        click(*s, "pushButton_2");
+        click(*s, "pushButton_2");
+        const QList<vestable *> editorsOpened = topLevels<vestable>();
+        QCOMPARE(editorsOpened.size(), 2);
+        for (vestable *e : editorsOpened) {
+            QVERIFY(e->isVisible());
+            QVERIFY(!e->parent());
+        }
+
+        QVERIFY(addServiceman("1", "Иванов", "1"));
+        auto *summary = main.findChild<QTableWidget *>("tableWidget_6");
+        QCOMPARE(summary->rowCount(), 0);
+        QVERIFY(s->close());
+        QVERIFY(!s->isVisible());
+        QCOMPARE(summary->rowCount(), 0);
+        QCOMPARE(topLevels<settings>().size(), 2);
+    }
+};
+
+QTEST_MAIN(TestSettings)
+#include "tst_settings.moc"
