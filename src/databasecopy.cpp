@@ -109,15 +109,12 @@ bool DatabaseCopy::backup(const QString &database, const QString &target, QStrin
     }
     const QString absolute = QFileInfo(target).absoluteFilePath();
     bool made = withReadOnlyConnection(database, error, [&](QSqlDatabase &connection) {
-        QSqlQuery query(connection);
-        const QString sql = QString::fromLatin1(Sql::BACKUP_INTO).arg(Function::q(absolute));
-        if (query.exec(sql))
+        const QSqlQuery query =
+            Function::Myquery(QString::fromLatin1(Sql::BACKUP_INTO).arg(Function::q(absolute)), connection);
+        if (query.isActive())
             return true;
         const QSqlError failure = query.lastError();
         *error = Function::describeError(failure);
-        Function::appendLog(failure.text() + QStringLiteral("В запросе содержится ошибка.") + sql +
-                            QStringLiteral(" Запрос"));
-        qDebug() << failure.text() << sql;
         // A copy cut short is no backup; a file someone else made meanwhile
         // is left alone.
         if (!failure.databaseText().contains(QLatin1String("already exists")))
@@ -142,9 +139,8 @@ bool DatabaseCopy::isDatabase(const QString &path)
             return false;
     }
     return withReadOnlyConnection(path, nullptr, [](QSqlDatabase &connection) {
-        QSqlQuery query(connection);
-        return query.exec(QString::fromLatin1(Sql::QUICK_CHECK)) && query.next() &&
-               query.value(0).toString() == QLatin1String("ok");
+        QSqlQuery query = Function::Myquery(QString::fromLatin1(Sql::QUICK_CHECK), connection);
+        return query.isActive() && query.next() && query.value(0).toString() == QLatin1String("ok");
     });
 }
 

@@ -244,7 +244,13 @@ void verifyColumns()
 
 QSqlQuery Function::Myquery(QString sql)
 {
-    QSqlQuery query;
+    return Myquery(std::move(sql), QSqlDatabase());
+}
+
+QSqlQuery Function::Myquery(QString sql, const QSqlDatabase &db)
+{
+    // An invalid connection means the default one.
+    QSqlQuery query(db);
     query.setForwardOnly(true);
     bool ok = query.prepare(sql);
     QSqlError error;

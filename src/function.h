@@ -2,6 +2,7 @@
 #define FUNCTION_H
 
 #include <QList>
+#include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
 #include <QStringView>
@@ -136,6 +137,8 @@ class Function
 public:
     // Runs one statement on the default connection and logs a failure to "log".
     static QSqlQuery Myquery(QString sql);
+    // The same on a connection of its own (backups, checks of other files).
+    static QSqlQuery Myquery(QString sql, const QSqlDatabase &db);
     // Natural order: leading number first, then the rest in code-unit order.
     static bool compareStrings(const QStringView &a, const QStringView &b);
     static void sortQListQString(QList<QString> &list);
