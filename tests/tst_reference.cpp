@@ -1,5 +1,6 @@
 // The reference tables editor: ranks and positions with their weights, read
 // from and written to the database at once, and refused writes told.
+#include "addcombat.h"
 #include "function.h"
 #include "testsupport.h"
 #include "vestable.h"
@@ -175,11 +176,25 @@ private slots:
         QCOMPARE(value("SELECT Rank_massa FROM Ranks WHERE Rank = 'Рядовой'"), QString("5"));
         QCOMPARE(listed(Sql::SELECT_RANKS).first(), QString("Рядовой"));
         QCOMPARE(listed(Sql::SELECT_RANKS).at(1), QString("Маршал Российской Федерации"));
+        {
+            // A serviceman form opened now lists the ranks in the new order
+            // and stores the new place of the rank chosen.
+            addCombat form("", "", "", "", "", false, "", nullptr);
+            auto *ranks = form.findChild<QComboBox *>("cb_zv");
+            QCOMPARE(ranks->itemText(0), QString("Рядовой"));
+            QCOMPARE(ranks->itemText(1), QString("Маршал Российской Федерации"));
+        }
 
         combo(w)->setCurrentIndex(1);
         QCOMPARE(listed(Sql::SELECT_POSITIONS).last(), QString("Стрелок"));
         typeIntoCell(view(w), model(w)->index(0, 2), "500");
         QCOMPARE(listed(Sql::SELECT_POSITIONS).last(), QString("Командир части"));
+        {
+            addCombat form("", "", "", "", "", false, "", nullptr);
+            auto *positions = form.findChild<QComboBox *>("cb_dol");
+            QCOMPARE(positions->itemText(positions->count() - 1), QString("Командир части"));
+            QCOMPARE(positions->itemText(0), QString("Заместитель командира части"));
+        }
 
         // A name is edited the same way, quotes and all.
         typeIntoCell(view(w), model(w)->index(12, 1), "Стрелок-\"снайпер\" д'Артаньяна %1");
