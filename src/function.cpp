@@ -677,7 +677,7 @@ void Function::fitRowHeights(QTableView *table)
     }
 }
 
-void Function::fitColumnWidth(QTableView *table, int column)
+void Function::fitColumnWidth(QTableView *table, int column, const QStringList *texts)
 {
     // The width QTableView::resizeColumnToContents() gives, taken over every
     // row: the texts are estimated cheaply and only those that may be the
@@ -689,12 +689,14 @@ void Function::fitColumnWidth(QTableView *table, int column)
     }
     TextWidths widths(widget->font());
     const int rows = widget->rowCount();
-    std::vector<qreal> estimates(static_cast<size_t>(rows), 0);
+    const int count = texts ? static_cast<int>(texts->size()) : rows;
+    std::vector<qreal> estimates(static_cast<size_t>(count), 0);
     qreal widest = 0;
-    for (int r = 0; r < rows; ++r) {
-        const QTableWidgetItem *item = widget->item(r, column);
+    for (int r = 0; r < count; ++r) {
         qreal w = 0;
-        if (item) {
+        if (texts) {
+            w = widths.estimate(texts->at(r));
+        } else if (const QTableWidgetItem *item = widget->item(r, column)) {
             const bool styled = item->data(Qt::FontRole).isValid() ||
                                 item->data(Qt::DecorationRole).isValid() ||
                                 item->data(Qt::CheckStateRole).isValid();
@@ -703,13 +705,29 @@ void Function::fitColumnWidth(QTableView *table, int column)
         estimates[static_cast<size_t>(r)] = w;
         widest = std::max(widest, w);
     }
+    // Given texts are measured in a probe row at the end of the table.
+    bool probing = false;
+    auto measure = [&](int r) {
+        if (!texts)
+            return widget->sizeHintForIndex(widget->model()->index(r, column)).width();
+        if (!probing) {
+            widget->setRowCount(rows + 1);
+            probing = true;
+        }
+        widget->setItem(rows, column, new QTableWidgetItem(texts->at(r)));
+        const int w = widget->sizeHintForIndex(widget->model()->index(rows, column)).width();
+        delete widget->takeItem(rows, column);
+        return w;
+    };
     int hint = 0;
     const qreal threshold = widest - 4 - widest / 25;
-    for (int r = 0; r < rows; ++r) {
+    for (int r = 0; r < count; ++r) {
         const qreal w = estimates[static_cast<size_t>(r)];
-        if (w < 0 || (w >= threshold && widget->item(r, column)))
-            hint = std::max(hint, widget->sizeHintForIndex(widget->model()->index(r, column)).width());
+        if (w < 0 || (w >= threshold && (texts || widget->item(r, column))))
+            hint = std::max(hint, measure(r));
     }
+    if (probing)
+        widget->setRowCount(rows);
     if (widget->showGrid())
         hint += 1;
     widget->horizontalHeader()->resizeSection(

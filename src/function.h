@@ -171,7 +171,9 @@ public:
     static void fitRowHeights(QTableView *table);
     // Gives a column the width QTableView::resizeColumnToContents() would give
     // it, considering every row and measuring only the widest candidates.
-    static void fitColumnWidth(QTableView *table, int column);
+    // With `texts` the width is that which a column holding exactly those
+    // plain texts would get.
+    static void fitColumnWidth(QTableView *table, int column, const QStringList *texts = nullptr);
     // True when the command line asks for the schema verification.
     static bool wantsVerification(const QStringList &arguments);
 };

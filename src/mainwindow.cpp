@@ -214,6 +214,11 @@ void MainWindow::recordfile(const QString &ln, const QString &code)
 
 void MainWindow::clear_tableWidgets()
 {
+    fill(QString());
+}
+
+void MainWindow::fill(const QString &filter)
+{
     QTableWidget *t = ui->tableWidget_6;
     t->setUpdatesEnabled(false);
     t->setRowCount(0);
@@ -242,9 +247,21 @@ void MainWindow::clear_tableWidgets()
     });
     order.insert(order.end(), others.begin(), others.end());
 
-    const QBrush stripe(QColor(240, 240, 240, 226), Qt::SolidPattern);
-    t->setRowCount(static_cast<int>(order.size()));
+    // The places in the full table of the rows that are put in.
+    std::vector<int> kept;
+    kept.reserve(order.size());
     for (int r = 0; r < static_cast<int>(order.size()); ++r) {
+        const std::array<QString, COLUMNS> &row = rows[order[r]];
+        if (filter.isEmpty() || std::any_of(row.begin(), row.end(), [&filter](const QString &cell) {
+                return cell.contains(filter, Qt::CaseInsensitive);
+            }))
+            kept.push_back(r);
+    }
+
+    const QBrush stripe(QColor(240, 240, 240, 226), Qt::SolidPattern);
+    t->setRowCount(static_cast<int>(kept.size()));
+    for (int k = 0; k < static_cast<int>(kept.size()); ++k) {
+        const int r = kept[k];
         const std::array<QString, COLUMNS> &row = rows[order[r]];
         for (int c = 0; c < COLUMNS; ++c) {
             auto *item = new QTableWidgetItem(row[c]);
@@ -257,12 +274,17 @@ void MainWindow::clear_tableWidgets()
             }
             if (c >= 5 && c <= 12)
                 item->setTextAlignment(Qt::AlignCenter);
-            t->setItem(r, c, item);
+            t->setItem(k, c, item);
         }
     }
     t->horizontalHeader()->setStretchLastSection(false);
-    // The name column is fitted first so that the row heights follow its width.
-    Function::fitColumnWidth(t, COL_FIO);
+    // The name column fits every name of the full table, also those a search
+    // leaves out, and is fitted first so that the row heights follow it.
+    QStringList names;
+    names.reserve(static_cast<qsizetype>(order.size()));
+    for (int i : order)
+        names.append(rows[i][COL_FIO]);
+    Function::fitColumnWidth(t, COL_FIO, &names);
     Function::fitRowHeights(t);
     t->setUpdatesEnabled(true);
 }
@@ -275,49 +297,19 @@ void MainWindow::closeEvent(QCloseEvent *event)
         event->ignore();
 }
 
-namespace {
-
-// True when some cell of the row, shown or hidden, contains the text
-// (letters compared without regard to case).
-bool rowContains(const QTableWidget *table, int row, const QString &text)
-{
-    for (int c = 0; c < table->columnCount(); ++c) {
-        const QTableWidgetItem *item = table->item(row, c);
-        if (item && item->text().contains(text, Qt::CaseInsensitive))
-            return true;
-    }
-    return false;
-}
-
-} // namespace
-
 void MainWindow::on_pushButton_clicked()
 {
-    clear_tableWidgets();
     const QString text = ui->lineEdit->text().trimmed();
     if (text.isEmpty()) {
+        clear_tableWidgets();
         QMessageBox::warning(this, QStringLiteral("Ошибка"), QStringLiteral("Поиск пуст"), QMessageBox::Ok);
         return;
     }
     ui->lineEdit->clear();
-    // One pass from the bottom up, so that removing rows leaves the indexes
-    // still to be looked at unchanged; a run of rows without the text goes at
-    // once. The rows that remain keep their order.
-    QTableWidget *t = ui->tableWidget_6;
-    t->setUpdatesEnabled(false);
-    int r = t->rowCount() - 1;
-    while (r >= 0) {
-        if (rowContains(t, r, text)) {
-            --r;
-            continue;
-        }
-        int first = r;
-        while (first > 0 && !rowContains(t, first - 1, text))
-            --first;
-        t->model()->removeRows(first, r - first + 1);
-        r = first - 1;
-    }
-    t->setUpdatesEnabled(true);
+    // The full table refilled with only the rows that hold the text, in one
+    // pass: the same rows, in the same order and look, as removing the others
+    // from the full table.
+    fill(text);
 }
 
 void MainWindow::on_pushButton_2_clicked()

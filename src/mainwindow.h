@@ -72,6 +72,10 @@ private:
     void toggleColumn(const QAction *action, int column);
     // Opens the closed connection again on its file, if the file is there.
     bool reopenDatabase();
+    // Fills the summary table from the database. With a filter text only the
+    // rows holding it in some cell are put in, each looking exactly as it
+    // would in the full table (its stripe, colours and height).
+    void fill(const QString &filter);
 };
 
 #endif // MAINWINDOW_H

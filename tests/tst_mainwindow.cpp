@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTableWidget>
@@ -358,6 +359,73 @@ private slots:
         QVERIFY(w.close());
         QVERIFY(!w.isVisible());
         QVERIFY(answerer.unexpected().isEmpty());
+    }
+
+    // A search fills only the rows holding the text; each must look exactly
+    // as in the full table with the other rows removed: the same texts,
+    // shading, colours and height, and the name column as wide as the full
+    // table needs (here a longer name is among the rows left out).
+    void searchLooksLikeTheFullTableWithRowsRemoved()
+    {
+        WorkDir dir;
+        const QStringList positions{"Командир отделения", "Стрелок", "Заместитель командира взвода"};
+        for (int i = 0; i < 40; ++i) {
+            Serviceman s;
+            s.VP = i % 6 ? QString::number(i % 9 + 1) : QString("%1а").arg(i);
+            s.Dol = positions.at(i % 3);
+            s.FIO = (i % 3 == 1 ? "Найденный " : "Другой ") + QString::number(i) +
+                    (i == 5 ? " с очень-очень длинной фамилией для ширины" : "");
+            s.LN = QString("Л-%1").arg(i);
+            s.Data_comb = QString("%1.01.1990 1:11").arg(10 + i % 18);
+            s.counts = {QString::number(i % 2), "0", QString::number(i % 4), "", "0", "1"};
+            QVERIFY(addServiceman(s));
+        }
+        MainWindow w;
+        QTableWidget *t = summary(w);
+        const int nameWidth = t->columnWidth(3);
+        for (int r = t->rowCount() - 1; r >= 0; --r) {
+            bool found = false;
+            for (int c = 0; c < 14; ++c)
+                found = found || t->item(r, c)->text().contains("найденный", Qt::CaseInsensitive);
+            if (!found)
+                t->removeRow(r);
+        }
+        struct Look
+        {
+            QStringList texts;
+            QList<QBrush> brushes;
+            QList<int> alignments;
+            int height;
+        };
+        auto look = [t]() {
+            QList<Look> rows;
+            for (int r = 0; r < t->rowCount(); ++r) {
+                Look l;
+                for (int c = 0; c < 14; ++c) {
+                    l.texts << t->item(r, c)->text();
+                    l.brushes << t->item(r, c)->background();
+                    l.alignments << t->item(r, c)->textAlignment();
+                }
+                l.height = t->rowHeight(r);
+                rows << l;
+            }
+            return rows;
+        };
+        const QList<Look> expected = look();
+        QCOMPARE(expected.size(), 13);
+
+        w.findChild<QLineEdit *>("lineEdit")->setText("  найденный ");
+        QMetaObject::invokeMethod(&w, "on_pushButton_clicked");
+        const QList<Look> actual = look();
+        QCOMPARE(actual.size(), expected.size());
+        for (int r = 0; r < actual.size(); ++r) {
+            QCOMPARE(actual[r].texts, expected[r].texts);
+            QCOMPARE(actual[r].brushes, expected[r].brushes);
+            QCOMPARE(actual[r].alignments, expected[r].alignments);
+            QCOMPARE(actual[r].height, expected[r].height);
+        }
+        QCOMPARE(t->columnWidth(3), nameWidth);
+        QVERIFY(w.findChild<QLineEdit *>("lineEdit")->text().isEmpty());
     }
 
     void visibleSet()
