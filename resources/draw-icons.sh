@@ -38,7 +38,8 @@ for s in 16 24 32 48 64 128 256; do
         -draw "polygon $(star "$(python3 -c "print(34*$k)")" "$(python3 -c "print(31*$k)")" "$(python3 -c "print(17*$k)")")" \
         -strip -depth 8 PNG32:hicolor/${s}x${s}/apps/vedomer.png
 done
+# The window icon holds the sizes a title bar and a task bar show; every
+# window reads all of them when it opens, so the large ones stay in hicolor.
 convert hicolor/16x16/apps/vedomer.png hicolor/24x24/apps/vedomer.png \
     hicolor/32x32/apps/vedomer.png hicolor/48x48/apps/vedomer.png \
-    hicolor/64x64/apps/vedomer.png hicolor/128x128/apps/vedomer.png \
-    hicolor/256x256/apps/vedomer.png icons/lnk.ico
+    hicolor/64x64/apps/vedomer.png icons/lnk.ico

@@ -18,6 +18,7 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QSet>
+#include <QSignalBlocker>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlRecord>
@@ -194,7 +195,7 @@ void addfile::clearTable()
         Row row;
         for (int c = 0; c < fields; ++c)
             row.cells[c] = query.value(c).toString();
-        row.date = QDate::fromString(row.cells[COL_DATE], DATE_FORMAT);
+        row.date = Function::parseDate(row.cells[COL_DATE]);
         rows.push_back(std::move(row));
     }
     query.finish();
@@ -208,7 +209,7 @@ void addfile::clearTable()
     dates.reserve(static_cast<qsizetype>(rows.size()));
     for (const Row &row : rows)
         dates.append(row.date);
-    qDebug() << dates;
+    qDebug().noquote() << Function::debugText(dates);
 
     QTableWidget *t = ui->tableWidget_2;
     t->setUpdatesEnabled(false);
@@ -216,6 +217,9 @@ void addfile::clearTable()
     t->setRowCount(first + static_cast<int>(rows.size()));
     const QBrush red(Qt::red, Qt::SolidPattern);
     const QBrush green(Qt::green, Qt::SolidPattern);
+    // The view learned of the new rows above; the cells go in without a
+    // notice each, and the viewport is repainted once they are all there.
+    QSignalBlocker quiet(t->model());
     for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
         const Row &row = rows[r];
         for (int c = 0; c < COLUMNS; ++c) {
@@ -230,6 +234,8 @@ void addfile::clearTable()
             t->setItem(first + r, c, item);
         }
     }
+    quiet.unblock();
+    t->viewport()->update();
 
     ui->dateEdit->setDate(QDate::currentDate());
     ui->dateEdit_2->setDate(QDate::currentDate());

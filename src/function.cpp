@@ -25,6 +25,8 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
+#include <limits>
 #include <vector>
 
 #ifdef Q_OS_WIN
@@ -491,36 +493,53 @@ public:
 private:
     static bool isDigit(QChar c) { return c.unicode() >= u'0' && c.unicode() <= u'9'; }
 
+    // Characters get small slots on first sight, so that their advances and
+    // the adjustments of their pairs are found by index rather than hashing.
+    static constexpr int SLOTS = 256;
+
+    int slot(QChar c)
+    {
+        if (m_slots.empty())
+            m_slots.assign(65536, -1);
+        int s = m_slots[c.unicode()];
+        if (s < 0 && static_cast<int>(m_chars.size()) < SLOTS) {
+            s = static_cast<int>(m_chars.size());
+            m_slots[c.unicode()] = static_cast<short>(s);
+            m_chars.push_back(c);
+            const bool ok = c.unicode() >= 0x20 && !c.isSurrogate() && !c.isMark() &&
+                            c.category() != QChar::Separator_Line &&
+                            c.category() != QChar::Separator_Paragraph && m_metrics.inFont(c);
+            m_plainBySlot.push_back(ok);
+            m_advanceBySlot.push_back(m_metrics.horizontalAdvance(QString(c)));
+            if (m_pairBySlot.empty())
+                m_pairBySlot.assign(SLOTS * SLOTS, std::numeric_limits<qreal>::quiet_NaN());
+        }
+        return s;
+    }
+
     bool plain(QChar c)
     {
-        const auto found = m_plain.constFind(c.unicode());
-        if (found != m_plain.constEnd())
-            return *found;
-        const bool ok = c.unicode() >= 0x20 && !c.isSurrogate() && !c.isMark() &&
-                        c.category() != QChar::Separator_Line && c.category() != QChar::Separator_Paragraph &&
-                        m_metrics.inFont(c);
-        m_plain.insert(c.unicode(), ok);
-        return ok;
+        const int s = slot(c);
+        if (s >= 0)
+            return m_plainBySlot[static_cast<size_t>(s)];
+        return c.unicode() >= 0x20 && !c.isSurrogate() && !c.isMark() && m_metrics.inFont(c);
     }
 
     qreal advance(QChar c)
     {
-        const auto found = m_advances.constFind(c.unicode());
-        if (found != m_advances.constEnd())
-            return *found;
-        const qreal a = m_metrics.horizontalAdvance(QString(c));
-        m_advances.insert(c.unicode(), a);
-        return a;
+        const int s = slot(c);
+        return s >= 0 ? m_advanceBySlot[static_cast<size_t>(s)] : m_metrics.horizontalAdvance(QString(c));
     }
 
     qreal pair(QChar a, QChar b)
     {
-        const quint32 key = (quint32(a.unicode()) << 16) | b.unicode();
-        const auto found = m_pairs.constFind(key);
-        if (found != m_pairs.constEnd())
-            return *found;
-        const qreal p = m_metrics.horizontalAdvance(QString(a) + b) - advance(a) - advance(b);
-        m_pairs.insert(key, p);
+        const int sa = slot(a);
+        const int sb = slot(b);
+        if (sa < 0 || sb < 0)
+            return m_metrics.horizontalAdvance(QString(a) + b) - advance(a) - advance(b);
+        qreal &p = m_pairBySlot[static_cast<size_t>(sa * SLOTS + sb)];
+        if (std::isnan(p))
+            p = m_metrics.horizontalAdvance(QString(a) + b) - advance(a) - advance(b);
         return p;
     }
 
@@ -565,9 +584,11 @@ private:
     }
 
     QFontMetricsF m_metrics;
-    QHash<char16_t, bool> m_plain;
-    QHash<char16_t, qreal> m_advances;
-    QHash<quint32, qreal> m_pairs;
+    std::vector<short> m_slots;
+    std::vector<QChar> m_chars;
+    std::vector<bool> m_plainBySlot;
+    std::vector<qreal> m_advanceBySlot;
+    std::vector<qreal> m_pairBySlot;
     QHash<char16_t, bool> m_neutral;
     QChar m_digitClass[10];
     bool m_classified = false;
@@ -732,6 +753,65 @@ void Function::fitColumnWidth(QTableView *table, int column, const QStringList *
         hint += 1;
     widget->horizontalHeader()->resizeSection(
         column, std::max(hint, widget->horizontalHeader()->sectionSizeHint(column)));
+}
+
+QDate Function::parseDate(const QString &text)
+{
+    auto digit = [&text](int i) {
+        const char16_t u = text.at(i).unicode();
+        return u >= u'0' && u <= u'9' ? u - u'0' : -1;
+    };
+    if (text.size() == 10 && text.at(2) == QLatin1Char('.') && text.at(5) == QLatin1Char('.')) {
+        const int d[] = {digit(0), digit(1), digit(3), digit(4), digit(6), digit(7), digit(8), digit(9)};
+        if (std::all_of(std::begin(d), std::end(d), [](int x) { return x >= 0; }))
+            return QDate(d[4] * 1000 + d[5] * 100 + d[6] * 10 + d[7], d[2] * 10 + d[3], d[0] * 10 + d[1]);
+    }
+    return QDate::fromString(text, QStringLiteral("dd.MM.yyyy"));
+}
+
+QString Function::debugText(const QList<QDate> &dates)
+{
+    QString text;
+    text.reserve(8 + dates.size() * 20);
+    text += QLatin1String("QList(");
+    for (qsizetype i = 0; i < dates.size(); ++i) {
+        if (i > 0)
+            text += QLatin1String(", ");
+        const QDate &date = dates.at(i);
+        if (!date.isValid()) {
+            text += QLatin1String("QDate(Invalid)");
+            continue;
+        }
+        const int y = date.year();
+        if (y < 1 || y > 9999) {
+            QDebug(&text).nospace() << date;
+            continue;
+        }
+        const int m = date.month();
+        const int d = date.day();
+        const char16_t digits[] = {u'Q',
+                                   u'D',
+                                   u'a',
+                                   u't',
+                                   u'e',
+                                   u'(',
+                                   u'"',
+                                   char16_t(u'0' + y / 1000),
+                                   char16_t(u'0' + y / 100 % 10),
+                                   char16_t(u'0' + y / 10 % 10),
+                                   char16_t(u'0' + y % 10),
+                                   u'-',
+                                   char16_t(u'0' + m / 10),
+                                   char16_t(u'0' + m % 10),
+                                   u'-',
+                                   char16_t(u'0' + d / 10),
+                                   char16_t(u'0' + d % 10),
+                                   u'"',
+                                   u')'};
+        text.append(reinterpret_cast<const QChar *>(digits), std::size(digits));
+    }
+    text += QLatin1Char(')');
+    return text;
 }
 
 bool Function::wantsVerification(const QStringList &arguments)

@@ -1,6 +1,7 @@
 #ifndef FUNCTION_H
 #define FUNCTION_H
 
+#include <QDate>
 #include <QList>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -174,6 +175,12 @@ public:
     // With `texts` the width is that which a column holding exactly those
     // plain texts would get.
     static void fitColumnWidth(QTableView *table, int column, const QStringList *texts = nullptr);
+    // The date of a text "dd.MM.yyyy", as QDate::fromString with that format
+    // reads it (an invalid date for any other text), without its general parser.
+    static QDate parseDate(const QString &text);
+    // The text qDebug() << dates writes, made directly: the general stream
+    // formats each date through its own printf, which dominates long lists.
+    static QString debugText(const QList<QDate> &dates);
     // True when the command line asks for the schema verification.
     static bool wantsVerification(const QStringList &arguments);
 };

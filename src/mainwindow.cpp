@@ -24,6 +24,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QSettings>
+#include <QSignalBlocker>
 #include <QSqlError>
 #include <QTableWidgetItem>
 #include <QTextDocument>
@@ -260,6 +261,10 @@ void MainWindow::fill(const QString &filter)
 
     const QBrush stripe(QColor(240, 240, 240, 226), Qt::SolidPattern);
     t->setRowCount(static_cast<int>(kept.size()));
+    // The view learns of the new rows above; telling it of every cell put
+    // into them one by one would cost more than the cells themselves, so the
+    // model is quiet while they go in and the viewport is repainted after.
+    QSignalBlocker quiet(t->model());
     for (int k = 0; k < static_cast<int>(kept.size()); ++k) {
         const int r = kept[k];
         const std::array<QString, COLUMNS> &row = rows[order[r]];
@@ -277,6 +282,7 @@ void MainWindow::fill(const QString &filter)
             t->setItem(k, c, item);
         }
     }
+    quiet.unblock();
     t->horizontalHeader()->setStretchLastSection(false);
     // The name column fits every name of the full table, also those a search
     // leaves out, and is fitted first so that the row heights follow it.
@@ -287,6 +293,7 @@ void MainWindow::fill(const QString &filter)
     Function::fitColumnWidth(t, COL_FIO, &names);
     Function::fitRowHeights(t);
     t->setUpdatesEnabled(true);
+    t->viewport()->update();
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

@@ -99,6 +99,9 @@ void voenosluga::clear_tableWidget()
 
         const int count = static_cast<int>(order.size());
         t->setRowCount(count);
+        // The cells go in without a notice each; the viewport is repainted
+        // once they are all there.
+        QSignalBlocker quiet(t->model());
         for (int r = 0; r < count; ++r) {
             const std::array<QString, COLUMNS> &row = rows[order[r]];
             for (int c = 0; c < COLUMNS; ++c) {
@@ -107,6 +110,8 @@ void voenosluga::clear_tableWidget()
                 t->setItem(r, c, item);
             }
         }
+        quiet.unblock();
+        t->viewport()->update();
         Function::fitColumnWidth(t, COL_FIO);
         Function::fitRowHeights(t);
         t->horizontalHeader()->setStretchLastSection(false);

@@ -120,6 +120,38 @@ private slots:
         QCOMPARE(Function::wantsVerification(args), wanted);
     }
 
+    void datesReadAsTheGeneralParserReadsThem()
+    {
+        QStringList texts{"01.01.2020", "29.02.2024",  "29.02.2023", "31.04.2021", "00.01.2020",
+                          "01.13.2020", "01.01.0000",  "1.01.2020",  "01/01/2020", "2020-01-01",
+                          "",           "01.01.2020 ", "٠١.٠١.٢٠٢٠", "ab.cd.efgh", "31.12.9999"};
+        quint32 seed = 7;
+        for (int i = 0; i < 5000; ++i) {
+            QString t;
+            for (int k = 0; k < 10; ++k) {
+                seed = seed * 1103515245u + 12345u;
+                t += (k == 2 || k == 5) && (seed >> 20) % 8 ? QChar('.') : QChar('0' + (seed >> 16) % 10);
+            }
+            texts << t;
+        }
+        QList<QDate> dates;
+        for (const QString &t : std::as_const(texts)) {
+            QVERIFY2(Function::parseDate(t) == QDate::fromString(t, "dd.MM.yyyy"), qPrintable(t));
+            dates << Function::parseDate(t);
+        }
+        // The debug line of a list of dates is the one the general stream writes.
+        dates << QDate(-44, 3, 15) << QDate(12345, 1, 2) << QDate(999, 1, 2);
+        static QString written;
+        const QtMessageHandler previous = qInstallMessageHandler(
+            [](QtMsgType, const QMessageLogContext &, const QString &m) { written = m; });
+        qDebug() << dates;
+        const QString general = written;
+        qDebug().noquote() << Function::debugText(dates);
+        qInstallMessageHandler(previous);
+        QCOMPARE(written, general);
+        QVERIFY(general.contains("QDate(Invalid)") && general.contains("QDate(\"2024-02-29\")"));
+    }
+
     void queryHelperLogsFailures()
     {
         WorkDir dir;
