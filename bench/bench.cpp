@@ -2,14 +2,18 @@
 // that no fill of the same rows can beat, and prints one line per measure.
 //   vedomer_bench            N = 1,000, 5,000 and 20,000, median of 5 runs
 //   vedomer_bench --quick    N = 1,000, one run (for CI: keeps it from rotting)
+#include "addfile.h"
 #include "function.h"
 #include "mainwindow.h"
+#include "tableexport.h"
+#include "voenosluga.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -139,9 +143,12 @@ bool makeDatabase(int n, const QString &bigLn)
         man.addBindValue(vp);
         man.addBindValue(positions[p]);
         man.addBindValue(ranks[r]);
-        man.addBindValue(QString("%1 %2 %3ович")
-                             .arg(surnames.at(rng() % surnames.size()), names.at(rng() % names.size()),
-                                  names.at(rng() % names.size())));
+        // Every second serviceman is an "Иванович": the search text of the
+        // benchmark is in about half the rows.
+        const QString father = i % 2 ? QStringLiteral("Иван") : names.at(rng() % (names.size() - 1) + 1);
+        man.addBindValue(
+            QString("%1 %2 %3ович")
+                .arg(surnames.at(rng() % surnames.size()), names.at(rng() % names.size()), father));
         man.addBindValue(QDate(1970, 1, 1).addDays(rng() % 12000).toString("dd.MM.yyyy") + " 0:00");
         man.addBindValue(ln);
         for (int c : counts)
@@ -199,9 +206,15 @@ int main(int argc, char *argv[])
         if (type >= QtWarningMsg)
             fprintf(stderr, "%s\n", qPrintable(msg));
     });
-    const bool quick = app.arguments().contains("--quick");
-    const std::vector<int> sizes = quick ? std::vector<int>{1000} : std::vector<int>{1000, 5000, 20000};
-    const int runs = quick ? 1 : 5;
+    const QStringList arguments = app.arguments();
+    const bool quick = arguments.contains("--quick");
+    std::vector<int> sizes = quick ? std::vector<int>{1000} : std::vector<int>{1000, 5000, 20000};
+    int runs = quick ? 1 : 5;
+    // --size N and --runs R measure one size only (for profiling).
+    if (const qsizetype i = arguments.indexOf("--size"); i > 0 && i + 1 < arguments.size())
+        sizes = {arguments.at(i + 1).toInt()};
+    if (const qsizetype i = arguments.indexOf("--runs"); i > 0 && i + 1 < arguments.size())
+        runs = std::max(1, arguments.at(i + 1).toInt());
 
     QTemporaryDir dir;
     if (!dir.isValid())
@@ -232,6 +245,8 @@ int main(int argc, char *argv[])
             [&] {
                 delete window;
                 window = nullptr;
+                // Each window opens the default connection afresh, as at start-up.
+                QSqlDatabase::removeDatabase(QSqlDatabase::defaultConnection);
             },
             [&] { window = new MainWindow; });
         auto *summary = window->findChild<QTableWidget *>("tableWidget_6");
@@ -241,17 +256,120 @@ int main(int argc, char *argv[])
         const double floor =
             timeMs(runs, {}, [&] { floorFill(floorTable, QString::fromLatin1(Sql::SELECT_SUMMARY), 14); });
         floorTable.setRowCount(0);
-        measures.push_back({"construction", n, construct, floor});
-        measures.push_back(
-            {"clear_tableWidgets", n, timeMs(runs, {}, [&] { window->clear_tableWidgets(); }), floor});
         measures.push_back({"floor (summary)", n, floor, floor});
+        measures.push_back({"construction", n, construct, floor});
+        const double fill = timeMs(runs, {}, [&] { window->clear_tableWidgets(); });
+        measures.push_back({"clear_tableWidgets", n, fill, floor});
+
+        auto *search = window->findChild<QLineEdit *>("lineEdit");
+        int found = 0;
+        const double searched = timeMs(
+            runs, [&] { search->setText("иванович"); },
+            [&] { QMetaObject::invokeMethod(window, "on_pushButton_clicked"); },
+            [&] { found = summary->rowCount(); });
+        measures.push_back({QString("search (%1 rows left)").arg(found), n, searched, floor});
+        window->clear_tableWidgets();
+
+        measures.push_back(
+            {"recordfile", n, timeMs(runs, {}, [&] { window->recordfile(bigLn, "vzs"); }), floor});
+
+        // The list window against the floor of its own statement.
+        QTableWidget rosterFloor(0, 14);
+        rosterFloor.setFont(summary->font());
+        const double listFloor =
+            timeMs(runs, {}, [&] { floorFill(rosterFloor, QString::fromLatin1(Sql::SELECT_ROSTER), 14); });
+        rosterFloor.setRowCount(0);
+        voenosluga *list = nullptr;
+        measures.push_back({"floor (list)", n, listFloor, listFloor});
+        measures.push_back({"list window", n,
+                            timeMs(
+                                runs,
+                                [&] {
+                                    delete list;
+                                    list = nullptr;
+                                },
+                                [&] { list = new voenosluga; }),
+                            listFloor});
+        delete list;
+
+        // The orders window of the serviceman with 2,000 penalties.
+        const QString ordersSql =
+            QString::fromLatin1(Sql::SELECT_ORDERS)
+                .arg(QStringLiteral("prikaz"), Function::q(bigLn), QStringLiteral("vzs"));
+        QTableWidget ordersFloor(0, 8);
+        ordersFloor.setFont(summary->font());
+        const double orderFloor = timeMs(runs, {}, [&] { floorFill(ordersFloor, ordersSql, 8); });
+        ordersFloor.setRowCount(0);
+        addfile *orders = nullptr;
+        measures.push_back({"floor (2,000 orders)", n, orderFloor, orderFloor});
+        measures.push_back({"orders window (2,000)", n,
+                            timeMs(
+                                runs,
+                                [&] {
+                                    delete orders;
+                                    orders = nullptr;
+                                },
+                                [&] { orders = new addfile(bigLn, "vzs", "Иванов Иван Иванович"); }),
+                            orderFloor});
+        delete orders;
+
+        QString text;
+        measures.push_back({"print/export text", n,
+                            timeMs(runs, {}, [&] { text = TableExport::html(summary, "black"); }), floor});
+        for (const char *suffix : {".xls", ".xlsx"}) {
+            const QString file = QString("export%1").arg(QString::fromLatin1(suffix));
+            QString error;
+            const double ms = timeMs(
+                runs, [&] { QFile::remove(file); },
+                [&] {
+                    if (!TableExport::write(summary, file, &error))
+                        fprintf(stderr, "export failed: %s\n", qPrintable(error));
+                });
+            measures.push_back({QString("export %1").arg(QString::fromLatin1(suffix)), n, ms, floor});
+        }
         delete window;
         QSqlDatabase::removeDatabase(QSqlDatabase::defaultConnection);
     }
-    printf("%-28s %7s %10s %8s\n", "measure", "N", "median ms", "× floor");
+    printf("%-28s %7s %10s %8s\n", "measure", "N", "median ms", "x floor");
     for (const Measure &m : measures)
         printf("%-28s %7d %10.1f %8.2f\n", qPrintable(m.name), m.n, m.ms,
                m.floorMs > 0 ? m.ms / m.floorMs : 0.0);
-    printf("peak resident memory: %ld MB\n", peakRssMb());
-    return 0;
+    const long peak = peakRssMb();
+    printf("peak resident memory: %ld MB\n", peak);
+
+    // The speed the program must reach, as ratios within this run.
+    if (!app.arguments().contains("--check"))
+        return 0;
+    bool ok = true;
+    auto find = [&](const QString &prefix, int n) -> const Measure * {
+        for (const Measure &m : measures)
+            if (m.n == n && m.name.startsWith(prefix))
+                return &m;
+        return nullptr;
+    };
+    auto require = [&](bool holds, const QString &what) {
+        printf("%s %s\n", holds ? "ok  " : "FAIL", qPrintable(what));
+        ok = ok && holds;
+    };
+    for (int n : sizes) {
+        const Measure *fill = find("clear_tableWidgets", n);
+        const Measure *search = find("search", n);
+        const Measure *list = find("list window", n);
+        const Measure *orders = find("orders window", n);
+        require(fill->ms <= 2 * fill->floorMs, QString("summary fill at %1 <= 2 x floor").arg(n));
+        require(search->ms <= 1.2 * fill->ms, QString("search at %1 <= 1.2 x summary fill").arg(n));
+        require(list->ms <= 1.5 * list->floorMs, QString("list window at %1 <= 1.5 x floor").arg(n));
+        require(orders->ms <= 2 * orders->floorMs, QString("orders window at %1 <= 2 x floor").arg(n));
+    }
+    if (std::find(sizes.begin(), sizes.end(), 20000) != sizes.end()) {
+        for (const Measure &m : measures) {
+            if (m.n != 20000 || m.name.startsWith("floor"))
+                continue;
+            const Measure *small = find(m.name.section(' ', 0, 0), 5000);
+            if (small)
+                require(m.ms <= 4.6 * small->ms, QString("%1: 20,000 <= 4.6 x 5,000").arg(m.name));
+        }
+        require(peak < 400, "peak memory at 20,000 < 400 MB");
+    }
+    return ok ? 0 : 1;
 }
