@@ -1,5 +1,6 @@
 #include "function.h"
 
+#include <QAbstractItemDelegate>
 #include <QAbstractItemModel>
 #include <QCoreApplication>
 #include <QDebug>
@@ -596,6 +597,15 @@ private:
 
 } // namespace
 
+namespace {
+// The options a view paints its items with; the view keeps the function that
+// makes them protected, and a pointer to it is taken through a subclass.
+struct ViewOptions : QAbstractItemView
+{
+    static constexpr auto init = &ViewOptions::initViewItemOption;
+};
+} // namespace
+
 void Function::fitRowHeights(QTableView *table)
 {
     // A row's height is that of its tallest visible cell, or of its header
@@ -629,15 +639,35 @@ void Function::fitRowHeights(QTableView *table)
     std::vector<QHash<QString, int>> cellHeights(static_cast<size_t>(columns));
     const int probe = rows;
     bool probing = false;
-    auto measure = [&](int c, const QString &text) {
+    // The view measures a row by asking the delegate of each of its cells
+    // for a size hint with the options it paints with; a cell alone is asked
+    // the same way here, which spares the view's pass over the empty cells.
+    QStyleOptionViewItem options;
+    auto measureCell = [&](int c) {
+        const QModelIndex index = widget->model()->index(probe, c);
+        QStyleOptionViewItem option = options;
+        if (widget->wordWrap()) {
+            option.rect.setY(widget->rowViewportPosition(probe));
+            option.rect.setHeight(std::max(1, widget->rowHeight(probe)));
+            option.rect.setX(widget->columnViewportPosition(c));
+            option.rect.setWidth(widget->columnWidth(c));
+        }
+        const int hint = widget->itemDelegateForIndex(index)->sizeHint(option, index).height();
+        return widget->showGrid() ? hint + 1 : hint;
+    };
+    auto openProbe = [&] {
         if (!probing) {
             widget->setRowCount(rows + 1);
             probing = true;
+            (widget->*ViewOptions::init)(&options);
         }
+    };
+    auto measure = [&](int c, const QString &text) {
+        openProbe();
         widget->setItem(probe, c, new QTableWidgetItem(text));
-        widget->resizeRowToContents(probe);
+        const int h = measureCell(c);
         delete widget->takeItem(probe, c);
-        return widget->rowHeight(probe);
+        return h;
     };
     // Height of one cell: 0 for a text that surely fits on one line.
     auto cellHeight = [&](int c, const QString &text) {
@@ -683,8 +713,17 @@ void Function::fitRowHeights(QTableView *table)
         }
         if (styled || !anyText)
             continue; // measured below, after the probe row is gone
-        if (oneLine < 0)
-            oneLine = measure(visible.front(), QStringLiteral("0"));
+        if (oneLine < 0) {
+            // A one-line row: its header section or its tallest cell, empty
+            // cells included, measured by the view itself.
+            openProbe();
+            widget->ensurePolished();
+            widget->setItem(probe, visible.front(), new QTableWidgetItem(QStringLiteral("0")));
+            oneLine = widget->verticalHeader()->sectionSizeHint(probe);
+            for (int c : visible)
+                oneLine = std::max(oneLine, measureCell(c));
+            delete widget->takeItem(probe, visible.front());
+        }
         heights[static_cast<size_t>(r)] = std::max(tallest, oneLine);
     }
     if (probing)

@@ -260,6 +260,9 @@ void MainWindow::fill(const QString &filter)
     }
 
     const QBrush stripe(QColor(240, 240, 240, 226), Qt::SolidPattern);
+    QBrush countBrushes[COLUMNS];
+    for (int c = COL_FIRST_COUNT; c <= COL_LAST_COUNT; ++c)
+        countBrushes[c] = QBrush(countColour(c), Qt::SolidPattern);
     t->setRowCount(static_cast<int>(kept.size()));
     // The view learns of the new rows above; telling it of every cell put
     // into them one by one would cost more than the cells themselves, so the
@@ -275,7 +278,7 @@ void MainWindow::fill(const QString &filter)
             if (c >= COL_FIRST_COUNT && c <= COL_LAST_COUNT) {
                 str_3 = row[c];
                 if (str_3 != QLatin1String("0") && !str_3.isEmpty())
-                    item->setBackground(QBrush(countColour(c), Qt::SolidPattern));
+                    item->setBackground(countBrushes[c]);
             }
             if (c >= 5 && c <= 12)
                 item->setTextAlignment(Qt::AlignCenter);
