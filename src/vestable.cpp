@@ -5,12 +5,15 @@
 
 #include <QCloseEvent>
 #include <QItemSelectionModel>
+#include <QLineEdit>
 #include <QSqlField>
 #include <QSqlRecord>
 #include <QSqlTableModel>
+#include <QStyledItemDelegate>
 
 #include <algorithm>
 #include <functional>
+#include <limits>
 
 namespace {
 
@@ -135,6 +138,23 @@ private:
     bool m_deleting = false;
 };
 
+// Cell editors take a text of any length; a stock line edit stops at 32,767
+// characters and would cut a longer text without a word.
+class CellDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option,
+                          const QModelIndex &index) const override
+    {
+        QWidget *editor = QStyledItemDelegate::createEditor(parent, option, index);
+        if (auto *line = qobject_cast<QLineEdit *>(editor))
+            line->setMaxLength(std::numeric_limits<int>::max());
+        return editor;
+    }
+};
+
 } // namespace
 
 vestable::vestable(QWidget *parent)
@@ -142,6 +162,7 @@ vestable::vestable(QWidget *parent)
     , ui(new Ui::vestable)
 {
     ui->setupUi(this);
+    ui->tableView->setItemDelegate(new CellDelegate(ui->tableView));
     showTable(ui->comboBox->currentIndex());
 }
 
