@@ -109,6 +109,15 @@ bool DatabaseCopy::backup(const QString &database, const QString &target, QStrin
     }
     const QString absolute = QFileInfo(target).absoluteFilePath();
     bool made = withReadOnlyConnection(database, error, [&](QSqlDatabase &connection) {
+        // An empty file reads as a database without tables: its copy would
+        // hold nothing.
+        QSqlQuery probe = Function::Myquery(QString::fromLatin1(Sql::PROBE), connection);
+        if (probe.isActive() && probe.next() && probe.value(0).toInt() == 0) {
+            *error = QStringLiteral("в файле базы данных «%1» нет ни одной таблицы")
+                         .arg(QFileInfo(database).absoluteFilePath());
+            return false;
+        }
+        probe = QSqlQuery();
         const QSqlQuery query =
             Function::Myquery(QString::fromLatin1(Sql::BACKUP_INTO).arg(Function::q(absolute)), connection);
         if (query.isActive())

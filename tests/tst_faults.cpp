@@ -456,6 +456,37 @@ private slots:
                  QString("Другая копия 0, Другая копия 1"));
     }
 
+    // A backup of a file without a single table (an empty file reads as one)
+    // would hold nothing: it is refused, no copy is left and the file stays.
+    void backupOfFileWithoutTables_data()
+    {
+        QTest::addColumn<bool>("empty");
+        QTest::newRow("empty file") << true;
+        QTest::newRow("database without tables") << false;
+    }
+    void backupOfFileWithoutTables()
+    {
+        QFETCH(bool, empty);
+        WorkDir dir(WorkDir::WithoutDatabase);
+        dir.writeFile("data/BaseDate.db", "");
+        if (!empty) {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "without tables");
+            db.setDatabaseName("data/BaseDate.db");
+            QVERIFY(db.open());
+            QVERIFY(QSqlQuery(db).exec("PRAGMA user_version = 7"));
+            db.close();
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase("without tables");
+        }
+        const QMap<QString, QByteArray> before = files("data");
+        QCOMPARE(QFileInfo("data/BaseDate.db").size() == 0, empty);
+        countFault();
+        QString error;
+        QVERIFY(!DatabaseCopy::backup("data/BaseDate.db", "data/copy.db", &error));
+        QVERIFY2(error.contains("нет ни одной таблицы"), qPrintable(error));
+        QCOMPARE(files("data"), before);
+    }
+
     // A "BaseDate.db" that is empty, cut short or not a database: the program
     // starts, says so, every write and the backup say "Ошибка", the schema
     // verification leaves it alone, and not a byte of it changes.
