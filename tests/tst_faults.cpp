@@ -494,6 +494,7 @@ private slots:
     {
         QTest::addColumn<int>("keep");
         QTest::addColumn<QByteArray>("tail");
+        QTest::newRow("empty file") << 0 << QByteArray();
         QTest::newRow("first page only") << 4096 << QByteArray();
         QTest::newRow("cut in half") << -2 << QByteArray();
         QTest::newRow("last page missing") << -1 << QByteArray();
