@@ -284,6 +284,14 @@ enum Fault {
     LockedByAnotherCopy,
 };
 
+// The faults of the folder of attached documents.
+enum FilesFault {
+    FilesMissing,
+    FilesCannotBeMade,
+    FilesReadOnly,
+    FilesFull,
+};
+
 // Deletes the windows a command opened.
 void closeWindows()
 {
@@ -456,6 +464,91 @@ private slots:
                  QString("Другая копия 0, Другая копия 1"));
     }
 
+    // The folder of documents gone, gone where it cannot be made again,
+    // read-only or full. Attaching says "Ошибка" and changes nothing, or,
+    // where the folder can be made again, attaches; deleting an attachment
+    // takes its row and keeps a copy it cannot remove.
+    void filesFolderFaults_data()
+    {
+        QTest::addColumn<int>("fault");
+        QTest::addColumn<QByteArray>("command");
+        QTest::addColumn<bool>("warns");
+        const QByteArray attach("orders window: attach");
+        const QByteArray detach("orders window: delete attachment");
+        QTest::newRow("missing, attach") << int(FilesMissing) << attach << false;
+        QTest::newRow("missing, delete attachment") << int(FilesMissing) << detach << false;
+        QTest::newRow("missing and cannot be made, attach") << int(FilesCannotBeMade) << attach << true;
+        QTest::newRow("read-only, attach") << int(FilesReadOnly) << attach << true;
+        QTest::newRow("read-only, delete attachment") << int(FilesReadOnly) << detach << false;
+        QTest::newRow("full, attach") << int(FilesFull) << attach << true;
+    }
+    void filesFolderFaults()
+    {
+        QFETCH(int, fault);
+        QFETCH(QByteArray, command);
+        QFETCH(bool, warns);
+        WorkDir dir(WorkDir::WithoutDatabase);
+        fill(dir);
+        std::unique_ptr<SmallDisk> disk;
+        std::unique_ptr<Unwritable> unwritable;
+        switch (fault) {
+        case FilesMissing:
+        case FilesCannotBeMade:
+            QVERIFY(QDir("files").removeRecursively());
+            if (fault == FilesCannotBeMade)
+                unwritable = std::make_unique<Unwritable>(dir.path());
+            break;
+        case FilesReadOnly:
+            unwritable = std::make_unique<Unwritable>("files");
+            break;
+        case FilesFull:
+            QVERIFY(QDir().rename("files", "files.orig"));
+            disk = std::make_unique<SmallDisk>("files", 64);
+            if (!disk->ok())
+                QSKIP(qPrintable(disk->why()));
+            QVERIFY(QFile::copy("files.orig/doc.pdf", "files/doc.pdf"));
+            QVERIFY(disk->fill());
+            break;
+        }
+        if (unwritable && !unwritable->ok())
+            QSKIP(qPrintable(unwritable->how()));
+        countFault();
+        const QString before = dump();
+        const QMap<QString, QByteArray> documents = files("files");
+        {
+            ModalAnswerer answerer;
+            MainWindow w;
+            for (const Command &c : commands()) {
+                if (command == c.name)
+                    c.run(w, dir, answerer);
+            }
+            QTRY_VERIFY(answerer.pending() <= 1);
+            QTest::qWait(20);
+            closeWindows();
+            QVERIFY(answerer.unexpected().isEmpty());
+            QCOMPARE(answerer.done(), warns);
+            const QString titles = [&] {
+                QStringList out;
+                for (const ModalAnswerer::Seen &seen : answerer.seen())
+                    out << seen.title + ": " + seen.text;
+                return out.join('\n');
+            }();
+            QVERIFY2(titles.contains("Ошибка") == warns, qPrintable(titles));
+        }
+        unwritable.reset();
+        if (warns) {
+            QCOMPARE(dump(), before);
+            QCOMPARE(files("files"), documents);
+        } else if (command.contains("attach") && !command.contains("delete")) {
+            QCOMPARE(value("SELECT group_concat(Giper, ', ') FROM Files"),
+                     QString("files/doc.pdf, files/new.pdf"));
+            QCOMPARE(files("files").value("files/new.pdf"), QByteArray("new document"));
+        } else {
+            QCOMPARE(value("SELECT count(*) FROM Files"), QString("0"));
+            QCOMPARE(files("files"), documents);
+        }
+    }
+
     // A backup of a file without a single table (an empty file reads as one)
     // would hold nothing: it is refused, no copy is left and the file stays.
     void backupOfFileWithoutTables_data()
@@ -495,6 +588,7 @@ private slots:
         QTest::addColumn<int>("keep");
         QTest::addColumn<QByteArray>("tail");
         QTest::newRow("empty file") << 0 << QByteArray();
+        QTest::newRow("a text, not a database") << 0 << QByteArray("Список личного состава\n");
         QTest::newRow("first page only") << 4096 << QByteArray();
         QTest::newRow("cut in half") << -2 << QByteArray();
         QTest::newRow("last page missing") << -1 << QByteArray();
