@@ -61,8 +61,14 @@ bool copyContent(QFile &from, QFileDevice &to)
         buffer = from.read(1 << 20);
         if (buffer.isEmpty() && from.error() != QFileDevice::NoError)
             return false;
-        if (to.write(buffer) != buffer.size())
-            return false;
+        // A short write (the disk filled up) sets no error; writing the
+        // rest does, so the reason can be told.
+        for (qint64 done = 0; done < buffer.size();) {
+            const qint64 written = to.write(buffer.constData() + done, buffer.size() - done);
+            if (written <= 0)
+                return false;
+            done += written;
+        }
     }
     return from.error() == QFileDevice::NoError;
 }

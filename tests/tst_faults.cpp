@@ -549,6 +549,75 @@ private slots:
         }
     }
 
+    // Backup and restore where the database folder is read-only, full, or
+    // has room for the restored copy but not for the safety copy of the
+    // live file: "Ошибка", not a file of the folder changed, none left
+    // behind, and the program goes on reading its database.
+    void copiesInFaultyFolder_data()
+    {
+        QTest::addColumn<int>("fault");
+        QTest::addColumn<bool>("restore");
+        QTest::newRow("read-only folder, backup") << int(ReadOnlyFolder) << false;
+        QTest::newRow("read-only folder, restore") << int(ReadOnlyFolder) << true;
+        QTest::newRow("full disk, backup") << int(FullDisk) << false;
+        QTest::newRow("full disk, restore") << int(FullDisk) << true;
+        QTest::newRow("room for one copy only, restore") << int(-1) << true;
+    }
+    void copiesInFaultyFolder()
+    {
+        QFETCH(int, fault);
+        QFETCH(bool, restore);
+        WorkDir dir(WorkDir::WithoutDatabase);
+        fill(dir);
+        QString error;
+        QVERIFY(QDir().mkpath("outside"));
+        QVERIFY2(DatabaseCopy::backup("data/BaseDate.db", "outside/copy.db", &error), qPrintable(error));
+        std::unique_ptr<SmallDisk> disk;
+        std::unique_ptr<Unwritable> unwritable;
+        if (fault == ReadOnlyFolder) {
+            unwritable = std::make_unique<Unwritable>("data");
+            if (!unwritable->ok())
+                QSKIP(qPrintable(unwritable->how()));
+        } else {
+            QVERIFY(QDir().rename("data", "data.orig"));
+            disk = std::make_unique<SmallDisk>("data", 256);
+            if (!disk->ok())
+                QSKIP(qPrintable(disk->why()));
+            QVERIFY(QFile::copy("data.orig/BaseDate.db", "data/BaseDate.db"));
+            QVERIFY(disk->fill());
+            // Room for the chosen copy, not for the safety copy as well.
+            if (fault != FullDisk)
+                QVERIFY(disk->free(int(QFileInfo("outside/copy.db").size() / 1024) + 8));
+        }
+        countFault();
+        const QMap<QString, QByteArray> before = files("data");
+        {
+            ModalAnswerer answerer;
+            MainWindow w;
+            QCOMPARE(summary(w)->rowCount(), 1);
+            answerer.button("Так точно");
+            if (restore)
+                answerer.file(dir.filePath("outside/copy.db"));
+            answerer.button("OK");
+            w.findChild<QAction *>(restore ? "action_9" : "action")->trigger();
+            QVERIFY(answerer.done());
+            QVERIFY(answerer.unexpected().isEmpty());
+            const ModalAnswerer::Seen told = answerer.seen().last();
+            QCOMPARE(told.title, QString("Ошибка"));
+            QVERIFY2(told.text.startsWith(restore ? "Резервная копия не восстановлена: "
+                                                  : "Резервная копия не создана: "),
+                     qPrintable(told.text));
+            // The reason is the one the system gave, not "Unknown error".
+            if (fault != ReadOnlyFolder)
+                QVERIFY2(told.text.contains("No space left on device") ||
+                             told.text.contains("на диске нет места"),
+                         qPrintable(told.text));
+            QMetaObject::invokeMethod(&w, "clear_tableWidgets");
+            QCOMPARE(summary(w)->rowCount(), 1);
+        }
+        QCOMPARE(files("data"), before);
+    }
+
     // A backup of a file without a single table (an empty file reads as one)
     // would hold nothing: it is refused, no copy is left and the file stays.
     void backupOfFileWithoutTables_data()
