@@ -735,6 +735,7 @@ int main(int argc, char *argv[])
     const int holder = holdLockMain(argc, argv);
     if (holder >= 0)
         return holder;
+    privateMounts();
     QApplication app(argc, argv);
     TestFaults test;
     QTEST_SET_MAIN_SOURCE_PATH

@@ -19,6 +19,7 @@
 #include <linux/capability.h>
 #include <linux/fs.h>
 #include <poll.h>
+#include <sched.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -315,6 +316,14 @@ int holdLockMain(int argc, char *argv[])
     }
     db.close();
     return 0;
+}
+
+void privateMounts()
+{
+#ifdef Q_OS_LINUX
+    if (::unshare(CLONE_NEWNS) == 0)
+        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr);
+#endif
 }
 
 void countFault()

@@ -96,6 +96,11 @@ private:
 // this process is an ordinary test run.
 int holdLockMain(int argc, char *argv[]);
 
+// Gives this process mounts of its own where the system allows it, so that
+// a small disk mounted by a test goes with the process even when it dies.
+// Call first in main(), before any thread starts.
+void privateMounts();
+
 // The running count of faults made, for the summary the tests print.
 void countFault();
 int faultsInjected();
