@@ -61,8 +61,14 @@ bool copyContent(QFile &from, QFileDevice &to)
         buffer = from.read(1 << 20);
         if (buffer.isEmpty() && from.error() != QFileDevice::NoError)
             return false;
-        if (to.write(buffer) != buffer.size())
-            return false;
+        // A short write (the disk filled up) sets no error; writing the
+        // rest does, so the reason can be told.
+        for (qint64 done = 0; done < buffer.size();) {
+            const qint64 written = to.write(buffer.constData() + done, buffer.size() - done);
+            if (written <= 0)
+                return false;
+            done += written;
+        }
     }
     return from.error() == QFileDevice::NoError;
 }
@@ -109,6 +115,15 @@ bool DatabaseCopy::backup(const QString &database, const QString &target, QStrin
     }
     const QString absolute = QFileInfo(target).absoluteFilePath();
     bool made = withReadOnlyConnection(database, error, [&](QSqlDatabase &connection) {
+        // An empty file reads as a database without tables: its copy would
+        // hold nothing.
+        QSqlQuery probe = Function::Myquery(QString::fromLatin1(Sql::PROBE), connection);
+        if (probe.isActive() && probe.next() && probe.value(0).toInt() == 0) {
+            *error = QStringLiteral("в файле базы данных «%1» нет ни одной таблицы")
+                         .arg(QFileInfo(database).absoluteFilePath());
+            return false;
+        }
+        probe = QSqlQuery();
         const QSqlQuery query =
             Function::Myquery(QString::fromLatin1(Sql::BACKUP_INTO).arg(Function::q(absolute)), connection);
         if (query.isActive())

@@ -99,10 +99,13 @@ void MainWindow::openDatabase()
         reportDatabaseFailure(fileName, db.lastError().databaseText());
         return;
     }
-    // Opening succeeds on any file; the first read tells whether it is a database.
+    // Opening succeeds on any file; the first read tells whether it is a
+    // database. An empty file reads as a database without a single table.
     QSqlQuery probe = Function::Myquery(QString::fromLatin1(Sql::PROBE));
-    if (!probe.isActive()) {
-        const QString reason = probe.lastError().databaseText();
+    const bool read = probe.isActive();
+    if (!read || (probe.next() && probe.value(0).toInt() == 0)) {
+        const QString reason =
+            read ? QStringLiteral("в файле нет ни одной таблицы") : probe.lastError().databaseText();
         probe = QSqlQuery();
         db.close();
         reportDatabaseFailure(fileName, reason);
