@@ -45,6 +45,42 @@ struct Element
     QList<QPair<QString, QString>> attributes;
 };
 
+// Whether c may start (`start`) or continue a name of XML 1.0; ':' is left
+// out, as namespaces give it a meaning of its own.
+bool isNameChar(char32_t c, bool start)
+{
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || (c >= 0xC0 && c <= 0xD6) ||
+        (c >= 0xD8 && c <= 0xF6) || (c >= 0xF8 && c <= 0x2FF) || (c >= 0x370 && c <= 0x37D) ||
+        (c >= 0x37F && c <= 0x1FFF) || c == 0x200C || c == 0x200D || (c >= 0x2070 && c <= 0x218F) ||
+        (c >= 0x2C00 && c <= 0x2FEF) || (c >= 0x3001 && c <= 0xD7FF) || (c >= 0xF900 && c <= 0xFDCF) ||
+        (c >= 0xFDF0 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0xEFFFF))
+        return true;
+    return !start && ((c >= '0' && c <= '9') || c == '-' || c == '.' || c == 0xB7 ||
+                      (c >= 0x300 && c <= 0x36F) || c == 0x203F || c == 0x2040);
+}
+
+// Whether a text is a qualified XML name: a name, or two joined by one ':'.
+// The reader checks element names itself but lets an attribute name through
+// with any characters in it, and the column descriptor is read by attribute
+// name: a damaged one would drop the column it declares.
+bool isQualifiedName(QStringView name)
+{
+    const QList<QStringView> parts = name.split(u':');
+    if (parts.size() > 2)
+        return false;
+    for (const QStringView part : parts) {
+        if (part.isEmpty())
+            return false;
+        bool start = true;
+        for (const char32_t c : part.toUcs4()) {
+            if (!isNameChar(c, start))
+                return false;
+            start = false;
+        }
+    }
+    return true;
+}
+
 // Reads a whole descriptor. On a missing or malformed file returns false and
 // says why in `error` (with line and column for malformed XML).
 bool readDescriptor(const QString &fileName, QList<Element> &elements, QString &error)
@@ -60,8 +96,11 @@ bool readDescriptor(const QString &fileName, QList<Element> &elements, QString &
             Element e;
             e.name = xml.name().toString();
             const QXmlStreamAttributes attributes = xml.attributes();
-            for (const QXmlStreamAttribute &a : attributes)
+            for (const QXmlStreamAttribute &a : attributes) {
+                if (!isQualifiedName(a.qualifiedName()))
+                    xml.raiseError(QStringLiteral("недопустимое имя атрибута «%1»").arg(a.qualifiedName()));
                 e.attributes.append({a.name().toString(), a.value().toString()});
+            }
             elements.append(e);
         }
     }
