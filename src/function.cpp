@@ -86,7 +86,9 @@ bool isQualifiedName(QStringView name)
 bool readDescriptor(const QString &fileName, QList<Element> &elements, QString &error)
 {
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+    // Binary: the XML reader handles line ends itself, as XML defines them;
+    // text mode would drop every CR, even the bytes of a UTF-16 file.
+    if (!file.open(QIODevice::ReadOnly)) {
         error = QStringLiteral("%1: %2").arg(fileName, file.errorString());
         return false;
     }

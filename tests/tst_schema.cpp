@@ -286,6 +286,44 @@ private slots:
             QVERIFY2(log.contains("строке"), qPrintable(log));
     }
 
+    // Line ends are read as XML defines them, whatever the encoding: both
+    // descriptors saved in UTF-16 with CR LF line ends (as Windows Notepad
+    // saves "Unicode"), and a definition broken by a lone CR (old Mac line
+    // ends), which XML reads as a blank.
+    void lineEndsAsXmlReadsThem_data()
+    {
+        QTest::addColumn<bool>("utf16");
+        QTest::newRow("UTF-16 with CR LF") << true;
+        QTest::newRow("lone CR inside a definition") << false;
+    }
+    void lineEndsAsXmlReadsThem()
+    {
+        QFETCH(bool, utf16);
+        WorkDir dir;
+        QVERIFY(addServiceman("1", "Иванов", "100"));
+        const QString before = dump();
+        for (const QString file : {"settingstab.conf", "settings.conf"}) {
+            QFile conf(file);
+            QVERIFY(conf.open(QIODevice::ReadOnly));
+            QString text = QString::fromUtf8(conf.readAll());
+            conf.close();
+            if (utf16) {
+                text.replace("\n", "\r\n").replace("encoding=\"UTF-8\"", "encoding=\"UTF-16\"");
+                dir.writeFile(file,
+                              QByteArray("\xff\xfe") +
+                                  QByteArray(reinterpret_cast<const char *>(text.utf16()), text.size() * 2));
+            } else {
+                text.replace("AtributSql=\"FIO TEXT\"", "AtributSql=\"FIO\rTEXT\"");
+                dir.writeFile(file, text.toUtf8());
+            }
+        }
+        ModalAnswerer answerer; // no box is expected
+        verify();
+        QVERIFY(answerer.unexpected().isEmpty());
+        QCOMPARE(dump(), before);
+        QVERIFY2(!QFile::exists("log"), qPrintable(readLog()));
+    }
+
     // With the table descriptor missing the column phase still runs.
     void columnPhaseRunsWithoutTableDescriptor()
     {
