@@ -93,8 +93,19 @@ bool readDescriptor(const QString &fileName, QList<Element> &elements, QString &
         return false;
     }
     QXmlStreamReader xml(&file);
+    // The reader takes a document type declaration anywhere; XML allows one,
+    // before the root element.
+    bool prolog = true, doctype = false;
     while (!xml.atEnd()) {
-        if (xml.readNext() == QXmlStreamReader::StartElement) {
+        const QXmlStreamReader::TokenType token = xml.readNext();
+        if (token == QXmlStreamReader::DTD) {
+            if (!prolog || doctype)
+                xml.raiseError(
+                    QStringLiteral("объявление DOCTYPE допустимо только одно, перед корневым элементом"));
+            doctype = true;
+        }
+        if (token == QXmlStreamReader::StartElement) {
+            prolog = false;
             Element e;
             e.name = xml.name().toString();
             const QXmlStreamAttributes attributes = xml.attributes();

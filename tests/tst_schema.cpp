@@ -244,6 +244,11 @@ private slots:
             << "settingstab.conf" << QByteArray("~<Files create=~<Files cre@ate=") << false;
         QTest::newRow("columns attribute name not a name")
             << "settings.conf" << QByteArray("~<Combat AtributSql=\"VP ~<Combat Atri}butSql=\"VP ") << false;
+        // The reader takes a document type declaration anywhere.
+        QTest::newRow("tables DOCTYPE inside the root")
+            << "settingstab.conf" << QByteArray("~<tables>~<tables><!DOCTYPE tables>") << false;
+        QTest::newRow("columns DOCTYPE after the root")
+            << "settings.conf" << QByteArray("~</columns>~</columns><!DOCTYPE columns>") << false;
     }
     void brokenDescriptorsDropNothing()
     {
