@@ -11,7 +11,6 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QSet>
 #include <QSettings>
 #include <QSqlDatabase>
@@ -143,20 +142,55 @@ QString ident(const QString &name)
            QLatin1Char('"');
 }
 
-// The column name at the start of a column definition, quotes removed.
+// The column name at the start of a column definition, read as SQLite reads
+// it (the name decides which present column the definition keeps): blanks
+// and comments skipped; a name in "…", `…` or '…' with its doubled quotes
+// undone, or in […]; otherwise the run of letters, digits, '_', '$' and
+// characters beyond ASCII.
 QString columnName(const QString &definition)
 {
-    const QString d = definition.trimmed();
-    if (d.isEmpty())
-        return QString();
-    const QChar open = d.at(0);
-    const QChar close = open == QLatin1Char('[') ? QLatin1Char(']') : open;
-    if (open == QLatin1Char('"') || open == QLatin1Char('`') || open == QLatin1Char('[')) {
-        const qsizetype end = d.indexOf(close, 1);
-        return end < 0 ? d.mid(1) : d.mid(1, end - 1);
+    const QStringView d(definition);
+    const qsizetype n = d.size();
+    qsizetype i = 0;
+    for (;;) {
+        while (i < n && (d[i] == u' ' || d[i] == u'\t' || d[i] == u'\n' || d[i] == u'\f' || d[i] == u'\r'))
+            ++i;
+        if (d.mid(i).startsWith(u"--")) {
+            i = d.indexOf(u'\n', i);
+            if (i < 0)
+                return QString();
+        } else if (d.mid(i).startsWith(u"/*")) {
+            i = d.indexOf(u"*/", i + 2);
+            if (i < 0)
+                return QString();
+            i += 2;
+        } else {
+            break;
+        }
     }
-    const qsizetype blank = d.indexOf(QRegularExpression(QStringLiteral("\\s")));
-    return blank < 0 ? d : d.left(blank);
+    if (i == n)
+        return QString();
+    const QChar open = d[i];
+    if (open == u'"' || open == u'`' || open == u'\'' || open == u'[') {
+        const QChar close = open == u'[' ? QChar(u']') : open;
+        QString name;
+        for (qsizetype j = i + 1; j < n; ++j) {
+            if (d[j] != close) {
+                name += d[j];
+            } else if (close != u']' && j + 1 < n && d[j + 1] == close) {
+                name += close;
+                ++j;
+            } else {
+                return name;
+            }
+        }
+        return name; // unclosed: SQLite refuses the definition anyway
+    }
+    qsizetype end = i;
+    while (end < n &&
+           (d[end].isLetterOrNumber() || d[end] == u'_' || d[end] == u'$' || d[end].unicode() >= 0x80))
+        ++end;
+    return d.mid(i, end - i).toString();
 }
 
 struct TableInfo

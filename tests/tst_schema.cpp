@@ -188,6 +188,43 @@ private slots:
         QVERIFY(!QFile::exists("log"));
     }
 
+    // A definition names its column as SQLite reads it: a new column written
+    // with quotes or comments is added, then kept with its values.
+    void columnNameAsSqliteReadsIt_data()
+    {
+        QTest::addColumn<QString>("definition"); // as written in the XML attribute
+        QTest::addColumn<QString>("column");
+        QTest::newRow("single quotes") << "'Note' TEXT" << "Note";
+        QTest::newRow("backquotes") << "`Note` TEXT" << "Note";
+        QTest::newRow("doubled quotes inside")
+            << "&quot;Заметка &quot;&quot;А&quot;&quot;&quot; TEXT" << "Заметка \"А\"";
+        QTest::newRow("comment after the name") << "Note/* заметка */ TEXT" << "Note";
+        QTest::newRow("comment before the name") << "-- заметка&#10;Note TEXT" << "Note";
+        QTest::newRow("leading blanks") << " &#9;Note TEXT" << "Note";
+    }
+    void columnNameAsSqliteReadsIt()
+    {
+        QFETCH(QString, definition);
+        QFETCH(QString, column);
+        WorkDir dir;
+        QVERIFY(addServiceman("7", "Петров", "200"));
+        QFile conf("settings.conf");
+        QVERIFY(conf.open(QIODevice::ReadOnly));
+        QString text = QString::fromUtf8(conf.readAll());
+        conf.close();
+        text.replace("</columns>", "<Combat AtributSql=\"" + definition + "\"/></columns>");
+        dir.writeFile("settings.conf", text.toUtf8());
+        ModalAnswerer answerer; // no box is expected
+        verify();
+        QVERIFY2(columns("Combat").contains(column), qPrintable(columns("Combat").join(", ")));
+        QVERIFY(exec(QString("UPDATE Combat SET \"%1\" = 'запись'").arg(QString(column).replace("\"", "\"\""))));
+        const QString before = dump();
+        verify();
+        QCOMPARE(dump(), before);
+        QVERIFY(answerer.unexpected().isEmpty());
+        QVERIFY2(!QFile::exists("log"), qPrintable(readLog()));
+    }
+
     void columnThatCannotBeDroppedStaysAndIsLogged()
     {
         WorkDir dir;
