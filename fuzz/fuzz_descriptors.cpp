@@ -33,6 +33,7 @@
 #include <QHash>
 #include <QMap>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -135,14 +136,29 @@ void XMLCALL startElement(void *user, const XML_Char *name, const XML_Char **att
         declarations->append({element, localName(a[0]), QString::fromUtf8(a[1])});
 }
 
+// Expat takes any version number in the XML declaration; XML 1.0 allows only
+// "1." and digits, and a reader may refuse all but "1.0".
+QString declaredVersion;
+
+void XMLCALL xmlDeclaration(void *, const XML_Char *version, const XML_Char *, int)
+{
+    declaredVersion = version ? QString::fromUtf8(version) : QString();
+}
+
 Verdict judge(const QByteArray &content, QList<Declaration> &declarations)
 {
     XML_Parser parser = XML_ParserCreateNS(nullptr, NAMESPACE_SEPARATOR);
     XML_SetUserData(parser, &declarations);
     XML_SetStartElementHandler(parser, startElement);
+    XML_SetXmlDeclHandler(parser, xmlDeclaration);
+    declaredVersion.clear();
     const bool ok = XML_Parse(parser, content.constData(), int(content.size()), XML_TRUE) == XML_STATUS_OK;
     const XML_Error error = XML_GetErrorCode(parser);
     XML_ParserFree(parser);
+    if (ok && !declaredVersion.isEmpty() && declaredVersion != QLatin1String("1.0")) {
+        static const QRegularExpression later(QStringLiteral("^1\\.[0-9]+$"));
+        return later.match(declaredVersion).hasMatch() ? Verdict::Undecided : Verdict::Broken;
+    }
     if (ok)
         return Verdict::WellFormed;
     // An encoding Expat does not know (the program's reader may) and Expat's
