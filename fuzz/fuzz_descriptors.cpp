@@ -145,6 +145,47 @@ void XMLCALL xmlDeclaration(void *, const XML_Char *version, const XML_Char *, i
     declaredVersion = version ? QString::fromUtf8(version) : QString();
 }
 
+// Whether the name-like run of characters around a byte offset of the
+// document holds a character beyond ASCII. Expat knows the names of XML 1.0
+// as its fourth edition gave them; the fifth allows many more characters
+// beyond ASCII, so where Expat stops at such a name it has not decided.
+bool nonAsciiNameAt(const QByteArray &content, qint64 offset)
+{
+    QString text;
+    qsizetype at = 0;
+    const bool le =
+        content.startsWith("\xff\xfe") || (content.size() > 1 && content[0] != 0 && content[1] == 0);
+    const bool be =
+        content.startsWith("\xfe\xff") || (content.size() > 1 && content[0] == 0 && content[1] != 0);
+    if (le || be) {
+        for (qsizetype i = 0; i + 1 < content.size(); i += 2) {
+            const auto a = uchar(content[i]), b = uchar(content[i + 1]);
+            text += QChar(char16_t(le ? a | b << 8 : a << 8 | b));
+        }
+        at = qsizetype(offset / 2);
+    } else {
+        // Decoded whole: a byte order mark at the offset must stay a character.
+        text = QString::fromUtf8(content);
+        at = QString::fromUtf8(content.left(qsizetype(offset))).size();
+    }
+    auto inName = [](QChar c) {
+        const char16_t u = c.unicode();
+        return u >= 0x80 || (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') ||
+               u == '_' || u == '-' || u == '.' || u == ':';
+    };
+    at = std::clamp<qsizetype>(at, 0, text.size());
+    qsizetype from = at, to = at;
+    while (from > 0 && inName(text.at(from - 1)))
+        --from;
+    while (to < text.size() && inName(text.at(to)))
+        ++to;
+    for (qsizetype i = from; i < to; ++i) {
+        if (text.at(i).unicode() >= 0x80)
+            return true;
+    }
+    return false;
+}
+
 Verdict judge(const QByteArray &content, QList<Declaration> &declarations)
 {
     XML_Parser parser = XML_ParserCreateNS(nullptr, NAMESPACE_SEPARATOR);
@@ -154,6 +195,7 @@ Verdict judge(const QByteArray &content, QList<Declaration> &declarations)
     declaredVersion.clear();
     const bool ok = XML_Parse(parser, content.constData(), int(content.size()), XML_TRUE) == XML_STATUS_OK;
     const XML_Error error = XML_GetErrorCode(parser);
+    const qint64 errorOffset = XML_GetCurrentByteIndex(parser);
     XML_ParserFree(parser);
     if (ok && !declaredVersion.isEmpty() && declaredVersion != QLatin1String("1.0")) {
         static const QRegularExpression later(QStringLiteral("^1\\.[0-9]+$"));
@@ -164,6 +206,9 @@ Verdict judge(const QByteArray &content, QList<Declaration> &declarations)
     // An encoding Expat does not know (the program's reader may) and Expat's
     // own limit on entity expansion say nothing about well-formedness.
     if (error == XML_ERROR_UNKNOWN_ENCODING || error == XML_ERROR_AMPLIFICATION_LIMIT_BREACH)
+        return Verdict::Undecided;
+    if ((error == XML_ERROR_INVALID_TOKEN || error == XML_ERROR_SYNTAX) &&
+        nonAsciiNameAt(content, errorOffset))
         return Verdict::Undecided;
     return Verdict::Broken;
 }
