@@ -80,6 +80,32 @@ bool isQualifiedName(QStringView name)
     return true;
 }
 
+// Whether the text of a document type declaration, outside its literals,
+// comments and processing instructions, holds nothing but blanks, the
+// punctuation of declarations and name characters. The reader checks how the
+// declarations are built but not the names in them.
+bool doctypeNamesValid(QStringView dtd)
+{
+    for (qsizetype i = 0; i < dtd.size(); ++i) {
+        const QChar c = dtd[i];
+        if (c == u'"' || c == u'\'') {
+            i = dtd.indexOf(c, i + 1);
+        } else if (dtd.mid(i).startsWith(u"<!--")) {
+            i = dtd.indexOf(u"-->", i + 4);
+            i = i < 0 ? i : i + 2;
+        } else if (dtd.mid(i).startsWith(u"<?")) {
+            i = dtd.indexOf(u"?>", i + 2);
+            i = i < 0 ? i : i + 1;
+        } else if (!QStringView(u" \t\r\n<>![]()|,?*+%;#:").contains(c) && !c.isSurrogate() &&
+                   !isNameChar(c.unicode(), false)) {
+            return false;
+        }
+        if (i < 0)
+            return false;
+    }
+    return true;
+}
+
 // Reads a whole descriptor. On a missing or malformed file returns false and
 // says why in `error` (with line and column for malformed XML).
 bool readDescriptor(const QString &fileName, QList<Element> &elements, QString &error)
@@ -102,6 +128,15 @@ bool readDescriptor(const QString &fileName, QList<Element> &elements, QString &
                 xml.raiseError(
                     QStringLiteral("объявление DOCTYPE допустимо только одно, перед корневым элементом"));
             doctype = true;
+            bool named = isQualifiedName(xml.dtdName()) && doctypeNamesValid(xml.text());
+            const QXmlStreamEntityDeclarations entities = xml.entityDeclarations();
+            for (const QXmlStreamEntityDeclaration &d : entities)
+                named = named && isQualifiedName(d.name());
+            const QXmlStreamNotationDeclarations notations = xml.notationDeclarations();
+            for (const QXmlStreamNotationDeclaration &d : notations)
+                named = named && isQualifiedName(d.name());
+            if (!named)
+                xml.raiseError(QStringLiteral("недопустимое имя в объявлении DOCTYPE"));
         }
         if (token == QXmlStreamReader::StartElement) {
             prolog = false;

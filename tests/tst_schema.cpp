@@ -194,13 +194,18 @@ private slots:
     {
         QTest::addColumn<QString>("definition"); // as written in the XML attribute
         QTest::addColumn<QString>("column");
-        QTest::newRow("single quotes") << "'Note' TEXT" << "Note";
-        QTest::newRow("backquotes") << "`Note` TEXT" << "Note";
-        QTest::newRow("doubled quotes inside")
-            << "&quot;Заметка &quot;&quot;А&quot;&quot;&quot; TEXT" << "Заметка \"А\"";
-        QTest::newRow("comment after the name") << "Note/* заметка */ TEXT" << "Note";
-        QTest::newRow("comment before the name") << "-- заметка&#10;Note TEXT" << "Note";
-        QTest::newRow("leading blanks") << " &#9;Note TEXT" << "Note";
+        QTest::newRow("single quotes") << "'Note' TEXT"
+                                       << "Note";
+        QTest::newRow("backquotes") << "`Note` TEXT"
+                                    << "Note";
+        QTest::newRow("doubled quotes inside") << "&quot;Заметка &quot;&quot;А&quot;&quot;&quot; TEXT"
+                                               << "Заметка \"А\"";
+        QTest::newRow("comment after the name") << "Note/* заметка */ TEXT"
+                                                << "Note";
+        QTest::newRow("comment before the name") << "-- заметка&#10;Note TEXT"
+                                                 << "Note";
+        QTest::newRow("leading blanks") << " &#9;Note TEXT"
+                                        << "Note";
     }
     void columnNameAsSqliteReadsIt()
     {
@@ -217,7 +222,8 @@ private slots:
         ModalAnswerer answerer; // no box is expected
         verify();
         QVERIFY2(columns("Combat").contains(column), qPrintable(columns("Combat").join(", ")));
-        QVERIFY(exec(QString("UPDATE Combat SET \"%1\" = 'запись'").arg(QString(column).replace("\"", "\"\""))));
+        QVERIFY(
+            exec(QString("UPDATE Combat SET \"%1\" = 'запись'").arg(QString(column).replace("\"", "\"\""))));
         const QString before = dump();
         verify();
         QCOMPARE(dump(), before);
@@ -286,6 +292,12 @@ private slots:
             << "settingstab.conf" << QByteArray("~<tables>~<tables><!DOCTYPE tables>") << false;
         QTest::newRow("columns DOCTYPE after the root")
             << "settings.conf" << QByteArray("~</columns>~</columns><!DOCTYPE columns>") << false;
+        // Nor does it check the names inside a document type declaration.
+        QTest::newRow("tables DOCTYPE name not a name")
+            << "settingstab.conf" << QByteArray("~<tables>~<!DOCTYPE t`bles><tables>") << false;
+        QTest::newRow("columns ELEMENT name not a name")
+            << "settings.conf"
+            << QByteArray("~<columns>~<!DOCTYPE columns [<!ELEMENT Com`bat ANY>]><columns>") << false;
     }
     void brokenDescriptorsDropNothing()
     {
