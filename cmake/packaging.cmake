@@ -71,4 +71,7 @@ if(VEDOMER_TESTS)
     add_test(NAME tst_launcher
         COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/tests/tst_launcher.sh ${CMAKE_CURRENT_BINARY_DIR} ${CMAKE_COMMAND})
     set_tests_properties(tst_launcher PROPERTIES TIMEOUT 120)
+    if(VEDOMER_SANITIZER_ENV)
+        set_property(TEST tst_launcher APPEND PROPERTY ENVIRONMENT ${VEDOMER_SANITIZER_ENV})
+    endif()
 endif()

@@ -188,6 +188,49 @@ private slots:
         QVERIFY(!QFile::exists("log"));
     }
 
+    // A definition names its column as SQLite reads it: a new column written
+    // with quotes or comments is added, then kept with its values.
+    void columnNameAsSqliteReadsIt_data()
+    {
+        QTest::addColumn<QString>("definition"); // as written in the XML attribute
+        QTest::addColumn<QString>("column");
+        QTest::newRow("single quotes") << "'Note' TEXT"
+                                       << "Note";
+        QTest::newRow("backquotes") << "`Note` TEXT"
+                                    << "Note";
+        QTest::newRow("doubled quotes inside") << "&quot;Заметка &quot;&quot;А&quot;&quot;&quot; TEXT"
+                                               << "Заметка \"А\"";
+        QTest::newRow("comment after the name") << "Note/* заметка */ TEXT"
+                                                << "Note";
+        QTest::newRow("comment before the name") << "-- заметка&#10;Note TEXT"
+                                                 << "Note";
+        QTest::newRow("leading blanks") << " &#9;Note TEXT"
+                                        << "Note";
+    }
+    void columnNameAsSqliteReadsIt()
+    {
+        QFETCH(QString, definition);
+        QFETCH(QString, column);
+        WorkDir dir;
+        QVERIFY(addServiceman("7", "Петров", "200"));
+        QFile conf("settings.conf");
+        QVERIFY(conf.open(QIODevice::ReadOnly));
+        QString text = QString::fromUtf8(conf.readAll());
+        conf.close();
+        text.replace("</columns>", "<Combat AtributSql=\"" + definition + "\"/></columns>");
+        dir.writeFile("settings.conf", text.toUtf8());
+        ModalAnswerer answerer; // no box is expected
+        verify();
+        QVERIFY2(columns("Combat").contains(column), qPrintable(columns("Combat").join(", ")));
+        QVERIFY(
+            exec(QString("UPDATE Combat SET \"%1\" = 'запись'").arg(QString(column).replace("\"", "\"\""))));
+        const QString before = dump();
+        verify();
+        QCOMPARE(dump(), before);
+        QVERIFY(answerer.unexpected().isEmpty());
+        QVERIFY2(!QFile::exists("log"), qPrintable(readLog()));
+    }
+
     void columnThatCannotBeDroppedStaysAndIsLogged()
     {
         WorkDir dir;
@@ -227,6 +270,8 @@ private slots:
         QTest::addColumn<QString>("file");
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<bool>("missing");
+        // Rows whose content starts with '~' damage the shipped file instead:
+        // "~from~to" replaces the first text with the second.
         QTest::newRow("tables missing") << "settingstab.conf" << QByteArray() << true;
         QTest::newRow("tables empty") << "settingstab.conf" << QByteArray("") << false;
         QTest::newRow("tables malformed")
@@ -237,6 +282,22 @@ private slots:
         QTest::newRow("columns malformed")
             << "settings.conf" << QByteArray("<columns>\n  <Combat AtributSql=\"VP INTEGER\">\n</columns>")
             << false;
+        // The reader lets any character into an attribute name.
+        QTest::newRow("tables attribute name not a name")
+            << "settingstab.conf" << QByteArray("~<Files create=~<Files cre@ate=") << false;
+        QTest::newRow("columns attribute name not a name")
+            << "settings.conf" << QByteArray("~<Combat AtributSql=\"VP ~<Combat Atri}butSql=\"VP ") << false;
+        // The reader takes a document type declaration anywhere.
+        QTest::newRow("tables DOCTYPE inside the root")
+            << "settingstab.conf" << QByteArray("~<tables>~<tables><!DOCTYPE tables>") << false;
+        QTest::newRow("columns DOCTYPE after the root")
+            << "settings.conf" << QByteArray("~</columns>~</columns><!DOCTYPE columns>") << false;
+        // Nor does it check the names inside a document type declaration.
+        QTest::newRow("tables DOCTYPE name not a name")
+            << "settingstab.conf" << QByteArray("~<tables>~<!DOCTYPE t`bles><tables>") << false;
+        QTest::newRow("columns ELEMENT name not a name")
+            << "settings.conf"
+            << QByteArray("~<columns>~<!DOCTYPE columns [<!ELEMENT Com`bat ANY>]><columns>") << false;
     }
     void brokenDescriptorsDropNothing()
     {
@@ -252,6 +313,14 @@ private slots:
         else
             QVERIFY(exec("ALTER TABLE Combat ADD COLUMN Old TEXT"));
         const QString before = dump();
+        if (content.startsWith('~')) {
+            QFile shipped(file);
+            QVERIFY(shipped.open(QIODevice::ReadOnly));
+            const QList<QByteArray> change = content.split('~');
+            const QByteArray original = shipped.readAll();
+            QVERIFY(original.contains(change.at(1)));
+            content = QByteArray(original).replace(change.at(1), change.at(2));
+        }
         QFile::remove(file);
         if (!missing)
             dir.writeFile(file, content);
@@ -269,6 +338,44 @@ private slots:
         QVERIFY2(log.contains(file), qPrintable(log));
         if (!missing && !content.isEmpty())
             QVERIFY2(log.contains("строке"), qPrintable(log));
+    }
+
+    // Line ends are read as XML defines them, whatever the encoding: both
+    // descriptors saved in UTF-16 with CR LF line ends (as Windows Notepad
+    // saves "Unicode"), and a definition broken by a lone CR (old Mac line
+    // ends), which XML reads as a blank.
+    void lineEndsAsXmlReadsThem_data()
+    {
+        QTest::addColumn<bool>("utf16");
+        QTest::newRow("UTF-16 with CR LF") << true;
+        QTest::newRow("lone CR inside a definition") << false;
+    }
+    void lineEndsAsXmlReadsThem()
+    {
+        QFETCH(bool, utf16);
+        WorkDir dir;
+        QVERIFY(addServiceman("1", "Иванов", "100"));
+        const QString before = dump();
+        for (const QString file : {"settingstab.conf", "settings.conf"}) {
+            QFile conf(file);
+            QVERIFY(conf.open(QIODevice::ReadOnly));
+            QString text = QString::fromUtf8(conf.readAll());
+            conf.close();
+            if (utf16) {
+                text.replace("\n", "\r\n").replace("encoding=\"UTF-8\"", "encoding=\"UTF-16\"");
+                dir.writeFile(file,
+                              QByteArray("\xff\xfe") +
+                                  QByteArray(reinterpret_cast<const char *>(text.utf16()), text.size() * 2));
+            } else {
+                text.replace("AtributSql=\"FIO TEXT\"", "AtributSql=\"FIO\rTEXT\"");
+                dir.writeFile(file, text.toUtf8());
+            }
+        }
+        ModalAnswerer answerer; // no box is expected
+        verify();
+        QVERIFY(answerer.unexpected().isEmpty());
+        QCOMPARE(dump(), before);
+        QVERIFY2(!QFile::exists("log"), qPrintable(readLog()));
     }
 
     // With the table descriptor missing the column phase still runs.
