@@ -2,6 +2,7 @@
 // from and written to the database at once, and refused writes told.
 #include "addcombat.h"
 #include "function.h"
+#include "programdb.h"
 #include "testsupport.h"
 #include "vestable.h"
 
@@ -22,13 +23,6 @@ const int RANK = 1;
 const int WEIGHT = 2;
 
 // The program's own connection, as the main window opens it.
-bool openDefaultConnection()
-{
-    QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE");
-    db.setDatabaseName("data/BaseDate.db");
-    return db.open();
-}
-
 QTableView *view(vestable &w)
 {
     return w.findChild<QTableView *>("tableView");
@@ -112,7 +106,7 @@ private slots:
     void form()
     {
         WorkDir dir;
-        QVERIFY(openDefaultConnection());
+        QVERIFY(TestSupport::openProgramDb());
         vestable w;
         QCOMPARE(w.objectName(), QString("vestable"));
         QCOMPARE(w.windowTitle(), QString("Приоретет"));
@@ -145,7 +139,7 @@ private slots:
     void switchingTables()
     {
         WorkDir dir;
-        QVERIFY(openDefaultConnection());
+        QVERIFY(TestSupport::openProgramDb());
         vestable w;
         QSqlTableModel *ranks = model(w);
         combo(w)->setCurrentIndex(1);
@@ -169,7 +163,7 @@ private slots:
     void weightsReorderTheLists()
     {
         WorkDir dir;
-        QVERIFY(openDefaultConnection());
+        QVERIFY(TestSupport::openProgramDb());
         vestable w;
         QCOMPARE(listed(Sql::SELECT_RANKS).first(), QString("Маршал Российской Федерации"));
         typeIntoCell(view(w), model(w)->index(19, WEIGHT), "5");
@@ -205,7 +199,7 @@ private slots:
     void addBelowCurrentOrOnTop()
     {
         WorkDir dir;
-        QVERIFY(openDefaultConnection());
+        QVERIFY(TestSupport::openProgramDb());
         vestable w;
         QSqlTableModel *m = model(w);
         add(w);
@@ -246,7 +240,7 @@ private slots:
     void newRowKeptWhenSwitching()
     {
         WorkDir dir;
-        QVERIFY(openDefaultConnection());
+        QVERIFY(TestSupport::openProgramDb());
         vestable w;
         add(w);
         typeIntoCell(view(w), model(w)->index(0, RANK), "Курсант", Tab);
@@ -269,7 +263,7 @@ private slots:
     void emptyNewRowBlocksNothing()
     {
         WorkDir dir;
-        QVERIFY(openDefaultConnection());
+        QVERIFY(TestSupport::openProgramDb());
         vestable w;
         QSqlTableModel *m = model(w);
         view(w)->setCurrentIndex(m->index(1, RANK));
@@ -301,7 +295,7 @@ private slots:
     void deleteCurrentRowOrNothing()
     {
         WorkDir dir;
-        QVERIFY(openDefaultConnection());
+        QVERIFY(TestSupport::openProgramDb());
         Serviceman s;
         s.LN = "1";
         s.VZ = "Капитан";
@@ -344,7 +338,7 @@ private slots:
     void refusedWritesAreTold()
     {
         WorkDir dir;
-        QVERIFY(openDefaultConnection());
+        QVERIFY(TestSupport::openProgramDb());
         QVERIFY(exec("CREATE TRIGGER no_update BEFORE UPDATE ON Ranks BEGIN "
                      "SELECT RAISE(ABORT, 'правка званий запрещена'); END"));
         QVERIFY(exec("CREATE TRIGGER no_insert BEFORE INSERT ON Ranks BEGIN "
@@ -391,7 +385,7 @@ private slots:
     void unreadableTableIsTold()
     {
         WorkDir dir;
-        QVERIFY(openDefaultConnection());
+        QVERIFY(TestSupport::openProgramDb());
         QVERIFY(exec("DROP TABLE Emploeses"));
         vestable w;
         ModalAnswerer answerer;

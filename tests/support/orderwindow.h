@@ -4,6 +4,7 @@
 // Helpers for the tests of the orders window.
 
 #include "addfile.h"
+#include "programdb.h"
 
 #include <QApplication>
 #include <QDir>
@@ -29,13 +30,8 @@ T *child(QObject *window, const char *name)
 // as the main window opens it.
 inline void openProgramDatabase()
 {
-    QSqlDatabase db = QSqlDatabase::database(QString::fromLatin1(QSqlDatabase::defaultConnection), false);
-    if (!db.isValid())
-        db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
-    if (!db.isOpen()) {
-        db.setDatabaseName(QDir::current().absoluteFilePath(QStringLiteral("data/BaseDate.db")));
-        db.open();
-    }
+    if (!QSqlDatabase::database(QString::fromLatin1(QSqlDatabase::defaultConnection), false).isOpen())
+        TestSupport::openProgramDb();
 }
 
 // An orders window shown on the screen, on the program's connection. The window destroys itself once
