@@ -365,7 +365,8 @@ int main(int argc, char *argv[])
         for (const Measure &m : measures) {
             if (m.n != 20000 || m.name.startsWith("floor"))
                 continue;
-            const Measure *small = find(m.name.section(' ', 0, 0), 5000);
+            // The same measure at 5,000 ("search" names its rows left).
+            const Measure *small = find(m.name.section(QStringLiteral(" ("), 0, 0), 5000);
             if (small)
                 require(m.ms <= 4.6 * small->ms, QString("%1: 20,000 <= 4.6 x 5,000").arg(m.name));
         }

@@ -27,6 +27,7 @@
 #include <climits>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <vector>
 
 #ifdef Q_OS_WIN
@@ -568,6 +569,20 @@ namespace {
 class TextWidths
 {
 public:
+    // The measures of one font, kept for the life of the program: the
+    // advances and pair adjustments learned in one fill serve the next.
+    static TextWidths &of(const QFont &font)
+    {
+        static std::vector<std::pair<QFont, std::unique_ptr<TextWidths>>> known;
+        for (auto &entry : known)
+            if (entry.first == font)
+                return *entry.second;
+        if (known.size() >= 8)
+            known.erase(known.begin());
+        known.emplace_back(font, std::make_unique<TextWidths>(font));
+        return *known.back().second;
+    }
+
     explicit TextWidths(const QFont &font)
         : m_metrics(font)
     {
@@ -756,7 +771,7 @@ void Function::fitRowHeights(QTableView *table)
     }
     if (visible.empty())
         return;
-    TextWidths widths(widget->font());
+    TextWidths &widths = TextWidths::of(widget->font());
     std::vector<QHash<QString, int>> cellHeights(static_cast<size_t>(columns));
     const int probe = rows;
     bool probing = false;
@@ -868,7 +883,7 @@ void Function::fitColumnWidth(QTableView *table, int column, const QStringList *
         table->resizeColumnToContents(column);
         return;
     }
-    TextWidths widths(widget->font());
+    TextWidths &widths = TextWidths::of(widget->font());
     const int rows = widget->rowCount();
     const int count = texts ? static_cast<int>(texts->size()) : rows;
     std::vector<qreal> estimates(static_cast<size_t>(count), 0);
