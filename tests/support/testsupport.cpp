@@ -302,9 +302,27 @@ ModalAnswerer::Seen ModalAnswerer::describe(QWidget *w)
 void ModalAnswerer::poll()
 {
     QWidget *w = QApplication::activeModalWidget();
-    if (!w || !w->isVisible() || w == m_last)
+    if (!w || !w->isVisible())
         return;
+    if (w == m_last) {
+        // A dialog still open two seconds after its answer would keep the
+        // test waiting for ever: it is rejected and recorded as unplanned.
+        if (m_answered.elapsed() < 2000)
+            return;
+        Seen s = describe(w);
+        s.className += QStringLiteral(" (still open after its answer)");
+        m_unexpected.append(s);
+        qWarning("ModalAnswerer: %s \"%s\" still open after its answer; rejected", qPrintable(s.className),
+                 qPrintable(s.title));
+        m_answered.restart();
+        if (auto *d = qobject_cast<QDialog *>(w))
+            d->reject();
+        else
+            w->close();
+        return;
+    }
     m_last = w;
+    m_answered.restart();
     const Seen s = describe(w);
     if (m_plan.isEmpty()) {
         m_unexpected.append(s);

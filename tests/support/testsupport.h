@@ -1,6 +1,7 @@
 #ifndef TESTSUPPORT_H
 #define TESTSUPPORT_H
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -137,6 +138,7 @@ private:
     QList<Seen> m_seen;
     QList<Seen> m_unexpected;
     QPointer<QWidget> m_last;
+    QElapsedTimer m_answered;
 };
 
 } // namespace TestSupport
