@@ -786,7 +786,8 @@ void Function::fitRowHeights(QTableView *table)
             option.rect.setY(widget->rowViewportPosition(probe));
             option.rect.setHeight(std::max(1, widget->rowHeight(probe)));
             option.rect.setX(widget->columnViewportPosition(c));
-            option.rect.setWidth(widget->columnWidth(c));
+            // The view wraps a text within the column less its grid line.
+            option.rect.setWidth(widget->columnWidth(c) - (widget->showGrid() ? 1 : 0));
         }
         const int hint = widget->itemDelegateForIndex(index)->sizeHint(option, index).height();
         return widget->showGrid() ? hint + 1 : hint;
@@ -795,6 +796,9 @@ void Function::fitRowHeights(QTableView *table)
         if (!probing) {
             widget->setRowCount(rows + 1);
             probing = true;
+            // As the view does before it measures: its style and font
+            // settle when it is polished.
+            widget->ensurePolished();
             (widget->*ViewOptions::init)(&options);
         }
     };
@@ -853,7 +857,6 @@ void Function::fitRowHeights(QTableView *table)
             // A one-line row: its header section or its tallest cell, empty
             // cells included, measured by the view itself.
             openProbe();
-            widget->ensurePolished();
             widget->setItem(probe, visible.front(), new QTableWidgetItem(QStringLiteral("0")));
             oneLine = widget->verticalHeader()->sectionSizeHint(probe);
             for (int c : visible)

@@ -272,6 +272,28 @@ private slots:
             taller += a.rowHeight(r) > a.rowHeight(0) ? 1 : 0;
         }
         QVERIFY(taller > 0); // the data did make rows of several heights
+
+        // Texts at the very edge of their column, a pixel at a time, with and
+        // without the grid.
+        QTableWidget c(1, 2), d(1, 2);
+        for (const bool grid : {true, false}) {
+            c.setShowGrid(grid);
+            d.setShowGrid(grid);
+            for (int width = 40; width <= 130; ++width) {
+                for (const char *text : {"11.11.2014 8:19", "Иванов Иван Иванович", "Ёлкин-Палкин"}) {
+                    c.setColumnWidth(1, width);
+                    d.setColumnWidth(1, width);
+                    c.setItem(0, 1, new QTableWidgetItem(QString::fromUtf8(text)));
+                    d.setItem(0, 1, new QTableWidgetItem(QString::fromUtf8(text)));
+                    c.resizeRowsToContents();
+                    Function::fitRowHeights(&d);
+                    QVERIFY2(d.rowHeight(0) == c.rowHeight(0), qPrintable(QString("%1 at %2 px, grid %3")
+                                                                              .arg(QString::fromUtf8(text))
+                                                                              .arg(width)
+                                                                              .arg(grid)));
+                }
+            }
+        }
     }
 };
 
