@@ -25,6 +25,7 @@
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <memory>
 #include <random>
 #include <vector>
 
@@ -183,6 +184,30 @@ void floorFill(QTableWidget &table, const QString &sql, int columns)
     }
 }
 
+// The floor of one statement: its median over the runs, the table emptied after.
+double timeFloor(int runs, const QFont &font, const QString &sql, int columns)
+{
+    QTableWidget table(0, columns);
+    table.setFont(font);
+    return timeMs(runs, {}, [&] { floorFill(table, sql, columns); });
+}
+
+// Opening a window: each run deletes the window of the run before it first
+// (and runs `before`); the last one is kept in `window`.
+template <typename Window>
+double timeWindow(int runs, std::unique_ptr<Window> &window, const std::function<Window *()> &make,
+                  const std::function<void()> &before = {})
+{
+    return timeMs(
+        runs,
+        [&] {
+            window.reset();
+            if (before)
+                before();
+        },
+        [&] { window.reset(make()); });
+}
+
 long peakRssMb()
 {
 #ifdef Q_OS_UNIX
@@ -238,24 +263,15 @@ int main(int argc, char *argv[])
         }
         QSqlDatabase::removeDatabase(BENCH_CONNECTION);
 
-        // Construction with its first fill.
-        MainWindow *window = nullptr;
-        const double construct = timeMs(
-            runs,
-            [&] {
-                delete window;
-                window = nullptr;
-                // Each window opens the default connection afresh, as at start-up.
-                QSqlDatabase::removeDatabase(QSqlDatabase::defaultConnection);
-            },
-            [&] { window = new MainWindow; });
+        // Construction with its first fill; each window opens the default
+        // connection afresh, as at start-up.
+        std::unique_ptr<MainWindow> window;
+        const double construct = timeWindow<MainWindow>(
+            runs, window, [] { return new MainWindow; },
+            [] { QSqlDatabase::removeDatabase(QSqlDatabase::defaultConnection); });
         auto *summary = window->findChild<QTableWidget *>("tableWidget_6");
 
-        QTableWidget floorTable(0, 14);
-        floorTable.setFont(summary->font());
-        const double floor =
-            timeMs(runs, {}, [&] { floorFill(floorTable, QString::fromLatin1(Sql::SELECT_SUMMARY), 14); });
-        floorTable.setRowCount(0);
+        const double floor = timeFloor(runs, summary->font(), QString::fromLatin1(Sql::SELECT_SUMMARY), 14);
         measures.push_back({"floor (summary)", n, floor, floor});
         measures.push_back({"construction", n, construct, floor});
         const double fill = timeMs(runs, {}, [&] { window->clear_tableWidgets(); });
@@ -265,7 +281,7 @@ int main(int argc, char *argv[])
         int found = 0;
         const double searched = timeMs(
             runs, [&] { search->setText("иванович"); },
-            [&] { QMetaObject::invokeMethod(window, "on_pushButton_clicked"); },
+            [&] { QMetaObject::invokeMethod(window.get(), "on_pushButton_clicked"); },
             [&] { found = summary->rowCount(); });
         measures.push_back({QString("search (%1 rows left)").arg(found), n, searched, floor});
         window->clear_tableWidgets();
@@ -274,44 +290,27 @@ int main(int argc, char *argv[])
             {"recordfile", n, timeMs(runs, {}, [&] { window->recordfile(bigLn, "vzs"); }), floor});
 
         // The list window against the floor of its own statement.
-        QTableWidget rosterFloor(0, 14);
-        rosterFloor.setFont(summary->font());
         const double listFloor =
-            timeMs(runs, {}, [&] { floorFill(rosterFloor, QString::fromLatin1(Sql::SELECT_ROSTER), 14); });
-        rosterFloor.setRowCount(0);
-        voenosluga *list = nullptr;
+            timeFloor(runs, summary->font(), QString::fromLatin1(Sql::SELECT_ROSTER), 14);
+        std::unique_ptr<voenosluga> list;
         measures.push_back({"floor (list)", n, listFloor, listFloor});
-        measures.push_back({"list window", n,
-                            timeMs(
-                                runs,
-                                [&] {
-                                    delete list;
-                                    list = nullptr;
-                                },
-                                [&] { list = new voenosluga; }),
-                            listFloor});
-        delete list;
+        measures.push_back(
+            {"list window", n, timeWindow<voenosluga>(runs, list, [] { return new voenosluga; }), listFloor});
+        list.reset();
 
         // The orders window of the serviceman with 2,000 penalties.
         const QString ordersSql =
             QString::fromLatin1(Sql::SELECT_ORDERS)
                 .arg(QStringLiteral("prikaz"), Function::q(bigLn), QStringLiteral("vzs"));
-        QTableWidget ordersFloor(0, 8);
-        ordersFloor.setFont(summary->font());
-        const double orderFloor = timeMs(runs, {}, [&] { floorFill(ordersFloor, ordersSql, 8); });
-        ordersFloor.setRowCount(0);
-        addfile *orders = nullptr;
+        const double orderFloor = timeFloor(runs, summary->font(), ordersSql, 8);
+        std::unique_ptr<addfile> orders;
         measures.push_back({"floor (2,000 orders)", n, orderFloor, orderFloor});
-        measures.push_back({"orders window (2,000)", n,
-                            timeMs(
-                                runs,
-                                [&] {
-                                    delete orders;
-                                    orders = nullptr;
-                                },
-                                [&] { orders = new addfile(bigLn, "vzs", "Иванов Иван Иванович"); }),
-                            orderFloor});
-        delete orders;
+        measures.push_back(
+            {"orders window (2,000)", n,
+             timeWindow<addfile>(runs, orders,
+                                 [&] { return new addfile(bigLn, "vzs", "Иванов Иван Иванович"); }),
+             orderFloor});
+        orders.reset();
 
         QString text;
         measures.push_back({"print/export text", n,
@@ -327,7 +326,7 @@ int main(int argc, char *argv[])
                 });
             measures.push_back({QString("export %1").arg(QString::fromLatin1(suffix)), n, ms, floor});
         }
-        delete window;
+        window.reset();
         QSqlDatabase::removeDatabase(QSqlDatabase::defaultConnection);
     }
     printf("%-28s %7s %10s %8s\n", "measure", "N", "median ms", "x floor");
