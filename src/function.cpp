@@ -747,9 +747,10 @@ void Function::fitRowHeights(QTableView *table)
     // A row's height is that of its tallest visible cell, or of its header
     // section. A cell whose text surely fits on one line is as tall as any
     // other one-line cell; every other cell is measured once per distinct
-    // text (up to digits that lay out alike) by placing it alone in a probe
-    // row at the end of the table and letting the view measure that row. The
-    // result is the height QTableView::resizeRowsToContents() gives.
+    // text (up to digits that lay out alike) by placing it in a probe row at
+    // the end of the table and asking its delegate, with the view's options,
+    // as the view does. The result is the height
+    // QTableView::resizeRowsToContents() gives.
     auto *widget = qobject_cast<QTableWidget *>(table);
     if (!widget) {
         table->resizeRowsToContents();
@@ -855,7 +856,7 @@ void Function::fitRowHeights(QTableView *table)
             continue; // measured below, after the probe row is gone
         if (oneLine < 0) {
             // A one-line row: its header section or its tallest cell, empty
-            // cells included, measured by the view itself.
+            // cells included, as the view measures a row.
             openProbe();
             widget->setItem(probe, visible.front(), new QTableWidgetItem(QStringLiteral("0")));
             oneLine = widget->verticalHeader()->sectionSizeHint(probe);
