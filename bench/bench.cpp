@@ -2,11 +2,11 @@
 // that no fill of the same rows can beat, and prints one line per measure.
 //   vedomer_bench            N = 1,000, 5,000 and 20,000, median of 9 runs
 //   vedomer_bench --quick    N = 1,000, one run (for CI: keeps it from rotting)
-#include "addfile.h"
+#include "windows/addfile.h"
 #include "function.h"
-#include "mainwindow.h"
-#include "tableexport.h"
-#include "voenosluga.h"
+#include "windows/mainwindow.h"
+#include "export/tableexport.h"
+#include "windows/voenosluga.h"
 
 #include <QApplication>
 #include <QDir>

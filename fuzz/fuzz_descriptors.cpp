@@ -2,11 +2,11 @@
 // files, settingstab.conf (tables) and settings.conf (columns).
 //
 // Once per process a working folder is made from the shipped descriptors by
-// Function::ver() and filled with rows, plus a table and a column that the
+// the schema verification and filled with rows, plus a table and a column that the
 // descriptors do not declare (what a broken descriptor must not remove). Its
 // database file is kept in memory. For every input the folder gets a fresh
-// copy of that database and the descriptors the input gives, then
-// Function::ver() runs. The first byte chooses what the rest is:
+// copy of that database and the descriptors the input gives, then the
+// verification runs. The first byte chooses what the rest is:
 //   0: settingstab.conf (settings.conf as shipped),
 //   1: settings.conf (settingstab.conf as shipped),
 //   2: settingstab.conf, a NUL byte, settings.conf.
@@ -20,26 +20,22 @@
 // - a well-formed table descriptor never drops a table it names, and a
 //   well-formed column descriptor never drops a column it declares (the
 //   column's name as SQLite itself reads the declaration);
-// - each descriptor that is not well-formed is refused with one warning box
-//   naming it, and a well-formed one is read (no box);
+// - each descriptor that is not well-formed is refused once in the
+//   verification's report, naming it, and a well-formed one is read;
 // - the database is still sound.
-// The warning boxes are answered at once by a timer, so nothing waits.
-#include "function.h"
+#include "storage/schema.h"
 
 #include <QApplication>
-#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QHash>
 #include <QMap>
-#include <QMessageBox>
 #include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QXmlStreamReader>
 
 #include <algorithm>
@@ -74,9 +70,6 @@ QByteArray pristineDatabase;
 Snapshot pristine;
 QByteArray shippedTables;
 QByteArray shippedColumns;
-QTimer *answerer = nullptr;
-// The informative texts of the warning boxes of one run.
-QStringList boxes;
 
 [[noreturn]] void fail(const QString &what)
 {
@@ -328,7 +321,12 @@ private:
     QString m_back;
 };
 
-// The working folder, its filled database and the warm-up of the warning box.
+Schema::Report verify()
+{
+    return Schema::verify(QLatin1String(DATABASE), QLatin1String(TABLES), QLatin1String(COLUMNS));
+}
+
+// The working folder and its filled database.
 void setUp()
 {
     InWorkingFolder in;
@@ -336,7 +334,7 @@ void setUp()
     shippedColumns = readFile(QStringLiteral(VEDOMER_CONF_DIR "/settings.conf"));
     writeFile(QLatin1String(TABLES), shippedTables);
     writeFile(QLatin1String(COLUMNS), shippedColumns);
-    Function::ver();
+    verify();
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("fuzz_fill"));
         db.setDatabaseName(QLatin1String(DATABASE));
@@ -389,22 +387,6 @@ void setUp()
     pristineDatabase = readFile(QLatin1String(DATABASE));
     if (!snapshot(pristine, {}) || pristine.size() != 6 || !pristine.value("Combat").columns.contains("Old"))
         fail(QStringLiteral("the filled database is not as made"));
-
-    answerer = new QTimer;
-    answerer->setInterval(0);
-    QObject::connect(answerer, &QTimer::timeout, [] {
-        if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
-            const auto *box = qobject_cast<QMessageBox *>(dialog);
-            boxes.append(box ? box->informativeText() : QStringLiteral("(not a message box)"));
-            dialog->reject();
-        }
-    });
-    // The first box loads fonts and styles once; do it before measuring.
-    writeFile(QLatin1String(TABLES), QByteArray("<"));
-    answerer->start();
-    Function::ver();
-    answerer->stop();
-    writeFile(QLatin1String(DATABASE), pristineDatabase);
     QFile::remove(QStringLiteral("log"));
 }
 
@@ -454,21 +436,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const bool tablesBroken = tablesVerdict == Verdict::Broken;
     const bool columnsBroken = columnsVerdict == Verdict::Broken;
 
-    boxes.clear();
-    answerer->start();
-    Function::ver();
-    answerer->stop();
+    const QStringList boxes = verify().refusedDescriptors;
 
-    // One box for each descriptor the verification refused, and it must have
-    // refused every broken one; a well-formed one is read.
-    auto refused = [](const char *file) {
+    // One refusal for each descriptor the verification refused, and it must
+    // have refused every broken one; a well-formed one is read.
+    auto refused = [&boxes](const char *file) {
         return int(std::count_if(boxes.cbegin(), boxes.cend(), [&](const QString &text) {
             return text.startsWith(QLatin1String(file) + QLatin1Char(':'));
         }));
     };
     const int tablesRefused = refused(TABLES), columnsRefused = refused(COLUMNS);
     if (boxes.size() != tablesRefused + columnsRefused || tablesRefused > 1 || columnsRefused > 1)
-        fail(QStringLiteral("unexpected warning boxes: ") + boxes.join(QStringLiteral(" | ")));
+        fail(QStringLiteral("unexpected refusals: ") + boxes.join(QStringLiteral(" | ")));
     if (tablesBroken != bool(tablesRefused) && tablesVerdict != Verdict::Undecided)
         fail(QStringLiteral("table descriptor %1, yet %2")
                  .arg(tablesBroken ? QStringLiteral("not well-formed") : QStringLiteral("well-formed"),

@@ -1,5 +1,5 @@
 #include "function.h"
-#include "mainwindow.h"
+#include "windows/mainwindow.h"
 
 #include <QApplication>
 

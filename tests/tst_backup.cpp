@@ -1,7 +1,7 @@
 // Backup copies of the database and their restoring from the main window.
-#include "databasecopy.h"
+#include "storage/databasecopy.h"
 #include "function.h"
-#include "mainwindow.h"
+#include "windows/mainwindow.h"
 #include "testsupport.h"
 
 #include <QAction>

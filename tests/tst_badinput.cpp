@@ -3,14 +3,14 @@
 // and the questions are answered; the value must be stored and shown exactly as
 // typed (or refused with its message where a rule refuses it), and the rest of
 // the database must stay as it was.
-#include "addcombat.h"
+#include "windows/addcombat.h"
 #include "function.h"
-#include "mainwindow.h"
+#include "windows/mainwindow.h"
 #include "orderwindow.h"
-#include "settings.h"
+#include "windows/settings.h"
 #include "testsupport.h"
-#include "vestable.h"
-#include "voenosluga.h"
+#include "windows/vestable.h"
+#include "windows/voenosluga.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -1,7 +1,7 @@
 // The main window's commands on the summary table: search, category filter,
 // column toggles, reset, refresh and delete.
 #include "function.h"
-#include "mainwindow.h"
+#include "windows/mainwindow.h"
 #include "testsupport.h"
 
 #include <QAction>

@@ -2,8 +2,8 @@
 // for each ending, printing to PDF, and the exported files as LibreOffice
 // reads them.
 #include "function.h"
-#include "mainwindow.h"
-#include "tableexport.h"
+#include "windows/mainwindow.h"
+#include "export/tableexport.h"
 #include "testsupport.h"
 #include "zipcontent.h"
 

@@ -3,16 +3,16 @@
 // nothing; a second copy of the program is waited for; damaged database
 // files are told and left alone; attaching, backups and restores on folders
 // that cannot take a file.
-#include "addcombat.h"
-#include "databasecopy.h"
+#include "windows/addcombat.h"
+#include "storage/databasecopy.h"
 #include "faults.h"
 #include "function.h"
-#include "mainwindow.h"
+#include "windows/mainwindow.h"
 #include "orderwindow.h"
 #include "testsupport.h"
 #include "toplevels.h"
-#include "vestable.h"
-#include "voenosluga.h"
+#include "windows/vestable.h"
+#include "windows/voenosluga.h"
 
 #include <QAction>
 #include <QCheckBox>

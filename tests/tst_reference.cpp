@@ -1,10 +1,10 @@
 // The reference tables editor: ranks and positions with their weights, read
 // from and written to the database at once, and refused writes told.
-#include "addcombat.h"
+#include "windows/addcombat.h"
 #include "function.h"
 #include "programdb.h"
 #include "testsupport.h"
-#include "vestable.h"
+#include "windows/vestable.h"
 
 #include <QComboBox>
 #include <QLineEdit>

@@ -1,11 +1,11 @@
 // The servicemen list window: its layout, the order of the roster, opening
 // the serviceman form, deleting, and the main window's "Военнослужащие".
-#include "addcombat.h"
+#include "windows/addcombat.h"
 #include "function.h"
-#include "mainwindow.h"
+#include "windows/mainwindow.h"
 #include "programdb.h"
 #include "testsupport.h"
-#include "voenosluga.h"
+#include "windows/voenosluga.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,7 +1,7 @@
 // The serviceman form: its layout, adding and changing a serviceman against a
 // real database, the questions answered both ways, refused saves, the carrying
 // over of a changed personal number and the Return key.
-#include "addcombat.h"
+#include "windows/addcombat.h"
 #include "function.h"
 #include "programdb.h"
 #include "testsupport.h"

@@ -3,7 +3,7 @@
 
 // Helpers for the tests of the orders window.
 
-#include "addfile.h"
+#include "windows/addfile.h"
 #include "programdb.h"
 
 #include <QApplication>

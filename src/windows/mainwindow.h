@@ -3,7 +3,6 @@
 
 #include <QMainWindow>
 #include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QString>
 
 QT_BEGIN_NAMESPACE
@@ -60,8 +59,6 @@ private:
     void reportDatabaseFailure(const QString &fileName, const QString &reason);
 
     Ui::MainWindow *ui;
-    QString filename;
-    QSqlQuery query;
     QSqlDatabase db;
     QString LN;
     QString WTS;

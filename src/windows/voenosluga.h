@@ -2,7 +2,6 @@
 #define VOENOSLUGA_H
 
 #include <QMainWindow>
-#include <QSqlQuery>
 #include <QString>
 
 class QCloseEvent;
@@ -42,7 +41,6 @@ protected:
 
 private:
     Ui::voenosluga *ui;
-    QSqlQuery query;
     QString qstr;
     QString value;
     QString value_1;

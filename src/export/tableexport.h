@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+class QPrinter;
 class QTableWidget;
 
 // The summary table as the user sees it (shown columns, every row the table
@@ -35,6 +36,10 @@ public:
     // failure returns false and says why in `error`; a file that existed
     // before is then left as it was.
     static bool write(const QTableWidget *table, const QString &fileName, QString *error);
+
+    // Prints the table text (red borders) on a printer already set up; false
+    // when the printer reported an error.
+    static bool print(const QTableWidget *table, QPrinter *printer);
 
     // The first row bold, count columns (6 to 11) holding whole numbers as
     // numbers, everything else as text, column widths fitted to the texts.

@@ -1,4 +1,4 @@
-#include "databasecopy.h"
+#include "storage/databasecopy.h"
 
 #include "function.h"
 

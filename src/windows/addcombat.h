@@ -2,7 +2,6 @@
 #define ADDCOMBAT_H
 
 #include <QMainWindow>
-#include <QSqlQuery>
 #include <QString>
 
 class QComboBox;
@@ -48,11 +47,10 @@ private:
     bool pick(QComboBox *combo, const QString &name, Kept &kept);
     void chosen(const QComboBox *combo, const Kept &kept, QString &name, int &number) const;
     bool saveChange(const QString &ln, const QString &statement);
-    bool runStep(const QString &statement, QSqlError &error);
+    bool runStep(const QString &statement, QSqlError &error, int *affected = nullptr);
 
     bool br;
     QString ln_old;
-    QSqlQuery query;
     QString qstr;
     Ui::addCombat *ui;
 

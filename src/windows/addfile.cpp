@@ -1,7 +1,9 @@
-#include "addfile.h"
+#include "windows/addfile.h"
 #include "ui_addfile.h"
 
 #include "function.h"
+#include "storage/attachments.h"
+#include "storage/paths.h"
 
 #include <QBrush>
 #include <QCloseEvent>
@@ -33,7 +35,6 @@ namespace {
 
 // The one text form of order and lifting dates, whatever the locale.
 const QString DATE_FORMAT = QStringLiteral("dd.MM.yyyy");
-const QString FILES_FOLDER = QStringLiteral("files");
 
 constexpr int COLUMNS = 8;
 constexpr int COL_NAME = 0;
@@ -69,48 +70,6 @@ QString cellText(const QTableWidget *table, int row, int column)
     return item ? item->text() : QString();
 }
 
-// "Приказ 15.pdf" as the n-th of its name: "Приказ 15 (2).pdf".
-QString numberedName(const QString &name, int n)
-{
-    if (n <= 1)
-        return name;
-    const QString mark = QStringLiteral(" (%1)").arg(n);
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    return dot > 0 ? name.left(dot) + mark + name.mid(dot) : name + mark;
-}
-
-bool sameContent(const QString &a, const QString &b)
-{
-    QFile fa(a);
-    QFile fb(b);
-    if (!fa.open(QIODevice::ReadOnly) || !fb.open(QIODevice::ReadOnly) || fa.size() != fb.size())
-        return false;
-    constexpr qint64 CHUNK = 1 << 16;
-    while (!fa.atEnd()) {
-        const QByteArray x = fa.read(CHUNK);
-        if (x.isEmpty() || x != fb.read(CHUNK))
-            return false;
-    }
-    return true;
-}
-
-// Copies are removed only from the folder of attached documents.
-bool insideFilesFolder(const QString &path)
-{
-    const QString folder = QDir(FILES_FOLDER).absolutePath() + QLatin1Char('/');
-    return QFileInfo(path).absoluteFilePath().startsWith(folder);
-}
-
-void inform(QWidget *parent, const QString &text)
-{
-    QMessageBox::information(parent, QStringLiteral("Оповещение"), text, QMessageBox::Ok);
-}
-
-void warn(QWidget *parent, const QString &text)
-{
-    QMessageBox::warning(parent, QStringLiteral("Ошибка"), text, QMessageBox::Ok);
-}
-
 } // namespace
 
 addfile::addfile(const QString &personalNumber, const QString &code, const QString &fullName, QWidget *parent)
@@ -118,6 +77,8 @@ addfile::addfile(const QString &personalNumber, const QString &code, const QStri
     , ui(new Ui::addfile)
 {
     ui->setupUi(this);
+    // Nothing reopens a closed window: it goes once its report is delivered.
+    setAttribute(Qt::WA_DeleteOnClose);
     ln = personalNumber;
     wt = code;
     fio = fullName;
@@ -183,7 +144,7 @@ void addfile::clearTable()
 
     qstr = QString::fromLatin1(Sql::SELECT_ORDERS)
                .arg(QStringLiteral("prikaz"), Function::q(ln), Function::q(wt));
-    query = Function::Myquery(qstr);
+    QSqlQuery query = Function::Myquery(qstr);
     struct Row
     {
         std::array<QString, COLUMNS> cells;
@@ -261,30 +222,33 @@ void addfile::reload()
     clearTable();
 }
 
-bool addfile::runWrite(const QString &what)
+bool addfile::runWrite(const QString &what, int *affected)
 {
-    query = Function::Myquery(qstr);
-    if (query.isActive())
+    const QSqlQuery query = Function::Myquery(qstr);
+    if (query.isActive()) {
+        if (affected)
+            *affected = query.numRowsAffected();
         return true;
+    }
     Function::warnFailure(this, what, query.lastError());
     return false;
 }
 
 void addfile::reportNothingChanged(const QString &number)
 {
-    inform(this, QStringLiteral("Приказ с номером «%1» не найден, ничего не изменено.").arg(number));
+    Function::inform(this, QStringLiteral("Приказ с номером «%1» не найден, ничего не изменено.").arg(number));
 }
 
 void addfile::on_pushButton_7_clicked()
 {
-    if (Function::confirm(QStringLiteral("Вы точно уверены что надо добавить?"))) {
+    if (Function::confirm(this, QStringLiteral("Вы точно уверены что надо добавить?"))) {
         const QString date = ui->dateEdit->date().toString(DATE_FORMAT);
         const QString number = ui->lineEdit_2->text();
         const QString issuer = ui->lineEdit_3->text();
         const QString name = ui->lineEdit_4->text();
         const QString outgoing = ui->lineEdit_6->text();
         if (number.isEmpty()) {
-            inform(this, QStringLiteral("Не заполнен номер"));
+            Function::inform(this, QStringLiteral("Не заполнен номер"));
         } else if (!ui->checkBox->isChecked()) {
             qstr =
                 QString::fromLatin1(Sql::INSERT_ORDER)
@@ -292,7 +256,7 @@ void addfile::on_pushButton_7_clicked()
                          Function::q(issuer), Function::q(name), QStringLiteral("1"), Function::q(outgoing));
             runWrite(QStringLiteral("Приказ не добавлен"));
         } else {
-            inform(this, QStringLiteral("Приказ не добавлен: пока отмечено «Снятие взыскания», "
+            Function::inform(this, QStringLiteral("Приказ не добавлен: пока отмечено «Снятие взыскания», "
                                         "кнопка изменения снимает выбранное взыскание."));
         }
     }
@@ -302,7 +266,7 @@ void addfile::on_pushButton_7_clicked()
 void addfile::on_pushButton_4_clicked()
 {
     QTableWidget *t = ui->tableWidget_2;
-    if (Function::confirm(QStringLiteral("Вы точно уверены что надо изменить?")) && t->currentRow() >= 0) {
+    if (Function::confirm(this, QStringLiteral("Вы точно уверены что надо изменить?")) && t->currentRow() >= 0) {
         qstr.clear();
         const QString date = ui->dateEdit->date().toString(DATE_FORMAT);
         const QString number = ui->lineEdit_2->text();
@@ -316,11 +280,12 @@ void addfile::on_pushButton_4_clicked()
             qstr = QString::fromLatin1(Sql::LIFT_ORDER)
                        .arg(QString::number(0), Function::q(liftDate), Function::q(liftNumber),
                             Function::q(ln), Function::q(number), Function::q(wt));
-            if (runWrite(QStringLiteral("Взыскание не снято")) && query.numRowsAffected() == 0)
+            int lifted = 0;
+            if (runWrite(QStringLiteral("Взыскание не снято"), &lifted) && lifted == 0)
                 reportNothingChanged(number);
         } else if (number.isEmpty()) {
             // An order without a number could no longer be told apart.
-            inform(this, QStringLiteral("Не заполнен номер"));
+            Function::inform(this, QStringLiteral("Не заполнен номер"));
         } else {
             const QString old = cellText(t, t->currentRow(), COL_NUMBER);
             const bool renumber = number != old;
@@ -330,8 +295,9 @@ void addfile::on_pushButton_4_clicked()
                 QString::fromLatin1(Sql::UPDATE_ORDER)
                     .arg(Function::q(ln), Function::q(old), Function::q(wt), Function::q(date),
                          Function::q(number), Function::q(issuer), Function::q(name), Function::q(outgoing));
-            bool ok = runWrite(QStringLiteral("Приказ не изменён"));
-            const bool found = ok && query.numRowsAffected() > 0;
+            int changed = 0;
+            bool ok = runWrite(QStringLiteral("Приказ не изменён"), &changed);
+            const bool found = ok && changed > 0;
             if (found && renumber) {
                 // The attached documents follow the order to its new number.
                 qstr = QString::fromLatin1(Sql::RENUMBER_FILES)
@@ -345,7 +311,7 @@ void addfile::on_pushButton_4_clicked()
                     ok = runWrite(QStringLiteral("Приказ не изменён"));
                 }
                 if (!ok)
-                    query = Function::Myquery(QString::fromLatin1(Sql::ROLLBACK));
+                    Function::Myquery(QString::fromLatin1(Sql::ROLLBACK));
             }
             if (ok && !found)
                 reportNothingChanged(old);
@@ -357,7 +323,7 @@ void addfile::on_pushButton_4_clicked()
 void addfile::on_pushButton_6_clicked()
 {
     QTableWidget *t = ui->tableWidget_2;
-    if (Function::confirm(QStringLiteral("Вы точно уверены что надо удалить?")) && t->currentRow() >= 0) {
+    if (Function::confirm(this, QStringLiteral("Вы точно уверены что надо удалить?")) && t->currentRow() >= 0) {
         const QString number = cellText(t, t->currentRow(), COL_NUMBER);
         qstr =
             QString::fromLatin1(Sql::DELETE_ORDER).arg(Function::q(ln), Function::q(wt), Function::q(number));
@@ -406,7 +372,7 @@ void addfile::on_tabWidget_currentChanged(int index)
     prikaz = cellText(t, t->currentRow(), COL_NUMBER);
     qstr = QString::fromLatin1(Sql::SELECT_FILES)
                .arg(QStringLiteral("Files"), Function::q(ln), Function::q(wt), Function::q(prikaz));
-    query = Function::Myquery(qstr);
+    QSqlQuery query = Function::Myquery(qstr);
     QTableWidget *files = ui->tableWidget;
     while (query.next()) {
         const int row = files->rowCount();
@@ -423,29 +389,11 @@ void addfile::on_action_2_triggered(bool checked)
     ui->frame_3->setVisible(checked);
 }
 
-QString addfile::copyTarget(const QString &source, const QString &name, bool &fresh) const
-{
-    // A file of the same name and content is kept once; a different file
-    // of that name gets the first free name "name (2)", "name (3)", ...
-    for (int n = 1;; ++n) {
-        const QString candidate = FILES_FOLDER + QLatin1Char('/') + numberedName(name, n);
-        const QFileInfo info(candidate);
-        if (!info.exists() && !info.isSymLink()) {
-            fresh = true;
-            return candidate;
-        }
-        if (info.isFile() && sameContent(source, candidate)) {
-            fresh = false;
-            return candidate;
-        }
-    }
-}
-
 bool addfile::storedPath(const QString &name, QString &path, const QString &what, bool &failed)
 {
     qstr = QString::fromLatin1(Sql::SELECT_ORDER_FILE_PATH)
                .arg(Function::q(ln), Function::q(wt), Function::q(prikaz), Function::q(name));
-    query = Function::Myquery(qstr);
+    QSqlQuery query = Function::Myquery(qstr);
     failed = !query.isActive();
     if (failed) {
         Function::warnFailure(this, what, query.lastError());
@@ -467,36 +415,27 @@ void addfile::on_pushButton_clicked()
     const QString name = source.section(QLatin1Char('/'), -1, -1);
     addAction(ui->action);
     if (name.isEmpty()) {
-        inform(this, QStringLiteral("Не выбрано имя фаила"));
+        Function::inform(this, QStringLiteral("Не выбрано имя фаила"));
         return;
     }
     if (ui->tableWidget_2->currentRow() < 0) {
-        inform(this, QStringLiteral("Не выбран приказ: выберите приказ на вкладке «Приказ»."));
+        Function::inform(this, QStringLiteral("Не выбран приказ: выберите приказ на вкладке «Приказ»."));
         return;
     }
     QString existing;
     bool failed = false;
     if (storedPath(name, existing, QStringLiteral("Файл не прикреплён"), failed)) {
-        inform(this, QStringLiteral("К этому приказу уже прикреплён файл «%1».").arg(name));
+        Function::inform(this, QStringLiteral("К этому приказу уже прикреплён файл «%1».").arg(name));
         return;
     }
     if (failed)
         return;
-    if (!QDir().mkpath(FILES_FOLDER)) {
-        warn(this, QStringLiteral("Файл «%1» не прикреплён: не удалось создать папку «%2».")
-                       .arg(name, QDir(FILES_FOLDER).absolutePath()));
-        return;
-    }
+    QString target;
+    QString error;
     bool fresh = false;
-    const QString target = copyTarget(source, name, fresh);
-    if (fresh) {
-        QFile file(source);
-        if (!file.copy(target)) {
-            warn(this, QStringLiteral("Файл «%1» не прикреплён: не удалось скопировать его в папку «%2» "
-                                      "(%3).")
-                           .arg(name, QDir(FILES_FOLDER).absolutePath(), file.errorString()));
-            return;
-        }
+    if (!Attachments::store(source, name, &target, &fresh, &error)) {
+        Function::warn(this, QStringLiteral("Файл «%1» не прикреплён: %2.").arg(name, error));
+        return;
     }
     qstr = QString::fromLatin1(Sql::INSERT_FILE)
                .arg(Function::q(prikaz), Function::q(wt), Function::q(target), Function::q(name),
@@ -529,7 +468,7 @@ void addfile::on_pushButton_5_clicked()
 
 void addfile::askAndExit()
 {
-    if (Function::confirm(QStringLiteral("Вы точно уверены что надо выйти?")))
+    if (Function::confirm(this, QStringLiteral("Вы точно уверены что надо выйти?")))
         close();
 }
 
@@ -547,17 +486,17 @@ void addfile::on_tableWidget_cellDoubleClicked(int row, int column)
     bool failed = false;
     if (!storedPath(name, path, QStringLiteral("Файл не открыт"), failed)) {
         if (!failed)
-            warn(this, QStringLiteral("Файл «%1» не открыт: его нет среди файлов этого приказа.").arg(name));
+            Function::warn(this, QStringLiteral("Файл «%1» не открыт: его нет среди файлов этого приказа.").arg(name));
         return;
     }
     const QFileInfo copy(path);
     if (path.isEmpty() || !copy.isFile()) {
-        warn(this, QStringLiteral("Файл «%1» не открыт: его копия «%2» не найдена.")
+        Function::warn(this, QStringLiteral("Файл «%1» не открыт: его копия «%2» не найдена.")
                        .arg(name, path.isEmpty() ? name : copy.absoluteFilePath()));
         return;
     }
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(copy.absoluteFilePath())))
-        warn(this,
+        Function::warn(this,
              QStringLiteral("Файл «%1» не открыт: не найдена программа, которая его открывает.").arg(name));
 }
 
@@ -568,7 +507,7 @@ void addfile::on_action_triggered()
 
 void addfile::deleteSelectedFile()
 {
-    if (!Function::confirm(QStringLiteral("Вы точно уверены что надо удалить?")))
+    if (!Function::confirm(this, QStringLiteral("Вы точно уверены что надо удалить?")))
         return;
     QTableWidget *files = ui->tableWidget;
     QTableWidgetItem *item = files->currentItem();
@@ -578,7 +517,7 @@ void addfile::deleteSelectedFile()
     // The copies this order's rows refer to, looked up before the rows go.
     qstr = QString::fromLatin1(Sql::SELECT_ORDER_FILE_PATH)
                .arg(Function::q(ln), Function::q(wt), Function::q(prikaz), Function::q(name));
-    query = Function::Myquery(qstr);
+    QSqlQuery query = Function::Myquery(qstr);
     if (!query.isActive()) {
         Function::warnFailure(this, QStringLiteral("Файл не удалён"), query.lastError());
         return;
@@ -593,16 +532,7 @@ void addfile::deleteSelectedFile()
     if (!runWrite(QStringLiteral("Файл не удалён")))
         return;
     // A copy goes only when no attachment of any order refers to it any more.
-    for (const QString &copy : std::as_const(copies)) {
-        if (copy.isEmpty() || !insideFilesFolder(copy))
-            continue;
-        qstr = QString::fromLatin1(Sql::COUNT_FILE_REFERENCES).arg(Function::q(copy));
-        query = Function::Myquery(qstr);
-        const bool unused = query.next() && query.value(0).toInt() == 0;
-        query.finish();
-        if (unused && QFile::exists(copy) && !QFile::remove(copy))
-            qDebug() << "Копия не удалена:" << copy;
-    }
+    Attachments::removeUnused(copies);
     files->removeRow(files->row(item));
 }
 
@@ -611,7 +541,7 @@ void addfile::keyPressEvent(QKeyEvent *event)
     QMainWindow::keyPressEvent(event);
     if (event->key() != Qt::Key_Return)
         return;
-    if (Function::confirm(QStringLiteral("Вы точно уверены что надо добавить?")))
+    if (Function::confirm(this, QStringLiteral("Вы точно уверены что надо добавить?")))
         ui->pushButton_7->click();
 }
 
@@ -619,8 +549,6 @@ void addfile::closeEvent(QCloseEvent *event)
 {
     emit wtf(ln, wt);
     QMainWindow::closeEvent(event);
-    // Nothing reopens a closed window: it goes once the report is delivered.
-    deleteLater();
 }
 
 void addfile::changeEvent(QEvent *event)

@@ -1,4 +1,4 @@
-#include "vestable.h"
+#include "windows/vestable.h"
 #include "ui_vestable.h"
 
 #include "function.h"

@@ -1,4 +1,4 @@
-#include "abprog.h"
+#include "windows/abprog.h"
 #include "ui_abprog.h"
 
 #include "aboutcredits.h"

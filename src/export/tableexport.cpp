@@ -1,4 +1,6 @@
-#include "tableexport.h"
+#include "export/tableexport.h"
+
+#include "view/columns.h"
 
 #include <QAbstractItemModel>
 #include <QBuffer>
@@ -6,15 +8,17 @@
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
+#include <QPrinter>
 #include <QSaveFile>
 #include <QTableWidget>
 #include <QTemporaryFile>
 #include <QTextDocument>
 #include <QTextDocumentWriter>
+#include <QTextOption>
 #include <QXmlStreamWriter>
 
 #include <xlsxwriter.h>
-#include <zlib.h>
+#include <zip.h>
 
 #include <algorithm>
 
@@ -25,8 +29,6 @@ const char TableExport::SAVE_FILTER[] = "EXCEL files (*.xls);;Excel 2007+ (*.xls
 namespace {
 
 const QString SHEET_NAME = QStringLiteral("Сводная таблица");
-constexpr int FIRST_COUNT_COLUMN = 6;
-constexpr int LAST_COUNT_COLUMN = 11;
 // Longest text a spreadsheet cell holds.
 constexpr int MAX_CELL_TEXT = 32767;
 
@@ -46,7 +48,7 @@ QString oneLine(const QString &text)
 // not a plain whole number stays text.
 bool isCount(int column, const QString &text, double *value)
 {
-    if (column < FIRST_COUNT_COLUMN || column > LAST_COUNT_COLUMN || text.isEmpty() || text.size() > 9)
+    if (column < Columns::FIRST_COUNT || column > Columns::LAST_COUNT || text.isEmpty() || text.size() > 9)
         return false;
     for (const QChar c : text) {
         if (c < QLatin1Char('0') || c > QLatin1Char('9'))
@@ -68,86 +70,6 @@ double fittedWidth(const TableExport::Grid &grid, int index)
     }
     return std::clamp(widest + 2.0, 4.0, 80.0);
 }
-
-// A zip archive whose entries are stored uncompressed, in the order added:
-// what OpenDocument needs (its "mimetype" entry must come first, stored).
-class StoredZip
-{
-public:
-    void add(const char *name, const QByteArray &data)
-    {
-        const QByteArray fileName(name);
-        const quint32 crc = crc32(crc32(0L, Z_NULL, 0), reinterpret_cast<const Bytef *>(data.constData()),
-                                  static_cast<uInt>(data.size()));
-        const quint32 offset = static_cast<quint32>(m_out.size());
-        // Local file header.
-        put32(m_out, 0x04034b50);
-        putCommon(m_out, crc, data.size(), fileName.size());
-        m_out += fileName;
-        m_out += data;
-        // Central directory entry.
-        put32(m_central, 0x02014b50);
-        put16(m_central, 20); // made by
-        putCommon(m_central, crc, data.size(), fileName.size());
-        put16(m_central, 0); // comment length
-        put16(m_central, 0); // disk
-        put16(m_central, 0); // internal attributes
-        put32(m_central, 0); // external attributes
-        put32(m_central, offset);
-        m_central += fileName;
-        ++m_entries;
-    }
-
-    QByteArray finish()
-    {
-        QByteArray out = m_out;
-        const quint32 centralOffset = static_cast<quint32>(out.size());
-        out += m_central;
-        put32(out, 0x06054b50);
-        put16(out, 0);
-        put16(out, 0);
-        put16(out, m_entries);
-        put16(out, m_entries);
-        put32(out, static_cast<quint32>(m_central.size()));
-        put32(out, centralOffset);
-        put16(out, 0);
-        return out;
-    }
-
-private:
-    static void put16(QByteArray &out, quint32 v)
-    {
-        out += char(v & 0xff);
-        out += char((v >> 8) & 0xff);
-    }
-    static void put32(QByteArray &out, quint32 v)
-    {
-        put16(out, v & 0xffff);
-        put16(out, v >> 16);
-    }
-    void putCommon(QByteArray &out, quint32 crc, qsizetype size, qsizetype nameSize) const
-    {
-        put16(out, 10); // version needed: stored entries
-        put16(out, 0);  // flags
-        put16(out, 0);  // method: stored
-        put16(out, m_time);
-        put16(out, m_date);
-        put32(out, crc);
-        put32(out, static_cast<quint32>(size));
-        put32(out, static_cast<quint32>(size));
-        put16(out, static_cast<quint32>(nameSize));
-        put16(out, 0); // extra field length
-    }
-
-    QByteArray m_out;
-    QByteArray m_central;
-    quint32 m_entries = 0;
-    const QDateTime m_now = QDateTime::currentDateTime();
-    const quint32 m_time =
-        quint32(m_now.time().hour() << 11 | m_now.time().minute() << 5 | m_now.time().second() / 2);
-    const quint32 m_date = quint32((std::max(m_now.date().year(), 1980) - 1980) << 9 |
-                                   m_now.date().month() << 5 | m_now.date().day());
-};
 
 QByteArray spreadsheetContent(const TableExport::Grid &grid)
 {
@@ -348,6 +270,19 @@ bool TableExport::write(const QTableWidget *table, const QString &fileName, QStr
     return saveBytes(fileName, html(table, QStringLiteral("black")).toUtf8(), QIODevice::Text, error);
 }
 
+bool TableExport::print(const QTableWidget *table, QPrinter *printer)
+{
+    QTextDocument document;
+    document.setDefaultFont(table->font());
+    // Lines break between words only, so that no word is cut in two.
+    QTextOption wrapping = document.defaultTextOption();
+    wrapping.setWrapMode(QTextOption::WordWrap);
+    document.setDefaultTextOption(wrapping);
+    document.setHtml(html(table, QStringLiteral("red")));
+    document.print(printer);
+    return printer->printerState() != QPrinter::Error;
+}
+
 bool TableExport::writeWorkbook(const Grid &grid, const QString &fileName, QString *error)
 {
     // The workbook is built in a temporary file and put in its place when
@@ -431,9 +366,49 @@ bool TableExport::writeWorkbook(const Grid &grid, const QString &fileName, QStri
 
 bool TableExport::writeSpreadsheet(const Grid &grid, const QString &fileName, QString *error)
 {
-    StoredZip zip;
-    zip.add("mimetype", QByteArrayLiteral("application/vnd.oasis.opendocument.spreadsheet"));
-    zip.add("content.xml", spreadsheetContent(grid));
-    zip.add("META-INF/manifest.xml", spreadsheetManifest());
-    return saveBytes(fileName, zip.finish(), QIODevice::NotOpen, error);
+    // The archive is built in a temporary file and put in place when done.
+    QTemporaryFile part(QDir::temp().filePath(QStringLiteral("vedomer-XXXXXX.ods")));
+    if (!part.open()) {
+        *error = part.errorString();
+        return false;
+    }
+    const QString building = part.fileName();
+    part.close();
+    zipFile zip = zipOpen64(QFile::encodeName(building).constData(), APPEND_STATUS_CREATE);
+    if (!zip) {
+        *error = QStringLiteral("не удалось создать архив");
+        return false;
+    }
+    const QDateTime now = QDateTime::currentDateTime();
+    zip_fileinfo info{};
+    info.tmz_date.tm_sec = static_cast<uInt>(now.time().second());
+    info.tmz_date.tm_min = static_cast<uInt>(now.time().minute());
+    info.tmz_date.tm_hour = static_cast<uInt>(now.time().hour());
+    info.tmz_date.tm_mday = static_cast<uInt>(now.date().day());
+    info.tmz_date.tm_mon = static_cast<uInt>(now.date().month() - 1);
+    info.tmz_date.tm_year = static_cast<uInt>(now.date().year());
+    bool ok = true;
+    // OpenDocument wants "mimetype" first and stored uncompressed, so that
+    // the type can be read at a fixed place; the rest is compressed.
+    auto add = [&](const char *name, const QByteArray &data, bool compressed) {
+        ok = ok &&
+             zipOpenNewFileInZip64(zip, name, &info, nullptr, 0, nullptr, 0, nullptr, compressed ? Z_DEFLATED : 0,
+                                   compressed ? Z_DEFAULT_COMPRESSION : Z_NO_COMPRESSION, 0) == ZIP_OK &&
+             zipWriteInFileInZip(zip, data.constData(), static_cast<unsigned>(data.size())) == ZIP_OK &&
+             zipCloseFileInZip(zip) == ZIP_OK;
+    };
+    add("mimetype", QByteArrayLiteral("application/vnd.oasis.opendocument.spreadsheet"), false);
+    add("content.xml", spreadsheetContent(grid), true);
+    add("META-INF/manifest.xml", spreadsheetManifest(), true);
+    ok = zipClose(zip, nullptr) == ZIP_OK && ok;
+    if (!ok) {
+        *error = QStringLiteral("не удалось записать архив");
+        return false;
+    }
+    QFile built(building);
+    if (!built.open(QIODevice::ReadOnly)) {
+        *error = built.errorString();
+        return false;
+    }
+    return saveBytes(fileName, built.readAll(), QIODevice::NotOpen, error);
 }

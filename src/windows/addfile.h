@@ -2,7 +2,6 @@
 #define ADDFILE_H
 
 #include <QMainWindow>
-#include <QSqlQuery>
 #include <QString>
 
 class QCloseEvent;
@@ -59,7 +58,8 @@ private:
     // Applies the window title, texts and visibility of the category.
     void applyPresentation();
     // Runs qstr; on a refusal says what was not done and returns false.
-    bool runWrite(const QString &what);
+    // `affected` receives the number of rows the statement changed.
+    bool runWrite(const QString &what, int *affected = nullptr);
     // Says that no order was found under `number` when a write changed nothing.
     void reportNothingChanged(const QString &number);
     void askAndExit();
@@ -67,16 +67,12 @@ private:
     // Looks up this order's attachment `name` and its stored copy `path`.
     // A failed lookup sets `failed` and tells the user that `what`.
     bool storedPath(const QString &name, QString &path, const QString &what, bool &failed);
-    // Where the chosen file is kept in "files": an existing copy with the same
-    // content, or a free name. Sets `fresh` when the copy has yet to be made.
-    QString copyTarget(const QString &source, const QString &name, bool &fresh) const;
 
     QString ln;
     QString wt;
     QString prikaz;
     QString fio;
     QString qstr;
-    QSqlQuery query;
     Ui::addfile *ui;
 };
 

@@ -1,4 +1,4 @@
-#include "addcombat.h"
+#include "windows/addcombat.h"
 #include "ui_addcombat.h"
 
 #include "function.h"
@@ -67,7 +67,7 @@ addCombat::addCombat(QString value, QString value_1, QString value_2, QString va
         // A stored name that is not in its reference list is written back
         // with its stored number unless the user picks another entry.
         qstr = QString::fromLatin1(Sql::SELECT_COMBAT_NUMBERS).arg(Function::q(ln_old));
-        query = Function::Myquery(qstr);
+        QSqlQuery query = Function::Myquery(qstr);
         if (query.next()) {
             dol_kept.number = query.value(0).toInt();
             zv_kept.number = query.value(1).toInt();
@@ -84,7 +84,7 @@ addCombat::~addCombat()
 void addCombat::fillList(QComboBox *combo, const char *statement)
 {
     qstr = QString::fromLatin1(statement);
-    query = Function::Myquery(qstr);
+    QSqlQuery query = Function::Myquery(qstr);
     while (query.next())
         combo->addItem(query.value(1).toString());
     query.finish();
@@ -128,7 +128,7 @@ void addCombat::chosen(const QComboBox *combo, const Kept &kept, QString &name, 
 
 void addCombat::on_pushButton_2_clicked()
 {
-    if (!Function::confirm(QStringLiteral("Вы точно уверены что надо сохранить?"))) {
+    if (!Function::confirm(this, QStringLiteral("Вы точно уверены что надо сохранить?"))) {
         close();
         return;
     }
@@ -149,7 +149,7 @@ void addCombat::on_pushButton_2_clicked()
                    .arg(Function::q(vp), Function::q(vz), Function::q(ln), Function::q(fio), Function::q(dol),
                         QString::number(dol_nom), Function::q(data_comb));
         qDebug() << qstr;
-        query = Function::Myquery(qstr);
+        const QSqlQuery query = Function::Myquery(qstr);
         if (!query.isActive()) {
             Function::warnFailure(this, QString::fromUtf8(NOT_SAVED), query.lastError());
             return;
@@ -169,12 +169,15 @@ void addCombat::on_pushButton_2_clicked()
     close();
 }
 
-bool addCombat::runStep(const QString &statement, QSqlError &error)
+bool addCombat::runStep(const QString &statement, QSqlError &error, int *affected)
 {
     qstr = statement;
-    query = Function::Myquery(qstr);
-    if (query.isActive())
+    const QSqlQuery query = Function::Myquery(qstr);
+    if (query.isActive()) {
+        if (affected)
+            *affected = query.numRowsAffected();
         return true;
+    }
     error = query.lastError();
     return false;
 }
@@ -190,8 +193,9 @@ bool addCombat::saveChange(const QString &ln, const QString &statement)
         Function::warnFailure(this, QString::fromUtf8(NOT_SAVED), error);
         return false;
     }
-    bool ok = runStep(statement, error);
-    const bool gone = ok && query.numRowsAffected() == 0;
+    int changed = 0;
+    bool ok = runStep(statement, error, &changed);
+    const bool gone = ok && changed == 0;
     ok = ok && !gone;
     if (ok && moving) {
         ok = runStep(QString::fromLatin1(Sql::UPDATE_ORDERS_LN).arg(Function::q(ln), Function::q(ln_old)),
@@ -203,15 +207,13 @@ bool addCombat::saveChange(const QString &ln, const QString &statement)
     if (moving && !ok) {
         // The failing statement's error is the one to report, not the rollback's.
         qstr = QString::fromLatin1(Sql::ROLLBACK);
-        query = Function::Myquery(qstr);
+        Function::Myquery(qstr);
     }
     if (gone) {
-        QMessageBox::warning(this, QStringLiteral("Ошибка"),
-                             QString::fromUtf8(NOT_SAVED) +
+        Function::warn(this, QString::fromUtf8(NOT_SAVED) +
                                  QStringLiteral(": военнослужащего с личным номером «%1» уже нет в базе "
                                                 "данных (его удалили в другом окне).")
-                                     .arg(ln_old),
-                             QMessageBox::Ok);
+                                     .arg(ln_old));
         return false;
     }
     if (!ok)
@@ -221,7 +223,7 @@ bool addCombat::saveChange(const QString &ln, const QString &statement)
 
 void addCombat::on_pushButton_clicked()
 {
-    if (!Function::confirm(QStringLiteral("Вы точно уверены что надо выйти?")))
+    if (!Function::confirm(this, QStringLiteral("Вы точно уверены что надо выйти?")))
         return;
     emit sig_close();
     close();

@@ -1,0 +1,28 @@
+#ifndef ATTACHMENTS_H
+#define ATTACHMENTS_H
+
+#include <QSet>
+#include <QString>
+
+// The stored copies of documents attached to orders, in the folder "files"
+// of the working folder. A document is kept once: attaching a file whose
+// name and content match a stored copy shares that copy; a different file
+// of a taken name gets the first free name "name (2).ext", "name (3).ext"...
+namespace Attachments {
+
+// "Приказ 15.pdf" as the n-th of its name: "Приказ 15 (2).pdf".
+QString numberedName(const QString &name, int n);
+
+// Puts a copy of `source` (named `name`) into the folder and says where in
+// `target` ("files/" + the name used); `fresh` tells whether a new copy was
+// made (false: an identical one was shared). On failure returns false and
+// says why in `error`, fit to follow "Файл «…» не прикреплён: ".
+bool store(const QString &source, const QString &name, QString *target, bool *fresh, QString *error);
+
+// Removes those of the copies that no attachment refers to any more. Only
+// copies inside the folder are ever removed.
+void removeUnused(const QSet<QString> &copies);
+
+} // namespace Attachments
+
+#endif // ATTACHMENTS_H

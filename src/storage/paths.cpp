@@ -1,0 +1,68 @@
+#include "storage/paths.h"
+
+#include "function.h"
+
+#include <QSettings>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
+namespace Paths {
+
+QString storedDatabaseFolder()
+{
+    QString folder;
+    {
+        QSettings settings(QString::fromLatin1(SETTINGS_FILE), QSettings::IniFormat);
+        folder = settings.value(QString::fromLatin1(DATABASE_FOLDER_KEY)).toString();
+    }
+    Function::setHidden(QString::fromLatin1(SETTINGS_FILE));
+    return folder;
+}
+
+bool storeDatabaseFolder(const QString &folder)
+{
+    QSettings::Status status;
+    {
+        QSettings settings(QString::fromLatin1(SETTINGS_FILE), QSettings::IniFormat);
+        settings.setValue(QString::fromLatin1(DATABASE_FOLDER_KEY), folder);
+        settings.sync();
+        status = settings.status();
+    }
+    Function::setHidden(QString::fromLatin1(SETTINGS_FILE));
+    return status == QSettings::NoError;
+}
+
+QString databaseFolder()
+{
+    const QString folder = storedDatabaseFolder();
+    return folder.isEmpty() ? QString::fromLatin1(DEFAULT_DATABASE_FOLDER) : folder;
+}
+
+QString databaseFile(const QString &folder)
+{
+    return folder + QLatin1Char('/') + QLatin1String(DATABASE_FILE_NAME);
+}
+
+QString databaseFile()
+{
+    return databaseFile(databaseFolder());
+}
+
+} // namespace Paths
+
+void Function::setHidden(const QString &fileName)
+{
+#ifdef Q_OS_WIN
+    SetFileAttributesW(reinterpret_cast<LPCWSTR>(fileName.utf16()), FILE_ATTRIBUTE_HIDDEN);
+#else
+    // Elsewhere a file is hidden by its name alone; the program keeps its names.
+    Q_UNUSED(fileName);
+#endif
+}
+
+QString Function::databaseFolder()
+{
+    return Paths::databaseFolder();
+}

@@ -1,0 +1,31 @@
+#ifndef ROSTER_H
+#define ROSTER_H
+
+#include <QSqlError>
+#include <QString>
+
+#include <array>
+#include <vector>
+
+// The roster read by the servicemen tables.
+namespace Roster {
+
+// One serviceman as a roster statement returns him: fourteen texts, the
+// unit number first (an empty value gives an empty text).
+using Row = std::array<QString, 14>;
+
+// Runs a roster statement (Sql::SELECT_SUMMARY or Sql::SELECT_ROSTER) and
+// returns its rows in the program's order: first the servicemen whose unit
+// number does not read as a non-zero whole number (texts, empty, zero, too
+// long for 32 bits), in the natural order of their unit numbers; then all
+// the others in the order of the statement. Rows with the same unit number
+// keep the order of the statement. A failed read gives no rows and sets
+// `error`.
+std::vector<Row> read(const QString &statement, QSqlError *error = nullptr);
+
+// The same order applied to rows already read.
+void unitOrder(std::vector<Row> &rows);
+
+} // namespace Roster
+
+#endif // ROSTER_H

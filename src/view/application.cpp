@@ -1,0 +1,43 @@
+// What the executable (and every test) sets up before the first window, the
+// command line, and the schema verification as the user sees it.
+
+#include "function.h"
+
+#include "storage/paths.h"
+#include "storage/schema.h"
+
+#include <QLocale>
+#include <QMessageBox>
+
+void Function::initApplication()
+{
+    Q_INIT_RESOURCE(icon);
+    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+}
+
+bool Function::wantsVerification(const QStringList &arguments)
+{
+    return arguments.contains(QStringLiteral("--ver"), Qt::CaseSensitive);
+}
+
+void Function::ver()
+{
+    const Schema::Report report =
+        Schema::verify(QString::fromLatin1(Paths::VERIFIED_DATABASE), QString::fromLatin1(Paths::TABLE_DESCRIPTOR),
+                       QString::fromLatin1(Paths::COLUMN_DESCRIPTOR));
+    // The event loop has not started: each box runs its own.
+    for (const QString &error : report.refusedDescriptors) {
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("Ошибка файла"),
+                        QStringLiteral("Не удалось открыть файл"), QMessageBox::Ok);
+        box.setInformativeText(error + QStringLiteral("\nТаблицы базы данных не изменены."));
+        box.exec();
+    }
+    if (report.unreadable)
+        QMessageBox::warning(nullptr, QStringLiteral("Ошибка"),
+                             QStringLiteral("Файл %1 не читается как база данных, проверка таблиц не "
+                                            "выполнена. Файл оставлен как есть.")
+                                 .arg(report.database),
+                             QMessageBox::Ok);
+    setHidden(QString::fromLatin1(Paths::COLUMN_DESCRIPTOR));
+    setHidden(QString::fromLatin1(Paths::TABLE_DESCRIPTOR));
+}

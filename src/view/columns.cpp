@@ -1,0 +1,59 @@
+#include "view/columns.h"
+
+#include <QFont>
+#include <QHeaderView>
+#include <QTableWidget>
+
+namespace Columns {
+
+QString categoryOf(int summaryColumn)
+{
+    if (summaryColumn < FIRST_COUNT || summaryColumn > LAST_COUNT)
+        return QString();
+    return QString::fromLatin1(SUMMARY[static_cast<size_t>(summaryColumn)].field);
+}
+
+bool isCategory(const QString &code)
+{
+    for (int c = FIRST_COUNT; c <= LAST_COUNT; ++c) {
+        if (code == QLatin1String(SUMMARY[static_cast<size_t>(c)].field))
+            return true;
+    }
+    return false;
+}
+
+Qt::GlobalColor countColour(int summaryColumn)
+{
+    const QString code = categoryOf(summaryColumn);
+    if (code == QLatin1String(Code::VZS))
+        return Qt::red;
+    if (code == QLatin1String(Code::GR) || code == QLatin1String(Code::GOSNAG))
+        return Qt::yellow;
+    return Qt::cyan;
+}
+
+void fixHeaders(QTableWidget *table)
+{
+    for (QHeaderView *header : {table->horizontalHeader(), table->verticalHeader()}) {
+        header->setSectionResizeMode(QHeaderView::Fixed);
+        header->setStyleSheet(QStringLiteral("border: 1px solid black"));
+    }
+}
+
+void applyLayout(QTableWidget *table, const std::array<Column, COUNT> &layout)
+{
+    QFont headerFont(QStringLiteral("Times New Roman"), 11);
+    headerFont.setWeight(QFont::Bold);
+    for (int c = 0; c < table->columnCount() && c < COUNT; ++c) {
+        const Column &column = layout[static_cast<size_t>(c)];
+        if (column.width > 0)
+            table->setColumnWidth(c, column.width);
+        if (QTableWidgetItem *h = table->horizontalHeaderItem(c)) {
+            h->setFont(headerFont);
+            if (column.header)
+                h->setText(QString::fromUtf8(column.header));
+        }
+    }
+}
+
+} // namespace Columns

@@ -1,0 +1,39 @@
+// The program's message boxes: the confirmation box, the information box
+// "Оповещение" and the warning box "Ошибка".
+
+#include "function.h"
+
+#include <QMessageBox>
+#include <QPushButton>
+
+bool Function::confirm(const QString &question)
+{
+    return confirm(nullptr, question);
+}
+
+bool Function::confirm(QWidget *parent, const QString &question)
+{
+    QMessageBox box(parent);
+    QPushButton *yes = box.addButton(QStringLiteral("Так точно"), QMessageBox::ActionRole);
+    QPushButton *no = box.addButton(QStringLiteral("Никак нет"), QMessageBox::ActionRole);
+    box.setEscapeButton(no);
+    box.setText(QStringLiteral("Сообщение"));
+    box.setInformativeText(question);
+    box.exec();
+    return box.clickedButton() == yes;
+}
+
+void Function::inform(QWidget *parent, const QString &text)
+{
+    QMessageBox::information(parent, QStringLiteral("Оповещение"), text, QMessageBox::Ok);
+}
+
+void Function::warn(QWidget *parent, const QString &text)
+{
+    QMessageBox::warning(parent, QStringLiteral("Ошибка"), text, QMessageBox::Ok);
+}
+
+void Function::warnFailure(QWidget *parent, const QString &what, const QSqlError &error)
+{
+    warn(parent, what + QStringLiteral(": ") + describeError(error) + QLatin1Char('.'));
+}
