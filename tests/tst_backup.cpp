@@ -3,6 +3,7 @@
 #include "function.h"
 #include "windows/mainwindow.h"
 #include "testsupport.h"
+#include "widgets.h"
 
 #include <QAction>
 #include <QDir>
@@ -20,11 +21,6 @@ using namespace TestSupport;
 namespace {
 
 const QString REFUSED = QStringLiteral("Некорректный формат базы данных");
-
-QTableWidget *summary(MainWindow &w)
-{
-    return w.findChild<QTableWidget *>("tableWidget_6");
-}
 
 QStringList names(MainWindow &w)
 {

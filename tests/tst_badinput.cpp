@@ -601,15 +601,15 @@ class TestBadInput : public QObject
         QVERIFY(copy.open(QIODevice::ReadOnly));
         QCOMPARE(QString::fromUtf8(copy.readAll()), in.text);
         copy.close();
-        QCOMPARE(columnTexts(w.files(), 0), (QStringList{ORDER_FILE, in.text}));
+        QCOMPARE(column(w.files(), 0), (QStringList{ORDER_FILE, in.text}));
         showFiles();
-        QCOMPARE(columnTexts(w.files(), 0), (QStringList{ORDER_FILE, in.text}));
+        QCOMPARE(column(w.files(), 0), (QStringList{ORDER_FILE, in.text}));
 
         w.files()->setCurrentCell(1, 0);
         answerer.button("Так точно");
         w.at<QPushButton>("pushButton_2")->click();
         QVERIFY(answerer.done());
-        QCOMPARE(columnTexts(w.files(), 0), QStringList{ORDER_FILE});
+        QCOMPARE(column(w.files(), 0), QStringList{ORDER_FILE});
         QVERIFY(!QFile::exists("files/" + in.text));
         QCOMPARE(dump(), before);
         QVERIFY(answerer.unexpected().isEmpty());

@@ -3,6 +3,7 @@
 #include "function.h"
 #include "windows/mainwindow.h"
 #include "testsupport.h"
+#include "widgets.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -15,19 +16,6 @@
 using namespace TestSupport;
 
 namespace {
-
-QTableWidget *summary(MainWindow &w)
-{
-    return w.findChild<QTableWidget *>("tableWidget_6");
-}
-
-QStringList column(QTableWidget *t, int c)
-{
-    QStringList out;
-    for (int r = 0; r < t->rowCount(); ++r)
-        out << (t->item(r, c) ? t->item(r, c)->text() : QString("<none>"));
-    return out;
-}
 
 QList<bool> hidden(QTableWidget *t)
 {

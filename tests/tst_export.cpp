@@ -5,6 +5,7 @@
 #include "windows/mainwindow.h"
 #include "export/tableexport.h"
 #include "testsupport.h"
+#include "widgets.h"
 #include "zipcontent.h"
 
 #include <QAction>
@@ -27,11 +28,6 @@ namespace {
 
 const QString HEAD = QStringLiteral("<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; "
                                     "charset=utf-8\"></head><body><table border=1 bordercolor=");
-
-QTableWidget *summary(MainWindow &w)
-{
-    return w.findChild<QTableWidget *>("tableWidget_6");
-}
 
 void choose(MainWindow &w, int index)
 {

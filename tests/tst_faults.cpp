@@ -10,6 +10,7 @@
 #include "windows/mainwindow.h"
 #include "orderwindow.h"
 #include "testsupport.h"
+#include "widgets.h"
 #include "toplevels.h"
 #include "windows/vestable.h"
 #include "windows/voenosluga.h"
@@ -95,11 +96,6 @@ void fill(const WorkDir &dir)
     dir.writeFile("data/BaseDate.db", database);
     dir.writeFile("files/doc.pdf", "document");
     dir.writeFile("outside/new.pdf", "new document");
-}
-
-QTableWidget *summary(MainWindow &w)
-{
-    return w.findChild<QTableWidget *>("tableWidget_6");
 }
 
 // Types into a cell of the reference editor and finishes with Return.

@@ -4,6 +4,7 @@
 #include "windows/mainwindow.h"
 #include "orderwindow.h"
 #include "testsupport.h"
+#include "widgets.h"
 
 #include <QCheckBox>
 #include <QDateEdit>
@@ -14,11 +15,6 @@
 using namespace TestSupport;
 
 namespace {
-
-QTableWidget *summary(MainWindow &w)
-{
-    return w.findChild<QTableWidget *>("tableWidget_6");
-}
 
 QList<addfile *> ordersWindows()
 {

@@ -113,7 +113,7 @@ private slots:
         QCOMPARE(fileRows(),
                  (QList<QStringList>{{"15", "blag", "files/Приказ 15.pdf", "Приказ 15.pdf", "77"}}));
         QCOMPARE(read("files/Приказ 15.pdf"), QByteArray("first"));
-        QCOMPARE(columnTexts(w77.files(), 0), QStringList{"Приказ 15.pdf"});
+        QCOMPARE(column(w77.files(), 0), QStringList{"Приказ 15.pdf"});
 
         showFiles(w77, 1); // order 16: same content, same copy
         attach(w77, a);
@@ -126,7 +126,7 @@ private slots:
         QCOMPARE(read("files/Приказ 15.pdf"), QByteArray("first"));
         QCOMPARE(read("files/Приказ 15 (2).pdf"), QByteArray("second"));
         QCOMPARE(QDir("files").entryList(QDir::Files).size(), 2);
-        QCOMPARE(columnTexts(w88.files(), 0), QStringList{"Приказ 15.pdf"});
+        QCOMPARE(column(w88.files(), 0), QStringList{"Приказ 15.pdf"});
 
         ModalAnswerer answerer;
         answerer.file(other).button("OK");
@@ -138,7 +138,7 @@ private slots:
 
         // The lists are loaded from the table each time the page is shown.
         showFiles(w77, 0);
-        QCOMPARE(columnTexts(w77.files(), 0), QStringList{"Приказ 15.pdf"});
+        QCOMPARE(column(w77.files(), 0), QStringList{"Приказ 15.pdf"});
     }
 
     // Names with quotes are stored as they are; a cancelled dialog records
@@ -273,7 +273,7 @@ private slots:
             QVERIFY(exec(QString("INSERT INTO Files VALUES %1").arg(row)));
         OrdersWindow w("77", "blag");
         showFiles(w, 0);
-        QCOMPARE(columnTexts(w.files(), 0), (QStringList{"Приказ 15.pdf", "gone.pdf"}));
+        QCOMPARE(column(w.files(), 0), (QStringList{"Приказ 15.pdf", "gone.pdf"}));
 
         ModalAnswerer answerer;
         answerer.button("Так точно"); // nothing chosen: asks, does nothing
@@ -286,7 +286,7 @@ private slots:
 
         answerer.button("Так точно");
         w.at<QPushButton>("pushButton_2")->click();
-        QCOMPARE(columnTexts(w.files(), 0), QStringList{"gone.pdf"});
+        QCOMPARE(column(w.files(), 0), QStringList{"gone.pdf"});
         QCOMPARE(rows("SELECT prikaznom, LN FROM Files WHERE name_file = 'Приказ 15.pdf' ORDER BY rowid"),
                  (QList<QStringList>{{"16", "77"}, {"15", "88"}}));
         QVERIFY(QFile::exists("files/Приказ 15.pdf"));

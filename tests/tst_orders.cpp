@@ -193,8 +193,8 @@ private slots:
         QVERIFY(addOrder(order("y", "01.01.2030", "1", "vzs", "2")));
         OrdersWindow w("1", "vzs");
         QTableWidget *t = w.list();
-        QCOMPARE(columnTexts(t, 2), (QStringList{"b", "a", "c", "f", "d", "e"}));
-        QCOMPARE(columnTexts(t, 1),
+        QCOMPARE(column(t, 2), (QStringList{"b", "a", "c", "f", "d", "e"}));
+        QCOMPARE(column(t, 1),
                  (QStringList{"15.03.2021", "10.01.2020", "10.01.2020", "01.01.2019", "", "2022-05-05"}));
         const QList<QColor> colours{Qt::green, Qt::red, Qt::green, Qt::red, Qt::red, Qt::red};
         for (int r = 0; r < t->rowCount(); ++r) {
@@ -248,7 +248,7 @@ private slots:
             QCOMPARE(stored("LN, what, Date_time, prikaznom, kemvidan, nameZO, actived_prikaz, ish_SU"),
                      (QList<QStringList>{{"Д'1 %2", "blag", "03.02.2021", "15'а", "Командир %2 части",
                                           "За 'отличие' %1", "1", "исх-'7'"}}));
-            QCOMPARE(columnTexts(w.list(), 2), QStringList{"15'а"});
+            QCOMPARE(column(w.list(), 2), QStringList{"15'а"});
         } else {
             QCOMPARE(dump(), before);
         }
@@ -456,7 +456,7 @@ private slots:
         QVERIFY2(warning.text.startsWith(what + ": база данных открыта только для чтения"),
                  qPrintable(warning.text));
         QCOMPARE(dump(), before);
-        QCOMPARE(columnTexts(w.list(), 2), QStringList{"4"});
+        QCOMPARE(column(w.list(), 2), QStringList{"4"});
         QCOMPARE(w.list()->item(0, 7)->background().color(), QColor(Qt::red));
     }
 
@@ -508,7 +508,7 @@ private slots:
             clickCell(w.list(), 1);
             tabs->setCurrentIndex(1);
             QVERIFY(w.at<QWidget>("tab_2")->isEnabled());
-            QCOMPARE(columnTexts(w.files(), 0), QStringList{"a.pdf"});
+            QCOMPARE(column(w.files(), 0), QStringList{"a.pdf"});
             tabs->setCurrentIndex(0);
             QCOMPARE(w.files()->rowCount(), 0);
         }

@@ -5,6 +5,7 @@
 #include "windows/mainwindow.h"
 #include "programdb.h"
 #include "testsupport.h"
+#include "widgets.h"
 #include "windows/voenosluga.h"
 
 #include <QAction>
@@ -32,14 +33,6 @@ namespace {
 QTableWidget *table(QWidget *w)
 {
     return w->findChild<QTableWidget *>("tableWidget");
-}
-
-QStringList column(QTableWidget *t, int c)
-{
-    QStringList out;
-    for (int r = 0; r < t->rowCount(); ++r)
-        out << (t->item(r, c) ? t->item(r, c)->text() : QString("<none>"));
-    return out;
 }
 
 bool rowIsEmpty(QTableWidget *t, int r)

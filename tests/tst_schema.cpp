@@ -140,10 +140,8 @@ private slots:
         // Combat is the first table created: it is compared too.
         QVERIFY(exec("ALTER TABLE Combat ADD COLUMN Old TEXT"));
         QVERIFY(exec("UPDATE Combat SET Old = 'x'"));
-        QFile conf("settings.conf");
-        QVERIFY(conf.open(QIODevice::ReadOnly));
-        QString text = QString::fromUtf8(conf.readAll());
-        conf.close();
+        QString text;
+        QVERIFY(dir.readText("settings.conf", &text));
         text.replace("</columns>", "    <Combat AtributSql=\"Note TEXT\"/>\n</columns>");
         dir.writeFile("settings.conf", text.toUtf8());
         verify();
@@ -158,10 +156,8 @@ private slots:
     void elementAppliesToItsOwnTableOnly()
     {
         WorkDir dir;
-        QFile conf("settings.conf");
-        QVERIFY(conf.open(QIODevice::ReadOnly));
-        QString text = QString::fromUtf8(conf.readAll());
-        conf.close();
+        QString text;
+        QVERIFY(dir.readText("settings.conf", &text));
         text.replace("</columns>", "    <prikaz AtributSql=\"Extra TEXT\"/>\n</columns>");
         dir.writeFile("settings.conf", text.toUtf8());
         verify();
@@ -176,10 +172,8 @@ private slots:
     {
         WorkDir dir;
         QVERIFY(addServiceman("7", "Петров", "200"));
-        QFile conf("settings.conf");
-        QVERIFY(conf.open(QIODevice::ReadOnly));
-        QString text = QString::fromUtf8(conf.readAll());
-        conf.close();
+        QString text;
+        QVERIFY(dir.readText("settings.conf", &text));
         text.replace("AtributSql=\"FIO TEXT\"", "AtributSql=\"fio  text\"");
         dir.writeFile("settings.conf", text.toUtf8());
         const QString before = dump();
@@ -213,10 +207,8 @@ private slots:
         QFETCH(QString, column);
         WorkDir dir;
         QVERIFY(addServiceman("7", "Петров", "200"));
-        QFile conf("settings.conf");
-        QVERIFY(conf.open(QIODevice::ReadOnly));
-        QString text = QString::fromUtf8(conf.readAll());
-        conf.close();
+        QString text;
+        QVERIFY(dir.readText("settings.conf", &text));
         text.replace("</columns>", "<Combat AtributSql=\"" + definition + "\"/></columns>");
         dir.writeFile("settings.conf", text.toUtf8());
         ModalAnswerer answerer; // no box is expected
@@ -240,10 +232,8 @@ private slots:
         QVERIFY(addServiceman("1", "Сидоров", "300"));
         // FIO is declared; drop it from the descriptor: SQLite refuses to drop
         // an indexed column.
-        QFile conf("settings.conf");
-        QVERIFY(conf.open(QIODevice::ReadOnly));
-        QString text = QString::fromUtf8(conf.readAll());
-        conf.close();
+        QString text;
+        QVERIFY(dir.readText("settings.conf", &text));
         text.remove("    <Combat AtributSql=\"FIO TEXT\"/>\n");
         dir.writeFile("settings.conf", text.toUtf8());
         verify();
@@ -255,10 +245,8 @@ private slots:
     void tableWithoutColumnElementsIsLeftAlone()
     {
         WorkDir dir;
-        QFile conf("settings.conf");
-        QVERIFY(conf.open(QIODevice::ReadOnly));
-        QString text = QString::fromUtf8(conf.readAll());
-        conf.close();
+        QString text;
+        QVERIFY(dir.readText("settings.conf", &text));
         text.remove(QRegularExpression("    <Files [^\n]*\n"));
         dir.writeFile("settings.conf", text.toUtf8());
         verify();
@@ -357,10 +345,8 @@ private slots:
         QVERIFY(addServiceman("1", "Иванов", "100"));
         const QString before = dump();
         for (const QString file : {"settingstab.conf", "settings.conf"}) {
-            QFile conf(file);
-            QVERIFY(conf.open(QIODevice::ReadOnly));
-            QString text = QString::fromUtf8(conf.readAll());
-            conf.close();
+            QString text;
+            QVERIFY(dir.readText(file, &text));
             if (utf16) {
                 text.replace("\n", "\r\n").replace("encoding=\"UTF-8\"", "encoding=\"UTF-16\"");
                 dir.writeFile(file,
@@ -396,10 +382,8 @@ private slots:
     void repeatedAndCaseDifferentDeclarations()
     {
         WorkDir dir(WorkDir::WithoutDatabase);
-        QFile conf("settingstab.conf");
-        QVERIFY(conf.open(QIODevice::ReadOnly));
-        QString text = QString::fromUtf8(conf.readAll());
-        conf.close();
+        QString text;
+        QVERIFY(dir.readText("settingstab.conf", &text));
         const QString ranks = text.section("<Ranks", 1, 1).section("/>", 0, 0);
         text.replace("</tables>", "    <Ranks" + ranks + "/>\n</tables>");
         dir.writeFile("settingstab.conf", text.toUtf8());

@@ -5,6 +5,7 @@
 #include "function.h"
 #include "programdb.h"
 #include "testsupport.h"
+#include "widgets.h"
 
 #include <QComboBox>
 #include <QDateTimeEdit>
@@ -29,15 +30,6 @@ std::unique_ptr<addCombat> addForm()
 std::unique_ptr<addCombat> changeForm(const Serviceman &s)
 {
     return std::make_unique<addCombat>(s.VP, s.Dol, s.VZ, s.FIO, s.Data_comb, true, s.LN, nullptr);
-}
-
-template <typename T>
-T *child(QWidget *w, const char *name)
-{
-    T *found = w->findChild<T *>(QString::fromLatin1(name));
-    if (!found)
-        qWarning("no %s", name);
-    return found;
 }
 
 QStringList items(QComboBox *combo)

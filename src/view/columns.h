@@ -58,25 +58,19 @@ inline constexpr std::array<Column, COUNT> SUMMARY{{
     {"Zvan_nom", nullptr, 130},
 }};
 
-// List window: the personal columns first, as in the summary; the counts
-// follow in another order and stay hidden.
+// List window: the personal columns as in the summary; the counts follow in
+// another order and stay hidden.
 inline constexpr int LIST_FIRST_HIDDEN = 6;
-inline constexpr std::array<Column, COUNT> LIST{{
-    {"VP", nullptr, 50},
-    {"Dol", nullptr, 100},
-    {"VZ", "Воинское\nзвание", 100},
-    {"FIO", nullptr, 0},
-    {"Data_comb", "Дата\nрождения", 90},
-    {"LN", "Личный\nномер", 100},
-    {Code::BLAG, nullptr, 0},
-    {Code::GR, nullptr, 0},
-    {Code::ZOMO, nullptr, 0},
-    {Code::POSH, nullptr, 0},
-    {Code::GOSNAG, nullptr, 0},
-    {Code::VZS, nullptr, 0},
-    {"Dolz_nom", nullptr, 0},
-    {"Zvan_nom", nullptr, 0},
-}};
+inline constexpr std::array<Column, COUNT> LIST = [] {
+    std::array<Column, COUNT> list{};
+    for (int c = 0; c < LIST_FIRST_HIDDEN; ++c)
+        list[static_cast<size_t>(c)] = SUMMARY[static_cast<size_t>(c)];
+    const char *const rest[] = {Code::BLAG, Code::GR, Code::ZOMO, Code::POSH, Code::GOSNAG, Code::VZS,
+                                "Dolz_nom", "Zvan_nom"};
+    for (int c = LIST_FIRST_HIDDEN; c < COUNT; ++c)
+        list[static_cast<size_t>(c)] = {rest[c - LIST_FIRST_HIDDEN], nullptr, 0};
+    return list;
+}();
 
 // The category code of a count column of the summary, or an empty text.
 QString categoryOf(int summaryColumn);

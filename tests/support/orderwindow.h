@@ -5,6 +5,7 @@
 
 #include "windows/addfile.h"
 #include "programdb.h"
+#include "widgets.h"
 
 #include <QApplication>
 #include <QDir>
@@ -14,17 +15,6 @@
 #include <QTest>
 
 namespace TestSupport {
-
-// A child of a window by object name; a missing one ends the test run, since
-// every later step would only report a null pointer.
-template <typename T>
-T *child(QObject *window, const char *name)
-{
-    T *c = window->findChild<T *>(QString::fromLatin1(name));
-    if (!c)
-        qFatal("no child %s", name);
-    return c;
-}
 
 // The program's default connection on data/BaseDate.db of the current folder,
 // as the main window opens it.
@@ -95,14 +85,6 @@ inline void doubleClickCell(QTableWidget *table, int row, int column = 0)
     QTest::mouseRelease(table->viewport(), Qt::LeftButton, {}, at);
     QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, at);
     QTest::mouseRelease(table->viewport(), Qt::LeftButton, {}, at);
-}
-
-inline QStringList columnTexts(const QTableWidget *table, int column)
-{
-    QStringList out;
-    for (int r = 0; r < table->rowCount(); ++r)
-        out << (table->item(r, column) ? table->item(r, column)->text() : QStringLiteral("<none>"));
-    return out;
 }
 
 } // namespace TestSupport

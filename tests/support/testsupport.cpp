@@ -86,6 +86,15 @@ void WorkDir::writeFile(const QString &relative, const QByteArray &content) cons
         f.write(content);
 }
 
+bool WorkDir::readText(const QString &relative, QString *text) const
+{
+    QFile f(m_dir.filePath(relative));
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    *text = QString::fromUtf8(f.readAll());
+    return true;
+}
+
 QSqlDatabase testDb()
 {
     const QString name = QString::fromLatin1(TEST_CONNECTION);

@@ -41,6 +41,8 @@ public:
     QString filePath(const QString &relative) const { return m_dir.filePath(relative); }
     // Writes a file below the folder (folders made as needed).
     void writeFile(const QString &relative, const QByteArray &content) const;
+    // Reads a UTF-8 text file below the folder; false when it cannot be read.
+    bool readText(const QString &relative, QString *text) const;
 
 private:
     QTemporaryDir m_dir;
