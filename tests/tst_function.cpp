@@ -2,6 +2,7 @@
 // query helper's log entries.
 #include "function.h"
 #include "testsupport.h"
+#include "view/columns.h"
 
 #include <QFile>
 #include <QHeaderView>
@@ -210,6 +211,27 @@ private slots:
         QVERIFY(Function::describeError(Function::Myquery("SELECT * FROM Missing").lastError())
                     .contains("--ver"));
         db.close();
+    }
+
+    // The one column layout names the fields of the roster statements in
+    // their order, so a column added to one is added to the other.
+    void columnLayoutFollowsTheStatements()
+    {
+        auto fields = [](const char *statement) {
+            QString list = QString::fromLatin1(statement).section("SELECT ", 1).section(" FROM", 0, 0);
+            QStringList out;
+            for (const QString &field : list.split(','))
+                out << field.trimmed();
+            return out;
+        };
+        auto layout = [](const auto &columns) {
+            QStringList out;
+            for (const Columns::Column &c : columns)
+                out << QString::fromLatin1(c.field);
+            return out;
+        };
+        QCOMPARE(layout(Columns::SUMMARY), fields(Sql::SELECT_SUMMARY));
+        QCOMPARE(layout(Columns::LIST), fields(Sql::SELECT_ROSTER));
     }
 
     // The fast fitting must give exactly what the view's own measurement of

@@ -12,6 +12,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QToolBar>
 #include <QtTest>
@@ -425,6 +427,55 @@ private slots:
         QTest::ignoreMessage(QtDebugMsg, "1");
         QVERIFY(QMetaObject::invokeMethod(&w, "visible_set"));
         QVERIFY(settings->isVisible());
+    }
+
+    // Every window the program opens is freed once closed, and whatever is
+    // still open goes with the main window.
+    void windowsAreFreed()
+    {
+        WorkDir dir;
+        QVERIFY(addServiceman("1", "Иванов", "100"));
+        auto main = std::make_unique<MainWindow>();
+        auto openAll = [&] {
+            main->findChild<QAction *>("action_8")->trigger();  // About
+            main->findChild<QAction *>("action_10")->trigger(); // settings
+            main->findChild<QAction *>("action_4")->trigger();  // list window
+            QVERIFY(QMetaObject::invokeMethod(main.get(), "on_tableWidget_6_cellDoubleClicked", Q_ARG(int, 0),
+                                              Q_ARG(int, 6))); // orders window
+            for (QWidget *w : QApplication::topLevelWidgets()) {
+                if (w->objectName() == "settings")
+                    child<QPushButton>(w, "pushButton_2")->click(); // reference editor
+            }
+        };
+        auto opened = [&] {
+            QList<QWidget *> out;
+            for (QWidget *w : QApplication::topLevelWidgets())
+                if (w != main.get() && w->isVisible())
+                    out << w;
+            return out;
+        };
+        auto settle = [] { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); };
+        openAll();
+        for (QWidget *w : opened())
+            w->close();
+        settle();
+        const qsizetype before = QApplication::allWidgets().size();
+        for (int i = 0; i < 100; ++i) {
+            openAll();
+            QCOMPARE(opened().size(), 5);
+            for (QWidget *w : opened())
+                w->close();
+            settle();
+        }
+        QCOMPARE(QApplication::allWidgets().size(), before);
+
+        openAll();
+        QList<QPointer<QWidget>> left;
+        for (QWidget *w : opened())
+            left << w;
+        main.reset();
+        for (const QPointer<QWidget> &w : left)
+            QVERIFY(w.isNull());
     }
 };
 

@@ -2,6 +2,7 @@
 // tables and columns brought in, undeclared ones removed, and nothing lost
 // when a descriptor is missing or broken.
 #include "function.h"
+#include "storage/schema.h"
 #include "testsupport.h"
 
 #include <QFile>
@@ -44,6 +45,7 @@ void verify()
 }
 
 const QStringList FIVE{"Combat", "Emploeses", "Files", "Ranks", "prikaz"};
+const QStringList FIVE_IN_ORDER{"Combat", "prikaz", "Files", "Ranks", "Emploeses"};
 
 } // namespace
 
@@ -410,6 +412,28 @@ private slots:
         QFile f("data/BaseDate.db");
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), junk);
+    }
+
+    // The verification itself shows nothing: it reports what it changed and
+    // which descriptor it refused, and the caller tells the user.
+    void reportSaysWhatWasDoneWithoutABox()
+    {
+        WorkDir dir;
+        QVERIFY(exec("CREATE TABLE Extra (a TEXT)"));
+        QVERIFY(exec("ALTER TABLE Combat ADD COLUMN Old TEXT"));
+        testDb().close();
+        ModalAnswerer answerer; // no box is expected
+        Schema::Report report = Schema::verify("data/BaseDate.db", "settingstab.conf", "settings.conf");
+        QVERIFY(report.opened && !report.unreadable && report.refusedDescriptors.isEmpty());
+        QCOMPARE(report.droppedTables, QStringList{"Extra"});
+        QCOMPARE(report.droppedColumns, QStringList{"Combat.Old"});
+        dir.writeFile("settings.conf", "<columns>");
+        QFile::remove("data/BaseDate.db");
+        report = Schema::verify("data/BaseDate.db", "settingstab.conf", "settings.conf");
+        QCOMPARE(report.createdTables, FIVE_IN_ORDER);
+        QCOMPARE(report.refusedDescriptors.size(), 1);
+        QVERIFY(report.refusedDescriptors.first().startsWith("settings.conf:"));
+        QVERIFY(answerer.unexpected().isEmpty());
     }
 
     // The real program: "--ver" among other arguments makes the database
