@@ -56,10 +56,10 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The libraries are found by dpkg-shlibdeps; what it cannot see is the SQLite
-# driver plugin Qt loads at run time and the fonts that stand in for
-# "Times New Roman".
+# driver plugin Qt loads at run time, Qt's Russian translation and the fonts
+# that stand in for "Times New Roman".
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite, fonts-liberation")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite, qt6-translations-l10n, fonts-liberation")
 # The menu entry and the icon are picked up by the desktop's file triggers
 # (desktop-file-utils, hicolor-icon-theme); no maintainer scripts are needed.
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

@@ -460,7 +460,7 @@ private slots:
         dir.writeFile("t.xls", "earlier");
         ModalAnswerer answerer;
         answerSave(answerer, dir.filePath("t.xls"));
-        answerer.button("Yes"); // the dialog's own question about replacing
+        answerer.button("Да"); // the dialog's own question about replacing
         w.findChild<QAction *>("action_Exel")->trigger();
         QVERIFY(answerer.done());
         QCOMPARE(content("t.xls"), TableExport::html(summary(w), "black").toUtf8());

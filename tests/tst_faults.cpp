@@ -613,9 +613,10 @@ private slots:
             QVERIFY2(told.text.startsWith(restore ? "Резервная копия не восстановлена: "
                                                   : "Резервная копия не создана: "),
                      qPrintable(told.text));
-            // The reason is the one the system gave, not "Unknown error".
+            // The reason is the one the system gave (in Qt's Russian), not
+            // "Unknown error".
             if (fault != ReadOnlyFile && fault != ReadOnlyFolder)
-                QVERIFY2(told.text.contains("No space left on device") ||
+                QVERIFY2(told.text.contains("Нет свободного места на устройстве") ||
                              told.text.contains("на диске нет места"),
                          qPrintable(told.text));
             QMetaObject::invokeMethod(&w, "clear_tableWidgets");

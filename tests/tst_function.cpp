@@ -3,8 +3,14 @@
 #include "function.h"
 #include "testsupport.h"
 #include "view/columns.h"
+#include "view/singleinstance.h"
 
 #include <QFile>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QHeaderView>
 #include <QSqlError>
 #include <QTableWidget>
@@ -211,6 +217,45 @@ private slots:
         QVERIFY(Function::describeError(Function::Myquery("SELECT * FROM Missing").lastError())
                     .contains("--ver"));
         db.close();
+    }
+
+    // Qt's own dialogs and buttons speak Russian, and a box without a title
+    // of its own carries the program's name.
+    void applicationSpeaksRussian()
+    {
+        QCOMPARE(QGuiApplication::applicationDisplayName(), QString("Ведомер"));
+        QMessageBox box;
+        box.setStandardButtons(QMessageBox::Cancel);
+        QCOMPARE(box.button(QMessageBox::Cancel)->text(), QString("Отмена"));
+    }
+
+    // One copy per working folder: a second is refused and brings the first
+    // forward; the lock of a copy that no longer runs is taken over.
+    void oneCopyPerWorkingFolder()
+    {
+        QTemporaryDir folder;
+        {
+            SingleInstance first(folder.path());
+            QVERIFY(first.acquire());
+            QSignalSpy forward(&first, &SingleInstance::comeForward);
+            SingleInstance second(folder.path());
+            QVERIFY(!second.acquire());
+            QVERIFY(second.askToComeForward());
+            QVERIFY(forward.wait(2000));
+        }
+        QProcess gone;
+        gone.start("true");
+        QVERIFY(gone.waitForStarted());
+        const qint64 pid = gone.processId();
+        QVERIFY(gone.waitForFinished());
+        QFile stale(folder.filePath("vedomer.lock"));
+        QVERIFY(stale.open(QIODevice::WriteOnly));
+        // As QLockFile writes it: pid, program, host, machine, boot.
+        stale.write(QByteArray::number(pid) + "\nvedomer\n" + QSysInfo::machineHostName().toUtf8() +
+                    "\n" + QSysInfo::machineUniqueId() + "\n" + QSysInfo::bootUniqueId() + "\n");
+        stale.close();
+        SingleInstance after(folder.path());
+        QVERIFY(after.acquire());
     }
 
     // The one column layout names the fields of the roster statements in

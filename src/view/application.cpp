@@ -6,13 +6,30 @@
 #include "storage/paths.h"
 #include "storage/schema.h"
 
+#include <QApplication>
+#include <QDebug>
+#include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
+#include <QTranslator>
 
 void Function::initApplication()
 {
     Q_INIT_RESOURCE(icon);
-    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    const QLocale russian(QLocale::Russian, QLocale::Russia);
+    QLocale::setDefault(russian);
+    // Boxes without a title of their own carry the program's name.
+    QGuiApplication::setApplicationDisplayName(QStringLiteral("Ведомер"));
+    // Qt's own dialogs and standard buttons speak Russian.
+    static QTranslator *qtbase = nullptr;
+    if (!qtbase) {
+        qtbase = new QTranslator(qApp);
+        if (qtbase->load(russian, QStringLiteral("qtbase"), QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+            QCoreApplication::installTranslator(qtbase);
+        else
+            qDebug() << "Перевод Qt на русский (qtbase_ru) не найден";
+    }
 }
 
 bool Function::wantsVerification(const QStringList &arguments)
