@@ -4,6 +4,7 @@
 #include "function.h"
 #include "windows/mainwindow.h"
 #include "programdb.h"
+#include "orderwindow.h"
 #include "testsupport.h"
 #include "widgets.h"
 #include "windows/voenosluga.h"
@@ -119,7 +120,8 @@ private slots:
         QVERIFY(t->showGrid());
         QCOMPARE(t->selectionMode(), QAbstractItemView::SingleSelection);
         QCOMPARE(t->selectionBehavior(), QAbstractItemView::SelectRows);
-        QCOMPARE(t->editTriggers(), QAbstractItemView::SelectedClicked);
+        // Changes go through the form: the cells are not edited in place.
+        QCOMPARE(t->editTriggers(), QAbstractItemView::NoEditTriggers);
         QCOMPARE(t->horizontalHeader()->defaultSectionSize(), 100);
         for (QHeaderView *h : {t->horizontalHeader(), t->verticalHeader()}) {
             QCOMPARE(h->sectionResizeMode(0), QHeaderView::Fixed);
@@ -346,6 +348,33 @@ private slots:
         QCOMPARE(value("SELECT count(*) FROM Combat"), QString("0"));
         QCOMPARE(t->rowCount(), 1);
         QVERIFY(answerer.unexpected().isEmpty());
+    }
+
+    // Typing into a selected cell changes nothing, and "Удаление" deletes the
+    // serviceman of the row, never the one whose number was typed.
+    void typingIntoACellDeletesNobodyElse()
+    {
+        WorkDir dir;
+        QVERIFY(openProgramDb());
+        QVERIFY(addServiceman("1", "Иванов", "100"));
+        QVERIFY(addServiceman("2", "Петров", "200"));
+        auto list = openList();
+        QApplication::setActiveWindow(list.get());
+        QVERIFY(QTest::qWaitForWindowActive(list.get()));
+        QTableWidget *t = table(list.get());
+        // A second click into the selected cell, as a user does to edit it.
+        clickCell(t, 0, 5);
+        QTest::qWait(QApplication::doubleClickInterval() + 50);
+        clickCell(t, 0, 5);
+        QTest::qWait(QApplication::doubleClickInterval() + 50);
+        QTest::keyClicks(QApplication::focusWidget(), "200");
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(column(t, 5), (QStringList{"100", "200", "<none>"}));
+        clickCell(t, 0, 1);
+        ModalAnswerer answerer;
+        answerer.button("Так точно");
+        deleteRow(*list, answerer);
+        QCOMPARE(value("SELECT group_concat(LN) FROM Combat"), QString("200"));
     }
 
     void failedDeleteIsReported()

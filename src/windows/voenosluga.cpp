@@ -46,7 +46,7 @@ void voenosluga::clear_tableWidget()
         t->setRowCount(0);
 
         qstr = QString::fromLatin1(Sql::SELECT_ROSTER);
-        const std::vector<Roster::Row> rows = Roster::read(qstr);
+        rows = Roster::read(qstr);
 
         const int count = static_cast<int>(rows.size());
         t->setRowCount(count);
@@ -78,15 +78,17 @@ void voenosluga::on_tableWidget_cellDoubleClicked(int row, int column)
     b = row != t->rowCount() - 1;
     if (column > 4)
         return;
-    if (b) {
-        auto text = [t, row](int c) { return t->item(row, c) ? t->item(row, c)->text() : QString(); };
-        value = text(0);
-        value_1 = text(1);
-        value_2 = text(2);
-        value_3 = text(3);
-        value_4 = text(4);
-        value_5 = text(5);
+    if (b && row >= 0 && row < static_cast<int>(rows.size())) {
+        // The values as stored, whatever the cells show.
+        const Roster::Row &stored = rows[static_cast<size_t>(row)];
+        value = stored[0];
+        value_1 = stored[1];
+        value_2 = stored[2];
+        value_3 = stored[3];
+        value_4 = stored[4];
+        value_5 = stored[Columns::LN];
     } else {
+        b = false;
         value.clear();
         value_1.clear();
         value_2.clear();
@@ -105,13 +107,12 @@ void voenosluga::on_action_del_triggered()
 {
     if (!Function::confirm(this, QStringLiteral("Вы точно уверены что надо удалить запись?")))
         return;
-    QTableWidget *t = ui->tableWidget;
-    const int row = t->currentRow();
+    const int row = ui->tableWidget->currentRow();
     // No current row, or the trailing empty row: there is nobody to delete.
-    QTableWidgetItem *cell = row < 0 || row == t->rowCount() - 1 ? nullptr : t->item(row, Columns::LN);
-    if (!cell)
+    if (row < 0 || row >= static_cast<int>(rows.size()))
         return;
-    qstr = QString::fromLatin1(Sql::DELETE_COMBAT_LIST).arg(Function::q(cell->text()));
+    // The personal number as stored, whatever the cell shows.
+    qstr = QString::fromLatin1(Sql::DELETE_COMBAT_LIST).arg(Function::q(rows[static_cast<size_t>(row)][Columns::LN]));
     const QSqlQuery query = Function::Myquery(qstr);
     if (!query.isActive())
         Function::warnFailure(this, QStringLiteral("Запись не удалена"), query.lastError());

@@ -1,8 +1,12 @@
 #ifndef VOENOSLUGA_H
 #define VOENOSLUGA_H
 
+#include "storage/roster.h"
+
 #include <QMainWindow>
 #include <QString>
+
+#include <vector>
 
 class QCloseEvent;
 
@@ -49,6 +53,8 @@ private:
     QString value_4;
     QString value_5;
     bool b = false;
+    // The servicemen as read, row for row with the table.
+    std::vector<Roster::Row> rows;
 };
 
 #endif // VOENOSLUGA_H
