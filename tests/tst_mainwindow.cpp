@@ -61,7 +61,8 @@ private slots:
             names(w.findChild<QMenu *>("menu")->actions()),
             (QStringList{"action", "action_2", "action_3", "action_9", "action_Exel", "|", "action_5", "|"}));
         QCOMPARE(names(w.findChild<QMenu *>("menu_4")->actions()),
-                 (QStringList{"action_7", "action_11", "action_12", "action_18", "action_19", "action_20"}));
+                 (QStringList{"action_7", "action_11", "action_12", "action_18", "action_19", "action_20", "|",
+                              "action_fitWidth"}));
         QCOMPARE(names(w.findChild<QToolBar *>("toolBar")->actions()),
                  (QStringList{"action_Exel", "action", "action_9", "action_4", "|", "action_6"}));
         QCOMPARE(w.findChild<QAction *>("action")->shortcut(), QKeySequence("Ctrl+S"));
@@ -427,6 +428,74 @@ private slots:
         QTest::ignoreMessage(QtDebugMsg, "1");
         QVERIFY(QMetaObject::invokeMethod(&w, "visible_set"));
         QVERIFY(settings->isVisible());
+    }
+
+    // "По ширине окна" shares the window's width among the shown columns,
+    // is remembered, and gives the described widths back when turned off; a
+    // broken value in settings.ini leaves it off.
+    void fitToWindowRoundTrips()
+    {
+        WorkDir dir;
+        QVERIFY(addServiceman("1", "Иванов Иван Иванович", "100"));
+        const QList<int> described{50, 100, 100, -1, 90, 100, 130, 130, 130, 130, 130, 130};
+        auto widths = [](QTableWidget *t) {
+            QList<int> out;
+            for (int c = 0; c < 12; ++c)
+                out << (c == 3 ? -1 : t->columnWidth(c));
+            return out;
+        };
+        auto shownWidth = [](QTableWidget *t) {
+            int sum = 0;
+            for (int c = 0; c < t->columnCount(); ++c)
+                sum += t->isColumnHidden(c) ? 0 : t->columnWidth(c);
+            return sum;
+        };
+        {
+            MainWindow w;
+            w.resize(900, 500);
+            w.show();
+            QAction *fit = w.findChild<QAction *>("action_fitWidth");
+            QVERIFY(fit->isCheckable() && !fit->isChecked() && !fit->toolTip().isEmpty());
+            QCOMPARE(widths(summary(w)), described);
+            fit->trigger();
+            QCOMPARE(shownWidth(summary(w)), summary(w)->viewport()->width());
+            w.findChild<QAction *>("action_19")->trigger(); // a column less still fills the width
+            QCOMPARE(shownWidth(summary(w)), summary(w)->viewport()->width());
+        }
+        QVERIFY(QFile("settings.ini").open(QIODevice::ReadOnly));
+        {
+            MainWindow w;
+            w.resize(1366, 700);
+            w.show();
+            QAction *fit = w.findChild<QAction *>("action_fitWidth");
+            QVERIFY(fit->isChecked());
+            QTRY_COMPARE(shownWidth(summary(w)), summary(w)->viewport()->width());
+            fit->trigger();
+            QCOMPARE(widths(summary(w)), described);
+        }
+        dir.writeFile("settings.ini", "[Path]\ndb=data\n[View]\nfitToWindow=maybe\n");
+        MainWindow w;
+        QVERIFY(!w.findChild<QAction *>("action_fitWidth")->isChecked());
+        QCOMPARE(widths(summary(w)), described);
+    }
+
+    // Enter on a count cell opens that category's orders; F5 refreshes.
+    void keys()
+    {
+        WorkDir dir;
+        QVERIFY(addServiceman("1", "Иванов", "100"));
+        MainWindow w;
+        QTableWidget *t = summary(w);
+        t->setCurrentCell(0, 7);
+        QTest::keyClick(t, Qt::Key_Return);
+        QList<QWidget *> opened;
+        for (QWidget *top : QApplication::topLevelWidgets())
+            if (top->inherits("addfile"))
+                opened << top;
+        QCOMPARE(opened.size(), 1);
+        QVERIFY(opened.first()->windowTitle().startsWith("Благодарности"));
+        delete opened.first();
+        QCOMPARE(w.findChild<QAction *>("action_2")->shortcut(), QKeySequence(Qt::Key_F5));
     }
 
     // Every window the program opens is freed once closed, and whatever is

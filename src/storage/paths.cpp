@@ -10,28 +10,38 @@
 
 namespace Paths {
 
-QString storedDatabaseFolder()
+QVariant setting(const char *key)
 {
-    QString folder;
+    QVariant value;
     {
         QSettings settings(QString::fromLatin1(SETTINGS_FILE), QSettings::IniFormat);
-        folder = settings.value(QString::fromLatin1(DATABASE_FOLDER_KEY)).toString();
+        value = settings.value(QString::fromLatin1(key));
     }
     Function::setHidden(QString::fromLatin1(SETTINGS_FILE));
-    return folder;
+    return value;
 }
 
-bool storeDatabaseFolder(const QString &folder)
+bool storeSetting(const char *key, const QVariant &value)
 {
     QSettings::Status status;
     {
         QSettings settings(QString::fromLatin1(SETTINGS_FILE), QSettings::IniFormat);
-        settings.setValue(QString::fromLatin1(DATABASE_FOLDER_KEY), folder);
+        settings.setValue(QString::fromLatin1(key), value);
         settings.sync();
         status = settings.status();
     }
     Function::setHidden(QString::fromLatin1(SETTINGS_FILE));
     return status == QSettings::NoError;
+}
+
+QString storedDatabaseFolder()
+{
+    return setting(DATABASE_FOLDER_KEY).toString();
+}
+
+bool storeDatabaseFolder(const QString &folder)
+{
+    return storeSetting(DATABASE_FOLDER_KEY, folder);
 }
 
 QString databaseFolder()

@@ -2,6 +2,7 @@
 #define PATHS_H
 
 #include <QString>
+#include <QVariant>
 
 // Where the program keeps its files, all relative to the working folder, and
 // the one key of settings.ini. Every reader and writer of these names goes
@@ -22,8 +23,15 @@ inline constexpr char VERIFIED_DATABASE[] = "data/BaseDate.db";
 // The table and column descriptors read by the schema verification.
 inline constexpr char TABLE_DESCRIPTOR[] = "settingstab.conf";
 inline constexpr char COLUMN_DESCRIPTOR[] = "settings.conf";
+// "По ширине окна": the summary shares the window's width among its columns.
+inline constexpr char FIT_TO_WINDOW_KEY[] = "View/fitToWindow";
 // Copies of the documents attached to orders.
 inline constexpr char FILES_FOLDER[] = "files";
+
+// A value of settings.ini (invalid when absent), and writing one; false
+// when settings.ini could not be written.
+QVariant setting(const char *key);
+bool storeSetting(const char *key, const QVariant &value);
 
 // The value of "Path/db" as settings.ini holds it (empty when absent).
 QString storedDatabaseFolder();

@@ -4,6 +4,9 @@
 #include <QHeaderView>
 #include <QTableWidget>
 
+#include <algorithm>
+#include <vector>
+
 namespace Columns {
 
 QString categoryOf(int summaryColumn)
@@ -53,6 +56,40 @@ void applyLayout(QTableWidget *table, const std::array<Column, COUNT> &layout)
             if (column.header)
                 h->setText(QString::fromUtf8(column.header));
         }
+    }
+}
+
+void shareWidth(QTableWidget *table, const std::array<Column, COUNT> &layout, int fittedWidth, int available)
+{
+    std::vector<std::pair<int, int>> shown;
+    long long total = 0;
+    for (int c = 0; c < table->columnCount() && c < COUNT; ++c) {
+        if (table->isColumnHidden(c))
+            continue;
+        const int natural = std::max(1, layout[static_cast<size_t>(c)].width > 0
+                                            ? layout[static_cast<size_t>(c)].width
+                                            : fittedWidth);
+        shown.emplace_back(c, natural);
+        total += natural;
+    }
+    if (shown.empty() || available <= 0)
+        return;
+    int given = 0;
+    for (size_t i = 0; i < shown.size(); ++i) {
+        // The last shown column takes what rounding left over.
+        const int width = i + 1 == shown.size()
+                              ? available - given
+                              : static_cast<int>(static_cast<long long>(shown[i].second) * available / total);
+        table->setColumnWidth(shown[i].first, std::max(table->horizontalHeader()->minimumSectionSize(), width));
+        given += width;
+    }
+}
+
+void restoreWidths(QTableWidget *table, const std::array<Column, COUNT> &layout, int fittedWidth)
+{
+    for (int c = 0; c < table->columnCount() && c < COUNT; ++c) {
+        const int width = layout[static_cast<size_t>(c)].width;
+        table->setColumnWidth(c, width > 0 ? width : fittedWidth);
     }
 }
 

@@ -85,6 +85,13 @@ void fixHeaders(QTableWidget *table);
 // The widths, the bold header font and the header texts of a layout.
 void applyLayout(QTableWidget *table, const std::array<Column, COUNT> &layout);
 
+// Shares `available` pixels among the shown columns of a table in
+// proportion to their widths in the layout (a fitted column counts with
+// `fittedWidth`).
+void shareWidth(QTableWidget *table, const std::array<Column, COUNT> &layout, int fittedWidth, int available);
+// The widths of the layout again (a fitted column gets `fittedWidth`).
+void restoreWidths(QTableWidget *table, const std::array<Column, COUNT> &layout, int fittedWidth);
+
 } // namespace Columns
 
 #endif // COLUMNS_H

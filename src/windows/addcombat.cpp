@@ -235,4 +235,7 @@ void addCombat::keyPressEvent(QKeyEvent *e)
     // Return in any input saves; the keypad Enter does not.
     if (e->key() == Qt::Key_Return)
         ui->pushButton_2->click();
+    // Esc leaves through "Выйти" and its question.
+    else if (e->key() == Qt::Key_Escape)
+        ui->pushButton->click();
 }

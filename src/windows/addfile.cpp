@@ -539,6 +539,11 @@ void addfile::deleteSelectedFile()
 void addfile::keyPressEvent(QKeyEvent *event)
 {
     QMainWindow::keyPressEvent(event);
+    // Esc leaves through the window's own question.
+    if (event->key() == Qt::Key_Escape) {
+        askAndExit();
+        return;
+    }
     if (event->key() != Qt::Key_Return)
         return;
     if (Function::confirm(this, QStringLiteral("Вы точно уверены что надо добавить?")))

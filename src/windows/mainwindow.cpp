@@ -24,9 +24,12 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QSqlError>
 #include <QTableWidgetItem>
@@ -43,6 +46,8 @@ MainWindow::MainWindow(QWidget *parent)
     Columns::fixHeaders(ui->tableWidget_6);
     ui->tableWidget_6->setColumnHidden(Columns::POSITION_NUMBER, true);
     ui->tableWidget_6->setColumnHidden(Columns::RANK_NUMBER, true);
+    setUpKeys();
+    setUpFitToWindow();
     openDatabase();
 }
 
@@ -67,7 +72,75 @@ void MainWindow::openDatabase()
     // The widths are set before the first fill so that the row heights are
     // measured against the widths the user sees.
     Columns::applyLayout(ui->tableWidget_6, Columns::SUMMARY);
+    layoutApplied = true;
     clear_tableWidgets();
+}
+
+void MainWindow::setUpKeys()
+{
+    // Enter on a count cell opens that category's orders, as a double click.
+    ui->tableWidget_6->installEventFilter(this);
+    connect(ui->lineEdit, &QLineEdit::returnPressed, this, &MainWindow::on_pushButton_clicked);
+    auto *find = new QShortcut(QKeySequence::Find, this);
+    connect(find, &QShortcut::activated, this, [this] {
+        ui->lineEdit->setFocus(Qt::ShortcutFocusReason);
+        ui->lineEdit->selectAll();
+    });
+}
+
+void MainWindow::setUpFitToWindow()
+{
+    // Only a value written by the program turns it on; anything else in
+    // settings.ini leaves the described widths.
+    fitToWindow = Paths::setting(Paths::FIT_TO_WINDOW_KEY).toString() == QLatin1String("true");
+    ui->action_fitWidth->setChecked(fitToWindow);
+    connect(ui->action_fitWidth, &QAction::triggered, this, [this](bool on) {
+        fitToWindow = on;
+        if (!Paths::storeSetting(Paths::FIT_TO_WINDOW_KEY, on))
+            Function::warn(this, QStringLiteral("Выбор «По ширине окна» не запомнен: файл настроек %1 не удалось "
+                                                 "записать.")
+                                     .arg(QString::fromLatin1(Paths::SETTINGS_FILE)));
+        applyWidths();
+    });
+    refit.setSingleShot(true);
+    refit.setInterval(50);
+    connect(&refit, &QTimer::timeout, this, &MainWindow::applyWidths);
+    ui->tableWidget_6->viewport()->installEventFilter(this);
+}
+
+void MainWindow::shareWidth()
+{
+    QTableWidget *t = ui->tableWidget_6;
+    if (fitToWindow && layoutApplied)
+        Columns::shareWidth(t, Columns::SUMMARY, fioWidth, t->viewport()->width());
+}
+
+void MainWindow::applyWidths()
+{
+    if (!layoutApplied)
+        return;
+    QTableWidget *t = ui->tableWidget_6;
+    if (fitToWindow)
+        shareWidth();
+    else
+        Columns::restoreWidths(t, Columns::SUMMARY, fioWidth);
+    Function::fitRowHeights(t);
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    QTableWidget *t = ui->tableWidget_6;
+    if (watched == t->viewport() && event->type() == QEvent::Resize && fitToWindow) {
+        refit.start();
+    } else if (watched == t && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && t->currentRow() >= 0 &&
+            !Columns::categoryOf(t->currentColumn()).isEmpty()) {
+            on_tableWidget_6_cellDoubleClicked(t->currentRow(), t->currentColumn());
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::reportDatabaseFailure(const QString &fileName, const QString &reason)
@@ -159,6 +232,8 @@ void MainWindow::fill(const QString &filter)
     for (const Roster::Row &row : rows)
         names.append(row[Columns::FIO]);
     Function::fitColumnWidth(t, Columns::FIO, &names);
+    fioWidth = t->columnWidth(Columns::FIO);
+    shareWidth();
     Function::fitRowHeights(t);
     t->setUpdatesEnabled(true);
     t->viewport()->update();
@@ -218,6 +293,8 @@ void MainWindow::on_comboBox_activated(int index)
         return;
     for (int c = Columns::FIRST_COUNT; c <= Columns::LAST_COUNT; ++c)
         ui->tableWidget_6->setColumnHidden(c, index != 0 && c != Columns::FIRST_COUNT - 1 + index);
+    if (fitToWindow)
+        applyWidths();
 }
 
 void MainWindow::on_action_Exel_triggered()
@@ -396,6 +473,8 @@ void MainWindow::on_action_20_triggered()
 void MainWindow::toggleColumn(const QAction *action, int column)
 {
     ui->tableWidget_6->setColumnHidden(column, !action->isChecked());
+    if (fitToWindow)
+        applyWidths();
     // The menu opens again at its place, so that several columns can be
     // chosen one after another.
     ui->menu_4->show();

@@ -4,6 +4,7 @@
 #include <QMainWindow>
 #include <QSqlDatabase>
 #include <QString>
+#include <QTimer>
 
 QT_BEGIN_NAMESPACE
 class QAction;
@@ -22,6 +23,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 public slots:
     void recordfile(const QString &ln, const QString &code);
@@ -69,6 +71,18 @@ private:
     void toggleColumn(const QAction *action, int column);
     // Opens the closed connection again on its file, if the file is there.
     bool reopenDatabase();
+    // Enter on a count cell, Enter in the search line, Ctrl+F.
+    void setUpKeys();
+    // "По ширине окна": the shown columns share the window's width in
+    // proportion to their widths; off, the widths are as laid out.
+    void setUpFitToWindow();
+    void shareWidth();
+    void applyWidths();
+    bool fitToWindow = false;
+    bool layoutApplied = false;
+    int fioWidth = 0;
+    QTimer refit;
+
     // Fills the summary table from the database. With a filter text only the
     // rows holding it in some cell are put in, each looking exactly as it
     // would in the full table (its stripe, colours and height).

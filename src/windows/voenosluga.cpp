@@ -9,6 +9,7 @@
 #include <QCloseEvent>
 #include <QFont>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QSignalBlocker>
 #include <QSqlError>
 #include <QTableWidgetItem>
@@ -117,6 +118,13 @@ void voenosluga::on_action_del_triggered()
     if (!query.isActive())
         Function::warnFailure(this, QStringLiteral("Запись не удалена"), query.lastError());
     clear_tableWidget();
+}
+
+void voenosluga::keyPressEvent(QKeyEvent *event)
+{
+    QMainWindow::keyPressEvent(event);
+    if (event->key() == Qt::Key_Escape)
+        close();
 }
 
 void voenosluga::closeEvent(QCloseEvent *event)

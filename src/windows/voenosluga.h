@@ -9,6 +9,7 @@
 #include <vector>
 
 class QCloseEvent;
+class QKeyEvent;
 
 QT_BEGIN_NAMESPACE
 namespace Ui {
@@ -42,6 +43,7 @@ private slots:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     Ui::voenosluga *ui;
