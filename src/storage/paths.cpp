@@ -34,6 +34,41 @@ bool storeDatabaseFolder(const QString &folder)
     return status == QSettings::NoError;
 }
 
+int penaltyReminderMonths()
+{
+    QString text;
+    {
+        QSettings settings(QString::fromLatin1(SETTINGS_FILE), QSettings::IniFormat);
+        text = settings.value(QString::fromLatin1(PENALTY_REMINDER_KEY)).toString();
+    }
+    Function::setHidden(QString::fromLatin1(SETTINGS_FILE));
+    int months = DEFAULT_PENALTY_REMINDER;
+    return parseReminderMonths(text, &months) ? months : DEFAULT_PENALTY_REMINDER;
+}
+
+bool storePenaltyReminderMonths(int months)
+{
+    QSettings::Status status;
+    {
+        QSettings settings(QString::fromLatin1(SETTINGS_FILE), QSettings::IniFormat);
+        settings.setValue(QString::fromLatin1(PENALTY_REMINDER_KEY), months);
+        settings.sync();
+        status = settings.status();
+    }
+    Function::setHidden(QString::fromLatin1(SETTINGS_FILE));
+    return status == QSettings::NoError;
+}
+
+bool parseReminderMonths(const QString &text, int *months)
+{
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok, 10);
+    if (!ok || value < 0 || value > MAX_PENALTY_REMINDER)
+        return false;
+    *months = value;
+    return true;
+}
+
 QString databaseFolder()
 {
     const QString folder = storedDatabaseFolder();
