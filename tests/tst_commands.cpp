@@ -412,6 +412,11 @@ private slots:
         QCOMPARE(column(t, 3), QStringList{"Бета"});
         QCOMPARE(units->count(), 6); // 12а went once another unit was chosen
         QCOMPARE(status(w, "label_3"), QString("Взысканий старше 12 мес.: 0"));
+        // Penalties that cannot be read show nobody in their view, and say so.
+        QVERIFY(exec("ALTER TABLE prikaz RENAME TO gone"));
+        w.clear_tableWidgets();
+        QCOMPARE(t->rowCount(), 0);
+        QVERIFY2(status(w, "label_3").startsWith("Взыскания не прочитаны: "), qPrintable(status(w, "label_3")));
     }
 
     void refresh()

@@ -140,7 +140,7 @@ void MainWindow::fill()
     Penalties::InForce penalties;
     QSqlError penaltyError;
     bool penaltiesRead = true;
-    if (months > 0 || inForceOnly)
+    if (readError.type() == QSqlError::NoError && (months > 0 || inForceOnly))
         penaltiesRead = Penalties::read(months, QDate::currentDate(), &penalties, &penaltyError);
     if (inForceOnly)
         filter.servicemen = &penalties.servicemen;
