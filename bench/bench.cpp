@@ -9,6 +9,8 @@
 #include "windows/voenosluga.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -43,6 +45,7 @@ struct Measure
     int n;
     double ms;
     double floorMs; // 0 when the measure has no floor of its own
+    double fillMs = 0; // the summary fill timed in turns with it, if it was
 };
 
 double median(std::vector<double> v)
@@ -284,6 +287,50 @@ int main(int argc, char *argv[])
             [&] { QMetaObject::invokeMethod(window.get(), "on_pushButton_clicked"); },
             [&] { found = summary->rowCount(); });
         measures.push_back({QString("search (%1 rows left)").arg(found), n, searched, floor});
+
+        // The row filters and the view of penalties in force, each switched on
+        // over the full table as the user does. Each run of a filter follows a
+        // run of the plain summary fill, so that both meet the machine in the
+        // same state, and the filter is compared with that fill.
+        auto *category = window->findChild<QComboBox *>("comboBox");
+        auto *records = window->findChild<QCheckBox *>("checkBox");
+        auto *units = window->findChild<QComboBox *>("comboBox_2");
+        auto *inForce = window->findChild<QCheckBox *>("checkBox_2");
+        // Widget states alone: no refill until the timed step.
+        auto filters = [&](int categoryIndex, bool withRecords, int unitIndex, bool penalties) {
+            category->setCurrentIndex(categoryIndex);
+            records->setChecked(withRecords);
+            units->setCurrentIndex(unitIndex);
+            inForce->setChecked(penalties);
+        };
+        const int unit = units->count() / 2;
+        auto filtered = [&](const char *name, const std::function<void()> &prepare,
+                            const std::function<void()> &work) {
+            std::vector<double> alone, inTurn;
+            for (int i = 0; i < runs; ++i) {
+                // The fill drops the search of the run before.
+                inTurn.push_back(timeMs(1, [&] { filters(0, false, 0, false); }, [&] { window->clear_tableWidgets(); }));
+                alone.push_back(timeMs(1, prepare, work, [&] { found = summary->rowCount(); }));
+            }
+            measures.push_back({QString("%1 (%2 rows left)").arg(QString::fromLatin1(name)).arg(found), n,
+                                median(alone), floor, median(inTurn)});
+        };
+        filtered("records any", [&] { filters(0, false, 0, false); }, [&] { records->click(); });
+        filtered("records vzs", [&] { filters(1, false, 0, false); }, [&] { records->click(); });
+        filtered("unit", [&] { filters(0, false, 0, false); },
+                 [&] {
+                     units->setCurrentIndex(unit);
+                     emit units->activated(unit);
+                 });
+        filtered("in force", [&] { filters(0, false, 0, false); }, [&] { inForce->click(); });
+        filtered(
+            "all filters",
+            [&] {
+                filters(1, true, 0, true);
+                search->setText("иванович");
+            },
+            [&] { QMetaObject::invokeMethod(window.get(), "on_pushButton_clicked"); });
+        filters(0, false, 0, false);
         window->clear_tableWidgets();
 
         measures.push_back(
@@ -357,6 +404,14 @@ int main(int argc, char *argv[])
         const Measure *orders = find("orders window", n);
         require(fill->ms <= 2 * fill->floorMs, QString("summary fill at %1 <= 2 x floor").arg(n));
         require(search->ms <= 1.2 * fill->ms, QString("search at %1 <= 1.2 x summary fill").arg(n));
+        for (const char *name : {"records any", "records vzs", "unit", "in force", "all filters"}) {
+            const Measure *filter = find(QString::fromLatin1(name) + " (", n);
+            require(filter->ms <= 1.2 * filter->fillMs,
+                    QString("%1 at %2 <= 1.2 x summary fill (%3 ms in turn with it)")
+                        .arg(name)
+                        .arg(n)
+                        .arg(filter->fillMs, 0, 'f', 1));
+        }
         require(list->ms <= 1.5 * list->floorMs, QString("list window at %1 <= 1.5 x floor").arg(n));
         require(orders->ms <= 2 * orders->floorMs, QString("orders window at %1 <= 2 x floor").arg(n));
     }

@@ -6,7 +6,9 @@
 #include "widgets.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -38,6 +40,20 @@ void choose(MainWindow &w, int index)
     if (index >= 0 && index < combo->count())
         combo->setCurrentIndex(index);
     emit combo->activated(index);
+}
+
+// A choice in a list of the window as the user makes it.
+void activate(MainWindow &w, const char *list, int index)
+{
+    auto *combo = w.findChild<QComboBox *>(list);
+    combo->setCurrentIndex(index);
+    emit combo->activated(index);
+}
+
+QString status(MainWindow &w, const char *label)
+{
+    const QLabel *l = w.findChild<QLabel *>(label);
+    return l->isHidden() ? QStringLiteral("<hidden>") : l->text();
 }
 
 void trigger(MainWindow &w, const char *action)
@@ -313,6 +329,94 @@ private slots:
         QCOMPARE(w.findChild<QComboBox *>("comboBox")->currentIndex(), 3);
         QVERIFY(summary(w)->isColumnHidden(6));
         QVERIFY(!summary(w)->isColumnHidden(8));
+    }
+
+    // The row filters beside the category list combine with each other and
+    // with the search, follow what another copy of the program wrote at the
+    // next refill, and go with "Сброс".
+    void rowFilters()
+    {
+        WorkDir dir;
+        const QList<QStringList> roster{{"3б", "Альфа", "1", "1", "0"}, {"12а", "Бета", "2", "0", "2"},
+                                        {"1", "Гамма", "3", "0", "0"},  {"", "Дельта", "4", "", ""},
+                                        {"3б", "Эпсилон", "5", "0", "1"}, {"0", "Зета", "6", "", "1"}};
+        for (const QStringList &m : roster) {
+            Serviceman s;
+            s.VP = m[0];
+            s.FIO = m[1];
+            s.LN = m[2];
+            s.counts = {m[3], m[4], "0", "0", "0", "0"};
+            QVERIFY(addServiceman(s));
+        }
+        const QString old = QDate::currentDate().addMonths(-13).toString("dd.MM.yyyy");
+        auto penalty = [](const QString &ln, const QString &date, const QString &active) {
+            Order o;
+            o.LN = ln;
+            o.what = "vzs";
+            o.Date_time = date;
+            o.prikaznom = date + active;
+            o.actived_prikaz = active;
+            return addOrder(o);
+        };
+        QVERIFY(penalty("1", old, "1"));
+        QVERIFY(penalty("2", old, "0")); // lifted
+        MainWindow w;
+        QTableWidget *t = summary(w);
+        auto *units = w.findChild<QComboBox *>("comboBox_2");
+        QStringList items;
+        for (int i = 0; i < units->count(); ++i)
+            items << units->itemText(i);
+        QCOMPARE(items, (QStringList{"Все", "(не указан)", "0", "1", "3б", "12а"}));
+        QCOMPARE(status(w, "label_2"), QString("Показано 6 из 6"));
+        QCOMPARE(status(w, "label_3"), QString("Взысканий старше 12 мес.: 1"));
+        QCOMPARE(t->item(2, 6)->toolTip(), QString("Взысканий старше 12 мес.: 1"));
+
+        activate(w, "comboBox_2", 4); // 3б
+        QCOMPARE(column(t, 3), (QStringList{"Альфа", "Эпсилон"}));
+        QCOMPARE(status(w, "label_2"), QString("Показано 2 из 6"));
+        w.findChild<QCheckBox *>("checkBox")->click();
+        QCOMPARE(column(t, 3), (QStringList{"Альфа", "Эпсилон"}));
+        choose(w, 2); // "Благодарность"
+        QCOMPARE(column(t, 3), QStringList{"Эпсилон"});
+        activate(w, "comboBox_2", 0);
+        QCOMPARE(column(t, 3), (QStringList{"Зета", "Эпсилон", "Бета"}));
+        ::search(w, "бета");
+        QCOMPARE(column(t, 3), QStringList{"Бета"});
+        activate(w, "comboBox_2", 4); // the search stays
+        QCOMPARE(column(t, 3), QStringList{});
+        QCOMPARE(status(w, "label_2"), QString("Ничего не найдено"));
+
+        ModalAnswerer answerer;
+        answerer.button("OK");
+        w.findChild<QPushButton *>("pushButton_2")->click();
+        QVERIFY(answerer.done());
+        QCOMPARE(t->rowCount(), 6);
+        QVERIFY(!w.findChild<QCheckBox *>("checkBox")->isChecked());
+        QCOMPARE(units->currentIndex(), 0);
+        QCOMPARE(w.findChild<QComboBox *>("comboBox")->currentIndex(), 2);
+        activate(w, "comboBox_2", 1);
+        QCOMPARE(column(t, 3), QStringList{"Дельта"});
+
+        activate(w, "comboBox_2", 0);
+        w.findChild<QCheckBox *>("checkBox_2")->click();
+        QCOMPARE(column(t, 3), QStringList{"Альфа"});
+        // Another copy adds a penalty, a unit and deletes the only man of 12а.
+        activate(w, "comboBox_2", 5);
+        QCOMPARE(column(t, 3), QStringList{});
+        QVERIFY(penalty("2", "", "1"));
+        QVERIFY(exec("UPDATE Combat SET VP = '7' WHERE LN = '2'"));
+        w.clear_tableWidgets();
+        QCOMPARE(units->currentText(), QString("12а"));
+        QCOMPARE(status(w, "label_2"), QString("Показано 0 из 6"));
+        activate(w, "comboBox_2", units->findText("7"));
+        QCOMPARE(column(t, 3), QStringList{"Бета"});
+        QCOMPARE(units->count(), 6); // 12а went once another unit was chosen
+        QCOMPARE(status(w, "label_3"), QString("Взысканий старше 12 мес.: 0"));
+        // Penalties that cannot be read show nobody in their view, and say so.
+        QVERIFY(exec("ALTER TABLE prikaz RENAME TO gone"));
+        w.clear_tableWidgets();
+        QCOMPARE(t->rowCount(), 0);
+        QVERIFY2(status(w, "label_3").startsWith("Взыскания не прочитаны: "), qPrintable(status(w, "label_3")));
     }
 
     void refresh()

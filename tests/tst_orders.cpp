@@ -3,6 +3,7 @@
 // orders.
 #include "function.h"
 #include "orderwindow.h"
+#include "storage/penalties.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -205,6 +206,42 @@ private slots:
     }
 
     // The date edits show and store "dd.MM.yyyy" whatever the locale.
+    // A penalty in force is old one day after its months have passed; the
+    // orders window marks it with its age, lifted and undated ones never.
+    void oldPenaltiesMarked()
+    {
+        const QDate today(2026, 3, 31);
+        QVERIFY(!Penalties::isOld(QDate(2025, 3, 31), 12, today));
+        QVERIFY(Penalties::isOld(QDate(2025, 3, 30), 12, today));
+        QVERIFY(!Penalties::isOld(QDate(2020, 1, 1), 0, today));
+        QVERIFY(!Penalties::isOld(QDate(), 12, today));
+        QCOMPARE(Penalties::age(QDate(2025, 3, 30), today), QString("12 мес. 1 дн."));
+        QCOMPARE(Penalties::age(QDate(2025, 2, 28), QDate(2026, 2, 28)), QString("12 мес."));
+
+        WorkDir dir;
+        const QDate now = QDate::currentDate();
+        auto dated = [&now](int months) { return now.addMonths(months).toString("dd.MM.yyyy"); };
+        QVERIFY(addOrder(order("1", dated(-13))));
+        QVERIFY(addOrder(order("2", dated(-11))));
+        QVERIFY(addOrder(order("3", dated(-20), "0")));
+        QVERIFY(addOrder(order("4", "")));
+        for (const QByteArray &months : {QByteArray("12"), QByteArray("0")}) {
+            dir.writeFile("settings.ini", "[Path]\ndb=data\n[Reminder]\npenalty_months=" + months + "\n");
+            OrdersWindow w("1", "vzs");
+            QTableWidget *t = w.list();
+            QCOMPARE(column(t, 2), (QStringList{"2", "1", "3", "4"}));
+            for (int r = 0; r < 4; ++r) {
+                const bool marked = r == 1 && months == "12";
+                QCOMPARE(t->item(r, 0)->toolTip().isEmpty(), !marked);
+                QCOMPARE(t->item(r, 1)->background().color() == QColor(255, 190, 110), marked);
+            }
+            if (months == "12")
+                QVERIFY2(t->item(1, 5)->toolTip().contains("13 мес.") &&
+                             t->item(1, 5)->toolTip().contains("дольше 12 мес."),
+                         qPrintable(t->item(1, 5)->toolTip()));
+        }
+    }
+
     void dateFormatPinned()
     {
         WorkDir dir;

@@ -169,6 +169,38 @@ private slots:
         QVERIFY(answerer.unexpected().isEmpty());
     }
 
+    // The reminder's months: 12 until changed; text or a negative number is
+    // refused with a message and nothing is written; 0 turns it off.
+    void reminderMonths()
+    {
+        WorkDir dir;
+        settings w;
+        w.show();
+        auto *months = w.findChild<QLineEdit *>("lineEdit_2");
+        QCOMPARE(months->text(), QString("12"));
+        ModalAnswerer answerer;
+        for (const char *typed : {"двенадцать", "-1", "", "1.5"}) {
+            answerer.button("OK");
+            months->setText(QString::fromUtf8(typed));
+            QTest::keyClick(months, Qt::Key_Return);
+            QVERIFY(answerer.done());
+            QCOMPARE(answerer.seen().last().title, QString("Ошибка"));
+            QVERIFY2(answerer.seen().last().text.startsWith("Срок напоминания не сохранён"),
+                     qPrintable(answerer.seen().last().text));
+            QCOMPARE(months->text(), QString("12"));
+            QVERIFY(!settingsFile().contains("Reminder"));
+        }
+        for (const char *typed : {" 6 ", "0"}) {
+            months->setText(QString::fromLatin1(typed));
+            QTest::keyClick(months, Qt::Key_Return);
+            QCOMPARE(months->text(), QString::fromLatin1(typed).trimmed());
+            QCOMPARE(QSettings("settings.ini", QSettings::IniFormat).value("Reminder/penalty_months").toInt(),
+                     months->text().toInt());
+        }
+        QCOMPARE(storedFolder(), QString("data"));
+        QVERIFY(answerer.unexpected().isEmpty());
+    }
+
     // "Приоретет" opens a new editor on every click; "Настройки" in the main
     // window a new settings window, which changes nothing there.
     void windowsOpened()

@@ -44,6 +44,28 @@ bool storeDatabaseFolder(const QString &folder)
     return storeSetting(DATABASE_FOLDER_KEY, folder);
 }
 
+int penaltyReminderMonths()
+{
+    int months = DEFAULT_PENALTY_REMINDER;
+    return parseReminderMonths(setting(PENALTY_REMINDER_KEY).toString(), &months) ? months
+                                                                                  : DEFAULT_PENALTY_REMINDER;
+}
+
+bool storePenaltyReminderMonths(int months)
+{
+    return storeSetting(PENALTY_REMINDER_KEY, months);
+}
+
+bool parseReminderMonths(const QString &text, int *months)
+{
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok, 10);
+    if (!ok || value < 0 || value > MAX_PENALTY_REMINDER)
+        return false;
+    *months = value;
+    return true;
+}
+
 QString databaseFolder()
 {
     const QString folder = storedDatabaseFolder();

@@ -14,6 +14,12 @@ inline constexpr char LOG_FILE[] = "log";
 // The settings file and its key naming the database folder.
 inline constexpr char SETTINGS_FILE[] = "settings.ini";
 inline constexpr char DATABASE_FOLDER_KEY[] = "Path/db";
+// How old, in months, a penalty in force is when the program reminds of it
+// (0: no reminder), and the value used when settings.ini has none.
+inline constexpr char PENALTY_REMINDER_KEY[] = "Reminder/penalty_months";
+inline constexpr int DEFAULT_PENALTY_REMINDER = 12;
+// The largest value the setting takes: a hundred years.
+inline constexpr int MAX_PENALTY_REMINDER = 1200;
 // The folder used when settings.ini names none.
 inline constexpr char DEFAULT_DATABASE_FOLDER[] = "data";
 // The database file inside the database folder.
@@ -39,6 +45,14 @@ QString storedDatabaseFolder();
 bool storeDatabaseFolder(const QString &folder);
 // The database folder: "Path/db", or "data" when it names none.
 QString databaseFolder();
+// The reminder's months: the stored value, or the default when settings.ini
+// holds none or a value that is not a whole number from 0 to the largest.
+int penaltyReminderMonths();
+// Writes the reminder's months; false when settings.ini could not be written.
+bool storePenaltyReminderMonths(int months);
+// The months of a text typed by the user; false for anything but a whole
+// number from 0 to the largest.
+bool parseReminderMonths(const QString &text, int *months);
 // folder + "/BaseDate.db".
 QString databaseFile(const QString &folder);
 // The database file of the folder settings.ini names now.

@@ -15,6 +15,11 @@ inline constexpr char SELECT_SUMMARY[] =
 inline constexpr char SELECT_ROSTER[] =
     "SELECT VP, Dol, VZ, FIO,Data_comb,LN, blag, gr, ZOMO, posh, gosnag, vzs,Dolz_nom,Zvan_nom "
     "FROM Combat ORDER BY VP ASC, Dolz_nom ASC, Zvan_nom ASC, FIO ASC";
+// Penalties in force (the red swatch of the orders window), for the view of
+// servicemen with penalties in force and the reminder of old ones.
+// %1 the penalties' code, %2 the in-force flag.
+inline constexpr char SELECT_PENALTIES_IN_FORCE[] =
+    "SELECT LN, Date_time FROM prikaz WHERE what = '%1' AND actived_prikaz = '%2'";
 // Recount: built by concatenation around the personal number and the code.
 inline constexpr char COUNT_VZS_1[] = "SELECT actived_prikaz FROM prikaz WHERE LN ='";
 inline constexpr char COUNT_VZS_2[] = "' AND what='";

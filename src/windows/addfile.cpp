@@ -4,6 +4,7 @@
 #include "function.h"
 #include "storage/attachments.h"
 #include "storage/paths.h"
+#include "storage/penalties.h"
 
 #include <QBrush>
 #include <QCloseEvent>
@@ -45,6 +46,8 @@ constexpr int COL_OUTGOING = 4;
 constexpr int COL_FIRST_LIFTING = 5;
 constexpr int COL_ACTIVE = 7;
 constexpr std::array<int, COLUMNS> WIDTHS{130, 80, 70, 100, 150, 70, 80, 90};
+// The date cell of a penalty in force older than the reminder's months.
+const QColor OLD_PENALTY(255, 190, 110);
 
 // How the window shows one category.
 struct Presentation
@@ -178,11 +181,20 @@ void addfile::clearTable()
     t->setRowCount(first + static_cast<int>(rows.size()));
     const QBrush red(Qt::red, Qt::SolidPattern);
     const QBrush green(Qt::green, Qt::SolidPattern);
+    // Penalties in force older than the reminder's months: the date cell is
+    // marked and every cell of the row tells the penalty's age.
+    const int months = wt == QLatin1String(Code::VZS) ? Paths::penaltyReminderMonths() : 0;
+    const QDate today = QDate::currentDate();
+    const QBrush oldMark(OLD_PENALTY, Qt::SolidPattern);
     // The view learned of the new rows above; the cells go in without a
     // notice each, and the viewport is repainted once they are all there.
     QSignalBlocker quiet(t->model());
     for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
         const Row &row = rows[r];
+        QString tip;
+        if (row.cells[COL_ACTIVE] == QLatin1String(Penalties::IN_FORCE) && Penalties::isOld(row.date, months, today))
+            tip = QStringLiteral("Взыскание в силе %1: дольше %2 мес., его можно готовить к снятию")
+                      .arg(Penalties::age(row.date, today), QString::number(months));
         for (int c = 0; c < COLUMNS; ++c) {
             auto *item = new QTableWidgetItem(row.cells[c]);
             if (c == COL_ACTIVE) {
@@ -191,6 +203,11 @@ void addfile::clearTable()
                 const QBrush &brush = row.cells[c] == QString::number(1) ? red : green;
                 item->setBackground(brush);
                 item->setForeground(brush);
+            }
+            if (!tip.isEmpty()) {
+                item->setToolTip(tip);
+                if (c == COL_DATE)
+                    item->setBackground(oldMark);
             }
             t->setItem(first + r, c, item);
         }

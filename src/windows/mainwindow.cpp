@@ -6,10 +6,12 @@
 #include "storage/connection.h"
 #include "storage/databasecopy.h"
 #include "storage/paths.h"
+#include "storage/penalties.h"
 #include "storage/recount.h"
 #include "storage/roster.h"
 #include "view/columns.h"
 #include "view/openwindows.h"
+#include "view/rowfilter.h"
 #include "windows/abprog.h"
 #include "windows/addfile.h"
 #include "windows/settings.h"
@@ -18,6 +20,7 @@
 #include <QBrush>
 #include <QCloseEvent>
 #include <QColor>
+#include <QComboBox>
 #include <QDateTime>
 #include <QDebug>
 #include <QDir>
@@ -32,6 +35,7 @@
 #include <QShortcut>
 #include <QSignalBlocker>
 #include <QSqlError>
+#include <QStatusBar>
 #include <QTableWidgetItem>
 
 #include <algorithm>
@@ -48,6 +52,10 @@ MainWindow::MainWindow(QWidget *parent)
     ui->tableWidget_6->setColumnHidden(Columns::RANK_NUMBER, true);
     setUpKeys();
     setUpFitToWindow();
+    // How many are shown on the left, the reminder of old penalties on the right.
+    ui->statusBar->addWidget(ui->label_2, 1);
+    ui->statusBar->addPermanentWidget(ui->label_3);
+    ui->label_3->hide();
     openDatabase();
 }
 
@@ -66,6 +74,7 @@ void MainWindow::openDatabase()
     const bool opened = Connection::open(fileName, &reason);
     db = QSqlDatabase::database(QString::fromLatin1(QSqlDatabase::defaultConnection), false);
     if (!opened) {
+        ui->label_2->setText(QStringLiteral("База данных не открыта"));
         reportDatabaseFailure(fileName, reason);
         return;
     }
@@ -174,28 +183,42 @@ void MainWindow::recordfile(const QString &ln, const QString &code)
 
 void MainWindow::clear_tableWidgets()
 {
-    fill(QString());
+    // A refill brings back the rows a search left out; the row filters stay.
+    searchText.clear();
+    fill();
 }
 
-void MainWindow::fill(const QString &filter)
+void MainWindow::fill()
 {
     QTableWidget *t = ui->tableWidget_6;
     t->setUpdatesEnabled(false);
     t->setRowCount(0);
 
     qstr = QString::fromLatin1(Sql::SELECT_SUMMARY);
-    const std::vector<Roster::Row> rows = Roster::read(qstr);
+    QSqlError readError;
+    const std::vector<Roster::Row> rows = Roster::read(qstr, &readError);
+    updateUnits(rows);
 
+    RowFilter::Filter filter;
+    filter.category = ui->comboBox->currentIndex();
+    filter.onlyWithRecords = ui->checkBox->isChecked();
+    if (ui->comboBox_2->currentIndex() > 0)
+        filter.unit = ui->comboBox_2->currentData().toString();
+    filter.text = searchText;
+    // The penalties in force, read afresh with the roster: for their view and
+    // for the reminder of old ones. Where they cannot be read the view shows
+    // nobody rather than everybody, and the status bar says why.
+    const int months = Paths::penaltyReminderMonths();
+    const bool inForceOnly = ui->checkBox_2->isChecked();
+    Penalties::InForce penalties;
+    QSqlError penaltyError;
+    bool penaltiesRead = true;
+    if (readError.type() == QSqlError::NoError && (months > 0 || inForceOnly))
+        penaltiesRead = Penalties::read(months, QDate::currentDate(), &penalties, &penaltyError);
+    if (inForceOnly)
+        filter.servicemen = &penalties.servicemen;
     // The places in the full table of the rows that are put in.
-    std::vector<int> kept;
-    kept.reserve(rows.size());
-    for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
-        const Roster::Row &row = rows[static_cast<size_t>(r)];
-        if (filter.isEmpty() || std::any_of(row.begin(), row.end(), [&filter](const QString &cell) {
-                return cell.contains(filter, Qt::CaseInsensitive);
-            }))
-            kept.push_back(r);
-    }
+    const std::vector<int> kept = RowFilter::apply(filter, rows);
 
     const QBrush stripe(QColor(240, 240, 240, 226), Qt::SolidPattern);
     QBrush countBrushes[Columns::COUNT];
@@ -206,16 +229,23 @@ void MainWindow::fill(const QString &filter)
     // into them one by one would cost more than the cells themselves, so the
     // model is quiet while they go in and the viewport is repainted after.
     QSignalBlocker quiet(t->model());
+    // The count of penalties of a serviceman with old ones says how many of
+    // them are old; the status bar adds them up over the rows shown.
+    int old = 0;
     for (int k = 0; k < static_cast<int>(kept.size()); ++k) {
         const int r = kept[k];
         const Roster::Row &row = rows[static_cast<size_t>(r)];
+        const int oldHere = penalties.old.value(row[Columns::LN]);
+        old += oldHere;
         for (int c = 0; c < Columns::COUNT; ++c) {
             auto *item = new QTableWidgetItem(row[c]);
+            if (oldHere > 0 && c == Columns::FIRST_COUNT)
+                item->setToolTip(QStringLiteral("Взысканий старше %1 мес.: %2").arg(months).arg(oldHere));
             if (r % 2 == 0)
                 item->setBackground(stripe);
             if (c >= Columns::FIRST_COUNT && c <= Columns::LAST_COUNT) {
                 str_3 = row[c];
-                if (str_3 != QLatin1String("0") && !str_3.isEmpty())
+                if (RowFilter::counts(str_3))
                     item->setBackground(countBrushes[c]);
             }
             if (c >= Columns::LN && c <= Columns::POSITION_NUMBER)
@@ -237,6 +267,37 @@ void MainWindow::fill(const QString &filter)
     Function::fitRowHeights(t);
     t->setUpdatesEnabled(true);
     t->viewport()->update();
+
+    if (readError.type() != QSqlError::NoError)
+        ui->label_2->setText(QStringLiteral("Таблица не прочитана: %1").arg(Function::describeError(readError)));
+    else if (kept.empty() && !searchText.isEmpty())
+        ui->label_2->setText(QStringLiteral("Ничего не найдено"));
+    else
+        ui->label_2->setText(QStringLiteral("Показано %1 из %2").arg(kept.size()).arg(rows.size()));
+    if (!penaltiesRead)
+        ui->label_3->setText(QStringLiteral("Взыскания не прочитаны: %1").arg(Function::describeError(penaltyError)));
+    else if (months > 0)
+        ui->label_3->setText(QStringLiteral("Взысканий старше %1 мес.: %2").arg(months).arg(old));
+    // Where the roster itself was not read, its reason is the one to read.
+    ui->label_3->setVisible(readError.type() == QSqlError::NoError && (!penaltiesRead || months > 0));
+}
+
+void MainWindow::updateUnits(const std::vector<Roster::Row> &rows)
+{
+    QComboBox *box = ui->comboBox_2;
+    std::optional<QString> chosen;
+    if (box->currentIndex() > 0)
+        chosen = box->currentData().toString();
+    const QStringList units = RowFilter::units(rows, chosen);
+    if (units == unitList)
+        return;
+    unitList = units;
+    const QSignalBlocker quiet(box);
+    while (box->count() > 1)
+        box->removeItem(box->count() - 1);
+    for (const QString &unit : units)
+        box->addItem(unit.isEmpty() ? QStringLiteral("(не указан)") : unit, unit);
+    box->setCurrentIndex(chosen ? static_cast<int>(units.indexOf(*chosen)) + 1 : 0);
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
@@ -259,11 +320,17 @@ void MainWindow::on_pushButton_clicked()
     // The full table refilled with only the rows that hold the text, in one
     // pass: the same rows, in the same order and look, as removing the others
     // from the full table.
-    fill(text);
+    searchText = text;
+    fill();
 }
 
 void MainWindow::on_pushButton_2_clicked()
 {
+    // The row filters go with the search; the category list and the shown
+    // columns stay as they are.
+    ui->checkBox->setChecked(false);
+    ui->checkBox_2->setChecked(false);
+    ui->comboBox_2->setCurrentIndex(0);
     clear_tableWidgets();
     Function::inform(this, QStringLiteral("Сброс выполнен"));
 }
@@ -293,8 +360,27 @@ void MainWindow::on_comboBox_activated(int index)
         return;
     for (int c = Columns::FIRST_COUNT; c <= Columns::LAST_COUNT; ++c)
         ui->tableWidget_6->setColumnHidden(c, index != 0 && c != Columns::FIRST_COUNT - 1 + index);
-    if (fitToWindow)
+    // "Только с записями" follows the category chosen.
+    if (ui->checkBox->isChecked())
+        fill();
+    else if (fitToWindow)
         applyWidths();
+}
+
+void MainWindow::on_checkBox_clicked()
+{
+    fill();
+}
+
+void MainWindow::on_comboBox_2_activated(int index)
+{
+    Q_UNUSED(index);
+    fill();
+}
+
+void MainWindow::on_checkBox_2_clicked()
+{
+    fill();
 }
 
 void MainWindow::on_action_Exel_triggered()

@@ -4,7 +4,12 @@
 #include <QMainWindow>
 #include <QSqlDatabase>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
+
+#include "storage/roster.h"
+
+#include <vector>
 
 QT_BEGIN_NAMESPACE
 class QAction;
@@ -55,6 +60,11 @@ public slots:
 
 private slots:
     void on_action_20_triggered();
+    // The row filters beside the category list; each refills the table and
+    // keeps the search that is shown.
+    void on_checkBox_clicked();
+    void on_comboBox_2_activated(int index);
+    void on_checkBox_2_clicked();
 
 private:
     void openDatabase();
@@ -83,10 +93,19 @@ private:
     int fioWidth = 0;
     QTimer refit;
 
-    // Fills the summary table from the database. With a filter text only the
-    // rows holding it in some cell are put in, each looking exactly as it
-    // would in the full table (its stripe, colours and height).
-    void fill(const QString &filter);
+    // Fills the summary table from the database with the rows that pass the
+    // row filters and the search (searchText), each looking exactly as it
+    // would in the full table (its stripe, colours and height), and says in
+    // the status bar how many are shown.
+    void fill();
+    // The unit list: every unit number of the roster, and the chosen one
+    // kept even when nobody has it any more.
+    void updateUnits(const std::vector<Roster::Row> &rows);
+
+    // The text of the search shown, until the next refill from elsewhere.
+    QString searchText;
+    // The unit numbers the unit list holds after "Все".
+    QStringList unitList;
 };
 
 #endif // MAINWINDOW_H

@@ -15,6 +15,7 @@ settings::settings(QWidget *parent)
 {
     ui->setupUi(this);
     ui->lineEdit->setText(Paths::storedDatabaseFolder());
+    ui->lineEdit_2->setText(QString::number(Paths::penaltyReminderMonths()));
 }
 
 settings::~settings()
@@ -63,4 +64,27 @@ void settings::on_lineEdit_editingFinished()
     const QString folder = ui->lineEdit->text();
     if (folder != Paths::storedDatabaseFolder())
         store(folder);
+}
+
+void settings::on_lineEdit_2_editingFinished()
+{
+    const QString text = ui->lineEdit_2->text();
+    const int stored = Paths::penaltyReminderMonths();
+    int months = stored;
+    // The box takes the focus from the field, which would report the same
+    // text as finished again.
+    const QSignalBlocker quiet(ui->lineEdit_2);
+    if (!Paths::parseReminderMonths(text, &months)) {
+        Function::warn(this, QStringLiteral("Срок напоминания не сохранён: нужно целое число месяцев от 0 до %1 "
+                                            "(0 — не напоминать о взысканиях), а введено «%2».")
+                                 .arg(QString::number(Paths::MAX_PENALTY_REMINDER), text));
+        ui->lineEdit_2->setText(QString::number(stored));
+        return;
+    }
+    if (months != stored && !Paths::storePenaltyReminderMonths(months)) {
+        Function::warn(this, QStringLiteral("Срок напоминания не сохранён: файл настроек %1 не удалось записать.")
+                                 .arg(QString::fromLatin1(Paths::SETTINGS_FILE)));
+        months = Paths::penaltyReminderMonths();
+    }
+    ui->lineEdit_2->setText(QString::number(months));
 }

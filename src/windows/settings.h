@@ -9,8 +9,9 @@ class settings;
 }
 QT_END_NAMESPACE
 
-// The settings window: the database folder ("Path/db" of settings.ini), written
-// at once on every change, and the way to the reference tables editor.
+// The settings window: the database folder ("Path/db" of settings.ini) and
+// the months after which a penalty in force is recalled, each written at once
+// on every change, and the way to the reference tables editor.
 class settings : public QWidget
 {
     Q_OBJECT
@@ -24,6 +25,7 @@ private slots:
     void on_pushButton_3_clicked();
     void on_pushButton_2_clicked();
     void on_lineEdit_editingFinished();
+    void on_lineEdit_2_editingFinished();
 
 private:
     // Writes the folder to settings.ini; says so in a warning when the file
