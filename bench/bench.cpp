@@ -271,7 +271,7 @@ int main(int argc, char *argv[])
             [] { QSqlDatabase::removeDatabase(QSqlDatabase::defaultConnection); });
         auto *summary = window->findChild<QTableWidget *>("tableWidget_6");
 
-        const double floor = timeFloor(runs, summary->font(), QString::fromLatin1(Sql::SELECT_SUMMARY), 14);
+        const double floor = timeFloor(runs, summary->font(), Sql::text(Sql::SELECT_SUMMARY), 14);
         measures.push_back({"floor (summary)", n, floor, floor});
         measures.push_back({"construction", n, construct, floor});
         const double fill = timeMs(runs, {}, [&] { window->clear_tableWidgets(); });
@@ -291,7 +291,7 @@ int main(int argc, char *argv[])
 
         // The list window against the floor of its own statement.
         const double listFloor =
-            timeFloor(runs, summary->font(), QString::fromLatin1(Sql::SELECT_ROSTER), 14);
+            timeFloor(runs, summary->font(), Sql::text(Sql::SELECT_ROSTER), 14);
         std::unique_ptr<voenosluga> list;
         measures.push_back({"floor (list)", n, listFloor, listFloor});
         measures.push_back(
@@ -300,7 +300,7 @@ int main(int argc, char *argv[])
 
         // The orders window of the serviceman with 2,000 penalties.
         const QString ordersSql =
-            QString::fromLatin1(Sql::SELECT_ORDERS)
+            Sql::text(Sql::SELECT_ORDERS)
                 .arg(QStringLiteral("prikaz"), Function::q(bigLn), QStringLiteral("vzs"));
         const double orderFloor = timeFloor(runs, summary->font(), ordersSql, 8);
         std::unique_ptr<addfile> orders;

@@ -43,7 +43,7 @@ void verify()
     Function::ver();
 }
 
-const QStringList FIVE{"Combat", "Emploeses", "Files", "Ranks", "prikaz"};
+const QStringList FIVE{"Combat", "Emploeses", "Files", "Kopii", "Ranks", "prikaz"};
 
 } // namespace
 

@@ -5,6 +5,8 @@
 #include <QSqlDatabase>
 #include <QString>
 
+#include <functional>
+
 QT_BEGIN_NAMESPACE
 class QAction;
 namespace Ui {
@@ -53,10 +55,17 @@ public slots:
 
 private slots:
     void on_action_20_triggered();
+    void on_action_21_triggered();
 
 private:
     void openDatabase();
-    void reportDatabaseFailure(const QString &fileName, const QString &reason);
+    void reportDatabaseFailure(const QString &where, const QString &reason);
+    // The restore on a server: the server's data replaced by a file's.
+    void restoreOnServer(const QString &folder);
+    // Runs long work under the wait cursor.
+    static bool busy(const std::function<bool()> &work);
+    // The documents a copy onto the server did not find, for the report.
+    static QString missingNote(const QStringList &missing);
 
     Ui::MainWindow *ui;
     QSqlDatabase db;

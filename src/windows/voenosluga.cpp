@@ -45,7 +45,7 @@ void voenosluga::clear_tableWidget()
         const QSignalBlocker blocker(t);
         t->setRowCount(0);
 
-        qstr = QString::fromLatin1(Sql::SELECT_ROSTER);
+        qstr = Sql::text(Sql::SELECT_ROSTER);
         const std::vector<Roster::Row> rows = Roster::read(qstr);
 
         const int count = static_cast<int>(rows.size());
