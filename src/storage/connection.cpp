@@ -44,11 +44,23 @@ bool open(const QString &file, QString *reason)
 
 namespace {
 
-// The password given at start, for the whole run of the program.
+// The password given at start, for the whole run of the program, and whose
+// it is (user, database and server).
 QString &rememberedPassword()
 {
     static QString password;
     return password;
+}
+
+QString &rememberedFor()
+{
+    static QString who;
+    return who;
+}
+
+QString who(const Paths::Server &server)
+{
+    return server.user + QLatin1Char('@') + describe(server);
 }
 
 // Whether the server asks for a password that libpq found nowhere (neither
@@ -113,7 +125,8 @@ bool openChosenServer(const QString &name, QString *reason,
 {
     const Paths::Server server = Paths::storedServer();
     bool needsPassword = false;
-    if (openServer(server, rememberedPassword(), reason, &needsPassword, name))
+    const QString known = rememberedFor() == who(server) ? rememberedPassword() : QString();
+    if (openServer(server, known, reason, &needsPassword, name))
         return true;
     if (!needsPassword || !askPassword)
         return false;
@@ -125,6 +138,7 @@ bool openChosenServer(const QString &name, QString *reason,
     if (!openServer(server, password, reason, &needsPassword, name))
         return false;
     rememberedPassword() = password;
+    rememberedFor() = who(server);
     return true;
 }
 

@@ -314,8 +314,12 @@ bool copyFromServer(const QSqlDatabase &from, const QSqlDatabase &to, QString *e
     if (!run(QString::fromLatin1(Sql::BEGIN), to, error))
         return false;
     bool ok = true;
-    for (const Table &table : TABLES)
-        ok = ok && copyRows(from, to, table, error);
+    // The new file's reference tables were seeded on creation; the server's
+    // take their place.
+    for (const Table &table : TABLES) {
+        ok = ok && run(QString::fromLatin1(Sql::DELETE_ROWS).arg(QString::fromLatin1(table.name)), to, error) &&
+             copyRows(from, to, table, error);
+    }
     QSqlQuery paths;
     ok = ok && run(QString::fromLatin1(Sql::SELECT_CONTENT_PATHS), from, error, &paths);
     while (ok && paths.next()) {

@@ -166,15 +166,14 @@ inline constexpr Dialects SELECT_TABLES{
 inline constexpr Dialects TABLE_INFO{
     "PRAGMA table_info('%1')",
     "SELECT column_name AS name FROM information_schema.columns WHERE table_schema = current_schema() "
-    "AND table_name = '%1' ORDER BY ordinal_position"};
+    "AND lower(table_name) = lower('%1') ORDER BY ordinal_position"};
 inline constexpr char ADD_COLUMN[] = "ALTER TABLE %1 ADD COLUMN %2 ;";
 inline constexpr char DROP_COLUMN[] = "ALTER TABLE %1 DROP COLUMN %2;";
 inline constexpr char DROP_TABLE[] = "DROP TABLE %1";
 // A cheap read that fails at once on a file that is not a database: the
 // number of tables.
 inline constexpr Dialects PROBE{"SELECT count(*) FROM sqlite_master",
-                                "SELECT count(*) FROM information_schema.tables WHERE table_schema = "
-                                "current_schema()"};
+                                "SELECT count(*) FROM pg_catalog.pg_tables WHERE schemaname = current_schema()"};
 
 // Backup and restore, on connections of their own. %1 the backup's path.
 inline constexpr char BACKUP_INTO[] = "VACUUM INTO '%1'";

@@ -113,14 +113,15 @@ void MainWindow::clear_tableWidgets()
     fill(QString());
 }
 
-void MainWindow::fill(const QString &filter)
+QSqlError MainWindow::fill(const QString &filter)
 {
     QTableWidget *t = ui->tableWidget_6;
     t->setUpdatesEnabled(false);
     t->setRowCount(0);
 
     qstr = Sql::text(Sql::SELECT_SUMMARY);
-    const std::vector<Roster::Row> rows = Roster::read(qstr);
+    QSqlError error;
+    const std::vector<Roster::Row> rows = Roster::read(qstr, &error);
 
     // The places in the full table of the rows that are put in.
     std::vector<int> kept;
@@ -171,6 +172,7 @@ void MainWindow::fill(const QString &filter)
     Function::fitRowHeights(t);
     t->setUpdatesEnabled(true);
     t->viewport()->update();
+    return error;
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
@@ -246,8 +248,12 @@ void MainWindow::on_action_2_triggered()
 {
     if (!Function::confirm(this, QStringLiteral("Вы точно уверены что надо обновить таблицы?")))
         return;
-    clear_tableWidgets();
-    Function::inform(this, QStringLiteral("Таблицы обновлены"));
+    // A table that could not be read (the server stopped) is not "updated".
+    const QSqlError error = fill(QString());
+    if (error.isValid())
+        Function::warnFailure(this, QStringLiteral("Таблицы не обновлены"), error);
+    else
+        Function::inform(this, QStringLiteral("Таблицы обновлены"));
 }
 
 void MainWindow::on_action_6_triggered()

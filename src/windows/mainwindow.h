@@ -3,6 +3,7 @@
 
 #include <QMainWindow>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QString>
 
 #include <functional>
@@ -81,7 +82,8 @@ private:
     // Fills the summary table from the database. With a filter text only the
     // rows holding it in some cell are put in, each looking exactly as it
     // would in the full table (its stripe, colours and height).
-    void fill(const QString &filter);
+    // Returns the error of a read that failed.
+    QSqlError fill(const QString &filter);
 };
 
 #endif // MAINWINDOW_H
