@@ -344,8 +344,8 @@ private slots:
             QVERIFY(answerer.seen().last().text.contains("Данные на сервере не изменены"));
             QCOMPARE(value("SELECT Dolz_nom FROM Combat"), QString("13"));
         }
-        // The SQLite mode opens the server's copy (the one kept before the
-        // last restore) as it is, its documents too.
+        // The SQLite mode opens a copy of the server (the one the restore
+        // kept of what it replaced) as it is, its documents too.
         useTestConnection(QString());
         QSettings("settings.ini", QSettings::IniFormat).setValue("Database/kind", "sqlite");
         QFile::remove("files/p.pdf");

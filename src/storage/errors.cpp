@@ -39,9 +39,12 @@ QString serverReasonOf(const QSqlError &error)
     const QString cls = code.left(2);
     if (code.isEmpty() || cls == QLatin1String("08") || code.startsWith(QLatin1String("57P")))
         return QStringLiteral("нет связи с сервером базы данных");
-    if (code == QLatin1String("23505") || code == QLatin1String("23P01"))
-        // The personal number is the one unique value of the register.
+    if (code == QLatin1String("23P01"))
+        // The personal number is kept unique by the register's one exclusion
+        // constraint (a hash index takes a text of any length).
         return QStringLiteral("военнослужащий с таким личным номером уже есть");
+    if (code == QLatin1String("23505"))
+        return QStringLiteral("такая запись уже есть");
     if (cls == QLatin1String("23"))
         return QStringLiteral("запись нарушает правило базы данных");
     if (code == QLatin1String("42501"))

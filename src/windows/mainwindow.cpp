@@ -352,29 +352,33 @@ void MainWindow::restoreOnServer(const QString &folder)
         Function::warn(this, QStringLiteral("Некорректный формат базы данных"));
         return;
     }
-    // What the server holds now is kept first, as the file BaseDate_old.db,
-    // replacing an earlier one only once it is complete.
+    // What the server holds now is written first; it becomes the file
+    // BaseDate_old.db (replacing an earlier one) only once the restore has
+    // succeeded, so a failed one loses no earlier copy, and the chosen file
+    // may even be that copy.
     const QString safety = DatabaseCopy::safetyName(folder);
     const QString fresh = safety + QStringLiteral(".new");
     QString error;
     QFile::remove(fresh);
-    if (!busy([&] { return ServerCopy::backup(fresh, &error); }) ||
-        (QFile::exists(safety) && !QFile::remove(safety)) || !QFile::rename(fresh, safety)) {
-        QFile::remove(fresh);
+    if (!busy([&] { return ServerCopy::backup(fresh, &error); })) {
         Function::warn(this, QStringLiteral("Резервная копия не восстановлена: не удалось сохранить данные сервера "
-                                            "в файл «%1»%2.")
-                                 .arg(QFileInfo(safety).fileName(), error.isEmpty() ? QString() : ": " + error));
+                                            "в папку базы данных: %1. Данные на сервере не изменены.")
+                                 .arg(error));
         return;
     }
     ServerCopy::Counts counts;
     const bool ok = busy([&] { return ServerCopy::restore(chosen, &counts, &error); });
     clear_tableWidgets();
     if (!ok) {
+        QFile::remove(fresh);
         Function::warn(this, QStringLiteral("Резервная копия не восстановлена: %1. Данные на сервере не изменены.")
                                  .arg(error));
         return;
     }
-    Function::inform(this, QStringLiteral("База восстановлена") + missingNote(counts.missing));
+    QString kept;
+    if ((QFile::exists(safety) && !QFile::remove(safety)) || !QFile::rename(fresh, safety))
+        kept = QStringLiteral("\n\nПрежние данные сервера сохранены в файле «%1».").arg(QFileInfo(fresh).fileName());
+    Function::inform(this, QStringLiteral("База восстановлена") + kept + missingNote(counts.missing));
 }
 
 QString MainWindow::missingNote(const QStringList &missing)
