@@ -7,6 +7,7 @@
 #include "windows/vestable.h"
 
 #include <QFileDialog>
+#include <QShowEvent>
 #include <QSignalBlocker>
 
 settings::settings(QWidget *parent)
@@ -16,6 +17,15 @@ settings::settings(QWidget *parent)
     ui->setupUi(this);
     ui->lineEdit->setText(Paths::storedDatabaseFolder());
     showServer();
+}
+
+void settings::showEvent(QShowEvent *event)
+{
+    // The form's size is that of the folder alone; the kind of database and
+    // the server's fields get the room they ask for.
+    if (!event->spontaneous())
+        resize(size().expandedTo(sizeHint()));
+    QWidget::showEvent(event);
 }
 
 void settings::showServer()
@@ -51,7 +61,7 @@ void settings::on_comboBox_kind_activated(int index)
 {
     storeServer(Paths::KIND_KEY, index == 1 ? QString::fromLatin1(Paths::SERVER_KIND) : QStringLiteral("sqlite"));
     showKind(Paths::serverChosen());
-    adjustSize();
+    resize(width(), sizeHint().height());
 }
 
 void settings::on_lineEdit_host_editingFinished()

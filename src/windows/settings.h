@@ -21,6 +21,9 @@ public:
     explicit settings(QWidget *parent = nullptr);
     ~settings() override;
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private slots:
     void on_pushButton_clicked();
     void on_pushButton_3_clicked();
