@@ -7,6 +7,9 @@
 #include "windows/mainwindow.h"
 #include "export/tableexport.h"
 #include "windows/voenosluga.h"
+#include "pgserver.h"
+#include "storage/connection.h"
+#include "storage/servercopy.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -18,6 +21,7 @@
 #include <QLineEdit>
 #include <QSqlDatabase>
 #include <QSqlError>
+#include <QSettings>
 #include <QSqlQuery>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -258,6 +262,12 @@ int main(int argc, char *argv[])
     }
     const QString bigLn = "Л-000000";
     std::vector<Measure> measures;
+    // The same register on a local PostgreSQL server, where one can be started.
+    QFile::copy(conf + "/settingstab-postgresql.conf", "settingstab-postgresql.conf");
+    QFile::copy(conf + "/settings-postgresql.conf", "settings-postgresql.conf");
+    TestSupport::PgServer pg;
+    if (!pg.running())
+        fprintf(stderr, "server measures skipped: %s\n", qPrintable(pg.missing()));
     for (int n : sizes) {
         QSqlDatabase::removeDatabase(BENCH_CONNECTION);
         if (!makeDatabase(n, bigLn)) {
@@ -274,7 +284,7 @@ int main(int argc, char *argv[])
             [] { QSqlDatabase::removeDatabase(QSqlDatabase::defaultConnection); });
         auto *summary = window->findChild<QTableWidget *>("tableWidget_6");
 
-        const double floor = timeFloor(runs, summary->font(), QString::fromLatin1(Sql::SELECT_SUMMARY), 14);
+        const double floor = timeFloor(runs, summary->font(), Sql::text(Sql::SELECT_SUMMARY), 14);
         measures.push_back({"floor (summary)", n, floor, floor});
         measures.push_back({"construction", n, construct, floor});
         const double fill = timeMs(runs, {}, [&] { window->clear_tableWidgets(); });
@@ -338,7 +348,7 @@ int main(int argc, char *argv[])
 
         // The list window against the floor of its own statement.
         const double listFloor =
-            timeFloor(runs, summary->font(), QString::fromLatin1(Sql::SELECT_ROSTER), 14);
+            timeFloor(runs, summary->font(), Sql::text(Sql::SELECT_ROSTER), 14);
         std::unique_ptr<voenosluga> list;
         measures.push_back({"floor (list)", n, listFloor, listFloor});
         measures.push_back(
@@ -347,16 +357,14 @@ int main(int argc, char *argv[])
 
         // The orders window of the serviceman with 2,000 penalties.
         const QString ordersSql =
-            QString::fromLatin1(Sql::SELECT_ORDERS)
+            Sql::text(Sql::SELECT_ORDERS)
                 .arg(QStringLiteral("prikaz"), Function::q(bigLn), QStringLiteral("vzs"));
         const double orderFloor = timeFloor(runs, summary->font(), ordersSql, 8);
         std::unique_ptr<addfile> orders;
         measures.push_back({"floor (2,000 orders)", n, orderFloor, orderFloor});
-        measures.push_back(
-            {"orders window (2,000)", n,
-             timeWindow<addfile>(runs, orders,
-                                 [&] { return new addfile(bigLn, "vzs", "Иванов Иван Иванович"); }),
-             orderFloor});
+        const double ordersMs =
+            timeWindow<addfile>(runs, orders, [&] { return new addfile(bigLn, "vzs", "Иванов Иван Иванович"); });
+        measures.push_back({"orders window (2,000)", n, ordersMs, orderFloor});
         orders.reset();
 
         QString text;
@@ -375,6 +383,32 @@ int main(int argc, char *argv[])
         }
         window.reset();
         QSqlDatabase::removeDatabase(QSqlDatabase::defaultConnection);
+
+        if (pg.running()) {
+            // The file's register moved onto a new server database, then the
+            // same fills from there.
+            pg.pointSettingsAt(pg.createDatabase());
+            Function::ver();
+            QString where, error;
+            ServerCopy::Counts counts;
+            if (!Connection::openChosen({}, &where, &error) ||
+                !ServerCopy::transfer(QDir::current().absoluteFilePath("data/BaseDate.db"), &counts, &error)) {
+                fprintf(stderr, "could not fill the server for N = %d: %s\n", n, qPrintable(error));
+                return 1;
+            }
+            window.reset(new MainWindow);
+            // Against the same work on the file ("x floor" is "x file" here).
+            measures.push_back(
+                {"server summary fill", n, timeMs(runs, {}, [&] { window->clear_tableWidgets(); }), fill});
+            measures.push_back(
+                {"server orders window", n,
+                 timeWindow<addfile>(runs, orders, [&] { return new addfile(bigLn, "vzs", "Иванов Иван Иванович"); }),
+                 ordersMs});
+            orders.reset();
+            window.reset();
+            QSqlDatabase::removeDatabase(QSqlDatabase::defaultConnection);
+            QSettings("settings.ini", QSettings::IniFormat).setValue("Database/kind", "sqlite");
+        }
     }
     printf("%-28s %7s %10s %8s\n", "measure", "N", "median ms", "x floor");
     for (const Measure &m : measures)
@@ -414,6 +448,11 @@ int main(int argc, char *argv[])
         }
         require(list->ms <= 1.5 * list->floorMs, QString("list window at %1 <= 1.5 x floor").arg(n));
         require(orders->ms <= 2 * orders->floorMs, QString("orders window at %1 <= 2 x floor").arg(n));
+        // On a local server: within twice the same work on the file.
+        if (const Measure *server = find("server summary fill", n); server && n >= 20000)
+            require(server->ms <= 2 * server->floorMs, QString("server summary fill at %1 <= 2 x file's").arg(n));
+        if (const Measure *server = find("server orders window", n))
+            require(server->ms <= 2 * server->floorMs, QString("server orders window at %1 <= 2 x file's").arg(n));
     }
     if (std::find(sizes.begin(), sizes.end(), 20000) != sizes.end()) {
         for (const Measure &m : measures) {

@@ -14,7 +14,8 @@ set(VEDOMER_INSTALL_EXEDIR ${CMAKE_INSTALL_LIBEXECDIR}/vedomer)
 set(VEDOMER_INSTALL_DATADIR ${CMAKE_INSTALL_DATADIR}/vedomer)
 
 install(TARGETS vedomer RUNTIME DESTINATION ${VEDOMER_INSTALL_EXEDIR})
-install(FILES conf/settingstab.conf conf/settings.conf DESTINATION ${VEDOMER_INSTALL_DATADIR})
+install(FILES conf/settingstab.conf conf/settings.conf conf/settingstab-postgresql.conf
+    conf/settings-postgresql.conf DESTINATION ${VEDOMER_INSTALL_DATADIR})
 
 # The launcher for the installed layout: paths relative to <bindir>.
 foreach(dir BINDIR LIBEXECDIR DATADIR)
@@ -59,7 +60,7 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # driver plugin Qt loads at run time, Qt's Russian translation and the fonts
 # that stand in for "Times New Roman".
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite, qt6-translations-l10n, fonts-liberation")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite, libqt6sql6-psql, qt6-translations-l10n, fonts-liberation")
 # The menu entry and the icon are picked up by the desktop's file triggers
 # (desktop-file-utils, hicolor-icon-theme); no maintainer scripts are needed.
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

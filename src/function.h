@@ -9,6 +9,7 @@
 #include <QSqlQuery>
 #include <QString>
 #include <QStringView>
+#include <QVariantList>
 
 class QSqlError;
 class QTableView;
@@ -31,6 +32,8 @@ public:
     static QSqlQuery Myquery(QString sql);
     // The same on a connection of its own (backups, checks of other files).
     static QSqlQuery Myquery(QString sql, const QSqlDatabase &db);
+    // With values bound to its "?" places in order (contents of documents).
+    static QSqlQuery Myquery(QString sql, const QVariantList &values, const QSqlDatabase &db = QSqlDatabase());
     // Natural order: leading number first, then the rest in code-unit order.
     static bool compareStrings(const QStringView &a, const QStringView &b);
     static void sortQListQString(QList<QString> &list);
@@ -51,7 +54,15 @@ public:
     static QString databaseFolder();
     // The reason of a database error in plain Russian, with the database's
     // own words after it.
+    // The database's codes are read as the driver of the program's connection
+    // gives them (SQLite's result codes, PostgreSQL's SQLSTATE), or as the
+    // named driver gives them.
     static QString describeError(const QSqlError &error);
+    static QString describeError(const QSqlError &error, const QString &driverName);
+    // True for a failure that the same work may get past when tried once
+    // more: a serializable transaction that met another clerk's change, a
+    // deadlock.
+    static bool isConflict(const QSqlError &error, const QString &driverName);
     // The warning box "Ошибка" for a write that the database refused:
     // `what` says what was not done ("Запись не сохранена").
     static void warnFailure(QWidget *parent, const QString &what, const QSqlError &error);
@@ -62,6 +73,10 @@ public:
     // The information box "Оповещение" and the warning box "Ошибка".
     static void inform(QWidget *parent, const QString &text);
     static void warn(QWidget *parent, const QString &text);
+    // Asks for the password of a database user (hidden as it is typed);
+    // false when the user cancels. The password is kept by no one but the
+    // caller.
+    static bool askPassword(QWidget *parent, const QString &user, const QString &where, QString *password);
     // Program-wide set-up shared by the executable and the tests: resources
     // and the Russian locale that fixes the date forms.
     static void initApplication();

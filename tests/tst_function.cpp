@@ -275,8 +275,8 @@ private slots:
                 out << QString::fromLatin1(c.field);
             return out;
         };
-        QCOMPARE(layout(Columns::SUMMARY), fields(Sql::SELECT_SUMMARY));
-        QCOMPARE(layout(Columns::LIST), fields(Sql::SELECT_ROSTER));
+        QCOMPARE(layout(Columns::SUMMARY), fields(Sql::SELECT_SUMMARY.sqlite));
+        QCOMPARE(layout(Columns::LIST), fields(Sql::SELECT_ROSTER.sqlite));
     }
 
     // The fast fitting must give exactly what the view's own measurement of

@@ -3,11 +3,16 @@
 #include "function.h"
 #include "storage/paths.h"
 
+#include <QCryptographicHash>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
+#include <QSqlError>
 #include <QSqlQuery>
+#include <QRegularExpression>
+#include <QStandardPaths>
 
 namespace {
 
@@ -54,6 +59,104 @@ QString copyTarget(const QString &source, const QString &name, bool *fresh)
     }
 }
 
+// The content of a document for the database; false when it cannot be read
+// or is too large.
+bool readContent(const QString &source, QByteArray *content, QString *error)
+{
+    QFile file(source);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("не удалось прочитать файл (%1)").arg(file.errorString());
+        return false;
+    }
+    if (file.size() > Attachments::MAX_CONTENT) {
+        *error = QStringLiteral("файл больше %1 МБ").arg(Attachments::MAX_CONTENT / (1024 * 1024));
+        return false;
+    }
+    *content = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        *error = QStringLiteral("не удалось прочитать файл (%1)").arg(file.errorString());
+        return false;
+    }
+    return true;
+}
+
+// On a server: the copy is a row of Kopii. An identical content under the
+// name is shared (compared by its fingerprint, without fetching it); a name
+// taken by another content, even by another clerk at this moment, moves on
+// to the next.
+bool storeOnServer(const QString &source, const QString &name, QString *target, bool *fresh, QString *error)
+{
+    QByteArray content;
+    if (!readContent(source, &content, error))
+        return false;
+    const QString md5 = QString::fromLatin1(QCryptographicHash::hash(content, QCryptographicHash::Md5).toHex());
+    for (int n = 1;; ++n) {
+        const QString candidate = folder() + QLatin1Char('/') + Attachments::numberedName(name, n);
+        QSqlQuery query = Function::Myquery(QString::fromLatin1(Sql::SELECT_CONTENT_MD5).arg(Function::q(candidate)));
+        if (!query.isActive()) {
+            *error = Function::describeError(query.lastError());
+            return false;
+        }
+        if (query.next()) {
+            if (query.value(0).toString() != md5)
+                continue;
+            *target = candidate;
+            *fresh = false;
+            return true;
+        }
+        query = Function::Myquery(QString::fromLatin1(Sql::INSERT_CONTENT), {candidate, content});
+        if (!query.isActive()) {
+            *error = Function::describeError(query.lastError());
+            return false;
+        }
+        if (query.numRowsAffected() == 0)
+            continue;
+        *target = candidate;
+        *fresh = true;
+        return true;
+    }
+}
+
+bool hasContentTable()
+{
+    QSqlQuery info = Function::Myquery(Sql::text(Sql::TABLE_INFO).arg(QStringLiteral("Kopii")));
+    return info.next();
+}
+
+// The content kept in the database for `path` written to `file`.
+bool writeContent(const QString &path, const QString &file, QString *error)
+{
+    QSqlQuery query = Function::Myquery(QString::fromLatin1(Sql::SELECT_CONTENT).arg(Function::q(path)));
+    if (!query.isActive()) {
+        *error = Function::describeError(query.lastError());
+        return false;
+    }
+    if (!query.next()) {
+        *error = QStringLiteral("его копии «%1» нет в базе данных").arg(path);
+        return false;
+    }
+    const QByteArray content = query.value(0).toByteArray();
+    query.finish();
+    QDir().mkpath(QFileInfo(file).absolutePath());
+    QSaveFile out(file);
+    if (!out.open(QIODevice::WriteOnly) || out.write(content) != content.size() || !out.commit()) {
+        *error = QStringLiteral("не удалось записать его копию в «%1» (%2)")
+                     .arg(QDir::toNativeSeparators(QFileInfo(file).absoluteFilePath()), out.errorString());
+        return false;
+    }
+    return true;
+}
+
+// The user's cache folder for the documents of the server the program works
+// with.
+QString cacheFolder()
+{
+    const QSqlDatabase db = QSqlDatabase::database(QString::fromLatin1(QSqlDatabase::defaultConnection), false);
+    QString server = QStringLiteral("%1_%2_%3").arg(db.hostName(), QString::number(db.port()), db.databaseName());
+    server.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9._-]")), QStringLiteral("_"));
+    return QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QLatin1Char('/') + server;
+}
+
 } // namespace
 
 namespace Attachments {
@@ -69,6 +172,8 @@ QString numberedName(const QString &name, int n)
 
 bool store(const QString &source, const QString &name, QString *target, bool *fresh, QString *error)
 {
+    if (Sql::onServer())
+        return storeOnServer(source, name, target, fresh, error);
     if (!QDir().mkpath(folder())) {
         *error = QStringLiteral("не удалось создать папку «%1»").arg(QDir(folder()).absolutePath());
         return false;
@@ -87,6 +192,11 @@ bool store(const QString &source, const QString &name, QString *target, bool *fr
 
 void removeUnused(const QSet<QString> &copies)
 {
+    if (Sql::onServer()) {
+        for (const QString &copy : copies)
+            Function::Myquery(QString::fromLatin1(Sql::DELETE_UNUSED_CONTENT).arg(Function::q(copy)));
+        return;
+    }
     for (const QString &copy : copies) {
         if (copy.isEmpty() || !insideFolder(copy))
             continue;
@@ -100,3 +210,34 @@ void removeUnused(const QSet<QString> &copies)
 }
 
 } // namespace Attachments
+
+void Attachments::discard(const QString &target)
+{
+    if (Sql::onServer())
+        Function::Myquery(QString::fromLatin1(Sql::DELETE_UNUSED_CONTENT).arg(Function::q(target)));
+    else
+        QFile::remove(target);
+}
+
+bool Attachments::localCopy(const QString &path, QString *file, QString *error)
+{
+    if (Sql::onServer()) {
+        // The path is "files/…", made by the program; a path that would lead
+        // out of the cache folder is not written.
+        const QString cache = cacheFolder();
+        *file = QDir::cleanPath(cache + QLatin1Char('/') + path);
+        if (path.isEmpty() || QDir::isAbsolutePath(path) || !file->startsWith(cache + QLatin1Char('/'))) {
+            *error = QStringLiteral("путь его копии «%1» не годится").arg(path);
+            return false;
+        }
+        return writeContent(path, *file, error);
+    }
+    *file = path;
+    if (!path.isEmpty() && QFileInfo(path).isFile())
+        return true;
+    // A copy written from a server keeps the documents in the file.
+    if (!path.isEmpty() && insideFolder(path) && hasContentTable() && writeContent(path, path, error))
+        return true;
+    *error = QStringLiteral("его копия «%1» не найдена").arg(path.isEmpty() ? path : QFileInfo(path).absoluteFilePath());
+    return false;
+}

@@ -8,6 +8,9 @@
 // of the working folder. A document is kept once: attaching a file whose
 // name and content match a stored copy shares that copy; a different file
 // of a taken name gets the first free name "name (2).ext", "name (3).ext"...
+// With the register on a server the copies are kept in the database (table
+// Kopii, under the same path "files/…"), so that every workstation has them;
+// opening one writes it to the user's cache folder first.
 namespace Attachments {
 
 // "Приказ 15.pdf" as the n-th of its name: "Приказ 15 (2).pdf".
@@ -22,6 +25,19 @@ bool store(const QString &source, const QString &name, QString *target, bool *fr
 // Removes those of the copies that no attachment refers to any more. Only
 // copies inside the folder are ever removed.
 void removeUnused(const QSet<QString> &copies);
+
+// Takes back a copy just stored whose attachment could not be recorded.
+void discard(const QString &target);
+
+// The file to open for the copy `path` (as Giper holds it): the copy itself
+// in the folder, or one written from the database (on a server into the
+// user's cache folder; for an SQLite file that came from a server, into the
+// folder, where the copy is missing). False with the reason in `error`, fit
+// to follow "Файл «…» не открыт: ".
+bool localCopy(const QString &path, QString *file, QString *error);
+
+// The largest document kept in a database, in bytes.
+inline constexpr qint64 MAX_CONTENT = 256 * 1024 * 1024;
 
 } // namespace Attachments
 

@@ -1,7 +1,13 @@
 #ifndef CONNECTION_H
 #define CONNECTION_H
 
+#include "storage/paths.h"
+
 #include <QString>
+
+#include <functional>
+
+class QSqlDatabase;
 
 // The program's connection: the default connection of Qt's SQL module, on
 // the database file that every statement of every window uses.
@@ -17,6 +23,33 @@ bool open(const QString &file, QString *reason);
 // Opens the closed default connection again on its file, refusing a file
 // that has gone.
 bool reopen(QString *reason);
+
+// The register on a PostgreSQL server. Registers the connection `name` (the
+// default connection when none is given) with Qt's QPSQL driver, sslmode
+// "prefer", and opens it. The password is `password` when one is given;
+// otherwise libpq takes it from ~/.pgpass. `needsPassword` is set when the
+// server asked for a password and none was at hand. On failure the
+// connection stays registered but closed and `reason` says why.
+bool openServer(const Paths::Server &server, const QString &password, QString *reason, bool *needsPassword,
+                const QString &name = QString());
+
+// Opens the program's default connection on the database settings.ini
+// names: the SQLite file in the database folder, or the server (refused,
+// like an empty file, when it has no tables yet). A server
+// that wants a password ~/.pgpass does not give gets the one `askPassword`
+// returns (asked once per run of the program and kept in memory only; false
+// when the user gives none). `where` names the database for messages.
+bool openChosen(const std::function<bool(const Paths::Server &, QString *password)> &askPassword,
+                QString *where, QString *reason);
+
+// The connection `name` to the server settings.ini names, with the password
+// given at start, for work beside the program's connection (the schema
+// verification opens the default one this way too).
+bool openChosenServer(const QString &name, QString *reason,
+                      const std::function<bool(const Paths::Server &, QString *password)> &askPassword = {});
+
+// "«vedomer» на сервере «host:5432»".
+QString describe(const Paths::Server &server);
 
 } // namespace Connection
 

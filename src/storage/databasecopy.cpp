@@ -117,7 +117,7 @@ bool DatabaseCopy::backup(const QString &database, const QString &target, QStrin
     bool made = withReadOnlyConnection(database, error, [&](QSqlDatabase &connection) {
         // An empty file reads as a database without tables: its copy would
         // hold nothing.
-        QSqlQuery probe = Function::Myquery(QString::fromLatin1(Sql::PROBE), connection);
+        QSqlQuery probe = Function::Myquery(Sql::text(Sql::PROBE, connection), connection);
         if (probe.isActive() && probe.next() && probe.value(0).toInt() == 0) {
             *error = QStringLiteral("в файле базы данных «%1» нет ни одной таблицы")
                          .arg(QFileInfo(database).absoluteFilePath());

@@ -1,8 +1,10 @@
 // Refused statements explained in plain Russian, by the database's own result
-// code rather than by the words of its message.
+// code rather than by the words of its message: SQLite's result codes for an
+// SQLite file, PostgreSQL's SQLSTATE for a server.
 
 #include "function.h"
 
+#include <QSqlDatabase>
 #include <QSqlError>
 
 namespace {
@@ -27,6 +29,51 @@ enum SqliteCode {
 // Extended codes of SQLITE_CONSTRAINT.
 constexpr int SQLITE_CONSTRAINT_PRIMARYKEY = SQLITE_CONSTRAINT | (6 << 8);
 constexpr int SQLITE_CONSTRAINT_UNIQUE = SQLITE_CONSTRAINT | (8 << 8);
+
+const char NO_TABLE[] = "в базе данных нет нужной таблицы или столбца (запустите программу с параметром --ver)";
+
+// PostgreSQL's SQLSTATE: two characters of class, three of condition.
+QString serverReasonOf(const QSqlError &error)
+{
+    const QString code = error.nativeErrorCode();
+    const QString cls = code.left(2);
+    if (code.isEmpty() || cls == QLatin1String("08") || code.startsWith(QLatin1String("57P")))
+        return QStringLiteral("нет связи с сервером базы данных");
+    if (code == QLatin1String("23P01"))
+        // The personal number is kept unique by the register's one exclusion
+        // constraint (a hash index takes a text of any length).
+        return QStringLiteral("военнослужащий с таким личным номером уже есть");
+    if (code == QLatin1String("23505"))
+        return QStringLiteral("такая запись уже есть");
+    if (cls == QLatin1String("23"))
+        return QStringLiteral("запись нарушает правило базы данных");
+    if (code == QLatin1String("42501"))
+        return QStringLiteral("у пользователя базы данных нет прав на это действие (обратитесь к "
+                              "администратору сервера)");
+    if (code == QLatin1String("25006"))
+        return QStringLiteral("база данных открыта только для чтения");
+    if (code == QLatin1String("42P01") || code == QLatin1String("42703"))
+        return QString::fromUtf8(NO_TABLE);
+    if (code == QLatin1String("40001") || code == QLatin1String("40P01"))
+        return QStringLiteral("те же записи одновременно изменил другой пользователь; повторите действие");
+    if (code == QLatin1String("55P03"))
+        return QStringLiteral("записи заняты другим пользователем; повторите действие");
+    if (code == QLatin1String("53100"))
+        return QStringLiteral("на сервере базы данных нет места");
+    if (code == QLatin1String("53200"))
+        return QStringLiteral("серверу базы данных не хватило памяти");
+    if (code == QLatin1String("53300"))
+        return QStringLiteral("к серверу подключено слишком много пользователей");
+    if (code == QLatin1String("54000") || code == QLatin1String("22001"))
+        return QStringLiteral("текст слишком длинный для базы данных");
+    if (cls == QLatin1String("22"))
+        return QStringLiteral("значение не подходит для столбца базы данных");
+    if (cls == QLatin1String("28"))
+        return QStringLiteral("неверное имя пользователя или пароль");
+    if (code == QLatin1String("3D000"))
+        return QStringLiteral("на сервере нет такой базы данных");
+    return QStringLiteral("база данных отказала");
+}
 
 QString reasonOf(const QSqlError &error)
 {
@@ -59,8 +106,7 @@ QString reasonOf(const QSqlError &error)
     case SQLITE_ERROR:
         // The program's statements are its own; one that SQLite cannot run
         // names a table or column the database lacks.
-        return QStringLiteral("в базе данных нет нужной таблицы или столбца (запустите программу с "
-                              "параметром --ver)");
+        return QString::fromUtf8(NO_TABLE);
     case SQLITE_CORRUPT:
     case SQLITE_NOTADB:
         return QStringLiteral("файл базы данных повреждён");
@@ -80,7 +126,22 @@ QString reasonOf(const QSqlError &error)
 
 QString Function::describeError(const QSqlError &error)
 {
-    const QString reason = reasonOf(error);
+    return describeError(
+        error, QSqlDatabase::database(QString::fromLatin1(QSqlDatabase::defaultConnection), false).driverName());
+}
+
+bool Function::isConflict(const QSqlError &error, const QString &driverName)
+{
+    // SQLite's writers wait for each other (BEGIN IMMEDIATE, the busy
+    // timeout) and never meet such a failure.
+    const QString code = error.nativeErrorCode();
+    return driverName == QLatin1String("QPSQL") &&
+           (code == QLatin1String("40001") || code == QLatin1String("40P01"));
+}
+
+QString Function::describeError(const QSqlError &error, const QString &driverName)
+{
+    const QString reason = driverName == QLatin1String("QPSQL") ? serverReasonOf(error) : reasonOf(error);
     const QString text = (error.databaseText().isEmpty() ? error.text() : error.databaseText()).trimmed();
     return text.isEmpty() ? reason : reason + QStringLiteral(" (") + text + QLatin1Char(')');
 }

@@ -66,6 +66,24 @@ bool parseReminderMonths(const QString &text, int *months)
     return true;
 }
 
+bool serverChosen()
+{
+    return setting(KIND_KEY).toString() == QLatin1String(SERVER_KIND);
+}
+
+Server storedServer()
+{
+    Server server;
+    server.host = setting(HOST_KEY).toString();
+    bool number = false;
+    const int port = setting(PORT_KEY).toString().toInt(&number);
+    if (number && port > 0 && port < 65536)
+        server.port = port;
+    server.database = setting(NAME_KEY).toString();
+    server.user = setting(USER_KEY).toString();
+    return server;
+}
+
 QString databaseFolder()
 {
     const QString folder = storedDatabaseFolder();

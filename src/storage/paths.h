@@ -38,6 +38,32 @@ inline constexpr char FILES_FOLDER[] = "files";
 // when settings.ini could not be written.
 QVariant setting(const char *key);
 bool storeSetting(const char *key, const QVariant &value);
+// The kind of database: "Database/kind" holds "postgresql" for a server;
+// anything else, and no value at all, means the SQLite file in the database
+// folder. The server's address and the user's name are kept beside it; the
+// password never is (libpq reads ~/.pgpass, or the program asks for it).
+inline constexpr char KIND_KEY[] = "Database/kind";
+inline constexpr char SERVER_KIND[] = "postgresql";
+inline constexpr char HOST_KEY[] = "Database/host";
+inline constexpr char PORT_KEY[] = "Database/port";
+inline constexpr char NAME_KEY[] = "Database/name";
+inline constexpr char USER_KEY[] = "Database/user";
+inline constexpr int DEFAULT_PORT = 5432;
+// The descriptors of the server's tables (PostgreSQL's types).
+inline constexpr char SERVER_TABLE_DESCRIPTOR[] = "settingstab-postgresql.conf";
+inline constexpr char SERVER_COLUMN_DESCRIPTOR[] = "settings-postgresql.conf";
+
+struct Server
+{
+    QString host;
+    int port = DEFAULT_PORT;
+    QString database;
+    QString user;
+};
+
+// True when settings.ini names a server.
+bool serverChosen();
+Server storedServer();
 
 // The value of "Path/db" as settings.ini holds it (empty when absent).
 QString storedDatabaseFolder();

@@ -17,20 +17,43 @@ QSqlQuery Function::Myquery(QString sql)
 
 QSqlQuery Function::Myquery(QString sql, const QSqlDatabase &db)
 {
+    return Myquery(std::move(sql), QVariantList(), db);
+}
+
+QSqlQuery Function::Myquery(QString sql, const QVariantList &values, const QSqlDatabase &db)
+{
     // An invalid connection means the default one.
-    QSqlQuery query(db);
+    QSqlDatabase connection =
+        db.isValid() ? db : QSqlDatabase::database(QString::fromLatin1(QSqlDatabase::defaultConnection), false);
+    const bool server = Sql::onServer(connection);
+    // A server connection that broke (the server was restarted, the network
+    // was down) is closed by the driver; the next statement connects again.
+    if (server && !connection.isOpen())
+        connection.open();
+    QSqlQuery query(connection);
     query.setForwardOnly(true);
-    bool ok = query.prepare(sql);
+    bool ok = true;
     QSqlError error;
-    if (!ok) {
-        qDebug() << false << "prepare";
-        // The reason preparing gave (such as "no such table") is the one worth
-        // logging; executing an unprepared query would only say "No query".
-        error = query.lastError();
-    } else {
-        ok = query.exec();
+    if (server && values.isEmpty()) {
+        // PostgreSQL prepares only queries, not BEGIN or CREATE TABLE: a
+        // statement without bound values runs as it stands.
+        ok = query.exec(sql);
         if (!ok)
             error = query.lastError();
+    } else {
+        ok = query.prepare(sql);
+        if (!ok) {
+            qDebug() << false << "prepare";
+            // The reason preparing gave (such as "no such table") is the one
+            // worth logging; executing an unprepared query would only say "No query".
+            error = query.lastError();
+        } else {
+            for (const QVariant &value : values)
+                query.addBindValue(value);
+            ok = query.exec();
+            if (!ok)
+                error = query.lastError();
+        }
     }
     if (ok) {
         qDebug() << "Запрос успешен." + sql;

@@ -1,6 +1,7 @@
 #include "storage/recount.h"
 
 #include "function.h"
+#include "storage/transaction.h"
 #include "view/columns.h"
 
 #include <QSqlQuery>
@@ -10,35 +11,53 @@ Recount::Result Recount::category(const QString &ln, const QString &code, QSqlEr
     // The code stands in the statement as a column name: only the six codes.
     if (!Columns::isCategory(code))
         return Result::NotACategory;
-    int count = 0;
-    QSqlQuery query;
-    if (code == QLatin1String(Code::VZS)) {
-        query = Function::Myquery(QString::fromLatin1(Sql::COUNT_VZS_1) + Function::q(ln) +
-                                  QString::fromLatin1(Sql::COUNT_VZS_2) + Function::q(code) +
-                                  QString::fromLatin1(Sql::COUNT_VZS_3));
-        // Only penalties in force count; lifted ones hold 0.
-        while (query.next()) {
-            if (query.value(0).toInt() == 1)
+    Result result = Result::Done;
+    // The count and its writing; on a server both in one transaction, so
+    // that a clerk adding an order to the same serviceman meanwhile makes one
+    // of the two recounts start again and count his order too.
+    auto steps = [&](QSqlError &failure) {
+        int count = 0;
+        QSqlQuery query;
+        if (code == QLatin1String(Code::VZS)) {
+            query = Function::Myquery(QString::fromLatin1(Sql::COUNT_VZS_1) + Function::q(ln) +
+                                      QString::fromLatin1(Sql::COUNT_VZS_2) + Function::q(code) +
+                                      QString::fromLatin1(Sql::COUNT_VZS_3));
+            // Only penalties in force count; lifted ones hold 0.
+            while (query.next()) {
+                if (query.value(0).toInt() == 1)
+                    ++count;
+            }
+        } else {
+            query = Function::Myquery(QString::fromLatin1(Sql::COUNT_OTHER_1).arg(QStringLiteral("prikaz")) +
+                                      Function::q(ln) + QString::fromLatin1(Sql::COUNT_OTHER_2) +
+                                      Function::q(code) + QString::fromLatin1(Sql::COUNT_OTHER_3));
+            while (query.next())
                 ++count;
         }
-    } else {
-        query = Function::Myquery(QString::fromLatin1(Sql::COUNT_OTHER_1).arg(QStringLiteral("prikaz")) +
-                                  Function::q(ln) + QString::fromLatin1(Sql::COUNT_OTHER_2) + Function::q(code) +
-                                  QString::fromLatin1(Sql::COUNT_OTHER_3));
-        while (query.next())
-            ++count;
+        if (!query.isActive()) {
+            failure = query.lastError();
+            result = Result::NotCounted;
+            return false;
+        }
+        query.finish();
+        query = Function::Myquery(QString::fromLatin1(Sql::UPDATE_COUNT_1) + code +
+                                  QString::fromLatin1(Sql::UPDATE_COUNT_2).arg(count) + Function::q(ln) +
+                                  QString::fromLatin1(Sql::UPDATE_COUNT_3));
+        if (!query.isActive()) {
+            failure = query.lastError();
+            result = Result::NotWritten;
+            return false;
+        }
+        result = Result::Done;
+        return true;
+    };
+    QSqlError failure;
+    const bool ok = Sql::onServer() ? Transaction::run(steps, failure) : steps(failure);
+    if (!ok) {
+        *error = failure;
+        // A transaction that could not begin or end wrote nothing.
+        if (result == Result::Done)
+            result = Result::NotWritten;
     }
-    if (!query.isActive()) {
-        *error = query.lastError();
-        return Result::NotCounted;
-    }
-    query.finish();
-    query = Function::Myquery(QString::fromLatin1(Sql::UPDATE_COUNT_1) + code +
-                              QString::fromLatin1(Sql::UPDATE_COUNT_2).arg(count) + Function::q(ln) +
-                              QString::fromLatin1(Sql::UPDATE_COUNT_3));
-    if (!query.isActive()) {
-        *error = query.lastError();
-        return Result::NotWritten;
-    }
-    return Result::Done;
+    return result;
 }

@@ -1,6 +1,7 @@
 #include "storage/schema.h"
 
 #include "function.h"
+#include "storage/connection.h"
 #include "storage/descriptor.h"
 #include "storage/sql.h"
 
@@ -37,9 +38,9 @@ struct TableInfo
     QString sql;
 };
 
-bool readTables(QList<TableInfo> &tables)
+bool readTables(const QSqlDatabase &db, QList<TableInfo> &tables)
 {
-    QSqlQuery query = Function::Myquery(QString::fromLatin1(Sql::SELECT_TABLES));
+    QSqlQuery query = Function::Myquery(Sql::text(Sql::SELECT_TABLES, db), db);
     if (!query.isActive())
         return false;
     while (query.next())
@@ -54,7 +55,8 @@ bool sameName(const QString &a, const QString &b)
 
 // Phase 1: creates the declared tables that are missing and drops the tables
 // that the descriptor does not declare.
-void verifyTables(const QList<TableInfo> &tables, const QString &descriptor, Schema::Report &report)
+void verifyTables(const QSqlDatabase &db, const QList<TableInfo> &tables, const QString &descriptor,
+                  Schema::Report &report)
 {
     QList<Descriptor::Element> elements;
     QString error;
@@ -85,7 +87,7 @@ void verifyTables(const QList<TableInfo> &tables, const QString &descriptor, Sch
         // the first failure so nothing runs against a table that was not made.
         bool created = false;
         for (const auto &attribute : e.attributes) {
-            if (!Function::Myquery(attribute.second).isActive())
+            if (!Function::Myquery(attribute.second, db).isActive())
                 break;
             created = true;
         }
@@ -93,7 +95,7 @@ void verifyTables(const QList<TableInfo> &tables, const QString &descriptor, Sch
             report.createdTables.append(e.name);
     }
     for (const QString &name : remaining) {
-        if (Function::Myquery(QString::fromLatin1(Sql::DROP_TABLE).arg(ident(name))).isActive()) {
+        if (Function::Myquery(QString::fromLatin1(Sql::DROP_TABLE).arg(ident(name)), db).isActive()) {
             report.droppedTables.append(name);
             Function::appendLog(QStringLiteral("Таблица %1 удалена: её нет в %2\n").arg(name, descriptor));
         }
@@ -102,7 +104,7 @@ void verifyTables(const QList<TableInfo> &tables, const QString &descriptor, Sch
 
 // Phase 2: adds the declared columns that are missing and drops the columns
 // whose names the descriptor does not declare.
-void verifyColumns(const QString &descriptor, Schema::Report &report)
+void verifyColumns(const QSqlDatabase &db, const QString &descriptor, Schema::Report &report)
 {
     QList<Descriptor::Element> elements;
     QString error;
@@ -111,7 +113,7 @@ void verifyColumns(const QString &descriptor, Schema::Report &report)
         return;
     }
     QList<TableInfo> tables;
-    if (!readTables(tables))
+    if (!readTables(db, tables))
         return;
     const QString attributeName = QStringLiteral("AtributSql");
     for (const TableInfo &table : tables) {
@@ -131,7 +133,7 @@ void verifyColumns(const QString &descriptor, Schema::Report &report)
             continue;
         }
         QStringList present;
-        QSqlQuery info = Function::Myquery(QString::fromLatin1(Sql::TABLE_INFO).arg(ident(table.name)));
+        QSqlQuery info = Function::Myquery(Sql::text(Sql::TABLE_INFO, db).arg(Function::q(table.name)), db);
         if (!info.isActive())
             continue;
         const int nameField = info.record().indexOf(QStringLiteral("name"));
@@ -150,7 +152,7 @@ void verifyColumns(const QString &descriptor, Schema::Report &report)
             if (has(present, name))
                 continue;
             qDebug().noquote() << table.sql;
-            if (Function::Myquery(QString::fromLatin1(Sql::ADD_COLUMN).arg(ident(table.name), definition))
+            if (Function::Myquery(QString::fromLatin1(Sql::ADD_COLUMN).arg(ident(table.name), definition), db)
                     .isActive()) {
                 present.append(name);
                 report.addedColumns.append(table.name + QLatin1Char('.') + name);
@@ -163,7 +165,7 @@ void verifyColumns(const QString &descriptor, Schema::Report &report)
         }
         qDebug() << leftovers;
         for (const QString &name : std::as_const(leftovers)) {
-            if (Function::Myquery(QString::fromLatin1(Sql::DROP_COLUMN).arg(ident(table.name), ident(name)))
+            if (Function::Myquery(QString::fromLatin1(Sql::DROP_COLUMN).arg(ident(table.name), ident(name)), db)
                     .isActive()) {
                 report.droppedColumns.append(table.name + QLatin1Char('.') + name);
                 Function::appendLog(
@@ -174,6 +176,19 @@ void verifyColumns(const QString &descriptor, Schema::Report &report)
 }
 
 } // namespace
+
+void Schema::verifyOpen(const QSqlDatabase &db, const QString &tableDescriptor, const QString &columnDescriptor,
+                        Report &report)
+{
+    report.opened = true;
+    QList<TableInfo> tables;
+    if (readTables(db, tables)) {
+        verifyTables(db, tables, tableDescriptor, report);
+        verifyColumns(db, columnDescriptor, report);
+    } else {
+        report.unreadable = true;
+    }
+}
 
 Schema::Report Schema::verify(const QString &database, const QString &tableDescriptor,
                               const QString &columnDescriptor)
@@ -188,14 +203,25 @@ Schema::Report Schema::verify(const QString &database, const QString &tableDescr
             report.openError = db.lastError().text();
             qDebug() << report.openError << "Обращение к базе завершено  с ошибкой";
         } else {
-            report.opened = true;
-            QList<TableInfo> tables;
-            if (readTables(tables)) {
-                verifyTables(tables, tableDescriptor, report);
-                verifyColumns(columnDescriptor, report);
-            } else {
-                report.unreadable = true;
-            }
+            verifyOpen(db, tableDescriptor, columnDescriptor, report);
+            db.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(QString::fromLatin1(QSqlDatabase::defaultConnection));
+    return report;
+}
+
+Schema::Report Schema::verifyServer(const QString &tableDescriptor, const QString &columnDescriptor,
+                                    const std::function<bool(const Paths::Server &, QString *)> &askPassword)
+{
+    Report report;
+    report.database = Connection::describe(Paths::storedServer());
+    {
+        if (!Connection::openChosenServer(QString(), &report.openError, askPassword)) {
+            qDebug() << report.openError << "Обращение к базе завершено  с ошибкой";
+        } else {
+            QSqlDatabase db = QSqlDatabase::database(QString::fromLatin1(QSqlDatabase::defaultConnection), false);
+            verifyOpen(db, tableDescriptor, columnDescriptor, report);
             db.close();
         }
     }

@@ -1,8 +1,14 @@
 #ifndef SCHEMA_H
 #define SCHEMA_H
 
+#include "storage/paths.h"
+
 #include <QString>
 #include <QStringList>
+
+#include <functional>
+
+class QSqlDatabase;
 
 // The schema verification: brings a database into line with the table and
 // column descriptors. It shows nothing itself; what it did and what stopped
@@ -11,7 +17,7 @@ namespace Schema {
 
 struct Report
 {
-    // The database file worked on.
+    // The database worked on (a file, or "«name» на сервере «host:port»").
     QString database;
     // False when the connection did not open (`openError` says why).
     bool opened = false;
@@ -32,6 +38,15 @@ struct Report
 // Verifies `database` against the descriptors on the program's default
 // connection, which is registered for it and removed again afterwards.
 Report verify(const QString &database, const QString &tableDescriptor, const QString &columnDescriptor);
+
+// Verifies the server settings.ini names, on the default connection (asking
+// for the password as the program does at start).
+Report verifyServer(const QString &tableDescriptor, const QString &columnDescriptor,
+                    const std::function<bool(const Paths::Server &, QString *)> &askPassword);
+
+// Verifies an open connection of any kind.
+void verifyOpen(const QSqlDatabase &db, const QString &tableDescriptor, const QString &columnDescriptor,
+                Report &report);
 
 } // namespace Schema
 

@@ -1,20 +1,61 @@
 #ifndef SQL_H
 #define SQL_H
 
+#include <QString>
+
+class QSqlDatabase;
+
 // The SQL statements of the program, in one place. Values are filled with one
 // multi-argument QString::arg call over values passed through Function::q(),
 // which doubles single quotes. A multi-argument arg() gives its arguments to
 // the markers in ascending order of their numbers, so for a template with a gap
 // (UPDATE_COMBAT has no %6) the arguments follow the markers that are present.
+//
+// The register lives in an SQLite file or on a PostgreSQL server. A statement
+// in standard SQL is one text that runs on both. Where PostgreSQL refuses the
+// SQLite text (column names in single quotes, PRAGMA, sqlite_master, BEGIN
+// IMMEDIATE) or gives its rows in another order, the statement is a pair of
+// texts, and Sql::text() picks the one of the connection's driver; the same
+// markers stand in both texts.
 namespace Sql {
+
+struct Dialects
+{
+    const char *sqlite;
+    const char *postgresql;
+};
+
+// The statement's text for the driver of `db` (the program's default
+// connection when none is given).
+QString text(const char *statement);
+QString text(const Dialects &statement, const QSqlDatabase &db);
+QString text(const Dialects &statement);
+// True when `db` (the default connection when none is given) is a PostgreSQL
+// server.
+bool onServer(const QSqlDatabase &db);
+bool onServer();
+
+// Whole numbers as SQLite's integer affinity keeps them: a text that reads as
+// a number is ordered by its value before every other text. PostgreSQL keeps
+// the unit number as text, so its order says the same in three keys (NULL
+// first, then numbers by value, then texts by their bytes).
+#define VEDOMER_PG_NUMBER "VP ~ '^[[:space:]]*[+-]?([0-9]+([.][0-9]*)?|[.][0-9]+)([eE][+-]?[0-9]{1,4})?[[:space:]]*$'"
+#define VEDOMER_PG_UNIT_ORDER                                                                             \
+    " ORDER BY VP IS NULL DESC, " VEDOMER_PG_NUMBER " DESC, CASE WHEN " VEDOMER_PG_NUMBER                 \
+    " THEN CAST(VP AS numeric) END ASC, CASE WHEN " VEDOMER_PG_NUMBER " THEN NULL ELSE VP END COLLATE "   \
+    "\"C\" ASC, Dolz_nom ASC NULLS FIRST, Zvan_nom ASC NULLS FIRST, FIO COLLATE \"C\" ASC NULLS FIRST"
 // Summary table of the main window.
-inline constexpr char SELECT_SUMMARY[] =
+inline constexpr Dialects SELECT_SUMMARY{
     "SELECT VP, Dol, VZ, FIO,Data_comb,LN,vzs, blag, gr, ZOMO, gosnag, posh,Dolz_nom,Zvan_nom "
-    "FROM Combat ORDER BY VP ASC, Dolz_nom ASC, Zvan_nom ASC, FIO ASC";
+    "FROM Combat ORDER BY VP ASC, Dolz_nom ASC, Zvan_nom ASC, FIO ASC",
+    "SELECT VP, Dol, VZ, FIO,Data_comb,LN,vzs, blag, gr, ZOMO, gosnag, posh,Dolz_nom,Zvan_nom "
+    "FROM Combat" VEDOMER_PG_UNIT_ORDER};
 // Servicemen list window: the counts come in another order.
-inline constexpr char SELECT_ROSTER[] =
+inline constexpr Dialects SELECT_ROSTER{
     "SELECT VP, Dol, VZ, FIO,Data_comb,LN, blag, gr, ZOMO, posh, gosnag, vzs,Dolz_nom,Zvan_nom "
-    "FROM Combat ORDER BY VP ASC, Dolz_nom ASC, Zvan_nom ASC, FIO ASC";
+    "FROM Combat ORDER BY VP ASC, Dolz_nom ASC, Zvan_nom ASC, FIO ASC",
+    "SELECT VP, Dol, VZ, FIO,Data_comb,LN, blag, gr, ZOMO, posh, gosnag, vzs,Dolz_nom,Zvan_nom "
+    "FROM Combat" VEDOMER_PG_UNIT_ORDER};
 // Penalties in force (the red swatch of the orders window), for the view of
 // servicemen with penalties in force and the reminder of old ones.
 // %1 the penalties' code, %2 the in-force flag.
@@ -33,13 +74,21 @@ inline constexpr char UPDATE_COUNT_3[] = "';";
 // %1 personal number.
 inline constexpr char DELETE_COMBAT_MAIN[] = "DELETE FROM Combat WHERE  LN = '%1'";
 inline constexpr char DELETE_COMBAT_LIST[] = "DELETE FROM Combat WHERE LN = '%1'";
+// The reference tables as the reference tables editor's model names them:
+// PostgreSQL keeps unquoted names in lower case, and its model quotes them.
+// The model gives the rows in the order they were added.
+inline constexpr Dialects RANKS_TABLE{"Ranks", "ranks"};
+inline constexpr Dialects POSITIONS_TABLE{"Emploeses", "emploeses"};
+inline constexpr Dialects REFERENCE_ORDER{"", "ORDER BY id"};
 inline constexpr char SELECT_POSITIONS[] = "SELECT * FROM Emploeses  ORDER BY Massa_dolzn ASC;";
 inline constexpr char SELECT_RANKS[] = "SELECT * FROM Ranks ORDER BY Rank_massa ASC ;";
 // Insert: the rank number stands between the two pieces. %1 VP, %2 rank, %3 LN,
 // %4 full name, %5 position, %6 position number, %7 birth date.
-inline constexpr char INSERT_COMBAT_1[] =
+inline constexpr Dialects INSERT_COMBAT_1{
     "INSERT INTO Combat('VP','Dol','VZ','LN','FIO','Dolz_nom','Zvan_nom','Data_comb')"
-    "VALUES('%1','%5','%2','%3','%4','%6','";
+    "VALUES('%1','%5','%2','%3','%4','%6','",
+    "INSERT INTO Combat(VP,Dol,VZ,LN,FIO,Dolz_nom,Zvan_nom,Data_comb)"
+    "VALUES('%1','%5','%2','%3','%4','%6','"};
 inline constexpr char INSERT_COMBAT_2[] = "','%7')";
 // %1 VP, %2 position, %3 rank, %4 full name, %5 new LN, %7 position number,
 // %8 rank number, %9 old LN, %10 birth date.
@@ -53,18 +102,27 @@ inline constexpr char SELECT_COMBAT_NUMBERS[] = "SELECT Dolz_nom, Zvan_nom FROM 
 // %1 new LN, %2 old LN.
 inline constexpr char UPDATE_ORDERS_LN[] = "UPDATE prikaz SET LN = '%1' WHERE LN = '%2'";
 inline constexpr char UPDATE_FILES_LN[] = "UPDATE Files SET LN = '%1' WHERE LN = '%2'";
-// Several statements that stand or fall together.
-inline constexpr char BEGIN_IMMEDIATE[] = "BEGIN IMMEDIATE";
+// Several statements that stand or fall together. SQLite takes the write lock
+// at once; PostgreSQL's serializable transaction refuses, with a failure that
+// is tried again, what another clerk changed meanwhile.
+inline constexpr Dialects BEGIN_IMMEDIATE{"BEGIN IMMEDIATE", "BEGIN ISOLATION LEVEL SERIALIZABLE"};
 inline constexpr char COMMIT[] = "COMMIT";
+// A transaction that waits for no one (copying a whole register).
+inline constexpr char BEGIN[] = "BEGIN";
 inline constexpr char ROLLBACK[] = "ROLLBACK";
-// %1 "prikaz", %2 LN, %3 code.
-inline constexpr char SELECT_ORDERS[] =
+// %1 "prikaz", %2 LN, %3 code. SQLite gives the rows in the order they were
+// added; PostgreSQL moves a changed row, so it is asked for that order.
+inline constexpr Dialects SELECT_ORDERS{
     "SELECT nameZO,Date_time, prikaznom,kemvidan,ish_SU,Nomer_snytie,Data_snytie,actived_prikaz "
-    "FROM %1 WHERE LN ='%2'AND what='%3';";
+    "FROM %1 WHERE LN ='%2'AND what='%3';",
+    "SELECT nameZO,Date_time, prikaznom,kemvidan,ish_SU,Nomer_snytie,Data_snytie,actived_prikaz "
+    "FROM %1 WHERE LN ='%2'AND what='%3' ORDER BY id;"};
 // %1 LN, %2 code, %3 date, %4 number, %5 issuer, %6 name, %7 1 (unquoted), %8 outgoing number.
-inline constexpr char INSERT_ORDER[] =
+inline constexpr Dialects INSERT_ORDER{
     "INSERT INTO prikaz('LN','what','Date_time','prikaznom','kemvidan','nameZO',actived_prikaz,"
-    "ish_SU)VALUES('%1','%2','%3','%4','%5','%6',%7,'%8')";
+    "ish_SU)VALUES('%1','%2','%3','%4','%5','%6',%7,'%8')",
+    "INSERT INTO prikaz(LN,what,Date_time,prikaznom,kemvidan,nameZO,actived_prikaz,"
+    "ish_SU)VALUES('%1','%2','%3','%4','%5','%6',%7,'%8')"};
 // %1 LN, %2 old number, %3 code, %4 date, %5 new number, %6 issuer, %7 name, %8 outgoing.
 inline constexpr char UPDATE_ORDER[] =
     "UPDATE prikaz SET Date_time = '%4' , prikaznom = '%5',kemvidan ='%6',nameZO = '%7',ish_SU "
@@ -76,11 +134,13 @@ inline constexpr char LIFT_ORDER[] =
 // %1 LN, %2 code, %3 number.
 inline constexpr char DELETE_ORDER[] = "DELETE FROM prikaz WHERE LN ='%1'AND what='%2'AND prikaznom ='%3';";
 // %1 number, %2 code, %3 "files/" + name, %4 name, %5 LN.
-inline constexpr char INSERT_FILE[] =
-    "INSERT INTO Files('prikaznom','what','Giper','name_file','LN')VALUES('%1','%2','%3','%4','%5')";
+inline constexpr Dialects INSERT_FILE{
+    "INSERT INTO Files('prikaznom','what','Giper','name_file','LN')VALUES('%1','%2','%3','%4','%5')",
+    "INSERT INTO Files(prikaznom,what,Giper,name_file,LN)VALUES('%1','%2','%3','%4','%5')"};
 // %1 "Files", %2 LN, %3 code, %4 number.
-inline constexpr char SELECT_FILES[] =
-    "SELECT name_file FROM %1 WHERE LN ='%2'AND what='%3'AND prikaznom ='%4';";
+inline constexpr Dialects SELECT_FILES{
+    "SELECT name_file FROM %1 WHERE LN ='%2'AND what='%3'AND prikaznom ='%4';",
+    "SELECT name_file FROM %1 WHERE LN ='%2'AND what='%3'AND prikaznom ='%4' ORDER BY id;"};
 // %1 number, %2 code, %3 name, %4 "Files".
 inline constexpr char SELECT_FILE_PATH[] =
     "SELECT Giper FROM %4 WHERE prikaznom = '%1' AND what = '%2' AND name_file = '%3' ;";
@@ -100,22 +160,68 @@ inline constexpr char COUNT_FILE_REFERENCES[] = "SELECT count(*) FROM Files WHER
 inline constexpr char RENUMBER_FILES[] =
     "UPDATE Files SET prikaznom = '%4' WHERE LN = '%1' AND what = '%2' AND prikaznom = '%3';";
 
-// Schema verification.
-inline constexpr char SELECT_TABLES[] =
+// Schema verification: the tables (name and creation text) and the columns
+// of one table (in a field "name"). %1 the table's name made safe for a text
+// literal.
+inline constexpr Dialects SELECT_TABLES{
     "SELECT name, sql FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' "
-    "ESCAPE '\\' ORDER BY rowid";
-inline constexpr char TABLE_INFO[] = "PRAGMA table_info(%1)";
+    "ESCAPE '\\' ORDER BY rowid",
+    "SELECT table_name, '' FROM information_schema.tables WHERE table_schema = current_schema() AND "
+    "table_type = 'BASE TABLE' ORDER BY table_name"};
+inline constexpr Dialects TABLE_INFO{
+    "PRAGMA table_info('%1')",
+    "SELECT column_name AS name FROM information_schema.columns WHERE table_schema = current_schema() "
+    "AND lower(table_name) = lower('%1') ORDER BY ordinal_position"};
 inline constexpr char ADD_COLUMN[] = "ALTER TABLE %1 ADD COLUMN %2 ;";
 inline constexpr char DROP_COLUMN[] = "ALTER TABLE %1 DROP COLUMN %2;";
 inline constexpr char DROP_TABLE[] = "DROP TABLE %1";
-// A cheap read that fails at once on a file that is not a database.
-inline constexpr char PROBE[] = "SELECT count(*) FROM sqlite_master";
+// A cheap read that fails at once on a file that is not a database: the
+// number of tables.
+inline constexpr Dialects PROBE{"SELECT count(*) FROM sqlite_master",
+                                "SELECT count(*) FROM pg_catalog.pg_tables WHERE schemaname = current_schema()"};
 
 // Backup and restore, on connections of their own. %1 the backup's path.
 inline constexpr char BACKUP_INTO[] = "VACUUM INTO '%1'";
 // Answers "ok" when the file's structure is sound.
 inline constexpr char QUICK_CHECK[] = "PRAGMA quick_check";
+
+// The content of attached documents kept in the database (table Kopii, one
+// row per stored copy, keyed by the path Giper of the Files rows). On a
+// server every document is kept there; an SQLite file holds them when it was
+// written from a server. %1 the path.
+inline constexpr char SELECT_CONTENT[] = "SELECT Soderz FROM Kopii WHERE Giper = '%1'";
+// Server only: a fingerprint of the content, so that an identical document is
+// found without fetching it.
+inline constexpr char SELECT_CONTENT_MD5[] = "SELECT md5(Soderz) FROM Kopii WHERE Giper = '%1'";
+// Bound: the path, the content. A path already taken is left as it is (no
+// row is added).
+inline constexpr char INSERT_CONTENT[] =
+    "INSERT INTO Kopii (Giper, Soderz) VALUES (?, ?) ON CONFLICT (Giper) DO NOTHING";
+// The content goes once no attachment refers to it.
+inline constexpr char DELETE_UNUSED_CONTENT[] =
+    "DELETE FROM Kopii WHERE Giper = '%1' AND NOT EXISTS (SELECT 1 FROM Files WHERE Giper = '%1')";
+inline constexpr char SELECT_CONTENT_PATHS[] = "SELECT Giper FROM Kopii ORDER BY Giper";
+inline constexpr char SELECT_FILE_PATHS[] = "SELECT DISTINCT Giper FROM Files ORDER BY Giper";
+
+// Copying a whole register between an SQLite file and a server. %1 table,
+// %2 the columns separated by commas, %3 the rows "(…), (…)". The rows are read
+// in the order they were added.
+inline constexpr Dialects SELECT_ALL_ROWS{"SELECT %2 FROM %1 ORDER BY rowid", "SELECT %2 FROM %1 ORDER BY id"};
+inline constexpr char INSERT_ROWS[] = "INSERT INTO %1 (%2) VALUES %3";
+inline constexpr char COUNT_ROWS[] = "SELECT count(*) FROM %1";
+inline constexpr char DELETE_ROWS[] = "DELETE FROM %1";
+// Server only: a backup reads one consistent picture of the register.
+inline constexpr char BEGIN_SNAPSHOT[] = "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY";
+// Server only: while a register is put in place, other clerks' changes wait.
+inline constexpr char LOCK_REGISTER[] = "LOCK TABLE Combat, prikaz, Files, Ranks, Emploeses, Kopii IN EXCLUSIVE MODE";
+// Server only: the next identity of a table whose ids were copied follows the
+// largest id. %1 table.
+inline constexpr char RESTART_IDENTITY[] =
+    "SELECT setval(pg_get_serial_sequence('%1', 'id'), coalesce(max(id), 0) + 1, false) FROM %1";
 } // namespace Sql
+
+#undef VEDOMER_PG_UNIT_ORDER
+#undef VEDOMER_PG_NUMBER
 
 // Category codes: the count columns of Combat and the values of "what".
 namespace Code {

@@ -3,6 +3,7 @@
 
 #include "function.h"
 
+#include "storage/connection.h"
 #include "storage/paths.h"
 #include "storage/schema.h"
 
@@ -39,9 +40,24 @@ bool Function::wantsVerification(const QStringList &arguments)
 
 void Function::ver()
 {
+    // On a server the tables are those of its own descriptors; the SQLite
+    // verification always works on data/BaseDate.db.
+    const bool server = Paths::serverChosen();
     const Schema::Report report =
-        Schema::verify(QString::fromLatin1(Paths::VERIFIED_DATABASE), QString::fromLatin1(Paths::TABLE_DESCRIPTOR),
-                       QString::fromLatin1(Paths::COLUMN_DESCRIPTOR));
+        server ? Schema::verifyServer(QString::fromLatin1(Paths::SERVER_TABLE_DESCRIPTOR),
+                                      QString::fromLatin1(Paths::SERVER_COLUMN_DESCRIPTOR),
+                                      [](const Paths::Server &s, QString *password) {
+                                          return askPassword(nullptr, s.user, Connection::describe(s), password);
+                                      })
+               : Schema::verify(QString::fromLatin1(Paths::VERIFIED_DATABASE),
+                                QString::fromLatin1(Paths::TABLE_DESCRIPTOR),
+                                QString::fromLatin1(Paths::COLUMN_DESCRIPTOR));
+    if (server && !report.opened)
+        QMessageBox::warning(nullptr, QStringLiteral("Ошибка"),
+                             QStringLiteral("Проверка таблиц не выполнена: не удалось подключиться к базе данных "
+                                            "%1: %2.")
+                                 .arg(report.database, report.openError),
+                             QMessageBox::Ok);
     // The event loop has not started: each box runs its own.
     for (const QString &error : report.refusedDescriptors) {
         QMessageBox box(QMessageBox::Warning, QStringLiteral("Ошибка файла"),
@@ -55,6 +71,6 @@ void Function::ver()
                                             "выполнена. Файл оставлен как есть.")
                                  .arg(report.database),
                              QMessageBox::Ok);
-    setHidden(QString::fromLatin1(Paths::COLUMN_DESCRIPTOR));
-    setHidden(QString::fromLatin1(Paths::TABLE_DESCRIPTOR));
+    setHidden(QString::fromLatin1(server ? Paths::SERVER_COLUMN_DESCRIPTOR : Paths::COLUMN_DESCRIPTOR));
+    setHidden(QString::fromLatin1(server ? Paths::SERVER_TABLE_DESCRIPTOR : Paths::TABLE_DESCRIPTOR));
 }

@@ -3,6 +3,8 @@
 
 #include "function.h"
 
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -36,4 +38,13 @@ void Function::warn(QWidget *parent, const QString &text)
 void Function::warnFailure(QWidget *parent, const QString &what, const QSqlError &error)
 {
     warn(parent, what + QStringLiteral(": ") + describeError(error) + QLatin1Char('.'));
+}
+
+bool Function::askPassword(QWidget *parent, const QString &user, const QString &where, QString *password)
+{
+    bool given = false;
+    *password = QInputDialog::getText(parent, QStringLiteral("Пароль"),
+                                      QStringLiteral("Пароль пользователя «%1» для базы данных %2:").arg(user, where),
+                                      QLineEdit::Password, QString(), &given);
+    return given;
 }

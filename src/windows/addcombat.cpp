@@ -2,6 +2,7 @@
 #include "ui_addcombat.h"
 
 #include "function.h"
+#include "storage/transaction.h"
 
 #include <QDateTime>
 #include <QDebug>
@@ -144,7 +145,7 @@ void addCombat::on_pushButton_2_clicked()
     chosen(ui->cb_zv, zv_kept, vz, zvan_nom);
 
     if (!br) {
-        qstr = (QString::fromLatin1(Sql::INSERT_COMBAT_1) + QString::number(zvan_nom) +
+        qstr = (Sql::text(Sql::INSERT_COMBAT_1) + QString::number(zvan_nom) +
                 QString::fromLatin1(Sql::INSERT_COMBAT_2))
                    .arg(Function::q(vp), Function::q(vz), Function::q(ln), Function::q(fio), Function::q(dol),
                         QString::number(dol_nom), Function::q(data_comb));
@@ -188,27 +189,21 @@ bool addCombat::runStep(const QString &statement, QSqlError &error, int *affecte
 bool addCombat::saveChange(const QString &ln, const QString &statement)
 {
     const bool moving = ln != ln_old;
+    bool gone = false;
+    auto steps = [&](QSqlError &error) {
+        int changed = 0;
+        if (!runStep(statement, error, &changed))
+            return false;
+        gone = changed == 0;
+        if (gone || !moving)
+            return !gone;
+        return runStep(QString::fromLatin1(Sql::UPDATE_ORDERS_LN).arg(Function::q(ln), Function::q(ln_old)),
+                       error) &&
+               runStep(QString::fromLatin1(Sql::UPDATE_FILES_LN).arg(Function::q(ln), Function::q(ln_old)),
+                       error);
+    };
     QSqlError error;
-    if (moving && !runStep(QString::fromLatin1(Sql::BEGIN_IMMEDIATE), error)) {
-        Function::warnFailure(this, QString::fromUtf8(NOT_SAVED), error);
-        return false;
-    }
-    int changed = 0;
-    bool ok = runStep(statement, error, &changed);
-    const bool gone = ok && changed == 0;
-    ok = ok && !gone;
-    if (ok && moving) {
-        ok = runStep(QString::fromLatin1(Sql::UPDATE_ORDERS_LN).arg(Function::q(ln), Function::q(ln_old)),
-                     error) &&
-             runStep(QString::fromLatin1(Sql::UPDATE_FILES_LN).arg(Function::q(ln), Function::q(ln_old)),
-                     error) &&
-             runStep(QString::fromLatin1(Sql::COMMIT), error);
-    }
-    if (moving && !ok) {
-        // The failing statement's error is the one to report, not the rollback's.
-        qstr = QString::fromLatin1(Sql::ROLLBACK);
-        Function::Myquery(qstr);
-    }
+    const bool ok = moving ? Transaction::run(steps, error) : steps(error);
     if (gone) {
         Function::warn(this, QString::fromUtf8(NOT_SAVED) +
                                  QStringLiteral(": военнослужащего с личным номером «%1» уже нет в базе "

@@ -5,6 +5,7 @@
 #include "storage/attachments.h"
 #include "storage/paths.h"
 #include "storage/penalties.h"
+#include "storage/transaction.h"
 
 #include <QBrush>
 #include <QCloseEvent>
@@ -145,7 +146,7 @@ void addfile::clearTable()
     ui->lineEdit_4->clear();
     ui->lineEdit_6->clear();
 
-    qstr = QString::fromLatin1(Sql::SELECT_ORDERS)
+    qstr = Sql::text(Sql::SELECT_ORDERS)
                .arg(QStringLiteral("prikaz"), Function::q(ln), Function::q(wt));
     QSqlQuery query = Function::Myquery(qstr);
     struct Row
@@ -268,7 +269,7 @@ void addfile::on_pushButton_7_clicked()
             Function::inform(this, QStringLiteral("Не заполнен номер"));
         } else if (!ui->checkBox->isChecked()) {
             qstr =
-                QString::fromLatin1(Sql::INSERT_ORDER)
+                Sql::text(Sql::INSERT_ORDER)
                     .arg(Function::q(ln), Function::q(wt), Function::q(date), Function::q(number),
                          Function::q(issuer), Function::q(name), QStringLiteral("1"), Function::q(outgoing));
             runWrite(QStringLiteral("Приказ не добавлен"));
@@ -306,30 +307,32 @@ void addfile::on_pushButton_4_clicked()
         } else {
             const QString old = cellText(t, t->currentRow(), COL_NUMBER);
             const bool renumber = number != old;
-            const bool transaction =
-                renumber && Function::Myquery(QString::fromLatin1(Sql::BEGIN_IMMEDIATE)).isActive();
-            qstr =
+            const QString update =
                 QString::fromLatin1(Sql::UPDATE_ORDER)
                     .arg(Function::q(ln), Function::q(old), Function::q(wt), Function::q(date),
                          Function::q(number), Function::q(issuer), Function::q(name), Function::q(outgoing));
-            int changed = 0;
-            bool ok = runWrite(QStringLiteral("Приказ не изменён"), &changed);
-            const bool found = ok && changed > 0;
-            if (found && renumber) {
+            bool found = false;
+            auto steps = [&](QSqlError &error) {
+                qstr = update;
+                QSqlQuery query = Function::Myquery(qstr);
+                if (!query.isActive()) {
+                    error = query.lastError();
+                    return false;
+                }
+                found = query.numRowsAffected() > 0;
+                if (!found || !renumber)
+                    return true;
                 // The attached documents follow the order to its new number.
                 qstr = QString::fromLatin1(Sql::RENUMBER_FILES)
                            .arg(Function::q(ln), Function::q(wt), Function::q(old), Function::q(number));
-                ok = runWrite(transaction ? QStringLiteral("Приказ не изменён")
-                                          : QStringLiteral("Документы приказа не перенесены на новый номер"));
-            }
-            if (transaction) {
-                if (ok) {
-                    qstr = QString::fromLatin1(Sql::COMMIT);
-                    ok = runWrite(QStringLiteral("Приказ не изменён"));
-                }
-                if (!ok)
-                    Function::Myquery(QString::fromLatin1(Sql::ROLLBACK));
-            }
+                query = Function::Myquery(qstr);
+                error = query.lastError();
+                return query.isActive();
+            };
+            QSqlError error;
+            const bool ok = renumber ? Transaction::run(steps, error) : steps(error);
+            if (!ok)
+                Function::warnFailure(this, QStringLiteral("Приказ не изменён"), error);
             if (ok && !found)
                 reportNothingChanged(old);
         }
@@ -387,7 +390,7 @@ void addfile::on_tabWidget_currentChanged(int index)
     if (index != 1)
         return;
     prikaz = cellText(t, t->currentRow(), COL_NUMBER);
-    qstr = QString::fromLatin1(Sql::SELECT_FILES)
+    qstr = Sql::text(Sql::SELECT_FILES)
                .arg(QStringLiteral("Files"), Function::q(ln), Function::q(wt), Function::q(prikaz));
     QSqlQuery query = Function::Myquery(qstr);
     QTableWidget *files = ui->tableWidget;
@@ -454,12 +457,12 @@ void addfile::on_pushButton_clicked()
         Function::warn(this, QStringLiteral("Файл «%1» не прикреплён: %2.").arg(name, error));
         return;
     }
-    qstr = QString::fromLatin1(Sql::INSERT_FILE)
+    qstr = Sql::text(Sql::INSERT_FILE)
                .arg(Function::q(prikaz), Function::q(wt), Function::q(target), Function::q(name),
                     Function::q(ln));
     if (!runWrite(QStringLiteral("Файл не прикреплён"))) {
         if (fresh)
-            QFile::remove(target);
+            Attachments::discard(target);
         return;
     }
     QTableWidget *files = ui->tableWidget;
@@ -506,13 +509,17 @@ void addfile::on_tableWidget_cellDoubleClicked(int row, int column)
             Function::warn(this, QStringLiteral("Файл «%1» не открыт: его нет среди файлов этого приказа.").arg(name));
         return;
     }
-    const QFileInfo copy(path);
-    if (path.isEmpty() || !copy.isFile()) {
-        Function::warn(this, QStringLiteral("Файл «%1» не открыт: его копия «%2» не найдена.")
-                       .arg(name, path.isEmpty() ? name : copy.absoluteFilePath()));
+    if (path.isEmpty()) {
+        Function::warn(this, QStringLiteral("Файл «%1» не открыт: его копия «%1» не найдена.").arg(name));
         return;
     }
-    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(copy.absoluteFilePath())))
+    QString file;
+    QString error;
+    if (!Attachments::localCopy(path, &file, &error)) {
+        Function::warn(this, QStringLiteral("Файл «%1» не открыт: %2.").arg(name, error));
+        return;
+    }
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(file).absoluteFilePath())))
         Function::warn(this,
              QStringLiteral("Файл «%1» не открыт: не найдена программа, которая его открывает.").arg(name));
 }

@@ -9,6 +9,7 @@
 #include "storage/penalties.h"
 #include "storage/recount.h"
 #include "storage/roster.h"
+#include "storage/servercopy.h"
 #include "view/columns.h"
 #include "view/openwindows.h"
 #include "view/rowfilter.h"
@@ -17,6 +18,7 @@
 #include "windows/settings.h"
 #include "windows/voenosluga.h"
 
+#include <QApplication>
 #include <QBrush>
 #include <QCloseEvent>
 #include <QColor>
@@ -68,14 +70,17 @@ MainWindow::~MainWindow()
 
 void MainWindow::openDatabase()
 {
-    // Reading the settings also marks settings.ini hidden.
-    const QString fileName = Paths::databaseFile();
+    QString where;
     QString reason;
-    const bool opened = Connection::open(fileName, &reason);
+    const bool opened = Connection::openChosen(
+        [this](const Paths::Server &server, QString *password) {
+            return Function::askPassword(this, server.user, Connection::describe(server), password);
+        },
+        &where, &reason);
     db = QSqlDatabase::database(QString::fromLatin1(QSqlDatabase::defaultConnection), false);
     if (!opened) {
         ui->label_2->setText(QStringLiteral("База данных не открыта"));
-        reportDatabaseFailure(fileName, reason);
+        reportDatabaseFailure(where, reason);
         return;
     }
     // The widths are set before the first fill so that the row heights are
@@ -152,15 +157,19 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-void MainWindow::reportDatabaseFailure(const QString &fileName, const QString &reason)
+void MainWindow::reportDatabaseFailure(const QString &where, const QString &reason)
 {
     const QString tail = QStringLiteral("Обращение к базе завершено  с ошибкой");
     Function::appendLog(reason + tail + QLatin1Char('\n'));
     qDebug() << reason << tail;
-    Function::warn(this, QStringLiteral("Не удалось открыть базу данных «%1»: %2.\n\n"
-                                        "Проверьте путь до базы в настройках. Новую базу данных "
-                                        "создаёт запуск программы с параметром --ver.")
-                             .arg(QFileInfo(fileName).absoluteFilePath(), reason));
+    // Nothing falls back to another database: the table stays empty.
+    const QString check = Sql::onServer(db)
+                              ? QStringLiteral("Проверьте подключение к серверу в настройках («Вид базы "
+                                               "данных»). Таблицы в новой базе данных на сервере создаёт запуск "
+                                               "программы с параметром --ver.")
+                              : QStringLiteral("Проверьте путь до базы в настройках. Новую базу данных "
+                                               "создаёт запуск программы с параметром --ver.");
+    Function::warn(this, QStringLiteral("Не удалось открыть базу данных %1: %2.\n\n%3").arg(where, reason, check));
 }
 
 void MainWindow::recordfile(const QString &ln, const QString &code)
@@ -188,13 +197,13 @@ void MainWindow::clear_tableWidgets()
     fill();
 }
 
-void MainWindow::fill()
+QSqlError MainWindow::fill()
 {
     QTableWidget *t = ui->tableWidget_6;
     t->setUpdatesEnabled(false);
     t->setRowCount(0);
 
-    qstr = QString::fromLatin1(Sql::SELECT_SUMMARY);
+    qstr = Sql::text(Sql::SELECT_SUMMARY);
     QSqlError readError;
     const std::vector<Roster::Row> rows = Roster::read(qstr, &readError);
     updateUnits(rows);
@@ -280,6 +289,7 @@ void MainWindow::fill()
         ui->label_3->setText(QStringLiteral("Взысканий старше %1 мес.: %2").arg(months).arg(old));
     // Where the roster itself was not read, its reason is the one to read.
     ui->label_3->setVisible(readError.type() == QSqlError::NoError && (!penaltiesRead || months > 0));
+    return readError;
 }
 
 void MainWindow::updateUnits(const std::vector<Roster::Row> &rows)
@@ -400,8 +410,13 @@ void MainWindow::on_action_2_triggered()
 {
     if (!Function::confirm(this, QStringLiteral("Вы точно уверены что надо обновить таблицы?")))
         return;
-    clear_tableWidgets();
-    Function::inform(this, QStringLiteral("Таблицы обновлены"));
+    // A table that could not be read (the server stopped) is not "updated".
+    searchText.clear();
+    const QSqlError error = fill();
+    if (error.isValid())
+        Function::warnFailure(this, QStringLiteral("Таблицы не обновлены"), error);
+    else
+        Function::inform(this, QStringLiteral("Таблицы обновлены"));
 }
 
 void MainWindow::on_action_6_triggered()
@@ -433,7 +448,10 @@ void MainWindow::on_action_triggered()
     const QString folder = Function::databaseFolder();
     const QString target = DatabaseCopy::backupName(folder, QDateTime::currentDateTime());
     QString error;
-    if (DatabaseCopy::backup(DatabaseCopy::liveName(folder), target, &error))
+    // A server's register goes into an SQLite file in the local database folder.
+    const bool made = Sql::onServer(db) ? busy([&] { return ServerCopy::backup(target, &error); })
+                                        : DatabaseCopy::backup(DatabaseCopy::liveName(folder), target, &error);
+    if (made)
         Function::inform(this, QStringLiteral("Резервная копия создана"));
     else
         Function::warn(this, QStringLiteral("Резервная копия не создана: %1.").arg(error));
@@ -444,6 +462,10 @@ void MainWindow::on_action_9_triggered()
     if (!Function::confirm(this, QStringLiteral("Вы точно уверены что востановить резервную копию?")))
         return;
     const QString folder = Function::databaseFolder();
+    if (Sql::onServer(db)) {
+        restoreOnServer(folder);
+        return;
+    }
     db.close();
     const QString chosen = QFileDialog::getOpenFileName(this, QStringLiteral("Open file»"), folder,
                                                         QStringLiteral("File Base (*.db)"));
@@ -475,6 +497,97 @@ void MainWindow::on_action_9_triggered()
     }
     clear_tableWidgets();
     Function::inform(this, QStringLiteral("База восстановлена"));
+}
+
+bool MainWindow::busy(const std::function<bool()> &work)
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool ok = work();
+    QApplication::restoreOverrideCursor();
+    return ok;
+}
+
+void MainWindow::restoreOnServer(const QString &folder)
+{
+    const QString chosen = QFileDialog::getOpenFileName(this, QStringLiteral("Open file»"), folder,
+                                                        QStringLiteral("File Base (*.db)"));
+    if (chosen.isEmpty() || !DatabaseCopy::isDatabase(chosen)) {
+        Function::warn(this, QStringLiteral("Некорректный формат базы данных"));
+        return;
+    }
+    // What the server holds now is written first; it becomes the file
+    // BaseDate_old.db (replacing an earlier one) only once the restore has
+    // succeeded, so a failed one loses no earlier copy, and the chosen file
+    // may even be that copy.
+    const QString safety = DatabaseCopy::safetyName(folder);
+    const QString fresh = safety + QStringLiteral(".new");
+    QString error;
+    QFile::remove(fresh);
+    if (!busy([&] { return ServerCopy::backup(fresh, &error); })) {
+        Function::warn(this, QStringLiteral("Резервная копия не восстановлена: не удалось сохранить данные сервера "
+                                            "в папку базы данных: %1. Данные на сервере не изменены.")
+                                 .arg(error));
+        return;
+    }
+    ServerCopy::Counts counts;
+    const bool ok = busy([&] { return ServerCopy::restore(chosen, &counts, &error); });
+    clear_tableWidgets();
+    if (!ok) {
+        QFile::remove(fresh);
+        Function::warn(this, QStringLiteral("Резервная копия не восстановлена: %1. Данные на сервере не изменены.")
+                                 .arg(error));
+        return;
+    }
+    QString kept;
+    if ((QFile::exists(safety) && !QFile::remove(safety)) || !QFile::rename(fresh, safety))
+        kept = QStringLiteral("\n\nПрежние данные сервера сохранены в файле «%1».").arg(QFileInfo(fresh).fileName());
+    Function::inform(this, QStringLiteral("База восстановлена") + kept + missingNote(counts.missing));
+}
+
+QString MainWindow::missingNote(const QStringList &missing)
+{
+    if (missing.isEmpty())
+        return QString();
+    const int shown = 10;
+    QStringList names = missing.mid(0, shown);
+    if (missing.size() > shown)
+        names.append(QStringLiteral("… (всего %1)").arg(missing.size()));
+    return QStringLiteral("\n\nНе найдены копии прикреплённых документов (записи о них сохранены): %1.")
+        .arg(names.join(QStringLiteral(", ")));
+}
+
+void MainWindow::on_action_21_triggered()
+{
+    if (!Sql::onServer(db)) {
+        Function::inform(this, QStringLiteral("База переносится на сервер PostgreSQL. Выберите в окне «Настройки» "
+                                                "вид базы данных «Сервер PostgreSQL», создайте таблицы запуском "
+                                                "программы с параметром --ver и запустите программу снова."));
+        return;
+    }
+    if (!Function::confirm(this, QStringLiteral("Вы точно уверены что надо перенести базу на сервер?")))
+        return;
+    const QString chosen = QFileDialog::getOpenFileName(this, QStringLiteral("Перенести базу на сервер"),
+                                                        Function::databaseFolder(), QStringLiteral("File Base (*.db)"));
+    if (chosen.isEmpty())
+        return;
+    if (!DatabaseCopy::isDatabase(chosen)) {
+        Function::warn(this, QStringLiteral("Некорректный формат базы данных"));
+        return;
+    }
+    ServerCopy::Counts counts;
+    QString error;
+    const bool ok = busy([&] { return ServerCopy::transfer(chosen, &counts, &error); });
+    clear_tableWidgets();
+    if (!ok) {
+        Function::warn(this, QStringLiteral("База не перенесена на сервер: %1.").arg(error));
+        return;
+    }
+    Function::inform(this, QStringLiteral("База перенесена на сервер: военнослужащих %1, приказов %2, "
+                                            "прикреплённых файлов %3.")
+                               .arg(counts.servicemen)
+                               .arg(counts.orders)
+                               .arg(counts.files) +
+                               missingNote(counts.missing));
 }
 
 void MainWindow::on_action_3_triggered()

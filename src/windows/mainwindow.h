@@ -3,6 +3,7 @@
 
 #include <QMainWindow>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
@@ -10,6 +11,8 @@
 #include "storage/roster.h"
 
 #include <vector>
+
+#include <functional>
 
 QT_BEGIN_NAMESPACE
 class QAction;
@@ -65,10 +68,17 @@ private slots:
     void on_checkBox_clicked();
     void on_comboBox_2_activated(int index);
     void on_checkBox_2_clicked();
+    void on_action_21_triggered();
 
 private:
     void openDatabase();
-    void reportDatabaseFailure(const QString &fileName, const QString &reason);
+    void reportDatabaseFailure(const QString &where, const QString &reason);
+    // The restore on a server: the server's data replaced by a file's.
+    void restoreOnServer(const QString &folder);
+    // Runs long work under the wait cursor.
+    static bool busy(const std::function<bool()> &work);
+    // The documents a copy onto the server did not find, for the report.
+    static QString missingNote(const QStringList &missing);
 
     Ui::MainWindow *ui;
     QSqlDatabase db;
@@ -96,8 +106,9 @@ private:
     // Fills the summary table from the database with the rows that pass the
     // row filters and the search (searchText), each looking exactly as it
     // would in the full table (its stripe, colours and height), and says in
-    // the status bar how many are shown.
-    void fill();
+    // the status bar how many are shown. Returns the error of a read that
+    // failed.
+    QSqlError fill();
     // The unit list: every unit number of the roster, and the chosen one
     // kept even when nobody has it any more.
     void updateUnits(const std::vector<Roster::Row> &rows);

@@ -7,6 +7,7 @@
 #include "windows/vestable.h"
 
 #include <QFileDialog>
+#include <QShowEvent>
 #include <QSignalBlocker>
 
 settings::settings(QWidget *parent)
@@ -16,6 +17,72 @@ settings::settings(QWidget *parent)
     ui->setupUi(this);
     ui->lineEdit->setText(Paths::storedDatabaseFolder());
     ui->lineEdit_2->setText(QString::number(Paths::penaltyReminderMonths()));
+    showServer();
+}
+
+void settings::showEvent(QShowEvent *event)
+{
+    // The form's size is that of the folder alone; the kind of database and
+    // the server's fields get the room they ask for.
+    if (!event->spontaneous())
+        resize(size().expandedTo(sizeHint()));
+    QWidget::showEvent(event);
+}
+
+void settings::showServer()
+{
+    const bool server = Paths::serverChosen();
+    const Paths::Server s = Paths::storedServer();
+    const QSignalBlocker quiet(ui->spinBox_port);
+    ui->comboBox_kind->setCurrentIndex(server ? 1 : 0);
+    ui->lineEdit_host->setText(s.host);
+    ui->spinBox_port->setValue(s.port);
+    ui->lineEdit_name->setText(s.database);
+    ui->lineEdit_user->setText(s.user);
+    showKind(server);
+}
+
+void settings::showKind(bool server)
+{
+    // The server's fields are shown only for a server.
+    ui->widget_server->setVisible(server);
+    ui->label_note->setVisible(server);
+}
+
+void settings::storeServer(const char *key, const QString &value)
+{
+    if (Paths::storeSetting(key, value))
+        return;
+    Function::warn(this, QStringLiteral("Настройка не сохранена: файл настроек %1 не удалось записать.")
+                             .arg(QString::fromLatin1(Paths::SETTINGS_FILE)));
+    showServer();
+}
+
+void settings::on_comboBox_kind_activated(int index)
+{
+    storeServer(Paths::KIND_KEY, index == 1 ? QString::fromLatin1(Paths::SERVER_KIND) : QStringLiteral("sqlite"));
+    showKind(Paths::serverChosen());
+    resize(width(), sizeHint().height());
+}
+
+void settings::on_lineEdit_host_editingFinished()
+{
+    storeServer(Paths::HOST_KEY, ui->lineEdit_host->text().trimmed());
+}
+
+void settings::on_spinBox_port_editingFinished()
+{
+    storeServer(Paths::PORT_KEY, QString::number(ui->spinBox_port->value()));
+}
+
+void settings::on_lineEdit_name_editingFinished()
+{
+    storeServer(Paths::NAME_KEY, ui->lineEdit_name->text().trimmed());
+}
+
+void settings::on_lineEdit_user_editingFinished()
+{
+    storeServer(Paths::USER_KEY, ui->lineEdit_user->text().trimmed());
 }
 
 settings::~settings()

@@ -9,9 +9,11 @@ class settings;
 }
 QT_END_NAMESPACE
 
-// The settings window: the database folder ("Path/db" of settings.ini) and
-// the months after which a penalty in force is recalled, each written at once
-// on every change, and the way to the reference tables editor.
+// The settings window: the database folder ("Path/db" of settings.ini), the
+// kind of database (the SQLite file there, or a PostgreSQL server with its
+// address and user) and the months after which a penalty in force is
+// recalled, each written at once on every change, and the way to the
+// reference tables editor.
 class settings : public QWidget
 {
     Q_OBJECT
@@ -20,17 +22,29 @@ public:
     explicit settings(QWidget *parent = nullptr);
     ~settings() override;
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private slots:
     void on_pushButton_clicked();
     void on_pushButton_3_clicked();
     void on_pushButton_2_clicked();
     void on_lineEdit_editingFinished();
     void on_lineEdit_2_editingFinished();
+    void on_comboBox_kind_activated(int index);
+    void on_lineEdit_host_editingFinished();
+    void on_spinBox_port_editingFinished();
+    void on_lineEdit_name_editingFinished();
+    void on_lineEdit_user_editingFinished();
 
 private:
     // Writes the folder to settings.ini; says so in a warning when the file
     // could not be written and then shows what the file really holds.
     bool store(const QString &folder);
+    // Writes one key of the server's settings, saying so when it fails.
+    void storeServer(const char *key, const QString &value);
+    void showServer();
+    void showKind(bool server);
 
     Ui::settings *ui;
 };

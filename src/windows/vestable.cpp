@@ -17,9 +17,6 @@
 
 namespace {
 
-const char RANKS[] = "Ranks";
-const char POSITIONS[] = "Emploeses";
-
 // The table model of the editor. Every cell goes to the database as soon as it
 // is edited, a new row's cells included (the stock model keeps a new row back
 // until the view leaves it and drops it when the table is switched); a row that
@@ -119,6 +116,9 @@ public:
         return -1;
     }
 
+protected:
+    QString orderByClause() const override { return Sql::text(Sql::REFERENCE_ORDER); }
+
 private:
     int dirtyRows() const
     {
@@ -177,9 +177,9 @@ void vestable::showTable(int index)
     auto *model =
         new ReferenceModel([this](const QString &what, const QSqlError &error) { reportLater(what, error); });
     if (index == 0)
-        model->setTable(QString::fromLatin1(RANKS));
+        model->setTable(Sql::text(Sql::RANKS_TABLE));
     else if (index == 1)
-        model->setTable(QString::fromLatin1(POSITIONS));
+        model->setTable(Sql::text(Sql::POSITIONS_TABLE));
     const bool read = model->select();
     model->setEditStrategy(QSqlTableModel::OnFieldChange);
 

@@ -46,7 +46,7 @@ void voenosluga::clear_tableWidget()
         const QSignalBlocker blocker(t);
         t->setRowCount(0);
 
-        qstr = QString::fromLatin1(Sql::SELECT_ROSTER);
+        qstr = Sql::text(Sql::SELECT_ROSTER);
         rows = Roster::read(qstr);
 
         const int count = static_cast<int>(rows.size());

@@ -9,7 +9,13 @@ namespace TestSupport {
 bool openProgramDb()
 {
     QString reason;
-    if (!Connection::open(QDir::current().absoluteFilePath(QStringLiteral("data/BaseDate.db")), &reason)) {
+    // A test whose settings.ini names a server opens it as the program does.
+    QString where;
+    const bool opened =
+        Paths::serverChosen()
+            ? Connection::openChosen({}, &where, &reason)
+            : Connection::open(QDir::current().absoluteFilePath(QStringLiteral("data/BaseDate.db")), &reason);
+    if (!opened) {
         qWarning("program database not opened: %s", qPrintable(reason));
         return false;
     }

@@ -45,10 +45,12 @@ WorkDir::WorkDir(Database database)
     m_previous = QDir::currentPath();
     QDir::setCurrent(m_dir.path());
     const QString conf = QStringLiteral(VEDOMER_CONF_DIR);
-    bool ok = QFile::copy(conf + QStringLiteral("/settingstab.conf"), QStringLiteral("settingstab.conf")) &&
-              QFile::copy(conf + QStringLiteral("/settings.conf"), QStringLiteral("settings.conf"));
-    QFile::setPermissions(QStringLiteral("settingstab.conf"), QFile::ReadOwner | QFile::WriteOwner);
-    QFile::setPermissions(QStringLiteral("settings.conf"), QFile::ReadOwner | QFile::WriteOwner);
+    bool ok = true;
+    for (const char *name : {"settingstab.conf", "settings.conf", "settingstab-postgresql.conf", "settings-postgresql.conf"}) {
+        const QString file = QString::fromLatin1(name);
+        ok = QFile::copy(conf + QLatin1Char('/') + file, file) && ok;
+        QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
+    }
     writeFile(QStringLiteral("settings.ini"), settingsText().toUtf8());
     ok = ok && QDir().mkpath(QStringLiteral("files"));
     if (database == WithDatabase) {
@@ -95,8 +97,21 @@ bool WorkDir::readText(const QString &relative, QString *text) const
     return true;
 }
 
+static QString &overridden()
+{
+    static QString name;
+    return name;
+}
+
+void useTestConnection(const QString &name)
+{
+    overridden() = name;
+}
+
 QSqlDatabase testDb()
 {
+    if (!overridden().isEmpty())
+        return QSqlDatabase::database(overridden());
     const QString name = QString::fromLatin1(TEST_CONNECTION);
     QSqlDatabase db = QSqlDatabase::database(name, false);
     if (!db.isValid()) {
@@ -116,6 +131,14 @@ QSqlDatabase testDb()
 namespace {
 bool run(QSqlQuery &q, const QString &sql, const QVariantList &values)
 {
+    // Without values the statement runs as it stands (a server prepares
+    // only queries, and runs several statements of one text).
+    if (values.isEmpty()) {
+        if (q.exec(sql))
+            return true;
+        qWarning("test statement failed: %s: %s", qPrintable(sql), qPrintable(q.lastError().text()));
+        return false;
+    }
     if (!q.prepare(sql)) {
         qWarning("test statement not prepared: %s: %s", qPrintable(sql), qPrintable(q.lastError().text()));
         return false;

@@ -53,6 +53,9 @@ private:
 // A connection of the tests' own to data/BaseDate.db of the current folder,
 // so the tests can read and fill the database beside the program's connection.
 QSqlDatabase testDb();
+// Makes testDb() (and so exec(), rows() and value()) the connection of this
+// name, a server's in the server tests; an empty name goes back to the file.
+void useTestConnection(const QString &name);
 // Runs one statement on the test connection; fails the test on an error.
 bool exec(const QString &sql, const QVariantList &values = {});
 // All rows of a query as texts (NULL as an empty text).

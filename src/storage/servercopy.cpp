@@ -1,0 +1,391 @@
+#include "storage/servercopy.h"
+
+#include "function.h"
+#include "storage/attachments.h"
+#include "storage/paths.h"
+#include "storage/schema.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+#include <functional>
+
+namespace {
+
+// The tables of the register in the order they are filled; the reference
+// tables keep their ids, which the serviceman form does not rely on but an
+// administrator may.
+struct Table
+{
+    const char *name;
+    bool ids;
+};
+constexpr Table TABLES[] = {{"Ranks", true}, {"Emploeses", true}, {"Combat", false}, {"prikaz", false}, {"Files", false}};
+// Rows put into one statement, and the length of text at which a statement
+// is sent before that.
+constexpr int BATCH_ROWS = 200;
+constexpr int BATCH_TEXT = 1 << 20;
+
+QString ident(const QString &name)
+{
+    return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
+}
+
+QString program()
+{
+    return QString::fromLatin1(QSqlDatabase::defaultConnection);
+}
+
+QSqlDatabase server()
+{
+    return QSqlDatabase::database(program(), false);
+}
+
+// Runs one statement; on failure says why in `error`.
+bool run(const QString &sql, const QSqlDatabase &db, QString *error, QSqlQuery *result = nullptr,
+         const QVariantList &values = {})
+{
+    QSqlQuery query = Function::Myquery(sql, values, db);
+    if (!query.isActive()) {
+        *error = Function::describeError(query.lastError(), db.driverName());
+        return false;
+    }
+    if (result)
+        *result = std::move(query);
+    return true;
+}
+
+QStringList columnsOf(const QSqlDatabase &db, const QString &table)
+{
+    QStringList names;
+    QSqlQuery info = Function::Myquery(Sql::text(Sql::TABLE_INFO, db).arg(Function::q(table)), db);
+    const int field = info.record().indexOf(QStringLiteral("name"));
+    while (info.next())
+        names.append(info.value(field).toString());
+    return names;
+}
+
+int countRows(const QSqlDatabase &db, const QString &table, QString *error)
+{
+    QSqlQuery query;
+    if (!run(QString::fromLatin1(Sql::COUNT_ROWS).arg(table), db, error, &query) || !query.next())
+        return -1;
+    return query.value(0).toInt();
+}
+
+// Copies every row of a table, in the order the rows were added, through
+// statements of many rows each.
+bool copyRows(const QSqlDatabase &from, const QSqlDatabase &to, const Table &table, QString *error)
+{
+    const QString name = QString::fromLatin1(table.name);
+    const QStringList source = columnsOf(from, name);
+    const QStringList target = columnsOf(to, name);
+    QStringList read, written;
+    for (const QString &column : source) {
+        if (!table.ids && column.compare(QLatin1String("id"), Qt::CaseInsensitive) == 0)
+            continue;
+        for (const QString &t : target) {
+            if (t.compare(column, Qt::CaseInsensitive) == 0) {
+                read.append(ident(column));
+                written.append(ident(t));
+            }
+        }
+    }
+    if (read.isEmpty()) {
+        *error = QStringLiteral("в базе данных нет таблицы %1 (запустите программу с параметром --ver)").arg(name);
+        return false;
+    }
+    QSqlQuery rows;
+    if (!run(Sql::text(Sql::SELECT_ALL_ROWS, from).arg(name, read.join(QLatin1Char(','))), from, error, &rows))
+        return false;
+    const QString insert = QString::fromLatin1(Sql::INSERT_ROWS).arg(name, written.join(QLatin1Char(',')), QStringLiteral("%1"));
+    QStringList batch;
+    qsizetype length = 0;
+    auto flush = [&]() {
+        if (batch.isEmpty())
+            return true;
+        const bool ok = run(insert.arg(batch.join(QLatin1Char(','))), to, error);
+        batch.clear();
+        length = 0;
+        return ok;
+    };
+    while (rows.next()) {
+        QStringList values;
+        for (int c = 0; c < read.size(); ++c) {
+            const QVariant v = rows.value(c);
+            values.append(v.isNull() ? QStringLiteral("NULL")
+                                     : QLatin1Char('\'') + Function::q(v.toString()) + QLatin1Char('\''));
+            length += values.last().size();
+        }
+        batch.append(QLatin1Char('(') + values.join(QLatin1Char(',')) + QLatin1Char(')'));
+        if ((batch.size() >= BATCH_ROWS || length >= BATCH_TEXT) && !flush())
+            return false;
+    }
+    if (!rows.isActive() || rows.lastError().isValid()) {
+        *error = Function::describeError(rows.lastError(), from.driverName());
+        return false;
+    }
+    return flush();
+}
+
+// A connection of its own to an SQLite file, removed when it goes.
+class FileConnection
+{
+public:
+    FileConnection(const QString &path, bool readOnly)
+        : m_name(QStringLiteral("vedomer_server_copy_%1").arg(++counter()))
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+        db.setDatabaseName(path);
+        if (readOnly)
+            db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=5000"));
+        db.open();
+    }
+    ~FileConnection()
+    {
+        {
+            QSqlDatabase db = QSqlDatabase::database(m_name, false);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(m_name);
+    }
+    FileConnection(const FileConnection &) = delete;
+    FileConnection &operator=(const FileConnection &) = delete;
+    QSqlDatabase db() const { return QSqlDatabase::database(m_name, false); }
+
+private:
+    static int &counter()
+    {
+        static int n = 0;
+        return n;
+    }
+    QString m_name;
+};
+
+// The documents of an SQLite register: its own copies (a file written from a
+// server) or the files in a folder "files" beside it.
+bool copyDocumentsToServer(const QSqlDatabase &file, const QString &source, QStringList *missing, QString *error)
+{
+    const QSqlDatabase to = server();
+    QStringList paths;
+    QSqlQuery query;
+    if (!run(QString::fromLatin1(Sql::SELECT_FILE_PATHS), file, error, &query))
+        return false;
+    while (query.next())
+        paths.append(query.value(0).toString());
+    const bool ownCopies = !columnsOf(file, QStringLiteral("Kopii")).isEmpty();
+    if (ownCopies) {
+        if (!run(QString::fromLatin1(Sql::SELECT_CONTENT_PATHS), file, error, &query))
+            return false;
+        while (query.next()) {
+            if (!paths.contains(query.value(0).toString()))
+                paths.append(query.value(0).toString());
+        }
+    }
+    query = QSqlQuery();
+    // Giper is relative to the working folder the register was used in: this
+    // one, or the one above the file's folder (…/data/BaseDate.db).
+    const QStringList bases{QDir::currentPath(), QFileInfo(source).absoluteDir().absolutePath() + QStringLiteral("/..")};
+    for (const QString &path : std::as_const(paths)) {
+        if (path.isEmpty())
+            continue;
+        QByteArray content;
+        bool found = false;
+        if (ownCopies) {
+            QSqlQuery copy;
+            if (!run(QString::fromLatin1(Sql::SELECT_CONTENT).arg(Function::q(path)), file, error, &copy))
+                return false;
+            if (copy.next()) {
+                content = copy.value(0).toByteArray();
+                found = true;
+            }
+        }
+        for (const QString &base : bases) {
+            const QString root = QDir::cleanPath(base);
+            const QString candidate = QDir::cleanPath(root + QLatin1Char('/') + path);
+            if (found || QDir::isAbsolutePath(path) || !candidate.startsWith(root + QLatin1Char('/')))
+                continue;
+            QFile f(candidate);
+            if (f.size() <= Attachments::MAX_CONTENT && f.open(QIODevice::ReadOnly)) {
+                content = f.readAll();
+                found = f.error() == QFileDevice::NoError;
+            }
+        }
+        if (!found) {
+            missing->append(path);
+            continue;
+        }
+        if (!run(QString::fromLatin1(Sql::INSERT_CONTENT), to, error, nullptr, {path, content}))
+            return false;
+    }
+    return true;
+}
+
+// Puts the register of `source` in the place of the server's, in one
+// transaction; `empty` first requires a server without servicemen, orders
+// and documents.
+bool replace(const QString &source, bool empty, ServerCopy::Counts *counts, QString *error)
+{
+    if (!Sql::onServer(server()) || !server().isOpen()) {
+        *error = QStringLiteral("программа не подключена к серверу базы данных");
+        return false;
+    }
+    FileConnection file(source, true);
+    if (!file.db().isOpen()) {
+        *error = Function::describeError(file.db().lastError(), file.db().driverName());
+        return false;
+    }
+    for (const Table &table : TABLES) {
+        if (columnsOf(file.db(), QString::fromLatin1(table.name)).isEmpty()) {
+            *error = QStringLiteral("в файле нет таблицы %1").arg(QString::fromLatin1(table.name));
+            return false;
+        }
+    }
+    const QSqlDatabase to = server();
+    auto steps = [&]() {
+        // Other clerks' changes wait until the register is in place; reading
+        // goes on.
+        if (!run(QString::fromLatin1(Sql::LOCK_REGISTER), to, error))
+            return false;
+        if (empty) {
+            int held = 0;
+            for (const char *table : {"Combat", "prikaz", "Files", "Kopii"}) {
+                const int n = countRows(to, QString::fromLatin1(table), error);
+                if (n < 0)
+                    return false;
+                held += n;
+            }
+            if (held > 0) {
+                *error = QStringLiteral("в базе данных на сервере уже есть записи; перенос делается только в "
+                                        "пустую базу (заменить данные сервера можно восстановлением резервной "
+                                        "копии)");
+                return false;
+            }
+        }
+        for (const char *table : {"Files", "prikaz", "Combat", "Emploeses", "Ranks", "Kopii"}) {
+            if (!run(QString::fromLatin1(Sql::DELETE_ROWS).arg(QString::fromLatin1(table)), to, error))
+                return false;
+        }
+        for (const Table &table : TABLES) {
+            if (!copyRows(file.db(), to, table, error))
+                return false;
+            if (table.ids &&
+                !run(QString::fromLatin1(Sql::RESTART_IDENTITY).arg(QString::fromLatin1(table.name)), to, error))
+                return false;
+        }
+        if (!copyDocumentsToServer(file.db(), source, &counts->missing, error))
+            return false;
+        // The copy is checked by the numbers of rows before it is kept.
+        for (const Table &table : TABLES) {
+            const QString name = QString::fromLatin1(table.name);
+            const int there = countRows(file.db(), name, error);
+            const int here = countRows(to, name, error);
+            if (there < 0 || here < 0)
+                return false;
+            if (there != here) {
+                *error = QStringLiteral("в таблице %1 на сервере %2 строк вместо %3").arg(name).arg(here).arg(there);
+                return false;
+            }
+            if (name == QLatin1String("Combat"))
+                counts->servicemen = here;
+            else if (name == QLatin1String("prikaz"))
+                counts->orders = here;
+            else if (name == QLatin1String("Files"))
+                counts->files = here;
+        }
+        return true;
+    };
+    if (!run(QString::fromLatin1(Sql::BEGIN), to, error))
+        return false;
+    if (steps() && run(QString::fromLatin1(Sql::COMMIT), to, error))
+        return true;
+    Function::Myquery(QString::fromLatin1(Sql::ROLLBACK), to);
+    return false;
+}
+
+// The register and the documents of the server into an SQLite file.
+bool copyFromServer(const QSqlDatabase &from, const QSqlDatabase &to, QString *error)
+{
+    if (!run(QString::fromLatin1(Sql::BEGIN), to, error))
+        return false;
+    bool ok = true;
+    // The new file's reference tables were seeded on creation; the server's
+    // take their place.
+    for (const Table &table : TABLES) {
+        ok = ok && run(QString::fromLatin1(Sql::DELETE_ROWS).arg(QString::fromLatin1(table.name)), to, error) &&
+             copyRows(from, to, table, error);
+    }
+    QSqlQuery paths;
+    ok = ok && run(QString::fromLatin1(Sql::SELECT_CONTENT_PATHS), from, error, &paths);
+    while (ok && paths.next()) {
+        // One document in memory at a time.
+        const QString path = paths.value(0).toString();
+        QSqlQuery content;
+        ok = run(QString::fromLatin1(Sql::SELECT_CONTENT).arg(Function::q(path)), from, error, &content);
+        if (ok && content.next())
+            ok = run(QString::fromLatin1(Sql::INSERT_CONTENT), to, error, nullptr,
+                     {path, content.value(0).toByteArray()});
+    }
+    ok = ok && run(QString::fromLatin1(Sql::COMMIT), to, error);
+    if (!ok)
+        Function::Myquery(QString::fromLatin1(Sql::ROLLBACK), to);
+    return ok;
+}
+
+} // namespace
+
+bool ServerCopy::backup(const QString &target, QString *error)
+{
+    if (QFileInfo::exists(target)) {
+        *error = QStringLiteral("файл «%1» уже есть (копии, сделанные в одну секунду, получают одно имя; "
+                                "повторите через секунду)")
+                     .arg(QFileInfo(target).fileName());
+        return false;
+    }
+    if (!QDir().mkpath(QFileInfo(target).absolutePath())) {
+        *error = QStringLiteral("не удалось создать папку «%1»").arg(QFileInfo(target).absolutePath());
+        return false;
+    }
+    const QSqlDatabase from = server();
+    bool ok = false;
+    {
+        FileConnection file(target, false);
+        const QSqlDatabase to = file.db();
+        if (!to.isOpen()) {
+            *error = Function::describeError(to.lastError(), to.driverName());
+        } else {
+            Schema::Report report;
+            Schema::verifyOpen(to, QString::fromLatin1(Paths::TABLE_DESCRIPTOR),
+                               QString::fromLatin1(Paths::COLUMN_DESCRIPTOR), report);
+            if (!report.refusedDescriptors.isEmpty())
+                *error = report.refusedDescriptors.join(QLatin1Char(' '));
+            // One consistent picture of the register, whatever the other
+            // clerks change meanwhile.
+            else if (run(QString::fromLatin1(Sql::BEGIN_SNAPSHOT), from, error))
+                ok = copyFromServer(from, to, error);
+            if (ok)
+                Function::Myquery(QString::fromLatin1(Sql::COMMIT), from);
+            else
+                Function::Myquery(QString::fromLatin1(Sql::ROLLBACK), from);
+        }
+    }
+    // A copy cut short is no backup.
+    if (!ok)
+        QFile::remove(target);
+    return ok;
+}
+
+bool ServerCopy::restore(const QString &source, Counts *counts, QString *error)
+{
+    return replace(source, false, counts, error);
+}
+
+bool ServerCopy::transfer(const QString &source, Counts *counts, QString *error)
+{
+    return replace(source, true, counts, error);
+}

@@ -1,0 +1,467 @@
+// The register on a PostgreSQL server: the verification, the same tables as
+// from an SQLite file, the windows' writes, documents, backups, several
+// clerks at once and the faults of a network database, all against a private
+// server that the test starts itself.
+#include "function.h"
+#include "orderwindow.h"
+#include "pgserver.h"
+#include "testsupport.h"
+#include "widgets.h"
+#include "windows/addcombat.h"
+#include "windows/mainwindow.h"
+#include "windows/voenosluga.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDesktopServices>
+#include <QDir>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QTabWidget>
+#include <QtTest>
+
+using namespace TestSupport;
+
+class UrlCatcher : public QObject
+{
+    Q_OBJECT
+public:
+    UrlCatcher() { QDesktopServices::setUrlHandler("file", this, "open"); }
+    ~UrlCatcher() override { QDesktopServices::unsetUrlHandler("file"); }
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl &url) { urls << url; }
+};
+
+namespace {
+
+const char CLERK[] = "server-test";
+
+QStringList texts(const QTableWidget *t)
+{
+    QStringList out;
+    for (int r = 0; r < t->rowCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < t->columnCount(); ++c)
+            cells << (t->item(r, c) ? t->item(r, c)->text() : QString());
+        out << cells.join('|');
+    }
+    return out;
+}
+
+QByteArray read(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void trigger(QObject &w, const char *action)
+{
+    child<QAction>(&w, action)->trigger();
+}
+
+// Saves the serviceman form, answering the question and then `then`.
+void save(addCombat &form, ModalAnswerer &answerer, const char *then = nullptr)
+{
+    answerer.button("Так точно");
+    if (then)
+        answerer.button(then);
+    child<QPushButton>(&form, "pushButton_2")->click();
+}
+
+} // namespace
+
+class TestServer : public QObject
+{
+    Q_OBJECT
+
+    PgServer *pg = nullptr;
+
+    // The current folder's settings.ini names a new server database, made by
+    // the verification; the test's statements go to it.
+    QString freshServer(bool verify = true)
+    {
+        const QString name = pg->createDatabase();
+        pg->pointSettingsAt(name);
+        if (verify)
+            Function::ver();
+        QSqlDatabase::removeDatabase(CLERK);
+        pg->connect(CLERK, name);
+        useTestConnection(CLERK);
+        return name;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        TestSupport::initTestCase();
+        QStandardPaths::setTestModeEnabled(true);
+        pg = new PgServer;
+        if (!pg->running())
+            QSKIP(qPrintable(pg->missing()));
+    }
+    void cleanupTestCase() { delete pg; }
+    void init() { failOnSlotWarnings(); }
+    void cleanup() { useTestConnection(QString()); }
+
+    // "--ver" against the server: the six tables with the reference lists,
+    // undeclared columns and tables dropped, and nothing at all changed by a
+    // broken descriptor; a database without tables points to "--ver".
+    void verification()
+    {
+        WorkDir dir(WorkDir::WithoutDatabase);
+        freshServer(false);
+        {
+            ModalAnswerer answerer;
+            answerer.button("OK");
+            MainWindow w;
+            QVERIFY(answerer.seen().value(0).text.contains("--ver"));
+        }
+        Function::ver();
+        const QString tables = "SELECT string_agg(table_name, ' ' ORDER BY table_name) FROM information_schema.tables "
+                               "WHERE table_schema = 'public'";
+        QCOMPARE(value(tables), QString("combat emploeses files kopii prikaz ranks"));
+        QCOMPARE(value("SELECT count(*) FROM Ranks"), QString("20"));
+        QCOMPARE(value("SELECT is_identity FROM information_schema.columns WHERE table_name = 'emploeses' AND "
+                       "column_name = 'id'"),
+                 QString("YES"));
+        QVERIFY(exec("ALTER TABLE Combat ADD COLUMN Extra TEXT"));
+        QVERIFY(exec("CREATE TABLE Roster (a TEXT)"));
+        dir.writeFile("settingstab-postgresql.conf", "<tables><Combat");
+        {
+            ModalAnswerer answerer;
+            answerer.button("OK");
+            Function::ver();
+        }
+        QVERIFY(value(tables).contains("roster"));
+        QFile::remove("settingstab-postgresql.conf");
+        QFile::copy(VEDOMER_CONF_DIR "/settingstab-postgresql.conf", "settingstab-postgresql.conf");
+        Function::ver();
+        QCOMPARE(value(tables), QString("combat emploeses files kopii prikaz ranks"));
+        QCOMPARE(value("SELECT count(*) FROM information_schema.columns WHERE column_name = 'extra'"), QString("0"));
+        QString log;
+        QVERIFY(dir.readText("log", &log) && log.contains("Столбец extra таблицы combat удалён"));
+    }
+
+    // The summary table, a search, the list window and the orders window show
+    // the same rows in the same order from a file and from a server.
+    void sameRowsOnBothKinds()
+    {
+        auto shown = [](bool server, PgServer *pg) {
+            WorkDir dir;
+            if (server) {
+                const QString name = pg->createDatabase();
+                pg->pointSettingsAt(name);
+                Function::ver();
+                QSqlDatabase::removeDatabase(CLERK);
+                pg->connect(CLERK, name);
+                useTestConnection(CLERK);
+            }
+            const QStringList units{"10", "2", "а", "3б", "", "12а", "2", "1", "-4", "1.5", "Я"};
+            for (int i = 0; i < units.size(); ++i)
+                addServiceman(units[i], i % 2 ? QString("борисов %1").arg(i) : QString("Жуков %1").arg(i),
+                              QString::number(i));
+            for (const char *number : {"5", "6", "7", "8"}) {
+                Order o;
+                o.LN = "1";
+                o.what = "vzs";
+                o.prikaznom = number;
+                o.Date_time = QString(number) == "7" ? "03.03.2021" : QString(number) == "8" ? "" : "01.02.2020";
+                addOrder(o);
+            }
+            // A changed row keeps its place among the orders of its date.
+            exec("UPDATE prikaz SET actived_prikaz = '0' WHERE prikaznom = '5'");
+            QStringList out;
+            {
+                MainWindow w;
+                out << texts(summary(w));
+                child<QLineEdit>(&w, "lineEdit")->setText("ОВ");
+                child<QPushButton>(&w, "pushButton")->click();
+                out << texts(summary(w));
+                voenosluga list;
+                out << texts(child<QTableWidget>(&list, "tableWidget"));
+                OrdersWindow orders("1", "vzs");
+                out << texts(orders.list());
+            }
+            useTestConnection(QString());
+            return out;
+        };
+        const QStringList file = shown(false, pg);
+        QCOMPARE(shown(true, pg), file);
+    }
+
+    // Servicemen and orders written through the windows, with texts that
+    // need care; a changed personal number takes the orders and documents
+    // along; counts are recounted from the orders.
+    void windowsWrite()
+    {
+        WorkDir dir(WorkDir::WithoutDatabase);
+        freshServer();
+        openProgramDatabase();
+        const QString odd = "О'Брайен %1 \\n " + QString(100000, QChar(u'щ'));
+        ModalAnswerer answerer;
+        {
+            addCombat form(QString(), QString(), QString(), QString(), QString(), false, QString(), nullptr);
+            child<QLineEdit>(&form, "lineEdit_VP")->setText("5'");
+            child<QLineEdit>(&form, "lineEdit_LN")->setText("Л'1");
+            child<QLineEdit>(&form, "lineEdit_FIO")->setText(odd);
+            save(form, answerer);
+        }
+        QCOMPARE(rows("SELECT VP, FIO, Dolz_nom FROM Combat WHERE LN = 'Л''1'"), (QList<QStringList>{{"5'", odd, "0"}}));
+        {
+            OrdersWindow w("Л'1", "vzs");
+            for (const char *number : {"1", "2"}) {
+                w.at<QLineEdit>("lineEdit_2")->setText(number);
+                w.at<QLineEdit>("lineEdit_4")->setText(odd);
+                answerer.button("Так точно");
+                w.at<QPushButton>("pushButton_7")->click();
+            }
+            exec("INSERT INTO Files (prikaznom, what, Giper, name_file, LN) VALUES ('2', 'vzs', 'files/a', 'a', 'Л''1')");
+            clickCell(w.list(), 1); // one date: in the order they were added
+            w.at<QLineEdit>("lineEdit_2")->setText("3");
+            answerer.button("Так точно");
+            w.at<QPushButton>("pushButton_4")->click();
+            clickCell(w.list(), 0);
+            w.at<QCheckBox>("checkBox")->setChecked(true);
+            w.at<QLineEdit>("lineEdit_5")->setText("с\\1");
+            answerer.button("Так точно");
+            w.at<QPushButton>("pushButton_4")->click();
+        }
+        QCOMPARE(rows("SELECT prikaznom, nameZO = ?, actived_prikaz, Nomer_snytie FROM prikaz ORDER BY id", {odd}),
+                 (QList<QStringList>{{"1", "true", "0", "с\\1"}, {"3", "true", "1", ""}}));
+        QCOMPARE(value("SELECT prikaznom FROM Files"), QString("3"));
+        {
+            MainWindow w;
+            w.recordfile("Л'1", "vzs");
+        }
+        QCOMPARE(value("SELECT vzs FROM Combat"), QString("1"));
+        {
+            addCombat form("5'", "Командир части", "Рядовой", "Ф", QString(), true, "Л'1", nullptr);
+            child<QLineEdit>(&form, "lineEdit_LN")->setText("Л2");
+            save(form, answerer);
+        }
+        QCOMPARE(value("SELECT string_agg(DISTINCT LN, ',') FROM (SELECT LN FROM prikaz UNION ALL SELECT LN FROM "
+                       "Files UNION ALL SELECT LN FROM Combat) x"),
+                 QString("Л2"));
+        QVERIFY(answerer.done());
+        QVERIFY(answerer.unexpected().isEmpty());
+    }
+
+    // A document is kept in the database, opened from the user's cache
+    // folder, and goes with its last attachment.
+    void documents()
+    {
+        WorkDir dir(WorkDir::WithoutDatabase);
+        freshServer();
+        Order o;
+        o.LN = "1";
+        o.what = "blag";
+        for (const char *number : {"1", "2"}) {
+            o.prikaznom = number;
+            addOrder(o);
+        }
+        dir.writeFile("in/a.txt", "первый");
+        dir.writeFile("other/a.txt", "второй");
+        OrdersWindow w("1", "blag");
+        ModalAnswerer answerer;
+        auto *tabs = w.at<QTabWidget>("tabWidget");
+        for (int row : {0, 1}) {
+            tabs->setCurrentIndex(0);
+            clickCell(w.list(), row);
+            tabs->setCurrentIndex(1);
+            answerer.file(dir.filePath(row ? "other/a.txt" : "in/a.txt"));
+            w.at<QPushButton>("pushButton")->click();
+        }
+        QCOMPARE(rows("SELECT Giper, convert_from(Soderz, 'UTF8') FROM Kopii ORDER BY Giper"),
+                 (QList<QStringList>{{"files/a (2).txt", "второй"}, {"files/a.txt", "первый"}}));
+        QVERIFY(!QFile::exists("files/a.txt"));
+        UrlCatcher catcher;
+        doubleClickCell(w.files(), 0);
+        QCOMPARE(catcher.urls.size(), 1);
+        QCOMPARE(read(catcher.urls[0].toLocalFile()), QByteArray("второй"));
+        QVERIFY(catcher.urls[0].toLocalFile().startsWith(QStandardPaths::writableLocation(QStandardPaths::CacheLocation)));
+        clickCell(w.files(), 0);
+        answerer.button("Так точно");
+        w.at<QPushButton>("pushButton_2")->click();
+        QCOMPARE(value("SELECT string_agg(Giper, ',') FROM Kopii"), QString("files/a.txt"));
+        QVERIFY(answerer.unexpected().isEmpty());
+    }
+
+    // A backup of the server is an SQLite file that the SQLite mode opens as
+    // it is, documents included; restoring it replaces the server's data (and
+    // a file the server cannot take changes nothing); an SQLite register with
+    // its documents moves onto an empty server database only.
+    void backupRestoreAndTransfer()
+    {
+        WorkDir dir;
+        addServiceman("3", "Файлов Ф.", "77");
+        Order o;
+        o.LN = "77";
+        o.what = "blag";
+        o.prikaznom = "1";
+        addOrder(o);
+        dir.writeFile("files/p.pdf", "PDF");
+        exec("INSERT INTO Files VALUES ('1', 'blag', 'files/p.pdf', 'p.pdf', '77')");
+        const QString file = dir.filePath("data/BaseDate.db");
+        freshServer();
+        ModalAnswerer answerer;
+        {
+            MainWindow w;
+            answerer.button("Так точно").file(file).button("OK");
+            trigger(w, "action_21");
+            QVERIFY2(answerer.seen().last().text.contains("военнослужащих 1, приказов 1, прикреплённых файлов 1"),
+                     qPrintable(answerer.seen().last().text));
+            answerer.button("Так точно").file(file).button("OK");
+            trigger(w, "action_21");
+            QVERIFY(answerer.seen().last().text.contains("только в пустую базу"));
+            QCOMPARE(value("SELECT convert_from(Soderz, 'UTF8') FROM Kopii"), QString("PDF"));
+
+            answerer.button("Так точно").button("OK");
+            trigger(w, "action");
+            const QStringList made = QDir("data").entryList({"BaseDate2*.db"});
+            QCOMPARE(made.size(), 1);
+            const QString backup = dir.filePath("data/" + made[0]);
+            exec("DELETE FROM Combat");
+            exec("UPDATE Ranks SET Rank = 'Х' WHERE id = 1");
+            answerer.button("Так точно").file(backup).button("OK");
+            trigger(w, "action_9");
+            QCOMPARE(answerer.seen().last().text, QString("База восстановлена"));
+            QCOMPARE(summary(w)->rowCount(), 1);
+            QCOMPARE(value("SELECT Rank FROM Ranks WHERE id = 1"), QString("Маршал Российской Федерации"));
+
+            // A file whose position number is no number: the server refuses it whole.
+            {
+                QSqlDatabase broken = QSqlDatabase::addDatabase("QSQLITE", "broken");
+                broken.setDatabaseName(backup);
+                QVERIFY(broken.open() && QSqlQuery(broken).exec("UPDATE Combat SET Dolz_nom = 'abc'"));
+                broken.close();
+            }
+            QSqlDatabase::removeDatabase("broken");
+            answerer.button("Так точно").file(backup).button("OK");
+            trigger(w, "action_9");
+            QVERIFY(answerer.seen().last().text.contains("Данные на сервере не изменены"));
+            QCOMPARE(value("SELECT Dolz_nom FROM Combat"), QString("13"));
+        }
+        // The SQLite mode opens a copy of the server (the one the restore
+        // kept of what it replaced) as it is, its documents too.
+        useTestConnection(QString());
+        QSettings("settings.ini", QSettings::IniFormat).setValue("Database/kind", "sqlite");
+        QFile::remove("files/p.pdf");
+        QFile::remove("data/BaseDate.db");
+        QSqlDatabase::removeDatabase(QSqlDatabase::defaultConnection);
+        QVERIFY(QFile::copy("data/BaseDate_old.db", "data/BaseDate.db"));
+        OrdersWindow orders("77", "blag");
+        clickCell(orders.list(), 0);
+        orders.at<QTabWidget>("tabWidget")->setCurrentIndex(1);
+        UrlCatcher catcher;
+        doubleClickCell(orders.files(), 0);
+        QCOMPARE(read("files/p.pdf"), QByteArray("PDF"));
+        QCOMPARE(catcher.urls.size(), 1);
+        QVERIFY(answerer.done());
+        QVERIFY(answerer.unexpected().isEmpty());
+    }
+
+    // Several clerks: others' changes show on "Обновить"; a record deleted
+    // meanwhile is not found; a transaction that meets another's change is
+    // tried once more, and a second failure is told.
+    void severalClerks()
+    {
+        WorkDir dir(WorkDir::WithoutDatabase);
+        freshServer();
+        addServiceman("1", "Первый", "1");
+        Order o;
+        o.LN = "1";
+        o.what = "gr";
+        o.prikaznom = "9";
+        addOrder(o);
+        ModalAnswerer answerer;
+        MainWindow w;
+        addServiceman("2", "Второй", "2"); // another clerk
+        answerer.button("Так точно").button("OK");
+        trigger(w, "action_2");
+        QCOMPARE(summary(w)->rowCount(), 2);
+        {
+            OrdersWindow orders("1", "gr");
+            clickCell(orders.list(), 0);
+            exec("DELETE FROM prikaz");
+            answerer.button("Так точно").button("OK");
+            orders.at<QPushButton>("pushButton_4")->click();
+            QVERIFY(answerer.seen().last().text.contains("не найден"));
+        }
+        addOrder(o);
+        QVERIFY(exec("CREATE SEQUENCE tries; CREATE TABLE conflicts (n int); INSERT INTO conflicts VALUES (1); "
+                     "CREATE FUNCTION conflict() RETURNS trigger AS $$ BEGIN IF nextval('tries') <= (SELECT n FROM "
+                     "conflicts) THEN RAISE EXCEPTION 'conflict' USING ERRCODE = '40001'; END IF; RETURN NEW; END "
+                     "$$ LANGUAGE plpgsql; CREATE TRIGGER c BEFORE UPDATE ON Combat FOR EACH ROW EXECUTE FUNCTION "
+                     "conflict()"));
+        auto moveTo = [&](const QString &from, const QString &to, const char *then = nullptr) {
+            addCombat form("1", "Стрелок", "Рядовой", "Первый", QString(), true, from, nullptr);
+            child<QLineEdit>(&form, "lineEdit_LN")->setText(to);
+            save(form, answerer, then);
+        };
+        moveTo("1", "11");
+        QCOMPARE(value("SELECT LN FROM prikaz UNION ALL SELECT LN FROM Combat WHERE VP = '1'"), QString("11"));
+        exec("ALTER SEQUENCE tries RESTART; UPDATE conflicts SET n = 2");
+        moveTo("11", "12", "OK");
+        QVERIFY(answerer.seen().last().text.contains("одновременно изменил другой пользователь"));
+        QCOMPARE(value("SELECT count(*) FROM prikaz WHERE LN = '11'"), QString("1"));
+        QVERIFY(answerer.done());
+        QVERIFY(answerer.unexpected().isEmpty());
+    }
+
+    // A password asked at start and kept nowhere; a wrong one, a closed port,
+    // a server stopped while the program runs and a user who may only read
+    // are each told as "Ошибка" with the reason.
+    void faults()
+    {
+        WorkDir dir(WorkDir::WithoutDatabase);
+        const QString name = freshServer();
+        addServiceman("1", "Первый", "1");
+        pg->admin("CREATE ROLE asker LOGIN PASSWORD 'asker-secret'");
+        pg->pointSettingsAt(name, "asker");
+        ModalAnswerer answerer;
+        answerer.custom([](QWidget *d) {
+            d->findChild<QLineEdit *>()->setText("asker-secret");
+            static_cast<QInputDialog *>(d)->accept();
+        });
+        {
+            MainWindow w;
+        }
+        QVERIFY(answerer.done() && answerer.seen()[0].className == "QInputDialog");
+        QVERIFY(answerer.unexpected().isEmpty());
+        QString settings;
+        QVERIFY(dir.readText("settings.ini", &settings) && !settings.contains("secret"));
+        pg->admin("ALTER ROLE reader PASSWORD 'changed'");
+        pg->pointSettingsAt(name, "reader");
+        QSettings("settings.ini", QSettings::IniFormat).setValue("Database/port", pg->port() + 1);
+        for (const char *reason : {"Connection refused", "password authentication failed"}) {
+            answerer.button("OK");
+            MainWindow w;
+            QVERIFY(answerer.seen().last().text.contains(reason));
+            QCOMPARE(summary(w)->rowCount(), 0);
+            pg->pointSettingsAt(name, "reader");
+        }
+        QVERIFY(!QFile::exists("data/BaseDate.db"));
+        pg->admin("ALTER ROLE reader PASSWORD 'reader-secret'");
+        MainWindow w;
+        QCOMPARE(summary(w)->rowCount(), 1);
+        addCombat form(QString(), QString(), QString(), QString(), QString(), false, QString(), nullptr);
+        child<QLineEdit>(&form, "lineEdit_LN")->setText("2");
+        save(form, answerer, "OK");
+        QVERIFY(answerer.seen().last().text.contains("нет прав"));
+        QVERIFY(pg->stop());
+        answerer.button("Так точно").button("OK");
+        trigger(w, "action_2");
+        QVERIFY(answerer.seen().last().text.contains("нет связи с сервером"));
+        QVERIFY(pg->start());
+        answerer.button("Так точно").button("OK");
+        trigger(w, "action_2");
+        QCOMPARE(answerer.seen().last().text, QString("Таблицы обновлены"));
+        QCOMPARE(summary(w)->rowCount(), 1);
+    }
+};
+
+QTEST_MAIN(TestServer)
+#include "tst_server.moc"
