@@ -110,6 +110,27 @@ inline constexpr char PROBE[] = "SELECT count(*) FROM sqlite_master";
 inline constexpr char BACKUP_INTO[] = "VACUUM INTO '%1'";
 // Answers "ok" when the file's structure is sound.
 inline constexpr char QUICK_CHECK[] = "PRAGMA quick_check";
+
+// Restore: the chosen copy, brought into line on a temporary copy of its own,
+// is loaded into the live database in one transaction of the live
+// database's connection, which holds the write lock from before the safety
+// copy is made until the commit. %1 the temporary copy's path.
+inline constexpr char ATTACH_RESTORED[] = "ATTACH DATABASE '%1' AS restored";
+inline constexpr char DETACH_RESTORED[] = "DETACH DATABASE restored";
+// What the live database holds, and what replaces it: tables first, then
+// indexes, views and triggers in the order they were made.
+inline constexpr char SELECT_LIVE_OBJECTS[] =
+    "SELECT type, name FROM main.sqlite_master WHERE type IN ('table', 'view') AND name NOT LIKE "
+    "'sqlite\\_%' ESCAPE '\\'";
+inline constexpr char SELECT_RESTORED_OBJECTS[] =
+    "SELECT type, name, sql FROM restored.sqlite_master WHERE sql IS NOT NULL AND name NOT LIKE "
+    "'sqlite\\_%' ESCAPE '\\' ORDER BY type <> 'table', rowid";
+// %1 TABLE or VIEW, %2 the quoted name.
+inline constexpr char DROP_LIVE_OBJECT[] = "DROP %1 main.%2";
+// %1 the quoted table name.
+inline constexpr char COPY_RESTORED_ROWS[] = "INSERT INTO main.%1 SELECT * FROM restored.%1";
+// The attachment copies the register refers to.
+inline constexpr char SELECT_FILE_COPIES[] = "SELECT DISTINCT Giper FROM Files";
 } // namespace Sql
 
 // Category codes: the count columns of Combat and the values of "what".
