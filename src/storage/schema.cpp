@@ -1,9 +1,11 @@
 #include "storage/schema.h"
 
 #include "function.h"
+#include "storage/databasecopy.h"
 #include "storage/descriptor.h"
 #include "storage/sql.h"
 
+#include <QDateTime>
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
@@ -37,15 +39,56 @@ struct TableInfo
     QString sql;
 };
 
-bool readTables(QList<TableInfo> &tables)
+bool readTables(const QSqlDatabase &db, QList<TableInfo> &tables)
 {
-    QSqlQuery query = Function::Myquery(QString::fromLatin1(Sql::SELECT_TABLES));
+    QSqlQuery query = Function::Myquery(QString::fromLatin1(Sql::SELECT_TABLES), db);
     if (!query.isActive())
         return false;
     while (query.next())
         tables.append({query.value(0).toString(), query.value(1).toString()});
     return true;
 }
+
+// One verification: its connection, what it reports, and the copy made
+// before the first drop.
+struct Run
+{
+    QSqlDatabase db;
+    QString database;
+    Schema::Drops drops;
+    Schema::Report &report;
+
+    // True when a drop may go ahead: the copy exists (made now if it is the
+    // first drop). Otherwise the drop is noted as not done.
+    bool mayDrop(const QString &what)
+    {
+        if (drops == Schema::Drops::Never)
+            return false;
+        if (report.copyBeforeDrops.isEmpty() && report.dropsRefused.isEmpty()) {
+            const QString target = DatabaseCopy::freeDatedName(QFileInfo(database).absolutePath(),
+                                                               QStringLiteral("BaseDate_before_ver_"),
+                                                               QDateTime::currentDateTime());
+            QString error;
+            if (DatabaseCopy::backup(database, target, &error)) {
+                report.copyBeforeDrops = target;
+                Function::appendLog(
+                    QStringLiteral("Перед удалением таблиц и столбцов, которых нет в описаниях, база данных "
+                                   "сохранена в файле %1\n")
+                        .arg(target));
+            } else {
+                report.dropsRefused = error;
+                Function::appendLog(
+                    QStringLiteral("Таблицы и столбцы, которых нет в описаниях, не удалены: не "
+                                   "удалось сохранить копию базы данных (%1)\n")
+                        .arg(error));
+            }
+        }
+        if (!report.copyBeforeDrops.isEmpty())
+            return true;
+        report.notDropped.append(what);
+        return false;
+    }
+};
 
 bool sameName(const QString &a, const QString &b)
 {
@@ -54,8 +97,9 @@ bool sameName(const QString &a, const QString &b)
 
 // Phase 1: creates the declared tables that are missing and drops the tables
 // that the descriptor does not declare.
-void verifyTables(const QList<TableInfo> &tables, const QString &descriptor, Schema::Report &report)
+void verifyTables(Run &run, const QList<TableInfo> &tables, const QString &descriptor)
 {
+    Schema::Report &report = run.report;
     QList<Descriptor::Element> elements;
     QString error;
     if (!Descriptor::read(descriptor, elements, error)) {
@@ -81,19 +125,28 @@ void verifyTables(const QList<TableInfo> &tables, const QString &descriptor, Sch
             qDebug().noquote() << "Таблица " + e.name + " верификацию прошла";
             continue;
         }
-        // The creation statement first, then what fills the new table; stop at
-        // the first failure so nothing runs against a table that was not made.
-        bool created = false;
+        if (e.attributes.isEmpty())
+            continue;
+        // The creation statement and what fills the new table stand or fall
+        // together: a table is there filled, or not at all.
+        if (!Function::Myquery(QString::fromLatin1(Sql::BEGIN_IMMEDIATE), run.db).isActive())
+            continue;
+        bool ok = true;
         for (const auto &attribute : e.attributes) {
-            if (!Function::Myquery(attribute.second).isActive())
+            if (!Function::Myquery(attribute.second, run.db).isActive()) {
+                ok = false;
                 break;
-            created = true;
+            }
         }
-        if (created)
+        if (ok && Function::Myquery(QString::fromLatin1(Sql::COMMIT), run.db).isActive())
             report.createdTables.append(e.name);
+        else
+            Function::Myquery(QString::fromLatin1(Sql::ROLLBACK), run.db);
     }
     for (const QString &name : remaining) {
-        if (Function::Myquery(QString::fromLatin1(Sql::DROP_TABLE).arg(ident(name))).isActive()) {
+        if (!run.mayDrop(QStringLiteral("таблица ") + name))
+            continue;
+        if (Function::Myquery(QString::fromLatin1(Sql::DROP_TABLE).arg(ident(name)), run.db).isActive()) {
             report.droppedTables.append(name);
             Function::appendLog(QStringLiteral("Таблица %1 удалена: её нет в %2\n").arg(name, descriptor));
         }
@@ -102,8 +155,9 @@ void verifyTables(const QList<TableInfo> &tables, const QString &descriptor, Sch
 
 // Phase 2: adds the declared columns that are missing and drops the columns
 // whose names the descriptor does not declare.
-void verifyColumns(const QString &descriptor, Schema::Report &report)
+void verifyColumns(Run &run, const QString &descriptor)
 {
+    Schema::Report &report = run.report;
     QList<Descriptor::Element> elements;
     QString error;
     if (!Descriptor::read(descriptor, elements, error)) {
@@ -111,7 +165,7 @@ void verifyColumns(const QString &descriptor, Schema::Report &report)
         return;
     }
     QList<TableInfo> tables;
-    if (!readTables(tables))
+    if (!readTables(run.db, tables))
         return;
     const QString attributeName = QStringLiteral("AtributSql");
     for (const TableInfo &table : tables) {
@@ -131,7 +185,8 @@ void verifyColumns(const QString &descriptor, Schema::Report &report)
             continue;
         }
         QStringList present;
-        QSqlQuery info = Function::Myquery(QString::fromLatin1(Sql::TABLE_INFO).arg(ident(table.name)));
+        QSqlQuery info =
+            Function::Myquery(QString::fromLatin1(Sql::TABLE_INFO).arg(ident(table.name)), run.db);
         if (!info.isActive())
             continue;
         const int nameField = info.record().indexOf(QStringLiteral("name"));
@@ -150,7 +205,8 @@ void verifyColumns(const QString &descriptor, Schema::Report &report)
             if (has(present, name))
                 continue;
             qDebug().noquote() << table.sql;
-            if (Function::Myquery(QString::fromLatin1(Sql::ADD_COLUMN).arg(ident(table.name), definition))
+            if (Function::Myquery(QString::fromLatin1(Sql::ADD_COLUMN).arg(ident(table.name), definition),
+                                  run.db)
                     .isActive()) {
                 present.append(name);
                 report.addedColumns.append(table.name + QLatin1Char('.') + name);
@@ -163,7 +219,10 @@ void verifyColumns(const QString &descriptor, Schema::Report &report)
         }
         qDebug() << leftovers;
         for (const QString &name : std::as_const(leftovers)) {
-            if (Function::Myquery(QString::fromLatin1(Sql::DROP_COLUMN).arg(ident(table.name), ident(name)))
+            if (!run.mayDrop(table.name + QLatin1Char('.') + name))
+                continue;
+            if (Function::Myquery(QString::fromLatin1(Sql::DROP_COLUMN).arg(ident(table.name), ident(name)),
+                                  run.db)
                     .isActive()) {
                 report.droppedColumns.append(table.name + QLatin1Char('.') + name);
                 Function::appendLog(
@@ -173,32 +232,80 @@ void verifyColumns(const QString &descriptor, Schema::Report &report)
     }
 }
 
+// A connection name not used by anyone else.
+QString connectionName()
+{
+    static int counter = 0;
+    return QStringLiteral("vedomer_schema_%1").arg(++counter);
+}
+
 } // namespace
 
 Schema::Report Schema::verify(const QString &database, const QString &tableDescriptor,
-                              const QString &columnDescriptor)
+                              const QString &columnDescriptor, Drops drops)
 {
     Report report;
     report.database = database;
     QDir().mkpath(QFileInfo(database).path());
+    const QString name = connectionName();
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
-        db.setDatabaseName(database);
-        if (!db.open()) {
-            report.openError = db.lastError().text();
+        Run run{QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name), database, drops, report};
+        run.db.setDatabaseName(database);
+        run.db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+        if (!run.db.open()) {
+            report.openError = run.db.lastError().text();
             qDebug() << report.openError << "Обращение к базе завершено  с ошибкой";
         } else {
             report.opened = true;
             QList<TableInfo> tables;
-            if (readTables(tables)) {
-                verifyTables(tables, tableDescriptor, report);
-                verifyColumns(columnDescriptor, report);
+            if (readTables(run.db, tables)) {
+                verifyTables(run, tables, tableDescriptor);
+                verifyColumns(run, columnDescriptor);
             } else {
                 report.unreadable = true;
             }
-            db.close();
+            run.db.close();
         }
     }
-    QSqlDatabase::removeDatabase(QString::fromLatin1(QSqlDatabase::defaultConnection));
+    QSqlDatabase::removeDatabase(name);
     return report;
+}
+
+bool Schema::missingTables(const QString &database, const QString &tableDescriptor, QStringList *declared,
+                           QStringList *missing, QString *error)
+{
+    QList<Descriptor::Element> elements;
+    if (!Descriptor::read(tableDescriptor, elements, *error))
+        return false;
+    declared->clear();
+    missing->clear();
+    for (const Descriptor::Element &e : std::as_const(elements)) {
+        if (!e.attributes.isEmpty())
+            declared->append(e.name);
+    }
+    const QString name = connectionName();
+    bool read = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(database);
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+        // Opening a missing file would make an empty database of it.
+        QList<TableInfo> tables;
+        if (!QFileInfo(database).isFile())
+            *error = QStringLiteral("файл %1 не найден").arg(database);
+        else if (!db.open())
+            *error = Function::describeError(db.lastError());
+        else if (!readTables(db, tables))
+            *error = QStringLiteral("файл %1 не читается как база данных").arg(database);
+        else
+            read = true;
+        for (const QString &table : std::as_const(*declared)) {
+            if (read && std::none_of(tables.cbegin(), tables.cend(),
+                                     [&](const TableInfo &t) { return sameName(t.name, table); }))
+                missing->append(table);
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return read;
 }

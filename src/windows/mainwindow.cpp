@@ -3,6 +3,7 @@
 
 #include "export/tableexport.h"
 #include "function.h"
+#include "storage/attachments.h"
 #include "storage/connection.h"
 #include "storage/databasecopy.h"
 #include "storage/paths.h"
@@ -15,6 +16,7 @@
 #include "windows/settings.h"
 #include "windows/voenosluga.h"
 
+#include <QApplication>
 #include <QBrush>
 #include <QCloseEvent>
 #include <QColor>
@@ -56,7 +58,11 @@ MainWindow::~MainWindow()
 void MainWindow::openDatabase()
 {
     // Reading the settings also marks settings.ini hidden.
-    const QString fileName = Paths::databaseFile();
+    const QString folder = Paths::databaseFolder();
+    const QString fileName = Paths::databaseFile(folder);
+    // What a copy of the program killed while writing a backup or restoring
+    // one left behind.
+    DatabaseCopy::removeStaleParts(folder);
     QString reason;
     const bool opened = Connection::open(fileName, &reason);
     db = QSqlDatabase::database(QString::fromLatin1(QSqlDatabase::defaultConnection), false);
@@ -280,6 +286,23 @@ void MainWindow::on_action_9_triggered()
 {
     if (!Function::confirm(this, QStringLiteral("Вы точно уверены что востановить резервную копию?")))
         return;
+    // The windows that show the database would go on writing what they
+    // loaded from the database being replaced: they are closed first.
+    const QList<QWidget *> windows = OpenWindows::open(OpenWindows::UsesDatabase);
+    if (!windows.isEmpty()) {
+        QStringList titles;
+        for (const QWidget *window : windows)
+            titles.append(QStringLiteral("«%1»").arg(window->windowTitle()));
+        if (!Function::confirm(this,
+                               QStringLiteral("Перед восстановлением будут закрыты окна: %1. Несохранённые в "
+                                              "них изменения будут потеряны. Закрыть окна?")
+                                   .arg(titles.join(QStringLiteral(", ")))))
+            return;
+        if (!OpenWindows::close(OpenWindows::UsesDatabase)) {
+            Function::warn(this, QStringLiteral("Резервная копия не восстановлена: не все окна закрылись."));
+            return;
+        }
+    }
     const QString folder = Function::databaseFolder();
     db.close();
     const QString chosen = QFileDialog::getOpenFileName(this, QStringLiteral("Open file»"), folder,
@@ -293,12 +316,11 @@ void MainWindow::on_action_9_triggered()
         return;
     }
     QString error;
-    bool replaced = false;
-    if (!DatabaseCopy::restore(chosen, folder, &replaced, &error)) {
-        // Untouched, the live file is opened again; a replaced one is not
-        // opened beside the old journal files.
-        if (!replaced)
-            reopenDatabase();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool restored = DatabaseCopy::restore(chosen, folder, &error);
+    QApplication::restoreOverrideCursor();
+    if (!restored) {
+        reopenDatabase();
         Function::warn(this, QStringLiteral("Резервная копия не восстановлена: %1.").arg(error));
         return;
     }
@@ -310,6 +332,9 @@ void MainWindow::on_action_9_triggered()
                                  .arg(QFileInfo(chosen).fileName(), reason));
         return;
     }
+    // The documents the restored attachments refer to, where they had been
+    // moved aside since the backup.
+    Attachments::recoverDetached();
     clear_tableWidgets();
     Function::inform(this, QStringLiteral("База восстановлена"));
 }
@@ -340,7 +365,7 @@ void MainWindow::on_action_5_triggered()
 void MainWindow::on_action_8_triggered()
 {
     auto *about = new abprog(nullptr);
-    OpenWindows::show(about);
+    OpenWindows::show(about, OpenWindows::Other);
     connect(about, SIGNAL(tap()), this, SLOT(visible_set()));
 }
 
@@ -354,7 +379,7 @@ void MainWindow::on_action_4_triggered()
 
 void MainWindow::on_action_10_triggered()
 {
-    OpenWindows::show(new settings(nullptr));
+    OpenWindows::show(new settings(nullptr), OpenWindows::Other);
 }
 
 void MainWindow::on_action_7_triggered()
