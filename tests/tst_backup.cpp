@@ -30,19 +30,13 @@ QStringList names(MainWindow &w)
     return out;
 }
 
-QByteArray content(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
 // Every file of a folder with its content.
 QMap<QString, QByteArray> folder(const QString &path)
 {
     QMap<QString, QByteArray> out;
     const QStringList entries = QDir(path).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString &name : entries)
-        out.insert(name, content(path + "/" + name));
+        out.insert(name, fileContent(path + "/" + name));
     return out;
 }
 
@@ -144,7 +138,7 @@ private slots:
                  qPrintable(answerer.seen().at(1).text));
         QVERIFY(answerer.seen().at(1).text.contains("уже есть"));
         for (int s = 0; s < taken.size(); ++s)
-            QCOMPARE(content(taken.at(s)), "earlier backup " + QByteArray::number(s));
+            QCOMPARE(fileContent(taken.at(s)), "earlier backup " + QByteArray::number(s));
         QCOMPARE(QDir("data").entryList(QDir::Files).size(), 5);
     }
 
@@ -203,7 +197,7 @@ private slots:
         QFETCH(QString, choice);
         WorkDir dir;
         QVERIFY(addServiceman("1", "Иванов", "1"));
-        const QByteArray live = content("data/BaseDate.db");
+        const QByteArray live = fileContent("data/BaseDate.db");
         QVERIFY(QDir().mkpath("elsewhere"));
         QVERIFY(QFile::copy("data/BaseDate.db", "elsewhere/BaseDate.db"));
         QVERIFY(QFile::link(dir.filePath("data/BaseDate.db"), "data/Ссылка.db"));
@@ -290,7 +284,7 @@ private slots:
         QCOMPARE(files.size(), 4);
         QCOMPARE(files.mid(0, 3), (QStringList{"BaseDate.db", "BaseDate.db-wal", "BaseDate_old.db"}));
         QVERIFY2(files.at(3).startsWith("BaseDate_old_"), qPrintable(files.at(3)));
-        QCOMPARE(content("data/" + files.at(3)), QByteArray("earlier safety copy"));
+        QCOMPARE(fileContent("data/" + files.at(3)), QByteArray("earlier safety copy"));
         QCOMPARE(servicemen("data/BaseDate_old.db"), (QStringList{"Иванов", "Петров"}));
         // The program goes on working on the restored file.
         QVERIFY(addServiceman("3", "Сидоров", "3"));
@@ -338,7 +332,7 @@ private slots:
                      "«BaseDate_old.db»"),
                  qPrintable(answerer.seen().at(2).text));
         QCOMPARE(folder("data"), before);
-        QCOMPARE(content("data/BaseDate_old.db/inside"), QByteArray("keep"));
+        QCOMPARE(fileContent("data/BaseDate_old.db/inside"), QByteArray("keep"));
         QCOMPARE(refreshed(w), (QStringList{"Иванов", "Петров"}));
     }
 

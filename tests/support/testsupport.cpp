@@ -203,6 +203,12 @@ QStringList readColumn(const QString &database, const QString &sql)
     return out;
 }
 
+QByteArray fileContent(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
 bool execIn(const QString &database, const QStringList &statements)
 {
     const QString name = QStringLiteral("testsupport_exec");
