@@ -474,7 +474,7 @@ bool DatabaseCopy::restore(const QString &chosen, const QString &folder, QString
         // Waits briefly for another writer, then gives up rather than hang.
         OwnConnection c(live, QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
         const bool locked =
-            c.opened &&
+            c.opened && step(QString::fromLatin1(Sql::RESTORE_CACHE), c.db, &failure) &&
             step(QString::fromLatin1(Sql::ATTACH_RESTORED).arg(Function::q(copy)), c.db, &failure) &&
             step(QString::fromLatin1(Sql::BEGIN_IMMEDIATE), c.db, &failure);
         if (!c.opened)

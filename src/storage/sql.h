@@ -116,6 +116,9 @@ inline constexpr char QUICK_CHECK[] = "PRAGMA quick_check";
 // database's connection, which holds the write lock from before the safety
 // copy is made until the commit. %1 the temporary copy's path.
 inline constexpr char ATTACH_RESTORED[] = "ATTACH DATABASE '%1' AS restored";
+// Room to hold the whole load in memory until the commit (64 MB), rather
+// than writing it out twice.
+inline constexpr char RESTORE_CACHE[] = "PRAGMA cache_size = -65536";
 inline constexpr char DETACH_RESTORED[] = "DETACH DATABASE restored";
 // What the live database holds, and what replaces it: tables first, then
 // indexes, views and triggers in the order they were made.
