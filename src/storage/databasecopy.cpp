@@ -269,12 +269,15 @@ bool replaceContent(const QSqlDatabase &db, QSqlError *failure)
     return true;
 }
 
-// A live file that SQLite cannot read: it is moved aside as the safety copy
+// A live file that SQLite cannot read: it is kept as the safety copy
 // together with its journal files (which belong to it), and the checked copy
-// takes its place. A missing live file is simply made.
+// takes its place. A missing live file is simply made; journal files left
+// without their database are kept under a name of their own, as they would
+// be applied to the new file.
 bool replaceDamaged(const QString &live, const QString &safety, const QString &copy, QString *error)
 {
-    if (QFileInfo::exists(live)) {
+    const bool exists = QFileInfo::exists(live);
+    if (exists) {
         QSqlError unused;
         QString reason;
         if (!makeSafetyCopy(live, safety, true, &unused, &reason)) {
@@ -282,13 +285,17 @@ bool replaceDamaged(const QString &live, const QString &safety, const QString &c
                          .arg(quoted(safety), reason);
             return false;
         }
-        for (const char *suffix : JOURNALS) {
-            const QString journal = live + QLatin1String(suffix);
-            if (QFileInfo::exists(journal) && !QFile::rename(journal, safety + QLatin1String(suffix))) {
-                *error = QStringLiteral("файл журнала %1 не удалось перенести к копии %2")
-                             .arg(quoted(journal), quoted(safety));
-                return false;
-            }
+    }
+    const QString aside = exists ? safety
+                                 : DatabaseCopy::freeDatedName(QFileInfo(live).absolutePath(),
+                                                               QStringLiteral("BaseDate_journal_"),
+                                                               QDateTime::currentDateTime());
+    for (const char *suffix : JOURNALS) {
+        const QString journal = live + QLatin1String(suffix);
+        if (QFileInfo::exists(journal) && !QFile::rename(journal, aside + QLatin1String(suffix))) {
+            *error = QStringLiteral("файл журнала %1 не удалось перенести в %2")
+                         .arg(quoted(journal), quoted(aside + QLatin1String(suffix)));
+            return false;
         }
     }
     QString reason;
