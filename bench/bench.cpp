@@ -6,6 +6,7 @@
 #include "function.h"
 #include "windows/mainwindow.h"
 #include "export/tableexport.h"
+#include "storage/databasecopy.h"
 #include "windows/voenosluga.h"
 #include "pgserver.h"
 #include "storage/connection.h"
@@ -384,6 +385,23 @@ int main(int argc, char *argv[])
         window.reset();
         QSqlDatabase::removeDatabase(QSqlDatabase::defaultConnection);
 
+        // A restore copies the whole database three times (the chosen file
+        // to check it, the safety copy, the load into the live file): against
+        // the one copy of a backup.
+        const QString chosen = QString("copy%1.db").arg(n);
+        QString error;
+        auto report = [&error](bool done) {
+            if (!done)
+                fprintf(stderr, "copy failed: %s\n", qPrintable(error));
+        };
+        report(DatabaseCopy::backup("data/BaseDate.db", chosen, &error));
+        const double copyFloor = timeMs(
+            runs, [] { QFile::remove("floor.db"); },
+            [&] { report(DatabaseCopy::backup("data/BaseDate.db", "floor.db", &error)); });
+        measures.push_back({"floor (backup)", n, copyFloor, copyFloor});
+        measures.push_back({"restore", n,
+                            timeMs(runs, {}, [&] { report(DatabaseCopy::restore(chosen, "data", &error)); }),
+                            copyFloor});
         if (pg.running()) {
             // The file's register moved onto a new server database, then the
             // same fills from there.

@@ -28,6 +28,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QMap>
 #include <QRegularExpression>
@@ -423,9 +424,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         columns = nul < 0 ? QByteArray() : rest.mid(nul + 1);
     }
 
-    // A fresh copy of the filled database, nothing left of the last run.
+    // A fresh copy of the filled database, nothing left of the last run
+    // (nor the copies made before dropping).
     for (const char *extra : {"-journal", "-wal", "-shm"})
         QFile::remove(QLatin1String(DATABASE) + QLatin1String(extra));
+    const QDir folder = QFileInfo(QLatin1String(DATABASE)).dir();
+    for (const QString &copy : folder.entryList({QStringLiteral("BaseDate_before_ver_*")}, QDir::Files))
+        QFile::remove(folder.filePath(copy));
     writeFile(QLatin1String(DATABASE), pristineDatabase);
     writeFile(QLatin1String(TABLES), tables);
     writeFile(QLatin1String(COLUMNS), columns);

@@ -1,12 +1,43 @@
 #include "function.h"
+#include "storage/paths.h"
+#include "storage/schema.h"
 #include "view/singleinstance.h"
 #include "windows/mainwindow.h"
 
 #include <QApplication>
 #include <QDir>
 
+#include <cstdio>
+
+namespace {
+
+// "--check-tables", asked by the launcher before every start: exits with 1
+// when data/BaseDate.db lacks a table the table descriptor declares (a first
+// start cut short, a table removed by hand), so that the launcher runs the
+// verification again; 0 when every table is there; 2 when it cannot tell.
+int checkTables(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QStringList declared;
+    QStringList missing;
+    QString error;
+    if (!Schema::missingTables(QString::fromLatin1(Paths::VERIFIED_DATABASE),
+                               QString::fromLatin1(Paths::TABLE_DESCRIPTOR), &declared, &missing, &error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 2;
+    }
+    if (missing.isEmpty())
+        return 0;
+    std::fprintf(stderr, "%s\n", qPrintable(missing.join(QLatin1Char(' '))));
+    return 1;
+}
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
+    if (argc == 2 && qstrcmp(argv[1], "--check-tables") == 0)
+        return checkTables(argc, argv);
     QApplication a(argc, argv);
     Function::initApplication();
     // One copy per working folder: a second one brings the first forward.

@@ -51,9 +51,11 @@ if command -v desktop-file-validate >/dev/null 2>&1; then
 fi
 
 # The stand-in program: writes its folder and its arguments, one a line, and
-# makes the database the way "--ver" would.
+# makes the database the way "--ver" would. Asked whether tables are
+# missing, it answers with STANDIN_CHECK (0: none).
 cat >"$prefix/libexec/vedomer/vedomer" <<'EOF'
 #!/bin/sh
+[ "$1" = --check-tables ] && exit "${STANDIN_CHECK:-0}"
 {
     pwd
     for a in "$@"; do echo "arg:$a"; done
@@ -102,6 +104,15 @@ check "changed descriptor kept" grep -qx "user descriptor" "$work/settings.conf"
 check "missing descriptor restored" cmp -s "$prefix/share/vedomer/settingstab.conf" "$work/settingstab.conf"
 check "database kept" grep -qx "user data" "$work/data/BaseDate.db"
 check "documents kept" grep -qx "a document" "$work/files/doc.txt"
+
+# A database that lacks a declared table is verified again; one the program
+# cannot read is not.
+run STANDIN_CHECK=1 vedomer --other
+printf '%s\n' "$work" "arg:--ver" "arg:--other" >"$tmp/expected"
+check "a table missing: --ver again" cmp -s "$tmp/expected" "$STANDIN_LOG"
+run STANDIN_CHECK=2 vedomer
+printf '%s\n' "$work" >"$tmp/expected"
+check "an unreadable database: no --ver" cmp -s "$tmp/expected" "$STANDIN_LOG"
 
 # The folder can be chosen.
 run XDG_DATA_HOME="$tmp/xdg data" vedomer

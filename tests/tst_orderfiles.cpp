@@ -259,8 +259,8 @@ private slots:
         QCOMPARE(catcher.urls.size(), 1);
     }
 
-    // Deleting removes only this order's row; the copy goes with the last
-    // row that refers to it.
+    // Deleting removes only this order's row; the copy is moved aside with
+    // the last row that refers to it (a backup may still refer to it).
     void deleting()
     {
         WorkDir dir;
@@ -307,6 +307,7 @@ private slots:
         QVERIFY(answerer.done());
         QCOMPARE(fileRows().size(), 0);
         QVERIFY(!QFile::exists("files/Приказ 15.pdf"));
+        QVERIFY(QFile::exists("files/Откреплённые/Приказ 15.pdf"));
         QVERIFY(answerer.unexpected().isEmpty());
     }
 };

@@ -112,7 +112,11 @@ private slots:
         QVERIFY(exec("CREATE TABLE Extra (a TEXT)"));
         QVERIFY(exec("CREATE INDEX CombatFio ON Combat (FIO)"));
         QVERIFY(exec("CREATE VIEW Roster AS SELECT FIO FROM Combat"));
+        ModalAnswerer answerer;
+        answerer.button("OK");
         verify();
+        QVERIFY(answerer.done());
+        QVERIFY(answerer.seen().first().text.contains("таблица Extra"));
         QCOMPARE(tableNames(), FIVE);
         QCOMPARE(value("SELECT FIO FROM Combat"), QString("Иванов"));
         QCOMPARE(value("SELECT prikaznom FROM prikaz"), QString("5"));
@@ -146,7 +150,11 @@ private slots:
         QVERIFY(dir.readText("settings.conf", &text));
         text.replace("</columns>", "    <Combat AtributSql=\"Note TEXT\"/>\n</columns>");
         dir.writeFile("settings.conf", text.toUtf8());
+        ModalAnswerer answerer;
+        answerer.button("OK");
         verify();
+        QVERIFY(answerer.done());
+        QVERIFY(answerer.seen().first().text.contains("столбец Combat.Old"));
         QVERIFY(columns("Combat").contains("Note"));
         QVERIFY(!columns("Combat").contains("Old"));
         QCOMPARE(rows("SELECT FIO, Note FROM Combat"), (QList<QStringList>{{"Иванов", ""}}));

@@ -131,14 +131,25 @@ private slots:
         QVERIFY(exec("CREATE TABLE Roster (a TEXT)"));
         dir.writeFile("settingstab-postgresql.conf", "<tables><Combat");
         {
+            // The broken table descriptor, then the column dropped after a copy.
             ModalAnswerer answerer;
-            answerer.button("OK");
+            answerer.button("OK").button("OK");
             Function::ver();
+            QVERIFY(answerer.done());
         }
         QVERIFY(value(tables).contains("roster"));
         QFile::remove("settingstab-postgresql.conf");
         QFile::copy(VEDOMER_CONF_DIR "/settingstab-postgresql.conf", "settingstab-postgresql.conf");
-        Function::ver();
+        {
+            // Before the first drop the register is copied into a file.
+            ModalAnswerer answerer;
+            answerer.button("OK");
+            Function::ver();
+            QVERIFY(answerer.done());
+            QVERIFY(answerer.seen().value(0).text.contains("BaseDate_before_ver_"));
+        }
+        // One copy before each run that dropped: the column then the table.
+        QCOMPARE(QDir("data").entryList({"BaseDate_before_ver_*.db"}).size(), 2);
         QCOMPARE(value(tables), QString("combat emploeses files kopii prikaz ranks"));
         QCOMPARE(value("SELECT count(*) FROM information_schema.columns WHERE column_name = 'extra'"), QString("0"));
         QString log;

@@ -42,13 +42,27 @@ bool insideFolder(const QString &path)
     return QFileInfo(path).absoluteFilePath().startsWith(inside);
 }
 
-// An existing copy with the same content, or the first free name.
+// Where a copy of the folder is kept once no attachment needs it.
+QString detachedPlace(const QString &copy)
+{
+    return folder() + QLatin1Char('/') + QString::fromUtf8(Attachments::DETACHED_FOLDER) + QLatin1Char('/') +
+           QFileInfo(copy).fileName();
+}
+
+bool taken(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
+// An existing copy with the same content, or the first name never used: a
+// name whose copy was moved aside still means that document.
 QString copyTarget(const QString &source, const QString &name, bool *fresh)
 {
     for (int n = 1;; ++n) {
         const QString candidate = folder() + QLatin1Char('/') + Attachments::numberedName(name, n);
         const QFileInfo info(candidate);
-        if (!info.exists() && !info.isSymLink()) {
+        if (!taken(candidate) && !taken(detachedPlace(candidate))) {
             *fresh = true;
             return candidate;
         }
@@ -204,9 +218,33 @@ void removeUnused(const QSet<QString> &copies)
             Function::Myquery(QString::fromLatin1(Sql::COUNT_FILE_REFERENCES).arg(Function::q(copy)));
         const bool unused = query.next() && query.value(0).toInt() == 0;
         query.finish();
-        if (unused && QFile::exists(copy) && !QFile::remove(copy))
-            qDebug() << "Копия не удалена:" << copy;
+        if (!unused || !QFileInfo(copy).isFile())
+            continue;
+        // A backup of the database may still refer to it: kept aside. Where
+        // that fails it stays in its place, which loses nothing either.
+        const QString aside = detachedPlace(copy);
+        if (!QDir().mkpath(QFileInfo(aside).path()) || taken(aside) || !QFile::rename(copy, aside))
+            qDebug() << "Копия оставлена на месте:" << copy;
     }
+}
+
+int recoverDetached()
+{
+    QStringList copies;
+    {
+        QSqlQuery query = Function::Myquery(QString::fromLatin1(Sql::SELECT_FILE_COPIES));
+        while (query.next())
+            copies.append(query.value(0).toString());
+    }
+    int recovered = 0;
+    for (const QString &copy : std::as_const(copies)) {
+        if (copy.isEmpty() || !insideFolder(copy) || taken(copy))
+            continue;
+        const QString aside = detachedPlace(copy);
+        if (QFileInfo(aside).isFile() && QFile::rename(aside, copy))
+            ++recovered;
+    }
+    return recovered;
 }
 
 } // namespace Attachments

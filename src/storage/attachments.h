@@ -11,7 +11,16 @@
 // With the register on a server the copies are kept in the database (table
 // Kopii, under the same path "files/…"), so that every workstation has them;
 // opening one writes it to the user's cache folder first.
+//
+// A backup of the database refers to copies by name, so a name, once used,
+// always means the same document: a copy no attachment needs any more is
+// moved aside into "files/Откреплённые" rather than deleted, its name stays
+// taken, and after a restore the copies the restored records refer to are
+// brought back from there.
 namespace Attachments {
+
+// The folder of copies that no attachment needed any more.
+inline constexpr char DETACHED_FOLDER[] = "Откреплённые";
 
 // "Приказ 15.pdf" as the n-th of its name: "Приказ 15 (2).pdf".
 QString numberedName(const QString &name, int n);
@@ -22,8 +31,9 @@ QString numberedName(const QString &name, int n);
 // says why in `error`, fit to follow "Файл «…» не прикреплён: ".
 bool store(const QString &source, const QString &name, QString *target, bool *fresh, QString *error);
 
-// Removes those of the copies that no attachment refers to any more. Only
-// copies inside the folder are ever removed.
+// Moves those of the copies that no attachment refers to any more into the
+// folder of detached copies, under the same name. Only copies inside the
+// folder are ever moved; none is deleted.
 void removeUnused(const QSet<QString> &copies);
 
 // Takes back a copy just stored whose attachment could not be recorded.
@@ -38,6 +48,10 @@ bool localCopy(const QString &path, QString *file, QString *error);
 
 // The largest document kept in a database, in bytes.
 inline constexpr qint64 MAX_CONTENT = 256 * 1024 * 1024;
+// Brings back from the folder of detached copies every copy that an
+// attachment of the database refers to and that is missing (after a
+// restore). Returns how many came back.
+int recoverDetached();
 
 } // namespace Attachments
 

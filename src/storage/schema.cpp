@@ -2,9 +2,13 @@
 
 #include "function.h"
 #include "storage/connection.h"
+#include "storage/databasecopy.h"
 #include "storage/descriptor.h"
+#include "storage/paths.h"
+#include "storage/servercopy.h"
 #include "storage/sql.h"
 
+#include <QDateTime>
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
@@ -48,6 +52,49 @@ bool readTables(const QSqlDatabase &db, QList<TableInfo> &tables)
     return true;
 }
 
+// One verification: its connection, what it reports, and the copy made
+// before the first drop.
+struct Run
+{
+    QSqlDatabase db;
+    QString database;
+    Schema::Drops drops;
+    Schema::Report &report;
+
+    // True when a drop may go ahead: the copy exists (made now if it is the
+    // first drop). Otherwise the drop is noted as not done.
+    bool mayDrop(const QString &what)
+    {
+        if (drops == Schema::Drops::Never)
+            return false;
+        if (report.copyBeforeDrops.isEmpty() && report.dropsRefused.isEmpty()) {
+            // A register on a server is copied into the local database folder.
+            const bool server = Sql::onServer(db);
+            const QString target = DatabaseCopy::freeDatedName(
+                server ? Paths::databaseFolder() : QFileInfo(database).absolutePath(),
+                QStringLiteral("BaseDate_before_ver_"), QDateTime::currentDateTime());
+            QString error;
+            if (server ? ServerCopy::backup(target, &error) : DatabaseCopy::backup(database, target, &error)) {
+                report.copyBeforeDrops = target;
+                Function::appendLog(
+                    QStringLiteral("Перед удалением таблиц и столбцов, которых нет в описаниях, база данных "
+                                   "сохранена в файле %1\n")
+                        .arg(target));
+            } else {
+                report.dropsRefused = error;
+                Function::appendLog(
+                    QStringLiteral("Таблицы и столбцы, которых нет в описаниях, не удалены: не "
+                                   "удалось сохранить копию базы данных (%1)\n")
+                        .arg(error));
+            }
+        }
+        if (!report.copyBeforeDrops.isEmpty())
+            return true;
+        report.notDropped.append(what);
+        return false;
+    }
+};
+
 bool sameName(const QString &a, const QString &b)
 {
     return a.compare(b, Qt::CaseInsensitive) == 0;
@@ -55,9 +102,9 @@ bool sameName(const QString &a, const QString &b)
 
 // Phase 1: creates the declared tables that are missing and drops the tables
 // that the descriptor does not declare.
-void verifyTables(const QSqlDatabase &db, const QList<TableInfo> &tables, const QString &descriptor,
-                  Schema::Report &report)
+void verifyTables(Run &run, const QList<TableInfo> &tables, const QString &descriptor)
 {
+    Schema::Report &report = run.report;
     QList<Descriptor::Element> elements;
     QString error;
     if (!Descriptor::read(descriptor, elements, error)) {
@@ -83,19 +130,28 @@ void verifyTables(const QSqlDatabase &db, const QList<TableInfo> &tables, const 
             qDebug().noquote() << "Таблица " + e.name + " верификацию прошла";
             continue;
         }
-        // The creation statement first, then what fills the new table; stop at
-        // the first failure so nothing runs against a table that was not made.
-        bool created = false;
+        if (e.attributes.isEmpty())
+            continue;
+        // The creation statement and what fills the new table stand or fall
+        // together: a table is there filled, or not at all.
+        if (!Function::Myquery(Sql::text(Sql::BEGIN_IMMEDIATE, run.db), run.db).isActive())
+            continue;
+        bool ok = true;
         for (const auto &attribute : e.attributes) {
-            if (!Function::Myquery(attribute.second, db).isActive())
+            if (!Function::Myquery(attribute.second, run.db).isActive()) {
+                ok = false;
                 break;
-            created = true;
+            }
         }
-        if (created)
+        if (ok && Function::Myquery(QString::fromLatin1(Sql::COMMIT), run.db).isActive())
             report.createdTables.append(e.name);
+        else
+            Function::Myquery(QString::fromLatin1(Sql::ROLLBACK), run.db);
     }
     for (const QString &name : remaining) {
-        if (Function::Myquery(QString::fromLatin1(Sql::DROP_TABLE).arg(ident(name)), db).isActive()) {
+        if (!run.mayDrop(QStringLiteral("таблица ") + name))
+            continue;
+        if (Function::Myquery(QString::fromLatin1(Sql::DROP_TABLE).arg(ident(name)), run.db).isActive()) {
             report.droppedTables.append(name);
             Function::appendLog(QStringLiteral("Таблица %1 удалена: её нет в %2\n").arg(name, descriptor));
         }
@@ -104,8 +160,9 @@ void verifyTables(const QSqlDatabase &db, const QList<TableInfo> &tables, const 
 
 // Phase 2: adds the declared columns that are missing and drops the columns
 // whose names the descriptor does not declare.
-void verifyColumns(const QSqlDatabase &db, const QString &descriptor, Schema::Report &report)
+void verifyColumns(Run &run, const QString &descriptor)
 {
+    Schema::Report &report = run.report;
     QList<Descriptor::Element> elements;
     QString error;
     if (!Descriptor::read(descriptor, elements, error)) {
@@ -113,7 +170,7 @@ void verifyColumns(const QSqlDatabase &db, const QString &descriptor, Schema::Re
         return;
     }
     QList<TableInfo> tables;
-    if (!readTables(db, tables))
+    if (!readTables(run.db, tables))
         return;
     const QString attributeName = QStringLiteral("AtributSql");
     for (const TableInfo &table : tables) {
@@ -133,7 +190,7 @@ void verifyColumns(const QSqlDatabase &db, const QString &descriptor, Schema::Re
             continue;
         }
         QStringList present;
-        QSqlQuery info = Function::Myquery(Sql::text(Sql::TABLE_INFO, db).arg(Function::q(table.name)), db);
+        QSqlQuery info = Function::Myquery(Sql::text(Sql::TABLE_INFO, run.db).arg(Function::q(table.name)), run.db);
         if (!info.isActive())
             continue;
         const int nameField = info.record().indexOf(QStringLiteral("name"));
@@ -152,7 +209,8 @@ void verifyColumns(const QSqlDatabase &db, const QString &descriptor, Schema::Re
             if (has(present, name))
                 continue;
             qDebug().noquote() << table.sql;
-            if (Function::Myquery(QString::fromLatin1(Sql::ADD_COLUMN).arg(ident(table.name), definition), db)
+            if (Function::Myquery(QString::fromLatin1(Sql::ADD_COLUMN).arg(ident(table.name), definition),
+                                  run.db)
                     .isActive()) {
                 present.append(name);
                 report.addedColumns.append(table.name + QLatin1Char('.') + name);
@@ -165,7 +223,10 @@ void verifyColumns(const QSqlDatabase &db, const QString &descriptor, Schema::Re
         }
         qDebug() << leftovers;
         for (const QString &name : std::as_const(leftovers)) {
-            if (Function::Myquery(QString::fromLatin1(Sql::DROP_COLUMN).arg(ident(table.name), ident(name)), db)
+            if (!run.mayDrop(table.name + QLatin1Char('.') + name))
+                continue;
+            if (Function::Myquery(QString::fromLatin1(Sql::DROP_COLUMN).arg(ident(table.name), ident(name)),
+                                  run.db)
                     .isActive()) {
                 report.droppedColumns.append(table.name + QLatin1Char('.') + name);
                 Function::appendLog(
@@ -175,39 +236,49 @@ void verifyColumns(const QSqlDatabase &db, const QString &descriptor, Schema::Re
     }
 }
 
+// A connection name not used by anyone else.
+QString connectionName()
+{
+    static int counter = 0;
+    return QStringLiteral("vedomer_schema_%1").arg(++counter);
+}
+
 } // namespace
 
 void Schema::verifyOpen(const QSqlDatabase &db, const QString &tableDescriptor, const QString &columnDescriptor,
-                        Report &report)
+                        Report &report, Drops drops)
 {
+    Run run{db, report.database, drops, report};
     report.opened = true;
     QList<TableInfo> tables;
-    if (readTables(db, tables)) {
-        verifyTables(db, tables, tableDescriptor, report);
-        verifyColumns(db, columnDescriptor, report);
+    if (readTables(run.db, tables)) {
+        verifyTables(run, tables, tableDescriptor);
+        verifyColumns(run, columnDescriptor);
     } else {
         report.unreadable = true;
     }
 }
 
 Schema::Report Schema::verify(const QString &database, const QString &tableDescriptor,
-                              const QString &columnDescriptor)
+                              const QString &columnDescriptor, Drops drops)
 {
     Report report;
     report.database = database;
     QDir().mkpath(QFileInfo(database).path());
+    const QString name = connectionName();
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
         db.setDatabaseName(database);
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
         if (!db.open()) {
             report.openError = db.lastError().text();
             qDebug() << report.openError << "Обращение к базе завершено  с ошибкой";
         } else {
-            verifyOpen(db, tableDescriptor, columnDescriptor, report);
+            verifyOpen(db, tableDescriptor, columnDescriptor, report, drops);
             db.close();
         }
     }
-    QSqlDatabase::removeDatabase(QString::fromLatin1(QSqlDatabase::defaultConnection));
+    QSqlDatabase::removeDatabase(name);
     return report;
 }
 
@@ -221,10 +292,49 @@ Schema::Report Schema::verifyServer(const QString &tableDescriptor, const QStrin
             qDebug() << report.openError << "Обращение к базе завершено  с ошибкой";
         } else {
             QSqlDatabase db = QSqlDatabase::database(QString::fromLatin1(QSqlDatabase::defaultConnection), false);
-            verifyOpen(db, tableDescriptor, columnDescriptor, report);
+            verifyOpen(db, tableDescriptor, columnDescriptor, report, Drops::AfterCopy);
             db.close();
         }
     }
     QSqlDatabase::removeDatabase(QString::fromLatin1(QSqlDatabase::defaultConnection));
     return report;
+}
+
+bool Schema::missingTables(const QString &database, const QString &tableDescriptor, QStringList *declared,
+                           QStringList *missing, QString *error)
+{
+    QList<Descriptor::Element> elements;
+    if (!Descriptor::read(tableDescriptor, elements, *error))
+        return false;
+    declared->clear();
+    missing->clear();
+    for (const Descriptor::Element &e : std::as_const(elements)) {
+        if (!e.attributes.isEmpty())
+            declared->append(e.name);
+    }
+    const QString name = connectionName();
+    bool read = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(database);
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+        // Opening a missing file would make an empty database of it.
+        QList<TableInfo> tables;
+        if (!QFileInfo(database).isFile())
+            *error = QStringLiteral("файл %1 не найден").arg(database);
+        else if (!db.open())
+            *error = Function::describeError(db.lastError());
+        else if (!readTables(db, tables))
+            *error = QStringLiteral("файл %1 не читается как база данных").arg(database);
+        else
+            read = true;
+        for (const QString &table : std::as_const(*declared)) {
+            if (read && std::none_of(tables.cbegin(), tables.cend(),
+                                     [&](const TableInfo &t) { return sameName(t.name, table); }))
+                missing->append(table);
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return read;
 }

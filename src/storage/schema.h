@@ -33,20 +33,46 @@ struct Report
     QStringList droppedTables;
     QStringList addedColumns;
     QStringList droppedColumns;
+    // The copy of the database made by SQLite before the first drop
+    // ("BaseDate_before_ver_<date>.db" beside it), empty when nothing was to
+    // be dropped.
+    QString copyBeforeDrops;
+    // When that copy could not be made: why. Nothing was dropped then, and
+    // `notDropped` names what stayed ("table X", "X.column").
+    QString dropsRefused;
+    QStringList notDropped;
 };
 
-// Verifies `database` against the descriptors on the program's default
-// connection, which is registered for it and removed again afterwards.
-Report verify(const QString &database, const QString &tableDescriptor, const QString &columnDescriptor);
+// What becomes of the tables and columns the descriptors do not declare.
+enum class Drops {
+    // Dropped, after a copy of the database has been made; never without it.
+    AfterCopy,
+    // Kept (a copy being checked, whose original stays as it is).
+    Never,
+};
+
+// Verifies `database` against the descriptors on a connection of its own.
+// A declared table that is missing is made and filled in one transaction,
+// so that a crash leaves it either whole or not there at all.
+Report verify(const QString &database, const QString &tableDescriptor, const QString &columnDescriptor,
+              Drops drops = Drops::AfterCopy);
 
 // Verifies the server settings.ini names, on the default connection (asking
-// for the password as the program does at start).
+// for the password as the program does at start); before the first drop the
+// register is copied into an SQLite file in the local database folder.
 Report verifyServer(const QString &tableDescriptor, const QString &columnDescriptor,
                     const std::function<bool(const Paths::Server &, QString *)> &askPassword);
 
-// Verifies an open connection of any kind.
+// Verifies an open connection of any kind; `report.database` names it.
 void verifyOpen(const QSqlDatabase &db, const QString &tableDescriptor, const QString &columnDescriptor,
-                Report &report);
+                Report &report, Drops drops);
+
+// The tables the table descriptor declares (the elements that carry a
+// creation statement), in `declared`, and those of them that `database`
+// lacks, in `missing`. False when the descriptor or the database cannot be
+// read; `error` says why.
+bool missingTables(const QString &database, const QString &tableDescriptor, QStringList *declared,
+                   QStringList *missing, QString *error);
 
 } // namespace Schema
 

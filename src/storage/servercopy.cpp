@@ -2,6 +2,7 @@
 
 #include "function.h"
 #include "storage/attachments.h"
+#include "storage/databasecopy.h"
 #include "storage/paths.h"
 #include "storage/schema.h"
 
@@ -353,15 +354,20 @@ bool ServerCopy::backup(const QString &target, QString *error)
     }
     const QSqlDatabase from = server();
     bool ok = false;
+    // Written under a temporary name and named once complete, so a copy cut
+    // short by a crash never looks like a backup.
+    const QString part = DatabaseCopy::partName(target);
     {
-        FileConnection file(target, false);
+        FileConnection file(part, false);
         const QSqlDatabase to = file.db();
         if (!to.isOpen()) {
             *error = Function::describeError(to.lastError(), to.driverName());
         } else {
             Schema::Report report;
+            report.database = target;
+            // A new file: there is nothing in it to drop.
             Schema::verifyOpen(to, QString::fromLatin1(Paths::TABLE_DESCRIPTOR),
-                               QString::fromLatin1(Paths::COLUMN_DESCRIPTOR), report);
+                               QString::fromLatin1(Paths::COLUMN_DESCRIPTOR), report, Schema::Drops::Never);
             if (!report.refusedDescriptors.isEmpty())
                 *error = report.refusedDescriptors.join(QLatin1Char(' '));
             // One consistent picture of the register, whatever the other
@@ -374,9 +380,13 @@ bool ServerCopy::backup(const QString &target, QString *error)
                 Function::Myquery(QString::fromLatin1(Sql::ROLLBACK), from);
         }
     }
+    if (ok && !QFile::rename(part, target)) {
+        *error = QStringLiteral("временный файл не переименован в «%1»").arg(QFileInfo(target).fileName());
+        ok = false;
+    }
     // A copy cut short is no backup.
     if (!ok)
-        QFile::remove(target);
+        QFile::remove(part);
     return ok;
 }
 

@@ -218,6 +218,29 @@ inline constexpr char LOCK_REGISTER[] = "LOCK TABLE Combat, prikaz, Files, Ranks
 // largest id. %1 table.
 inline constexpr char RESTART_IDENTITY[] =
     "SELECT setval(pg_get_serial_sequence('%1', 'id'), coalesce(max(id), 0) + 1, false) FROM %1";
+// Restore: the chosen copy, brought into line on a temporary copy of its own,
+// is loaded into the live database in one transaction of the live
+// database's connection, which holds the write lock from before the safety
+// copy is made until the commit. %1 the temporary copy's path.
+inline constexpr char ATTACH_RESTORED[] = "ATTACH DATABASE '%1' AS restored";
+// Room to hold the whole load in memory until the commit (64 MB), rather
+// than writing it out twice.
+inline constexpr char RESTORE_CACHE[] = "PRAGMA cache_size = -65536";
+inline constexpr char DETACH_RESTORED[] = "DETACH DATABASE restored";
+// What the live database holds, and what replaces it: tables first, then
+// indexes, views and triggers in the order they were made.
+inline constexpr char SELECT_LIVE_OBJECTS[] =
+    "SELECT type, name FROM main.sqlite_master WHERE type IN ('table', 'view') AND name NOT LIKE "
+    "'sqlite\\_%' ESCAPE '\\'";
+inline constexpr char SELECT_RESTORED_OBJECTS[] =
+    "SELECT type, name, sql FROM restored.sqlite_master WHERE sql IS NOT NULL AND name NOT LIKE "
+    "'sqlite\\_%' ESCAPE '\\' ORDER BY type <> 'table', rowid";
+// %1 TABLE or VIEW, %2 the quoted name.
+inline constexpr char DROP_LIVE_OBJECT[] = "DROP %1 main.%2";
+// %1 the quoted table name.
+inline constexpr char COPY_RESTORED_ROWS[] = "INSERT INTO main.%1 SELECT * FROM restored.%1";
+// The attachment copies the register refers to.
+inline constexpr char SELECT_FILE_COPIES[] = "SELECT DISTINCT Giper FROM Files";
 } // namespace Sql
 
 #undef VEDOMER_PG_UNIT_ORDER

@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QDebug>
+#include <QDir>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
@@ -65,6 +66,28 @@ void Function::ver()
         box.setInformativeText(error + QStringLiteral("\nТаблицы базы данных не изменены."));
         box.exec();
     }
+    // What was dropped because the descriptors no longer name it, and where
+    // the database as it was before is kept.
+    QStringList dropped;
+    for (const QString &table : report.droppedTables)
+        dropped.append(QStringLiteral("таблица ") + table);
+    for (const QString &column : report.droppedColumns)
+        dropped.append(QStringLiteral("столбец ") + column);
+    if (!dropped.isEmpty())
+        QMessageBox::warning(
+            nullptr, QStringLiteral("Проверка таблиц"),
+            QStringLiteral("Удалено то, чего нет в описаниях таблиц (%1): %2.\n\nБаза данных до "
+                           "удаления сохранена в файле «%3».")
+                .arg(QString::fromLatin1(Paths::TABLE_DESCRIPTOR) + QStringLiteral(", ") +
+                         QString::fromLatin1(Paths::COLUMN_DESCRIPTOR),
+                     dropped.join(QStringLiteral(", ")), QDir::toNativeSeparators(report.copyBeforeDrops)),
+            QMessageBox::Ok);
+    if (!report.dropsRefused.isEmpty())
+        QMessageBox::warning(nullptr, QStringLiteral("Проверка таблиц"),
+                             QStringLiteral("Не удалено то, чего нет в описаниях таблиц: %1. Перед удалением "
+                                            "нужна копия базы данных, а её сделать не удалось: %2.")
+                                 .arg(report.notDropped.join(QStringLiteral(", ")), report.dropsRefused),
+                             QMessageBox::Ok);
     if (report.unreadable)
         QMessageBox::warning(nullptr, QStringLiteral("Ошибка"),
                              QStringLiteral("Файл %1 не читается как база данных, проверка таблиц не "

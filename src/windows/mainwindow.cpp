@@ -3,6 +3,7 @@
 
 #include "export/tableexport.h"
 #include "function.h"
+#include "storage/attachments.h"
 #include "storage/connection.h"
 #include "storage/databasecopy.h"
 #include "storage/paths.h"
@@ -71,6 +72,9 @@ MainWindow::~MainWindow()
 void MainWindow::openDatabase()
 {
     QString where;
+    // What a copy of the program killed while writing a backup or restoring
+    // one left behind in the database folder.
+    DatabaseCopy::removeStaleParts(Paths::databaseFolder());
     QString reason;
     const bool opened = Connection::openChosen(
         [this](const Paths::Server &server, QString *password) {
@@ -461,6 +465,23 @@ void MainWindow::on_action_9_triggered()
 {
     if (!Function::confirm(this, QStringLiteral("Вы точно уверены что востановить резервную копию?")))
         return;
+    // The windows that show the database would go on writing what they
+    // loaded from the database being replaced: they are closed first.
+    const QList<QWidget *> windows = OpenWindows::open(OpenWindows::UsesDatabase);
+    if (!windows.isEmpty()) {
+        QStringList titles;
+        for (const QWidget *window : windows)
+            titles.append(QStringLiteral("«%1»").arg(window->windowTitle()));
+        if (!Function::confirm(this,
+                               QStringLiteral("Перед восстановлением будут закрыты окна: %1. Несохранённые в "
+                                              "них изменения будут потеряны. Закрыть окна?")
+                                   .arg(titles.join(QStringLiteral(", ")))))
+            return;
+        if (!OpenWindows::close(OpenWindows::UsesDatabase)) {
+            Function::warn(this, QStringLiteral("Резервная копия не восстановлена: не все окна закрылись."));
+            return;
+        }
+    }
     const QString folder = Function::databaseFolder();
     if (Sql::onServer(db)) {
         restoreOnServer(folder);
@@ -478,12 +499,11 @@ void MainWindow::on_action_9_triggered()
         return;
     }
     QString error;
-    bool replaced = false;
-    if (!DatabaseCopy::restore(chosen, folder, &replaced, &error)) {
-        // Untouched, the live file is opened again; a replaced one is not
-        // opened beside the old journal files.
-        if (!replaced)
-            reopenDatabase();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool restored = DatabaseCopy::restore(chosen, folder, &error);
+    QApplication::restoreOverrideCursor();
+    if (!restored) {
+        reopenDatabase();
         Function::warn(this, QStringLiteral("Резервная копия не восстановлена: %1.").arg(error));
         return;
     }
@@ -495,6 +515,9 @@ void MainWindow::on_action_9_triggered()
                                  .arg(QFileInfo(chosen).fileName(), reason));
         return;
     }
+    // The documents the restored attachments refer to, where they had been
+    // moved aside since the backup.
+    Attachments::recoverDetached();
     clear_tableWidgets();
     Function::inform(this, QStringLiteral("База восстановлена"));
 }
@@ -516,11 +539,10 @@ void MainWindow::restoreOnServer(const QString &folder)
         return;
     }
     // What the server holds now is written first; it becomes the file
-    // BaseDate_old.db (replacing an earlier one) only once the restore has
-    // succeeded, so a failed one loses no earlier copy, and the chosen file
-    // may even be that copy.
+    // BaseDate_old.db (an earlier one kept under a dated name) only once the
+    // restore has succeeded, so the chosen file may even be that copy.
     const QString safety = DatabaseCopy::safetyName(folder);
-    const QString fresh = safety + QStringLiteral(".new");
+    const QString fresh = DatabaseCopy::partName(safety);
     QString error;
     QFile::remove(fresh);
     if (!busy([&] { return ServerCopy::backup(fresh, &error); })) {
@@ -539,8 +561,16 @@ void MainWindow::restoreOnServer(const QString &folder)
         return;
     }
     QString kept;
-    if ((QFile::exists(safety) && !QFile::remove(safety)) || !QFile::rename(fresh, safety))
-        kept = QStringLiteral("\n\nПрежние данные сервера сохранены в файле «%1».").arg(QFileInfo(fresh).fileName());
+    QString reason;
+    if (!DatabaseCopy::keepAsSafetyCopy(fresh, safety, &reason)) {
+        // Not left as a temporary file that the next start would remove.
+        const QString named = DatabaseCopy::freeDatedName(folder, QStringLiteral("BaseDate_old_"),
+                                                          QDateTime::currentDateTime());
+        kept = QFile::rename(fresh, named)
+                   ? QStringLiteral("\n\nПрежние данные сервера сохранены в файле «%1».").arg(QFileInfo(named).fileName())
+                   : QStringLiteral("\n\nПрежние данные сервера сохранены в файле «%1» (%2).")
+                         .arg(QFileInfo(fresh).fileName(), reason);
+    }
     Function::inform(this, QStringLiteral("База восстановлена") + kept + missingNote(counts.missing));
 }
 
@@ -616,7 +646,7 @@ void MainWindow::on_action_5_triggered()
 void MainWindow::on_action_8_triggered()
 {
     auto *about = new abprog(nullptr);
-    OpenWindows::show(about);
+    OpenWindows::show(about, OpenWindows::Other);
     connect(about, SIGNAL(tap()), this, SLOT(visible_set()));
 }
 
@@ -630,7 +660,7 @@ void MainWindow::on_action_4_triggered()
 
 void MainWindow::on_action_10_triggered()
 {
-    OpenWindows::show(new settings(nullptr));
+    OpenWindows::show(new settings(nullptr), OpenWindows::Other);
 }
 
 void MainWindow::on_action_7_triggered()

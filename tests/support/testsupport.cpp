@@ -204,6 +204,51 @@ QString dump()
     return out;
 }
 
+QStringList readColumn(const QString &database, const QString &sql)
+{
+    QStringList out;
+    const QString name = QStringLiteral("testsupport_read");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(database);
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        if (db.open()) {
+            QSqlQuery q(db);
+            if (!q.exec(sql))
+                out << QStringLiteral("<not read>");
+            while (q.next())
+                out << q.value(0).toString();
+        } else {
+            out << QStringLiteral("<not opened>");
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return out;
+}
+
+QByteArray fileContent(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+bool execIn(const QString &database, const QStringList &statements)
+{
+    const QString name = QStringLiteral("testsupport_exec");
+    bool ok = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(database);
+        ok = db.open();
+        for (const QString &sql : statements) {
+            QSqlQuery q(db);
+            ok = ok && run(q, sql, {});
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return ok;
+}
+
 bool addServiceman(const Serviceman &s)
 {
     QVariantList values{s.VP, s.Dol, s.VZ, s.FIO, s.Data_comb, s.LN};

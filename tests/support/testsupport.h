@@ -65,6 +65,14 @@ QString value(const QString &sql, const QVariantList &values = {});
 // The whole database as text, table by table in rowid order: for comparing a
 // database before and after a command.
 QString dump();
+// The first column of a query on any database file, read on a read-only
+// connection of its own; {"<not opened>"} when the file does not open.
+QStringList readColumn(const QString &database, const QString &sql);
+// The bytes of a file, "<missing>" when it cannot be read.
+QByteArray fileContent(const QString &path);
+// Runs statements on any database file (made when missing) on a connection
+// of its own; false at the first that fails.
+bool execIn(const QString &database, const QStringList &statements);
 
 struct Serviceman
 {

@@ -1,0 +1,176 @@
+// The program killed (`kill -9`) by the kill library at chosen statements and
+// file steps of its first start, a restore, a backup and "--ver": the
+// database stays whole, every earlier copy is kept, the next start leaves
+// nothing half-written. And "--ver" copies the database before it drops.
+#include "function.h"
+#include "testsupport.h"
+#include "windows/mainwindow.h"
+
+#include <QAction>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QtTest>
+
+#include <csignal>
+
+using namespace TestSupport;
+
+namespace {
+
+// Runs `program` in the working folder with the kill library set by
+// `variable` = `text` (`skip` of them passing first) and "NAME=value" entries
+// of `more`; true when it was killed there, not by another crash.
+bool killedAt(const QString &program, const QStringList &arguments, const QString &variable,
+              const QString &text, int skip = 0, const QStringList &more = {})
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const QString &entry :
+         QStringList{"LD_PRELOAD=" VEDOMER_KILLSHIM, variable + "=" + text,
+                     "VEDOMER_KILL_SKIP=" + QString::number(skip), "QT_LOGGING_RULES=*.debug=false"} +
+             more)
+        env.insert(entry.section('=', 0, 0), entry.section('=', 1));
+    process.setProcessEnvironment(env);
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(program, arguments);
+    if (!process.waitForFinished(60000))
+        process.kill();
+    process.waitForFinished();
+    return process.exitStatus() == QProcess::CrashExit && process.exitCode() == SIGKILL;
+}
+
+// The contents of the files of the database folder.
+QList<QByteArray> contents()
+{
+    QList<QByteArray> out;
+    for (const QString &name : QDir("data").entryList(QDir::Files))
+        out.append(fileContent("data/" + name));
+    return out;
+}
+
+} // namespace
+
+class TestCrash : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { TestSupport::initTestCase(); }
+    void init() { failOnSlotWarnings(); }
+
+    // Killed between making the ranks table and filling it: the table is not
+    // there, and the next start through the launcher makes it (the main
+    // window's first read ends that start).
+    void firstStartKilledDuringVerification()
+    {
+        WorkDir dir(WorkDir::WithoutDatabase);
+        QVERIFY(killedAt(VEDOMER_EXE, {"--ver"}, "VEDOMER_KILL_SQL", "INSERT INTO Ranks"));
+        QCOMPARE(value("SELECT count(*) FROM sqlite_master WHERE name = 'Ranks'"), QString("0"));
+        testDb().close();
+        QVERIFY(killedAt("sh", {VEDOMER_LAUNCHER}, "VEDOMER_KILL_SQL", "FROM Combat ORDER BY", 0,
+                         {"VEDOMER_HOME=" + dir.path()}));
+        QCOMPARE(value("SELECT count(*) FROM Ranks"), QString("20"));
+    }
+
+    void killedAtAnyStep_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("variable");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("skip");
+        const QString sql = "VEDOMER_KILL_SQL", write = "VEDOMER_KILL_WRITE", rename = "VEDOMER_KILL_RENAME";
+        QTest::newRow("restore: safety copy") << "restore" << write << "BaseDate_old.db." << 1;
+        QTest::newRow("restore: earlier safety copy kept") << "restore" << rename << "BaseDate_old_" << 0;
+        QTest::newRow("restore: safety copy named") << "restore" << rename << "/BaseDate_old.db" << 0;
+        QTest::newRow("restore: loading") << "restore" << sql << "INSERT INTO main." << 1;
+        QTest::newRow("restore: commit") << "restore" << sql << "COMMIT" << 0;
+        QTest::newRow("backup: writing") << "backup" << write << "/BaseDate2" << 1;
+        QTest::newRow("--ver: drop") << "--ver" << sql << "DROP TABLE" << 0;
+    }
+    void killedAtAnyStep()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, variable);
+        QFETCH(QString, text);
+        QFETCH(int, skip);
+        WorkDir dir;
+        QVERIFY(testDb().transaction());
+        for (int i = 0; i < 300; ++i)
+            QVERIFY(addServiceman("1", "Иванов " + QString(60, QChar(u'ж')), QString::number(i)));
+        QVERIFY(testDb().commit());
+        QVERIFY(execIn("data/BaseDate.db",
+                       {"VACUUM INTO 'data/Копия.db'", "CREATE TABLE Extra (a TEXT)",
+                        "VACUUM INTO 'data/BaseDate_old.db'", "DELETE FROM Combat WHERE LN = '7'"}));
+        const QString before = dump();
+        testDb().close();
+        QList<QByteArray> earlier = contents();
+        earlier.removeOne(fileContent("data/BaseDate.db"));
+        const QStringList arguments = command == "--ver"
+                                          ? QStringList{"--ver"}
+                                          : QStringList{"--driver", command, dir.filePath("data/Копия.db")};
+        QVERIFY(killedAt(command == "--ver" ? VEDOMER_EXE : QCoreApplication::applicationFilePath(),
+                         arguments, variable, text, skip));
+        QCOMPARE(dump(), before);
+        testDb().close();
+        delete new MainWindow; // the next start
+        const QList<QByteArray> after = contents();
+        for (const QByteArray &copy : earlier)
+            QVERIFY(after.contains(copy));
+        const QStringList names = QDir("data").entryList(QDir::Files);
+        QVERIFY2(names.filter(QRegularExpression("\\.part|\\.db\\.|^BaseDate2")).isEmpty(),
+                 qPrintable(names.join(' ')));
+    }
+
+    // A descriptor that no longer names a table: the database is copied
+    // before the table goes, and the copy is named in the warning and the log.
+    void verificationCopiesBeforeDropping()
+    {
+        WorkDir dir;
+        QVERIFY(exec("INSERT INTO Files VALUES ('7', 'blag', 'files/a.pdf', 'a.pdf', '1')"));
+        QString text;
+        QVERIFY(dir.readText("settingstab.conf", &text));
+        dir.writeFile("settingstab.conf", text.remove(QRegularExpression("    <Files [^\n]*\n")).toUtf8());
+        testDb().close();
+        ModalAnswerer answerer;
+        answerer.button("OK");
+        Function::ver();
+        QVERIFY(answerer.done());
+        const QStringList copies = QDir("data").entryList({"BaseDate_before_ver_*.db"});
+        QCOMPARE(copies.size(), 1);
+        QVERIFY(answerer.seen().first().text.contains(copies.first()));
+        QVERIFY(dir.readText("log", &text) && text.contains(copies.first()));
+        QCOMPARE(readColumn("data/" + copies.first(), "SELECT name_file FROM Files"), QStringList{"a.pdf"});
+    }
+};
+
+// The main window's backup or restore as a program of its own, to be killed:
+// "--driver backup" or "--driver restore <file>".
+int driverMain(int argc, char *argv[])
+{
+    if (argc < 4 || qstrcmp(argv[1], "--driver") != 0)
+        return -1;
+    QApplication app(argc, argv);
+    Function::initApplication();
+    const bool restore = qstrcmp(argv[2], "restore") == 0;
+    MainWindow w;
+    ModalAnswerer answerer;
+    answerer.button("Так точно");
+    if (restore)
+        answerer.file(QString::fromLocal8Bit(argv[3]));
+    answerer.button("OK");
+    w.findChild<QAction *>(restore ? "action_9" : "action")->trigger();
+    return answerer.done() ? 0 : 3;
+}
+
+int main(int argc, char *argv[])
+{
+    const int driver = driverMain(argc, argv);
+    if (driver >= 0)
+        return driver;
+    QApplication app(argc, argv);
+    TestCrash test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_crash.moc"
