@@ -62,6 +62,11 @@ public:
     // The information box "Оповещение" and the warning box "Ошибка".
     static void inform(QWidget *parent, const QString &text);
     static void warn(QWidget *parent, const QString &text);
+    // The warning that a window's serviceman was deleted or given another
+    // personal number elsewhere, so that the window closes: `what` says what
+    // was not done.
+    static void warnServicemanGone(QWidget *parent, const QString &fio, const QString &ln,
+                                   const QString &what);
     // Program-wide set-up shared by the executable and the tests: resources
     // and the Russian locale that fixes the date forms.
     static void initApplication();
