@@ -9,14 +9,14 @@
 
 namespace Connection {
 
-bool open(const QString &file, QString *reason)
+namespace {
+
+// Opens the connection on its file. Opening succeeds on any file; the first
+// read tells whether it is a database, and whether another program holds it
+// locked. An empty file reads as a database without a single table.
+bool openReadable(QSqlDatabase &db, QString *reason)
 {
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
-    db.setDatabaseName(file);
-    // A second copy of the program may be writing: wait for it a while
-    // instead of failing at once.
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
-    if (!QFileInfo(file).isFile()) {
+    if (!QFileInfo(db.databaseName()).isFile()) {
         *reason = QStringLiteral("файл не найден");
         return false;
     }
@@ -24,19 +24,38 @@ bool open(const QString &file, QString *reason)
         *reason = db.lastError().databaseText();
         return false;
     }
-    // Opening succeeds on any file; the first read tells whether it is a
-    // database. An empty file reads as a database without a single table.
     bool ok = false;
     {
-        QSqlQuery probe = Function::Myquery(QString::fromLatin1(Sql::PROBE));
+        QSqlQuery probe = Function::Myquery(QString::fromLatin1(Sql::PROBE), db);
         const bool read = probe.isActive();
         ok = read && probe.next() && probe.value(0).toInt() > 0;
         if (!ok)
-            *reason = read ? QStringLiteral("в файле нет ни одной таблицы") : probe.lastError().databaseText();
+            *reason = read ? QStringLiteral("в файле нет ни одной таблицы")
+                           : Function::describeError(probe.lastError());
     }
     if (!ok)
         db.close();
     return ok;
+}
+
+} // namespace
+
+bool open(const QString &file, QString *reason)
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
+    db.setDatabaseName(file);
+    // A second copy of the program may be writing: wait for it a while
+    // instead of failing at once.
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    return openReadable(db, reason);
+}
+
+bool openAgain(const QString &file, QString *reason)
+{
+    QSqlDatabase db = QSqlDatabase::database(QString::fromLatin1(QSqlDatabase::defaultConnection), false);
+    db.close();
+    db.setDatabaseName(file);
+    return openReadable(db, reason);
 }
 
 bool reopen(QString *reason)

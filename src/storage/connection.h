@@ -18,6 +18,11 @@ bool open(const QString &file, QString *reason);
 // that has gone.
 bool reopen(QString *reason);
 
+// Opens the closed default connection again, on `file`, and refuses it as
+// open() does: for a database that could not be opened at start (locked by
+// another program, or not there yet) and may be now.
+bool openAgain(const QString &file, QString *reason);
+
 } // namespace Connection
 
 #endif // CONNECTION_H

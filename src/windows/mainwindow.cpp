@@ -53,21 +53,24 @@ MainWindow::~MainWindow()
     delete ui;
 }
 
-void MainWindow::openDatabase()
+bool MainWindow::openDatabase(bool again)
 {
     // Reading the settings also marks settings.ini hidden.
     const QString fileName = Paths::databaseFile();
     QString reason;
-    const bool opened = Connection::open(fileName, &reason);
+    const bool opened =
+        again ? Connection::openAgain(fileName, &reason) : Connection::open(fileName, &reason);
     db = QSqlDatabase::database(QString::fromLatin1(QSqlDatabase::defaultConnection), false);
     if (!opened) {
         reportDatabaseFailure(fileName, reason);
-        return;
+        return false;
     }
     // The widths are set before the first fill so that the row heights are
     // measured against the widths the user sees.
     Columns::applyLayout(ui->tableWidget_6, Columns::SUMMARY);
-    clear_tableWidgets();
+    if (!again)
+        clear_tableWidgets();
+    return true;
 }
 
 void MainWindow::reportDatabaseFailure(const QString &fileName, const QString &reason)
@@ -77,7 +80,8 @@ void MainWindow::reportDatabaseFailure(const QString &fileName, const QString &r
     qDebug() << reason << tail;
     Function::warn(this, QStringLiteral("Не удалось открыть базу данных «%1»: %2.\n\n"
                                         "Проверьте путь до базы в настройках. Новую базу данных "
-                                        "создаёт запуск программы с параметром --ver.")
+                                        "создаёт запуск программы с параметром --ver. Когда причина "
+                                        "устранена, откройте базу командой «Обновить таблицу».")
                              .arg(QFileInfo(fileName).absoluteFilePath(), reason));
 }
 
@@ -104,14 +108,17 @@ void MainWindow::clear_tableWidgets()
     fill(QString());
 }
 
-void MainWindow::fill(const QString &filter)
+bool MainWindow::fill(const QString &filter, QSqlError *error)
 {
     QTableWidget *t = ui->tableWidget_6;
     t->setUpdatesEnabled(false);
     t->setRowCount(0);
 
     qstr = QString::fromLatin1(Sql::SELECT_SUMMARY);
-    const std::vector<Roster::Row> rows = Roster::read(qstr);
+    QSqlError readError;
+    const std::vector<Roster::Row> rows = Roster::read(qstr, &readError);
+    if (error)
+        *error = readError;
 
     // The places in the full table of the rows that are put in.
     std::vector<int> kept;
@@ -162,6 +169,7 @@ void MainWindow::fill(const QString &filter)
     Function::fitRowHeights(t);
     t->setUpdatesEnabled(true);
     t->viewport()->update();
+    return !readError.isValid();
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
@@ -226,7 +234,14 @@ void MainWindow::on_action_Exel_triggered()
                                                 tr(TableExport::SAVE_FILTER));
     if (name.isEmpty())
         return;
+    const QString chosen = name;
     name = TableExport::exportFileName(name);
+    // The dialog asked before replacing the name it returned; a file that has
+    // the name only with the ending added here is asked about here.
+    if (name != chosen && QFileInfo::exists(name) &&
+        !Function::confirm(this, QStringLiteral("Файл «%1» уже существует. Заменить его?")
+                                     .arg(QFileInfo(name).fileName())))
+        return;
     QString error;
     if (!TableExport::write(ui->tableWidget_6, name, &error))
         Function::warn(this, QStringLiteral("Таблица не сохранена в файл «%1»: %2.")
@@ -237,8 +252,18 @@ void MainWindow::on_action_2_triggered()
 {
     if (!Function::confirm(this, QStringLiteral("Вы точно уверены что надо обновить таблицы?")))
         return;
-    clear_tableWidgets();
-    Function::inform(this, QStringLiteral("Таблицы обновлены"));
+    // A database that could not be opened at start (another program held it,
+    // or it was not there) is opened now.
+    const bool opened = !db.isOpen();
+    if (opened && !openDatabase(true))
+        return;
+    QSqlError error;
+    if (!fill(QString(), &error)) {
+        Function::warnFailure(this, QStringLiteral("Таблицы не обновлены"), error);
+        return;
+    }
+    Function::inform(this, opened ? QStringLiteral("База данных открыта. Таблицы обновлены")
+                                  : QStringLiteral("Таблицы обновлены"));
 }
 
 void MainWindow::on_action_6_triggered()

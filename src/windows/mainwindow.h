@@ -7,6 +7,7 @@
 
 QT_BEGIN_NAMESPACE
 class QAction;
+class QSqlError;
 namespace Ui {
 class MainWindow;
 }
@@ -55,7 +56,10 @@ private slots:
     void on_action_20_triggered();
 
 private:
-    void openDatabase();
+    // Opens the database named in the settings, at start or, with `again`,
+    // when it could not be opened then; false when it did not open (the
+    // user has been told why).
+    bool openDatabase(bool again = false);
     void reportDatabaseFailure(const QString &fileName, const QString &reason);
 
     Ui::MainWindow *ui;
@@ -72,7 +76,8 @@ private:
     // Fills the summary table from the database. With a filter text only the
     // rows holding it in some cell are put in, each looking exactly as it
     // would in the full table (its stripe, colours and height).
-    void fill(const QString &filter);
+    // False when the database could not be read; `error` then says why.
+    bool fill(const QString &filter, QSqlError *error = nullptr);
 };
 
 #endif // MAINWINDOW_H
