@@ -131,6 +131,22 @@ inline constexpr char UPDATE_COMBAT_UNCHANGED[] =
     "Zvan_nom ='%8', Data_comb = '%10' WHERE LN = '%9' AND (VP = '%11' OR VP IS NULL AND '%11' = '') "
     "AND COALESCE(Dol, '') = '%12' AND COALESCE(VZ, '') = '%13' AND COALESCE(FIO, '') = '%14' AND "
     "COALESCE(Data_comb, '') = '%15' ;";
+// True when `variant` is `statement` without its closing ";" and with more
+// conditions after it: the conditioned changes stay the described ones.
+constexpr bool extends(const char *variant, const char *statement)
+{
+    while (*statement != '\0' && *statement != ';' && *variant == *statement) {
+        ++variant;
+        ++statement;
+    }
+    if (*variant == ' ')
+        ++variant;
+    return *statement == ';' && statement[1] == '\0' && variant[0] == 'A' && variant[1] == 'N' &&
+           variant[2] == 'D' && variant[3] == ' ';
+}
+static_assert(extends(UPDATE_ORDER_UNCHANGED + 0, UPDATE_ORDER + 0));
+static_assert(extends(LIFT_ORDER_UNCHANGED + 0, LIFT_ORDER + 0));
+static_assert(extends(UPDATE_COMBAT_UNCHANGED + 0, UPDATE_COMBAT + 0));
 // The serviceman as the list shows him, read again. %1 LN.
 inline constexpr char SELECT_SERVICEMAN[] =
     "SELECT VP, Dol, VZ, FIO, Data_comb, LN FROM Combat WHERE LN = '%1'";
