@@ -132,7 +132,7 @@ inline constexpr char UPDATE_COMBAT_UNCHANGED[] =
     "AND COALESCE(Dol, '') = '%12' AND COALESCE(VZ, '') = '%13' AND COALESCE(FIO, '') = '%14' AND "
     "COALESCE(Data_comb, '') = '%15' ;";
 // True when `variant` is `statement` without its closing ";" and with more
-// conditions after it: the conditioned changes stay the described ones.
+// conditions after it: each conditioned change stays the change it conditions.
 constexpr bool extends(const char *variant, const char *statement)
 {
     while (*statement != '\0' && *statement != ';' && *variant == *statement) {
