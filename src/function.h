@@ -77,6 +77,11 @@ public:
     // false when the user cancels. The password is kept by no one but the
     // caller.
     static bool askPassword(QWidget *parent, const QString &user, const QString &where, QString *password);
+    // The warning that a window's serviceman was deleted or given another
+    // personal number elsewhere, so that the window closes: `what` says what
+    // was not done.
+    static void warnServicemanGone(QWidget *parent, const QString &fio, const QString &ln,
+                                   const QString &what);
     // Program-wide set-up shared by the executable and the tests: resources
     // and the Russian locale that fixes the date forms.
     static void initApplication();

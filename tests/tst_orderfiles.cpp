@@ -39,6 +39,8 @@ QByteArray read(const QString &path)
 
 void addOrders()
 {
+    QVERIFY(addServiceman("1", "Иванов Иван Иванович", "77"));
+    QVERIFY(addServiceman("2", "Петров Пётр Петрович", "88"));
     for (const auto &[ln, number] : {std::pair{"77", "15"}, {"77", "16"}, {"88", "15"}}) {
         Order o;
         o.LN = ln;

@@ -245,6 +245,7 @@ private slots:
     void dateFormatPinned()
     {
         WorkDir dir;
+        QVERIFY(addServiceman("1", FIO, "1"));
         const QLocale saved;
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         {
@@ -271,6 +272,7 @@ private slots:
     {
         QFETCH(QString, answer);
         WorkDir dir;
+        QVERIFY(addServiceman("1", FIO, "Д'1 %2"));
         const QString before = dump();
         OrdersWindow w("Д'1 %2", "blag");
         fill(w, "За 'отличие' %1", "15'а", "Командир %2 части", "исх-'7'");
@@ -323,6 +325,7 @@ private slots:
     void change()
     {
         WorkDir dir;
+        QVERIFY(addServiceman("1", FIO, "1"));
         QVERIFY(addOrder(order("12", "01.02.2020", "1", "blag")));
         QVERIFY(exec("INSERT INTO Files VALUES ('12', 'blag', 'files/a.pdf', 'a.pdf', '1')"));
         QVERIFY(exec("INSERT INTO Files VALUES ('12', 'blag', 'files/b.pdf', 'b.pdf', '2')"));
@@ -362,6 +365,7 @@ private slots:
     void lift()
     {
         WorkDir dir;
+        QVERIFY(addServiceman("1", FIO, "1"));
         QVERIFY(addOrder(order("7", "01.02.2020")));
         QVERIFY(addOrder(order("8", "01.03.2020")));
         OrdersWindow w("1", "vzs");
@@ -408,6 +412,7 @@ private slots:
     void duplicateNumbersActTogether()
     {
         WorkDir dir;
+        QVERIFY(addServiceman("1", FIO, "1"));
         OrdersWindow w("1", "vzs");
         ModalAnswerer answerer;
         for (int i = 0; i < 2; ++i) {
@@ -440,6 +445,7 @@ private slots:
     void remove()
     {
         WorkDir dir;
+        QVERIFY(addServiceman("1", FIO, "1"));
         QVERIFY(addOrder(order("3", "01.01.2020", "1", "gr")));
         QVERIFY(exec("INSERT INTO Files VALUES ('3', 'gr', 'files/a.pdf', 'a.pdf', '1')"));
         OrdersWindow w("1", "gr");
@@ -476,6 +482,7 @@ private slots:
         QFETCH(bool, lifting);
         QFETCH(QString, what);
         WorkDir dir;
+        QVERIFY(addServiceman("1", FIO, "1"));
         QVERIFY(addOrder(order("4", "01.01.2020")));
         const QString before = dump();
         OrdersWindow w("1", "vzs");
@@ -501,6 +508,7 @@ private slots:
     void returnKey()
     {
         WorkDir dir;
+        QVERIFY(addServiceman("1", FIO, "1"));
         OrdersWindow w("1", "posh");
         auto *number = w.at<QLineEdit>("lineEdit_2");
         ModalAnswerer answerer;

@@ -120,13 +120,15 @@ private slots:
             QVERIFY(answerer.seen().value(0).text.contains("--ver"));
         }
         Function::ver();
-        const QString tables = "SELECT string_agg(table_name, ' ' ORDER BY table_name) FROM information_schema.tables "
-                               "WHERE table_schema = 'public'";
+        const QString tables =
+            "SELECT string_agg(table_name, ' ' ORDER BY table_name) FROM information_schema.tables "
+            "WHERE table_schema = 'public'";
         QCOMPARE(value(tables), QString("combat emploeses files kopii prikaz ranks"));
         QCOMPARE(value("SELECT count(*) FROM Ranks"), QString("20"));
-        QCOMPARE(value("SELECT is_identity FROM information_schema.columns WHERE table_name = 'emploeses' AND "
-                       "column_name = 'id'"),
-                 QString("YES"));
+        QCOMPARE(
+            value("SELECT is_identity FROM information_schema.columns WHERE table_name = 'emploeses' AND "
+                  "column_name = 'id'"),
+            QString("YES"));
         QVERIFY(exec("ALTER TABLE Combat ADD COLUMN Extra TEXT"));
         QVERIFY(exec("CREATE TABLE Roster (a TEXT)"));
         dir.writeFile("settingstab-postgresql.conf", "<tables><Combat");
@@ -151,7 +153,8 @@ private slots:
         // One copy before each run that dropped: the column then the table.
         QCOMPARE(QDir("data").entryList({"BaseDate_before_ver_*.db"}).size(), 2);
         QCOMPARE(value(tables), QString("combat emploeses files kopii prikaz ranks"));
-        QCOMPARE(value("SELECT count(*) FROM information_schema.columns WHERE column_name = 'extra'"), QString("0"));
+        QCOMPARE(value("SELECT count(*) FROM information_schema.columns WHERE column_name = 'extra'"),
+                 QString("0"));
         QString log;
         QVERIFY(dir.readText("log", &log) && log.contains("Столбец extra таблицы combat удалён"));
     }
@@ -179,7 +182,9 @@ private slots:
                 o.LN = "1";
                 o.what = "vzs";
                 o.prikaznom = number;
-                o.Date_time = QString(number) == "7" ? "03.03.2021" : QString(number) == "8" ? "" : "01.02.2020";
+                o.Date_time = QString(number) == "7"   ? "03.03.2021"
+                              : QString(number) == "8" ? ""
+                                                       : "01.02.2020";
                 addOrder(o);
             }
             // A changed row keeps its place among the orders of its date.
@@ -220,7 +225,8 @@ private slots:
             child<QLineEdit>(&form, "lineEdit_FIO")->setText(odd);
             save(form, answerer);
         }
-        QCOMPARE(rows("SELECT VP, FIO, Dolz_nom FROM Combat WHERE LN = 'Л''1'"), (QList<QStringList>{{"5'", odd, "0"}}));
+        QCOMPARE(rows("SELECT VP, FIO, Dolz_nom FROM Combat WHERE LN = 'Л''1'"),
+                 (QList<QStringList>{{"5'", odd, "0"}}));
         {
             OrdersWindow w("Л'1", "vzs");
             for (const char *number : {"1", "2"}) {
@@ -229,7 +235,8 @@ private slots:
                 answerer.button("Так точно");
                 w.at<QPushButton>("pushButton_7")->click();
             }
-            exec("INSERT INTO Files (prikaznom, what, Giper, name_file, LN) VALUES ('2', 'vzs', 'files/a', 'a', 'Л''1')");
+            exec("INSERT INTO Files (prikaznom, what, Giper, name_file, LN) VALUES ('2', 'vzs', 'files/a', "
+                 "'a', 'Л''1')");
             clickCell(w.list(), 1); // one date: in the order they were added
             w.at<QLineEdit>("lineEdit_2")->setText("3");
             answerer.button("Так точно");
@@ -240,8 +247,9 @@ private slots:
             answerer.button("Так точно");
             w.at<QPushButton>("pushButton_4")->click();
         }
-        QCOMPARE(rows("SELECT prikaznom, nameZO = ?, actived_prikaz, Nomer_snytie FROM prikaz ORDER BY id", {odd}),
-                 (QList<QStringList>{{"1", "true", "0", "с\\1"}, {"3", "true", "1", ""}}));
+        QCOMPARE(
+            rows("SELECT prikaznom, nameZO = ?, actived_prikaz, Nomer_snytie FROM prikaz ORDER BY id", {odd}),
+            (QList<QStringList>{{"1", "true", "0", "с\\1"}, {"3", "true", "1", ""}}));
         QCOMPARE(value("SELECT prikaznom FROM Files"), QString("3"));
         {
             MainWindow w;
@@ -249,13 +257,18 @@ private slots:
         }
         QCOMPARE(value("SELECT vzs FROM Combat"), QString("1"));
         {
-            addCombat form("5'", "Командир части", "Рядовой", "Ф", QString(), true, "Л'1", nullptr);
+            // Opened with the serviceman as stored, as the list window opens it.
+            const QStringList stored = rows("SELECT VP, Dol, VZ, FIO, Data_comb FROM Combat").value(0);
+            addCombat form(stored.value(0), stored.value(1), stored.value(2), stored.value(3),
+                           stored.value(4), true, "Л'1", nullptr);
+            child<QLineEdit>(&form, "lineEdit_FIO")->setText("Ф");
             child<QLineEdit>(&form, "lineEdit_LN")->setText("Л2");
             save(form, answerer);
         }
-        QCOMPARE(value("SELECT string_agg(DISTINCT LN, ',') FROM (SELECT LN FROM prikaz UNION ALL SELECT LN FROM "
-                       "Files UNION ALL SELECT LN FROM Combat) x"),
-                 QString("Л2"));
+        QCOMPARE(
+            value("SELECT string_agg(DISTINCT LN, ',') FROM (SELECT LN FROM prikaz UNION ALL SELECT LN FROM "
+                  "Files UNION ALL SELECT LN FROM Combat) x"),
+            QString("Л2"));
         QVERIFY(answerer.done());
         QVERIFY(answerer.unexpected().isEmpty());
     }
@@ -266,6 +279,7 @@ private slots:
     {
         WorkDir dir(WorkDir::WithoutDatabase);
         freshServer();
+        addServiceman("1", "Первый", "1");
         Order o;
         o.LN = "1";
         o.what = "blag";
@@ -292,7 +306,8 @@ private slots:
         doubleClickCell(w.files(), 0);
         QCOMPARE(catcher.urls.size(), 1);
         QCOMPARE(read(catcher.urls[0].toLocalFile()), QByteArray("второй"));
-        QVERIFY(catcher.urls[0].toLocalFile().startsWith(QStandardPaths::writableLocation(QStandardPaths::CacheLocation)));
+        QVERIFY(catcher.urls[0].toLocalFile().startsWith(
+            QStandardPaths::writableLocation(QStandardPaths::CacheLocation)));
         clickCell(w.files(), 0);
         answerer.button("Так точно");
         w.at<QPushButton>("pushButton_2")->click();
@@ -322,8 +337,9 @@ private slots:
             MainWindow w;
             answerer.button("Так точно").file(file).button("OK");
             trigger(w, "action_21");
-            QVERIFY2(answerer.seen().last().text.contains("военнослужащих 1, приказов 1, прикреплённых файлов 1"),
-                     qPrintable(answerer.seen().last().text));
+            QVERIFY2(
+                answerer.seen().last().text.contains("военнослужащих 1, приказов 1, прикреплённых файлов 1"),
+                qPrintable(answerer.seen().last().text));
             answerer.button("Так точно").file(file).button("OK");
             trigger(w, "action_21");
             QVERIFY(answerer.seen().last().text.contains("только в пустую базу"));
@@ -399,21 +415,27 @@ private slots:
             exec("DELETE FROM prikaz");
             answerer.button("Так точно").button("OK");
             orders.at<QPushButton>("pushButton_4")->click();
-            QVERIFY(answerer.seen().last().text.contains("не найден"));
+            QVERIFY(answerer.seen().last().text.contains("изменил или удалил другой пользователь"));
         }
         addOrder(o);
-        QVERIFY(exec("CREATE SEQUENCE tries; CREATE TABLE conflicts (n int); INSERT INTO conflicts VALUES (1); "
-                     "CREATE FUNCTION conflict() RETURNS trigger AS $$ BEGIN IF nextval('tries') <= (SELECT n FROM "
-                     "conflicts) THEN RAISE EXCEPTION 'conflict' USING ERRCODE = '40001'; END IF; RETURN NEW; END "
-                     "$$ LANGUAGE plpgsql; CREATE TRIGGER c BEFORE UPDATE ON Combat FOR EACH ROW EXECUTE FUNCTION "
-                     "conflict()"));
+        QVERIFY(exec(
+            "CREATE SEQUENCE tries; CREATE TABLE conflicts (n int); INSERT INTO conflicts VALUES (1); "
+            "CREATE FUNCTION conflict() RETURNS trigger AS $$ BEGIN IF nextval('tries') <= (SELECT n FROM "
+            "conflicts) THEN RAISE EXCEPTION 'conflict' USING ERRCODE = '40001'; END IF; RETURN NEW; END "
+            "$$ LANGUAGE plpgsql; CREATE TRIGGER c BEFORE UPDATE ON Combat FOR EACH ROW EXECUTE FUNCTION "
+            "conflict()"));
         auto moveTo = [&](const QString &from, const QString &to, const char *then = nullptr) {
-            addCombat form("1", "Стрелок", "Рядовой", "Первый", QString(), true, from, nullptr);
+            // Opened with the serviceman as stored, as the list window opens it.
+            const QStringList stored =
+                rows("SELECT VP, Dol, VZ, FIO, Data_comb FROM Combat WHERE LN = ?", {from}).value(0);
+            addCombat form(stored.value(0), stored.value(1), stored.value(2), stored.value(3),
+                           stored.value(4), true, from, nullptr);
             child<QLineEdit>(&form, "lineEdit_LN")->setText(to);
             save(form, answerer, then);
         };
         moveTo("1", "11");
-        QCOMPARE(value("SELECT LN FROM prikaz UNION ALL SELECT LN FROM Combat WHERE VP = '1'"), QString("11"));
+        QCOMPARE(value("SELECT LN FROM prikaz UNION ALL SELECT LN FROM Combat WHERE VP = '1'"),
+                 QString("11"));
         exec("ALTER SEQUENCE tries RESTART; UPDATE conflicts SET n = 2");
         moveTo("11", "12", "OK");
         QVERIFY(answerer.seen().last().text.contains("одновременно изменил другой пользователь"));
@@ -469,7 +491,8 @@ private slots:
         QVERIFY(pg->start());
         answerer.button("Так точно").button("OK");
         trigger(w, "action_2");
-        QCOMPARE(answerer.seen().last().text, QString("Таблицы обновлены"));
+        // The connection the stopped server dropped is opened again.
+        QVERIFY(answerer.seen().last().text.endsWith("Таблицы обновлены"));
         QCOMPARE(summary(w)->rowCount(), 1);
     }
 };

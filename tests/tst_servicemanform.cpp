@@ -429,7 +429,8 @@ private slots:
         QVERIFY(form->isVisible());
     }
 
-    // A serviceman deleted meanwhile: the change is refused with a reason.
+    // A serviceman deleted meanwhile: the change is refused with a reason and
+    // the form closes, reporting the roster changed.
     void changeOfDeletedServiceman()
     {
         WorkDir dir;
@@ -440,10 +441,12 @@ private slots:
         ModalAnswerer answerer;
         answerer.button("Так точно").button("OK");
         save(*form, answerer);
-        QVERIFY2(answerer.seen().at(1).text.contains("уже нет в базе данных"),
-                 qPrintable(answerer.seen().at(1).text));
+        QCOMPARE(answerer.seen().at(1).text,
+                 QString("Военнослужащий Петров Пётр Петрович с личным номером «Ж-100» изменён или удалён, "
+                         "окно будет закрыто. Запись не сохранена."));
         QCOMPARE(value("SELECT count(*) FROM Combat"), QString("0"));
-        QCOMPARE(closed.count(), 0);
+        QCOMPARE(closed.count(), 1);
+        QVERIFY(!form->isVisible());
     }
 
     // A stored position or rank that is no longer in its list stays unless

@@ -5,12 +5,43 @@
 #include <QFileInfo>
 #include <QSqlDriver>
 
-#include <libpq-fe.h>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <libpq-fe.h>
 
 namespace Connection {
+
+namespace {
+
+// Opens the connection on its file. Opening succeeds on any file; the first
+// read tells whether it is a database, and whether another program holds it
+// locked. An empty file reads as a database without a single table.
+bool openReadable(QSqlDatabase &db, QString *reason)
+{
+    if (!QFileInfo(db.databaseName()).isFile()) {
+        *reason = QStringLiteral("файл не найден");
+        return false;
+    }
+    if (!db.open()) {
+        *reason = db.lastError().databaseText();
+        return false;
+    }
+    bool ok = false;
+    {
+        QSqlQuery probe = Function::Myquery(Sql::text(Sql::PROBE, db), db);
+        const bool read = probe.isActive();
+        ok = read && probe.next() && probe.value(0).toInt() > 0;
+        if (!ok)
+            *reason = read ? QStringLiteral("в файле нет ни одной таблицы")
+                           : Function::describeError(probe.lastError(), db.driverName());
+    }
+    if (!ok)
+        db.close();
+    return ok;
+}
+
+} // namespace
 
 bool open(const QString &file, QString *reason)
 {
@@ -19,27 +50,15 @@ bool open(const QString &file, QString *reason)
     // A second copy of the program may be writing: wait for it a while
     // instead of failing at once.
     db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
-    if (!QFileInfo(file).isFile()) {
-        *reason = QStringLiteral("файл не найден");
-        return false;
-    }
-    if (!db.open()) {
-        *reason = db.lastError().databaseText();
-        return false;
-    }
-    // Opening succeeds on any file; the first read tells whether it is a
-    // database. An empty file reads as a database without a single table.
-    bool ok = false;
-    {
-        QSqlQuery probe = Function::Myquery(Sql::text(Sql::PROBE));
-        const bool read = probe.isActive();
-        ok = read && probe.next() && probe.value(0).toInt() > 0;
-        if (!ok)
-            *reason = read ? QStringLiteral("в файле нет ни одной таблицы") : probe.lastError().databaseText();
-    }
-    if (!ok)
-        db.close();
-    return ok;
+    return openReadable(db, reason);
+}
+
+bool openAgain(const QString &file, QString *reason)
+{
+    QSqlDatabase db = QSqlDatabase::database(QString::fromLatin1(QSqlDatabase::defaultConnection), false);
+    db.close();
+    db.setDatabaseName(file);
+    return openReadable(db, reason);
 }
 
 namespace {
@@ -73,8 +92,8 @@ bool serverWantsPassword(const Paths::Server &server)
     const QByteArray database = server.database.toUtf8();
     const QByteArray user = server.user.toUtf8();
     const char *keys[] = {"host", "port", "dbname", "user", "sslmode", "connect_timeout", nullptr};
-    const char *values[] = {host.constData(), port.constData(), database.constData(), user.constData(),
-                            "prefer", "5", nullptr};
+    const char *values[] = {
+        host.constData(), port.constData(), database.constData(), user.constData(), "prefer", "5", nullptr};
     PGconn *connection = PQconnectdbParams(keys, values, 0);
     const bool wants = PQstatus(connection) == CONNECTION_BAD && PQconnectionNeedsPassword(connection);
     PQfinish(connection);
@@ -155,9 +174,10 @@ bool openChosen(const std::function<bool(const Paths::Server &, QString *passwor
         const bool read = probe.isActive();
         const bool ok = read && probe.next() && probe.value(0).toInt() > 0;
         if (!ok)
-            *reason = read ? QStringLiteral("в базе данных нет ни одной таблицы (их создаёт запуск программы с "
-                                            "параметром --ver)")
-                           : Function::describeError(probe.lastError(), db.driverName());
+            *reason =
+                read ? QStringLiteral("в базе данных нет ни одной таблицы (их создаёт запуск программы с "
+                                      "параметром --ver)")
+                     : Function::describeError(probe.lastError(), db.driverName());
         probe = QSqlQuery();
         if (!ok)
             db.close();

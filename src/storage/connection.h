@@ -51,6 +51,11 @@ bool openChosenServer(const QString &name, QString *reason,
 // "«vedomer» на сервере «host:5432»".
 QString describe(const Paths::Server &server);
 
+// Opens the closed default connection again, on `file`, and refuses it as
+// open() does: for a database that could not be opened at start (locked by
+// another program, or not there yet) and may be now.
+bool openAgain(const QString &file, QString *reason);
+
 } // namespace Connection
 
 #endif // CONNECTION_H

@@ -42,4 +42,28 @@ void unitOrder(std::vector<Row> &rows)
     rows = std::move(ordered);
 }
 
+namespace {
+
+int countOf(const char *statement, const QString &ln, QSqlError *error)
+{
+    QSqlQuery query = Function::Myquery(QString::fromLatin1(statement).arg(Function::q(ln)));
+    if (!query.next()) {
+        *error = query.lastError();
+        return -1;
+    }
+    return query.value(0).toInt();
+}
+
+} // namespace
+
+int count(const QString &ln, QSqlError *error)
+{
+    return countOf(Sql::COUNT_SERVICEMAN, ln, error);
+}
+
+int orphanOrders(const QString &ln, QSqlError *error)
+{
+    return countOf(Sql::COUNT_ORPHAN_ORDERS, ln, error);
+}
+
 } // namespace Roster

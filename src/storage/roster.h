@@ -26,6 +26,14 @@ std::vector<Row> read(const QString &statement, QSqlError *error = nullptr);
 // The same order applied to rows already read.
 void unitOrder(std::vector<Row> &rows);
 
+// The servicemen under a personal number (0 or 1), or -1 with `error` set
+// when the database could not be read.
+int count(const QString &ln, QSqlError *error);
+
+// The orders under a personal number that no serviceman holds (left by one
+// who was deleted), or -1 with `error` set.
+int orphanOrders(const QString &ln, QSqlError *error);
+
 } // namespace Roster
 
 #endif // ROSTER_H

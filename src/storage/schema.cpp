@@ -74,7 +74,8 @@ struct Run
                 server ? Paths::databaseFolder() : QFileInfo(database).absolutePath(),
                 QStringLiteral("BaseDate_before_ver_"), QDateTime::currentDateTime());
             QString error;
-            if (server ? ServerCopy::backup(target, &error) : DatabaseCopy::backup(database, target, &error)) {
+            if (server ? ServerCopy::backup(target, &error)
+                       : DatabaseCopy::backup(database, target, &error)) {
                 report.copyBeforeDrops = target;
                 Function::appendLog(
                     QStringLiteral("Перед удалением таблиц и столбцов, которых нет в описаниях, база данных "
@@ -190,7 +191,8 @@ void verifyColumns(Run &run, const QString &descriptor)
             continue;
         }
         QStringList present;
-        QSqlQuery info = Function::Myquery(Sql::text(Sql::TABLE_INFO, run.db).arg(Function::q(table.name)), run.db);
+        QSqlQuery info =
+            Function::Myquery(Sql::text(Sql::TABLE_INFO, run.db).arg(Function::q(table.name)), run.db);
         if (!info.isActive())
             continue;
         const int nameField = info.record().indexOf(QStringLiteral("name"));
@@ -229,8 +231,8 @@ void verifyColumns(Run &run, const QString &descriptor)
                                   run.db)
                     .isActive()) {
                 report.droppedColumns.append(table.name + QLatin1Char('.') + name);
-                Function::appendLog(
-                    QStringLiteral("Столбец %1 таблицы %2 удалён: его нет в %3\n").arg(name, table.name, descriptor));
+                Function::appendLog(QStringLiteral("Столбец %1 таблицы %2 удалён: его нет в %3\n")
+                                        .arg(name, table.name, descriptor));
             }
         }
     }
@@ -245,8 +247,8 @@ QString connectionName()
 
 } // namespace
 
-void Schema::verifyOpen(const QSqlDatabase &db, const QString &tableDescriptor, const QString &columnDescriptor,
-                        Report &report, Drops drops)
+void Schema::verifyOpen(const QSqlDatabase &db, const QString &tableDescriptor,
+                        const QString &columnDescriptor, Report &report, Drops drops)
 {
     Run run{db, report.database, drops, report};
     report.opened = true;
@@ -291,7 +293,8 @@ Schema::Report Schema::verifyServer(const QString &tableDescriptor, const QStrin
         if (!Connection::openChosenServer(QString(), &report.openError, askPassword)) {
             qDebug() << report.openError << "Обращение к базе завершено  с ошибкой";
         } else {
-            QSqlDatabase db = QSqlDatabase::database(QString::fromLatin1(QSqlDatabase::defaultConnection), false);
+            QSqlDatabase db =
+                QSqlDatabase::database(QString::fromLatin1(QSqlDatabase::defaultConnection), false);
             verifyOpen(db, tableDescriptor, columnDescriptor, report, Drops::AfterCopy);
             db.close();
         }

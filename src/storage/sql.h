@@ -160,6 +160,62 @@ inline constexpr char COUNT_FILE_REFERENCES[] = "SELECT count(*) FROM Files WHER
 inline constexpr char RENUMBER_FILES[] =
     "UPDATE Files SET prikaznom = '%4' WHERE LN = '%1' AND what = '%2' AND prikaznom = '%3';";
 
+// Windows that went stale and several copies at work on one database: every
+// write of the orders window and of the serviceman form runs in a transaction
+// that first checks its serviceman, and a change writes only while the row is
+// as the window loaded it. Plain SQL, so that a server database takes them
+// as they are.
+// The servicemen under one personal number (0 or 1). %1 LN.
+inline constexpr char COUNT_SERVICEMAN[] = "SELECT count(*) FROM Combat WHERE LN = '%1'";
+// Orders under a personal number that no serviceman holds. %1 LN.
+inline constexpr char COUNT_ORPHAN_ORDERS[] =
+    "SELECT count(*) FROM prikaz WHERE LN = '%1' AND NOT EXISTS (SELECT 1 FROM Combat WHERE LN = '%1')";
+// UPDATE_ORDER while the order holds the loaded values: %1 to %8 as there,
+// then the loaded name, date, issuer, outgoing number, lifting number,
+// lifting date and in-force flag (a NULL was loaded as an empty text).
+inline constexpr char UPDATE_ORDER_UNCHANGED[] =
+    "UPDATE prikaz SET Date_time = '%4' , prikaznom = '%5',kemvidan ='%6',nameZO = '%7',ish_SU "
+    "='%8' WHERE LN = '%1' AND what = '%3' AND prikaznom = '%2' AND COALESCE(nameZO, '') = '%9' "
+    "AND COALESCE(Date_time, '') = '%10' AND COALESCE(kemvidan, '') = '%11' AND COALESCE(ish_SU, '') = "
+    "'%12' AND COALESCE(Nomer_snytie, '') = '%13' AND COALESCE(Data_snytie, '') = '%14' AND "
+    "COALESCE(actived_prikaz, '') = '%15';";
+// LIFT_ORDER while the order holds the loaded values: %1 to %6 as there,
+// then the loaded values %7 to %13 in the order of UPDATE_ORDER_UNCHANGED.
+inline constexpr char LIFT_ORDER_UNCHANGED[] =
+    "UPDATE prikaz SET actived_prikaz = '%1',Data_snytie = '%2' , Nomer_snytie = '%3' WHERE LN = "
+    "'%4' AND what = '%6' AND prikaznom = '%5' AND COALESCE(nameZO, '') = '%7' AND COALESCE(Date_time, "
+    "'') = '%8' AND COALESCE(kemvidan, '') = '%9' AND COALESCE(ish_SU, '') = '%10' AND "
+    "COALESCE(Nomer_snytie, '') = '%11' AND COALESCE(Data_snytie, '') = '%12' AND "
+    "COALESCE(actived_prikaz, '') = '%13';";
+// UPDATE_COMBAT while the serviceman holds the loaded values: the markers
+// of UPDATE_COMBAT, then the loaded unit number, position, rank, full name
+// and birth date (%11 to %15). The unit number is compared as the column
+// compares it (a number with a number), the others as texts.
+inline constexpr char UPDATE_COMBAT_UNCHANGED[] =
+    "UPDATE Combat SET VP = '%1',Dol = '%2' , VZ = '%3',  FIO = '%4', LN = '%5', Dolz_nom ='%7', "
+    "Zvan_nom ='%8', Data_comb = '%10' WHERE LN = '%9' AND (VP = '%11' OR VP IS NULL AND '%11' = '') "
+    "AND COALESCE(Dol, '') = '%12' AND COALESCE(VZ, '') = '%13' AND COALESCE(FIO, '') = '%14' AND "
+    "COALESCE(Data_comb, '') = '%15' ;";
+// True when `variant` is `statement` without its closing ";" and with more
+// conditions after it: each conditioned change stays the change it conditions.
+constexpr bool extends(const char *variant, const char *statement)
+{
+    while (*statement != '\0' && *statement != ';' && *variant == *statement) {
+        ++variant;
+        ++statement;
+    }
+    if (*variant == ' ')
+        ++variant;
+    return *statement == ';' && statement[1] == '\0' && variant[0] == 'A' && variant[1] == 'N' &&
+           variant[2] == 'D' && variant[3] == ' ';
+}
+static_assert(extends(UPDATE_ORDER_UNCHANGED + 0, UPDATE_ORDER + 0));
+static_assert(extends(LIFT_ORDER_UNCHANGED + 0, LIFT_ORDER + 0));
+static_assert(extends(UPDATE_COMBAT_UNCHANGED + 0, UPDATE_COMBAT + 0));
+// The serviceman as the list shows him, read again. %1 LN.
+inline constexpr char SELECT_SERVICEMAN[] =
+    "SELECT VP, Dol, VZ, FIO, Data_comb, LN FROM Combat WHERE LN = '%1'";
+
 // Schema verification: the tables (name and creation text) and the columns
 // of one table (in a field "name"). %1 the table's name made safe for a text
 // literal.

@@ -35,6 +35,14 @@ void Function::warn(QWidget *parent, const QString &text)
     QMessageBox::warning(parent, QStringLiteral("Ошибка"), text, QMessageBox::Ok);
 }
 
+void Function::warnServicemanGone(QWidget *parent, const QString &fio, const QString &ln, const QString &what)
+{
+    const QString who = fio.isEmpty() ? QString() : fio + QLatin1Char(' ');
+    warn(parent,
+         QStringLiteral("Военнослужащий %1с личным номером «%2» изменён или удалён, окно будет закрыто. %3.")
+             .arg(who, ln, what));
+}
+
 void Function::warnFailure(QWidget *parent, const QString &what, const QSqlError &error)
 {
     warn(parent, what + QStringLiteral(": ") + describeError(error) + QLatin1Char('.'));

@@ -2,6 +2,7 @@
 #include "ui_addcombat.h"
 
 #include "function.h"
+#include "storage/roster.h"
 #include "storage/transaction.h"
 
 #include <QDateTime>
@@ -9,6 +10,7 @@
 #include <QKeyEvent>
 #include <QLocale>
 #include <QMessageBox>
+#include <QSignalBlocker>
 #include <QSqlError>
 
 namespace {
@@ -19,6 +21,19 @@ constexpr int KEPT_ROLE = Qt::UserRole + 1;
 
 const char NOT_SAVED[] = "Запись не сохранена";
 
+// "приказ", "приказа" or "приказов", as the number asks.
+QString orders(int n)
+{
+    const int tens = n % 100;
+    const int units = n % 10;
+    const char *word = "приказов";
+    if (units == 1 && tens != 11)
+        word = "приказ";
+    else if (units >= 2 && units <= 4 && (tens < 12 || tens > 14))
+        word = "приказа";
+    return QString::number(n) + QLatin1Char(' ') + QString::fromUtf8(word);
+}
+
 } // namespace
 
 addCombat::addCombat(QString value, QString value_1, QString value_2, QString value_3, QString value_4,
@@ -28,41 +43,63 @@ addCombat::addCombat(QString value, QString value_1, QString value_2, QString va
     , ui(new Ui::addCombat)
 {
     ui->setupUi(this);
-    ui->lineEdit_VP->setText(value);
-    ui->lineEdit_LN->setText(value_5);
-
-    // The field shows the locale's short date-and-time form, the form in
-    // which saving writes the text; texts written with a one-digit hour are
-    // read as well.
-    const QLocale locale = ui->dateTimeEdit->locale();
-    const QString format = ui->dateTimeEdit->displayFormat();
-    QDateTime date = locale.toDateTime(value_4, format);
-    if (!date.isValid())
-        date = locale.toDateTime(value_4, QString(format).replace(QLatin1String("HH"), QLatin1String("H")));
-    if (date.isValid())
-        ui->dateTimeEdit->setDateTime(date);
-    if (br && !value_4.isEmpty()) {
+    ln_old = value_5;
+    if (br) {
         // Until the user sets a date the stored text is written back as it
         // stands, also when it does not read as a date.
-        data_kept = value_4;
-        if (!date.isValid())
-            ui->dateTimeEdit->setToolTip(
-                QStringLiteral(
-                    "Сохранённая дата «%1» не распознана и останется прежней, пока не выбрана другая")
-                    .arg(value_4));
         connect(ui->dateTimeEdit, &QDateTimeEdit::dateTimeChanged, this, [this] {
             data_kept.clear();
             ui->dateTimeEdit->setToolTip(QString());
         });
     }
-
-    ln_old = value_5;
-    ui->lineEdit_FIO->setText(value_3);
-
     fillList(ui->cb_dol, Sql::SELECT_POSITIONS);
     fillList(ui->cb_zv, Sql::SELECT_RANKS);
-    const bool zv_missing = pick(ui->cb_zv, value_2, zv_kept);
-    const bool dol_missing = pick(ui->cb_dol, value_1, dol_kept);
+    setFields({value, value_1, value_2, value_3, value_4, value_5});
+}
+
+void addCombat::setFields(const Fields &fields)
+{
+    loaded = fields;
+    ui->lineEdit_VP->setText(fields[0]);
+    ui->lineEdit_LN->setText(fields[5]);
+    ui->lineEdit_FIO->setText(fields[3]);
+
+    // The field shows the locale's short date-and-time form, the form in
+    // which saving writes the text; texts written with a one-digit hour are
+    // read as well.
+    const QString &birth = fields[4];
+    const QLocale locale = ui->dateTimeEdit->locale();
+    const QString format = ui->dateTimeEdit->displayFormat();
+    QDateTime date = locale.toDateTime(birth, format);
+    if (!date.isValid())
+        date = locale.toDateTime(birth, QString(format).replace(QLatin1String("HH"), QLatin1String("H")));
+    if (date.isValid()) {
+        const QSignalBlocker quiet(ui->dateTimeEdit);
+        ui->dateTimeEdit->setDateTime(date);
+    }
+    data_kept.clear();
+    ui->dateTimeEdit->setToolTip(QString());
+    if (br && !birth.isEmpty()) {
+        data_kept = birth;
+        if (!date.isValid())
+            ui->dateTimeEdit->setToolTip(
+                QStringLiteral(
+                    "Сохранённая дата «%1» не распознана и останется прежней, пока не выбрана другая")
+                    .arg(birth));
+    }
+
+    // Entries added for names missing from a reference list go with the
+    // serviceman they were added for.
+    for (QComboBox *combo : {ui->cb_dol, ui->cb_zv}) {
+        for (int i = combo->count() - 1; i >= 0; --i) {
+            if (combo->itemData(i, KEPT_ROLE).isValid())
+                combo->removeItem(i);
+        }
+    }
+    dol_kept = Kept();
+    zv_kept = Kept();
+    const bool zv_missing = pick(ui->cb_zv, fields[2], zv_kept);
+    const bool dol_missing = pick(ui->cb_dol, fields[1], dol_kept);
 
     if (zv_missing || dol_missing) {
         // A stored name that is not in its reference list is written back
@@ -75,6 +112,40 @@ addCombat::addCombat(QString value, QString value_1, QString value_2, QString va
         }
         query.finish();
     }
+}
+
+void addCombat::reloadFields()
+{
+    qstr = QString::fromLatin1(Sql::SELECT_SERVICEMAN).arg(Function::q(ln_old));
+    QSqlQuery query = Function::Myquery(qstr);
+    if (!query.next())
+        return;
+    Fields fields;
+    for (int i = 0; i < static_cast<int>(fields.size()); ++i)
+        fields[static_cast<size_t>(i)] = query.value(i).toString();
+    query.finish();
+    setFields(fields);
+}
+
+bool addCombat::claimOrphans(const QString &ln)
+{
+    QSqlError error;
+    const int count = Roster::orphanOrders(ln, &error);
+    if (count < 0) {
+        Function::warnFailure(this, QString::fromUtf8(NOT_SAVED), error);
+        return false;
+    }
+    // A serviceman deleted earlier leaves his orders and documents under his
+    // number; a new holder of the number would take them over unasked.
+    if (count == 0 || Function::confirm(this, QStringLiteral("У личного номера «%1» есть %2 без "
+                                                             "военнослужащего. Это его приказы?")
+                                                  .arg(ln, orders(count))))
+        return true;
+    Function::inform(this, QString::fromUtf8(NOT_SAVED) +
+                               QStringLiteral(": приказы личного номера «%1» принадлежат не этому "
+                                              "военнослужащему. Проверьте личный номер.")
+                                   .arg(ln));
+    return false;
 }
 
 addCombat::~addCombat()
@@ -144,6 +215,8 @@ void addCombat::on_pushButton_2_clicked()
     chosen(ui->cb_dol, dol_kept, dol, dol_nom);
     chosen(ui->cb_zv, zv_kept, vz, zvan_nom);
 
+    if ((!br || ln != ln_old) && !claimOrphans(ln))
+        return;
     if (!br) {
         qstr = (Sql::text(Sql::INSERT_COMBAT_1) + QString::number(zvan_nom) +
                 QString::fromLatin1(Sql::INSERT_COMBAT_2))
@@ -158,10 +231,11 @@ void addCombat::on_pushButton_2_clicked()
     } else {
         qDebug() << zvan_nom;
         const QString statement =
-            QString::fromLatin1(Sql::UPDATE_COMBAT)
+            QString::fromLatin1(Sql::UPDATE_COMBAT_UNCHANGED)
                 .arg(Function::q(vp), Function::q(dol), Function::q(vz), Function::q(fio), Function::q(ln),
                      QString::number(dol_nom), QString::number(zvan_nom), Function::q(ln_old),
-                     Function::q(data_comb));
+                     Function::q(data_comb), Function::q(loaded[0]), Function::q(loaded[1]),
+                     Function::q(loaded[2]), Function::q(loaded[3]), Function::q(loaded[4]));
         qDebug() << statement;
         if (!saveChange(ln, statement))
             return;
@@ -183,37 +257,54 @@ bool addCombat::runStep(const QString &statement, QSqlError &error, int *affecte
     return false;
 }
 
-// The Combat row changes; a new personal number is carried over to the
-// serviceman's orders and attached files in the same transaction, so either
-// all of them change or none does.
+// The Combat row changes, only while it is as the form was filled with it; a
+// new personal number is carried over to the serviceman's orders and attached
+// files in the same transaction, so either all of them change or none does.
 bool addCombat::saveChange(const QString &ln, const QString &statement)
 {
-    const bool moving = ln != ln_old;
-    bool gone = false;
+    const QString what = QString::fromUtf8(NOT_SAVED);
+    enum { Saved, Gone, Changed } outcome = Saved;
+    // Run once more from the start when a server met another clerk's change
+    // at the same moment.
     auto steps = [&](QSqlError &error) {
+        outcome = Saved;
+        const int found = Roster::count(ln_old, &error);
+        if (found < 0)
+            return false;
+        if (found == 0) {
+            outcome = Gone;
+            return false;
+        }
         int changed = 0;
         if (!runStep(statement, error, &changed))
             return false;
-        gone = changed == 0;
-        if (gone || !moving)
-            return !gone;
-        return runStep(QString::fromLatin1(Sql::UPDATE_ORDERS_LN).arg(Function::q(ln), Function::q(ln_old)),
-                       error) &&
-               runStep(QString::fromLatin1(Sql::UPDATE_FILES_LN).arg(Function::q(ln), Function::q(ln_old)),
-                       error);
+        if (changed == 0) {
+            outcome = Changed;
+            return false;
+        }
+        return ln == ln_old ||
+               (runStep(QString::fromLatin1(Sql::UPDATE_ORDERS_LN).arg(Function::q(ln), Function::q(ln_old)),
+                        error) &&
+                runStep(QString::fromLatin1(Sql::UPDATE_FILES_LN).arg(Function::q(ln), Function::q(ln_old)),
+                        error));
     };
     QSqlError error;
-    const bool ok = moving ? Transaction::run(steps, error) : steps(error);
-    if (gone) {
-        Function::warn(this, QString::fromUtf8(NOT_SAVED) +
-                                 QStringLiteral(": военнослужащего с личным номером «%1» уже нет в базе "
-                                                "данных (его удалили в другом окне).")
-                                     .arg(ln_old));
-        return false;
+    if (Transaction::run(steps, error))
+        return true;
+    if (outcome == Gone) {
+        // Deleted, or given another personal number, in another window or
+        // copy of the program.
+        Function::warnServicemanGone(this, loaded[3], ln_old, what);
+        emit sig_close();
+        close();
+    } else if (outcome == Changed) {
+        Function::warn(this, what + QStringLiteral(": сведения о военнослужащем тем временем изменил другой "
+                                                   "пользователь. Они будут показаны заново."));
+        reloadFields();
+    } else {
+        Function::warnFailure(this, what, error);
     }
-    if (!ok)
-        Function::warnFailure(this, QString::fromUtf8(NOT_SAVED), error);
-    return ok;
+    return false;
 }
 
 void addCombat::on_pushButton_clicked()

@@ -4,6 +4,8 @@
 #include <QMainWindow>
 #include <QString>
 
+#include <array>
+
 class QComboBox;
 class QKeyEvent;
 class QSqlError;
@@ -43,6 +45,18 @@ private:
         QString name;
         int number = 0;
     };
+    // The six texts a serviceman is shown with (unit number, position, rank,
+    // full name, birth date, personal number), in the order of the list.
+    using Fields = std::array<QString, 6>;
+    // Puts a serviceman's texts into the inputs; they are what a change
+    // expects to find in the database when it writes.
+    void setFields(const Fields &fields);
+    // Shows the serviceman anew from the database after another user changed him.
+    void reloadFields();
+    // True when the orders a personal number holds without a serviceman may
+    // go to the serviceman being saved (there are none, or the user says they
+    // are his); otherwise the user has been told.
+    bool claimOrphans(const QString &ln);
     void fillList(QComboBox *combo, const char *statement);
     bool pick(QComboBox *combo, const QString &name, Kept &kept);
     void chosen(const QComboBox *combo, const Kept &kept, QString &name, int &number) const;
@@ -58,6 +72,8 @@ private:
     Kept zv_kept;
     // The stored birth date text, written back unless the user sets a date.
     QString data_kept;
+    // The serviceman as the form was filled with him.
+    Fields loaded;
 };
 
 #endif // ADDCOMBAT_H

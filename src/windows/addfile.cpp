@@ -5,11 +5,13 @@
 #include "storage/attachments.h"
 #include "storage/paths.h"
 #include "storage/penalties.h"
+#include "storage/roster.h"
 #include "storage/transaction.h"
 
 #include <QBrush>
 #include <QCloseEvent>
 #include <QDate>
+#include <QDateEdit>
 #include <QDebug>
 #include <QDesktopServices>
 #include <QDir>
@@ -74,6 +76,24 @@ QString cellText(const QTableWidget *table, int row, int column)
     return item ? item->text() : QString();
 }
 
+// The values of an order row that a change or a lifting finds unchanged
+// before it writes, in the order of the statements' markers, ready for them.
+std::array<QString, 7> loadedValues(const QTableWidget *table, int row)
+{
+    std::array<QString, 7> out;
+    const std::array<int, 7> columns{COL_NAME, COL_DATE, COL_ISSUER, COL_OUTGOING, 5, 6, COL_ACTIVE};
+    for (size_t i = 0; i < columns.size(); ++i)
+        out[i] = Function::q(cellText(table, row, columns[i]));
+    return out;
+}
+
+const char NOT_ADDED[] = "Приказ не добавлен";
+const char NOT_CHANGED[] = "Приказ не изменён";
+const char NOT_LIFTED[] = "Взыскание не снято";
+const char NOT_DELETED[] = "Приказ не удалён";
+const char NOT_ATTACHED[] = "Файл не прикреплён";
+const char NOT_DETACHED[] = "Файл не удалён";
+
 } // namespace
 
 addfile::addfile(const QString &personalNumber, const QString &code, const QString &fullName, QWidget *parent)
@@ -99,6 +119,9 @@ addfile::addfile(const QString &personalNumber, const QString &code, const QStri
     // "Удалить" is offered on the file list's context menu.
     ui->tableWidget->setContextMenuPolicy(Qt::ActionsContextMenu);
     ui->tableWidget->addAction(ui->action);
+    // A date the user sets replaces the stored date text.
+    connect(ui->dateEdit, &QDateEdit::dateChanged, this, [this] { forgetDate(); });
+    ui->dateEdit->installEventFilter(this);
     clearTable();
 }
 
@@ -140,14 +163,14 @@ void addfile::applyPresentation()
 void addfile::clearTable()
 {
     applyPresentation();
+    forgetDate();
     ui->dateEdit->setDate(QDate::currentDate());
     ui->lineEdit_2->clear();
     ui->lineEdit_3->clear();
     ui->lineEdit_4->clear();
     ui->lineEdit_6->clear();
 
-    qstr = Sql::text(Sql::SELECT_ORDERS)
-               .arg(QStringLiteral("prikaz"), Function::q(ln), Function::q(wt));
+    qstr = Sql::text(Sql::SELECT_ORDERS).arg(QStringLiteral("prikaz"), Function::q(ln), Function::q(wt));
     QSqlQuery query = Function::Myquery(qstr);
     struct Row
     {
@@ -193,7 +216,8 @@ void addfile::clearTable()
     for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
         const Row &row = rows[r];
         QString tip;
-        if (row.cells[COL_ACTIVE] == QLatin1String(Penalties::IN_FORCE) && Penalties::isOld(row.date, months, today))
+        if (row.cells[COL_ACTIVE] == QLatin1String(Penalties::IN_FORCE) &&
+            Penalties::isOld(row.date, months, today))
             tip = QStringLiteral("Взыскание в силе %1: дольше %2 мес., его можно готовить к снятию")
                       .arg(Penalties::age(row.date, today), QString::number(months));
         for (int c = 0; c < COLUMNS; ++c) {
@@ -236,8 +260,32 @@ void addfile::clearTable()
 
 void addfile::reload()
 {
+    if (closing)
+        return;
     ui->tableWidget_2->setRowCount(0);
     clearTable();
+}
+
+template <typename Work>
+void addfile::withRetry(Work work)
+{
+    retryAllowed = true;
+    conflicted = false;
+    work();
+    retryAllowed = false;
+    if (std::exchange(conflicted, false))
+        work();
+}
+
+void addfile::reportFailure(const QString &what, const QSqlError &error)
+{
+    const QString driver =
+        QSqlDatabase::database(QString::fromLatin1(QSqlDatabase::defaultConnection), false).driverName();
+    if (retryAllowed && Function::isConflict(error, driver)) {
+        conflicted = true;
+        return;
+    }
+    Function::warnFailure(this, what, error);
 }
 
 bool addfile::runWrite(const QString &what, int *affected)
@@ -248,107 +296,217 @@ bool addfile::runWrite(const QString &what, int *affected)
             *affected = query.numRowsAffected();
         return true;
     }
-    Function::warnFailure(this, what, query.lastError());
+    reportFailure(what, query.lastError());
     return false;
 }
 
 void addfile::reportNothingChanged(const QString &number)
 {
-    Function::inform(this, QStringLiteral("Приказ с номером «%1» не найден, ничего не изменено.").arg(number));
+    Function::inform(this,
+                     QStringLiteral("Приказ с номером «%1» не найден, ничего не изменено.").arg(number));
+}
+
+bool addfile::beginWrite(Transaction &transaction, const QString &what)
+{
+    QSqlError error;
+    int found = -1;
+    if (transaction.begin(&error))
+        found = Roster::count(ln, &error);
+    if (found > 0)
+        return true;
+    transaction.rollback();
+    if (found < 0) {
+        reportFailure(what, error);
+        return false;
+    }
+    // Deleted, or given another personal number, in another window or copy
+    // of the program: what this window shows belongs to nobody any more.
+    Function::warnServicemanGone(this, fio, ln, what);
+    closing = true;
+    close();
+    return false;
+}
+
+bool addfile::commitWrite(Transaction &transaction, const QString &what)
+{
+    QSqlError error;
+    if (transaction.commit(&error))
+        return true;
+    reportFailure(what, error);
+    return false;
+}
+
+bool addfile::writeLoaded(const QString &what, const QString &number)
+{
+    int changed = 0;
+    if (!runWrite(what, &changed))
+        return false;
+    if (changed > 0)
+        return true;
+    Function::warn(this, QStringLiteral("%1: приказ «%2» тем временем изменил или удалил другой "
+                                        "пользователь. Приказы будут показаны заново.")
+                             .arg(what, number));
+    return false;
+}
+
+int addfile::rowOf(const QString &number) const
+{
+    const QTableWidget *t = ui->tableWidget_2;
+    if (t->currentRow() >= 0 && cellText(t, t->currentRow(), COL_NUMBER) == number)
+        return t->currentRow();
+    for (int r = 0; r < t->rowCount(); ++r) {
+        if (cellText(t, r, COL_NUMBER) == number)
+            return r;
+    }
+    return -1;
+}
+
+void addfile::keepDate(const QString &stored)
+{
+    QDateEdit *edit = ui->dateEdit;
+    const QDate date = QDate::fromString(stored, DATE_FORMAT);
+    // 01.01.1700 reads as a date but lies before the first date the field takes.
+    const bool shown = date.isValid() && date >= edit->minimumDate() && date <= edit->maximumDate();
+    {
+        const QSignalBlocker quiet(edit);
+        if (shown) {
+            edit->setSpecialValueText(QString());
+            edit->setDate(date);
+        } else {
+            // The field shows the stored text itself, at its minimum date.
+            edit->setSpecialValueText(stored.trimmed().isEmpty() ? QStringLiteral("нет даты") : stored);
+            edit->setDate(edit->minimumDate());
+        }
+    }
+    date_kept = stored;
+    edit->setToolTip(shown ? QString()
+                           : QStringLiteral("Сохранённая дата «%1» не является датой. Она останется прежней, "
+                                            "пока не выбрана другая дата.")
+                                 .arg(stored));
+    edit->setStyleSheet(shown ? QString() : QStringLiteral("color: rgb(180, 0, 0);"));
+}
+
+void addfile::forgetDate()
+{
+    date_kept = QString();
+    QDateEdit *edit = ui->dateEdit;
+    if (edit->specialValueText().isEmpty())
+        return;
+    edit->setSpecialValueText(QString());
+    edit->setToolTip(QString());
+    edit->setStyleSheet(QString());
+}
+
+QString addfile::orderDate() const
+{
+    return date_kept.isNull() ? ui->dateEdit->date().toString(DATE_FORMAT) : date_kept;
 }
 
 void addfile::on_pushButton_7_clicked()
 {
-    if (Function::confirm(this, QStringLiteral("Вы точно уверены что надо добавить?"))) {
-        const QString date = ui->dateEdit->date().toString(DATE_FORMAT);
-        const QString number = ui->lineEdit_2->text();
-        const QString issuer = ui->lineEdit_3->text();
-        const QString name = ui->lineEdit_4->text();
-        const QString outgoing = ui->lineEdit_6->text();
-        if (number.isEmpty()) {
-            Function::inform(this, QStringLiteral("Не заполнен номер"));
-        } else if (!ui->checkBox->isChecked()) {
-            qstr =
-                Sql::text(Sql::INSERT_ORDER)
-                    .arg(Function::q(ln), Function::q(wt), Function::q(date), Function::q(number),
-                         Function::q(issuer), Function::q(name), QStringLiteral("1"), Function::q(outgoing));
-            runWrite(QStringLiteral("Приказ не добавлен"));
-        } else {
-            Function::inform(this, QStringLiteral("Приказ не добавлен: пока отмечено «Снятие взыскания», "
-                                        "кнопка изменения снимает выбранное взыскание."));
-        }
-    }
+    if (Function::confirm(this, QStringLiteral("Вы точно уверены что надо добавить?")))
+        withRetry([&] {
+            const QString date = orderDate();
+            const QString number = ui->lineEdit_2->text();
+            const QString issuer = ui->lineEdit_3->text();
+            const QString name = ui->lineEdit_4->text();
+            const QString outgoing = ui->lineEdit_6->text();
+            const QString what = QString::fromUtf8(NOT_ADDED);
+            Transaction transaction;
+            if (number.isEmpty()) {
+                Function::inform(this, QStringLiteral("Не заполнен номер"));
+            } else if (!ui->checkBox->isChecked()) {
+                if (beginWrite(transaction, what)) {
+                    qstr = Sql::text(Sql::INSERT_ORDER)
+                               .arg(Function::q(ln), Function::q(wt), Function::q(date), Function::q(number),
+                                    Function::q(issuer), Function::q(name), QStringLiteral("1"),
+                                    Function::q(outgoing));
+                    if (runWrite(what))
+                        commitWrite(transaction, what);
+                }
+            } else {
+                Function::inform(this, QStringLiteral("Приказ не добавлен: пока отмечено «Снятие взыскания», "
+                                                      "кнопка изменения снимает выбранное взыскание."));
+            }
+        });
     reload();
 }
 
 void addfile::on_pushButton_4_clicked()
 {
     QTableWidget *t = ui->tableWidget_2;
-    if (Function::confirm(this, QStringLiteral("Вы точно уверены что надо изменить?")) && t->currentRow() >= 0) {
-        qstr.clear();
-        const QString date = ui->dateEdit->date().toString(DATE_FORMAT);
-        const QString number = ui->lineEdit_2->text();
-        const QString issuer = ui->lineEdit_3->text();
-        const QString name = ui->lineEdit_4->text();
-        const QString outgoing = ui->lineEdit_6->text();
-        if (ui->checkBox->isChecked()) {
-            // The penalty is addressed by the number in the field.
-            const QString liftDate = ui->dateEdit_2->date().toString(DATE_FORMAT);
-            const QString liftNumber = ui->lineEdit_5->text();
-            qstr = QString::fromLatin1(Sql::LIFT_ORDER)
-                       .arg(QString::number(0), Function::q(liftDate), Function::q(liftNumber),
-                            Function::q(ln), Function::q(number), Function::q(wt));
-            int lifted = 0;
-            if (runWrite(QStringLiteral("Взыскание не снято"), &lifted) && lifted == 0)
-                reportNothingChanged(number);
-        } else if (number.isEmpty()) {
-            // An order without a number could no longer be told apart.
-            Function::inform(this, QStringLiteral("Не заполнен номер"));
-        } else {
-            const QString old = cellText(t, t->currentRow(), COL_NUMBER);
-            const bool renumber = number != old;
-            const QString update =
-                QString::fromLatin1(Sql::UPDATE_ORDER)
-                    .arg(Function::q(ln), Function::q(old), Function::q(wt), Function::q(date),
-                         Function::q(number), Function::q(issuer), Function::q(name), Function::q(outgoing));
-            bool found = false;
-            auto steps = [&](QSqlError &error) {
-                qstr = update;
-                QSqlQuery query = Function::Myquery(qstr);
-                if (!query.isActive()) {
-                    error = query.lastError();
-                    return false;
+    if (Function::confirm(this, QStringLiteral("Вы точно уверены что надо изменить?")) &&
+        t->currentRow() >= 0)
+        withRetry([&] {
+            qstr.clear();
+            const QString date = orderDate();
+            const QString number = ui->lineEdit_2->text();
+            const QString issuer = ui->lineEdit_3->text();
+            const QString name = ui->lineEdit_4->text();
+            const QString outgoing = ui->lineEdit_6->text();
+            Transaction transaction;
+            if (ui->checkBox->isChecked()) {
+                // The penalty is addressed by the number in the field.
+                const QString liftDate = ui->dateEdit_2->date().toString(DATE_FORMAT);
+                const QString liftNumber = ui->lineEdit_5->text();
+                const QString what = QString::fromUtf8(NOT_LIFTED);
+                const int row = rowOf(number);
+                if (row < 0) {
+                    reportNothingChanged(number);
+                } else if (beginWrite(transaction, what)) {
+                    const std::array<QString, 7> was = loadedValues(t, row);
+                    qstr = QString::fromLatin1(Sql::LIFT_ORDER_UNCHANGED)
+                               .arg(QString::number(0), Function::q(liftDate), Function::q(liftNumber),
+                                    Function::q(ln), Function::q(number), Function::q(wt), was[0], was[1],
+                                    was[2], was[3], was[4], was[5], was[6]);
+                    if (writeLoaded(what, number))
+                        commitWrite(transaction, what);
                 }
-                found = query.numRowsAffected() > 0;
-                if (!found || !renumber)
-                    return true;
-                // The attached documents follow the order to its new number.
-                qstr = QString::fromLatin1(Sql::RENUMBER_FILES)
-                           .arg(Function::q(ln), Function::q(wt), Function::q(old), Function::q(number));
-                query = Function::Myquery(qstr);
-                error = query.lastError();
-                return query.isActive();
-            };
-            QSqlError error;
-            const bool ok = renumber ? Transaction::run(steps, error) : steps(error);
-            if (!ok)
-                Function::warnFailure(this, QStringLiteral("Приказ не изменён"), error);
-            if (ok && !found)
-                reportNothingChanged(old);
-        }
-    }
+            } else if (number.isEmpty()) {
+                // An order without a number could no longer be told apart.
+                Function::inform(this, QStringLiteral("Не заполнен номер"));
+            } else {
+                const QString what = QString::fromUtf8(NOT_CHANGED);
+                const int row = t->currentRow();
+                const QString old = cellText(t, row, COL_NUMBER);
+                const std::array<QString, 7> was = loadedValues(t, row);
+                bool ok = beginWrite(transaction, what);
+                if (ok) {
+                    qstr = QString::fromLatin1(Sql::UPDATE_ORDER_UNCHANGED)
+                               .arg(Function::q(ln), Function::q(old), Function::q(wt), Function::q(date),
+                                    Function::q(number), Function::q(issuer), Function::q(name),
+                                    Function::q(outgoing), was[0], was[1], was[2], was[3], was[4], was[5],
+                                    was[6]);
+                    ok = writeLoaded(what, old);
+                }
+                if (ok && number != old) {
+                    // The attached documents follow the order to its new number.
+                    qstr = QString::fromLatin1(Sql::RENUMBER_FILES)
+                               .arg(Function::q(ln), Function::q(wt), Function::q(old), Function::q(number));
+                    ok = runWrite(what);
+                }
+                if (ok)
+                    commitWrite(transaction, what);
+            }
+        });
     reload();
 }
 
 void addfile::on_pushButton_6_clicked()
 {
     QTableWidget *t = ui->tableWidget_2;
-    if (Function::confirm(this, QStringLiteral("Вы точно уверены что надо удалить?")) && t->currentRow() >= 0) {
-        const QString number = cellText(t, t->currentRow(), COL_NUMBER);
-        qstr =
-            QString::fromLatin1(Sql::DELETE_ORDER).arg(Function::q(ln), Function::q(wt), Function::q(number));
-        runWrite(QStringLiteral("Приказ не удалён"));
-    }
+    if (Function::confirm(this, QStringLiteral("Вы точно уверены что надо удалить?")) && t->currentRow() >= 0)
+        withRetry([&] {
+            const QString number = cellText(t, t->currentRow(), COL_NUMBER);
+            const QString what = QString::fromUtf8(NOT_DELETED);
+            Transaction transaction;
+            if (beginWrite(transaction, what)) {
+                qstr = QString::fromLatin1(Sql::DELETE_ORDER)
+                           .arg(Function::q(ln), Function::q(wt), Function::q(number));
+                if (runWrite(what))
+                    commitWrite(transaction, what);
+            }
+        });
     reload();
 }
 
@@ -367,10 +525,7 @@ void addfile::on_tableWidget_2_cellClicked(int row, int column)
     Q_UNUSED(column);
     QTableWidget *t = ui->tableWidget_2;
     prikaz = cellText(t, t->currentRow(), COL_NUMBER);
-    // A date that does not read leaves the date edit as it was.
-    const QDate date = QDate::fromString(cellText(t, row, COL_DATE), DATE_FORMAT);
-    if (date.isValid())
-        ui->dateEdit->setDate(date);
+    keepDate(cellText(t, row, COL_DATE));
     ui->lineEdit_2->setText(cellText(t, row, COL_NUMBER));
     ui->lineEdit_3->setText(cellText(t, row, COL_ISSUER));
     ui->lineEdit_4->setText(cellText(t, row, COL_NAME));
@@ -457,10 +612,18 @@ void addfile::on_pushButton_clicked()
         Function::warn(this, QStringLiteral("Файл «%1» не прикреплён: %2.").arg(name, error));
         return;
     }
-    qstr = Sql::text(Sql::INSERT_FILE)
-               .arg(Function::q(prikaz), Function::q(wt), Function::q(target), Function::q(name),
-                    Function::q(ln));
-    if (!runWrite(QStringLiteral("Файл не прикреплён"))) {
+    // The copy is made before the write lock is taken, and goes again when
+    // the record is not written.
+    const QString what = QString::fromUtf8(NOT_ATTACHED);
+    Transaction transaction;
+    bool ok = beginWrite(transaction, what);
+    if (ok) {
+        qstr = Sql::text(Sql::INSERT_FILE)
+                   .arg(Function::q(prikaz), Function::q(wt), Function::q(target), Function::q(name),
+                        Function::q(ln));
+        ok = runWrite(what) && commitWrite(transaction, what);
+    }
+    if (!ok) {
         if (fresh)
             Attachments::discard(target);
         return;
@@ -506,7 +669,8 @@ void addfile::on_tableWidget_cellDoubleClicked(int row, int column)
     bool failed = false;
     if (!storedPath(name, path, QStringLiteral("Файл не открыт"), failed)) {
         if (!failed)
-            Function::warn(this, QStringLiteral("Файл «%1» не открыт: его нет среди файлов этого приказа.").arg(name));
+            Function::warn(
+                this, QStringLiteral("Файл «%1» не открыт: его нет среди файлов этого приказа.").arg(name));
         return;
     }
     if (path.isEmpty()) {
@@ -520,8 +684,9 @@ void addfile::on_tableWidget_cellDoubleClicked(int row, int column)
         return;
     }
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(file).absoluteFilePath())))
-        Function::warn(this,
-             QStringLiteral("Файл «%1» не открыт: не найдена программа, которая его открывает.").arg(name));
+        Function::warn(
+            this,
+            QStringLiteral("Файл «%1» не открыт: не найдена программа, которая его открывает.").arg(name));
 }
 
 void addfile::on_action_triggered()
@@ -538,12 +703,16 @@ void addfile::deleteSelectedFile()
     if (!item)
         return;
     const QString name = item->text();
+    const QString what = QString::fromUtf8(NOT_DETACHED);
+    Transaction transaction;
+    if (!beginWrite(transaction, what))
+        return;
     // The copies this order's rows refer to, looked up before the rows go.
     qstr = QString::fromLatin1(Sql::SELECT_ORDER_FILE_PATH)
                .arg(Function::q(ln), Function::q(wt), Function::q(prikaz), Function::q(name));
     QSqlQuery query = Function::Myquery(qstr);
     if (!query.isActive()) {
-        Function::warnFailure(this, QStringLiteral("Файл не удалён"), query.lastError());
+        Function::warnFailure(this, what, query.lastError());
         return;
     }
     QSet<QString> copies;
@@ -553,7 +722,7 @@ void addfile::deleteSelectedFile()
     qDebug() << "1";
     qstr = QString::fromLatin1(Sql::DELETE_ORDER_FILE)
                .arg(Function::q(ln), Function::q(wt), Function::q(prikaz), Function::q(name));
-    if (!runWrite(QStringLiteral("Файл не удалён")))
+    if (!runWrite(what) || !commitWrite(transaction, what))
         return;
     // A copy goes only when no attachment of any order refers to it any more.
     Attachments::removeUnused(copies);
@@ -578,6 +747,21 @@ void addfile::closeEvent(QCloseEvent *event)
 {
     emit wtf(ln, wt);
     QMainWindow::closeEvent(event);
+}
+
+bool addfile::eventFilter(QObject *watched, QEvent *event)
+{
+    QDateEdit *edit = ui->dateEdit;
+    if (watched == edit && event->type() == QEvent::KeyPress && !edit->specialValueText().isEmpty()) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->text().size() == 1 && key->text().at(0).isDigit()) {
+            // The stored text goes only now, when the user types a date.
+            edit->setDate(QDate::currentDate());
+            forgetDate();
+            edit->setSelectedSection(QDateTimeEdit::DaySection);
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void addfile::changeEvent(QEvent *event)

@@ -2,11 +2,13 @@
 #define ADDFILE_H
 
 #include <QMainWindow>
+#include <QSqlError>
 #include <QString>
 
 class QCloseEvent;
 class QEvent;
 class QKeyEvent;
+class Transaction;
 
 QT_BEGIN_NAMESPACE
 namespace Ui {
@@ -51,6 +53,9 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
+    // Typing into the date field while it shows a stored text that is not a
+    // date starts a new date, as typing over a date does.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     // Empties the order list and loads it again.
@@ -62,6 +67,22 @@ private:
     bool runWrite(const QString &what, int *affected = nullptr);
     // Says that no order was found under `number` when a write changed nothing.
     void reportNothingChanged(const QString &number);
+    // Opens the transaction of a write and checks in it that the serviceman
+    // is still there under ln. False: nothing may be written and the user has
+    // been told; when the serviceman is gone the window closes.
+    bool beginWrite(Transaction &transaction, const QString &what);
+    bool commitWrite(Transaction &transaction, const QString &what);
+    // Runs qstr, a change of the order `number` conditioned on the values the
+    // list loaded; false when it was refused or found the order changed.
+    bool writeLoaded(const QString &what, const QString &number);
+    // The list row of an order number, the current row first; -1 when none.
+    int rowOf(const QString &number) const;
+    // Shows an order's stored date text in the date field; the text is kept
+    // for writing back until the user sets a date.
+    void keepDate(const QString &stored);
+    void forgetDate();
+    // The date text an add or a change writes.
+    QString orderDate() const;
     void askAndExit();
     void deleteSelectedFile();
     // Looks up this order's attachment `name` and its stored copy `path`.
@@ -74,6 +95,17 @@ private:
     QString fio;
     QString qstr;
     Ui::addfile *ui;
+    // The stored date text of the clicked order (null once the user set a date).
+    QString date_kept;
+    // Set once the serviceman was found gone: the window is closing.
+    bool closing = false;
+    // A write that met another clerk's change at the same moment (on a
+    // server) is done once more from the start before it is reported.
+    template <typename Work>
+    void withRetry(Work work);
+    void reportFailure(const QString &what, const QSqlError &error);
+    bool retryAllowed = false;
+    bool conflicted = false;
 };
 
 #endif // ADDFILE_H

@@ -44,7 +44,6 @@
 #include <algorithm>
 #include <vector>
 
-
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
     , ui(new Ui::MainWindow)
@@ -69,29 +68,42 @@ MainWindow::~MainWindow()
     delete ui;
 }
 
-void MainWindow::openDatabase()
+bool MainWindow::openDatabase(bool again)
 {
     QString where;
     // What a copy of the program killed while writing a backup or restoring
     // one left behind in the database folder.
     DatabaseCopy::removeStaleParts(Paths::databaseFolder());
     QString reason;
-    const bool opened = Connection::openChosen(
-        [this](const Paths::Server &server, QString *password) {
-            return Function::askPassword(this, server.user, Connection::describe(server), password);
-        },
-        &where, &reason);
+    bool opened = false;
+    if (again && !Paths::serverChosen()) {
+        // The program's connection is there, closed: it is opened again on
+        // the file settings.ini names now.
+        const QString fileName = Paths::databaseFile();
+        where = QStringLiteral("«%1»").arg(QFileInfo(fileName).absoluteFilePath());
+        opened = Connection::openAgain(fileName, &reason);
+    } else {
+        // The connection is made anew; this window lets go of the old one.
+        db = QSqlDatabase();
+        opened = Connection::openChosen(
+            [this](const Paths::Server &server, QString *password) {
+                return Function::askPassword(this, server.user, Connection::describe(server), password);
+            },
+            &where, &reason);
+    }
     db = QSqlDatabase::database(QString::fromLatin1(QSqlDatabase::defaultConnection), false);
     if (!opened) {
         ui->label_2->setText(QStringLiteral("База данных не открыта"));
         reportDatabaseFailure(where, reason);
-        return;
+        return false;
     }
     // The widths are set before the first fill so that the row heights are
     // measured against the widths the user sees.
     Columns::applyLayout(ui->tableWidget_6, Columns::SUMMARY);
     layoutApplied = true;
-    clear_tableWidgets();
+    if (!again)
+        clear_tableWidgets();
+    return true;
 }
 
 void MainWindow::setUpKeys()
@@ -115,9 +127,10 @@ void MainWindow::setUpFitToWindow()
     connect(ui->action_fitWidth, &QAction::triggered, this, [this](bool on) {
         fitToWindow = on;
         if (!Paths::storeSetting(Paths::FIT_TO_WINDOW_KEY, on))
-            Function::warn(this, QStringLiteral("Выбор «По ширине окна» не запомнен: файл настроек %1 не удалось "
-                                                 "записать.")
-                                     .arg(QString::fromLatin1(Paths::SETTINGS_FILE)));
+            Function::warn(this,
+                           QStringLiteral("Выбор «По ширине окна» не запомнен: файл настроек %1 не удалось "
+                                          "записать.")
+                               .arg(QString::fromLatin1(Paths::SETTINGS_FILE)));
         applyWidths();
     });
     refit.setSingleShot(true);
@@ -167,13 +180,17 @@ void MainWindow::reportDatabaseFailure(const QString &where, const QString &reas
     Function::appendLog(reason + tail + QLatin1Char('\n'));
     qDebug() << reason << tail;
     // Nothing falls back to another database: the table stays empty.
-    const QString check = Sql::onServer(db)
-                              ? QStringLiteral("Проверьте подключение к серверу в настройках («Вид базы "
-                                               "данных»). Таблицы в новой базе данных на сервере создаёт запуск "
-                                               "программы с параметром --ver.")
-                              : QStringLiteral("Проверьте путь до базы в настройках. Новую базу данных "
-                                               "создаёт запуск программы с параметром --ver.");
-    Function::warn(this, QStringLiteral("Не удалось открыть базу данных %1: %2.\n\n%3").arg(where, reason, check));
+    const QString check =
+        Sql::onServer(db) ? QStringLiteral("Проверьте подключение к серверу в настройках («Вид базы "
+                                           "данных»). Таблицы в новой базе данных на сервере создаёт запуск "
+                                           "программы с параметром --ver.")
+                          : QStringLiteral("Проверьте путь до базы в настройках. Новую базу данных "
+                                           "создаёт запуск программы с параметром --ver.");
+    // A database another program held is opened once it is free.
+    Function::warn(this,
+                   QStringLiteral("Не удалось открыть базу данных %1: %2.\n\n%3 Когда причина устранена, "
+                                  "откройте базу командой «Обновить таблицу».")
+                       .arg(where, reason, check));
 }
 
 void MainWindow::recordfile(const QString &ln, const QString &code)
@@ -282,13 +299,15 @@ QSqlError MainWindow::fill()
     t->viewport()->update();
 
     if (readError.type() != QSqlError::NoError)
-        ui->label_2->setText(QStringLiteral("Таблица не прочитана: %1").arg(Function::describeError(readError)));
+        ui->label_2->setText(
+            QStringLiteral("Таблица не прочитана: %1").arg(Function::describeError(readError)));
     else if (kept.empty() && !searchText.isEmpty())
         ui->label_2->setText(QStringLiteral("Ничего не найдено"));
     else
         ui->label_2->setText(QStringLiteral("Показано %1 из %2").arg(kept.size()).arg(rows.size()));
     if (!penaltiesRead)
-        ui->label_3->setText(QStringLiteral("Взыскания не прочитаны: %1").arg(Function::describeError(penaltyError)));
+        ui->label_3->setText(
+            QStringLiteral("Взыскания не прочитаны: %1").arg(Function::describeError(penaltyError)));
     else if (months > 0)
         ui->label_3->setText(QStringLiteral("Взысканий старше %1 мес.: %2").arg(months).arg(old));
     // Where the roster itself was not read, its reason is the one to read.
@@ -403,7 +422,14 @@ void MainWindow::on_action_Exel_triggered()
                                                 tr(TableExport::SAVE_FILTER));
     if (name.isEmpty())
         return;
+    const QString chosen = name;
     name = TableExport::exportFileName(name);
+    // The dialog asked before replacing the name it returned; a file that has
+    // the name only with the ending added here is asked about here.
+    if (name != chosen && QFileInfo::exists(name) &&
+        !Function::confirm(
+            this, QStringLiteral("Файл «%1» уже существует. Заменить его?").arg(QFileInfo(name).fileName())))
+        return;
     QString error;
     if (!TableExport::write(ui->tableWidget_6, name, &error))
         Function::warn(this, QStringLiteral("Таблица не сохранена в файл «%1»: %2.")
@@ -414,13 +440,20 @@ void MainWindow::on_action_2_triggered()
 {
     if (!Function::confirm(this, QStringLiteral("Вы точно уверены что надо обновить таблицы?")))
         return;
+    // A database that could not be opened at start (another program held it,
+    // or it was not there) is opened now.
+    const bool opened = !db.isOpen();
+    if (opened && !openDatabase(true))
+        return;
     // A table that could not be read (the server stopped) is not "updated".
     searchText.clear();
     const QSqlError error = fill();
-    if (error.isValid())
+    if (error.isValid()) {
         Function::warnFailure(this, QStringLiteral("Таблицы не обновлены"), error);
-    else
-        Function::inform(this, QStringLiteral("Таблицы обновлены"));
+        return;
+    }
+    Function::inform(this, opened ? QStringLiteral("База данных открыта. Таблицы обновлены")
+                                  : QStringLiteral("Таблицы обновлены"));
 }
 
 void MainWindow::on_action_6_triggered()
@@ -431,7 +464,7 @@ void MainWindow::on_action_6_triggered()
     const QTableWidgetItem *item = t->currentRow() < 0 ? nullptr : t->item(t->currentRow(), 5);
     if (!item) {
         Function::inform(this, QStringLiteral("Запись не выбрана: выделите в таблице строку "
-                                                "военнослужащего, которого надо удалить."));
+                                              "военнослужащего, которого надо удалить."));
         return;
     }
     if (!Function::confirm(this, QStringLiteral("Вы точно уверены что надо удалить?")))
@@ -453,8 +486,9 @@ void MainWindow::on_action_triggered()
     const QString target = DatabaseCopy::backupName(folder, QDateTime::currentDateTime());
     QString error;
     // A server's register goes into an SQLite file in the local database folder.
-    const bool made = Sql::onServer(db) ? busy([&] { return ServerCopy::backup(target, &error); })
-                                        : DatabaseCopy::backup(DatabaseCopy::liveName(folder), target, &error);
+    const bool made = Sql::onServer(db)
+                          ? busy([&] { return ServerCopy::backup(target, &error); })
+                          : DatabaseCopy::backup(DatabaseCopy::liveName(folder), target, &error);
     if (made)
         Function::inform(this, QStringLiteral("Резервная копия создана"));
     else
@@ -546,9 +580,10 @@ void MainWindow::restoreOnServer(const QString &folder)
     QString error;
     QFile::remove(fresh);
     if (!busy([&] { return ServerCopy::backup(fresh, &error); })) {
-        Function::warn(this, QStringLiteral("Резервная копия не восстановлена: не удалось сохранить данные сервера "
-                                            "в папку базы данных: %1. Данные на сервере не изменены.")
-                                 .arg(error));
+        Function::warn(this,
+                       QStringLiteral("Резервная копия не восстановлена: не удалось сохранить данные сервера "
+                                      "в папку базы данных: %1. Данные на сервере не изменены.")
+                           .arg(error));
         return;
     }
     ServerCopy::Counts counts;
@@ -556,8 +591,9 @@ void MainWindow::restoreOnServer(const QString &folder)
     clear_tableWidgets();
     if (!ok) {
         QFile::remove(fresh);
-        Function::warn(this, QStringLiteral("Резервная копия не восстановлена: %1. Данные на сервере не изменены.")
-                                 .arg(error));
+        Function::warn(this,
+                       QStringLiteral("Резервная копия не восстановлена: %1. Данные на сервере не изменены.")
+                           .arg(error));
         return;
     }
     QString kept;
@@ -567,7 +603,8 @@ void MainWindow::restoreOnServer(const QString &folder)
         const QString named = DatabaseCopy::freeDatedName(folder, QStringLiteral("BaseDate_old_"),
                                                           QDateTime::currentDateTime());
         kept = QFile::rename(fresh, named)
-                   ? QStringLiteral("\n\nПрежние данные сервера сохранены в файле «%1».").arg(QFileInfo(named).fileName())
+                   ? QStringLiteral("\n\nПрежние данные сервера сохранены в файле «%1».")
+                         .arg(QFileInfo(named).fileName())
                    : QStringLiteral("\n\nПрежние данные сервера сохранены в файле «%1» (%2).")
                          .arg(QFileInfo(fresh).fileName(), reason);
     }
@@ -589,15 +626,17 @@ QString MainWindow::missingNote(const QStringList &missing)
 void MainWindow::on_action_21_triggered()
 {
     if (!Sql::onServer(db)) {
-        Function::inform(this, QStringLiteral("База переносится на сервер PostgreSQL. Выберите в окне «Настройки» "
-                                                "вид базы данных «Сервер PostgreSQL», создайте таблицы запуском "
-                                                "программы с параметром --ver и запустите программу снова."));
+        Function::inform(this,
+                         QStringLiteral("База переносится на сервер PostgreSQL. Выберите в окне «Настройки» "
+                                        "вид базы данных «Сервер PostgreSQL», создайте таблицы запуском "
+                                        "программы с параметром --ver и запустите программу снова."));
         return;
     }
     if (!Function::confirm(this, QStringLiteral("Вы точно уверены что надо перенести базу на сервер?")))
         return;
-    const QString chosen = QFileDialog::getOpenFileName(this, QStringLiteral("Перенести базу на сервер"),
-                                                        Function::databaseFolder(), QStringLiteral("File Base (*.db)"));
+    const QString chosen =
+        QFileDialog::getOpenFileName(this, QStringLiteral("Перенести базу на сервер"),
+                                     Function::databaseFolder(), QStringLiteral("File Base (*.db)"));
     if (chosen.isEmpty())
         return;
     if (!DatabaseCopy::isDatabase(chosen)) {
@@ -613,10 +652,10 @@ void MainWindow::on_action_21_triggered()
         return;
     }
     Function::inform(this, QStringLiteral("База перенесена на сервер: военнослужащих %1, приказов %2, "
-                                            "прикреплённых файлов %3.")
-                               .arg(counts.servicemen)
-                               .arg(counts.orders)
-                               .arg(counts.files) +
+                                          "прикреплённых файлов %3.")
+                                   .arg(counts.servicemen)
+                                   .arg(counts.orders)
+                                   .arg(counts.files) +
                                missingNote(counts.missing));
 }
 

@@ -16,6 +16,7 @@
 
 QT_BEGIN_NAMESPACE
 class QAction;
+class QSqlError;
 namespace Ui {
 class MainWindow;
 }
@@ -71,7 +72,10 @@ private slots:
     void on_action_21_triggered();
 
 private:
-    void openDatabase();
+    // Opens the database named in the settings, at start or, with `again`,
+    // when it could not be opened then; false when it did not open (the
+    // user has been told why).
+    bool openDatabase(bool again = false);
     void reportDatabaseFailure(const QString &where, const QString &reason);
     // The restore on a server: the server's data replaced by a file's.
     void restoreOnServer(const QString &folder);

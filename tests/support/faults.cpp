@@ -36,6 +36,7 @@ int faultCount = 0;
 const char HOLD_VARIABLE[] = "VEDOMER_TEST_HOLD_LOCK";
 const char HOLD_ROW_VARIABLE[] = "VEDOMER_TEST_HOLD_ROW";
 const char HOLD_TIME_VARIABLE[] = "VEDOMER_TEST_HOLD_MS";
+const char HOLD_EXCLUSIVE_VARIABLE[] = "VEDOMER_TEST_HOLD_EXCLUSIVE";
 
 #ifdef Q_OS_LINUX
 QByteArray native(const QString &path)
@@ -234,7 +235,7 @@ bool SmallDisk::free(int kilobytes)
     return filler.resize(std::max<qint64>(0, filler.size() - qint64(kilobytes) * 1024));
 }
 
-LockHolder::LockHolder(const QString &database, int releaseAfterMs, const QString &row)
+LockHolder::LockHolder(const QString &database, int releaseAfterMs, const QString &row, bool exclusive)
     : m_process(new QProcess)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -242,6 +243,8 @@ LockHolder::LockHolder(const QString &database, int releaseAfterMs, const QStrin
     env.insert(QString::fromLatin1(HOLD_TIME_VARIABLE), QString::number(releaseAfterMs));
     if (!row.isEmpty())
         env.insert(QString::fromLatin1(HOLD_ROW_VARIABLE), row);
+    if (exclusive)
+        env.insert(QString::fromLatin1(HOLD_EXCLUSIVE_VARIABLE), QStringLiteral("1"));
     m_process->setProcessEnvironment(env);
     m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process->start(QCoreApplication::applicationFilePath(), {});
@@ -291,7 +294,8 @@ int holdLockMain(int argc, char *argv[])
     }
     {
         QSqlQuery query(db);
-        if (!query.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
+        const bool exclusive = qEnvironmentVariableIsSet(HOLD_EXCLUSIVE_VARIABLE);
+        if (!query.exec(exclusive ? QStringLiteral("BEGIN EXCLUSIVE") : QStringLiteral("BEGIN IMMEDIATE"))) {
             out << "not locked: " << query.lastError().text() << Qt::endl;
             return 1;
         }

@@ -75,8 +75,10 @@ class LockHolder
 public:
     // Starts the process and returns once it holds the lock. With `row` it
     // adds that rank inside its transaction. It commits on release() or,
-    // with `releaseAfterMs` >= 0, by itself after that time.
-    LockHolder(const QString &database, int releaseAfterMs, const QString &row = QString());
+    // with `releaseAfterMs` >= 0, by itself after that time. An exclusive
+    // lock keeps readers out as well, as a program writing out its changes does.
+    LockHolder(const QString &database, int releaseAfterMs, const QString &row = QString(),
+               bool exclusive = false);
     ~LockHolder();
     LockHolder(const LockHolder &) = delete;
     LockHolder &operator=(const LockHolder &) = delete;
