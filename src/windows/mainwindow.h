@@ -53,6 +53,11 @@ public slots:
 
 private slots:
     void on_action_20_triggered();
+    // Print preview of the summary table.
+    void on_action_preview_triggered();
+    // The service cards of the selected servicemen (or of the current one).
+    void on_action_card_triggered();
+    void on_tableWidget_6_customContextMenuRequested(const QPoint &position);
 
 private:
     void openDatabase();
@@ -73,6 +78,9 @@ private:
     // rows holding it in some cell are put in, each looking exactly as it
     // would in the full table (its stripe, colours and height).
     void fill(const QString &filter);
+    // The personal numbers of the selected rows in table order, or of the
+    // current row when none is selected.
+    QStringList chosenPersonalNumbers() const;
 };
 
 #endif // MAINWINDOW_H

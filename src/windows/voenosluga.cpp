@@ -1,6 +1,7 @@
 #include "windows/voenosluga.h"
 #include "ui_voenosluga.h"
 
+#include "export/cardprint.h"
 #include "function.h"
 #include "storage/roster.h"
 #include "view/columns.h"
@@ -116,6 +117,19 @@ void voenosluga::on_action_del_triggered()
     if (!query.isActive())
         Function::warnFailure(this, QStringLiteral("Запись не удалена"), query.lastError());
     clear_tableWidget();
+}
+
+void voenosluga::on_action_card_triggered()
+{
+    QTableWidget *t = ui->tableWidget;
+    const int row = t->currentRow();
+    const QTableWidgetItem *cell = row < 0 || row == t->rowCount() - 1 ? nullptr : t->item(row, Columns::LN);
+    if (!cell) {
+        Function::inform(this, QStringLiteral("Запись не выбрана: выделите строку военнослужащего, "
+                                              "чью служебную карточку надо составить."));
+        return;
+    }
+    CardPrint::show(this, {cell->text()});
 }
 
 void voenosluga::closeEvent(QCloseEvent *event)

@@ -63,6 +63,11 @@ QString value(const QString &sql, const QVariantList &values = {});
 // database before and after a command.
 QString dump();
 
+// The text of a PDF file as pdftotext (Debian package poppler-utils) reads it,
+// pages `first` to `last` (0: from the first / to the last page), in the
+// order the text was painted. A null text when pdftotext is not installed.
+QString pdfText(const QString &file, int first = 0, int last = 0);
+
 struct Serviceman
 {
     QString VP;
