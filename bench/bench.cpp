@@ -3,17 +3,25 @@
 //   vedomer_bench            N = 1,000, 5,000 and 20,000, median of 9 runs
 //   vedomer_bench --quick    N = 1,000, one run (for CI: keeps it from rotting)
 #include "windows/addfile.h"
+#include "export/cardprint.h"
+#include "export/printing.h"
+#include "export/tableprint.h"
 #include "function.h"
 #include "windows/mainwindow.h"
 #include "export/tableexport.h"
+#include "storage/cards.h"
+#include "view/columns.h"
 #include "windows/voenosluga.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QPainter>
+#include <QPdfWriter>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -208,6 +216,49 @@ double timeWindow(int runs, std::unique_ptr<Window> &window, const std::function
         [&] { window.reset(make()); });
 }
 
+// Print measures: the summary table and the service cards to PDF, each
+// against a floor that paints the same texts page by page with QPainter, one
+// line per row, on the same paper. `bytes` says how big the file came out.
+const QPageLayout PAPER(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF(10, 10, 10, 10),
+                        QPageLayout::Millimeter);
+constexpr int PRINT_RESOLUTION = 1200;
+
+qint64 fileSize(const QString &name)
+{
+    return QFileInfo(name).size();
+}
+
+// Paints lines of texts (each a row of cells at the given x positions, in
+// points) page by page.
+void floorPdf(const QString &file, const QFont &font, const QPageLayout &layout,
+              const std::function<bool(std::vector<QString> &cells, bool *newPage)> &next,
+              const std::vector<qreal> &columns)
+{
+    QPdfWriter writer(file);
+    writer.setResolution(PRINT_RESOLUTION);
+    writer.setPageLayout(layout);
+    QPainter painter(&writer);
+    painter.setFont(font);
+    const QFontMetricsF metrics(font, &writer);
+    const qreal pt = PRINT_RESOLUTION / 72.0;
+    const qreal step = metrics.lineSpacing() + 3 * pt;
+    const qreal bottom = layout.paintRectPixels(PRINT_RESOLUTION).height();
+    qreal y = 0;
+    std::vector<QString> cells;
+    bool page = false;
+    bool first = true;
+    while (next(cells, &page)) {
+        if ((page && !first) || y + step > bottom) {
+            writer.newPage();
+            y = 0;
+        }
+        first = false;
+        for (size_t c = 0; c < cells.size(); ++c)
+            painter.drawText(QPointF(columns[c % columns.size()] * pt, y + metrics.ascent()), cells[c]);
+        y += step;
+    }
+}
+
 long peakRssMb()
 {
 #ifdef Q_OS_UNIX
@@ -255,6 +306,14 @@ int main(int argc, char *argv[])
     }
     const QString bigLn = "Л-000000";
     std::vector<Measure> measures;
+    struct FileSizes
+    {
+        int n;
+        const char *what;
+        qint64 bytes;
+        qint64 floorBytes;
+    };
+    std::vector<FileSizes> pdfSizes;
     for (int n : sizes) {
         QSqlDatabase::removeDatabase(BENCH_CONNECTION);
         if (!makeDatabase(n, bigLn)) {
@@ -326,6 +385,98 @@ int main(int argc, char *argv[])
                 });
             measures.push_back({QString("export %1").arg(QString::fromLatin1(suffix)), n, ms, floor});
         }
+        // The summary table printed to PDF: three runs each, a print being
+        // seconds at 20,000.
+        const int printRuns = std::min(runs, 3);
+        {
+            std::vector<qreal> xs;
+            qreal x = 0;
+            for (int c = 0; c < summary->columnCount(); ++c) {
+                if (summary->isColumnHidden(c))
+                    continue;
+                xs.push_back(x);
+                x += summary->columnWidth(c) * 0.7;
+            }
+            const double floorMs = timeMs(printRuns, {}, [&] {
+                int r = 0;
+                floorPdf("floor.pdf", summary->font(), PAPER,
+                         [&](std::vector<QString> &cells, bool *) {
+                             if (r >= summary->rowCount())
+                                 return false;
+                             cells.clear();
+                             for (int c = 0; c < summary->columnCount(); ++c)
+                                 if (!summary->isColumnHidden(c))
+                                     cells.push_back(summary->item(r, c)->text());
+                             ++r;
+                             return true;
+                         },
+                         xs);
+            });
+            QString error;
+            const double ms = timeMs(printRuns, {}, [&] {
+                if (Printing::savePdf(TablePrint::document(summary, QDate::currentDate()), "print.pdf", PAPER,
+                                      PRINT_RESOLUTION, false, {}, &error) != Printing::Outcome::Done)
+                    fprintf(stderr, "print failed: %s\n", qPrintable(error));
+            });
+            measures.push_back({"floor (print)", n, floorMs, floorMs});
+            measures.push_back({"print to PDF", n, ms, floorMs});
+            pdfSizes.push_back({n, "print", fileSize("print.pdf"), fileSize("floor.pdf")});
+        }
+        // Every serviceman's card, read from the database, to PDF.
+        {
+            QStringList numbers;
+            for (int r = 0; r < summary->rowCount(); ++r)
+                numbers.append(summary->item(r, Columns::LN)->text());
+            QStringList missing;
+            QSqlError readError;
+            const std::vector<Cards::Card> cards = Cards::read(numbers, &missing, &readError);
+            const QPageLayout portrait(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(10, 10, 10, 10),
+                                       QPageLayout::Millimeter);
+            const double floorMs = timeMs(printRuns, {}, [&] {
+                size_t card = 0;
+                int step = 0;
+                std::vector<const Cards::Order *> orders;
+                floorPdf("floor-cards.pdf", summary->font(), portrait,
+                         [&](std::vector<QString> &cells, bool *newPage) {
+                             // Per card: its particulars, then a line per order.
+                             if (card >= cards.size())
+                                 return false;
+                             const Cards::Card &c = cards[card];
+                             cells.clear();
+                             *newPage = step == 0;
+                             if (step == 0) {
+                                 cells = {c.vp, c.position, c.rank, c.name, c.birthDate, c.ln};
+                                 orders.clear();
+                                 for (const auto &section : c.orders)
+                                     for (const Cards::Order &o : section)
+                                         orders.push_back(&o);
+                             } else {
+                                 const Cards::Order &o = *orders[static_cast<size_t>(step - 1)];
+                                 cells = {o.date, o.number, o.name, o.issuer, o.outgoing, o.liftNumber, o.liftDate};
+                                 for (const QString &f : o.files)
+                                     cells.push_back(f);
+                             }
+                             if (++step > static_cast<int>(orders.size())) {
+                                 step = 0;
+                                 ++card;
+                             }
+                             return true;
+                         },
+                         {0, 60, 120, 180, 300, 360, 420, 480});
+            });
+            QString error;
+            const double ms = timeMs(printRuns, {}, [&] {
+                QStringList gone;
+                QSqlError failed;
+                const std::vector<Cards::Card> read = Cards::read(numbers, &gone, &failed);
+                if (Printing::savePdf(CardPrint::document(read, QDate::currentDate()), "cards.pdf", portrait,
+                                      PRINT_RESOLUTION, false, {}, &error) != Printing::Outcome::Done)
+                    fprintf(stderr, "cards failed: %s\n", qPrintable(error));
+            });
+            measures.push_back({"floor (cards)", n, floorMs, floorMs});
+            measures.push_back({"cards to PDF", n, ms, floorMs});
+            pdfSizes.push_back({n, "cards", fileSize("cards.pdf"), fileSize("floor-cards.pdf")});
+        }
         window.reset();
         QSqlDatabase::removeDatabase(QSqlDatabase::defaultConnection);
     }
@@ -333,6 +484,9 @@ int main(int argc, char *argv[])
     for (const Measure &m : measures)
         printf("%-28s %7d %10.1f %8.2f\n", qPrintable(m.name), m.n, m.ms,
                m.floorMs > 0 ? m.ms / m.floorMs : 0.0);
+    for (const FileSizes &f : pdfSizes)
+        printf("%-28s %7d %10.1f %8.2f\n", qPrintable(QString("%1 PDF size (MB)").arg(f.what)), f.n,
+               f.bytes / 1e6, f.floorBytes > 0 ? double(f.bytes) / f.floorBytes : 0.0);
     const long peak = peakRssMb();
     printf("peak resident memory: %ld MB\n", peak);
 
@@ -359,6 +513,13 @@ int main(int argc, char *argv[])
         require(search->ms <= 1.2 * fill->ms, QString("search at %1 <= 1.2 x summary fill").arg(n));
         require(list->ms <= 1.5 * list->floorMs, QString("list window at %1 <= 1.5 x floor").arg(n));
         require(orders->ms <= 2 * orders->floorMs, QString("orders window at %1 <= 2 x floor").arg(n));
+        for (const char *what : {"print to PDF", "cards to PDF"}) {
+            const Measure *m = find(what, n);
+            require(m->ms <= 2 * m->floorMs, QString("%1 at %2 <= 2 x floor").arg(what).arg(n));
+        }
+        for (const FileSizes &f : pdfSizes)
+            if (f.n == n)
+                require(f.bytes <= 2 * f.floorBytes, QString("%1 PDF size at %2 <= 2 x floor's").arg(f.what).arg(n));
     }
     if (std::find(sizes.begin(), sizes.end(), 20000) != sizes.end()) {
         for (const Measure &m : measures) {

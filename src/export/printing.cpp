@@ -177,6 +177,8 @@ void preview(QWidget *parent, const Paper::Document &document, QPageLayout::Orie
     printer.setPageOrientation(orientation);
     QPrintPreviewDialog dialog(&printer, parent);
     dialog.setWindowTitle(texts.title);
+    // Large enough to read a page and show every command of the tool bar.
+    dialog.resize(parent ? parent->window()->size() * 0.9 : QSize(1100, 800));
     QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [&](QPrinter *target) {
         ProgressBox box(&dialog, texts.title);
         QString error;
