@@ -217,8 +217,10 @@ double timeWindow(int runs, std::unique_ptr<Window> &window, const std::function
 }
 
 // Print measures: the summary table and the service cards to PDF, each
-// against a floor that paints the same texts page by page with QPainter, one
-// line per row, on the same paper. `bytes` says how big the file came out.
+// against a floor that paints the same texts page by page with QPainter on
+// the same paper: every text of the document once, where a table's row is one
+// line of its cells side by side (no measuring, no wrapping, no grid, no
+// colours), the page line and the header row at the top of every page.
 const QPageLayout PAPER(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF(10, 10, 10, 10),
                         QPageLayout::Millimeter);
 constexpr int PRINT_RESOLUTION = 1200;
@@ -228,34 +230,70 @@ qint64 fileSize(const QString &name)
     return QFileInfo(name).size();
 }
 
-// Paints lines of texts (each a row of cells at the given x positions, in
-// points) page by page.
-void floorPdf(const QString &file, const QFont &font, const QPageLayout &layout,
-              const std::function<bool(std::vector<QString> &cells, bool *newPage)> &next,
-              const std::vector<qreal> &columns)
+void floorPdf(const QString &file, const Paper::Document &document, const QPageLayout &layout)
 {
     QPdfWriter writer(file);
     writer.setResolution(PRINT_RESOLUTION);
     writer.setPageLayout(layout);
     QPainter painter(&writer);
-    painter.setFont(font);
-    const QFontMetricsF metrics(font, &writer);
     const qreal pt = PRINT_RESOLUTION / 72.0;
-    const qreal step = metrics.lineSpacing() + 3 * pt;
-    const qreal bottom = layout.paintRectPixels(PRINT_RESOLUTION).height();
+    const QRect area = layout.paintRectPixels(PRINT_RESOLUTION);
     qreal y = 0;
-    std::vector<QString> cells;
-    bool page = false;
-    bool first = true;
-    while (next(cells, &page)) {
-        if ((page && !first) || y + step > bottom) {
+    bool firstPage = true;
+    const QFont *font = nullptr;
+    const Paper::Part *part = nullptr;
+    const Paper::Table *table = nullptr;
+    std::vector<qreal> xs;
+    std::function<void(const QFont &, const Paper::Row &)> line;
+    auto newPage = [&] {
+        if (!firstPage)
             writer.newPage();
-            y = 0;
+        firstPage = false;
+        y = 0;
+        line(part->lineFont, {Paper::Cell{part->line, {}, {}}});
+        if (table && !table->header.empty())
+            line(table->headerFont, table->header);
+    };
+    line = [&](const QFont &f, const Paper::Row &cells) {
+        if (font != &f) {
+            painter.setFont(f);
+            font = &f;
         }
-        first = false;
+        const QFontMetricsF metrics(f, &writer);
+        if (y + metrics.lineSpacing() > area.height())
+            newPage();
         for (size_t c = 0; c < cells.size(); ++c)
-            painter.drawText(QPointF(columns[c % columns.size()] * pt, y + metrics.ascent()), cells[c]);
-        y += step;
+            painter.drawText(QPointF(c < xs.size() ? xs[c] : 0, y + metrics.ascent()), cells[c].text);
+        y += metrics.lineSpacing() + 3 * pt;
+    };
+    for (const Paper::Part &p : document.parts) {
+        part = &p;
+        table = nullptr;
+        xs.clear();
+        newPage();
+        for (const auto &block : p.blocks) {
+            if (const auto *text = std::get_if<Paper::Text>(&block)) {
+                xs.clear();
+                line(text->font, {Paper::Cell{text->text, {}, {}}});
+                continue;
+            }
+            table = &std::get<Paper::Table>(block);
+            qreal total = 0;
+            for (const qreal w : table->widths)
+                total += w * pt;
+            const qreal scale = std::min<qreal>(1, area.width() / std::max<qreal>(total, 1));
+            xs.clear();
+            qreal x = 0;
+            for (const qreal w : table->widths) {
+                xs.push_back(x);
+                x += w * pt * scale;
+            }
+            if (!table->header.empty())
+                line(table->headerFont, table->header);
+            for (const Paper::Row &row : table->rows)
+                line(row.size() == 1 ? table->headerFont : table->font, row);
+            table = nullptr;
+        }
     }
 }
 
@@ -389,29 +427,11 @@ int main(int argc, char *argv[])
         // seconds at 20,000.
         const int printRuns = std::min(runs, 3);
         {
-            std::vector<qreal> xs;
-            qreal x = 0;
-            for (int c = 0; c < summary->columnCount(); ++c) {
-                if (summary->isColumnHidden(c))
-                    continue;
-                xs.push_back(x);
-                x += summary->columnWidth(c) * 0.7;
+            double floorMs = 0;
+            {
+                const Paper::Document texts = TablePrint::document(summary, QDate::currentDate());
+                floorMs = timeMs(printRuns, {}, [&] { floorPdf("floor.pdf", texts, PAPER); });
             }
-            const double floorMs = timeMs(printRuns, {}, [&] {
-                int r = 0;
-                floorPdf("floor.pdf", summary->font(), PAPER,
-                         [&](std::vector<QString> &cells, bool *) {
-                             if (r >= summary->rowCount())
-                                 return false;
-                             cells.clear();
-                             for (int c = 0; c < summary->columnCount(); ++c)
-                                 if (!summary->isColumnHidden(c))
-                                     cells.push_back(summary->item(r, c)->text());
-                             ++r;
-                             return true;
-                         },
-                         xs);
-            });
             QString error;
             const double ms = timeMs(printRuns, {}, [&] {
                 if (Printing::savePdf(TablePrint::document(summary, QDate::currentDate()), "print.pdf", PAPER,
@@ -427,43 +447,16 @@ int main(int argc, char *argv[])
             QStringList numbers;
             for (int r = 0; r < summary->rowCount(); ++r)
                 numbers.append(summary->item(r, Columns::LN)->text());
-            QStringList missing;
-            QSqlError readError;
-            const std::vector<Cards::Card> cards = Cards::read(numbers, &missing, &readError);
             const QPageLayout portrait(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(10, 10, 10, 10),
                                        QPageLayout::Millimeter);
-            const double floorMs = timeMs(printRuns, {}, [&] {
-                size_t card = 0;
-                int step = 0;
-                std::vector<const Cards::Order *> orders;
-                floorPdf("floor-cards.pdf", summary->font(), portrait,
-                         [&](std::vector<QString> &cells, bool *newPage) {
-                             // Per card: its particulars, then a line per order.
-                             if (card >= cards.size())
-                                 return false;
-                             const Cards::Card &c = cards[card];
-                             cells.clear();
-                             *newPage = step == 0;
-                             if (step == 0) {
-                                 cells = {c.vp, c.position, c.rank, c.name, c.birthDate, c.ln};
-                                 orders.clear();
-                                 for (const auto &section : c.orders)
-                                     for (const Cards::Order &o : section)
-                                         orders.push_back(&o);
-                             } else {
-                                 const Cards::Order &o = *orders[static_cast<size_t>(step - 1)];
-                                 cells = {o.date, o.number, o.name, o.issuer, o.outgoing, o.liftNumber, o.liftDate};
-                                 for (const QString &f : o.files)
-                                     cells.push_back(f);
-                             }
-                             if (++step > static_cast<int>(orders.size())) {
-                                 step = 0;
-                                 ++card;
-                             }
-                             return true;
-                         },
-                         {0, 60, 120, 180, 300, 360, 420, 480});
-            });
+            double floorMs = 0;
+            {
+                QStringList missing;
+                QSqlError readError;
+                const Paper::Document texts =
+                    CardPrint::document(Cards::read(numbers, &missing, &readError), QDate::currentDate());
+                floorMs = timeMs(printRuns, {}, [&] { floorPdf("floor-cards.pdf", texts, portrait); });
+            }
             QString error;
             const double ms = timeMs(printRuns, {}, [&] {
                 QStringList gone;

@@ -49,19 +49,24 @@ QStringList headingValues(const Cards::Card &card)
 
 QString sectionTitle(int s, const std::vector<Cards::Order> &orders)
 {
+    if (orders.empty())
+        return text(SECTIONS[s].title) + QStringLiteral(" — записей нет");
     QString title = text(SECTIONS[s].title) + QStringLiteral(" (%1").arg(orders.size());
     if (s == 0) {
-        const auto lifted = std::count_if(orders.begin(), orders.end(), [](const Cards::Order &o) { return !o.inForce; });
+        const auto lifted =
+            std::count_if(orders.begin(), orders.end(), [](const Cards::Order &o) { return !o.inForce; });
         if (lifted > 0)
             title += QStringLiteral(", из них снято %1").arg(lifted);
     }
     return title + QLatin1Char(')');
 }
 
+// The columns of the orders in the text document: the lifting only for
+// penalties.
 QStringList captions(int s)
 {
-    QStringList out{QStringLiteral("№"), QStringLiteral("Дата"), QStringLiteral("Номер приказа"),
-                    text(SECTIONS[s].nameCaption), QStringLiteral("Чей приказ"), QStringLiteral("Исх.№СУ")};
+    QStringList out{QStringLiteral("Дата"), QStringLiteral("Номер"), text(SECTIONS[s].nameCaption),
+                    QStringLiteral("Чей приказ"), QStringLiteral("Исх.№СУ")};
     if (s == 0)
         out << QStringLiteral("Снятие");
     out << QStringLiteral("Документы");
@@ -80,20 +85,13 @@ QString lifting(const Cards::Order &o)
     return out;
 }
 
-QStringList cells(int s, int n, const Cards::Order &o)
+QStringList cells(int s, const Cards::Order &o)
 {
-    QStringList out{QString::number(n), o.date, o.number, o.name, o.issuer, o.outgoing};
+    QStringList out{o.date, o.number, o.name, o.issuer, o.outgoing};
     if (s == 0)
         out << lifting(o);
     out << o.files.join(QLatin1Char('\n'));
     return out;
-}
-
-std::vector<qreal> widths(int s)
-{
-    if (s == 0)
-        return {20, 54, 46, 108, 84, 48, 70, 80};
-    return {20, 54, 50, 150, 92, 52, 92};
 }
 
 QString madeLine(const QDate &made)
@@ -116,52 +114,49 @@ Paper::Document document(const std::vector<Cards::Card> &cards, const QDate &mad
     doc.parts.reserve(cards.size());
     const QFont body = font(10);
     const QFont bold = font(10, true);
-    const QFont heading = font(12, true);
+    const QFont particularsFont = font(11);
     const QFont title = font(14, true);
+    const QFont lineFont = font(9);
     const QStringList labels = headingLabels();
+    // One table of orders for all the sections, each under a heading row:
+    // the lifting of a penalty and the reason of a commendation share their
+    // columns.
+    Paper::Row header;
+    for (const QString &caption : {QStringLiteral("Дата"), QStringLiteral("Номер"),
+                                   QStringLiteral("Наименование, за что"), QStringLiteral("Чей приказ"),
+                                   QStringLiteral("Исх.№СУ"), QStringLiteral("Снятие"), QStringLiteral("Документы")})
+        header.push_back(Paper::Cell{caption, QColor(), Qt::AlignCenter});
+    const Qt::Alignment top = Qt::AlignLeft | Qt::AlignTop;
     for (const Cards::Card &card : cards) {
         Paper::Part part;
         part.line = QStringLiteral("Служебная карточка — %1, личный номер %2").arg(card.name, card.ln);
         part.lineAtTop = false;
-        part.lineFont = font(9);
+        part.lineFont = lineFont;
+        part.blocks.reserve(10);
         part.blocks.emplace_back(Paper::Text{QStringLiteral("Служебная карточка"), title, Qt::AlignHCenter, 0, true});
-
-        Paper::Table particulars;
-        particulars.font = font(11);
-        particulars.headerFont = particulars.font;
-        particulars.widths = {130, 380};
         const QStringList values = headingValues(card);
         for (int i = 0; i < labels.size(); ++i)
-            particulars.rows.push_back({Paper::Cell{labels.at(i), QColor(240, 240, 240), Qt::AlignLeft | Qt::AlignVCenter},
-                                        Paper::Cell{values.at(i), QColor(), Qt::AlignLeft | Qt::AlignVCenter}});
-        part.blocks.emplace_back(Paper::Text{QString(), body, Qt::AlignLeft, 4, false});
-        part.blocks.emplace_back(std::move(particulars));
-
+            part.blocks.emplace_back(Paper::Text{labels.at(i) + QStringLiteral(": ") + values.at(i), particularsFont,
+                                                 Qt::AlignLeft, i == 0 ? 8.0 : 2.0, i + 1 == labels.size()});
+        Paper::Table table;
+        table.font = body;
+        table.headerFont = bold;
+        table.headerBackground = QColor(235, 235, 235);
+        table.widths = {52, 48, 140, 96, 50, 68, 70};
+        table.header = header;
         for (int s = 0; s < 6; ++s) {
             const std::vector<Cards::Order> &orders = card.orders[static_cast<size_t>(s)];
-            part.blocks.emplace_back(Paper::Text{sectionTitle(s, orders), heading, Qt::AlignLeft, 12, true});
-            if (orders.empty()) {
-                part.blocks.emplace_back(Paper::Text{QStringLiteral("Записей нет."), body, Qt::AlignLeft, 2, false});
-                continue;
-            }
-            Paper::Table table;
-            table.font = body;
-            table.headerFont = bold;
-            table.headerBackground = QColor(235, 235, 235);
-            table.widths = widths(s);
-            for (const QString &caption : captions(s))
-                table.header.push_back(Paper::Cell{caption, QColor(), Qt::AlignCenter});
-            int n = 0;
-            for (const Cards::Order &o : orders) {
-                Paper::Row row;
-                for (const QString &cell : cells(s, ++n, o))
-                    row.push_back(Paper::Cell{cell, QColor(), Qt::AlignLeft | Qt::AlignTop});
-                row.front().alignment = Qt::AlignHCenter | Qt::AlignTop;
-                table.rows.push_back(std::move(row));
-            }
-            part.blocks.emplace_back(std::move(table));
+            table.rows.push_back({Paper::Cell{sectionTitle(s, orders), QColor(), Qt::AlignLeft | Qt::AlignVCenter}});
+            for (const Cards::Order &o : orders)
+                table.rows.push_back({Paper::Cell{o.date, QColor(), top}, Paper::Cell{o.number, QColor(), top},
+                                      Paper::Cell{o.name, QColor(), top}, Paper::Cell{o.issuer, QColor(), top},
+                                      Paper::Cell{o.outgoing, QColor(), top},
+                                      Paper::Cell{s == 0 ? lifting(o) : QString(), QColor(), top},
+                                      Paper::Cell{o.files.join(QLatin1Char('\n')), QColor(), top}});
         }
-        part.blocks.emplace_back(Paper::Text{madeLine(made), body, Qt::AlignLeft, 14, false});
+        part.blocks.emplace_back(Paper::Text{QString(), body, Qt::AlignLeft, 4, false});
+        part.blocks.emplace_back(std::move(table));
+        part.blocks.emplace_back(Paper::Text{madeLine(made), body, Qt::AlignLeft, 12, false});
         doc.parts.push_back(std::move(part));
     }
     return doc;
@@ -216,11 +211,8 @@ void fill(QTextDocument *text, const std::vector<Cards::Card> &cards, const QDat
             headingBlock.setTopMargin(10);
             cursor.insertBlock(headingBlock);
             cursor.insertText(sectionTitle(s, orders), headingFormat);
-            if (orders.empty()) {
-                cursor.insertBlock(QTextBlockFormat());
-                cursor.insertText(QStringLiteral("Записей нет."), plain);
+            if (orders.empty())
                 continue;
-            }
             const QStringList heads = captions(s);
             QTextTableFormat withHeader = tableFormat;
             withHeader.setHeaderRowCount(1);
@@ -230,7 +222,8 @@ void fill(QTextDocument *text, const std::vector<Cards::Card> &cards, const QDat
                 put(table, 0, c, heads.at(c), strong);
             int n = 0;
             for (const Cards::Order &o : orders) {
-                const QStringList row = cells(s, ++n, o);
+                const QStringList row = cells(s, o);
+                ++n;
                 for (int c = 0; c < row.size(); ++c)
                     put(table, n, c, row.at(c), plain);
             }

@@ -198,6 +198,14 @@ std::vector<qreal> fitWidths(std::vector<qreal> natural, const std::vector<qreal
     return out;
 }
 
+// Texts start on whole device pixels: on a printer's fine grid nothing
+// shows, and the positions written into a PDF file come out short and alike,
+// which keeps the file small.
+QPointF at(qreal x, qreal y)
+{
+    return QPointF(std::round(x), std::round(y));
+}
+
 QColor opaque(const QColor &colour)
 {
     if (colour.alpha() == 255)
@@ -292,7 +300,7 @@ int Layout::pageCount() const
 }
 
 std::unique_ptr<Layout> Layout::make(const Document &document, const QPaintDevice *device, qreal pageWidth,
-                                     qreal pageHeight, const Progress &progress)
+                                     qreal pageHeight, const Progress &progress, int onlyPart)
 {
     auto data = std::make_unique<Data>();
     Data &l = *data;
@@ -302,26 +310,38 @@ std::unique_ptr<Layout> Layout::make(const Document &document, const QPaintDevic
     l.dpi = device->logicalDpiY();
     const qreal pt = l.dpi / 72.0;
 
+    // One shaper per font for the whole document.
+    std::vector<std::pair<QFont, std::unique_ptr<Shaper>>> shapers;
+    auto shaperOf = [&](const QFont &font) -> Shaper & {
+        for (auto &known : shapers)
+            if (known.first == font)
+                return *known.second;
+        shapers.emplace_back(font, std::make_unique<Shaper>(font, device));
+        return *shapers.back().second;
+    };
+    const int firstPart = onlyPart < 0 ? 0 : onlyPart;
+    const int endPart = onlyPart < 0 ? static_cast<int>(document.parts.size()) : onlyPart + 1;
+
     int totalRows = 0;
-    for (const Part &part : document.parts)
-        for (const auto &block : part.blocks)
+    for (int p = firstPart; p < endPart; ++p)
+        for (const auto &block : document.parts[static_cast<size_t>(p)].blocks)
             totalRows += std::holds_alternative<Table>(block) ? static_cast<int>(std::get<Table>(block).rows.size())
                                                              : 1;
     int doneRows = 0;
-    const QString preparing = QStringLiteral("Подготовка страниц…");
+    const QString preparing = QStringLiteral("Подготовка страниц");
     auto report = [&](int step) {
         doneRows += step;
         return !progress || progress(doneRows, totalRows, preparing);
     };
 
     // Every block measured against the width of the page.
-    for (int p = 0; p < static_cast<int>(document.parts.size()); ++p) {
+    for (int p = firstPart; p < endPart; ++p) {
         const Part &part = document.parts[static_cast<size_t>(p)];
-        l.lineBand = std::max(l.lineBand, Shaper(part.lineFont, device).lineHeight + LINE_GAP * pt);
+        l.lineBand = std::max(l.lineBand, shaperOf(part.lineFont).lineHeight + LINE_GAP * pt);
         for (const auto &block : part.blocks) {
             l.blockPart.push_back(p);
             if (const Text *text = std::get_if<Text>(&block)) {
-                Shaper shaper(text->font, device);
+                Shaper &shaper = shaperOf(text->font);
                 LaidText t{text, {}, shaper.lineHeight, shaper.ascent, text->spaceBefore * pt};
                 const Shape s = shaper.shape(text->text, shaper.measure(text->text).oneLine, pageWidth, t.lines);
                 if (s.first < 0 && s.lines == 1)
@@ -335,8 +355,8 @@ std::unique_ptr<Layout> Layout::make(const Document &document, const QPaintDevic
             }
             const Table &table = std::get<Table>(block);
             const size_t columns = table.widths.size();
-            Shaper body(table.font, device);
-            Shaper head(table.headerFont, device);
+            Shaper &body = shaperOf(table.font);
+            Shaper &head = shaperOf(table.headerFont);
             LaidTable t;
             t.source = &table;
             t.padX = CELL_PADDING_X * pt;
@@ -362,6 +382,8 @@ std::unique_ptr<Layout> Layout::make(const Document &document, const QPaintDevic
             }
             for (size_t r = 0; r < table.rows.size(); ++r) {
                 const Row &row = table.rows[r];
+                if (row.size() == 1 && columns > 1)
+                    continue; // a heading across the table
                 for (size_t c = 0; c < columns && c < row.size(); ++c) {
                     const QString &text = row[c].text;
                     auto found = known[c].constFind(text);
@@ -397,6 +419,14 @@ std::unique_ptr<Layout> Layout::make(const Document &document, const QPaintDevic
             for (size_t r = 0; r < table.rows.size(); ++r) {
                 const Row &row = table.rows[r];
                 int lines = 1;
+                if (row.size() == 1 && columns > 1) {
+                    const QString &text = row.front().text;
+                    const Shape s = head.shape(text, head.measure(text).oneLine, t.x.back() - 2 * t.padX, t.pool);
+                    t.cells[r * columns] = s;
+                    // Counted in body lines, so that a page holds it whole.
+                    t.rowLines[r] = std::max(1, static_cast<int>(std::ceil(s.lines * head.lineHeight / body.lineHeight)));
+                    continue;
+                }
                 for (size_t c = 0; c < columns && c < row.size(); ++c) {
                     const QString &text = row[c].text;
                     auto found = shapes[c].constFind(text);
@@ -420,7 +450,7 @@ std::unique_ptr<Layout> Layout::make(const Document &document, const QPaintDevic
     // Pagination.
     const qreal fullHeight = pageHeight - l.lineBand;
     int block = 0;
-    for (int p = 0; p < static_cast<int>(document.parts.size()); ++p) {
+    for (int p = firstPart; p < endPart; ++p) {
         const Part &part = document.parts[static_cast<size_t>(p)];
         const qreal top = part.lineAtTop ? l.lineBand : 0;
         const qreal bottom = top + fullHeight;
@@ -576,42 +606,69 @@ void Layout::paint(QPainter *painter, int page, bool greyscale) const
                     x = (d->pageWidth - line.width) / 2;
                 else if (t.source->alignment & Qt::AlignRight)
                     x = d->pageWidth - line.width;
-                painter->drawText(QPointF(x, first.y + k * t.lineHeight + t.ascent),
+                painter->drawText(at(x, first.y + k * t.lineHeight + t.ascent),
                                   lineText(t.source->text, line));
             }
             ++i;
             continue;
         }
-        // A run of rows of one table: backgrounds, texts, then the grid over
-        // the whole run.
+        // A run of rows of one table: backgrounds (one fill per colour),
+        // texts, then the grid over the whole run.
         const LaidTable &t = d->tables[static_cast<size_t>(d->blockTable[static_cast<size_t>(first.block)])];
         const size_t columns = t.x.size() - 1;
         size_t end = i;
         while (end < items.size() && items[end].block == first.block)
             ++end;
+        auto rowOf = [&t](const Item &item) -> const Row & {
+            return item.row < 0 ? t.source->header : t.source->rows[static_cast<size_t>(item.row)];
+        };
+        auto spans = [columns](const Row &row) { return row.size() == 1 && columns > 1; };
+        std::vector<std::pair<QRgb, QVector<QRectF>>> fills;
         for (size_t k = i; k < end; ++k) {
             const Item &item = items[k];
-            const bool header = item.row < 0;
-            const Row &row = header ? t.source->header : t.source->rows[static_cast<size_t>(item.row)];
+            const Row &row = rowOf(item);
             for (size_t c = 0; c < columns && c < row.size(); ++c) {
                 QColor background = row[c].background;
-                if (!background.isValid() && header)
+                if (!background.isValid() && item.row < 0)
                     background = t.source->headerBackground;
-                if (background.isValid())
-                    painter->fillRect(QRectF(t.x[c], item.y, t.x[c + 1] - t.x[c], item.height),
-                                      greyscale ? greyOf(background) : opaque(background));
+                if (!background.isValid())
+                    continue;
+                const QRgb colour = (greyscale ? greyOf(background) : opaque(background)).rgb();
+                const qreal right = spans(row) ? t.x.back() : t.x[c + 1];
+                auto at = std::find_if(fills.begin(), fills.end(), [colour](const auto &f) { return f.first == colour; });
+                if (at == fills.end()) {
+                    fills.emplace_back(colour, QVector<QRectF>());
+                    at = fills.end() - 1;
+                }
+                // Cells of one colour side by side make one rectangle.
+                QVector<QRectF> &rects = at->second;
+                if (!rects.isEmpty() && rects.last().top() == item.y && std::abs(rects.last().right() - t.x[c]) < 0.01)
+                    rects.last().setRight(right);
+                else
+                    rects.append(QRectF(t.x[c], item.y, right - t.x[c], item.height));
             }
         }
+        painter->setPen(Qt::NoPen);
+        for (const auto &fill : fills) {
+            painter->setBrush(QColor(fill.first));
+            painter->drawRects(fill.second);
+        }
+        painter->setBrush(Qt::NoBrush);
+        painter->setPen(Qt::black);
+        const QFont *current = nullptr;
         for (size_t k = i; k < end; ++k) {
             const Item &item = items[k];
-            const bool header = item.row < 0;
-            const Row &row = header ? t.source->header : t.source->rows[static_cast<size_t>(item.row)];
-            const qreal lineHeight = header ? t.headerLineHeight : t.lineHeight;
-            const qreal ascent = header ? t.headerAscent : t.ascent;
-            if (k == i || (items[k - 1].row < 0) != header)
-                painter->setFont(header ? t.source->headerFont : t.source->font);
+            const Row &row = rowOf(item);
+            const bool heading = item.row < 0 || spans(row);
+            const qreal lineHeight = heading ? t.headerLineHeight : t.lineHeight;
+            const qreal ascent = heading ? t.headerAscent : t.ascent;
+            const QFont *font = heading ? &t.source->headerFont : &t.source->font;
+            if (font != current) {
+                painter->setFont(*font);
+                current = font;
+            }
             for (size_t c = 0; c < columns && c < row.size(); ++c) {
-                const Shape &s = header ? t.header[c] : t.cells[static_cast<size_t>(item.row) * columns + c];
+                const Shape &s = item.row < 0 ? t.header[c] : t.cells[static_cast<size_t>(item.row) * columns + c];
                 if (s.lines == 0)
                     continue;
                 const Cell &cell = row[c];
@@ -623,7 +680,7 @@ void Layout::paint(QPainter *painter, int page, bool greyscale) const
                 if (item.lineCount < 0 && (cell.alignment & Qt::AlignVCenter))
                     top = item.y + (item.height - lines * lineHeight) / 2;
                 const qreal left = t.x[c] + t.padX;
-                const qreal room = t.x[c + 1] - t.x[c] - 2 * t.padX;
+                const qreal room = (spans(row) ? t.x.back() : t.x[c + 1]) - t.x[c] - 2 * t.padX;
                 for (int n = 0; n < lines; ++n) {
                     QString text;
                     qreal width;
@@ -640,17 +697,32 @@ void Layout::paint(QPainter *painter, int page, bool greyscale) const
                         x = left + std::max<qreal>(0, room - width) / 2;
                     else if (cell.alignment & Qt::AlignRight)
                         x = left + std::max<qreal>(0, room - width);
-                    painter->drawText(QPointF(x, top + n * lineHeight + ascent), text);
+                    painter->drawText(at(x, top + n * lineHeight + ascent), text);
                 }
             }
         }
+        // The outer lines over the whole run, the inner ones where no
+        // heading spans the table, a line under every row.
         QVector<QLineF> grid;
         const qreal runTop = items[i].y;
         const qreal runBottom = items[end - 1].y + items[end - 1].height;
-        grid.reserve(static_cast<int>(columns + 2 + (end - i)));
-        for (size_t c = 0; c <= columns; ++c)
-            grid.append(QLineF(t.x[c], runTop, t.x[c], runBottom));
+        grid.append(QLineF(t.x.front(), runTop, t.x.front(), runBottom));
+        grid.append(QLineF(t.x.back(), runTop, t.x.back(), runBottom));
         grid.append(QLineF(t.x.front(), runTop, t.x.back(), runTop));
+        for (size_t k = i; k < end;) {
+            if (spans(rowOf(items[k]))) {
+                ++k;
+                continue;
+            }
+            size_t stop = k;
+            while (stop < end && !spans(rowOf(items[stop])))
+                ++stop;
+            const qreal top = items[k].y;
+            const qreal bottom = items[stop - 1].y + items[stop - 1].height;
+            for (size_t c = 1; c < columns; ++c)
+                grid.append(QLineF(t.x[c], top, t.x[c], bottom));
+            k = stop;
+        }
         for (size_t k = i; k < end; ++k) {
             const qreal y = items[k].y + items[k].height;
             grid.append(QLineF(t.x.front(), y, t.x.back(), y));

@@ -37,6 +37,8 @@ struct Table
     std::vector<qreal> widths;
     Row header; // empty: no header row
     QColor headerBackground;
+    // A row of one cell in a table of several columns spans them all, in the
+    // header font (a heading within the table).
     std::vector<Row> rows;
 };
 
@@ -75,8 +77,10 @@ class Layout
 public:
     // Lays the document out for pages of `pageWidth` × `pageHeight` device
     // pixels (the printable area). Returns null when the progress stopped it.
+    // With `part` >= 0 only that part is laid out (the parts number their
+    // pages each on its own, so a long run of parts goes one at a time).
     static std::unique_ptr<Layout> make(const Document &document, const QPaintDevice *device, qreal pageWidth,
-                                        qreal pageHeight, const Progress &progress = {});
+                                        qreal pageHeight, const Progress &progress = {}, int part = -1);
     ~Layout();
 
     int pageCount() const;

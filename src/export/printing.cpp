@@ -38,26 +38,41 @@ Outcome paint(const Paper::Document &document, QPagedPaintDevice *device, int re
               const Paper::Progress &progress, QString *error)
 {
     const QRect area = device->pageLayout().paintRectPixels(resolution);
-    const std::unique_ptr<Paper::Layout> layout =
-        Paper::Layout::make(document, device, area.width(), area.height(), progress);
-    if (!layout)
-        return Outcome::Cancelled;
+    // One part (a table) is laid out whole before its first page; a run of
+    // parts (cards) one part at a time, so that a long run needs no more
+    // memory than one part.
+    const int parts = static_cast<int>(document.parts.size());
+    const bool byPart = parts > 1;
+    std::unique_ptr<Paper::Layout> layout;
+    if (!byPart) {
+        layout = Paper::Layout::make(document, device, area.width(), area.height(), progress);
+        if (!layout)
+            return Outcome::Cancelled;
+    }
     QPainter painter;
     if (!painter.begin(device)) {
         *error = QStringLiteral("устройство печати не готово");
         return Outcome::Failed;
     }
-    const int pages = layout->pageCount();
-    for (int p = 0; p < pages; ++p) {
-        if (p > 0 && !device->newPage()) {
-            painter.end();
-            *error = QStringLiteral("не удалось начать страницу %1").arg(p + 1);
-            return Outcome::Failed;
-        }
-        layout->paint(&painter, p, greyscale);
-        if (progress && !progress(p + 1, pages, QStringLiteral("Печать страницы %1 из %2").arg(p + 1).arg(pages))) {
-            painter.end();
-            return Outcome::Cancelled;
+    bool firstPage = true;
+    for (int part = 0; part < (byPart ? parts : 1); ++part) {
+        if (byPart)
+            layout = Paper::Layout::make(document, device, area.width(), area.height(), {}, part);
+        const int pages = layout->pageCount();
+        for (int p = 0; p < pages; ++p) {
+            if (!firstPage && !device->newPage()) {
+                painter.end();
+                *error = QStringLiteral("не удалось начать новую страницу");
+                return Outcome::Failed;
+            }
+            firstPage = false;
+            layout->paint(&painter, p, greyscale);
+            const bool goOn = !progress || (byPart ? progress(part + 1, parts, QStringLiteral("Печать"))
+                                                   : progress(p + 1, pages, QStringLiteral("Печать")));
+            if (!goOn) {
+                painter.end();
+                return Outcome::Cancelled;
+            }
         }
     }
     painter.end();
@@ -146,16 +161,17 @@ Paper::Progress ProgressBox::progress()
     return [this](int done, int total, const QString &what) {
         if (!m_dialog)
             return true;
+        const bool stage = what != m_what;
         // A box told of every row would spend more time than the rows.
-        if (what == m_what && done != total && m_since.elapsed() < 40)
+        if (!stage && done != total && m_since.elapsed() < 40)
             return !m_dialog->wasCanceled();
         m_since.restart();
-        if (what != m_what) {
+        if (stage) {
             // Each stage counts from the start again.
             m_what = what;
             m_dialog->setMaximum(std::max(total, 1));
-            m_dialog->setLabelText(what);
         }
+        m_dialog->setLabelText(QStringLiteral("%1: %2 из %3").arg(what).arg(done).arg(total));
         m_dialog->setValue(std::min(done, m_dialog->maximum()));
         return !m_dialog->wasCanceled();
     };
