@@ -93,6 +93,23 @@ public:
         // spare is taken as fitting without laying it out.
         if (oneLine >= 0 && oneLine + oneLine / 50 + 1 <= room)
             return Shape{static_cast<float>(oneLine), 1, -1};
+        if (oneLine >= 0) {
+            const Shape quick = wrapWords(text, room, pool);
+            if (quick.lines > 0)
+                return quick;
+        }
+        const QPair<QString, int> key(text, static_cast<int>(std::lround(room * 16)));
+        const auto known = m_wrapped.constFind(key);
+        if (known != m_wrapped.constEnd()) {
+            Shape s;
+            s.first = static_cast<int>(pool.size());
+            for (const Line &line : *known) {
+                pool.push_back(line);
+                s.width = std::max(s.width, line.width);
+                ++s.lines;
+            }
+            return s;
+        }
         QString laid = text;
         laid.replace(QLatin1Char('\n'), QChar::LineSeparator);
         QTextLayout layout(laid, m_font, m_device);
@@ -110,6 +127,9 @@ public:
             ++s.lines;
         }
         layout.endLayout();
+        if (m_wrapped.size() > 20000)
+            m_wrapped.clear();
+        m_wrapped.insert(key, std::vector<Line>(pool.begin() + s.first, pool.end()));
         return s;
     }
 
@@ -117,6 +137,59 @@ public:
     qreal ascent = 0;
 
 private:
+    // Plain words wrapped at the blanks between them, measured by estimate:
+    // what the text layout would give, far cheaper. No lines when a word is
+    // wider than the room or holds what the estimate does not cover.
+    Shape wrapWords(const QString &text, qreal room, std::vector<Line> &pool)
+    {
+        const size_t mark = pool.size();
+        Shape s;
+        s.first = static_cast<int>(mark);
+        const int size = static_cast<int>(text.size());
+        int lineStart = 0;
+        int lineEnd = 0; // end of the last word that fits on the line
+        qreal lineWidth = 0;
+        int i = 0;
+        auto fail = [&] {
+            pool.resize(mark);
+            return Shape{0, 0, -1};
+        };
+        while (i < size) {
+            while (i < size && text.at(i) == QLatin1Char(' '))
+                ++i;
+            if (i >= size)
+                break;
+            int end = i;
+            while (end < size && text.at(end) != QLatin1Char(' '))
+                ++end;
+            const qreal w = m_widths.estimate(QStringView(text).mid(lineStart, end - lineStart));
+            if (w < 0)
+                return fail();
+            if (w + w / 50 + 1 <= room || lineEnd == lineStart) {
+                if (lineEnd == lineStart && w + w / 50 + 1 > room)
+                    return fail(); // a word wider than the room
+                lineEnd = end;
+                lineWidth = w;
+            } else {
+                pool.push_back(Line{lineStart, lineEnd - lineStart, static_cast<float>(lineWidth)});
+                lineStart = i;
+                const qreal word = m_widths.estimate(QStringView(text).mid(i, end - i));
+                if (word < 0 || word + word / 50 + 1 > room)
+                    return fail();
+                lineEnd = end;
+                lineWidth = word;
+            }
+            i = end;
+        }
+        if (lineEnd > lineStart)
+            pool.push_back(Line{lineStart, lineEnd - lineStart, static_cast<float>(lineWidth)});
+        for (size_t k = mark; k < pool.size(); ++k) {
+            s.width = std::max(s.width, pool[k].width);
+            ++s.lines;
+        }
+        return s;
+    }
+
     qreal widestWord(const QString &text)
     {
         qreal widest = 0;
@@ -130,6 +203,8 @@ private:
     QFont m_font;
     const QPaintDevice *m_device;
     TextWidths &m_widths;
+    // Texts already wrapped, by text and room.
+    QHash<QPair<QString, int>, std::vector<Line>> m_wrapped;
 };
 
 // The text of one line as it is painted: without the line break and the
@@ -223,6 +298,19 @@ QColor greyOf(const QColor &colour)
     return QColor(128 + g / 2, 128 + g / 2, 128 + g / 2);
 }
 
+struct Measures::Data
+{
+    const QPaintDevice *device = nullptr;
+    std::vector<std::pair<QFont, std::unique_ptr<Shaper>>> shapers;
+};
+
+Measures::Measures()
+    : d(std::make_unique<Data>())
+{
+}
+
+Measures::~Measures() = default;
+
 struct LaidText
 {
     const Text *source;
@@ -300,7 +388,7 @@ int Layout::pageCount() const
 }
 
 std::unique_ptr<Layout> Layout::make(const Document &document, const QPaintDevice *device, qreal pageWidth,
-                                     qreal pageHeight, const Progress &progress, int onlyPart)
+                                     qreal pageHeight, const Progress &progress, int onlyPart, Measures *measures)
 {
     auto data = std::make_unique<Data>();
     Data &l = *data;
@@ -310,8 +398,16 @@ std::unique_ptr<Layout> Layout::make(const Document &document, const QPaintDevic
     l.dpi = device->logicalDpiY();
     const qreal pt = l.dpi / 72.0;
 
-    // One shaper per font for the whole document.
-    std::vector<std::pair<QFont, std::unique_ptr<Shaper>>> shapers;
+    // One shaper per font for the whole document, or for every part laid
+    // out with the same measures.
+    Measures own;
+    if (measures && !measures->d->device)
+        measures->d->device = device;
+    if (!measures || measures->d->device != device) {
+        measures = &own;
+        measures->d->device = device;
+    }
+    std::vector<std::pair<QFont, std::unique_ptr<Shaper>>> &shapers = measures->d->shapers;
     auto shaperOf = [&](const QFont &font) -> Shaper & {
         for (auto &known : shapers)
             if (known.first == font)

@@ -71,6 +71,20 @@ struct Document
 // false to stop it.
 using Progress = std::function<bool(int done, int total, const QString &what)>;
 
+// What laying out has measured on one paint device, kept from one part to
+// the next: cards repeat the same issuers and reasons.
+class Measures
+{
+public:
+    Measures();
+    ~Measures();
+    Measures(const Measures &) = delete;
+    Measures &operator=(const Measures &) = delete;
+
+    struct Data;
+    std::unique_ptr<Data> d;
+};
+
 // A document laid out for one paint device.
 class Layout
 {
@@ -80,7 +94,8 @@ public:
     // With `part` >= 0 only that part is laid out (the parts number their
     // pages each on its own, so a long run of parts goes one at a time).
     static std::unique_ptr<Layout> make(const Document &document, const QPaintDevice *device, qreal pageWidth,
-                                        qreal pageHeight, const Progress &progress = {}, int part = -1);
+                                        qreal pageHeight, const Progress &progress = {}, int part = -1,
+                                        Measures *measures = nullptr);
     ~Layout();
 
     int pageCount() const;

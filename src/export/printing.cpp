@@ -55,9 +55,10 @@ Outcome paint(const Paper::Document &document, QPagedPaintDevice *device, int re
         return Outcome::Failed;
     }
     bool firstPage = true;
+    Paper::Measures measures;
     for (int part = 0; part < (byPart ? parts : 1); ++part) {
         if (byPart)
-            layout = Paper::Layout::make(document, device, area.width(), area.height(), {}, part);
+            layout = Paper::Layout::make(document, device, area.width(), area.height(), {}, part, &measures);
         const int pages = layout->pageCount();
         for (int p = 0; p < pages; ++p) {
             if (!firstPage && !device->newPage()) {
