@@ -674,10 +674,21 @@ void Layout::paint(QPainter *painter, int page, bool greyscale) const
     const qreal pt = d->dpi / 72.0;
     painter->save();
     painter->setPen(Qt::black);
+    // Setting a font on the painter costs a lookup of the font; it is set
+    // only when it changes.
+    QFont lastFont;
+    bool fontSet = false;
+    auto use = [&](const QFont &font) {
+        if (fontSet && font == lastFont)
+            return;
+        painter->setFont(font);
+        lastFont = font;
+        fontSet = true;
+    };
 
     // The page line.
     {
-        painter->setFont(part.lineFont);
+        use(part.lineFont);
         const QFontMetricsF m(part.lineFont, painter->device());
         const QString number = QStringLiteral("стр. %1 из %2").arg(pg.number).arg(pg.count);
         const qreal numberWidth = m.horizontalAdvance(number);
@@ -694,7 +705,7 @@ void Layout::paint(QPainter *painter, int page, bool greyscale) const
         const int textIndex = d->blockText[static_cast<size_t>(first.block)];
         if (textIndex >= 0) {
             const LaidText &t = d->texts[static_cast<size_t>(textIndex)];
-            painter->setFont(t.source->font);
+            use(t.source->font);
             for (int k = 0; k < first.lineCount; ++k) {
                 const Line &line = t.lines[static_cast<size_t>(first.firstLine + k)];
                 qreal x = 0;
@@ -751,18 +762,13 @@ void Layout::paint(QPainter *painter, int page, bool greyscale) const
         }
         painter->setBrush(Qt::NoBrush);
         painter->setPen(Qt::black);
-        const QFont *current = nullptr;
         for (size_t k = i; k < end; ++k) {
             const Item &item = items[k];
             const Row &row = rowOf(item);
             const bool heading = item.row < 0 || spans(row);
             const qreal lineHeight = heading ? t.headerLineHeight : t.lineHeight;
             const qreal ascent = heading ? t.headerAscent : t.ascent;
-            const QFont *font = heading ? &t.source->headerFont : &t.source->font;
-            if (font != current) {
-                painter->setFont(*font);
-                current = font;
-            }
+            use(heading ? t.source->headerFont : t.source->font);
             for (size_t c = 0; c < columns && c < row.size(); ++c) {
                 const Shape &s = item.row < 0 ? t.header[c] : t.cells[static_cast<size_t>(item.row) * columns + c];
                 if (s.lines == 0)
