@@ -3,10 +3,15 @@
 //   vedomer_bench            N = 1,000, 5,000 and 20,000, median of 9 runs
 //   vedomer_bench --quick    N = 1,000, one run (for CI: keeps it from rotting)
 #include "windows/addfile.h"
+#include "export/cardprint.h"
+#include "export/printing.h"
+#include "export/tableprint.h"
 #include "function.h"
 #include "windows/mainwindow.h"
 #include "export/tableexport.h"
 #include "storage/databasecopy.h"
+#include "storage/cards.h"
+#include "view/columns.h"
 #include "windows/voenosluga.h"
 #include "pgserver.h"
 #include "storage/connection.h"
@@ -18,8 +23,11 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QPainter>
+#include <QPdfWriter>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSettings>
@@ -200,6 +208,18 @@ double timeFloor(int runs, const QFont &font, const QString &sql, int columns)
     return timeMs(runs, {}, [&] { floorFill(table, sql, columns); });
 }
 
+// A work and its floor timed in turns, run for run, so that a machine busy
+// with something else slows both alike; the medians of each.
+std::pair<double, double> timePair(int runs, const std::function<void()> &work, const std::function<void()> &floor)
+{
+    std::vector<double> works, floors;
+    for (int i = 0; i < runs; ++i) {
+        floors.push_back(timeMs(1, {}, floor));
+        works.push_back(timeMs(1, {}, work));
+    }
+    return {median(works), median(floors)};
+}
+
 // Opening a window: each run deletes the window of the run before it first
 // (and runs `before`); the last one is kept in `window`.
 template <typename Window>
@@ -214,6 +234,87 @@ double timeWindow(int runs, std::unique_ptr<Window> &window, const std::function
                 before();
         },
         [&] { window.reset(make()); });
+}
+
+// Print measures: the summary table and the service cards to PDF, each
+// against a floor that paints the same texts page by page with QPainter on
+// the same paper: every text of the document once, where a table's row is one
+// line of its cells side by side (no measuring, no wrapping, no grid, no
+// colours), the page line and the header row at the top of every page.
+const QPageLayout PAPER(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF(10, 10, 10, 10),
+                        QPageLayout::Millimeter);
+constexpr int PRINT_RESOLUTION = 1200;
+
+qint64 fileSize(const QString &name)
+{
+    return QFileInfo(name).size();
+}
+
+void floorPdf(const QString &file, const Paper::Document &document, const QPageLayout &layout)
+{
+    QPdfWriter writer(file);
+    writer.setResolution(PRINT_RESOLUTION);
+    writer.setPageLayout(layout);
+    QPainter painter(&writer);
+    const qreal pt = PRINT_RESOLUTION / 72.0;
+    const QRect area = layout.paintRectPixels(PRINT_RESOLUTION);
+    qreal y = 0;
+    bool firstPage = true;
+    const QFont *font = nullptr;
+    const Paper::Part *part = nullptr;
+    const Paper::Table *table = nullptr;
+    std::vector<qreal> xs;
+    std::function<void(const QFont &, const Paper::Row &)> line;
+    auto newPage = [&] {
+        if (!firstPage)
+            writer.newPage();
+        firstPage = false;
+        y = 0;
+        line(part->lineFont, {Paper::Cell{part->line, {}, {}}});
+        if (table && !table->header.empty())
+            line(table->headerFont, table->header);
+    };
+    line = [&](const QFont &f, const Paper::Row &cells) {
+        if (font != &f) {
+            painter.setFont(f);
+            font = &f;
+        }
+        const QFontMetricsF metrics(f, &writer);
+        if (y + metrics.lineSpacing() > area.height())
+            newPage();
+        for (size_t c = 0; c < cells.size(); ++c)
+            painter.drawText(QPointF(c < xs.size() ? xs[c] : 0, y + metrics.ascent()), cells[c].text);
+        y += metrics.lineSpacing() + 3 * pt;
+    };
+    for (const Paper::Part &p : document.parts) {
+        part = &p;
+        table = nullptr;
+        xs.clear();
+        newPage();
+        for (const auto &block : p.blocks) {
+            if (const auto *text = std::get_if<Paper::Text>(&block)) {
+                xs.clear();
+                line(text->font, {Paper::Cell{text->text, {}, {}}});
+                continue;
+            }
+            table = &std::get<Paper::Table>(block);
+            qreal total = 0;
+            for (const qreal w : table->widths)
+                total += w * pt;
+            const qreal scale = std::min<qreal>(1, area.width() / std::max<qreal>(total, 1));
+            xs.clear();
+            qreal x = 0;
+            for (const qreal w : table->widths) {
+                xs.push_back(x);
+                x += w * pt * scale;
+            }
+            if (!table->header.empty())
+                line(table->headerFont, table->header);
+            for (const Paper::Row &row : table->rows)
+                line(row.size() == 1 ? table->headerFont : table->font, row);
+            table = nullptr;
+        }
+    }
 }
 
 long peakRssMb()
@@ -269,6 +370,14 @@ int main(int argc, char *argv[])
     TestSupport::PgServer pg;
     if (!pg.running())
         fprintf(stderr, "server measures skipped: %s\n", qPrintable(pg.missing()));
+    struct FileSizes
+    {
+        int n;
+        const char *what;
+        qint64 bytes;
+        qint64 floorBytes;
+    };
+    std::vector<FileSizes> pdfSizes;
     for (int n : sizes) {
         QSqlDatabase::removeDatabase(BENCH_CONNECTION);
         if (!makeDatabase(n, bigLn)) {
@@ -382,6 +491,51 @@ int main(int argc, char *argv[])
                 });
             measures.push_back({QString("export %1").arg(QString::fromLatin1(suffix)), n, ms, floor});
         }
+        // The summary table printed to PDF: three runs each, a print being
+        // seconds at 20,000.
+        const int printRuns = std::min(runs, 3);
+        {
+            QString error;
+            const Paper::Document texts = TablePrint::document(summary, QDate::currentDate());
+            const auto [ms, floorMs] = timePair(
+                printRuns,
+                [&] {
+                    if (Printing::savePdf(TablePrint::document(summary, QDate::currentDate()), "print.pdf", PAPER,
+                                          PRINT_RESOLUTION, false, {}, &error) != Printing::Outcome::Done)
+                        fprintf(stderr, "print failed: %s\n", qPrintable(error));
+                },
+                [&] { floorPdf("floor.pdf", texts, PAPER); });
+            measures.push_back({"floor (print)", n, floorMs, floorMs});
+            measures.push_back({"print to PDF", n, ms, floorMs});
+            pdfSizes.push_back({n, "print", fileSize("print.pdf"), fileSize("floor.pdf")});
+        }
+        // Every serviceman's card, read from the database, to PDF.
+        {
+            QStringList numbers;
+            for (int r = 0; r < summary->rowCount(); ++r)
+                numbers.append(summary->item(r, Columns::LN)->text());
+            const QPageLayout portrait(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(10, 10, 10, 10),
+                                       QPageLayout::Millimeter);
+            QString error;
+            QStringList missing;
+            QSqlError readError;
+            const Paper::Document texts =
+                CardPrint::document(Cards::read(numbers, &missing, &readError), QDate::currentDate());
+            const auto [ms, floorMs] = timePair(
+                printRuns,
+                [&] {
+                    QStringList gone;
+                    QSqlError failed;
+                    const std::vector<Cards::Card> read = Cards::read(numbers, &gone, &failed);
+                    if (Printing::savePdf(CardPrint::document(read, QDate::currentDate()), "cards.pdf", portrait,
+                                          PRINT_RESOLUTION, false, {}, &error) != Printing::Outcome::Done)
+                        fprintf(stderr, "cards failed: %s\n", qPrintable(error));
+                },
+                [&] { floorPdf("floor-cards.pdf", texts, portrait); });
+            measures.push_back({"floor (cards)", n, floorMs, floorMs});
+            measures.push_back({"cards to PDF", n, ms, floorMs});
+            pdfSizes.push_back({n, "cards", fileSize("cards.pdf"), fileSize("floor-cards.pdf")});
+        }
         window.reset();
         QSqlDatabase::removeDatabase(QSqlDatabase::defaultConnection);
 
@@ -432,6 +586,9 @@ int main(int argc, char *argv[])
     for (const Measure &m : measures)
         printf("%-28s %7d %10.1f %8.2f\n", qPrintable(m.name), m.n, m.ms,
                m.floorMs > 0 ? m.ms / m.floorMs : 0.0);
+    for (const FileSizes &f : pdfSizes)
+        printf("%-28s %7d %10.1f %8.2f\n", qPrintable(QString("%1 PDF size (MB)").arg(f.what)), f.n,
+               f.bytes / 1e6, f.floorBytes > 0 ? double(f.bytes) / f.floorBytes : 0.0);
     const long peak = peakRssMb();
     printf("peak resident memory: %ld MB\n", peak);
 
@@ -471,6 +628,13 @@ int main(int argc, char *argv[])
             require(server->ms <= 2 * server->floorMs, QString("server summary fill at %1 <= 2 x file's").arg(n));
         if (const Measure *server = find("server orders window", n))
             require(server->ms <= 2 * server->floorMs, QString("server orders window at %1 <= 2 x file's").arg(n));
+        for (const char *what : {"print to PDF", "cards to PDF"}) {
+            const Measure *m = find(what, n);
+            require(m->ms <= 2 * m->floorMs, QString("%1 at %2 <= 2 x floor").arg(what).arg(n));
+        }
+        for (const FileSizes &f : pdfSizes)
+            if (f.n == n)
+                require(f.bytes <= 2 * f.floorBytes, QString("%1 PDF size at %2 <= 2 x floor's").arg(f.what).arg(n));
     }
     if (std::find(sizes.begin(), sizes.end(), 20000) != sizes.end()) {
         for (const Measure &m : measures) {

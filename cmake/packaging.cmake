@@ -58,9 +58,11 @@ set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The libraries are found by dpkg-shlibdeps; what it cannot see is the SQLite
 # driver plugin Qt loads at run time, Qt's Russian translation and the fonts
-# that stand in for "Times New Roman".
+# that stand in for "Times New Roman" (and one with the emoji it lacks, for
+# printing).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite, libqt6sql6-psql, qt6-translations-l10n, fonts-liberation")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "libqt6sql6-sqlite, libqt6sql6-psql, qt6-translations-l10n, fonts-liberation, fonts-symbola")
 # The menu entry and the icon are picked up by the desktop's file triggers
 # (desktop-file-utils, hicolor-icon-theme); no maintainer scripts are needed.
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

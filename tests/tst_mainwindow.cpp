@@ -59,7 +59,8 @@ private slots:
         };
         QCOMPARE(
             names(w.findChild<QMenu *>("menu")->actions()),
-            (QStringList{"action", "action_2", "action_3", "action_9", "action_Exel", "action_21", "|", "action_5", "|"}));
+            (QStringList{"action", "action_2", "action_3", "action_preview", "action_card", "action_9", "action_Exel",
+                         "action_21", "|", "action_5", "|"}));
         QCOMPARE(names(w.findChild<QMenu *>("menu_4")->actions()),
                  (QStringList{"action_7", "action_11", "action_12", "action_18", "action_19", "action_20", "|",
                               "action_fitWidth"}));
@@ -67,6 +68,7 @@ private slots:
                  (QStringList{"action_Exel", "action", "action_9", "action_4", "|", "action_6"}));
         QCOMPARE(w.findChild<QAction *>("action")->shortcut(), QKeySequence("Ctrl+S"));
         QCOMPARE(w.findChild<QAction *>("action_6")->shortcut(), QKeySequence("Del"));
+        QCOMPARE(w.findChild<QAction *>("action_card")->shortcut(), QKeySequence("Ctrl+P"));
         QCOMPARE(w.findChild<QAction *>("action_9")->text(), QString("Востановление резервной копии"));
         for (const char *name : {"action", "action_2", "action_3", "action_9", "action_Exel", "action_5",
                                  "action_4", "action_6", "action_8"})
@@ -89,7 +91,8 @@ private slots:
         QCOMPARE(t->columnCount(), 14);
         QCOMPARE(t->editTriggers(), QAbstractItemView::NoEditTriggers);
         QCOMPARE(t->selectionBehavior(), QAbstractItemView::SelectRows);
-        QCOMPARE(t->selectionMode(), QAbstractItemView::SingleSelection);
+        // Several rows for the service cards; a click still selects one.
+        QCOMPARE(t->selectionMode(), QAbstractItemView::ExtendedSelection);
         QVERIFY(!t->isSortingEnabled());
         QVERIFY(!t->isCornerButtonEnabled());
         QCOMPARE(t->font().pointSize(), 10);

@@ -99,7 +99,10 @@ private slots:
         QVERIFY(!list->findChild<QMenuBar *>());
         auto *bar = list->findChild<QToolBar *>("toolBar");
         QCOMPARE(bar->windowTitle(), QString("toolBar"));
-        QCOMPARE(bar->actions().size(), 1);
+        // "Удаление", and after a separator the service card of the current row.
+        QCOMPARE(bar->actions().size(), 3);
+        QCOMPARE(bar->actions().at(2)->objectName(), QString("action_card"));
+        QCOMPARE(bar->actions().at(2)->shortcut(), QKeySequence("Ctrl+P"));
         QAction *del = bar->actions().first();
         QCOMPARE(del->objectName(), QString("action_del"));
         QCOMPARE(del->text(), QString("Удаление"));
@@ -111,7 +114,8 @@ private slots:
         for (int i = mo->methodOffset(); i < mo->methodCount(); ++i)
             methods << QString::fromLatin1(mo->method(i).methodSignature());
         QCOMPARE(methods, (QStringList{"sig_close()", "on_tableWidget_cellDoubleClicked(int,int)",
-                                       "clear_tableWidget()", "on_action_del_triggered()"}));
+                                       "clear_tableWidget()", "on_action_del_triggered()",
+                                       "on_action_card_triggered()"}));
 
         QTableWidget *t = table(list.get());
         QCOMPARE(t->font().pointSize(), 10);

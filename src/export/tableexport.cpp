@@ -8,13 +8,11 @@
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
-#include <QPrinter>
 #include <QSaveFile>
 #include <QTableWidget>
 #include <QTemporaryFile>
 #include <QTextDocument>
 #include <QTextDocumentWriter>
-#include <QTextOption>
 #include <QXmlStreamWriter>
 
 #include <xlsxwriter.h>
@@ -254,15 +252,7 @@ bool TableExport::write(const QTableWidget *table, const QString &fileName, QStr
     case Format::OpenDocumentText: {
         QTextDocument document;
         document.setHtml(html(table, QStringLiteral("black")));
-        // The writer closes its device when done, so it writes to memory.
-        QBuffer buffer;
-        buffer.open(QIODevice::WriteOnly);
-        QTextDocumentWriter writer(&buffer, QByteArrayLiteral("odf"));
-        if (!writer.write(&document)) {
-            *error = QStringLiteral("документ не составлен");
-            return false;
-        }
-        return saveBytes(fileName, buffer.data(), QIODevice::NotOpen, error);
+        return writeOpenDocumentText(document, fileName, error);
     }
     case Format::Html:
         break;
@@ -270,17 +260,17 @@ bool TableExport::write(const QTableWidget *table, const QString &fileName, QStr
     return saveBytes(fileName, html(table, QStringLiteral("black")).toUtf8(), QIODevice::Text, error);
 }
 
-bool TableExport::print(const QTableWidget *table, QPrinter *printer)
+bool TableExport::writeOpenDocumentText(const QTextDocument &document, const QString &fileName, QString *error)
 {
-    QTextDocument document;
-    document.setDefaultFont(table->font());
-    // Lines break between words only, so that no word is cut in two.
-    QTextOption wrapping = document.defaultTextOption();
-    wrapping.setWrapMode(QTextOption::WordWrap);
-    document.setDefaultTextOption(wrapping);
-    document.setHtml(html(table, QStringLiteral("red")));
-    document.print(printer);
-    return printer->printerState() != QPrinter::Error;
+    // The writer closes its device when done, so it writes to memory.
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QTextDocumentWriter writer(&buffer, QByteArrayLiteral("odf"));
+    if (!writer.write(&document)) {
+        *error = QStringLiteral("документ не составлен");
+        return false;
+    }
+    return saveBytes(fileName, buffer.data(), QIODevice::NotOpen, error);
 }
 
 bool TableExport::writeWorkbook(const Grid &grid, const QString &fileName, QString *error)

@@ -5,7 +5,7 @@
 #include <QString>
 #include <QStringList>
 
-class QPrinter;
+class QTextDocument;
 class QTableWidget;
 
 // The summary table as the user sees it (shown columns, every row the table
@@ -37,9 +37,9 @@ public:
     // before is then left as it was.
     static bool write(const QTableWidget *table, const QString &fileName, QString *error);
 
-    // Prints the table text (red borders) on a printer already set up; false
-    // when the printer reported an error.
-    static bool print(const QTableWidget *table, QPrinter *printer);
+    // Writes a text document as an OpenDocument text file; on failure returns
+    // false, says why in `error` and leaves an earlier file as it was.
+    static bool writeOpenDocumentText(const QTextDocument &document, const QString &fileName, QString *error);
 
     // The first row bold, count columns (6 to 11) holding whole numbers as
     // numbers, everything else as text, column widths fitted to the texts.

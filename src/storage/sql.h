@@ -160,6 +160,21 @@ inline constexpr char COUNT_FILE_REFERENCES[] = "SELECT count(*) FROM Files WHER
 inline constexpr char RENUMBER_FILES[] =
     "UPDATE Files SET prikaznom = '%4' WHERE LN = '%1' AND what = '%2' AND prikaznom = '%3';";
 
+// The service cards of servicemen: their particulars, orders and attached
+// documents. %1 the personal numbers, each quoted, separated by commas.
+// The rows in the order they were added.
+inline constexpr Dialects SELECT_CARD_SERVICEMEN{
+    "SELECT VP, Dol, VZ, FIO, Data_comb, LN FROM Combat WHERE LN IN (%1) ORDER BY rowid;",
+    "SELECT VP, Dol, VZ, FIO, Data_comb, LN FROM Combat WHERE LN IN (%1) ORDER BY id;"};
+inline constexpr Dialects SELECT_CARD_ORDERS{
+    "SELECT LN, what, nameZO, Date_time, prikaznom, kemvidan, ish_SU, Nomer_snytie, Data_snytie, "
+    "actived_prikaz FROM prikaz WHERE LN IN (%1) ORDER BY rowid;",
+    "SELECT LN, what, nameZO, Date_time, prikaznom, kemvidan, ish_SU, Nomer_snytie, Data_snytie, "
+    "actived_prikaz FROM prikaz WHERE LN IN (%1) ORDER BY id;"};
+inline constexpr Dialects SELECT_CARD_FILES{
+    "SELECT LN, what, prikaznom, name_file FROM Files WHERE LN IN (%1) ORDER BY rowid;",
+    "SELECT LN, what, prikaznom, name_file FROM Files WHERE LN IN (%1) ORDER BY id;"};
+
 // Windows that went stale and several copies at work on one database: every
 // write of the orders window and of the serviceman form runs in a transaction
 // that first checks its serviceman, and a change writes only while the row is

@@ -1,7 +1,10 @@
 #include "windows/mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "export/cardprint.h"
+#include "export/printing.h"
 #include "export/tableexport.h"
+#include "export/tableprint.h"
 #include "function.h"
 #include "storage/attachments.h"
 #include "storage/connection.h"
@@ -30,9 +33,11 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPageSize>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QShortcut>
@@ -461,6 +466,13 @@ void MainWindow::on_action_6_triggered()
     // Without a current row there is nobody to delete: say so rather than
     // ask about nothing.
     QTableWidget *t = ui->tableWidget_6;
+    // Several rows can be selected for the service cards; a deletion stays
+    // one serviceman at a time.
+    if (t->selectionModel()->selectedRows().size() > 1) {
+        Function::inform(this, QStringLiteral("Выделено несколько записей. Удаляется одна запись за раз: "
+                                              "выделите строку одного военнослужащего."));
+        return;
+    }
     const QTableWidgetItem *item = t->currentRow() < 0 ? nullptr : t->item(t->currentRow(), 5);
     if (!item) {
         Function::inform(this, QStringLiteral("Запись не выбрана: выделите в таблице строку "
@@ -664,16 +676,63 @@ void MainWindow::on_action_3_triggered()
     if (!Function::confirm(this, QStringLiteral("Вы точно уверены что вывести на печать?")))
         return;
     QPrinter printer(QPrinter::HighResolution);
+    printer.setPageSize(QPageSize(QPageSize::A4));
     // Twelve columns fit across a page only when it lies on its side; the
     // dialog lets the user choose otherwise.
     printer.setPageOrientation(QPageLayout::Landscape);
     QPrintDialog dialog(&printer, this);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    if (!TableExport::print(ui->tableWidget_6, &printer))
-        Function::warn(this, QStringLiteral("Таблица не напечатана: принтер «%1» сообщил об ошибке.")
-                                 .arg(printer.outputFileName().isEmpty() ? printer.printerName()
-                                                                         : printer.outputFileName()));
+    const Paper::Document document = TablePrint::document(ui->tableWidget_6, QDate::currentDate());
+    Printing::ProgressBox box(this, QStringLiteral("Печать"));
+    QString error;
+    if (Printing::print(document, &printer, box.progress(), &error) == Printing::Outcome::Failed)
+        Function::warn(this, QStringLiteral("Таблица не напечатана: %1.").arg(error));
+}
+
+void MainWindow::on_action_preview_triggered()
+{
+    const Paper::Document document = TablePrint::document(ui->tableWidget_6, QDate::currentDate());
+    Printing::preview(this, document, QPageLayout::Landscape,
+                      {QStringLiteral("Предварительный просмотр"), QStringLiteral("Таблица не напечатана"),
+                       QStringLiteral("Таблица не сохранена")});
+}
+
+QStringList MainWindow::chosenPersonalNumbers() const
+{
+    const QTableWidget *t = ui->tableWidget_6;
+    QList<int> rows;
+    for (const QModelIndex &index : t->selectionModel()->selectedRows())
+        rows.append(index.row());
+    if (rows.isEmpty() && t->currentRow() >= 0)
+        rows.append(t->currentRow());
+    std::sort(rows.begin(), rows.end());
+    QStringList numbers;
+    for (const int r : std::as_const(rows)) {
+        if (const QTableWidgetItem *item = t->item(r, Columns::LN))
+            numbers.append(item->text());
+    }
+    return numbers;
+}
+
+void MainWindow::on_action_card_triggered()
+{
+    const QStringList numbers = chosenPersonalNumbers();
+    if (numbers.isEmpty()) {
+        Function::inform(this, QStringLiteral("Запись не выбрана: выделите в таблице строку военнослужащего, "
+                                              "чью служебную карточку надо составить."));
+        return;
+    }
+    CardPrint::show(this, numbers);
+}
+
+void MainWindow::on_tableWidget_6_customContextMenuRequested(const QPoint &position)
+{
+    if (ui->tableWidget_6->rowAt(position.y()) < 0)
+        return;
+    QMenu menu(this);
+    menu.addAction(ui->action_card);
+    menu.exec(ui->tableWidget_6->viewport()->mapToGlobal(position));
 }
 
 void MainWindow::on_action_5_triggered()

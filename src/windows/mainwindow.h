@@ -70,6 +70,11 @@ private slots:
     void on_comboBox_2_activated(int index);
     void on_checkBox_2_clicked();
     void on_action_21_triggered();
+    // Print preview of the summary table.
+    void on_action_preview_triggered();
+    // The service cards of the selected servicemen (or of the current one).
+    void on_action_card_triggered();
+    void on_tableWidget_6_customContextMenuRequested(const QPoint &position);
 
 private:
     // Opens the database named in the settings, at start or, with `again`,
@@ -121,6 +126,9 @@ private:
     QString searchText;
     // The unit numbers the unit list holds after "Все".
     QStringList unitList;
+    // The personal numbers of the selected rows in table order, or of the
+    // current row when none is selected.
+    QStringList chosenPersonalNumbers() const;
 };
 
 #endif // MAINWINDOW_H

@@ -1,6 +1,7 @@
 #include "windows/voenosluga.h"
 #include "ui_voenosluga.h"
 
+#include "export/cardprint.h"
 #include "function.h"
 #include "storage/roster.h"
 #include "view/columns.h"
@@ -125,6 +126,18 @@ void voenosluga::keyPressEvent(QKeyEvent *event)
     QMainWindow::keyPressEvent(event);
     if (event->key() == Qt::Key_Escape)
         close();
+}
+
+void voenosluga::on_action_card_triggered()
+{
+    const int row = ui->tableWidget->currentRow();
+    if (row < 0 || row >= static_cast<int>(rows.size())) {
+        Function::inform(this, QStringLiteral("Запись не выбрана: выделите строку военнослужащего, "
+                                              "чью служебную карточку надо составить."));
+        return;
+    }
+    // The personal number as stored, whatever the cell shows.
+    CardPrint::show(this, {rows[static_cast<size_t>(row)][Columns::LN]});
 }
 
 void voenosluga::closeEvent(QCloseEvent *event)

@@ -40,6 +40,8 @@ public slots:
 
 private slots:
     void on_action_del_triggered();
+    // The service card of the serviceman of the current row.
+    void on_action_card_triggered();
 
 protected:
     void closeEvent(QCloseEvent *event) override;

@@ -10,10 +10,12 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QStandardPaths>
 #include <QTest>
 
 namespace TestSupport {
@@ -178,6 +180,24 @@ QString value(const QString &sql, const QVariantList &values)
 {
     const QList<QStringList> r = rows(sql, values);
     return r.isEmpty() || r.first().isEmpty() ? QString() : r.first().first();
+}
+
+QString pdfText(const QString &file, int first, int last)
+{
+    const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+    if (pdftotext.isEmpty())
+        return QString();
+    QStringList arguments{QStringLiteral("-raw"), QStringLiteral("-enc"), QStringLiteral("UTF-8")};
+    if (first > 0)
+        arguments << QStringLiteral("-f") << QString::number(first);
+    if (last > 0)
+        arguments << QStringLiteral("-l") << QString::number(last);
+    arguments << file << QStringLiteral("-");
+    QProcess process;
+    process.start(pdftotext, arguments);
+    if (!process.waitForFinished(120000))
+        return QStringLiteral("pdftotext did not finish");
+    return QString::fromUtf8(process.readAllStandardOutput());
 }
 
 QString dump()

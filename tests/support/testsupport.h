@@ -74,6 +74,11 @@ QByteArray fileContent(const QString &path);
 // of its own; false at the first that fails.
 bool execIn(const QString &database, const QStringList &statements);
 
+// The text of a PDF file as pdftotext (Debian package poppler-utils) reads it,
+// pages `first` to `last` (0: from the first / to the last page), in the
+// order the text was painted. A null text when pdftotext is not installed.
+QString pdfText(const QString &file, int first = 0, int last = 0);
+
 struct Serviceman
 {
     QString VP;
