@@ -52,20 +52,30 @@ public:
     static void setHidden(const QString &fileName);
     // The database folder named by settings.ini ("data" when none is named).
     static QString databaseFolder();
-    // The reason of a database error in plain Russian, with the database's
-    // own words after it.
+    // The reason of a database error in plain Russian, told by the
+    // database's own result code, never by the words of its message.
     // The database's codes are read as the driver of the program's connection
     // gives them (SQLite's result codes, PostgreSQL's SQLSTATE), or as the
     // named driver gives them.
     static QString describeError(const QSqlError &error);
     static QString describeError(const QSqlError &error, const QString &driverName);
+    // The database's own words about an error (English, for the log and for
+    // support), apart from the reason.
+    static QString databaseWords(const QSqlError &error);
+    // True when the program's connection refused a serviceman because his
+    // personal number is taken.
+    static bool isTakenPersonalNumber(const QSqlError &error);
     // True for a failure that the same work may get past when tried once
     // more: a serializable transaction that met another clerk's change, a
     // deadlock.
     static bool isConflict(const QSqlError &error, const QString &driverName);
     // The warning box "Ошибка" for a write that the database refused:
-    // `what` says what was not done ("Запись не сохранена").
-    static void warnFailure(QWidget *parent, const QString &what, const QSqlError &error);
+    // `what` says what was not done ("Запись не сохранена"), the reason
+    // follows in Russian, and the database's own words are kept apart in the
+    // box's details. `personalNumber`, the number being written, is named
+    // when the database refused it as taken.
+    static void warnFailure(QWidget *parent, const QString &what, const QSqlError &error,
+                            const QString &personalNumber = QString());
     // The confirmation box: true only when "Так точно" was clicked. The box
     // stands over `parent` where one is given.
     static bool confirm(const QString &question);
@@ -73,6 +83,10 @@ public:
     // The information box "Оповещение" and the warning box "Ошибка".
     static void inform(QWidget *parent, const QString &text);
     static void warn(QWidget *parent, const QString &text);
+    // The same with a second line of their own below the text (the box's
+    // informative text).
+    static void inform(QWidget *parent, const QString &text, const QString &more);
+    static void warn(QWidget *parent, const QString &text, const QString &more);
     // Asks for the password of a database user (hidden as it is typed);
     // false when the user cancels. The password is kept by no one but the
     // caller.

@@ -179,7 +179,7 @@ Outcome expected(const Field &f, const Input &in)
         QByteArray(f.column) == "prikaznom" && in.text.isEmpty())
         return {"Не заполнен номер", {}};
     if (QByteArray(f.column) == "LN" && in.text == OTHER_LN)
-        return {"Запись не сохранена: военнослужащий с таким личным номером уже есть", {}};
+        return {QString("Запись не сохранена: военнослужащий с личным номером «%1» уже есть.").arg(OTHER_LN), {}};
     if (f.window == Window::Search && in.text.trimmed().isEmpty())
         return {"Поиск пуст", {}};
     // Columns of integer affinity: the unit number and the weights.

@@ -356,14 +356,14 @@ private slots:
         QCOMPARE(answerer.seen().at(0).title, QString("Ошибка"));
         QVERIFY2(answerer.seen().at(0).text.startsWith("Изменение не сохранено"),
                  qPrintable(answerer.seen().at(0).text));
-        QVERIFY(answerer.seen().at(0).text.contains("правка званий запрещена"));
+        QVERIFY(answerer.seen().at(0).detailedText.contains("правка званий запрещена"));
         QCOMPARE(model(w)->index(19, WEIGHT).data().toString(), QString("200"));
         QVERIFY(!model(w)->isDirty());
 
         add(w);
         typeIntoCell(view(w), model(w)->index(0, RANK), "Курсант");
         QTRY_COMPARE(answerer.pending(), 1);
-        QVERIFY(answerer.seen().at(1).text.contains("новые звания запрещены"));
+        QVERIFY(answerer.seen().at(1).detailedText.contains("новые звания запрещены"));
         QCOMPARE(model(w)->rowCount(), 20);
         QCOMPARE(model(w)->index(0, RANK).data().toString(), QString("Маршал Российской Федерации"));
 
@@ -372,7 +372,7 @@ private slots:
         QTRY_VERIFY(answerer.done());
         QVERIFY2(answerer.seen().at(2).text.startsWith("Запись не удалена"),
                  qPrintable(answerer.seen().at(2).text));
-        QVERIFY(answerer.seen().at(2).text.contains("удаление званий запрещено"));
+        QVERIFY(answerer.seen().at(2).detailedText.contains("удаление званий запрещено"));
         QCOMPARE(model(w)->rowCount(), 20);
         QCOMPARE(model(w)->index(2, RANK).data().toString(), QString("Генерал-полковник"));
 

@@ -24,7 +24,7 @@ bool openReadable(QSqlDatabase &db, QString *reason)
         return false;
     }
     if (!db.open()) {
-        *reason = db.lastError().databaseText();
+        *reason = Function::describeError(db.lastError(), db.driverName());
         return false;
     }
     bool ok = false;

@@ -141,7 +141,21 @@ bool Function::isConflict(const QSqlError &error, const QString &driverName)
 
 QString Function::describeError(const QSqlError &error, const QString &driverName)
 {
-    const QString reason = driverName == QLatin1String("QPSQL") ? serverReasonOf(error) : reasonOf(error);
-    const QString text = (error.databaseText().isEmpty() ? error.text() : error.databaseText()).trimmed();
-    return text.isEmpty() ? reason : reason + QStringLiteral(" (") + text + QLatin1Char(')');
+    return driverName == QLatin1String("QPSQL") ? serverReasonOf(error) : reasonOf(error);
+}
+
+QString Function::databaseWords(const QSqlError &error)
+{
+    return (error.databaseText().isEmpty() ? error.text() : error.databaseText()).trimmed();
+}
+
+bool Function::isTakenPersonalNumber(const QSqlError &error)
+{
+    const QString driver =
+        QSqlDatabase::database(QString::fromLatin1(QSqlDatabase::defaultConnection), false).driverName();
+    if (driver == QLatin1String("QPSQL"))
+        return error.nativeErrorCode() == QLatin1String("23P01");
+    bool numeric = false;
+    const int code = error.nativeErrorCode().toInt(&numeric);
+    return numeric && code == SQLITE_CONSTRAINT_UNIQUE;
 }

@@ -43,9 +43,42 @@ void Function::warnServicemanGone(QWidget *parent, const QString &fio, const QSt
              .arg(who, ln, what));
 }
 
-void Function::warnFailure(QWidget *parent, const QString &what, const QSqlError &error)
+namespace {
+
+// A box with one OK button, a second line and the details shown on request.
+void showBox(QMessageBox::Icon icon, QWidget *parent, const QString &title, const QString &text,
+             const QString &more, const QString &details = QString())
 {
-    warn(parent, what + QStringLiteral(": ") + describeError(error) + QLatin1Char('.'));
+    QMessageBox box(icon, title, text, QMessageBox::Ok, parent);
+    box.setInformativeText(more);
+    box.setDetailedText(details);
+    box.exec();
+}
+
+} // namespace
+
+void Function::inform(QWidget *parent, const QString &text, const QString &more)
+{
+    showBox(QMessageBox::Information, parent, QStringLiteral("Оповещение"), text, more);
+}
+
+void Function::warn(QWidget *parent, const QString &text, const QString &more)
+{
+    showBox(QMessageBox::Warning, parent, QStringLiteral("Ошибка"), text, more);
+}
+
+void Function::warnFailure(QWidget *parent, const QString &what, const QSqlError &error,
+                           const QString &personalNumber)
+{
+    const QString reason =
+        !personalNumber.isEmpty() && isTakenPersonalNumber(error)
+            ? QStringLiteral("военнослужащий с личным номером «%1» уже есть").arg(personalNumber)
+            : describeError(error);
+    // The database's words help support, not the clerk: they stay out of
+    // the sentence, in the details.
+    const QString words = databaseWords(error);
+    showBox(QMessageBox::Warning, parent, QStringLiteral("Ошибка"), what + QStringLiteral(": ") + reason + QLatin1Char('.'),
+            QString(), words.isEmpty() ? QString() : QStringLiteral("Сообщение базы данных:\n") + words);
 }
 
 bool Function::askPassword(QWidget *parent, const QString &user, const QString &where, QString *password)

@@ -225,7 +225,7 @@ void addCombat::on_pushButton_2_clicked()
         qDebug() << qstr;
         const QSqlQuery query = Function::Myquery(qstr);
         if (!query.isActive()) {
-            Function::warnFailure(this, QString::fromUtf8(NOT_SAVED), query.lastError());
+            Function::warnFailure(this, QString::fromUtf8(NOT_SAVED), query.lastError(), ln);
             return;
         }
     } else {
@@ -302,7 +302,7 @@ bool addCombat::saveChange(const QString &ln, const QString &statement)
                                                    "пользователь. Они будут показаны заново."));
         reloadFields();
     } else {
-        Function::warnFailure(this, what, error);
+        Function::warnFailure(this, what, error, ln);
     }
     return false;
 }

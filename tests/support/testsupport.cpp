@@ -389,6 +389,7 @@ ModalAnswerer::Seen ModalAnswerer::describe(QWidget *w)
     if (auto *box = qobject_cast<QMessageBox *>(w)) {
         s.text = box->text();
         s.informativeText = box->informativeText();
+        s.detailedText = box->detailedText();
         const QList<QAbstractButton *> buttons = box->buttons();
         for (QAbstractButton *b : buttons)
             s.buttons.append(plain(b->text()));

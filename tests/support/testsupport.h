@@ -125,6 +125,7 @@ public:
         QString title;
         QString text;
         QString informativeText;
+        QString detailedText;
         QStringList buttons;
     };
 
