@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -60,5 +61,8 @@ int main(int argc, char *argv[])
     });
     w.showMaximized();
     w.show();
+    // The daily copy of the database once the window is on the screen, so
+    // that it does not hold up the start.
+    QTimer::singleShot(300, &w, [&w] { w.backupDaily(); });
     return a.exec();
 }

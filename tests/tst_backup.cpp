@@ -1,4 +1,5 @@
 // Backup copies of the database and their restoring from the main window.
+#include "storage/autobackup.h"
 #include "storage/databasecopy.h"
 #include "function.h"
 #include "windows/mainwindow.h"
@@ -161,11 +162,13 @@ private slots:
         QCOMPARE(servicemen("д'Артаньян %1/" + files.first()), QStringList{"Иванов"});
     }
 
-    // Without a database file in the folder of the settings nothing is made,
-    // not even an empty database.
-    void backupWithoutDatabase()
+    // After the database folder was changed in the settings the copy is still
+    // of the database the program has open, beside it, and the message names
+    // the file. Without that file nothing is made, not even an empty database.
+    void backupOfTheOpenDatabase()
     {
         WorkDir dir;
+        QVERIFY(addServiceman("1", "Иванов", "1"));
         MainWindow w;
         QVERIFY(QDir().mkpath("empty"));
         dir.writeFile("settings.ini", "[Path]\ndb=empty\n");
@@ -173,9 +176,58 @@ private slots:
         answerer.button("Так точно").button("OK");
         w.findChild<QAction *>("action")->trigger();
         QVERIFY(answerer.done());
+        QCOMPARE(answerer.seen().at(1).text, QString("Резервная копия создана"));
+        const QStringList made = QDir("data").entryList({"BaseDate2*.db"}, QDir::Files);
+        QCOMPARE(made.size(), 1);
+        QCOMPARE(servicemen("data/" + made.first()), QStringList{"Иванов"});
+        QVERIFY2(answerer.seen().at(1).informativeText.contains(dir.filePath("data/" + made.first())),
+                 qPrintable(answerer.seen().at(1).informativeText));
+
+        QVERIFY(QFile::remove("data/BaseDate.db"));
+        answerer.clear();
+        answerer.button("Так точно").button("OK");
+        w.findChild<QAction *>("action")->trigger();
+        QVERIFY(answerer.done());
         QCOMPARE(answerer.seen().at(1).title, QString("Ошибка"));
         QVERIFY(answerer.seen().at(1).text.startsWith("Резервная копия не создана: нет файла базы данных"));
         QVERIFY(QDir("empty").isEmpty());
+        QCOMPARE(QDir("data").entryList(QDir::Files), made);
+    }
+
+    // The daily copy: made once a day beside the database, the oldest of the
+    // program's own copies removed beyond the number kept, a copy the user
+    // made (or named) never; 0 makes and removes none.
+    void dailyCopies()
+    {
+        WorkDir dir;
+        QVERIFY(addServiceman("1", "Иванов", "1"));
+        const QDate today = QDate::currentDate();
+        for (int d = 1; d <= 31; ++d)
+            dir.writeFile(AutoBackup::name("data", today.addDays(-d)), "earlier daily copy");
+        const QStringList own{"data/BaseDate2020_01_1_10_00_00.db", "data/BaseDate_auto_моя.db",
+                              "data/BaseDate_old.db"};
+        for (const QString &name : own)
+            dir.writeFile(name, "the user's copy");
+        dir.writeFile("settings.ini", "[Path]\ndb=data\n[Backup]\nauto_copies=3\n");
+        MainWindow w;
+        w.backupDaily();
+        const QStringList kept{QFileInfo(AutoBackup::name("data", today.addDays(-2))).fileName(),
+                               QFileInfo(AutoBackup::name("data", today.addDays(-1))).fileName(),
+                               QFileInfo(AutoBackup::name("data", today)).fileName(), "BaseDate_auto_моя.db"};
+        QCOMPARE(QDir("data").entryList({"BaseDate_auto_*"}, QDir::Files), kept);
+        QCOMPARE(servicemen(AutoBackup::name("data", today)), QStringList{"Иванов"});
+        for (const QString &name : own)
+            QCOMPARE(fileContent(name), QByteArray("the user's copy"));
+
+        // Made today already: not made again.
+        QVERIFY(addServiceman("2", "Петров", "2"));
+        w.backupDaily();
+        QCOMPARE(servicemen(AutoBackup::name("data", today)), QStringList{"Иванов"});
+
+        dir.writeFile("settings.ini", "[Path]\ndb=data\n[Backup]\nauto_copies=0\n");
+        QVERIFY(QFile::remove(AutoBackup::name("data", today)));
+        w.backupDaily();
+        QCOMPARE(QDir("data").entryList({"BaseDate_auto_*"}, QDir::Files).size(), 3);
     }
 
     // Every refused choice warns the same way, changes no file and leaves the
@@ -223,6 +275,9 @@ private slots:
         QCOMPARE(answerer.seen().at(1).title, QString("Open file»"));
         QCOMPARE(answerer.seen().at(2).title, QString("Ошибка"));
         QCOMPARE(answerer.seen().at(2).text, REFUSED);
+        // Every other name of the live file is told to be the database in use.
+        QCOMPARE(answerer.seen().at(2).informativeText.contains("с которой программа сейчас работает"),
+                 QString(QTest::currentDataTag()).contains("live file"));
         QVERIFY(answerer.unexpected().isEmpty());
         QCOMPARE(folder("data"), before);
         QCOMPARE(refreshed(w), QStringList{"Иванов"});

@@ -627,6 +627,28 @@ private slots:
         QCOMPARE(files("data"), before);
     }
 
+    // The daily copy where the database folder is read-only: the user is
+    // told once a day, and the program goes on with its database.
+    void dailyCopyInReadOnlyFolder()
+    {
+        WorkDir dir(WorkDir::WithoutDatabase);
+        fill(dir);
+        Unwritable unwritable("data");
+        if (!unwritable.ok())
+            QSKIP(qPrintable(unwritable.how()));
+        ModalAnswerer answerer;
+        MainWindow w;
+        answerer.button("OK");
+        w.backupDaily();
+        w.backupDaily();
+        QVERIFY(answerer.done());
+        QVERIFY(answerer.unexpected().isEmpty());
+        QCOMPARE(answerer.seen().size(), 1);
+        QVERIFY2(answerer.seen().first().text.startsWith("Ежедневная резервная копия базы данных не создана: "),
+                 qPrintable(answerer.seen().first().text));
+        QCOMPARE(summary(w)->rowCount(), 1);
+    }
+
     // A backup of a file without a single table (an empty file reads as one)
     // would hold nothing: it is refused, no copy is left and the file stays.
     void backupOfFileWithoutTables_data()

@@ -90,6 +90,25 @@ private slots:
         QCOMPARE(servicemen("data/" + kept.first()), (QStringList{"Иванов", "Петров"}));
     }
 
+    // The database folder changed in the settings since the start: the file
+    // the program has open is restored and shown, the message names it, and
+    // the database of the other folder is left alone.
+    void restoreAfterFolderChange()
+    {
+        WorkDir dir;
+        const QString copy = twoServicemen();
+        QVERIFY(QDir().mkpath("другая"));
+        QVERIFY(execIn("другая/BaseDate.db", {"CREATE TABLE Combat (FIO TEXT)",
+                                              "INSERT INTO Combat VALUES ('Сидоров')"}));
+        MainWindow w;
+        dir.writeFile("settings.ini", "[Path]\ndb=другая\n");
+        const ModalAnswerer::Seen told = restore(w, copy);
+        QCOMPARE(told.text, QString("База восстановлена"));
+        QVERIFY2(told.informativeText.contains(dir.filePath("data/BaseDate.db")), qPrintable(told.informativeText));
+        QCOMPARE(column(summary(w), Columns::FIO), QStringList{"Иванов"});
+        QCOMPARE(servicemen("другая/BaseDate.db"), QStringList{"Сидоров"});
+    }
+
     // Foreign tables only: refused, nothing changed. An older register
     // without a table and a column: brought in line and written to.
     void foreignAndOlderFiles()

@@ -171,33 +171,47 @@ private slots:
         QVERIFY(answerer.unexpected().isEmpty());
     }
 
-    // The reminder's months: 12 until changed; text or a negative number is
-    // refused with a message and nothing is written; 0 turns it off.
-    void reminderMonths()
+    // The reminder's months (12 until changed) and the number of daily copies
+    // (30): text or a negative number is refused with a message and nothing
+    // is written; 0 turns it off.
+    void wholeNumbers_data()
     {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("initial");
+        QTest::addColumn<QString>("refusal");
+        QTest::newRow("reminder") << "lineEdit_2" << "Reminder/penalty_months" << "12"
+                                  << "Срок напоминания не сохранён";
+        QTest::newRow("daily copies") << "lineEdit_3" << "Backup/auto_copies" << "30"
+                                      << "Число ежедневных копий не сохранено";
+    }
+    void wholeNumbers()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, key);
+        QFETCH(QString, initial);
+        QFETCH(QString, refusal);
         WorkDir dir;
         settings w;
         w.show();
-        auto *months = w.findChild<QLineEdit *>("lineEdit_2");
-        QCOMPARE(months->text(), QString("12"));
+        auto *number = w.findChild<QLineEdit *>(field);
+        QCOMPARE(number->text(), initial);
         ModalAnswerer answerer;
         for (const char *typed : {"двенадцать", "-1", "", "1.5"}) {
             answerer.button("OK");
-            months->setText(QString::fromUtf8(typed));
-            QTest::keyClick(months, Qt::Key_Return);
+            number->setText(QString::fromUtf8(typed));
+            QTest::keyClick(number, Qt::Key_Return);
             QVERIFY(answerer.done());
             QCOMPARE(answerer.seen().last().title, QString("Ошибка"));
-            QVERIFY2(answerer.seen().last().text.startsWith("Срок напоминания не сохранён"),
-                     qPrintable(answerer.seen().last().text));
-            QCOMPARE(months->text(), QString("12"));
-            QVERIFY(!settingsFile().contains("Reminder"));
+            QVERIFY2(answerer.seen().last().text.startsWith(refusal), qPrintable(answerer.seen().last().text));
+            QCOMPARE(number->text(), initial);
+            QVERIFY(!settingsFile().contains(key.section('/', 0, 0).toUtf8()));
         }
         for (const char *typed : {" 6 ", "0"}) {
-            months->setText(QString::fromLatin1(typed));
-            QTest::keyClick(months, Qt::Key_Return);
-            QCOMPARE(months->text(), QString::fromLatin1(typed).trimmed());
-            QCOMPARE(QSettings("settings.ini", QSettings::IniFormat).value("Reminder/penalty_months").toInt(),
-                     months->text().toInt());
+            number->setText(QString::fromLatin1(typed));
+            QTest::keyClick(number, Qt::Key_Return);
+            QCOMPARE(number->text(), QString::fromLatin1(typed).trimmed());
+            QCOMPARE(QSettings("settings.ini", QSettings::IniFormat).value(key).toInt(), number->text().toInt());
         }
         QCOMPARE(storedFolder(), QString("data"));
         QVERIFY(answerer.unexpected().isEmpty());

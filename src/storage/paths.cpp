@@ -47,23 +47,26 @@ bool storeDatabaseFolder(const QString &folder)
 int penaltyReminderMonths()
 {
     int months = DEFAULT_PENALTY_REMINDER;
-    return parseReminderMonths(setting(PENALTY_REMINDER_KEY).toString(), &months) ? months
-                                                                                  : DEFAULT_PENALTY_REMINDER;
+    return parseCount(setting(PENALTY_REMINDER_KEY).toString(), MAX_PENALTY_REMINDER, &months)
+               ? months
+               : DEFAULT_PENALTY_REMINDER;
 }
 
-bool storePenaltyReminderMonths(int months)
-{
-    return storeSetting(PENALTY_REMINDER_KEY, months);
-}
-
-bool parseReminderMonths(const QString &text, int *months)
+bool parseCount(const QString &text, int largest, int *value)
 {
     bool ok = false;
-    const int value = text.trimmed().toInt(&ok, 10);
-    if (!ok || value < 0 || value > MAX_PENALTY_REMINDER)
+    const int number = text.trimmed().toInt(&ok, 10);
+    if (!ok || number < 0 || number > largest)
         return false;
-    *months = value;
+    *value = number;
     return true;
+}
+
+int autoBackups()
+{
+    int copies = DEFAULT_AUTO_BACKUPS;
+    return parseCount(setting(AUTO_BACKUP_KEY).toString(), MAX_AUTO_BACKUPS, &copies) ? copies
+                                                                                      : DEFAULT_AUTO_BACKUPS;
 }
 
 bool serverChosen()

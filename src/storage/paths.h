@@ -20,6 +20,14 @@ inline constexpr char PENALTY_REMINDER_KEY[] = "Reminder/penalty_months";
 inline constexpr int DEFAULT_PENALTY_REMINDER = 12;
 // The largest value the setting takes: a hundred years.
 inline constexpr int MAX_PENALTY_REMINDER = 1200;
+// How many of its daily copies of the database the program keeps (0: it
+// makes none), the value used when settings.ini has none, and the largest
+// (ten years of days). The day the user was last told that the daily copy
+// failed, so that he is told once a day.
+inline constexpr char AUTO_BACKUP_KEY[] = "Backup/auto_copies";
+inline constexpr int DEFAULT_AUTO_BACKUPS = 30;
+inline constexpr int MAX_AUTO_BACKUPS = 3650;
+inline constexpr char AUTO_BACKUP_TOLD_KEY[] = "Backup/auto_failure_told";
 // The folder used when settings.ini names none.
 inline constexpr char DEFAULT_DATABASE_FOLDER[] = "data";
 // The database file inside the database folder.
@@ -74,11 +82,13 @@ QString databaseFolder();
 // The reminder's months: the stored value, or the default when settings.ini
 // holds none or a value that is not a whole number from 0 to the largest.
 int penaltyReminderMonths();
-// Writes the reminder's months; false when settings.ini could not be written.
-bool storePenaltyReminderMonths(int months);
-// The months of a text typed by the user; false for anything but a whole
-// number from 0 to the largest.
-bool parseReminderMonths(const QString &text, int *months);
+// The number of daily copies kept: the stored value, or the default when
+// settings.ini holds none or one that is not a whole number from 0 to the
+// largest.
+int autoBackups();
+// A whole number from 0 to `largest` typed by the user; false for anything
+// else.
+bool parseCount(const QString &text, int largest, int *value);
 // folder + "/BaseDate.db".
 QString databaseFile(const QString &folder);
 // The database file of the folder settings.ini names now.

@@ -7,6 +7,7 @@
 #include "export/tableprint.h"
 #include "function.h"
 #include "storage/attachments.h"
+#include "storage/autobackup.h"
 #include "storage/connection.h"
 #include "storage/databasecopy.h"
 #include "storage/paths.h"
@@ -490,21 +491,114 @@ void MainWindow::on_action_6_triggered()
     clear_tableWidgets();
 }
 
+namespace {
+
+// Refused in the restore: nothing chosen, the live file under its own name or
+// another name for it, or a file that is not a sound database. `why` is the
+// second line of the warning (none for a cancelled dialog).
+bool refusedChoice(const QString &chosen, const QString &live, QString *why)
+{
+    if (chosen.isEmpty())
+        return true;
+    const QString shown = QDir::toNativeSeparators(chosen);
+    if (DatabaseCopy::sameFile(chosen, live))
+        *why = QStringLiteral("Выбран файл «%1»: это база данных, с которой программа сейчас работает. "
+                              "Выберите резервную копию.")
+                   .arg(shown);
+    else if (chosen.section(QLatin1Char('/'), -1, -1) == QLatin1String("BaseDate.db"))
+        *why = QStringLiteral("Файл «%1» назван так же, как база данных, с которой работает программа "
+                              "(«BaseDate.db»). Скопируйте его под другим именем и выберите копию.")
+                   .arg(shown);
+    else if (!DatabaseCopy::isDatabase(chosen))
+        *why = QStringLiteral("Файл «%1» не читается как база данных.").arg(shown);
+    return !why->isEmpty();
+}
+
+} // namespace
+
+QString MainWindow::openFile() const
+{
+    const QString name = Sql::onServer(db) ? QString() : db.databaseName();
+    return QFileInfo(name.isEmpty() ? Paths::databaseFile() : name).absoluteFilePath();
+}
+
+QString MainWindow::copyFolder() const
+{
+    return Sql::onServer(db) ? Function::databaseFolder() : QFileInfo(openFile()).absolutePath();
+}
+
+QString MainWindow::databaseName() const
+{
+    if (Sql::onServer(db))
+        return Connection::describe({db.hostName(), db.port(), db.databaseName(), db.userName()});
+    return QStringLiteral("«%1»").arg(QDir::toNativeSeparators(openFile()));
+}
+
+QString MainWindow::otherFolderNote() const
+{
+    const QString named = QFileInfo(Paths::databaseFile()).absoluteFilePath();
+    if (Sql::onServer(db) || Paths::serverChosen() || named == openFile())
+        return QString();
+    return QStringLiteral("\n\nВ настройках указана другая папка базы данных («%1»): программа откроет её при "
+                          "следующем запуске.")
+        .arg(QDir::toNativeSeparators(QFileInfo(named).absolutePath()));
+}
+
+bool MainWindow::copyInto(const QString &target, QString *error)
+{
+    // A server's register goes into an SQLite file in the local database folder.
+    if (Sql::onServer(db))
+        return busy([&] { return ServerCopy::backup(target, error); });
+    const QString file = openFile();
+    return busy([&] { return DatabaseCopy::backup(file, target, error); });
+}
+
 void MainWindow::on_action_triggered()
 {
     if (!Function::confirm(this, QStringLiteral("Вы точно уверены что надо создать резервную копию?")))
         return;
-    const QString folder = Function::databaseFolder();
-    const QString target = DatabaseCopy::backupName(folder, QDateTime::currentDateTime());
+    const QString target = DatabaseCopy::backupName(copyFolder(), QDateTime::currentDateTime());
     QString error;
-    // A server's register goes into an SQLite file in the local database folder.
-    const bool made = Sql::onServer(db)
-                          ? busy([&] { return ServerCopy::backup(target, &error); })
-                          : DatabaseCopy::backup(DatabaseCopy::liveName(folder), target, &error);
-    if (made)
-        Function::inform(this, QStringLiteral("Резервная копия создана"));
-    else
+    if (!copyInto(target, &error)) {
         Function::warn(this, QStringLiteral("Резервная копия не создана: %1.").arg(error));
+        return;
+    }
+    Function::inform(this, QStringLiteral("Резервная копия создана"),
+                     QStringLiteral("Копия базы данных %1 записана в файл «%2».")
+                             .arg(databaseName(), QDir::toNativeSeparators(target)) +
+                         otherFolderNote());
+}
+
+void MainWindow::backupDaily()
+{
+    const int keep = Paths::autoBackups();
+    if (keep == 0 || !db.isOpen())
+        return;
+    statusBar()->showMessage(QStringLiteral("Создаётся ежедневная резервная копия базы данных…"));
+    statusBar()->repaint();
+    QString written;
+    QString error;
+    const AutoBackup::Outcome outcome = AutoBackup::make(
+        copyFolder(), QDate::currentDate(), keep,
+        [this](const QString &target, QString *why) { return copyInto(target, why); }, &written, &error);
+    statusBar()->clearMessage();
+    if (outcome == AutoBackup::Outcome::Made)
+        statusBar()->showMessage(QStringLiteral("Ежедневная резервная копия базы данных записана в файл «%1»")
+                                     .arg(QDir::toNativeSeparators(written)),
+                                 10000);
+    if (outcome != AutoBackup::Outcome::Failed)
+        return;
+    const QString text = QStringLiteral("Ежедневная резервная копия базы данных не создана: %1.").arg(error);
+    Function::appendLog(text + QLatin1Char('\n'));
+    // Told once a day, not at every start while the cause lasts.
+    const QString today = QDate::currentDate().toString(Qt::ISODate);
+    if (Paths::setting(Paths::AUTO_BACKUP_TOLD_KEY).toString() == today)
+        return;
+    Paths::storeSetting(Paths::AUTO_BACKUP_TOLD_KEY, today);
+    Function::warn(this, text,
+                   QStringLiteral("Программа работает как обычно. Когда причина устранена, сделайте копию командой "
+                                  "«Создать резервную копию». Ежедневные копии выключаются в окне «Настройки» "
+                                  "(число копий 0)."));
 }
 
 void MainWindow::on_action_9_triggered()
@@ -528,19 +622,19 @@ void MainWindow::on_action_9_triggered()
             return;
         }
     }
-    const QString folder = Function::databaseFolder();
+    const QString folder = copyFolder();
     if (Sql::onServer(db)) {
         restoreOnServer(folder);
         return;
     }
+    // The file the connection is on is the one replaced and opened again.
+    const QString live = openFile();
     db.close();
     const QString chosen = QFileDialog::getOpenFileName(this, QStringLiteral("Open file»"), folder,
                                                         QStringLiteral("File Base (*.db)"));
-    // Refused: nothing chosen, the live file under its own name or another
-    // name for it, or a file that is not a sound database.
-    if (chosen.isEmpty() || chosen.section(QLatin1Char('/'), -1, -1) == QLatin1String("BaseDate.db") ||
-        DatabaseCopy::sameFile(chosen, DatabaseCopy::liveName(folder)) || !DatabaseCopy::isDatabase(chosen)) {
-        Function::warn(this, QStringLiteral("Некорректный формат базы данных"));
+    QString why;
+    if (refusedChoice(chosen, live, &why)) {
+        Function::warn(this, QStringLiteral("Некорректный формат базы данных"), why);
         reopenDatabase();
         return;
     }
@@ -565,7 +659,11 @@ void MainWindow::on_action_9_triggered()
     // moved aside since the backup.
     Attachments::recoverDetached();
     clear_tableWidgets();
-    Function::inform(this, QStringLiteral("База восстановлена"));
+    Function::inform(this, QStringLiteral("База восстановлена"),
+                     QStringLiteral("База данных %1 восстановлена из копии «%2». Прежняя база сохранена в файле "
+                                    "«BaseDate_old.db».")
+                             .arg(databaseName(), QDir::toNativeSeparators(chosen)) +
+                         otherFolderNote());
 }
 
 bool MainWindow::busy(const std::function<bool()> &work)
@@ -620,7 +718,9 @@ void MainWindow::restoreOnServer(const QString &folder)
                    : QStringLiteral("\n\nПрежние данные сервера сохранены в файле «%1» (%2).")
                          .arg(QFileInfo(fresh).fileName(), reason);
     }
-    Function::inform(this, QStringLiteral("База восстановлена") + kept + missingNote(counts.missing));
+    Function::inform(this, QStringLiteral("База восстановлена") + kept + missingNote(counts.missing),
+                     QStringLiteral("Данные базы %1 заменены данными файла «%2».")
+                         .arg(databaseName(), QDir::toNativeSeparators(chosen)));
 }
 
 QString MainWindow::missingNote(const QStringList &missing)

@@ -30,6 +30,11 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
+    // The daily copy of the database, made at the first start of each day
+    // once the window is shown, and the oldest such copies removed beyond the
+    // number the settings keep. Says so once a day when it fails.
+    void backupDaily();
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -84,6 +89,19 @@ private:
     void reportDatabaseFailure(const QString &where, const QString &reason);
     // The restore on a server: the server's data replaced by a file's.
     void restoreOnServer(const QString &folder);
+    // The database file the program's connection is on: the table, backup
+    // and restore all work on it, whatever folder settings.ini names since.
+    QString openFile() const;
+    // Where copies are written: beside that file, or, for a server, in the
+    // local database folder.
+    QString copyFolder() const;
+    // The database in use, named for a message.
+    QString databaseName() const;
+    // A note that settings.ini now names another database folder, opened at
+    // the next start; empty when it names the one in use.
+    QString otherFolderNote() const;
+    // A copy of the database in use into the new file `target`.
+    bool copyInto(const QString &target, QString *error);
     // Runs long work under the wait cursor.
     static bool busy(const std::function<bool()> &work);
     // The documents a copy onto the server did not find, for the report.

@@ -17,6 +17,7 @@ settings::settings(QWidget *parent)
     ui->setupUi(this);
     ui->lineEdit->setText(Paths::storedDatabaseFolder());
     ui->lineEdit_2->setText(QString::number(Paths::penaltyReminderMonths()));
+    ui->lineEdit_3->setText(QString::number(Paths::autoBackups()));
     showServer();
 }
 
@@ -135,23 +136,38 @@ void settings::on_lineEdit_editingFinished()
 
 void settings::on_lineEdit_2_editingFinished()
 {
-    const QString text = ui->lineEdit_2->text();
-    const int stored = Paths::penaltyReminderMonths();
-    int months = stored;
+    storeCount(ui->lineEdit_2, Paths::PENALTY_REMINDER_KEY, Paths::penaltyReminderMonths, Paths::MAX_PENALTY_REMINDER,
+               QStringLiteral("Срок напоминания не сохранён"),
+               QStringLiteral("нужно целое число месяцев от 0 до %1 (0 — не напоминать о взысканиях)")
+                   .arg(Paths::MAX_PENALTY_REMINDER));
+}
+
+void settings::on_lineEdit_3_editingFinished()
+{
+    storeCount(ui->lineEdit_3, Paths::AUTO_BACKUP_KEY, Paths::autoBackups, Paths::MAX_AUTO_BACKUPS,
+               QStringLiteral("Число ежедневных копий не сохранено"),
+               QStringLiteral("нужно целое число от 0 до %1 (0 — не делать ежедневных копий)")
+                   .arg(Paths::MAX_AUTO_BACKUPS));
+}
+
+void settings::storeCount(QLineEdit *field, const char *key, int (*stored)(), int largest, const QString &notSaved,
+                          const QString &wanted)
+{
+    const QString text = field->text();
+    const int before = stored();
+    int value = before;
     // The box takes the focus from the field, which would report the same
     // text as finished again.
-    const QSignalBlocker quiet(ui->lineEdit_2);
-    if (!Paths::parseReminderMonths(text, &months)) {
-        Function::warn(this, QStringLiteral("Срок напоминания не сохранён: нужно целое число месяцев от 0 до %1 "
-                                            "(0 — не напоминать о взысканиях), а введено «%2».")
-                                 .arg(QString::number(Paths::MAX_PENALTY_REMINDER), text));
-        ui->lineEdit_2->setText(QString::number(stored));
+    const QSignalBlocker quiet(field);
+    if (!Paths::parseCount(text, largest, &value)) {
+        Function::warn(this, QStringLiteral("%1: %2, а введено «%3».").arg(notSaved, wanted, text));
+        field->setText(QString::number(before));
         return;
     }
-    if (months != stored && !Paths::storePenaltyReminderMonths(months)) {
-        Function::warn(this, QStringLiteral("Срок напоминания не сохранён: файл настроек %1 не удалось записать.")
-                                 .arg(QString::fromLatin1(Paths::SETTINGS_FILE)));
-        months = Paths::penaltyReminderMonths();
+    if (value != before && !Paths::storeSetting(key, value)) {
+        Function::warn(this, QStringLiteral("%1: файл настроек %2 не удалось записать.")
+                                 .arg(notSaved, QString::fromLatin1(Paths::SETTINGS_FILE)));
+        value = stored();
     }
-    ui->lineEdit_2->setText(QString::number(months));
+    field->setText(QString::number(value));
 }

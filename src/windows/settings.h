@@ -4,6 +4,7 @@
 #include <QWidget>
 
 QT_BEGIN_NAMESPACE
+class QLineEdit;
 namespace Ui {
 class settings;
 }
@@ -12,7 +13,8 @@ QT_END_NAMESPACE
 // The settings window: the database folder ("Path/db" of settings.ini), the
 // kind of database (the SQLite file there, or a PostgreSQL server with its
 // address and user) and the months after which a penalty in force is
-// recalled, each written at once on every change, and the way to the
+// recalled and the number of daily copies of the database kept, each written
+// at once on every change, and the way to the
 // reference tables editor.
 class settings : public QWidget
 {
@@ -31,6 +33,7 @@ private slots:
     void on_pushButton_2_clicked();
     void on_lineEdit_editingFinished();
     void on_lineEdit_2_editingFinished();
+    void on_lineEdit_3_editingFinished();
     void on_comboBox_kind_activated(int index);
     void on_lineEdit_host_editingFinished();
     void on_spinBox_port_editingFinished();
@@ -43,6 +46,11 @@ private:
     bool store(const QString &folder);
     // Writes one key of the server's settings, saying so when it fails.
     void storeServer(const char *key, const QString &value);
+    // Stores the whole number typed into `field` under `key`. Anything but a
+    // number from 0 to `largest` is refused with "`notSaved`: `wanted`, а
+    // введено «…»" and the value `stored` reads is shown again.
+    void storeCount(QLineEdit *field, const char *key, int (*stored)(), int largest, const QString &notSaved,
+                    const QString &wanted);
     void showServer();
     void showKind(bool server);
 
