@@ -6,6 +6,7 @@
 #include "orderwindow.h"
 #include "pgserver.h"
 #include "testsupport.h"
+#include "urlcatcher.h"
 #include "widgets.h"
 #include "windows/addcombat.h"
 #include "windows/mainwindow.h"
@@ -23,17 +24,6 @@
 #include <QtTest>
 
 using namespace TestSupport;
-
-class UrlCatcher : public QObject
-{
-    Q_OBJECT
-public:
-    UrlCatcher() { QDesktopServices::setUrlHandler("file", this, "open"); }
-    ~UrlCatcher() override { QDesktopServices::unsetUrlHandler("file"); }
-    QList<QUrl> urls;
-public slots:
-    void open(const QUrl &url) { urls << url; }
-};
 
 namespace {
 

@@ -21,12 +21,17 @@
 
 namespace {
 
-// A descriptor that cannot be read changes nothing; the log keeps why.
-void refuse(const QString &error, Schema::Report &report)
+// Reads a descriptor. One that cannot be read changes nothing; the log and
+// the report keep why.
+bool readDescriptor(const QString &descriptor, QList<Descriptor::Element> &elements, Schema::Report &report)
 {
+    QString error;
+    if (Descriptor::read(descriptor, elements, error))
+        return true;
     Function::appendLog(error + QLatin1Char('\n'));
     qDebug() << error;
     report.refusedDescriptors.append(error);
+    return false;
 }
 
 // An SQL identifier in double quotes.
@@ -107,11 +112,8 @@ void verifyTables(Run &run, const QList<TableInfo> &tables, const QString &descr
 {
     Schema::Report &report = run.report;
     QList<Descriptor::Element> elements;
-    QString error;
-    if (!Descriptor::read(descriptor, elements, error)) {
-        refuse(error, report);
+    if (!readDescriptor(descriptor, elements, report))
         return;
-    }
     QStringList remaining;
     for (const TableInfo &t : tables)
         remaining.append(t.name);
@@ -165,11 +167,8 @@ void verifyColumns(Run &run, const QString &descriptor)
 {
     Schema::Report &report = run.report;
     QList<Descriptor::Element> elements;
-    QString error;
-    if (!Descriptor::read(descriptor, elements, error)) {
-        refuse(error, report);
+    if (!readDescriptor(descriptor, elements, report))
         return;
-    }
     QList<TableInfo> tables;
     if (!readTables(run.db, tables))
         return;
