@@ -8,6 +8,7 @@
 #include "testsupport.h"
 #include "urlcatcher.h"
 #include "widgets.h"
+#include "storage/schema.h"
 #include "windows/addcombat.h"
 #include "windows/mainwindow.h"
 #include "windows/voenosluga.h"
@@ -369,6 +370,8 @@ private slots:
         QFile::remove("data/BaseDate.db");
         QSqlDatabase::removeDatabase(QSqlDatabase::defaultConnection);
         QVERIFY(QFile::copy("data/BaseDate_old.db", "data/BaseDate.db"));
+        // The verification keeps the copies of the documents.
+        QVERIFY(Schema::verify("data/BaseDate.db", "settingstab.conf", "settings.conf").droppedTables.isEmpty());
         OrdersWindow orders("77", "blag");
         clickCell(orders.list(), 0);
         orders.at<QTabWidget>("tabWidget")->setCurrentIndex(1);

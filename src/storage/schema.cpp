@@ -151,6 +151,10 @@ void verifyTables(Run &run, const QList<TableInfo> &tables, const QString &descr
         else
             Function::Myquery(QString::fromLatin1(Sql::ROLLBACK), run.db);
     }
+    // The copies of documents in a backup written from a server are not
+    // declared for an SQLite file, yet they are the program's own.
+    if (!Sql::onServer(run.db))
+        remaining.removeIf([](const QString &s) { return sameName(s, QString::fromLatin1(Sql::CONTENT_TABLE)); });
     for (const QString &name : remaining) {
         if (!run.mayDrop(QStringLiteral("таблица ") + name))
             continue;
