@@ -6,7 +6,9 @@
 #include "orderwindow.h"
 #include "pgserver.h"
 #include "testsupport.h"
+#include "urlcatcher.h"
 #include "widgets.h"
+#include "storage/schema.h"
 #include "windows/addcombat.h"
 #include "windows/mainwindow.h"
 #include "windows/voenosluga.h"
@@ -23,17 +25,6 @@
 #include <QtTest>
 
 using namespace TestSupport;
-
-class UrlCatcher : public QObject
-{
-    Q_OBJECT
-public:
-    UrlCatcher() { QDesktopServices::setUrlHandler("file", this, "open"); }
-    ~UrlCatcher() override { QDesktopServices::unsetUrlHandler("file"); }
-    QList<QUrl> urls;
-public slots:
-    void open(const QUrl &url) { urls << url; }
-};
 
 namespace {
 
@@ -385,6 +376,8 @@ private slots:
         QFile::remove("data/BaseDate.db");
         QSqlDatabase::removeDatabase(QSqlDatabase::defaultConnection);
         QVERIFY(QFile::copy("data/BaseDate_old.db", "data/BaseDate.db"));
+        // The verification keeps the copies of the documents.
+        QVERIFY(Schema::verify("data/BaseDate.db", "settingstab.conf", "settings.conf").droppedTables.isEmpty());
         OrdersWindow orders("77", "blag");
         clickCell(orders.list(), 0);
         orders.at<QTabWidget>("tabWidget")->setCurrentIndex(1);

@@ -318,6 +318,10 @@ inline constexpr char INSERT_CONTENT[] =
 // The content goes once no attachment refers to it.
 inline constexpr char DELETE_UNUSED_CONTENT[] =
     "DELETE FROM Kopii WHERE Giper = '%1' AND NOT EXISTS (SELECT 1 FROM Files WHERE Giper = '%1')";
+// In an SQLite file the table is made only in a backup written from a server
+// (the register's own file keeps its documents in the folder "files").
+inline constexpr char CONTENT_TABLE[] = "Kopii";
+inline constexpr char CREATE_CONTENT_TABLE[] = "CREATE TABLE Kopii (Giper TEXT PRIMARY KEY, Soderz BLOB)";
 inline constexpr char SELECT_CONTENT_PATHS[] = "SELECT Giper FROM Kopii ORDER BY Giper";
 inline constexpr char SELECT_FILE_PATHS[] = "SELECT DISTINCT Giper FROM Files ORDER BY Giper";
 
