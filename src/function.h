@@ -77,9 +77,10 @@ public:
     static void warnFailure(QWidget *parent, const QString &what, const QSqlError &error,
                             const QString &personalNumber = QString());
     // The confirmation box: true only when "Так точно" was clicked. The box
-    // stands over `parent` where one is given.
+    // stands over `parent` where one is given; with `noByDefault` Enter
+    // answers "Никак нет".
     static bool confirm(const QString &question);
-    static bool confirm(QWidget *parent, const QString &question);
+    static bool confirm(QWidget *parent, const QString &question, bool noByDefault = false);
     // The information box "Оповещение" and the warning box "Ошибка".
     static void inform(QWidget *parent, const QString &text);
     static void warn(QWidget *parent, const QString &text);

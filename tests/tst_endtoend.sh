@@ -64,7 +64,7 @@ start --ver
 [ -f "$db" ] || fail "--ver made no data/BaseDate.db"
 [ "$(sql 'PRAGMA integrity_check')" = ok ] || fail "the new database is not sound"
 tables=$(sql "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name" | tr '\n' ' ')
-[ "$tables" = "Combat Emploeses Files Kopii Ranks prikaz " ] || fail "the database has the tables: $tables"
+[ "$tables" = "Combat Emploeses Files Ranks prikaz " ] || fail "the database has the tables: $tables"
 # Every column the descriptor declares, with its type, and no other.
 for table in Combat prikaz Files; do
     want=$(sed -n "s/.*<$table AtributSql=\"\([^ \"]*\) \([^ \"]*\).*/\1 \2/p" "$conf/settings.conf")

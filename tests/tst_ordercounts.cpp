@@ -173,7 +173,7 @@ private slots:
         QVERIFY(first && second && first != second);
         ModalAnswerer answerer;
         for (addfile *a : {first.data(), second.data()}) {
-            child<QLineEdit>(a, "lineEdit_2")->setText("1");
+            child<QLineEdit>(a, "lineEdit_2")->setText(a == first ? "1" : "2");
             answerer.button("Так точно");
             child<QPushButton>(a, "pushButton_7")->click();
         }

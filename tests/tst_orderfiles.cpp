@@ -2,6 +2,7 @@
 #include "function.h"
 #include "orderwindow.h"
 #include "testsupport.h"
+#include "urlcatcher.h"
 
 #include <QAction>
 #include <QDesktopServices>
@@ -16,18 +17,6 @@
 #endif
 
 using namespace TestSupport;
-
-// Receives what the program hands to the desktop's default application.
-class UrlCatcher : public QObject
-{
-    Q_OBJECT
-public:
-    UrlCatcher() { QDesktopServices::setUrlHandler("file", this, "open"); }
-    ~UrlCatcher() override { QDesktopServices::unsetUrlHandler("file"); }
-    QList<QUrl> urls;
-public slots:
-    void open(const QUrl &url) { urls << url; }
-};
 
 namespace {
 

@@ -291,9 +291,11 @@ private slots:
         } else {
             QCOMPARE(dump(), before);
         }
-        // Either way the list is reloaded and the typed fields emptied.
-        QVERIFY(w.at<QLineEdit>("lineEdit_2")->text().isEmpty());
-        QVERIFY(w.at<QLineEdit>("lineEdit_4")->text().isEmpty());
+        // A stored order empties the typed fields; "Никак нет" leaves them.
+        QCOMPARE(w.at<QLineEdit>("lineEdit_2")->text(), answer == "Так точно" ? QString() : QString("15'а"));
+        QCOMPARE(w.at<QLineEdit>("lineEdit_4")->text(),
+                 answer == "Так точно" ? QString() : QString("За 'отличие' %1"));
+        QCOMPARE(w.at<QDateEdit>("dateEdit")->text(), answer == "Так точно" ? today() : QString("03.02.2021"));
     }
 
     void addWithoutNumberOrWhileLifting()
@@ -389,14 +391,17 @@ private slots:
         QCOMPARE(t->item(1, 6)->text(), QString("05.06.2022"));
         QCOMPARE(t->item(1, 7)->background().color(), QColor(Qt::green));
         QCOMPARE(t->item(0, 7)->background().color(), QColor(Qt::red));
-        // The box stays ticked, and the lifting fields stay usable with it.
-        QVERIFY(box->isChecked());
-        QVERIFY(liftingFields->isEnabled());
+        // Not left armed for the next change: the box is unticked, its fields cleared.
+        QVERIFY(!box->isChecked());
+        QVERIFY(!liftingFields->isEnabled());
+        QVERIFY(w.at<QFrame>("frame")->isEnabled());
+        QVERIFY(w.at<QLineEdit>("lineEdit_5")->text().isEmpty());
 
         // A number that names no order: nothing changes, and the user is told.
         const QString before = dump();
         clickCell(t, 0);
         w.at<QLineEdit>("lineEdit_2")->setText("99");
+        box->setChecked(true);
         answerer.button("Так точно").button("OK");
         w.at<QPushButton>("pushButton_4")->click();
         QVERIFY(answerer.done());
@@ -408,36 +413,66 @@ private slots:
         QVERIFY(w.at<QFrame>("frame")->isEnabled());
     }
 
-    // Two orders of one number are changed, lifted and deleted together.
-    void duplicateNumbersActTogether()
+    // Numbers restart every year: of two orders "№ 33" only the chosen one
+    // is changed, lifted, renumbered or deleted; a third asks first (Enter
+    // answers no); the attachments kept under the number stay with the other.
+    void sameNumberedOrdersKeptApart()
     {
         WorkDir dir;
         QVERIFY(addServiceman("1", FIO, "1"));
+        QVERIFY(addOrder(order("33", "23.02.2026")));
+        QVERIFY(addOrder(order("33", "15.03.2025")));
+        QVERIFY(exec("INSERT INTO Files VALUES ('33', 'vzs', 'files/a.pdf', 'a.pdf', '1')"));
         OrdersWindow w("1", "vzs");
         ModalAnswerer answerer;
-        for (int i = 0; i < 2; ++i) {
-            fill(w, "Выговор", "5", "", "");
-            answerer.button("Так точно");
-            w.at<QPushButton>("pushButton_7")->click();
-        }
-        QCOMPARE(value("SELECT count(*) FROM prikaz WHERE prikaznom = '5'"), QString("2"));
-        clickCell(w.list(), 0);
-        w.at<QLineEdit>("lineEdit_3")->setText("Штаб");
-        answerer.button("Так точно");
-        w.at<QPushButton>("pushButton_4")->click();
-        QCOMPARE(stored("kemvidan"), (QList<QStringList>{{"Штаб"}, {"Штаб"}}));
-        clickCell(w.list(), 1);
-        w.at<QCheckBox>("checkBox")->setChecked(true);
-        answerer.button("Так точно");
-        w.at<QPushButton>("pushButton_4")->click();
-        QCOMPARE(stored("actived_prikaz"), (QList<QStringList>{{"0"}, {"0"}}));
-        w.at<QCheckBox>("checkBox")->setChecked(false);
-        clickCell(w.list(), 0);
-        answerer.button("Так точно");
-        w.at<QPushButton>("pushButton_6")->click();
+        const auto press = [&](const char *button, QStringList answers) {
+            for (const QString &a : answers)
+                answerer.button(a);
+            w.at<QPushButton>(button)->click();
+            QVERIFY(answerer.done());
+        };
+        fill(w, "Выговор", "33", "", "");
+        w.at<QDateEdit>("dateEdit")->setDate(QDate(2024, 1, 10));
+        answerer.button("Так точно").custom([](QWidget *box) { QTest::keyClick(box, Qt::Key_Return); });
+        w.at<QPushButton>("pushButton_7")->click();
         QVERIFY(answerer.done());
-        QCOMPARE(stored().size(), 0);
-        QCOMPARE(w.list()->rowCount(), 0);
+        QCOMPARE(answerer.seen().last().informativeText,
+                 QString("Приказ № 33 от 23.02.2026 уже есть. Добавить ещё один с тем же номером?"));
+        QCOMPARE(stored().size(), 2);
+        press("pushButton_7", {"Так точно", "Так точно"});
+        QCOMPARE(column(w.list(), 1), (QStringList{"23.02.2026", "15.03.2025", "10.01.2024"}));
+
+        clickCell(w.list(), 1);
+        w.at<QLineEdit>("lineEdit_3")->setText("Штаб");
+        press("pushButton_4", {"Так точно"});
+        clickCell(w.list(), 0);
+        w.at<QCheckBox>("checkBox")->setChecked(true);
+        press("pushButton_4", {"Так точно"});
+        clickCell(w.list(), 2);
+        w.at<QLineEdit>("lineEdit_2")->setText("34");
+        press("pushButton_4", {"Так точно"});
+        QCOMPARE(stored("Date_time, prikaznom, kemvidan, actived_prikaz"),
+                 (QList<QStringList>{{"23.02.2026", "33", "Командир", "0"},
+                                     {"15.03.2025", "33", "Штаб", "1"},
+                                     {"10.01.2024", "34", "", "1"}}));
+        QCOMPARE(rows("SELECT prikaznom, name_file FROM Files ORDER BY rowid"),
+                 (QList<QStringList>{{"33", "a.pdf"}, {"34", "a.pdf"}}));
+
+        clickCell(w.list(), 0);
+        press("pushButton_6", {"Так точно", "OK"});
+        QCOMPARE(answerer.seen().last().text, QString("Файлы, прикреплённые к приказу № 33, не удалены: они "
+                                                      "относятся и к приказу № 33 от 15.03.2025, который остаётся."));
+        QCOMPARE(stored("Date_time, prikaznom"),
+                 (QList<QStringList>{{"15.03.2025", "33"}, {"10.01.2024", "34"}}));
+        QCOMPARE(value("SELECT count(*) FROM Files"), QString("2"));
+
+        // Another copy of the program adds a second "№ 34" after the list was
+        // read: the deletion of the one shown is refused, both stay.
+        QVERIFY(addOrder(order("34", "01.01.2019")));
+        clickCell(w.list(), 1);
+        press("pushButton_6", {"Так точно", "OK"});
+        QVERIFY(answerer.seen().last().text.startsWith("Приказ не удалён: приказов № 34 тем временем стало"));
+        QCOMPARE(value("SELECT count(*) FROM prikaz WHERE prikaznom = '34'"), QString("2"));
         QVERIFY(answerer.unexpected().isEmpty());
     }
 
@@ -500,6 +535,8 @@ private slots:
         QVERIFY2(warning.text.startsWith(what + ": база данных открыта только для чтения"),
                  qPrintable(warning.text));
         QCOMPARE(dump(), before);
+        QCOMPARE(w.at<QLineEdit>("lineEdit_3")->text(), QString("Штаб"));
+        QCOMPARE(w.list()->currentRow(), 0);
         QCOMPARE(column(w.list(), 2), QStringList{"4"});
         QCOMPARE(w.list()->item(0, 7)->background().color(), QColor(Qt::red));
     }

@@ -44,8 +44,8 @@ void verify()
     Function::ver();
 }
 
-const QStringList FIVE{"Combat", "Emploeses", "Files", "Kopii", "Ranks", "prikaz"};
-const QStringList FIVE_IN_ORDER{"Combat", "prikaz", "Files", "Ranks", "Emploeses", "Kopii"};
+const QStringList FIVE{"Combat", "Emploeses", "Files", "Ranks", "prikaz"};
+const QStringList FIVE_IN_ORDER{"Combat", "prikaz", "Files", "Ranks", "Emploeses"};
 
 } // namespace
 

@@ -6,7 +6,9 @@
 #include "orderwindow.h"
 #include "pgserver.h"
 #include "testsupport.h"
+#include "urlcatcher.h"
 #include "widgets.h"
+#include "storage/schema.h"
 #include "windows/addcombat.h"
 #include "windows/mainwindow.h"
 #include "windows/voenosluga.h"
@@ -23,17 +25,6 @@
 #include <QtTest>
 
 using namespace TestSupport;
-
-class UrlCatcher : public QObject
-{
-    Q_OBJECT
-public:
-    UrlCatcher() { QDesktopServices::setUrlHandler("file", this, "open"); }
-    ~UrlCatcher() override { QDesktopServices::unsetUrlHandler("file"); }
-    QList<QUrl> urls;
-public slots:
-    void open(const QUrl &url) { urls << url; }
-};
 
 namespace {
 
@@ -229,10 +220,13 @@ private slots:
                  (QList<QStringList>{{"5'", odd, "0"}}));
         {
             OrdersWindow w("Л'1", "vzs");
-            for (const char *number : {"1", "2"}) {
+            int added = 0;
+            for (const char *number : {"1", "2", "2"}) {
                 w.at<QLineEdit>("lineEdit_2")->setText(number);
                 w.at<QLineEdit>("lineEdit_4")->setText(odd);
                 answerer.button("Так точно");
+                if (added++ == 2)
+                    answerer.button("Так точно"); // the number is taken: asked first
                 w.at<QPushButton>("pushButton_7")->click();
             }
             exec("INSERT INTO Files (prikaznom, what, Giper, name_file, LN) VALUES ('2', 'vzs', 'files/a', "
@@ -246,11 +240,14 @@ private slots:
             w.at<QLineEdit>("lineEdit_5")->setText("с\\1");
             answerer.button("Так точно");
             w.at<QPushButton>("pushButton_4")->click();
+            clickCell(w.list(), 2); // the other "2", whose document the renumbered one got a copy of
+            answerer.button("Так точно");
+            w.at<QPushButton>("pushButton_6")->click();
         }
         QCOMPARE(
             rows("SELECT prikaznom, nameZO = ?, actived_prikaz, Nomer_snytie FROM prikaz ORDER BY id", {odd}),
             (QList<QStringList>{{"1", "true", "0", "с\\1"}, {"3", "true", "1", ""}}));
-        QCOMPARE(value("SELECT prikaznom FROM Files"), QString("3"));
+        QCOMPARE(rows("SELECT prikaznom FROM Files ORDER BY id"), (QList<QStringList>{{"2"}, {"3"}}));
         {
             MainWindow w;
             w.recordfile("Л'1", "vzs");
@@ -379,6 +376,8 @@ private slots:
         QFile::remove("data/BaseDate.db");
         QSqlDatabase::removeDatabase(QSqlDatabase::defaultConnection);
         QVERIFY(QFile::copy("data/BaseDate_old.db", "data/BaseDate.db"));
+        // The verification keeps the copies of the documents.
+        QVERIFY(Schema::verify("data/BaseDate.db", "settingstab.conf", "settings.conf").droppedTables.isEmpty());
         OrdersWindow orders("77", "blag");
         clickCell(orders.list(), 0);
         orders.at<QTabWidget>("tabWidget")->setCurrentIndex(1);

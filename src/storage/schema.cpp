@@ -21,12 +21,17 @@
 
 namespace {
 
-// A descriptor that cannot be read changes nothing; the log keeps why.
-void refuse(const QString &error, Schema::Report &report)
+// Reads a descriptor. One that cannot be read changes nothing; the log and
+// the report keep why.
+bool readDescriptor(const QString &descriptor, QList<Descriptor::Element> &elements, Schema::Report &report)
 {
+    QString error;
+    if (Descriptor::read(descriptor, elements, error))
+        return true;
     Function::appendLog(error + QLatin1Char('\n'));
     qDebug() << error;
     report.refusedDescriptors.append(error);
+    return false;
 }
 
 // An SQL identifier in double quotes.
@@ -107,11 +112,8 @@ void verifyTables(Run &run, const QList<TableInfo> &tables, const QString &descr
 {
     Schema::Report &report = run.report;
     QList<Descriptor::Element> elements;
-    QString error;
-    if (!Descriptor::read(descriptor, elements, error)) {
-        refuse(error, report);
+    if (!readDescriptor(descriptor, elements, report))
         return;
-    }
     QStringList remaining;
     for (const TableInfo &t : tables)
         remaining.append(t.name);
@@ -149,6 +151,10 @@ void verifyTables(Run &run, const QList<TableInfo> &tables, const QString &descr
         else
             Function::Myquery(QString::fromLatin1(Sql::ROLLBACK), run.db);
     }
+    // The copies of documents in a backup written from a server are not
+    // declared for an SQLite file, yet they are the program's own.
+    if (!Sql::onServer(run.db))
+        remaining.removeIf([](const QString &s) { return sameName(s, QString::fromLatin1(Sql::CONTENT_TABLE)); });
     for (const QString &name : remaining) {
         if (!run.mayDrop(QStringLiteral("таблица ") + name))
             continue;
@@ -165,11 +171,8 @@ void verifyColumns(Run &run, const QString &descriptor)
 {
     Schema::Report &report = run.report;
     QList<Descriptor::Element> elements;
-    QString error;
-    if (!Descriptor::read(descriptor, elements, error)) {
-        refuse(error, report);
+    if (!readDescriptor(descriptor, elements, report))
         return;
-    }
     QList<TableInfo> tables;
     if (!readTables(run.db, tables))
         return;

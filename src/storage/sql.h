@@ -188,20 +188,22 @@ inline constexpr char COUNT_ORPHAN_ORDERS[] =
 // UPDATE_ORDER while the order holds the loaded values: %1 to %8 as there,
 // then the loaded name, date, issuer, outgoing number, lifting number,
 // lifting date and in-force flag (a NULL was loaded as an empty text).
-inline constexpr char UPDATE_ORDER_UNCHANGED[] =
-    "UPDATE prikaz SET Date_time = '%4' , prikaznom = '%5',kemvidan ='%6',nameZO = '%7',ish_SU "
-    "='%8' WHERE LN = '%1' AND what = '%3' AND prikaznom = '%2' AND COALESCE(nameZO, '') = '%9' "
-    "AND COALESCE(Date_time, '') = '%10' AND COALESCE(kemvidan, '') = '%11' AND COALESCE(ish_SU, '') = "
-    "'%12' AND COALESCE(Nomer_snytie, '') = '%13' AND COALESCE(Data_snytie, '') = '%14' AND "
-    "COALESCE(actived_prikaz, '') = '%15';";
+#define VEDOMER_UPDATE_ORDER_UNCHANGED                                                                   \
+    "UPDATE prikaz SET Date_time = '%4' , prikaznom = '%5',kemvidan ='%6',nameZO = '%7',ish_SU "         \
+    "='%8' WHERE LN = '%1' AND what = '%3' AND prikaznom = '%2' AND COALESCE(nameZO, '') = '%9' "        \
+    "AND COALESCE(Date_time, '') = '%10' AND COALESCE(kemvidan, '') = '%11' AND COALESCE(ish_SU, '') = " \
+    "'%12' AND COALESCE(Nomer_snytie, '') = '%13' AND COALESCE(Data_snytie, '') = '%14' AND "            \
+    "COALESCE(actived_prikaz, '') = '%15'"
+inline constexpr char UPDATE_ORDER_UNCHANGED[] = VEDOMER_UPDATE_ORDER_UNCHANGED ";";
 // LIFT_ORDER while the order holds the loaded values: %1 to %6 as there,
 // then the loaded values %7 to %13 in the order of UPDATE_ORDER_UNCHANGED.
-inline constexpr char LIFT_ORDER_UNCHANGED[] =
-    "UPDATE prikaz SET actived_prikaz = '%1',Data_snytie = '%2' , Nomer_snytie = '%3' WHERE LN = "
-    "'%4' AND what = '%6' AND prikaznom = '%5' AND COALESCE(nameZO, '') = '%7' AND COALESCE(Date_time, "
-    "'') = '%8' AND COALESCE(kemvidan, '') = '%9' AND COALESCE(ish_SU, '') = '%10' AND "
-    "COALESCE(Nomer_snytie, '') = '%11' AND COALESCE(Data_snytie, '') = '%12' AND "
-    "COALESCE(actived_prikaz, '') = '%13';";
+#define VEDOMER_LIFT_ORDER_UNCHANGED                                                                     \
+    "UPDATE prikaz SET actived_prikaz = '%1',Data_snytie = '%2' , Nomer_snytie = '%3' WHERE LN = "       \
+    "'%4' AND what = '%6' AND prikaznom = '%5' AND COALESCE(nameZO, '') = '%7' AND COALESCE(Date_time, " \
+    "'') = '%8' AND COALESCE(kemvidan, '') = '%9' AND COALESCE(ish_SU, '') = '%10' AND "                 \
+    "COALESCE(Nomer_snytie, '') = '%11' AND COALESCE(Data_snytie, '') = '%12' AND "                      \
+    "COALESCE(actived_prikaz, '') = '%13'"
+inline constexpr char LIFT_ORDER_UNCHANGED[] = VEDOMER_LIFT_ORDER_UNCHANGED ";";
 // UPDATE_COMBAT while the serviceman holds the loaded values: the markers
 // of UPDATE_COMBAT, then the loaded unit number, position, rank, full name
 // and birth date (%11 to %15). The unit number is compared as the column
@@ -227,6 +229,51 @@ constexpr bool extends(const char *variant, const char *statement)
 static_assert(extends(UPDATE_ORDER_UNCHANGED + 0, UPDATE_ORDER + 0));
 static_assert(extends(LIFT_ORDER_UNCHANGED + 0, LIFT_ORDER + 0));
 static_assert(extends(UPDATE_COMBAT_UNCHANGED + 0, UPDATE_COMBAT + 0));
+
+// Order numbers restart every year, so one serviceman may hold two orders of
+// one number in one category. While the orders window lists such orders it
+// reads each row's identity with them (SQLite's rowid, a server table's id)
+// and changes, lifts and deletes that one row only.
+// SELECT_ORDERS with the identity as a ninth field.
+inline constexpr Dialects SELECT_ORDERS_WITH_ID{
+    "SELECT nameZO,Date_time, prikaznom,kemvidan,ish_SU,Nomer_snytie,Data_snytie,actived_prikaz,rowid "
+    "FROM %1 WHERE LN ='%2'AND what='%3';",
+    "SELECT nameZO,Date_time, prikaznom,kemvidan,ish_SU,Nomer_snytie,Data_snytie,actived_prikaz,id "
+    "FROM %1 WHERE LN ='%2'AND what='%3' ORDER BY id;"};
+// UPDATE_ORDER_UNCHANGED on the one row: %16 its identity.
+inline constexpr Dialects UPDATE_ORDER_ROW{VEDOMER_UPDATE_ORDER_UNCHANGED " AND rowid = '%16';",
+                                           VEDOMER_UPDATE_ORDER_UNCHANGED " AND id = '%16';"};
+// LIFT_ORDER_UNCHANGED on the one row: %14 its identity.
+inline constexpr Dialects LIFT_ORDER_ROW{VEDOMER_LIFT_ORDER_UNCHANGED " AND rowid = '%14';",
+                                         VEDOMER_LIFT_ORDER_UNCHANGED " AND id = '%14';"};
+// DELETE_ORDER on the one row: %4 its identity.
+inline constexpr Dialects DELETE_ORDER_ROW{
+    "DELETE FROM prikaz WHERE LN ='%1'AND what='%2'AND prikaznom ='%3' AND rowid = '%4';",
+    "DELETE FROM prikaz WHERE LN ='%1'AND what='%2'AND prikaznom ='%3' AND id = '%4';"};
+static_assert(extends(UPDATE_ORDER_ROW.sqlite, UPDATE_ORDER_UNCHANGED + 0));
+static_assert(extends(UPDATE_ORDER_ROW.postgresql, UPDATE_ORDER_UNCHANGED + 0));
+static_assert(extends(LIFT_ORDER_ROW.sqlite, LIFT_ORDER_UNCHANGED + 0));
+static_assert(extends(LIFT_ORDER_ROW.postgresql, LIFT_ORDER_UNCHANGED + 0));
+static_assert(extends(DELETE_ORDER_ROW.sqlite, DELETE_ORDER + 0));
+static_assert(extends(DELETE_ORDER_ROW.postgresql, DELETE_ORDER + 0));
+#undef VEDOMER_UPDATE_ORDER_UNCHANGED
+#undef VEDOMER_LIFT_ORDER_UNCHANGED
+// The dates of a serviceman's orders of one number in one category, in the
+// order they were added.
+// %1 LN, %2 code, %3 number.
+inline constexpr Dialects SELECT_ORDER_DATES{
+    "SELECT Date_time FROM prikaz WHERE LN = '%1' AND what = '%2' AND prikaznom = '%3' ORDER BY rowid",
+    "SELECT Date_time FROM prikaz WHERE LN = '%1' AND what = '%2' AND prikaznom = '%3' ORDER BY id"};
+// Attachments are kept under the order's number. When one of two orders of
+// one number is given another, the other keeps its attachments and the
+// renumbered one gets rows of its own referring to the same stored copies;
+// a name the new number already has is not added twice.
+// %1 LN, %2 code, %3 old number, %4 new number.
+inline constexpr char COPY_FILES_TO_NUMBER[] =
+    "INSERT INTO Files (prikaznom, what, Giper, name_file, LN) SELECT '%4', what, Giper, name_file, LN "
+    "FROM Files WHERE LN = '%1' AND what = '%2' AND prikaznom = '%3' AND NOT EXISTS (SELECT 1 FROM "
+    "Files AS taken WHERE taken.LN = '%1' AND taken.what = '%2' AND taken.prikaznom = '%4' AND "
+    "taken.name_file = Files.name_file)";
 // The serviceman as the list shows him, read again. %1 LN.
 inline constexpr char SELECT_SERVICEMAN[] =
     "SELECT VP, Dol, VZ, FIO, Data_comb, LN FROM Combat WHERE LN = '%1'";
@@ -271,6 +318,10 @@ inline constexpr char INSERT_CONTENT[] =
 // The content goes once no attachment refers to it.
 inline constexpr char DELETE_UNUSED_CONTENT[] =
     "DELETE FROM Kopii WHERE Giper = '%1' AND NOT EXISTS (SELECT 1 FROM Files WHERE Giper = '%1')";
+// In an SQLite file the table is made only in a backup written from a server
+// (the register's own file keeps its documents in the folder "files").
+inline constexpr char CONTENT_TABLE[] = "Kopii";
+inline constexpr char CREATE_CONTENT_TABLE[] = "CREATE TABLE Kopii (Giper TEXT PRIMARY KEY, Soderz BLOB)";
 inline constexpr char SELECT_CONTENT_PATHS[] = "SELECT Giper FROM Kopii ORDER BY Giper";
 inline constexpr char SELECT_FILE_PATHS[] = "SELECT DISTINCT Giper FROM Files ORDER BY Giper";
 

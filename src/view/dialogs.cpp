@@ -13,12 +13,14 @@ bool Function::confirm(const QString &question)
     return confirm(nullptr, question);
 }
 
-bool Function::confirm(QWidget *parent, const QString &question)
+bool Function::confirm(QWidget *parent, const QString &question, bool noByDefault)
 {
     QMessageBox box(parent);
     QPushButton *yes = box.addButton(QStringLiteral("Так точно"), QMessageBox::ActionRole);
     QPushButton *no = box.addButton(QStringLiteral("Никак нет"), QMessageBox::ActionRole);
     box.setEscapeButton(no);
+    if (noByDefault)
+        box.setDefaultButton(no);
     box.setText(QStringLiteral("Сообщение"));
     box.setInformativeText(question);
     box.exec();

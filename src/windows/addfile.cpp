@@ -87,6 +87,13 @@ std::array<QString, 7> loadedValues(const QTableWidget *table, int row)
     return out;
 }
 
+// An order as the messages name it: "№ 33 от 15.03.2025".
+QString orderName(const QString &number, const QString &date)
+{
+    const QString name = QStringLiteral("№ ") + number;
+    return date.trimmed().isEmpty() ? name : name + QStringLiteral(" от ") + date;
+}
+
 const char NOT_ADDED[] = "Приказ не добавлен";
 const char NOT_CHANGED[] = "Приказ не изменён";
 const char NOT_LIFTED[] = "Взыскание не снято";
@@ -170,23 +177,42 @@ void addfile::clearTable()
     ui->lineEdit_4->clear();
     ui->lineEdit_6->clear();
 
-    qstr = Sql::text(Sql::SELECT_ORDERS).arg(QStringLiteral("prikaz"), Function::q(ln), Function::q(wt));
-    QSqlQuery query = Function::Myquery(qstr);
     struct Row
     {
         std::array<QString, COLUMNS> cells;
         QDate date;
+        QString id;
     };
     std::vector<Row> rows;
-    const int fields = std::min(query.record().count(), COLUMNS);
-    while (query.next()) {
-        Row row;
-        for (int c = 0; c < fields; ++c)
-            row.cells[c] = query.value(c).toString();
-        row.date = Function::parseDate(row.cells[COL_DATE]);
-        rows.push_back(std::move(row));
+    const auto load = [&](const Sql::Dialects &statement) {
+        rows.clear();
+        qstr = Sql::text(statement).arg(QStringLiteral("prikaz"), Function::q(ln), Function::q(wt));
+        QSqlQuery query = Function::Myquery(qstr);
+        const int fields = std::min(query.record().count(), COLUMNS);
+        const bool identified = query.record().count() > COLUMNS;
+        while (query.next()) {
+            Row row;
+            for (int c = 0; c < fields; ++c)
+                row.cells[c] = query.value(c).toString();
+            if (identified)
+                row.id = query.value(COLUMNS).toString();
+            row.date = Function::parseDate(row.cells[COL_DATE]);
+            rows.push_back(std::move(row));
+        }
+        query.finish();
+    };
+    load(Sql::SELECT_ORDERS);
+    // Numbers restart every year, so a serviceman may hold two orders of one
+    // number. Then the list is read again with each row's stored identity,
+    // and a change, lifting or deletion of such an order acts on its row only.
+    QSet<QString> numbers;
+    for (const Row &row : rows) {
+        if (numbers.contains(row.cells[COL_NUMBER])) {
+            load(Sql::SELECT_ORDERS_WITH_ID);
+            break;
+        }
+        numbers.insert(row.cells[COL_NUMBER]);
     }
-    query.finish();
 
     // Newest first. Orders of one date, and orders whose date does not read
     // as "dd.MM.yyyy" (all of them last), keep the order of the query.
@@ -234,6 +260,8 @@ void addfile::clearTable()
                 if (c == COL_DATE)
                     item->setBackground(oldMark);
             }
+            if (c == COL_NUMBER)
+                item->setData(Qt::UserRole, row.id);
             t->setItem(first + r, c, item);
         }
     }
@@ -262,8 +290,38 @@ void addfile::reload()
 {
     if (closing)
         return;
-    ui->tableWidget_2->setRowCount(0);
+    QTableWidget *t = ui->tableWidget_2;
+    if (saved) {
+        t->setRowCount(0);
+        clearTable();
+        return;
+    }
+    // Nothing was written: the user corrects what was typed and tries again.
+    const int current = t->currentRow();
+    const QString chosenId = current >= 0 ? rowId(current) : QString();
+    const QString chosenNumber = current >= 0 ? cellText(t, current, COL_NUMBER) : QString();
+    const std::array<QLineEdit *, 4> edits{ui->lineEdit_2, ui->lineEdit_3, ui->lineEdit_4, ui->lineEdit_6};
+    std::array<QString, 4> typed;
+    for (size_t i = 0; i < edits.size(); ++i)
+        typed[i] = edits[i]->text();
+    const QString kept = date_kept;
+    const QDate date = ui->dateEdit->date();
+    const QDate liftDate = ui->dateEdit_2->date();
+    t->setRowCount(0);
     clearTable();
+    for (size_t i = 0; i < edits.size(); ++i)
+        edits[i]->setText(typed[i]);
+    if (kept.isNull())
+        ui->dateEdit->setDate(date);
+    else
+        keepDate(kept);
+    ui->dateEdit_2->setDate(liftDate);
+    for (int r = 0; r < t->rowCount() && current >= 0; ++r) {
+        if (rowId(r) == chosenId && cellText(t, r, COL_NUMBER) == chosenNumber) {
+            t->setCurrentCell(r, COL_NUMBER);
+            break;
+        }
+    }
 }
 
 template <typename Work>
@@ -330,35 +388,84 @@ bool addfile::beginWrite(Transaction &transaction, const QString &what)
 bool addfile::commitWrite(Transaction &transaction, const QString &what)
 {
     QSqlError error;
-    if (transaction.commit(&error))
+    if (transaction.commit(&error)) {
+        saved = true;
         return true;
+    }
     reportFailure(what, error);
     return false;
 }
 
-bool addfile::writeLoaded(const QString &what, const QString &number)
+bool addfile::writeLoaded(const QString &what, const QString &number, bool deleting)
 {
     int changed = 0;
     if (!runWrite(what, &changed))
         return false;
-    if (changed > 0)
+    if (changed == 1 || (changed == 0 && deleting))
         return true;
+    if (changed > 1) {
+        // The list showed the number once; another order of it came
+        // meanwhile, and the statement met both. Nothing is kept of it.
+        Function::warn(this, QStringLiteral("%1: приказов № %2 тем временем стало несколько (другой пользователь "
+                                            "добавил ещё один). Приказы будут показаны заново, выберите нужный.")
+                                 .arg(what, number));
+        return false;
+    }
     Function::warn(this, QStringLiteral("%1: приказ «%2» тем временем изменил или удалил другой "
                                         "пользователь. Приказы будут показаны заново.")
                              .arg(what, number));
     return false;
 }
 
-int addfile::rowOf(const QString &number) const
+int addfile::rowOf(const QString &number, bool *several) const
 {
     const QTableWidget *t = ui->tableWidget_2;
+    *several = false;
     if (t->currentRow() >= 0 && cellText(t, t->currentRow(), COL_NUMBER) == number)
         return t->currentRow();
+    int found = -1;
     for (int r = 0; r < t->rowCount(); ++r) {
-        if (cellText(t, r, COL_NUMBER) == number)
-            return r;
+        if (cellText(t, r, COL_NUMBER) != number)
+            continue;
+        if (found >= 0) {
+            *several = true;
+            return -1;
+        }
+        found = r;
     }
-    return -1;
+    return found;
+}
+
+QString addfile::rowId(int row) const
+{
+    const QTableWidgetItem *item = ui->tableWidget_2->item(row, COL_NUMBER);
+    return item ? item->data(Qt::UserRole).toString() : QString();
+}
+
+bool addfile::numberDates(const QString &number, QStringList *dates, const QString &what)
+{
+    qstr = Sql::text(Sql::SELECT_ORDER_DATES).arg(Function::q(ln), Function::q(wt), Function::q(number));
+    QSqlQuery query = Function::Myquery(qstr);
+    if (!query.isActive()) {
+        reportFailure(what, query.lastError());
+        return false;
+    }
+    dates->clear();
+    while (query.next())
+        dates->append(query.value(0).toString());
+    return true;
+}
+
+bool addfile::numberFree(const QString &number, const QString &what)
+{
+    QStringList dates;
+    if (!numberDates(number, &dates, what))
+        return false;
+    return dates.isEmpty() ||
+           Function::confirm(this,
+                             QStringLiteral("Приказ %1 уже есть. Добавить ещё один с тем же номером?")
+                                 .arg(orderName(number, dates.first())),
+                             true);
 }
 
 void addfile::keepDate(const QString &stored)
@@ -404,110 +511,173 @@ QString addfile::orderDate() const
 
 void addfile::on_pushButton_7_clicked()
 {
-    if (Function::confirm(this, QStringLiteral("Вы точно уверены что надо добавить?")))
-        withRetry([&] {
-            const QString date = orderDate();
-            const QString number = ui->lineEdit_2->text();
-            const QString issuer = ui->lineEdit_3->text();
-            const QString name = ui->lineEdit_4->text();
-            const QString outgoing = ui->lineEdit_6->text();
-            const QString what = QString::fromUtf8(NOT_ADDED);
-            Transaction transaction;
-            if (number.isEmpty()) {
-                Function::inform(this, QStringLiteral("Не заполнен номер"));
-            } else if (!ui->checkBox->isChecked()) {
-                if (beginWrite(transaction, what)) {
-                    qstr = Sql::text(Sql::INSERT_ORDER)
-                               .arg(Function::q(ln), Function::q(wt), Function::q(date), Function::q(number),
-                                    Function::q(issuer), Function::q(name), QStringLiteral("1"),
-                                    Function::q(outgoing));
-                    if (runWrite(what))
-                        commitWrite(transaction, what);
-                }
-            } else {
-                Function::inform(this, QStringLiteral("Приказ не добавлен: пока отмечено «Снятие взыскания», "
-                                                      "кнопка изменения снимает выбранное взыскание."));
-            }
-        });
+    saved = false;
+    if (Function::confirm(this, QStringLiteral("Вы точно уверены что надо добавить?"))) {
+        const QString number = ui->lineEdit_2->text();
+        if (number.isEmpty())
+            Function::inform(this, QStringLiteral("Не заполнен номер"));
+        else if (ui->checkBox->isChecked())
+            Function::inform(this, QStringLiteral("Приказ не добавлен: пока отмечено «Снятие взыскания», "
+                                                  "кнопка изменения снимает выбранное взыскание."));
+        else if (numberFree(number, QString::fromUtf8(NOT_ADDED)))
+            withRetry([this] { addOrder(); });
+    }
     reload();
+}
+
+void addfile::addOrder()
+{
+    const QString what = QString::fromUtf8(NOT_ADDED);
+    Transaction transaction;
+    if (!beginWrite(transaction, what))
+        return;
+    qstr = Sql::text(Sql::INSERT_ORDER)
+               .arg(Function::q(ln), Function::q(wt), Function::q(orderDate()), Function::q(ui->lineEdit_2->text()),
+                    Function::q(ui->lineEdit_3->text()), Function::q(ui->lineEdit_4->text()), QStringLiteral("1"),
+                    Function::q(ui->lineEdit_6->text()));
+    if (runWrite(what))
+        commitWrite(transaction, what);
 }
 
 void addfile::on_pushButton_4_clicked()
 {
+    saved = false;
     QTableWidget *t = ui->tableWidget_2;
     if (Function::confirm(this, QStringLiteral("Вы точно уверены что надо изменить?")) &&
-        t->currentRow() >= 0)
-        withRetry([&] {
-            qstr.clear();
-            const QString date = orderDate();
-            const QString number = ui->lineEdit_2->text();
-            const QString issuer = ui->lineEdit_3->text();
-            const QString name = ui->lineEdit_4->text();
-            const QString outgoing = ui->lineEdit_6->text();
-            Transaction transaction;
-            if (ui->checkBox->isChecked()) {
-                // The penalty is addressed by the number in the field.
-                const QString liftDate = ui->dateEdit_2->date().toString(DATE_FORMAT);
-                const QString liftNumber = ui->lineEdit_5->text();
-                const QString what = QString::fromUtf8(NOT_LIFTED);
-                const int row = rowOf(number);
-                if (row < 0) {
-                    reportNothingChanged(number);
-                } else if (beginWrite(transaction, what)) {
-                    const std::array<QString, 7> was = loadedValues(t, row);
-                    qstr = QString::fromLatin1(Sql::LIFT_ORDER_UNCHANGED)
-                               .arg(QString::number(0), Function::q(liftDate), Function::q(liftNumber),
-                                    Function::q(ln), Function::q(number), Function::q(wt), was[0], was[1],
-                                    was[2], was[3], was[4], was[5], was[6]);
-                    if (writeLoaded(what, number))
-                        commitWrite(transaction, what);
-                }
-            } else if (number.isEmpty()) {
-                // An order without a number could no longer be told apart.
-                Function::inform(this, QStringLiteral("Не заполнен номер"));
-            } else {
-                const QString what = QString::fromUtf8(NOT_CHANGED);
-                const int row = t->currentRow();
-                const QString old = cellText(t, row, COL_NUMBER);
-                const std::array<QString, 7> was = loadedValues(t, row);
-                bool ok = beginWrite(transaction, what);
-                if (ok) {
-                    qstr = QString::fromLatin1(Sql::UPDATE_ORDER_UNCHANGED)
-                               .arg(Function::q(ln), Function::q(old), Function::q(wt), Function::q(date),
-                                    Function::q(number), Function::q(issuer), Function::q(name),
-                                    Function::q(outgoing), was[0], was[1], was[2], was[3], was[4], was[5],
-                                    was[6]);
-                    ok = writeLoaded(what, old);
-                }
-                if (ok && number != old) {
-                    // The attached documents follow the order to its new number.
-                    qstr = QString::fromLatin1(Sql::RENUMBER_FILES)
-                               .arg(Function::q(ln), Function::q(wt), Function::q(old), Function::q(number));
-                    ok = runWrite(what);
-                }
-                if (ok)
-                    commitWrite(transaction, what);
-            }
-        });
+        t->currentRow() >= 0) {
+        const int row = t->currentRow();
+        const QString number = ui->lineEdit_2->text();
+        if (ui->checkBox->isChecked()) {
+            withRetry([this] { liftOrder(); });
+        } else if (number.isEmpty()) {
+            // An order without a number could no longer be told apart.
+            Function::inform(this, QStringLiteral("Не заполнен номер"));
+        } else if (number == cellText(t, row, COL_NUMBER) || numberFree(number, QString::fromUtf8(NOT_CHANGED))) {
+            withRetry([this, row] { changeOrder(row); });
+        }
+    }
     reload();
+}
+
+void addfile::liftOrder()
+{
+    QTableWidget *t = ui->tableWidget_2;
+    // The penalty is the one of the number in the field: the chosen row, or
+    // the only row of that number.
+    const QString number = ui->lineEdit_2->text();
+    bool several = false;
+    const int row = rowOf(number, &several);
+    if (row < 0) {
+        if (several)
+            Function::inform(this, QStringLiteral("Взысканий с номером «%1» несколько: выберите в списке то, "
+                                                  "которое надо снять.")
+                                       .arg(number));
+        else
+            reportNothingChanged(number);
+        return;
+    }
+    const QString what = QString::fromUtf8(NOT_LIFTED);
+    Transaction transaction;
+    if (!beginWrite(transaction, what))
+        return;
+    const std::array<QString, 7> was = loadedValues(t, row);
+    const auto fill = [&](const QString &statement, auto... id) {
+        return statement.arg(QString::number(0), Function::q(ui->dateEdit_2->date().toString(DATE_FORMAT)),
+                             Function::q(ui->lineEdit_5->text()), Function::q(ln), Function::q(number),
+                             Function::q(wt), was[0], was[1], was[2], was[3], was[4], was[5], was[6], id...);
+    };
+    const QString id = rowId(row);
+    qstr = id.isEmpty() ? fill(QString::fromLatin1(Sql::LIFT_ORDER_UNCHANGED))
+                        : fill(Sql::text(Sql::LIFT_ORDER_ROW), Function::q(id));
+    if (writeLoaded(what, number) && commitWrite(transaction, what)) {
+        // Not left armed: the next change of another penalty only changes it.
+        ui->checkBox->setChecked(false);
+        ui->lineEdit_5->clear();
+    }
+}
+
+void addfile::changeOrder(int row)
+{
+    QTableWidget *t = ui->tableWidget_2;
+    qstr.clear();
+    const QString number = ui->lineEdit_2->text();
+    const QString what = QString::fromUtf8(NOT_CHANGED);
+    const QString old = cellText(t, row, COL_NUMBER);
+    const QString id = rowId(row);
+    const std::array<QString, 7> was = loadedValues(t, row);
+    Transaction transaction;
+    bool ok = beginWrite(transaction, what);
+    if (ok) {
+        const auto fill = [&](const QString &statement, auto... id) {
+            return statement.arg(Function::q(ln), Function::q(old), Function::q(wt), Function::q(orderDate()),
+                                 Function::q(number), Function::q(ui->lineEdit_3->text()),
+                                 Function::q(ui->lineEdit_4->text()), Function::q(ui->lineEdit_6->text()), was[0],
+                                 was[1], was[2], was[3], was[4], was[5], was[6], id...);
+        };
+        qstr = id.isEmpty() ? fill(QString::fromLatin1(Sql::UPDATE_ORDER_UNCHANGED))
+                            : fill(Sql::text(Sql::UPDATE_ORDER_ROW), Function::q(id));
+        ok = writeLoaded(what, old);
+    }
+    // The attached documents are kept under the number: they follow the
+    // order to its new one, and while another order keeps the old number
+    // both keep them.
+    QStringList others;
+    if (ok && number != old && !id.isEmpty())
+        ok = numberDates(old, &others, what);
+    if (ok && number != old) {
+        qstr = QString::fromLatin1(others.isEmpty() ? Sql::RENUMBER_FILES : Sql::COPY_FILES_TO_NUMBER)
+                   .arg(Function::q(ln), Function::q(wt), Function::q(old), Function::q(number));
+        ok = runWrite(what);
+    }
+    if (ok)
+        commitWrite(transaction, what);
 }
 
 void addfile::on_pushButton_6_clicked()
 {
+    saved = false;
     QTableWidget *t = ui->tableWidget_2;
-    if (Function::confirm(this, QStringLiteral("Вы точно уверены что надо удалить?")) && t->currentRow() >= 0)
-        withRetry([&] {
-            const QString number = cellText(t, t->currentRow(), COL_NUMBER);
-            const QString what = QString::fromUtf8(NOT_DELETED);
-            Transaction transaction;
-            if (beginWrite(transaction, what)) {
-                qstr = QString::fromLatin1(Sql::DELETE_ORDER)
-                           .arg(Function::q(ln), Function::q(wt), Function::q(number));
-                if (runWrite(what))
-                    commitWrite(transaction, what);
-            }
-        });
+    if (Function::confirm(this, QStringLiteral("Вы точно уверены что надо удалить?")) && t->currentRow() >= 0) {
+        const int row = t->currentRow();
+        withRetry([this, row] { deleteOrder(row); });
+    }
     reload();
+}
+
+void addfile::deleteOrder(int row)
+{
+    const QString number = cellText(ui->tableWidget_2, row, COL_NUMBER);
+    const QString id = rowId(row);
+    const QString what = QString::fromUtf8(NOT_DELETED);
+    Transaction transaction;
+    if (!beginWrite(transaction, what))
+        return;
+    if (id.isEmpty())
+        qstr = QString::fromLatin1(Sql::DELETE_ORDER).arg(Function::q(ln), Function::q(wt), Function::q(number));
+    else
+        qstr = Sql::text(Sql::DELETE_ORDER_ROW)
+                   .arg(Function::q(ln), Function::q(wt), Function::q(number), Function::q(id));
+    QStringList others;
+    if (!writeLoaded(what, number, true) || (!id.isEmpty() && !numberDates(number, &others, what)))
+        return;
+    // The attachments are kept under the number, so they stay while another
+    // order holds it.
+    int attached = 0;
+    if (!others.isEmpty()) {
+        qstr = Sql::text(Sql::SELECT_FILES)
+                   .arg(QStringLiteral("Files"), Function::q(ln), Function::q(wt), Function::q(number));
+        QSqlQuery query = Function::Myquery(qstr);
+        if (!query.isActive()) {
+            reportFailure(what, query.lastError());
+            return;
+        }
+        while (query.next())
+            ++attached;
+    }
+    if (commitWrite(transaction, what) && attached > 0)
+        Function::inform(this, QStringLiteral("Файлы, прикреплённые к приказу № %1, не удалены: они относятся и к "
+                                              "приказу %2, который остаётся.")
+                                   .arg(number, orderName(number, others.first())));
 }
 
 void addfile::on_checkBox_stateChanged(int arg1)

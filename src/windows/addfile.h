@@ -58,7 +58,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    // Empties the order list and loads it again.
+    // Empties the order list and loads it again. When the command before it
+    // wrote nothing (refused, or answered "Никак нет"), what the user typed
+    // stays in the fields and the chosen order stays chosen.
     void reload();
     // Applies the window title, texts and visibility of the category.
     void applyPresentation();
@@ -73,10 +75,28 @@ private:
     bool beginWrite(Transaction &transaction, const QString &what);
     bool commitWrite(Transaction &transaction, const QString &what);
     // Runs qstr, a change of the order `number` conditioned on the values the
-    // list loaded; false when it was refused or found the order changed.
-    bool writeLoaded(const QString &what, const QString &number);
-    // The list row of an order number, the current row first; -1 when none.
-    int rowOf(const QString &number) const;
+    // list loaded; false when it was refused, found the order changed, or met
+    // more than the one order (the user is told). A deletion that finds the
+    // order gone already is no failure.
+    bool writeLoaded(const QString &what, const QString &number, bool deleting = false);
+    // The list row of an order number, the current row first; -1 when none,
+    // and when several orders hold it (`several` set) and none is current.
+    int rowOf(const QString &number, bool *several) const;
+    // The stored identity of the order of a list row; read only while the
+    // list holds two orders of one number, empty otherwise.
+    QString rowId(int row) const;
+    // The dates of this serviceman's orders of `number` in this category;
+    // false (and the user told that `what`) when they could not be read.
+    bool numberDates(const QString &number, QStringList *dates, const QString &what);
+    // Asks before a second order of a number already held; false when the
+    // user declines or the orders could not be read.
+    bool numberFree(const QString &number, const QString &what);
+    // The add, change, lifting and deletion of an order, each in its
+    // transaction.
+    void addOrder();
+    void changeOrder(int row);
+    void liftOrder();
+    void deleteOrder(int row);
     // Shows an order's stored date text in the date field; the text is kept
     // for writing back until the user sets a date.
     void keepDate(const QString &stored);
@@ -106,6 +126,8 @@ private:
     void reportFailure(const QString &what, const QSqlError &error);
     bool retryAllowed = false;
     bool conflicted = false;
+    // Set once the command under way has committed its write.
+    bool saved = false;
 };
 
 #endif // ADDFILE_H
