@@ -459,6 +459,11 @@ private slots:
             w.show();
             QAction *fit = w.findChild<QAction *>("action_fitWidth");
             QVERIFY(fit->isCheckable() && !fit->isChecked() && !fit->toolTip().isEmpty());
+            // Added commands say what they do beyond their name.
+            for (const char *name : {"action_fitWidth", "action_preview", "action_card", "action_21"}) {
+                const QAction *action = w.findChild<QAction *>(name);
+                QVERIFY2(action->toolTip() != action->text().remove('&'), name);
+            }
             QCOMPARE(widths(summary(w)), described);
             fit->trigger();
             QCOMPARE(shownWidth(summary(w)), summary(w)->viewport()->width());
