@@ -133,7 +133,7 @@ bool storeOnServer(const QString &source, const QString &name, QString *target, 
 
 bool hasContentTable()
 {
-    QSqlQuery info = Function::Myquery(Sql::text(Sql::TABLE_INFO).arg(QStringLiteral("Kopii")));
+    QSqlQuery info = Function::Myquery(Sql::text(Sql::TABLE_INFO).arg(QString::fromLatin1(Sql::CONTENT_TABLE)));
     return info.next();
 }
 

@@ -179,7 +179,7 @@ bool copyDocumentsToServer(const QSqlDatabase &file, const QString &source, QStr
         return false;
     while (query.next())
         paths.append(query.value(0).toString());
-    const bool ownCopies = !columnsOf(file, QStringLiteral("Kopii")).isEmpty();
+    const bool ownCopies = !columnsOf(file, QString::fromLatin1(Sql::CONTENT_TABLE)).isEmpty();
     if (ownCopies) {
         if (!run(QString::fromLatin1(Sql::SELECT_CONTENT_PATHS), file, error, &query))
             return false;
