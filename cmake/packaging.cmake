@@ -68,8 +68,9 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)
 
-# The install rules and the launcher, checked in a temporary prefix.
-if(VEDOMER_TESTS)
+# The install rules and the launcher, checked in a temporary prefix (in the
+# ordinary build only).
+if(VEDOMER_TESTS AND NOT VEDOMER_SANITIZE)
     enable_testing()
     add_test(NAME tst_launcher
         COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/tests/tst_launcher.sh ${CMAKE_CURRENT_BINARY_DIR} ${CMAKE_COMMAND})
