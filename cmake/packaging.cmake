@@ -47,7 +47,8 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "of them, the orders that record penalties, thanks, certificates of merit,\n"
     "distinction badges, state awards and the veteran of military service\n"
     "status, with the documents attached to them. Russian interface; all data\n"
-    "in one SQLite file in the user's working folder ~/.local/share/vedomer.")
+    "in one SQLite file in the user's working folder ~/.local/share/vedomer,\n"
+    "which only that user can read.")
 set(VEDOMER_PACKAGE_MAINTAINER "Vedomer maintainers <vedomer@localhost>"
     CACHE STRING "Maintainer field of the Debian package")
 set(CPACK_PACKAGE_CONTACT "${VEDOMER_PACKAGE_MAINTAINER}")

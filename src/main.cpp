@@ -1,5 +1,6 @@
 #include "function.h"
 #include "storage/paths.h"
+#include "storage/privacy.h"
 #include "storage/schema.h"
 #include "view/singleinstance.h"
 #include "windows/mainwindow.h"
@@ -41,6 +42,8 @@ int main(int argc, char *argv[])
         return checkTables(argc, argv);
     QApplication a(argc, argv);
     Function::initApplication();
+    // Everything written from here on is the user's alone.
+    Privacy::keepPrivate();
     // One copy per working folder: a second one brings the first forward.
     SingleInstance instance(QDir::currentPath());
     if (!instance.acquire()) {

@@ -6,6 +6,9 @@
 # replaced by a stand-in that records how it was started.
 #   tst_launcher.sh BUILD_DIR [CMAKE]
 set -u
+# The user's usual rights, which the program and the folders above the
+# working folder keep.
+umask 022
 build="$1"
 cmake="${2:-cmake}"
 tmp=$(mktemp -d)
@@ -60,6 +63,7 @@ cat >"$prefix/libexec/vedomer/vedomer" <<'EOF'
     pwd
     for a in "$@"; do echo "arg:$a"; done
 } >"$STANDIN_LOG"
+umask >"$STANDIN_LOG.umask"
 for a in "$@"; do [ "$a" = --ver ] && echo made >data/BaseDate.db; done
 exit 7
 EOF
@@ -89,6 +93,13 @@ check "settings.ini names the data folder" cmp -s "$tmp/settings.expected" "$wor
 check "descriptors copied" sh -c "cmp -s '$prefix/share/vedomer/settingstab.conf' '$work/settingstab.conf' &&
     cmp -s '$prefix/share/vedomer/settings.conf' '$work/settings.conf'"
 check "files/ and data/ made" sh -c "test -d '$work/files' && test -d '$work/data'"
+mode() { stat -c %a "$1"; }
+check "the working folder and its folders are the user's alone" \
+    test "$(mode "$work") $(mode "$work/files") $(mode "$work/data")" = "700 700 700"
+check "settings.ini and the descriptors are the user's alone" \
+    test "$(mode "$work/settings.ini") $(mode "$work/settingstab.conf") $(mode "$work/settings.conf")" = "600 600 600"
+check "the folders above it keep the usual rights" test "$(mode "$home/.local/share")" = 755
+check "the program runs with the user's usual mask" grep -qx 0022 "$STANDIN_LOG.umask"
 
 # Nothing that is there is overwritten, and the database is not remade.
 echo "user settings" >"$work/settings.ini"

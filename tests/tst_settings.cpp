@@ -1,5 +1,12 @@
 // The settings window: the database folder in settings.ini, chosen in a
 // dialog, typed, or reset to "data"; and the way to the reference editor.
+// The rights of the working folder and of what the program writes there.
+#include "export/tableexport.h"
+#include "function.h"
+#include "storage/attachments.h"
+#include "storage/databasecopy.h"
+#include "storage/paths.h"
+#include "storage/privacy.h"
 #include "windows/mainwindow.h"
 #include "windows/settings.h"
 #include "testsupport.h"
@@ -13,8 +20,12 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
+#include <QScopeGuard>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 using namespace TestSupport;
 
@@ -41,6 +52,25 @@ QByteArray settingsFile()
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
+// The user's usual file mask, which the program finds at start.
+const mode_t USUAL_MASK = 022;
+
+bool setMode(const QString &path, int mode)
+{
+    return ::chmod(QFile::encodeName(path).constData(), mode_t(mode)) == 0;
+}
+
+// The paths whose mode is not `expected`, each with its mode.
+QString wrongModes(const QStringList &paths, int expected)
+{
+    QStringList wrong;
+    struct stat st {};
+    for (const QString &path : paths)
+        if (::lstat(QFile::encodeName(path).constData(), &st) != 0 || int(st.st_mode & 0777) != expected)
+            wrong << QStringLiteral("%1 %2").arg(path).arg(st.st_mode & 0777, 0, 8);
+    return wrong.join(", ");
+}
+
 } // namespace
 
 class TestSettings : public QObject
@@ -48,7 +78,11 @@ class TestSettings : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { TestSupport::initTestCase(); }
+    void initTestCase()
+    {
+        ::umask(USUAL_MASK);
+        TestSupport::initTestCase();
+    }
     void init() { failOnSlotWarnings(); }
 
     void form()
@@ -253,6 +287,75 @@ private slots:
         QVERIFY(!s->isVisible());
         QCOMPARE(summary->rowCount(), 0);
         QCOMPARE(topLevels<settings>().size(), 2);
+    }
+
+    // What the program writes in its working folder is the user's alone;
+    // what he exports to a place he chose gets his usual rights.
+    void privateFiles()
+    {
+        const auto usual = qScopeGuard([] { ::umask(USUAL_MASK); });
+        WorkDir dir(WorkDir::WithoutDatabase);
+        QVERIFY(QFile::remove("settings.ini") && QDir("files").removeRecursively());
+        Privacy::keepPrivate();
+        Function::ver();
+        QVERIFY(Paths::storeDatabaseFolder("data"));
+        QVERIFY(Function::appendLog("запись\n"));
+        QString error;
+        QVERIFY2(DatabaseCopy::backup("data/BaseDate.db", "data/BaseDate_copy.db", &error),
+                 qPrintable(error));
+        dir.writeFile("in/Приказ.pdf", "документ");
+        QVERIFY(setMode("in/Приказ.pdf", 0644));
+        QString copy;
+        bool fresh = false;
+        QVERIFY(Attachments::store("in/Приказ.pdf", "Приказ.pdf", &copy, &fresh, &error));
+        QCOMPARE(wrongModes({"data", "files"}, 0700), QString());
+        QCOMPARE(wrongModes({"data/BaseDate.db", "data/BaseDate_copy.db", "settings.ini", "log", copy}, 0600),
+                 QString());
+
+        QTableWidget table(1, 1);
+        QVERIFY2(TableExport::write(&table, "in/table.html", &error), qPrintable(error));
+        QCOMPARE(wrongModes({"in/table.html"}, 0666 & ~int(USUAL_MASK)), QString());
+    }
+
+    // A folder an earlier version left open to every user is closed at
+    // start, and the log says so in one line; in a database folder chosen
+    // elsewhere only the program's files are.
+    void earlierFolderClosed()
+    {
+        const auto usual = qScopeGuard([] { ::umask(USUAL_MASK); });
+        WorkDir dir;
+        QTemporaryDir elsewhere;
+        QVERIFY(Paths::storeDatabaseFolder(elsewhere.path()));
+        dir.writeFile("log", "прежняя запись\n");
+        dir.writeFile("data/BaseDate_old.db", "копия");
+        dir.writeFile("files/Приказ.pdf", "документ");
+        const QString database = elsewhere.filePath("BaseDate.db");
+        const QString notes = elsewhere.filePath("notes.txt");
+        QVERIFY(QFile::copy("data/BaseDate.db", database) && QFile::copy("log", notes));
+        const QStringList folders = {dir.path(), "data", "files"};
+        const QStringList files = {"settings.ini", "log", "data/BaseDate.db", "data/BaseDate_old.db",
+                                   "files/Приказ.pdf", database};
+        for (const QString &path : folders + QStringList{elsewhere.path()})
+            QVERIFY(setMode(path, 0755));
+        for (const QString &path : files + QStringList{notes})
+            QVERIFY(setMode(path, 0644));
+
+        Privacy::keepPrivate();
+        QCOMPARE(wrongModes(folders, 0700), QString());
+        QCOMPARE(wrongModes(files, 0600), QString());
+        QCOMPARE(wrongModes({elsewhere.path()}, 0755), QString());
+        QCOMPARE(wrongModes({notes}, 0644), QString());
+        QString log;
+        QVERIFY(dir.readText("log", &log));
+        const QStringList lines = log.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        for (const char *named : {"сама папка", "settings.ini", "data/BaseDate.db", "files/Приказ.pdf"})
+            QVERIFY2(lines.last().contains(QString::fromUtf8(named)), qPrintable(lines.last()));
+        QVERIFY2(lines.last().contains(database), qPrintable(lines.last()));
+
+        Privacy::keepPrivate();
+        QVERIFY(dir.readText("log", &log));
+        QCOMPARE(log.split('\n', Qt::SkipEmptyParts), lines);
     }
 };
 

@@ -1,10 +1,12 @@
 #include "export/printing.h"
 
 #include "function.h"
+#include "storage/privacy.h"
 
 #include <QAction>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QPageSize>
 #include <QPaintEngine>
 #include <QPainter>
@@ -85,6 +87,7 @@ Outcome savePdf(const Paper::Document &document, const QString &fileName, const 
 {
     // Written beside the target under a temporary name and put in its place
     // when complete.
+    const bool existed = QFileInfo::exists(fileName);
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly)) {
         *error = QStringLiteral("файл «%1» не открыт для записи: %2")
@@ -107,6 +110,7 @@ Outcome savePdf(const Paper::Document &document, const QString &fileName, const 
         *error = QStringLiteral("файл «%1» не записан: %2").arg(QDir::toNativeSeparators(fileName), file.errorString());
         return Outcome::Failed;
     }
+    Privacy::exported(fileName, existed);
     return Outcome::Done;
 }
 

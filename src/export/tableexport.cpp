@@ -1,5 +1,6 @@
 #include "export/tableexport.h"
 
+#include "storage/privacy.h"
 #include "view/columns.h"
 
 #include <QAbstractItemModel>
@@ -7,6 +8,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QSaveFile>
 #include <QTableWidget>
@@ -162,6 +164,7 @@ QByteArray spreadsheetManifest()
 // when everything was written.
 bool saveBytes(const QString &fileName, const QByteArray &data, QIODevice::OpenMode mode, QString *error)
 {
+    const bool existed = QFileInfo::exists(fileName);
     QSaveFile file(fileName);
     file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly | mode)) {
@@ -173,6 +176,7 @@ bool saveBytes(const QString &fileName, const QByteArray &data, QIODevice::OpenM
         file.cancelWriting();
         return false;
     }
+    Privacy::exported(fileName, existed);
     return true;
 }
 
@@ -277,6 +281,7 @@ bool TableExport::writeWorkbook(const Grid &grid, const QString &fileName, QStri
 {
     // The workbook is built in a temporary file and put in its place when
     // done, so a failure leaves an earlier file as it was.
+    const bool existed = QFileInfo::exists(fileName);
     QSaveFile target(fileName);
     target.setDirectWriteFallback(true);
     if (!target.open(QIODevice::WriteOnly)) {
@@ -351,6 +356,8 @@ bool TableExport::writeWorkbook(const Grid &grid, const QString &fileName, QStri
     }
     if (!ok)
         target.cancelWriting();
+    else
+        Privacy::exported(fileName, existed);
     return ok;
 }
 

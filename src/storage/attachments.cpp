@@ -2,6 +2,7 @@
 
 #include "function.h"
 #include "storage/paths.h"
+#include "storage/privacy.h"
 
 #include <QCryptographicHash>
 #include <QDebug>
@@ -201,6 +202,8 @@ bool store(const QString &source, const QString &name, QString *target, bool *fr
                      .arg(QDir(folder()).absolutePath(), file.errorString());
         return false;
     }
+    // The copy takes the rights of the user's file; the store is private.
+    Privacy::ownOnly(*target);
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include "function.h"
 #include "storage/paths.h"
+#include "storage/privacy.h"
 #include "storage/schema.h"
 
 #include <QCoreApplication>
@@ -144,6 +145,9 @@ bool makeSafetyCopy(const QString &live, const QString &safety, bool raw, QSqlEr
 {
     const QString part = DatabaseCopy::partName(safety);
     const bool made = raw ? QFile::copy(live, part) : snapshot(live, part, failure);
+    // A file copy takes the rights of a database an earlier version left open.
+    if (made && raw)
+        Privacy::ownOnly(part);
     if (!made) {
         if (raw)
             *reason = QStringLiteral("файл не скопирован");
