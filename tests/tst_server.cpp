@@ -342,11 +342,17 @@ private slots:
             QVERIFY(answerer.seen().last().text.contains("только в пустую базу"));
             QCOMPARE(value("SELECT convert_from(Soderz, 'UTF8') FROM Kopii"), QString("PDF"));
 
+            // Hundreds of documents: every one goes into the backup.
+            exec("INSERT INTO Kopii (Giper, Soderz) SELECT 'files/d' || n || '.txt', "
+                 "convert_to('документ ' || n, 'UTF8') FROM generate_series(1, 350) n");
             answerer.button("Так точно").button("OK");
             trigger(w, "action");
+            QCOMPARE(answerer.seen().last().text, QString("Резервная копия создана"));
             const QStringList made = QDir("data").entryList({"BaseDate2*.db"});
             QCOMPARE(made.size(), 1);
             const QString backup = dir.filePath("data/" + made[0]);
+            QCOMPARE(readColumn(backup, "SELECT count(*) || ' ' || sum(length(Soderz)) FROM Kopii"),
+                     QStringList{value("SELECT count(*) || ' ' || sum(length(Soderz)) FROM Kopii")});
             exec("DELETE FROM Combat");
             exec("UPDATE Ranks SET Rank = 'Х' WHERE id = 1");
             answerer.button("Так точно").file(backup).button("OK");
