@@ -8,7 +8,9 @@
 #include "testsupport.h"
 #include "urlcatcher.h"
 #include "widgets.h"
+#include "storage/connection.h"
 #include "storage/schema.h"
+#include "storage/transaction.h"
 #include "windows/addcombat.h"
 #include "windows/mainwindow.h"
 #include "windows/voenosluga.h"
@@ -447,6 +449,42 @@ private slots:
         QCOMPARE(value("SELECT count(*) FROM prikaz WHERE LN = '11'"), QString("1"));
         QVERIFY(answerer.done());
         QVERIFY(answerer.unexpected().isEmpty());
+    }
+
+    // A connection that breaks inside a transaction fails the whole write:
+    // the server undoes what came before the break, no later statement of
+    // it runs on a new connection, its COMMIT fails and says why, and the
+    // next command connects again.
+    void connectionLostInTransaction()
+    {
+        WorkDir dir(WorkDir::WithoutDatabase);
+        freshServer();
+        QString where, reason;
+        QVERIFY2(Connection::openChosen({}, &where, &reason), qPrintable(reason));
+        QSqlQuery pid = Function::Myquery("SELECT pg_backend_pid()");
+        QVERIFY(pid.next());
+        const QString backend = pid.value(0).toString();
+        pid = QSqlQuery();
+        auto insert = [](const char *rank) {
+            return Function::Myquery("INSERT INTO Ranks (Rank) VALUES (?)", QVariantList{QString(rank)}).isActive();
+        };
+        {
+            Transaction transaction;
+            QSqlError error;
+            QVERIFY(transaction.begin(&error));
+            QVERIFY(insert("до обрыва"));
+            QVERIFY(exec("SELECT pg_terminate_backend(?::int)", {backend}));
+            QTRY_COMPARE(value("SELECT count(*) FROM pg_stat_activity WHERE pid = ?::int", {backend}), QString("0"));
+            QVERIFY(!insert("при обрыве"));
+            // A write that goes on past a failed statement writes nothing more.
+            QVERIFY(!insert("после обрыва"));
+            QVERIFY(!transaction.commit(&error));
+            QVERIFY2(Function::describeError(error).contains("прервалась посреди записи, из неё ничего не сохранено"),
+                     qPrintable(Function::describeError(error)));
+        }
+        QCOMPARE(value("SELECT count(*) FROM Ranks WHERE Rank LIKE '%обрыв%'"), QString("0"));
+        QVERIFY(insert("потом"));
+        QCOMPARE(value("SELECT count(*) FROM Ranks WHERE Rank = 'потом'"), QString("1"));
     }
 
     // A password asked at start and kept nowhere; a wrong one, a closed port,
