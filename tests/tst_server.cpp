@@ -474,13 +474,14 @@ private slots:
             QVERIFY(transaction.begin(&error));
             QVERIFY(insert("до обрыва"));
             QVERIFY(exec("SELECT pg_terminate_backend(?::int)", {backend}));
-            QTRY_COMPARE(value("SELECT count(*) FROM pg_stat_activity WHERE pid = ?::int", {backend}), QString("0"));
+            QTRY_COMPARE(value("SELECT count(*) FROM pg_stat_activity WHERE pid = ?::int", {backend}),
+                         QString("0"));
             QVERIFY(!insert("при обрыве"));
             // A write that goes on past a failed statement writes nothing more.
             QVERIFY(!insert("после обрыва"));
             QVERIFY(!transaction.commit(&error));
-            QVERIFY2(Function::describeError(error).contains("прервалась посреди записи, из неё ничего не сохранено"),
-                     qPrintable(Function::describeError(error)));
+            const QString reason = Function::describeError(error);
+            QVERIFY2(reason.contains("прервалась посреди записи, из неё ничего не сохранено"), qPrintable(reason));
         }
         QCOMPARE(value("SELECT count(*) FROM Ranks WHERE Rank LIKE '%обрыв%'"), QString("0"));
         QVERIFY(insert("потом"));

@@ -7,6 +7,7 @@
 
 #include <QDebug>
 #include <QFile>
+#include <QMutex>
 #include <QSet>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -33,9 +34,35 @@ PGconn *serverHandle(const QSqlDatabase &db)
 // is ended by ROLLBACK: the server has already undone it, and no statement of
 // it may run on a new connection, outside any transaction, and COMMIT there
 // as if the whole had been written.
-QSet<QString> &inTransaction()
+// Connections of other threads (a copy made beside the window) run their
+// statements here too.
+class Marks
 {
-    static QSet<QString> names;
+public:
+    bool contains(const QString &name) const
+    {
+        const QMutexLocker lock(&m_mutex);
+        return m_names.contains(name);
+    }
+    void insert(const QString &name)
+    {
+        const QMutexLocker lock(&m_mutex);
+        m_names.insert(name);
+    }
+    void remove(const QString &name)
+    {
+        const QMutexLocker lock(&m_mutex);
+        m_names.remove(name);
+    }
+
+private:
+    mutable QMutex m_mutex;
+    QSet<QString> m_names;
+};
+
+Marks &inTransaction()
+{
+    static Marks names;
     return names;
 }
 
@@ -98,7 +125,8 @@ bool lostInTransaction(const QSqlDatabase &db)
 class LostResult : public QSqlResult
 {
 public:
-    LostResult(const QSqlDriver *driver, const QString &sql, const QSqlError &error) : QSqlResult(driver)
+    LostResult(const QSqlDriver *driver, const QString &sql, const QSqlError &error)
+        : QSqlResult(driver)
     {
         setQuery(sql);
         setLastError(error);
@@ -155,11 +183,14 @@ QSqlQuery Function::Myquery(QString sql, const QVariantList &values, const QSqlD
             inTransaction().remove(connection.connectionName());
         lost = !begins(sql);
     }
-    const bool wasInTransaction = server && inTransaction().contains(connection.connectionName());
     // A server connection that broke (the server was restarted, the network
     // was down) is closed by the driver; the next statement connects again.
-    if (server && !lost && !connection.isOpen())
+    if (server && !lost && !connection.isOpen()) {
+        // A new connection is in no transaction.
+        inTransaction().remove(connection.connectionName());
         connection.open();
+    }
+    const bool wasInTransaction = server && inTransaction().contains(connection.connectionName());
     QSqlQuery query(connection);
     query.setForwardOnly(true);
     if (lost) {

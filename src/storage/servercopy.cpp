@@ -349,7 +349,10 @@ bool copyFromServer(const QSqlDatabase &from, const QSqlDatabase &to, QString *e
         } else if (here != there) {
             *error = name == QLatin1String(Sql::CONTENT_TABLE)
                          ? QStringLiteral("в копию попало документов %1 из %2").arg(here).arg(there)
-                         : QStringLiteral("в копию попало строк таблицы %1: %2 из %3").arg(name).arg(here).arg(there);
+                         : QStringLiteral("в копию попало строк таблицы %1: %2 из %3")
+                               .arg(name)
+                               .arg(here)
+                               .arg(there);
             ok = false;
         }
     }
