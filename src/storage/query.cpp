@@ -29,13 +29,12 @@ PGconn *serverHandle(const QSqlDatabase &db)
     return *static_cast<PGconn *const *>(handle.constData());
 }
 
-// The server connections whose last statement left them inside a
-// transaction. A connection that breaks keeps its mark until the transaction
-// is ended by ROLLBACK: the server has already undone it, and no statement of
-// it may run on a new connection, outside any transaction, and COMMIT there
-// as if the whole had been written.
-// Connections of other threads (a copy made beside the window) run their
-// statements here too.
+// The names of the server connections that are inside a transaction. A
+// connection that breaks keeps its mark until the transaction is ended
+// (ROLLBACK, or COMMIT): the server has already undone it, and no statement
+// of it may run on a new connection, outside any transaction, and COMMIT
+// there as if the whole had been written. Connections of other threads (a
+// copy made beside the window) run their statements here too.
 class Marks
 {
 public:
