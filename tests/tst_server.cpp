@@ -8,7 +8,9 @@
 #include "testsupport.h"
 #include "urlcatcher.h"
 #include "widgets.h"
+#include "storage/connection.h"
 #include "storage/schema.h"
+#include "storage/transaction.h"
 #include "windows/addcombat.h"
 #include "windows/mainwindow.h"
 #include "windows/voenosluga.h"
@@ -342,11 +344,17 @@ private slots:
             QVERIFY(answerer.seen().last().text.contains("только в пустую базу"));
             QCOMPARE(value("SELECT convert_from(Soderz, 'UTF8') FROM Kopii"), QString("PDF"));
 
+            // Hundreds of documents: every one goes into the backup.
+            exec("INSERT INTO Kopii (Giper, Soderz) SELECT 'files/d' || n || '.txt', "
+                 "convert_to('документ ' || n, 'UTF8') FROM generate_series(1, 350) n");
             answerer.button("Так точно").button("OK");
             trigger(w, "action");
+            QCOMPARE(answerer.seen().last().text, QString("Резервная копия создана"));
             const QStringList made = QDir("data").entryList({"BaseDate2*.db"});
             QCOMPARE(made.size(), 1);
             const QString backup = dir.filePath("data/" + made[0]);
+            QCOMPARE(readColumn(backup, "SELECT count(*) || ' ' || sum(length(Soderz)) FROM Kopii"),
+                     QStringList{value("SELECT count(*) || ' ' || sum(length(Soderz)) FROM Kopii")});
             exec("DELETE FROM Combat");
             exec("UPDATE Ranks SET Rank = 'Х' WHERE id = 1");
             answerer.button("Так точно").file(backup).button("OK");
@@ -441,6 +449,43 @@ private slots:
         QCOMPARE(value("SELECT count(*) FROM prikaz WHERE LN = '11'"), QString("1"));
         QVERIFY(answerer.done());
         QVERIFY(answerer.unexpected().isEmpty());
+    }
+
+    // A connection that breaks inside a transaction fails the whole write:
+    // the server undoes what came before the break, no later statement of
+    // it runs on a new connection, its COMMIT fails and says why, and the
+    // next command connects again.
+    void connectionLostInTransaction()
+    {
+        WorkDir dir(WorkDir::WithoutDatabase);
+        freshServer();
+        QString where, reason;
+        QVERIFY2(Connection::openChosen({}, &where, &reason), qPrintable(reason));
+        QSqlQuery pid = Function::Myquery("SELECT pg_backend_pid()");
+        QVERIFY(pid.next());
+        const QString backend = pid.value(0).toString();
+        pid = QSqlQuery();
+        auto insert = [](const char *rank) {
+            return Function::Myquery("INSERT INTO Ranks (Rank) VALUES (?)", QVariantList{QString(rank)}).isActive();
+        };
+        {
+            Transaction transaction;
+            QSqlError error;
+            QVERIFY(transaction.begin(&error));
+            QVERIFY(insert("до обрыва"));
+            QVERIFY(exec("SELECT pg_terminate_backend(?::int)", {backend}));
+            QTRY_COMPARE(value("SELECT count(*) FROM pg_stat_activity WHERE pid = ?::int", {backend}),
+                         QString("0"));
+            QVERIFY(!insert("при обрыве"));
+            // A write that goes on past a failed statement writes nothing more.
+            QVERIFY(!insert("после обрыва"));
+            QVERIFY(!transaction.commit(&error));
+            const QString reason = Function::describeError(error);
+            QVERIFY2(reason.contains("прервалась посреди записи, из неё ничего не сохранено"), qPrintable(reason));
+        }
+        QCOMPARE(value("SELECT count(*) FROM Ranks WHERE Rank LIKE '%обрыв%'"), QString("0"));
+        QVERIFY(insert("потом"));
+        QCOMPARE(value("SELECT count(*) FROM Ranks WHERE Rank = 'потом'"), QString("1"));
     }
 
     // A password asked at start and kept nowhere; a wrong one, a closed port,

@@ -37,6 +37,14 @@ QString serverReasonOf(const QSqlError &error)
 {
     const QString code = error.nativeErrorCode();
     const QString cls = code.left(2);
+    // The program's own codes for a connection that broke inside a
+    // transaction (the server undid it), and at its COMMIT.
+    if (code == QLatin1String("08003"))
+        return QStringLiteral("связь с сервером базы данных прервалась посреди записи, из неё ничего не "
+                              "сохранено; повторите действие");
+    if (code == QLatin1String("08007"))
+        return QStringLiteral("связь с сервером базы данных прервалась при сохранении, и неизвестно, "
+                              "сохранено ли; обновите таблицы и проверьте");
     if (code.isEmpty() || cls == QLatin1String("08") || code.startsWith(QLatin1String("57P")))
         return QStringLiteral("нет связи с сервером базы данных");
     if (code == QLatin1String("23P01"))

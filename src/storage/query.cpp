@@ -7,8 +7,152 @@
 
 #include <QDebug>
 #include <QFile>
+#include <QMutex>
+#include <QSet>
+#include <QSqlDriver>
 #include <QSqlError>
+#include <QSqlResult>
 #include <QTextStream>
+
+#include <libpq-fe.h>
+
+namespace {
+
+// The libpq connection under a server connection, null when it is closed.
+PGconn *serverHandle(const QSqlDatabase &db)
+{
+    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
+    // The driver names the type by the struct's own name.
+    if (!handle.isValid() ||
+        (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0))
+        return nullptr;
+    return *static_cast<PGconn *const *>(handle.constData());
+}
+
+// The names of the server connections that are inside a transaction. A
+// connection that breaks keeps its mark until the transaction is ended
+// (ROLLBACK, or COMMIT): the server has already undone it, and no statement
+// of it may run on a new connection, outside any transaction, and COMMIT
+// there as if the whole had been written. Connections of other threads (a
+// copy made beside the window) run their statements here too.
+class Marks
+{
+public:
+    bool contains(const QString &name) const
+    {
+        const QMutexLocker lock(&m_mutex);
+        return m_names.contains(name);
+    }
+    void insert(const QString &name)
+    {
+        const QMutexLocker lock(&m_mutex);
+        m_names.insert(name);
+    }
+    void remove(const QString &name)
+    {
+        const QMutexLocker lock(&m_mutex);
+        m_names.remove(name);
+    }
+
+private:
+    mutable QMutex m_mutex;
+    QSet<QString> m_names;
+};
+
+Marks &inTransaction()
+{
+    static Marks names;
+    return names;
+}
+
+bool begins(const QString &sql)
+{
+    return sql.startsWith(QLatin1String("BEGIN"));
+}
+
+bool ends(const QString &sql)
+{
+    return sql == QLatin1String(Sql::COMMIT) || sql == QLatin1String(Sql::ROLLBACK);
+}
+
+// After a statement: the program's transactions begin and end by the
+// catalogue's statements; libpq tells the state where it knows it (a result
+// still being read leaves it unknown).
+void noteTransaction(const QSqlDatabase &db, const QString &sql, bool ok)
+{
+    if (ok && begins(sql))
+        inTransaction().insert(db.connectionName());
+    else if (ends(sql))
+        inTransaction().remove(db.connectionName());
+    PGconn *handle = serverHandle(db);
+    if (!handle)
+        return;
+    switch (PQtransactionStatus(handle)) {
+    case PQTRANS_INTRANS:
+    case PQTRANS_INERROR:
+        inTransaction().insert(db.connectionName());
+        break;
+    case PQTRANS_IDLE:
+        inTransaction().remove(db.connectionName());
+        break;
+    default:
+        // A statement still running or a broken connection: as it was.
+        break;
+    }
+}
+
+// True when the connection broke inside a transaction that has not been
+// ended yet.
+bool lostInTransaction(const QSqlDatabase &db)
+{
+    if (!inTransaction().contains(db.connectionName()))
+        return false;
+    PGconn *handle = serverHandle(db);
+    if (handle && PQstatus(handle) == CONNECTION_BAD)
+        return true;
+    // Closed on purpose, or open again: the mark is stale.
+    if (!handle)
+        inTransaction().remove(db.connectionName());
+    return false;
+}
+
+// The result of a statement on a connection that broke inside a
+// transaction. A failure carries the program's own error, told by its code
+// (08003, or 08007 when the COMMIT itself met the break and whether it was
+// written is not known); the ROLLBACK of such a transaction is done without
+// the server, which has undone it already.
+class LostResult : public QSqlResult
+{
+public:
+    LostResult(const QSqlDriver *driver, const QString &sql, const QSqlError &error)
+        : QSqlResult(driver)
+    {
+        setQuery(sql);
+        setLastError(error);
+        setActive(!error.isValid());
+    }
+
+protected:
+    QVariant data(int) override { return {}; }
+    bool isNull(int) override { return true; }
+    bool reset(const QString &) override { return false; }
+    bool fetch(int) override { return false; }
+    bool fetchFirst() override { return false; }
+    bool fetchLast() override { return false; }
+    int size() override { return -1; }
+    int numRowsAffected() override { return -1; }
+};
+
+QSqlError lostError(bool unknown, const QString &words)
+{
+    return QSqlError(QStringLiteral("Соединение с сервером потеряно внутри транзакции"),
+                     words.isEmpty() ? QStringLiteral("запрос не отправлен: соединение с сервером потеряно "
+                                                      "внутри транзакции")
+                                     : words,
+                     QSqlError::ConnectionError, unknown ? QStringLiteral("08007") : QStringLiteral("08003"));
+}
+
+} // namespace
 
 QSqlQuery Function::Myquery(QString sql)
 {
@@ -26,15 +170,33 @@ QSqlQuery Function::Myquery(QString sql, const QVariantList &values, const QSqlD
     QSqlDatabase connection =
         db.isValid() ? db : QSqlDatabase::database(QString::fromLatin1(QSqlDatabase::defaultConnection), false);
     const bool server = Sql::onServer(connection);
-    // A server connection that broke (the server was restarted, the network
-    // was down) is closed by the driver; the next statement connects again.
-    if (server && !connection.isOpen())
-        connection.open();
-    QSqlQuery query(connection);
-    query.setForwardOnly(true);
     bool ok = true;
     QSqlError error;
-    if (server && values.isEmpty()) {
+    bool lost = false;
+    if (server && lostInTransaction(connection)) {
+        // The transaction is gone with the connection, undone by the server:
+        // none of its statements runs on a new connection. Its end (a
+        // ROLLBACK, done without the server, or a COMMIT, refused) lifts the
+        // mark; the next command connects again.
+        if (ends(sql) || begins(sql))
+            inTransaction().remove(connection.connectionName());
+        lost = !begins(sql);
+    }
+    // A server connection that broke (the server was restarted, the network
+    // was down) is closed by the driver; the next statement connects again.
+    if (server && !lost && !connection.isOpen()) {
+        // A new connection is in no transaction.
+        inTransaction().remove(connection.connectionName());
+        connection.open();
+    }
+    const bool wasInTransaction = server && inTransaction().contains(connection.connectionName());
+    QSqlQuery query(connection);
+    query.setForwardOnly(true);
+    if (lost) {
+        ok = sql == QLatin1String(Sql::ROLLBACK);
+        if (!ok)
+            error = lostError(false, QString());
+    } else if (server && values.isEmpty()) {
         // PostgreSQL prepares only queries, not BEGIN or CREATE TABLE: a
         // statement without bound values runs as it stands.
         ok = query.exec(sql);
@@ -55,6 +217,19 @@ QSqlQuery Function::Myquery(QString sql, const QVariantList &values, const QSqlD
                 error = query.lastError();
         }
     }
+    if (server && !lost) {
+        // The statement that met the break inside a transaction is told as
+        // such: nothing of the transaction was written (of a COMMIT, it is
+        // not known).
+        const PGconn *handle = serverHandle(connection);
+        if (!ok && wasInTransaction && handle && PQstatus(handle) == CONNECTION_BAD) {
+            error = lostError(sql == QLatin1String(Sql::COMMIT), error.databaseText().trimmed());
+            lost = true;
+        }
+        noteTransaction(connection, sql, ok);
+    }
+    if (lost)
+        query = QSqlQuery(new LostResult(connection.driver(), sql, error));
     if (ok) {
         qDebug() << "Запрос успешен." + sql;
         return query;

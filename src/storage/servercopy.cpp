@@ -322,16 +322,39 @@ bool copyFromServer(const QSqlDatabase &from, const QSqlDatabase &to, QString *e
         ok = ok && run(QString::fromLatin1(Sql::DELETE_ROWS).arg(QString::fromLatin1(table.name)), to, error) &&
              copyRows(from, to, table, error);
     }
-    QSqlQuery paths;
-    ok = ok && run(QString::fromLatin1(Sql::SELECT_CONTENT_PATHS), from, error, &paths);
-    while (ok && paths.next()) {
-        // One document in memory at a time.
-        const QString path = paths.value(0).toString();
-        QSqlQuery content;
-        ok = run(QString::fromLatin1(Sql::SELECT_CONTENT).arg(Function::q(path)), from, error, &content);
-        if (ok && content.next())
-            ok = run(QString::fromLatin1(Sql::INSERT_CONTENT), to, error, nullptr,
-                     {path, content.value(0).toByteArray()});
+    // The documents come in one result, one row at a time, so only one
+    // document is in memory at once. A server's forward-only result is read
+    // row by row, and any other statement on its connection would end it
+    // there: none runs on `from` until the last row has come.
+    QSqlQuery documents;
+    ok = ok && run(QString::fromLatin1(Sql::SELECT_ALL_CONTENT), from, error, &documents);
+    while (ok && documents.next())
+        ok = run(QString::fromLatin1(Sql::INSERT_CONTENT), to, error, nullptr,
+                 {documents.value(0).toString(), documents.value(1).toByteArray()});
+    if (ok && documents.lastError().isValid()) {
+        *error = Function::describeError(documents.lastError(), from.driverName());
+        ok = false;
+    }
+    documents = QSqlQuery();
+    // The copy counts as made only when it holds every row and every
+    // document the server has in the same picture of the register.
+    for (const char *table : {"Ranks", "Emploeses", "Combat", "prikaz", "Files", "Kopii"}) {
+        if (!ok)
+            break;
+        const QString name = QString::fromLatin1(table);
+        const int there = countRows(from, name, error);
+        const int here = there < 0 ? -1 : countRows(to, name, error);
+        if (there < 0 || here < 0) {
+            ok = false;
+        } else if (here != there) {
+            *error = name == QLatin1String(Sql::CONTENT_TABLE)
+                         ? QStringLiteral("в копию попало документов %1 из %2").arg(here).arg(there)
+                         : QStringLiteral("в копию попало строк таблицы %1: %2 из %3")
+                               .arg(name)
+                               .arg(here)
+                               .arg(there);
+            ok = false;
+        }
     }
     ok = ok && run(QString::fromLatin1(Sql::COMMIT), to, error);
     if (!ok)

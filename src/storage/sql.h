@@ -323,6 +323,8 @@ inline constexpr char DELETE_UNUSED_CONTENT[] =
 inline constexpr char CONTENT_TABLE[] = "Kopii";
 inline constexpr char CREATE_CONTENT_TABLE[] = "CREATE TABLE Kopii (Giper TEXT PRIMARY KEY, Soderz BLOB)";
 inline constexpr char SELECT_CONTENT_PATHS[] = "SELECT Giper FROM Kopii ORDER BY Giper";
+// Every document with its content, for a backup of a server (read row by row).
+inline constexpr char SELECT_ALL_CONTENT[] = "SELECT Giper, Soderz FROM Kopii ORDER BY Giper";
 inline constexpr char SELECT_FILE_PATHS[] = "SELECT DISTINCT Giper FROM Files ORDER BY Giper";
 
 // Copying a whole register between an SQLite file and a server. %1 table,
