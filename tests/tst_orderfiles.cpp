@@ -221,7 +221,7 @@ private slots:
     }
 
     // Opening finds this serviceman's copy, hands it to the desktop, and says
-    // so when the copy is missing.
+    // in the status line when the copy is missing.
     void opening()
     {
         WorkDir dir;
@@ -242,12 +242,78 @@ private slots:
 
         QVERIFY(QFile::remove("files/Приказ 15 (2).pdf"));
         ModalAnswerer answerer;
-        answerer.button("OK");
         doubleClickCell(files, 0);
-        QVERIFY(answerer.done());
-        QCOMPARE(answerer.seen().at(0).title, QString("Ошибка"));
-        QVERIFY(answerer.seen().at(0).text.contains("не найдена"));
+        QVERIFY2(w.status().contains("не найдена"), qPrintable(w.status()));
+        QVERIFY(answerer.unexpected().isEmpty());
         QCOMPARE(catcher.urls.size(), 1);
+    }
+
+    // A name an attachment refers to stays its document's when the copy went
+    // missing (a tidied folder): another file of that name gets a free name.
+    void missingCopyKeepsItsName()
+    {
+        WorkDir dir;
+        addOrders();
+        dir.writeFile("src/a/order.pdf", "of 77");
+        dir.writeFile("src/b/order.pdf", "of 88");
+        OrdersWindow w77("77", "blag");
+        showFiles(w77, 0);
+        attach(w77, dir.filePath("src/a/order.pdf"));
+        QVERIFY(QFile::remove("files/order.pdf"));
+        OrdersWindow w88("88", "blag");
+        showFiles(w88, 0);
+        attach(w88, dir.filePath("src/b/order.pdf"));
+        QCOMPARE(rows("SELECT LN, Giper FROM Files ORDER BY rowid"),
+                 (QList<QStringList>{{"77", "files/order.pdf"}, {"88", "files/order (2).pdf"}}));
+        QCOMPARE(read("files/order (2).pdf"), QByteArray("of 88"));
+        QVERIFY(!QFile::exists("files/order.pdf"));
+    }
+
+    // Only copies inside "files" are opened, links and ".." resolved; a record
+    // naming anything else is refused (status line and log), and deleting it
+    // leaves that file where it is.
+    void onlyTheStoreIsOpened()
+    {
+        WorkDir dir;
+        addOrders();
+        QTemporaryDir outside;
+        const QString program = outside.filePath("run.sh");
+        dir.writeFile("secret.txt", "secret");
+        QVERIFY(QDir().mkpath(outside.filePath("ext")));
+        for (const QString &f : {program, outside.filePath("ext/doc.pdf")}) {
+            QFile file(f);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("outside");
+        }
+        QVERIFY(QFile::link(program, "files/link.pdf"));
+        QVERIFY(QFile::link(outside.filePath("ext"), "files/ext"));
+        const QStringList paths{program, "files/../secret.txt", "files/link.pdf", "files/ext/doc.pdf"};
+        for (int i = 0; i < paths.size(); ++i)
+            QVERIFY(exec("INSERT INTO Files VALUES ('15', 'blag', ?, ?, '77')", {paths[i], QString::number(i)}));
+        UrlCatcher catcher;
+        ModalAnswerer answerer;
+        OrdersWindow w("77", "blag");
+        showFiles(w, 0);
+        for (int i = 0; i < paths.size(); ++i) {
+            doubleClickCell(w.files(), i);
+            QVERIFY2(w.status().contains("вне папки документов"), qPrintable(w.status()));
+        }
+        QVERIFY(catcher.urls.isEmpty());
+        QString log;
+        QVERIFY(dir.readText("log", &log));
+        QCOMPARE(log.count("не открыт"), paths.size());
+        for (int i = 0; i < paths.size(); ++i) {
+            clickCell(w.files(), 0);
+            answerer.button("Так точно");
+            w.at<QPushButton>("pushButton_2")->click();
+        }
+        QVERIFY(answerer.done());
+        QCOMPARE(fileRows().size(), 0);
+        QCOMPARE(read(program), QByteArray("outside"));
+        QCOMPARE(read(outside.filePath("ext/doc.pdf")), QByteArray("outside"));
+        QCOMPARE(read("secret.txt"), QByteArray("secret"));
+        QVERIFY(QFileInfo("files/link.pdf").isSymLink());
+        QVERIFY(answerer.unexpected().isEmpty());
     }
 
     // Deleting removes only this order's row; the copy is moved aside with
