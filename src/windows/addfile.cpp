@@ -897,7 +897,7 @@ void addfile::on_tableWidget_cellDoubleClicked(int row, int column)
         return;
     }
     if (path.isEmpty()) {
-        say(QStringLiteral("Файл «%1» не открыт: его копия «%1» не найдена.").arg(name));
+        say(QStringLiteral("Файл «%1» не открыт: путь к его копии не записан.").arg(name));
         return;
     }
     QString file;
