@@ -97,6 +97,10 @@ void logRefusal(const QString &path, const QString &reason)
 // in `error`) when that could not be read.
 int references(const QString &path, QString *error)
 {
+    // Without the register open there is no record to consult (the program
+    // attaches only with it open).
+    if (!QSqlDatabase::database(QString::fromLatin1(QSqlDatabase::defaultConnection), false).isOpen())
+        return 0;
     QSqlQuery query = Function::Myquery(QString::fromLatin1(Sql::COUNT_FILE_REFERENCES).arg(Function::q(path)));
     if (!query.isActive() || !query.next()) {
         *error = Function::describeError(query.lastError());
