@@ -29,7 +29,6 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlRecord>
-#include <QStatusBar>
 #include <QTableWidgetItem>
 #include <QUrl>
 
@@ -132,12 +131,14 @@ addfile::addfile(const QString &personalNumber, const QString &code, const QStri
     connect(ui->dateEdit, &QDateEdit::dateChanged, this, [this] { forgetDate(); });
     ui->dateEdit->installEventFilter(this);
     // What a command left undone, and a list that could not be read, are told
-    // here, in the window, without a box of their own.
-    status = new QLabel(this);
+    // in a line below the pages, without a box of their own; it wraps, so a
+    // long list of documents is read whole.
+    status = new QLabel(ui->centralwidget);
     status->setObjectName(QStringLiteral("statusLine"));
     status->setWordWrap(true);
     status->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    statusBar()->addWidget(status, 1);
+    status->hide();
+    ui->verticalLayout_5->addWidget(status);
     clearTable();
 }
 
@@ -380,6 +381,7 @@ bool addfile::runWrite(const QString &what, int *affected)
 void addfile::say(const QString &text)
 {
     status->setText(text);
+    status->setVisible(!text.isEmpty());
 }
 
 bool addfile::readLeftOver(const QString &number, QStringList *names, const QString &what)
@@ -551,7 +553,7 @@ QString addfile::orderDate() const
 void addfile::on_pushButton_7_clicked()
 {
     saved = false;
-    status->clear();
+    say(QString());
     if (Function::confirm(this, QStringLiteral("Вы точно уверены что надо добавить?"))) {
         const QString number = ui->lineEdit_2->text();
         if (number.isEmpty())
@@ -584,7 +586,7 @@ void addfile::addOrder()
 void addfile::on_pushButton_4_clicked()
 {
     saved = false;
-    status->clear();
+    say(QString());
     QTableWidget *t = ui->tableWidget_2;
     const bool confirmed = Function::confirm(this, QStringLiteral("Вы точно уверены что надо изменить?"));
     if (confirmed && t->currentRow() < 0 && ui->checkBox->isChecked())
@@ -684,7 +686,7 @@ void addfile::changeOrder(int row)
 void addfile::on_pushButton_6_clicked()
 {
     saved = false;
-    status->clear();
+    say(QString());
     QTableWidget *t = ui->tableWidget_2;
     if (Function::confirm(this, QStringLiteral("Вы точно уверены что надо удалить?")) && t->currentRow() >= 0) {
         const int row = t->currentRow();
@@ -807,7 +809,7 @@ bool addfile::storedPath(const QString &name, QString &path, const QString &what
 
 void addfile::on_pushButton_clicked()
 {
-    status->clear();
+    say(QString());
     const QString source = QFileDialog::getOpenFileName(
         this, QStringLiteral("Выбрать фаил"), QDir::currentPath(), QStringLiteral("All files (*.*)"));
     const QString name = source.section(QLatin1Char('/'), -1, -1);
@@ -882,7 +884,7 @@ void addfile::on_tableWidget_cellDoubleClicked(int row, int column)
 {
     Q_UNUSED(row);
     Q_UNUSED(column);
-    status->clear();
+    say(QString());
     QTableWidget *files = ui->tableWidget;
     if (files->currentRow() < 0 || !files->currentItem())
         return;
@@ -917,7 +919,7 @@ void addfile::on_action_triggered()
 
 void addfile::deleteSelectedFile()
 {
-    status->clear();
+    say(QString());
     if (!Function::confirm(this, QStringLiteral("Вы точно уверены что надо удалить?")))
         return;
     QTableWidget *files = ui->tableWidget;
