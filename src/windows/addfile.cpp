@@ -590,7 +590,7 @@ void addfile::on_pushButton_4_clicked()
     QTableWidget *t = ui->tableWidget_2;
     const bool confirmed = Function::confirm(this, QStringLiteral("Вы точно уверены что надо изменить?"));
     if (confirmed && t->currentRow() < 0 && ui->checkBox->isChecked())
-        say(QStringLiteral("Взыскание не снято: в списке не выбран приказ. Выберите взыскание в списке."));
+        say(QStringLiteral("Взыскание не снято: в списке не выбрано взыскание."));
     if (confirmed && t->currentRow() >= 0) {
         const int row = t->currentRow();
         const QString number = ui->lineEdit_2->text();
