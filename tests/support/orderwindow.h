@@ -57,7 +57,6 @@ public:
     }
     QTableWidget *list() const { return at<QTableWidget>("tableWidget_2"); }
     QTableWidget *files() const { return at<QTableWidget>("tableWidget"); }
-    // The text of the window's status line ("<none>" without one).
     QString status() const { return statusLine(m_w); }
 
 private:
