@@ -221,7 +221,7 @@ private slots:
     }
 
     // Opening finds this serviceman's copy, hands it to the desktop, and says
-    // so when the copy is missing.
+    // in the status line when the copy is missing.
     void opening()
     {
         WorkDir dir;
@@ -242,12 +242,70 @@ private slots:
 
         QVERIFY(QFile::remove("files/Приказ 15 (2).pdf"));
         ModalAnswerer answerer;
-        answerer.button("OK");
         doubleClickCell(files, 0);
-        QVERIFY(answerer.done());
-        QCOMPARE(answerer.seen().at(0).title, QString("Ошибка"));
-        QVERIFY(answerer.seen().at(0).text.contains("не найдена"));
+        QVERIFY2(w.status().contains("не найдена"), qPrintable(w.status()));
+        QVERIFY(answerer.unexpected().isEmpty());
         QCOMPARE(catcher.urls.size(), 1);
+    }
+
+    // A name an attachment refers to stays its document's when the copy went
+    // missing (a tidied folder): another file of that name gets a free name.
+    void missingCopyKeepsItsName()
+    {
+        WorkDir dir;
+        addOrders();
+        dir.writeFile("src/a/order.pdf", "of 77");
+        dir.writeFile("src/b/order.pdf", "of 88");
+        OrdersWindow w77("77", "blag");
+        showFiles(w77, 0);
+        attach(w77, dir.filePath("src/a/order.pdf"));
+        QVERIFY(QFile::remove("files/order.pdf"));
+        OrdersWindow w88("88", "blag");
+        showFiles(w88, 0);
+        attach(w88, dir.filePath("src/b/order.pdf"));
+        QCOMPARE(rows("SELECT LN, Giper FROM Files ORDER BY rowid"),
+                 (QList<QStringList>{{"77", "files/order.pdf"}, {"88", "files/order (2).pdf"}}));
+        QCOMPARE(read("files/order (2).pdf"), QByteArray("of 88"));
+    }
+
+    // Only copies inside "files" are opened, links and ".." resolved; a record
+    // naming anything else is refused (status line and log), and deleting it
+    // leaves that file where it is.
+    void onlyTheStoreIsOpened()
+    {
+        WorkDir dir;
+        addOrders();
+        dir.writeFile("outside/run.sh", "outside");
+        dir.writeFile("outside/ext/doc.pdf", "outside");
+        QVERIFY(QFile::link(dir.filePath("outside/run.sh"), "files/link.pdf"));
+        QVERIFY(QFile::link(dir.filePath("outside/ext"), "files/ext"));
+        const QStringList paths{dir.filePath("outside/run.sh"), "files/../outside/run.sh", "files/link.pdf",
+                                "files/ext/doc.pdf"};
+        for (const QString &path : paths)
+            QVERIFY(exec("INSERT INTO Files VALUES ('15', 'blag', ?, ?, '77')", {path, path}));
+        UrlCatcher catcher;
+        ModalAnswerer answerer;
+        OrdersWindow w("77", "blag");
+        showFiles(w, 0);
+        QStringList said;
+        for (int i = 0; i < paths.size(); ++i) {
+            doubleClickCell(w.files(), i);
+            said << w.status();
+        }
+        QVERIFY(catcher.urls.isEmpty());
+        for (int i = 0; i < paths.size(); ++i) {
+            clickCell(w.files(), 0);
+            answerer.button("Так точно");
+            w.at<QPushButton>("pushButton_2")->click();
+        }
+        QCOMPARE(fileRows().size(), 0);
+        QCOMPARE(read("outside/run.sh") + read("outside/ext/doc.pdf"), QByteArray("outsideoutside"));
+        QVERIFY(QFileInfo("files/link.pdf").isSymLink());
+        QVERIFY(answerer.unexpected().isEmpty());
+        QCOMPARE(said.filter("вне папки документов").size(), paths.size());
+        QString log;
+        QVERIFY(dir.readText("log", &log));
+        QCOMPARE(log.count("не открыт"), paths.size());
     }
 
     // Deleting removes only this order's row; the copy is moved aside with

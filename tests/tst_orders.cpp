@@ -397,16 +397,24 @@ private slots:
         QVERIFY(w.at<QFrame>("frame")->isEnabled());
         QVERIFY(w.at<QLineEdit>("lineEdit_5")->text().isEmpty());
 
-        // A number that names no order: nothing changes, and the user is told.
+        // No order chosen, or a number that names no order: nothing changes,
+        // and the status line says that nothing was lifted.
         const QString before = dump();
+        QCOMPARE(t->currentRow(), -1);
+        box->setChecked(true);
+        answerer.button("Так точно");
+        w.at<QPushButton>("pushButton_4")->click();
+        QVERIFY2(w.status().startsWith("Взыскание не снято"), qPrintable(w.status()));
+        box->setChecked(false);
         clickCell(t, 0);
         w.at<QLineEdit>("lineEdit_2")->setText("99");
         box->setChecked(true);
-        answerer.button("Так точно").button("OK");
+        answerer.button("Так точно");
         w.at<QPushButton>("pushButton_4")->click();
         QVERIFY(answerer.done());
-        QCOMPARE(answerer.seen().last().title, QString("Оповещение"));
-        QVERIFY(answerer.seen().last().text.contains("«99»"));
+        QVERIFY(answerer.unexpected().isEmpty());
+        QVERIFY2(w.status().startsWith("Взыскание не снято") && w.status().contains("«99»"),
+                 qPrintable(w.status()));
         QCOMPARE(dump(), before);
         box->setChecked(false);
         QVERIFY(!liftingFields->isEnabled());
@@ -496,6 +504,36 @@ private slots:
         QCOMPARE(answerer.seen().at(1).informativeText, QString("Вы точно уверены что надо удалить?"));
         QCOMPARE(stored().size(), 0);
         QCOMPARE(value("SELECT count(*) FROM Files"), QString("1"));
+
+        // An order added or renumbered under a number whose documents a
+        // deleted order left names them in the status line, asking nothing more.
+        QVERIFY(exec("INSERT INTO Files VALUES ('9', 'gr', 'files/b.pdf', 'b.pdf', '1')"));
+        fill(w, "Грамота", "3", "", "");
+        answerer.button("Так точно");
+        w.at<QPushButton>("pushButton_7")->click();
+        QVERIFY2(w.status().contains("«a.pdf»"), qPrintable(w.status()));
+        clickCell(w.list(), 0);
+        w.at<QLineEdit>("lineEdit_2")->setText("9");
+        answerer.button("Так точно");
+        w.at<QPushButton>("pushButton_4")->click();
+        QVERIFY(answerer.done());
+        QVERIFY(answerer.unexpected().isEmpty());
+        QVERIFY2(w.status().contains("«b.pdf»") && !w.status().contains("a.pdf"), qPrintable(w.status()));
+        QCOMPARE(stored(), (QList<QStringList>{{"9", "Грамота"}}));
+    }
+
+    // Orders that could not be read (the server out of reach, here the
+    // connection closed) are not shown as a serviceman without orders.
+    void unreadOrders()
+    {
+        WorkDir dir;
+        QVERIFY(addServiceman("1", FIO, "1"));
+        QVERIFY(addOrder(order("4", "01.01.2020")));
+        openProgramDatabase();
+        QSqlDatabase::database(QString::fromLatin1(QSqlDatabase::defaultConnection), false).close();
+        addfile w("1", "vzs", FIO);
+        QCOMPARE(w.findChild<QTableWidget *>("tableWidget_2")->rowCount(), 0);
+        QVERIFY2(statusLine(&w).startsWith("Приказы не прочитаны"), qPrintable(statusLine(&w)));
     }
 
     // A write the database refuses is reported ("Ошибка", what was not done)

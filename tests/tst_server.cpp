@@ -311,6 +311,12 @@ private slots:
         answerer.button("Так точно");
         w.at<QPushButton>("pushButton_2")->click();
         QCOMPARE(value("SELECT string_agg(Giper, ',') FROM Kopii"), QString("files/a.txt"));
+        // A name an attachment refers to stays taken when its content is gone.
+        exec("DELETE FROM Kopii");
+        dir.writeFile("third/a.txt", "третий");
+        answerer.file(dir.filePath("third/a.txt"));
+        w.at<QPushButton>("pushButton")->click();
+        QCOMPARE(value("SELECT string_agg(Giper, ',') FROM Kopii"), QString("files/a (2).txt"));
         QVERIFY(answerer.unexpected().isEmpty());
     }
 

@@ -37,10 +37,77 @@ bool sameContent(const QString &a, const QString &b)
     return true;
 }
 
+// The place `path` names once symbolic links and ".." are resolved, as the
+// system would resolve them; a part that does not exist yet is added to its
+// nearest existing folder as it stands. Empty where no place can be named (a
+// link that leads nowhere, a missing part "..").
+QString realPath(const QString &path)
+{
+    if (path.isEmpty())
+        return QString();
+    QString head = QDir::isAbsolutePath(path) ? path : QDir::currentPath() + QLatin1Char('/') + path;
+    QStringList tail;
+    for (;;) {
+        const QFileInfo info(head);
+        if (info.exists()) {
+            const QString real = info.canonicalFilePath();
+            if (real.isEmpty())
+                return QString();
+            tail.prepend(real);
+            return tail.join(QLatin1Char('/'));
+        }
+        const QString name = info.fileName();
+        if (info.isSymLink() || name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+            return QString();
+        tail.prepend(name);
+        head = info.path();
+    }
+}
+
+// Whether `path` lies inside the folder `root` (which must exist) once
+// symbolic links and ".." are resolved: the only places whose files the
+// program opens, writes or moves for an attachment. A record may name any
+// path (one restored from someone else's backup, for instance).
+bool inStore(const QString &path, const QString &root)
+{
+    const QString base = QFileInfo(root).canonicalFilePath();
+    const QString real = realPath(path);
+    return !base.isEmpty() && !real.isEmpty() && real.startsWith(base + QLatin1Char('/'));
+}
+
 bool insideFolder(const QString &path)
 {
-    const QString inside = QDir(folder()).absolutePath() + QLatin1Char('/');
-    return QFileInfo(path).absoluteFilePath().startsWith(inside);
+    return inStore(path, folder());
+}
+
+// A record's path that leads out of the store, as the refusal names it.
+QString outsideReason(const QString &path, const QString &root)
+{
+    const QString real = realPath(path);
+    return QStringLiteral("его копия «%1» лежит вне папки документов программы «%2», такие файлы не открываются")
+        .arg(QDir::toNativeSeparators(real.isEmpty() ? path : real),
+             QDir::toNativeSeparators(QDir(root).absolutePath()));
+}
+
+void logRefusal(const QString &path, const QString &reason)
+{
+    Function::appendLog(QStringLiteral("Документ «%1» не открыт: %2\n").arg(path, reason));
+}
+
+// How many attachment records refer to the copy `path`; -1 (and the reason
+// in `error`) when that could not be read.
+int references(const QString &path, QString *error)
+{
+    // Without the register open there is no record to consult (the program
+    // attaches only with it open).
+    if (!QSqlDatabase::database(QString::fromLatin1(QSqlDatabase::defaultConnection), false).isOpen())
+        return 0;
+    QSqlQuery query = Function::Myquery(QString::fromLatin1(Sql::COUNT_FILE_REFERENCES).arg(Function::q(path)));
+    if (!query.isActive() || !query.next()) {
+        *error = Function::describeError(query.lastError());
+        return -1;
+    }
+    return query.value(0).toInt();
 }
 
 // Where a copy of the folder is kept once no attachment needs it.
@@ -57,19 +124,28 @@ bool taken(const QString &path)
 }
 
 // An existing copy with the same content, or the first name never used: a
-// name whose copy was moved aside still means that document.
-QString copyTarget(const QString &source, const QString &name, bool *fresh)
+// name whose copy was moved aside still means that document, and so does a
+// name that an attachment refers to although its copy went missing (a
+// tidied folder), lest that attachment open another man's document.
+bool copyTarget(const QString &source, const QString &name, QString *target, bool *fresh, QString *error)
 {
     for (int n = 1;; ++n) {
         const QString candidate = folder() + QLatin1Char('/') + Attachments::numberedName(name, n);
         const QFileInfo info(candidate);
         if (!taken(candidate) && !taken(detachedPlace(candidate))) {
+            const int used = references(candidate, error);
+            if (used < 0)
+                return false;
+            if (used > 0)
+                continue;
+            *target = candidate;
             *fresh = true;
-            return candidate;
+            return true;
         }
         if (info.isFile() && sameContent(source, candidate)) {
+            *target = candidate;
             *fresh = false;
-            return candidate;
+            return true;
         }
     }
 }
@@ -119,6 +195,13 @@ bool storeOnServer(const QString &source, const QString &name, QString *target, 
             *fresh = false;
             return true;
         }
+        query.finish();
+        // A name an attachment refers to stays taken without its content.
+        const int used = references(candidate, error);
+        if (used < 0)
+            return false;
+        if (used > 0)
+            continue;
         query = Function::Myquery(QString::fromLatin1(Sql::INSERT_CONTENT), {candidate, content});
         if (!query.isActive()) {
             *error = Function::describeError(query.lastError());
@@ -138,9 +221,15 @@ bool hasContentTable()
     return info.next();
 }
 
-// The content kept in the database for `path` written to `file`.
-bool writeContent(const QString &path, const QString &file, QString *error)
+// The content kept in the database for `path` written to `file`, which
+// must lie inside the folder `root`.
+bool writeContent(const QString &path, const QString &file, const QString &root, QString *error)
 {
+    if (!QDir().mkpath(root) || !inStore(file, root)) {
+        *error = outsideReason(file, root);
+        logRefusal(path, *error);
+        return false;
+    }
     QSqlQuery query = Function::Myquery(QString::fromLatin1(Sql::SELECT_CONTENT).arg(Function::q(path)));
     if (!query.isActive()) {
         *error = Function::describeError(query.lastError());
@@ -193,7 +282,8 @@ bool store(const QString &source, const QString &name, QString *target, bool *fr
         *error = QStringLiteral("не удалось создать папку «%1»").arg(QDir(folder()).absolutePath());
         return false;
     }
-    *target = copyTarget(source, name, fresh);
+    if (!copyTarget(source, name, target, fresh, error))
+        return false;
     if (!*fresh)
         return true;
     QFile file(source);
@@ -215,8 +305,18 @@ void removeUnused(const QSet<QString> &copies)
         return;
     }
     for (const QString &copy : copies) {
-        if (copy.isEmpty() || !insideFolder(copy))
+        if (copy.isEmpty())
             continue;
+        if (!insideFolder(copy)) {
+            // Not the program's file (a record restored from someone else's
+            // backup may name any): it is never moved or removed.
+            if (QFileInfo::exists(copy) || QFileInfo(copy).isSymLink())
+                Function::appendLog(
+                    QStringLiteral("Файл «%1» не тронут при удалении вложения: он лежит вне папки документов "
+                                   "программы\n")
+                        .arg(copy));
+            continue;
+        }
         QSqlQuery query =
             Function::Myquery(QString::fromLatin1(Sql::COUNT_FILE_REFERENCES).arg(Function::q(copy)));
         const bool unused = query.next() && query.value(0).toInt() == 0;
@@ -263,22 +363,48 @@ void Attachments::discard(const QString &target)
 bool Attachments::localCopy(const QString &path, QString *file, QString *error)
 {
     if (Sql::onServer()) {
-        // The path is "files/…", made by the program; a path that would lead
-        // out of the cache folder is not written.
+        // The path is "files/…", made by the program; it is written into the
+        // cache folder and opened from there only.
         const QString cache = cacheFolder();
-        *file = QDir::cleanPath(cache + QLatin1Char('/') + path);
-        if (path.isEmpty() || QDir::isAbsolutePath(path) || !file->startsWith(cache + QLatin1Char('/'))) {
+        *file = cache + QLatin1Char('/') + path;
+        if (path.isEmpty() || QDir::isAbsolutePath(path)) {
             *error = QStringLiteral("путь его копии «%1» не годится").arg(path);
+            logRefusal(path, *error);
             return false;
         }
-        return writeContent(path, *file, error);
+        return writeContent(path, *file, cache, error);
     }
     *file = path;
-    if (!path.isEmpty() && QFileInfo(path).isFile())
+    const QFileInfo info(path);
+    const QString lexical = QDir::cleanPath(QDir::current().absoluteFilePath(path));
+    const QString store = QDir::cleanPath(QDir(folder()).absolutePath());
+    // Only a copy of the folder is handed to the desktop: a record may name
+    // any file (a program too), or a link from the folder to one.
+    if (!path.isEmpty() && (!lexical.startsWith(store + QLatin1Char('/')) ||
+                            ((info.exists() || info.isSymLink()) && !insideFolder(path)))) {
+        *error = outsideReason(path, folder());
+        logRefusal(path, *error);
+        return false;
+    }
+    if (!path.isEmpty() && info.isFile())
         return true;
     // A copy written from a server keeps the documents in the file.
-    if (!path.isEmpty() && insideFolder(path) && hasContentTable() && writeContent(path, path, error))
+    if (!path.isEmpty() && hasContentTable() && writeContent(path, path, folder(), error))
         return true;
-    *error = QStringLiteral("его копия «%1» не найдена").arg(path.isEmpty() ? path : QFileInfo(path).absoluteFilePath());
+    *error = QStringLiteral("его копия «%1» не найдена").arg(path.isEmpty() ? path : info.absoluteFilePath());
     return false;
+}
+
+bool Attachments::leftOver(const QString &ln, const QString &code, const QString &number, QStringList *names,
+                           QSqlError *error)
+{
+    QSqlQuery query = Function::Myquery(Sql::text(Sql::SELECT_LEFTOVER_FILES), {ln, code, number});
+    if (!query.isActive()) {
+        *error = query.lastError();
+        return false;
+    }
+    names->clear();
+    while (query.next())
+        names->append(query.value(0).toString());
+    return true;
 }

@@ -3,6 +3,9 @@
 
 #include <QSet>
 #include <QString>
+#include <QStringList>
+
+class QSqlError;
 
 // The stored copies of documents attached to orders, in the folder "files"
 // of the working folder. A document is kept once: attaching a file whose
@@ -45,6 +48,13 @@ void discard(const QString &target);
 // folder, where the copy is missing). False with the reason in `error`, fit
 // to follow "Файл «…» не открыт: ".
 bool localCopy(const QString &path, QString *file, QString *error);
+
+// The names of the attachments kept under the order number `number` of the
+// serviceman `ln` in the category `code` that no order holds (a deleted
+// order's, which an order added under that number shows again). False when
+// they could not be read (`error` set).
+bool leftOver(const QString &ln, const QString &code, const QString &number, QStringList *names,
+              QSqlError *error);
 
 // The largest document kept in a database, in bytes.
 inline constexpr qint64 MAX_CONTENT = 256 * 1024 * 1024;

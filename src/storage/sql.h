@@ -159,6 +159,15 @@ inline constexpr char COUNT_FILE_REFERENCES[] = "SELECT count(*) FROM Files WHER
 // %1 LN, %2 code, %3 old number, %4 new number.
 inline constexpr char RENUMBER_FILES[] =
     "UPDATE Files SET prikaznom = '%4' WHERE LN = '%1' AND what = '%2' AND prikaznom = '%3';";
+// The attachments kept under a number that no order of the serviceman holds
+// in the category (left by a deleted order). Bound: LN, code, number.
+inline constexpr Dialects SELECT_LEFTOVER_FILES{
+    "SELECT name_file FROM Files WHERE LN = ? AND what = ? AND prikaznom = ? AND NOT EXISTS (SELECT 1 "
+    "FROM prikaz WHERE prikaz.LN = Files.LN AND prikaz.what = Files.what AND prikaz.prikaznom = "
+    "Files.prikaznom) ORDER BY rowid;",
+    "SELECT name_file FROM Files WHERE LN = ? AND what = ? AND prikaznom = ? AND NOT EXISTS (SELECT 1 "
+    "FROM prikaz WHERE prikaz.LN = Files.LN AND prikaz.what = Files.what AND prikaz.prikaznom = "
+    "Files.prikaznom) ORDER BY id;"};
 
 // The service cards of servicemen: their particulars, orders and attached
 // documents. %1 the personal numbers, each quoted, separated by commas.

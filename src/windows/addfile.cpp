@@ -22,6 +22,7 @@
 #include <QFont>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMessageBox>
 #include <QSet>
 #include <QSignalBlocker>
@@ -129,6 +130,15 @@ addfile::addfile(const QString &personalNumber, const QString &code, const QStri
     // A date the user sets replaces the stored date text.
     connect(ui->dateEdit, &QDateEdit::dateChanged, this, [this] { forgetDate(); });
     ui->dateEdit->installEventFilter(this);
+    // What a command left undone, and a list that could not be read, are told
+    // in a line below the pages, without a box of their own; it wraps, so a
+    // long list of documents is read whole.
+    status = new QLabel(ui->centralwidget);
+    status->setObjectName(QStringLiteral("statusLine"));
+    status->setWordWrap(true);
+    status->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    status->hide();
+    ui->verticalLayout_5->addWidget(status);
     clearTable();
 }
 
@@ -184,10 +194,16 @@ void addfile::clearTable()
         QString id;
     };
     std::vector<Row> rows;
+    bool unread = false;
+    QSqlError readError;
     const auto load = [&](const Sql::Dialects &statement) {
         rows.clear();
         qstr = Sql::text(statement).arg(QStringLiteral("prikaz"), Function::q(ln), Function::q(wt));
         QSqlQuery query = Function::Myquery(qstr);
+        if (!query.isActive()) {
+            unread = true;
+            readError = query.lastError();
+        }
         const int fields = std::min(query.record().count(), COLUMNS);
         const bool identified = query.record().count() > COLUMNS;
         while (query.next()) {
@@ -213,6 +229,10 @@ void addfile::clearTable()
         }
         numbers.insert(row.cells[COL_NUMBER]);
     }
+    // An empty list must not pass for a serviceman without orders.
+    if (unread)
+        say(QStringLiteral("Приказы не прочитаны из базы данных: %1. Пустой список не значит, что приказов нет.")
+                .arg(Function::describeError(readError)));
 
     // Newest first. Orders of one date, and orders whose date does not read
     // as "dd.MM.yyyy" (all of them last), keep the order of the query.
@@ -358,10 +378,31 @@ bool addfile::runWrite(const QString &what, int *affected)
     return false;
 }
 
-void addfile::reportNothingChanged(const QString &number)
+void addfile::say(const QString &text)
 {
-    Function::inform(this,
-                     QStringLiteral("Приказ с номером «%1» не найден, ничего не изменено.").arg(number));
+    status->setText(text);
+    status->setVisible(!text.isEmpty());
+}
+
+bool addfile::readLeftOver(const QString &number, QStringList *names, const QString &what)
+{
+    QSqlError error;
+    if (Attachments::leftOver(ln, wt, number, names, &error))
+        return true;
+    reportFailure(what, error);
+    return false;
+}
+
+void addfile::tellLeftOver(const QString &number, const QStringList &names)
+{
+    if (names.isEmpty())
+        return;
+    QStringList quoted;
+    for (const QString &name : names)
+        quoted.append(QStringLiteral("«%1»").arg(name));
+    say(QStringLiteral("К приказу № %1 прикреплены файлы, оставшиеся от удалённого приказа с тем же номером: %2. "
+                       "Те из них, что не относятся к этому приказу, удалите на вкладке «Файлы».")
+            .arg(number, quoted.join(QStringLiteral(", "))));
 }
 
 bool addfile::beginWrite(Transaction &transaction, const QString &what)
@@ -512,6 +553,7 @@ QString addfile::orderDate() const
 void addfile::on_pushButton_7_clicked()
 {
     saved = false;
+    say(QString());
     if (Function::confirm(this, QStringLiteral("Вы точно уверены что надо добавить?"))) {
         const QString number = ui->lineEdit_2->text();
         if (number.isEmpty())
@@ -529,22 +571,27 @@ void addfile::addOrder()
 {
     const QString what = QString::fromUtf8(NOT_ADDED);
     Transaction transaction;
-    if (!beginWrite(transaction, what))
+    const QString number = ui->lineEdit_2->text();
+    QStringList leftOver;
+    if (!beginWrite(transaction, what) || !readLeftOver(number, &leftOver, what))
         return;
     qstr = Sql::text(Sql::INSERT_ORDER)
-               .arg(Function::q(ln), Function::q(wt), Function::q(orderDate()), Function::q(ui->lineEdit_2->text()),
+               .arg(Function::q(ln), Function::q(wt), Function::q(orderDate()), Function::q(number),
                     Function::q(ui->lineEdit_3->text()), Function::q(ui->lineEdit_4->text()), QStringLiteral("1"),
                     Function::q(ui->lineEdit_6->text()));
-    if (runWrite(what))
-        commitWrite(transaction, what);
+    if (runWrite(what) && commitWrite(transaction, what))
+        tellLeftOver(number, leftOver);
 }
 
 void addfile::on_pushButton_4_clicked()
 {
     saved = false;
+    say(QString());
     QTableWidget *t = ui->tableWidget_2;
-    if (Function::confirm(this, QStringLiteral("Вы точно уверены что надо изменить?")) &&
-        t->currentRow() >= 0) {
+    const bool confirmed = Function::confirm(this, QStringLiteral("Вы точно уверены что надо изменить?"));
+    if (confirmed && t->currentRow() < 0 && ui->checkBox->isChecked())
+        say(QStringLiteral("Взыскание не снято: в списке не выбрано взыскание."));
+    if (confirmed && t->currentRow() >= 0) {
         const int row = t->currentRow();
         const QString number = ui->lineEdit_2->text();
         if (ui->checkBox->isChecked()) {
@@ -573,7 +620,7 @@ void addfile::liftOrder()
                                                   "которое надо снять.")
                                        .arg(number));
         else
-            reportNothingChanged(number);
+            say(QStringLiteral("Взыскание не снято: приказа с номером «%1» нет в списке.").arg(number));
         return;
     }
     const QString what = QString::fromUtf8(NOT_LIFTED);
@@ -607,6 +654,9 @@ void addfile::changeOrder(int row)
     const std::array<QString, 7> was = loadedValues(t, row);
     Transaction transaction;
     bool ok = beginWrite(transaction, what);
+    QStringList leftOver;
+    if (ok && number != old)
+        ok = readLeftOver(number, &leftOver, what);
     if (ok) {
         const auto fill = [&](const QString &statement, auto... id) {
             return statement.arg(Function::q(ln), Function::q(old), Function::q(wt), Function::q(orderDate()),
@@ -629,13 +679,14 @@ void addfile::changeOrder(int row)
                    .arg(Function::q(ln), Function::q(wt), Function::q(old), Function::q(number));
         ok = runWrite(what);
     }
-    if (ok)
-        commitWrite(transaction, what);
+    if (ok && commitWrite(transaction, what))
+        tellLeftOver(number, leftOver);
 }
 
 void addfile::on_pushButton_6_clicked()
 {
     saved = false;
+    say(QString());
     QTableWidget *t = ui->tableWidget_2;
     if (Function::confirm(this, QStringLiteral("Вы точно уверены что надо удалить?")) && t->currentRow() >= 0) {
         const int row = t->currentRow();
@@ -718,6 +769,9 @@ void addfile::on_tabWidget_currentChanged(int index)
     qstr = Sql::text(Sql::SELECT_FILES)
                .arg(QStringLiteral("Files"), Function::q(ln), Function::q(wt), Function::q(prikaz));
     QSqlQuery query = Function::Myquery(qstr);
+    if (!query.isActive())
+        say(QStringLiteral("Файлы приказа № %1 не прочитаны из базы данных: %2.")
+                .arg(prikaz, Function::describeError(query.lastError())));
     QTableWidget *files = ui->tableWidget;
     while (query.next()) {
         const int row = files->rowCount();
@@ -755,6 +809,7 @@ bool addfile::storedPath(const QString &name, QString &path, const QString &what
 
 void addfile::on_pushButton_clicked()
 {
+    say(QString());
     const QString source = QFileDialog::getOpenFileName(
         this, QStringLiteral("Выбрать фаил"), QDir::currentPath(), QStringLiteral("All files (*.*)"));
     const QString name = source.section(QLatin1Char('/'), -1, -1);
@@ -829,6 +884,7 @@ void addfile::on_tableWidget_cellDoubleClicked(int row, int column)
 {
     Q_UNUSED(row);
     Q_UNUSED(column);
+    say(QString());
     QTableWidget *files = ui->tableWidget;
     if (files->currentRow() < 0 || !files->currentItem())
         return;
@@ -839,24 +895,21 @@ void addfile::on_tableWidget_cellDoubleClicked(int row, int column)
     bool failed = false;
     if (!storedPath(name, path, QStringLiteral("Файл не открыт"), failed)) {
         if (!failed)
-            Function::warn(
-                this, QStringLiteral("Файл «%1» не открыт: его нет среди файлов этого приказа.").arg(name));
+            say(QStringLiteral("Файл «%1» не открыт: его нет среди файлов этого приказа.").arg(name));
         return;
     }
     if (path.isEmpty()) {
-        Function::warn(this, QStringLiteral("Файл «%1» не открыт: его копия «%1» не найдена.").arg(name));
+        say(QStringLiteral("Файл «%1» не открыт: путь к его копии не записан.").arg(name));
         return;
     }
     QString file;
     QString error;
     if (!Attachments::localCopy(path, &file, &error)) {
-        Function::warn(this, QStringLiteral("Файл «%1» не открыт: %2.").arg(name, error));
+        say(QStringLiteral("Файл «%1» не открыт: %2.").arg(name, error));
         return;
     }
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(file).absoluteFilePath())))
-        Function::warn(
-            this,
-            QStringLiteral("Файл «%1» не открыт: не найдена программа, которая его открывает.").arg(name));
+        say(QStringLiteral("Файл «%1» не открыт: не найдена программа, которая его открывает.").arg(name));
 }
 
 void addfile::on_action_triggered()
@@ -866,6 +919,7 @@ void addfile::on_action_triggered()
 
 void addfile::deleteSelectedFile()
 {
+    say(QString());
     if (!Function::confirm(this, QStringLiteral("Вы точно уверены что надо удалить?")))
         return;
     QTableWidget *files = ui->tableWidget;

@@ -8,6 +8,7 @@
 class QCloseEvent;
 class QEvent;
 class QKeyEvent;
+class QLabel;
 class Transaction;
 
 QT_BEGIN_NAMESPACE
@@ -67,8 +68,15 @@ private:
     // Runs qstr; on a refusal says what was not done and returns false.
     // `affected` receives the number of rows the statement changed.
     bool runWrite(const QString &what, int *affected = nullptr);
-    // Says that no order was found under `number` when a write changed nothing.
-    void reportNothingChanged(const QString &number);
+    // Says in the window's status line what a command did not do and why,
+    // until the next command.
+    void say(const QString &text);
+    // After an order came under `number`: names, in the status line, the
+    // documents `names` that a deleted order of that number left there.
+    void tellLeftOver(const QString &number, const QStringList &names);
+    // Reads the names of the documents a deleted order left under `number`;
+    // false (the user told that `what`) when they could not be read.
+    bool readLeftOver(const QString &number, QStringList *names, const QString &what);
     // Opens the transaction of a write and checks in it that the serviceman
     // is still there under ln. False: nothing may be written and the user has
     // been told; when the serviceman is gone the window closes.
@@ -128,6 +136,8 @@ private:
     bool conflicted = false;
     // Set once the command under way has committed its write.
     bool saved = false;
+    // The window's status line.
+    QLabel *status = nullptr;
 };
 
 #endif // ADDFILE_H

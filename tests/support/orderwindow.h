@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
 #include <QPointer>
 #include <QSqlDatabase>
 #include <QTableWidget>
@@ -22,6 +23,13 @@ inline void openProgramDatabase()
 {
     if (!QSqlDatabase::database(QString::fromLatin1(QSqlDatabase::defaultConnection), false).isOpen())
         TestSupport::openProgramDb();
+}
+
+// The text of an orders window's status line ("<none>" without one).
+inline QString statusLine(QWidget *window)
+{
+    const auto *line = window->findChild<QLabel *>(QStringLiteral("statusLine"));
+    return line ? line->text() : QStringLiteral("<none>");
 }
 
 // An orders window shown on the screen, on the program's connection. The window destroys itself once
@@ -49,6 +57,7 @@ public:
     }
     QTableWidget *list() const { return at<QTableWidget>("tableWidget_2"); }
     QTableWidget *files() const { return at<QTableWidget>("tableWidget"); }
+    QString status() const { return statusLine(m_w); }
 
 private:
     QPointer<addfile> m_w;
