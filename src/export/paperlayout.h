@@ -11,6 +11,8 @@
 #include <QHash>
 #include <QPair>
 
+#include <algorithm>
+
 class TextWidths;
 
 namespace Paper {
