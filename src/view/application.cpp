@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QDebug>
 #include <QDir>
+#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
@@ -111,17 +112,20 @@ QStringList Function::verificationNotes(const Schema::Report &report)
     const bool server = Paths::serverChosen();
     const QString descriptors =
         QString::fromLatin1(server ? Paths::SERVER_TABLE_DESCRIPTOR : Paths::TABLE_DESCRIPTOR) +
-        QStringLiteral(", ") +
+        QStringLiteral(" и ") +
         QString::fromLatin1(server ? Paths::SERVER_COLUMN_DESCRIPTOR : Paths::COLUMN_DESCRIPTOR);
-    if (!dropped.isEmpty())
-        notes.append(QStringLiteral("Проверка таблиц удалила то, чего нет в описаниях таблиц (%1): %2. База "
-                                    "данных до удаления сохранена в файле «%3».")
-                         .arg(descriptors, dropped.join(QStringLiteral(", ")),
-                              QDir::toNativeSeparators(report.copyBeforeDrops)));
+    // What went and the copy first: a status bar shows the start of a line.
+    if (!dropped.isEmpty()) {
+        const QFileInfo copy(report.copyBeforeDrops);
+        notes.append(QStringLiteral("Проверка таблиц удалила: %1. Копия базы до удаления: «%2» в папке «%3» "
+                                    "(удалено то, чего нет в описаниях таблиц %4).")
+                         .arg(dropped.join(QStringLiteral(", ")), copy.fileName(),
+                              QDir::toNativeSeparators(copy.absolutePath()), descriptors));
+    }
     if (!report.dropsRefused.isEmpty())
-        notes.append(QStringLiteral("Проверка таблиц не удалила то, чего нет в описаниях таблиц (%1): %2. Перед "
+        notes.append(QStringLiteral("Проверка таблиц не удалила: %1 (этого нет в описаниях таблиц %2). Перед "
                                     "удалением нужна копия базы данных, а её сделать не удалось: %3.")
-                         .arg(descriptors, report.notDropped.join(QStringLiteral(", ")), report.dropsRefused));
+                         .arg(report.notDropped.join(QStringLiteral(", ")), descriptors, report.dropsRefused));
     return notes;
 }
 
@@ -183,8 +187,8 @@ bool Function::start(SingleInstance &instance, const QStringList &arguments, Sch
     // The copy on the other computer may still work on the database: its
     // tables are not changed under it.
     verification->refused =
-        QStringLiteral("Проверка таблиц (параметр --ver) не выполнена: база данных может быть открыта Ведомером "
-                       "%1. Запустите программу с параметром --ver, когда он там будет закрыт.")
+        QStringLiteral("Проверка таблиц (--ver) не выполнена: база данных может быть открыта Ведомером %1. "
+                       "Запустите программу с параметром --ver, когда он там будет закрыт.")
             .arg(whereHeld(instance.holder().host));
     return true;
 }

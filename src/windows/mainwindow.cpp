@@ -71,7 +71,7 @@ MainWindow::MainWindow(QWidget *parent)
     startNote->setObjectName(QStringLiteral("label_start"));
     startNote->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     startNote->hide();
-    ui->statusBar->addWidget(startNote, 3);
+    ui->statusBar->addWidget(startNote, 5);
     openDatabase();
 }
 
@@ -110,9 +110,9 @@ bool MainWindow::openDatabase(bool again)
     }
     db = QSqlDatabase::database(QString::fromLatin1(QSqlDatabase::defaultConnection), false);
     if (!settingsProblem.isEmpty())
-        tellAtStart({QStringLiteral("Файл настроек %1 не прочитан (%2): база данных %3 из папки по умолчанию %4.")
-                         .arg(QString::fromLatin1(Paths::SETTINGS_FILE), settingsProblem, where,
-                              opened ? QStringLiteral("открыта") : QStringLiteral("не открылась"))});
+        tellAtStart({QStringLiteral("Файл настроек %1 не прочитан (%2): %3 база данных по умолчанию %4.")
+                         .arg(QString::fromLatin1(Paths::SETTINGS_FILE), settingsProblem,
+                              opened ? QStringLiteral("открыта") : QStringLiteral("не открылась"), where)});
     if (!opened) {
         ui->label_2->setText(QStringLiteral("База данных не открыта"));
         reportDatabaseFailure(where, reason);
