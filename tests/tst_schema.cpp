@@ -510,12 +510,12 @@ private slots:
         program.setProcessEnvironment(env);
         program.start(VEDOMER_EXE, {"--ver"});
         QVERIFY(program.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(readLog().contains("Проверка таблиц удалила"), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(readLog().contains("Удалено проверкой таблиц"), 20000);
         program.kill();
         program.waitForFinished();
         const QStringList copies = QDir("data").entryList({"BaseDate_before_ver_*.db"});
         QCOMPARE(copies.size(), 1);
-        const QString told = readLog().section("Проверка таблиц удалила", 1);
+        const QString told = readLog().section("Удалено проверкой таблиц", 1);
         QVERIFY2(told.contains("таблица Files") && told.contains(copies.first()), qPrintable(told));
     }
 

@@ -117,13 +117,13 @@ QStringList Function::verificationNotes(const Schema::Report &report)
     // What went and the copy first: a status bar shows the start of a line.
     if (!dropped.isEmpty()) {
         const QFileInfo copy(report.copyBeforeDrops);
-        notes.append(QStringLiteral("Проверка таблиц удалила: %1. Копия базы до удаления: «%2» в папке «%3» "
+        notes.append(QStringLiteral("Удалено проверкой таблиц: %1. Копия базы до удаления: «%2» в папке «%3» "
                                     "(удалено то, чего нет в описаниях таблиц %4).")
                          .arg(dropped.join(QStringLiteral(", ")), copy.fileName(),
                               QDir::toNativeSeparators(copy.absolutePath()), descriptors));
     }
     if (!report.dropsRefused.isEmpty())
-        notes.append(QStringLiteral("Проверка таблиц не удалила: %1 (этого нет в описаниях таблиц %2). Перед "
+        notes.append(QStringLiteral("Не удалено проверкой таблиц: %1 (этого нет в описаниях таблиц %2). Перед "
                                     "удалением нужна копия базы данных, а её сделать не удалось: %3.")
                          .arg(report.notDropped.join(QStringLiteral(", ")), descriptors, report.dropsRefused));
     return notes;
