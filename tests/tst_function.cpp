@@ -261,11 +261,14 @@ private slots:
 
     // A lock another computer left (a folder on a flash drive) is taken over
     // only when the user says so, asked with the computer's name and the
-    // time; an empty, damaged or unreadable lock (a power cut) is taken over
+    // time, and "--ver" leaves the database to the copy that may still work
+    // there; an empty, damaged or unreadable lock (a power cut) is taken over
     // without a question, and the log says so.
     void lockNotHeldOnThisComputer()
     {
-        WorkDir dir(WorkDir::WithoutDatabase);
+        WorkDir dir;
+        QVERIFY(exec("CREATE TABLE Extra (a TEXT)"));
+        testDb().close();
         auto writeLock = [](const QByteArray &content) {
             QFile lock("vedomer.lock");
             return lock.open(QIODevice::WriteOnly) && lock.write(content) == content.size();
@@ -277,8 +280,11 @@ private slots:
             ModalAnswerer answerer;
             answerer.button(open ? "Открыть здесь" : "Не открывать");
             Schema::Report report;
-            QCOMPARE(Function::start(instance, {"vedomer"}, &report), open);
+            QCOMPARE(Function::start(instance, {"vedomer", "--ver"}, &report), open);
             QVERIFY(answerer.done());
+            QCOMPARE(answerer.seen().size(), 1);
+            QCOMPARE(value("SELECT count(*) FROM sqlite_master WHERE name = 'Extra'"), QString("1"));
+            QCOMPARE(Function::verificationNotes(report).join(' ').contains("не выполнена"), open);
             const QString since = QFileInfo("vedomer.lock").lastModified().toString("dd.MM.yyyy hh:mm");
             QVERIFY2(answerer.seen().at(0).text.contains("«flash-pc» (с " + since + ")"),
                      qPrintable(answerer.seen().at(0).text));

@@ -4,11 +4,8 @@
 #include "function.h"
 #include "storage/schema.h"
 #include "testsupport.h"
-#include "view/singleinstance.h"
-#include "windows/mainwindow.h"
 
 #include <QFile>
-#include <QLabel>
 #include <QProcess>
 #include <QtTest>
 
@@ -517,30 +514,6 @@ private slots:
         QCOMPARE(copies.size(), 1);
         const QString told = readLog().section("Удалено проверкой таблиц", 1);
         QVERIFY2(told.contains("таблица Files") && told.contains(copies.first()), qPrintable(told));
-    }
-
-    // "--ver" in a folder opened over another computer's lock: the copy there
-    // may be at work on the database, which is left as it is; the main
-    // window says why.
-    void verificationRefusedWhileTheFolderIsInUse()
-    {
-        WorkDir dir;
-        QVERIFY(exec("CREATE TABLE Extra (a TEXT)"));
-        dir.writeFile("vedomer.lock", "4242\nvedomer\nflash-pc\n0123456789abcdef0123456789abcdef\nboot\n");
-        SingleInstance instance(dir.path());
-        ModalAnswerer answerer;
-        answerer.button("Открыть здесь");
-        Schema::Report report;
-        testDb().close();
-        QVERIFY(Function::start(instance, {"vedomer", "--ver"}, &report));
-        QVERIFY(answerer.done());
-        QCOMPARE(answerer.seen().size(), 1);
-        QVERIFY(tableNames().contains("Extra"));
-        MainWindow w;
-        w.tellAtStart(Function::verificationNotes(report));
-        const QString told = w.findChild<QLabel *>("label_start")->text();
-        QVERIFY2(told.contains("не выполнена") && told.contains("«flash-pc»"), qPrintable(told));
-        QVERIFY(readLog().contains(told));
     }
 };
 
