@@ -1,6 +1,7 @@
 #ifndef FUNCTION_H
 #define FUNCTION_H
 
+#include "storage/schema.h"
 #include "storage/sql.h"
 
 #include <QDate>
@@ -14,6 +15,7 @@
 class QSqlError;
 class QTableView;
 class QWidget;
+class SingleInstance;
 
 // The helpers every window shares, static only. They are defined in the room
 // of their concern:
@@ -22,7 +24,7 @@ class QWidget;
 //   storage/naturalorder.cpp  compareStrings, sortQListQString, leadingNumber
 //   storage/dates.cpp         parseDate, debugText
 //   storage/paths.cpp         databaseFolder, setHidden
-//   view/application.cpp      initApplication, wantsVerification, ver
+//   view/application.cpp      initApplication, wantsVerification, ver, start
 //   view/dialogs.cpp          confirm, inform, warn, warnFailure
 //   view/tablefit.cpp         fitRowHeights, fitColumnWidth
 class Function
@@ -38,8 +40,19 @@ public:
     static bool compareStrings(const QStringView &a, const QStringView &b);
     static void sortQListQString(QList<QString> &list);
     // Brings the schema of data/BaseDate.db into line with the descriptors
-    // and tells the user what stopped it.
-    static void ver();
+    // and tells the user what stopped it; what it changed is in the report.
+    static Schema::Report ver();
+    // What the main window tells of a verification: what it dropped and
+    // where the database is kept as it was before, what it did not drop,
+    // and why it did not run.
+    static QStringList verificationNotes(const Schema::Report &report);
+    // The start of a copy in the working folder, before its main window:
+    // the folder's lock, then "--ver" when the arguments ask for it. False
+    // when this copy does not start (another copy runs in the folder, or the
+    // user chose not to open a folder another computer holds). The
+    // verification is not run where the folder was opened over another
+    // computer's lock; `verification` says so then.
+    static bool start(SingleInstance &instance, const QStringList &arguments, Schema::Report *verification);
 
     // A value made safe to stand between single quotes of a statement.
     static QString q(const QString &value);
@@ -59,6 +72,9 @@ public:
     // named driver gives them.
     static QString describeError(const QSqlError &error);
     static QString describeError(const QSqlError &error, const QString &driverName);
+    // True when another program (or another copy) held the database or the
+    // records locked.
+    static bool isBusy(const QSqlError &error, const QString &driverName);
     // The database's own words about an error (English, for the log and for
     // support), apart from the reason.
     static QString databaseWords(const QSqlError &error);

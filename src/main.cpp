@@ -44,18 +44,13 @@ int main(int argc, char *argv[])
     Function::initApplication();
     // Everything written from here on is the user's alone.
     Privacy::keepPrivate();
-    // One copy per working folder: a second one brings the first forward.
+    // One copy per working folder; "--ver" runs once the folder is this copy's.
     SingleInstance instance(QDir::currentPath());
-    if (!instance.acquire()) {
-        instance.askToComeForward();
-        Function::inform(nullptr, QStringLiteral("Ведомер уже открыт в папке «%1». Второе окно не открыто: "
-                                                 "перейдите в уже открытую программу.")
-                                      .arg(QDir::toNativeSeparators(QDir::currentPath())));
+    Schema::Report verification;
+    if (!Function::start(instance, QCoreApplication::arguments(), &verification))
         return 0;
-    }
-    if (Function::wantsVerification(QCoreApplication::arguments()))
-        Function::ver();
     MainWindow w;
+    w.tellAtStart(Function::verificationNotes(verification));
     QObject::connect(&instance, &SingleInstance::comeForward, &w, [&w] {
         w.setWindowState(w.windowState() & ~Qt::WindowMinimized);
         w.show();

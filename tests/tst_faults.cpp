@@ -462,6 +462,26 @@ private slots:
                  QString("Другая копия 0, Другая копия 1"));
     }
 
+    // "--ver" while another program holds the database locked: told as
+    // busy, not as a file that is no database, and nothing changes.
+    void verificationOfABusyDatabase()
+    {
+        WorkDir dir;
+        QVERIFY(exec("CREATE TABLE Extra (a TEXT)"));
+        testDb().close();
+        LockHolder holder("data/BaseDate.db", -1, QString(), true);
+        QVERIFY2(holder.locked(), qPrintable(holder.error()));
+        countFault();
+        ModalAnswerer answerer;
+        answerer.button("OK");
+        Function::ver();
+        QVERIFY(answerer.done());
+        QVERIFY(holder.release());
+        QVERIFY2(answerer.seen().at(0).text.contains("занята другой программой"),
+                 qPrintable(answerer.seen().at(0).text));
+        QCOMPARE(value("SELECT count(*) FROM sqlite_master WHERE name = 'Extra'"), QString("1"));
+    }
+
     // The folder of documents gone, gone where it cannot be made again,
     // read-only or full. Attaching says "Ошибка" and changes nothing, or,
     // where the folder can be made again, attaches; deleting an attachment

@@ -6,6 +6,7 @@
 #include "view/singleinstance.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
@@ -256,6 +257,54 @@ private slots:
         stale.close();
         SingleInstance after(folder.path());
         QVERIFY(after.acquire());
+    }
+
+    // A lock another computer left (a folder on a flash drive) is taken over
+    // only when the user says so, asked with the computer's name and the
+    // time, and "--ver" leaves the database to the copy that may still work
+    // there; an empty, damaged or unreadable lock (a power cut) is taken over
+    // without a question, and the log says so.
+    void lockNotHeldOnThisComputer()
+    {
+        WorkDir dir;
+        QVERIFY(exec("CREATE TABLE Extra (a TEXT)"));
+        testDb().close();
+        auto writeLock = [](const QByteArray &content) {
+            QFile lock("vedomer.lock");
+            return lock.open(QIODevice::WriteOnly) && lock.write(content) == content.size();
+        };
+        const QByteArray foreign("4242\nvedomer\nflash-pc\n0123456789abcdef0123456789abcdef\nboot\n");
+        for (const bool open : {false, true}) {
+            QVERIFY(writeLock(foreign));
+            SingleInstance instance(dir.path());
+            ModalAnswerer answerer;
+            answerer.button(open ? "Открыть здесь" : "Не открывать");
+            Schema::Report report;
+            QCOMPARE(Function::start(instance, {"vedomer", "--ver"}, &report), open);
+            QVERIFY(answerer.done());
+            QCOMPARE(answerer.seen().size(), 1);
+            QCOMPARE(value("SELECT count(*) FROM sqlite_master WHERE name = 'Extra'"), QString("1"));
+            QCOMPARE(Function::verificationNotes(report).join(' ').contains("не выполнена"), open);
+            const QString since = QFileInfo("vedomer.lock").lastModified().toString("dd.MM.yyyy hh:mm");
+            QVERIFY2(answerer.seen().at(0).text.contains("«flash-pc» (с " + since + ")"),
+                     qPrintable(answerer.seen().at(0).text));
+            QCOMPARE(fileContent("vedomer.lock").startsWith("4242\n"), !open);
+        }
+        const QByteArray damaged[] = {QByteArray(), QByteArray(60, '\0'), QByteArray("x\n")};
+        for (const QByteArray &content : damaged) {
+            QVERIFY(writeLock(content));
+            SingleInstance instance(dir.path());
+            ModalAnswerer answerer; // no box is expected
+            QVERIFY(instance.acquire());
+            QVERIFY(fileContent("vedomer.lock").startsWith(QByteArray::number(QCoreApplication::applicationPid())));
+            QVERIFY(answerer.unexpected().isEmpty());
+        }
+        QVERIFY(QDir().mkdir("vedomer.lock"));
+        QVERIFY(SingleInstance(dir.path()).acquire());
+        QString log;
+        QVERIFY(dir.readText("log", &log));
+        QCOMPARE(log.count("vedomer.lock"), 5);
+        QVERIFY(log.contains("flash-pc"));
     }
 
     // The one column layout names the fields of the roster statements in

@@ -38,10 +38,16 @@ QString readLog()
 
 // Runs the verification again on the current folder, with the test connection
 // closed so that it sees the new schema afterwards.
-void verify()
+Schema::Report verify()
 {
     testDb().close();
-    Function::ver();
+    return Function::ver();
+}
+
+// What the main window tells of a verification.
+QString notes(const Schema::Report &report)
+{
+    return Function::verificationNotes(report).join('\n');
 }
 
 const QStringList FIVE{"Combat", "Emploeses", "Files", "Ranks", "prikaz"};
@@ -112,11 +118,12 @@ private slots:
         QVERIFY(exec("CREATE TABLE Extra (a TEXT)"));
         QVERIFY(exec("CREATE INDEX CombatFio ON Combat (FIO)"));
         QVERIFY(exec("CREATE VIEW Roster AS SELECT FIO FROM Combat"));
-        ModalAnswerer answerer;
-        answerer.button("OK");
-        verify();
-        QVERIFY(answerer.done());
-        QVERIFY(answerer.seen().first().text.contains("таблица Extra"));
+        ModalAnswerer answerer; // the drop is told by the main window
+        const QString told = notes(verify());
+        QVERIFY(answerer.unexpected().isEmpty());
+        const QStringList copies = QDir("data").entryList({"BaseDate_before_ver_*.db"});
+        QCOMPARE(copies.size(), 1);
+        QVERIFY2(told.contains("таблица Extra") && told.contains(copies.first()), qPrintable(told));
         QCOMPARE(tableNames(), FIVE);
         QCOMPARE(value("SELECT FIO FROM Combat"), QString("Иванов"));
         QCOMPARE(value("SELECT prikaznom FROM prikaz"), QString("5"));
@@ -150,11 +157,9 @@ private slots:
         QVERIFY(dir.readText("settings.conf", &text));
         text.replace("</columns>", "    <Combat AtributSql=\"Note TEXT\"/>\n</columns>");
         dir.writeFile("settings.conf", text.toUtf8());
-        ModalAnswerer answerer;
-        answerer.button("OK");
-        verify();
-        QVERIFY(answerer.done());
-        QVERIFY(answerer.seen().first().text.contains("столбец Combat.Old"));
+        ModalAnswerer answerer; // the drop is told by the main window
+        QVERIFY(notes(verify()).contains("столбец Combat.Old"));
+        QVERIFY(answerer.unexpected().isEmpty());
         QVERIFY(columns("Combat").contains("Note"));
         QVERIFY(!columns("Combat").contains("Old"));
         QCOMPARE(rows("SELECT FIO, Note FROM Combat"), (QList<QStringList>{{"Иванов", ""}}));
@@ -374,17 +379,23 @@ private slots:
         QVERIFY2(!QFile::exists("log"), qPrintable(readLog()));
     }
 
-    // With the table descriptor missing the column phase still runs.
+    // With the table descriptor missing the column phase still runs; its
+    // box does not say the tables are unchanged when columns went.
     void columnPhaseRunsWithoutTableDescriptor()
     {
         WorkDir dir;
         QVERIFY(exec("ALTER TABLE Combat DROP COLUMN posh"));
+        QVERIFY(exec("ALTER TABLE Combat ADD COLUMN Old TEXT"));
         QFile::remove("settingstab.conf");
         ModalAnswerer answerer;
         answerer.button("OK");
-        verify();
+        const QString told = notes(verify());
         QVERIFY(answerer.done());
+        QCOMPARE(answerer.seen().size(), 1);
+        QVERIFY(!answerer.seen().first().informativeText.contains("не изменены"));
+        QVERIFY(told.contains("столбец Combat.Old"));
         QVERIFY(columns("Combat").contains("posh"));
+        QVERIFY(!columns("Combat").contains("Old"));
     }
 
     // A table declared twice, or under another letter case, loses nothing and
@@ -478,6 +489,31 @@ private slots:
         program.kill();
         program.waitForFinished();
         testDb().close();
+    }
+
+    // The real program with "--ver" and a table descriptor without Files:
+    // no box, and the main window tells the drop and the copy in its status
+    // bar and the log.
+    void programTellsDropsOnceItsWindowIsOpen()
+    {
+        WorkDir dir;
+        QString text;
+        QVERIFY(dir.readText("settingstab.conf", &text));
+        dir.writeFile("settingstab.conf", text.remove(QRegularExpression("    <Files [^\n]*\n")).toUtf8());
+        testDb().close();
+        QProcess program;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        program.setProcessEnvironment(env);
+        program.start(VEDOMER_EXE, {"--ver"});
+        QVERIFY(program.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(readLog().contains("Удалено проверкой таблиц"), 20000);
+        program.kill();
+        program.waitForFinished();
+        const QStringList copies = QDir("data").entryList({"BaseDate_before_ver_*.db"});
+        QCOMPARE(copies.size(), 1);
+        const QString told = readLog().section("Удалено проверкой таблиц", 1);
+        QVERIFY2(told.contains("таблица Files") && told.contains(copies.first()), qPrintable(told));
     }
 };
 

@@ -16,6 +16,7 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -202,6 +203,66 @@ private slots:
         // Leaving the field unchanged writes nothing and tells nothing.
         QTest::keyClick(field(w), Qt::Key_Return);
         QTest::qWait(50);
+        QVERIFY(answerer.unexpected().isEmpty());
+    }
+
+    // A settings.ini that is there but cannot be read (a folder in its
+    // place, not a settings file) is told in the status bar and the log,
+    // with the database opened instead; a missing one stays silent.
+    void unreadableSettingsAreTold_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("folder") << "folder";
+        QTest::newRow("garbage") << "garbage";
+        QTest::newRow("missing") << "missing";
+    }
+    void unreadableSettingsAreTold()
+    {
+        QFETCH(QString, kind);
+        WorkDir dir;
+        QVERIFY(QFile::remove("settings.ini"));
+        if (kind == "folder")
+            QVERIFY(QDir().mkpath("settings.ini"));
+        else if (kind == "garbage")
+            dir.writeFile("settings.ini", QByteArray(64, '\0')); // a power cut
+        MainWindow w;
+        const QLabel *note = w.findChild<QLabel *>("label_start");
+        QVERIFY(note);
+        const QString told = note->text();
+        QString log;
+        if (kind == "missing") {
+            QVERIFY(told.isEmpty());
+            QVERIFY(!dir.readText("log", &log));
+            return;
+        }
+        const QString database = QFileInfo("data/BaseDate.db").absoluteFilePath();
+        QVERIFY2(told.contains("settings.ini не прочитан") && told.contains("«" + database + "»") &&
+                     told.contains("открыта"),
+                 qPrintable(told));
+        QVERIFY(dir.readText("log", &log) && log.contains(told));
+    }
+
+    // "--ver" makes and mends data/BaseDate.db alone: for a database kept in
+    // another folder the advice is to restore a backup or choose the folder.
+    void adviceForADatabaseElsewhere()
+    {
+        WorkDir dir;
+        QSettings("settings.ini", QSettings::IniFormat).setValue("Path/db", dir.filePath("elsewhere"));
+        ModalAnswerer answerer;
+        answerer.button("OK");
+        {
+            MainWindow w;
+        }
+        QVERIFY(answerer.done());
+        const QString advice = answerer.seen().at(0).text;
+        QVERIFY2(!advice.contains("создаёт запуск программы с параметром --ver") &&
+                     advice.contains("«Востановление резервной копии»"),
+                 qPrintable(advice));
+        QVERIFY(QDir().mkpath("elsewhere"));
+        QVERIFY(QFile::copy("data/BaseDate.db", "elsewhere/BaseDate.db"));
+        MainWindow w;
+        const QString reason = Function::describeError(Function::Myquery("SELECT * FROM Missing").lastError());
+        QVERIFY2(!reason.contains("--ver") && reason.contains("резервной копии"), qPrintable(reason));
         QVERIFY(answerer.unexpected().isEmpty());
     }
 

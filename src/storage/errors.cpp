@@ -3,6 +3,7 @@
 // SQLite file, PostgreSQL's SQLSTATE for a server.
 
 #include "function.h"
+#include "storage/paths.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -31,6 +32,18 @@ constexpr int SQLITE_CONSTRAINT_PRIMARYKEY = SQLITE_CONSTRAINT | (6 << 8);
 constexpr int SQLITE_CONSTRAINT_UNIQUE = SQLITE_CONSTRAINT | (8 << 8);
 
 const char NO_TABLE[] = "в базе данных нет нужной таблицы или столбца (запустите программу с параметром --ver)";
+
+// The same for the program's SQLite file. "--ver" works on data/BaseDate.db
+// alone: for a database kept in another folder it is no help.
+QString noTableInFile()
+{
+    const QSqlDatabase db =
+        QSqlDatabase::database(QString::fromLatin1(QSqlDatabase::defaultConnection), false);
+    if (!db.isValid() || db.databaseName().isEmpty() || Paths::isVerifiedDatabase(db.databaseName()))
+        return QString::fromUtf8(NO_TABLE);
+    return QStringLiteral("в базе данных нет нужной таблицы или столбца (восстановите базу из резервной копии "
+                          "или выберите в настройках папку с исправной базой данных)");
+}
 
 // PostgreSQL's SQLSTATE: two characters of class, three of condition.
 QString serverReasonOf(const QSqlError &error)
@@ -114,7 +127,7 @@ QString reasonOf(const QSqlError &error)
     case SQLITE_ERROR:
         // The program's statements are its own; one that SQLite cannot run
         // names a table or column the database lacks.
-        return QString::fromUtf8(NO_TABLE);
+        return noTableInFile();
     case SQLITE_CORRUPT:
     case SQLITE_NOTADB:
         return QStringLiteral("файл базы данных повреждён");
@@ -150,6 +163,15 @@ bool Function::isConflict(const QSqlError &error, const QString &driverName)
 QString Function::describeError(const QSqlError &error, const QString &driverName)
 {
     return driverName == QLatin1String("QPSQL") ? serverReasonOf(error) : reasonOf(error);
+}
+
+bool Function::isBusy(const QSqlError &error, const QString &driverName)
+{
+    if (driverName == QLatin1String("QPSQL"))
+        return error.nativeErrorCode() == QLatin1String("55P03");
+    bool numeric = false;
+    const int code = error.nativeErrorCode().toInt(&numeric);
+    return numeric && ((code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED);
 }
 
 QString Function::databaseWords(const QSqlError &error)

@@ -2,7 +2,10 @@
 
 #include "function.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QSettings>
+#include <QTemporaryFile>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -101,6 +104,38 @@ QString databaseFile(const QString &folder)
 QString databaseFile()
 {
     return databaseFile(databaseFolder());
+}
+
+bool isVerifiedDatabase(const QString &file)
+{
+    const QFileInfo named(file);
+    const QFileInfo verified(QString::fromLatin1(VERIFIED_DATABASE));
+    if (named.exists() && verified.exists())
+        return named.canonicalFilePath() == verified.canonicalFilePath();
+    return QDir::cleanPath(named.absoluteFilePath()) == QDir::cleanPath(verified.absoluteFilePath());
+}
+
+QString settingsProblem()
+{
+    const QFileInfo file(QString::fromLatin1(SETTINGS_FILE));
+    if (!file.exists())
+        return QString();
+    // QSettings reads a folder as an empty file.
+    if (file.isDir())
+        return QStringLiteral("на его месте папка");
+    QFile original(file.filePath());
+    if (!original.open(QIODevice::ReadOnly))
+        return QStringLiteral("нет доступа к файлу");
+    // Qt parses a settings file once in a program and tells a format error
+    // only to the reader that parsed it; a private copy is parsed afresh.
+    QTemporaryFile copy;
+    if (!copy.open() || copy.write(original.readAll()) < 0 || !copy.flush())
+        return QString();
+    QSettings settings(copy.fileName(), QSettings::IniFormat);
+    settings.allKeys();
+    if (settings.status() == QSettings::FormatError)
+        return QStringLiteral("файл повреждён или это не файл настроек");
+    return QString();
 }
 
 } // namespace Paths

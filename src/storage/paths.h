@@ -93,6 +93,13 @@ bool parseCount(const QString &text, int largest, int *value);
 QString databaseFile(const QString &folder);
 // The database file of the folder settings.ini names now.
 QString databaseFile();
+// True when `file` is the database the schema verification works on
+// (data/BaseDate.db of the working folder).
+bool isVerifiedDatabase(const QString &file);
+// Why settings.ini, which is there, cannot be read (a folder in its place,
+// no right to read it, not a settings file): the program then goes on with
+// the standard database folder. Empty when it reads, and when there is none.
+QString settingsProblem();
 
 } // namespace Paths
 

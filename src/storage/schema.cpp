@@ -47,11 +47,14 @@ struct TableInfo
     QString sql;
 };
 
-bool readTables(const QSqlDatabase &db, QList<TableInfo> &tables)
+bool readTables(const QSqlDatabase &db, QList<TableInfo> &tables, QSqlError *error = nullptr)
 {
     QSqlQuery query = Function::Myquery(Sql::text(Sql::SELECT_TABLES, db), db);
-    if (!query.isActive())
+    if (!query.isActive()) {
+        if (error)
+            *error = query.lastError();
         return false;
+    }
     while (query.next())
         tables.append({query.value(0).toString(), query.value(1).toString()});
     return true;
@@ -256,9 +259,12 @@ void Schema::verifyOpen(const QSqlDatabase &db, const QString &tableDescriptor,
     Run run{db, report.database, drops, report};
     report.opened = true;
     QList<TableInfo> tables;
-    if (readTables(run.db, tables)) {
+    QSqlError error;
+    if (readTables(run.db, tables, &error)) {
         verifyTables(run, tables, tableDescriptor);
         verifyColumns(run, columnDescriptor);
+    } else if (Function::isBusy(error, db.driverName())) {
+        report.busy = true;
     } else {
         report.unreadable = true;
     }

@@ -25,6 +25,11 @@ struct Report
     // True when the file opened but does not read as a database: it is left
     // as it is.
     bool unreadable = false;
+    // True when another program held the database locked, so that it could
+    // not be read: nothing was changed.
+    bool busy = false;
+    // Why the verification did not run at all; empty when it ran.
+    QString refused;
     // One entry per descriptor that could not be read or is not well-formed,
     // naming the file and the reason; nothing was dropped on its account.
     QStringList refusedDescriptors;

@@ -6,13 +6,16 @@
 #include "storage/connection.h"
 #include "storage/paths.h"
 #include "storage/schema.h"
+#include "view/singleinstance.h"
 
 #include <QApplication>
 #include <QDebug>
 #include <QDir>
+#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTranslator>
 
 #ifdef __GLIBC__
@@ -52,7 +55,7 @@ bool Function::wantsVerification(const QStringList &arguments)
     return arguments.contains(QStringLiteral("--ver"), Qt::CaseSensitive);
 }
 
-void Function::ver()
+Schema::Report Function::ver()
 {
     // On a server the tables are those of its own descriptors; the SQLite
     // verification always works on data/BaseDate.db.
@@ -72,41 +75,120 @@ void Function::ver()
                                             "%1: %2.")
                                  .arg(report.database, report.openError),
                              QMessageBox::Ok);
-    // The event loop has not started: each box runs its own.
+    // The event loop has not started: each box runs its own. What the
+    // verification dropped is told by the main window once it is open.
+    const bool changed = !report.createdTables.isEmpty() || !report.droppedTables.isEmpty() ||
+                         !report.addedColumns.isEmpty() || !report.droppedColumns.isEmpty();
     for (const QString &error : report.refusedDescriptors) {
         QMessageBox box(QMessageBox::Warning, QStringLiteral("Ошибка файла"),
                         QStringLiteral("Не удалось открыть файл"), QMessageBox::Ok);
-        box.setInformativeText(error + QStringLiteral("\nТаблицы базы данных не изменены."));
+        box.setInformativeText(changed ? error : error + QStringLiteral("\nТаблицы базы данных не изменены."));
         box.exec();
     }
-    // What was dropped because the descriptors no longer name it, and where
-    // the database as it was before is kept.
+    if (report.unreadable || report.busy)
+        QMessageBox::warning(nullptr, QStringLiteral("Ошибка"),
+                             (report.busy ? QStringLiteral("База данных %1 занята другой программой, проверка "
+                                                           "таблиц не выполнена. Запустите её, когда та "
+                                                           "программа будет закрыта.")
+                                          : QStringLiteral("Файл %1 не читается как база данных, проверка "
+                                                           "таблиц не выполнена. Файл оставлен как есть."))
+                                 .arg(report.database),
+                             QMessageBox::Ok);
+    setHidden(QString::fromLatin1(server ? Paths::SERVER_COLUMN_DESCRIPTOR : Paths::COLUMN_DESCRIPTOR));
+    setHidden(QString::fromLatin1(server ? Paths::SERVER_TABLE_DESCRIPTOR : Paths::TABLE_DESCRIPTOR));
+    return report;
+}
+
+QStringList Function::verificationNotes(const Schema::Report &report)
+{
+    QStringList notes;
+    if (!report.refused.isEmpty())
+        notes.append(report.refused);
     QStringList dropped;
     for (const QString &table : report.droppedTables)
         dropped.append(QStringLiteral("таблица ") + table);
     for (const QString &column : report.droppedColumns)
         dropped.append(QStringLiteral("столбец ") + column);
-    if (!dropped.isEmpty())
-        QMessageBox::warning(
-            nullptr, QStringLiteral("Проверка таблиц"),
-            QStringLiteral("Удалено то, чего нет в описаниях таблиц (%1): %2.\n\nБаза данных до "
-                           "удаления сохранена в файле «%3».")
-                .arg(QString::fromLatin1(Paths::TABLE_DESCRIPTOR) + QStringLiteral(", ") +
-                         QString::fromLatin1(Paths::COLUMN_DESCRIPTOR),
-                     dropped.join(QStringLiteral(", ")), QDir::toNativeSeparators(report.copyBeforeDrops)),
-            QMessageBox::Ok);
+    const bool server = Paths::serverChosen();
+    const QString descriptors =
+        QString::fromLatin1(server ? Paths::SERVER_TABLE_DESCRIPTOR : Paths::TABLE_DESCRIPTOR) +
+        QStringLiteral(" и ") +
+        QString::fromLatin1(server ? Paths::SERVER_COLUMN_DESCRIPTOR : Paths::COLUMN_DESCRIPTOR);
+    // What went and the copy first: a status bar shows the start of a line.
+    if (!dropped.isEmpty()) {
+        const QFileInfo copy(report.copyBeforeDrops);
+        notes.append(QStringLiteral("Удалено проверкой таблиц: %1. Копия базы до удаления: «%2» в папке «%3» "
+                                    "(удалено то, чего нет в описаниях таблиц %4).")
+                         .arg(dropped.join(QStringLiteral(", ")), copy.fileName(),
+                              QDir::toNativeSeparators(copy.absolutePath()), descriptors));
+    }
     if (!report.dropsRefused.isEmpty())
-        QMessageBox::warning(nullptr, QStringLiteral("Проверка таблиц"),
-                             QStringLiteral("Не удалено то, чего нет в описаниях таблиц: %1. Перед удалением "
-                                            "нужна копия базы данных, а её сделать не удалось: %2.")
-                                 .arg(report.notDropped.join(QStringLiteral(", ")), report.dropsRefused),
-                             QMessageBox::Ok);
-    if (report.unreadable)
-        QMessageBox::warning(nullptr, QStringLiteral("Ошибка"),
-                             QStringLiteral("Файл %1 не читается как база данных, проверка таблиц не "
-                                            "выполнена. Файл оставлен как есть.")
-                                 .arg(report.database),
-                             QMessageBox::Ok);
-    setHidden(QString::fromLatin1(server ? Paths::SERVER_COLUMN_DESCRIPTOR : Paths::COLUMN_DESCRIPTOR));
-    setHidden(QString::fromLatin1(server ? Paths::SERVER_TABLE_DESCRIPTOR : Paths::TABLE_DESCRIPTOR));
+        notes.append(QStringLiteral("Не удалено проверкой таблиц: %1 (этого нет в описаниях таблиц %2). Перед "
+                                    "удалением нужна копия базы данных, а её сделать не удалось: %3.")
+                         .arg(report.notDropped.join(QStringLiteral(", ")), descriptors, report.dropsRefused));
+    return notes;
+}
+
+namespace {
+
+// The computer of another copy's lock, as a sentence goes on.
+QString whereHeld(const QString &host)
+{
+    return host.isEmpty() ? QStringLiteral("на другом компьютере")
+                          : QStringLiteral("на компьютере «%1»").arg(host);
+}
+
+} // namespace
+
+bool Function::start(SingleInstance &instance, const QStringList &arguments, Schema::Report *verification)
+{
+    const QString folder = QDir::toNativeSeparators(QDir::currentPath());
+    switch (instance.tryAcquire()) {
+    case SingleInstance::Outcome::Acquired:
+    case SingleInstance::Outcome::WithoutLock:
+        break;
+    case SingleInstance::Outcome::HeldHere:
+        // One copy per working folder: a second one brings the first forward.
+        instance.askToComeForward();
+        inform(nullptr, QStringLiteral("Ведомер уже открыт в папке «%1». Второе окно не открыто: "
+                                       "перейдите в уже открытую программу.")
+                            .arg(folder));
+        return false;
+    case SingleInstance::Outcome::HeldElsewhere: {
+        // Nothing on this computer can tell whether the copy there still
+        // runs (a folder on a flash drive taken out without closing the
+        // program, or a shared folder in use): the user knows.
+        const SingleInstance::Holder &holder = instance.holder();
+        QMessageBox box(QMessageBox::Question, QString(),
+                        QStringLiteral("В папке «%1» открыт Ведомер %2 (с %3).")
+                            .arg(folder, whereHeld(holder.host),
+                                 holder.since.toString(QStringLiteral("dd.MM.yyyy hh:mm"))));
+        box.setInformativeText(
+            QStringLiteral("Если там программа уже закрыта или тот компьютер выключен, папку можно открыть здесь. "
+                           "Если программа там ещё работает, не открывайте: две программы на одной базе "
+                           "данных могут испортить записи друг друга.\n\nОткрыть папку на этом компьютере?"));
+        QPushButton *open = box.addButton(QStringLiteral("Открыть здесь"), QMessageBox::AcceptRole);
+        QPushButton *no = box.addButton(QStringLiteral("Не открывать"), QMessageBox::RejectRole);
+        box.setDefaultButton(no);
+        box.setEscapeButton(no);
+        box.exec();
+        if (box.clickedButton() != open)
+            return false;
+        instance.takeOver();
+        break;
+    }
+    }
+    if (!wantsVerification(arguments))
+        return true;
+    if (!instance.openedOverAnotherLock()) {
+        *verification = ver();
+        return true;
+    }
+    // The copy on the other computer may still work on the database: its
+    // tables are not changed under it.
+    verification->refused =
+        QStringLiteral("Проверка таблиц (--ver) не выполнена: база данных может быть открыта Ведомером %1. "
+                       "Запустите программу с параметром --ver, когда он там будет закрыт.")
+            .arg(whereHeld(instance.holder().host));
+    return true;
 }

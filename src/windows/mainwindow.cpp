@@ -36,6 +36,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPageSize>
@@ -64,6 +65,13 @@ MainWindow::MainWindow(QWidget *parent)
     ui->statusBar->addWidget(ui->label_2, 1);
     ui->statusBar->addPermanentWidget(ui->label_3);
     ui->label_3->hide();
+    // A long note is cut rather than widen the window; its tool tip and the
+    // log hold it whole.
+    startNote = new QLabel(this);
+    startNote->setObjectName(QStringLiteral("label_start"));
+    startNote->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    startNote->hide();
+    ui->statusBar->addWidget(startNote, 5);
     openDatabase();
 }
 
@@ -77,6 +85,9 @@ MainWindow::~MainWindow()
 bool MainWindow::openDatabase(bool again)
 {
     QString where;
+    // Settings that are there but cannot be read leave the standard folder,
+    // which is not where the user keeps his database.
+    const QString settingsProblem = again ? QString() : Paths::settingsProblem();
     // What a copy of the program killed while writing a backup or restoring
     // one left behind in the database folder.
     DatabaseCopy::removeStaleParts(Paths::databaseFolder());
@@ -98,6 +109,10 @@ bool MainWindow::openDatabase(bool again)
             &where, &reason);
     }
     db = QSqlDatabase::database(QString::fromLatin1(QSqlDatabase::defaultConnection), false);
+    if (!settingsProblem.isEmpty())
+        tellAtStart({QStringLiteral("Файл настроек %1 не прочитан (%2): %3 база данных по умолчанию %4.")
+                         .arg(QString::fromLatin1(Paths::SETTINGS_FILE), settingsProblem,
+                              opened ? QStringLiteral("открыта") : QStringLiteral("не открылась"), where)});
     if (!opened) {
         ui->label_2->setText(QStringLiteral("База данных не открыта"));
         reportDatabaseFailure(where, reason);
@@ -190,13 +205,31 @@ void MainWindow::reportDatabaseFailure(const QString &where, const QString &reas
         Sql::onServer(db) ? QStringLiteral("Проверьте подключение к серверу в настройках («Вид базы "
                                            "данных»). Таблицы в новой базе данных на сервере создаёт запуск "
                                            "программы с параметром --ver.")
-                          : QStringLiteral("Проверьте путь до базы в настройках. Новую базу данных "
-                                           "создаёт запуск программы с параметром --ver.");
+        : Paths::isVerifiedDatabase(db.databaseName())
+            ? QStringLiteral("Проверьте путь до базы в настройках. Новую базу данных создаёт запуск программы "
+                             "с параметром --ver.")
+            // "--ver" works on data/BaseDate.db alone.
+            : QStringLiteral("Проверьте путь до базы в настройках. Если файл базы данных удалён или повреждён, "
+                             "восстановите его из резервной копии командой «Востановление резервной копии» "
+                             "(запуск с параметром --ver проверяет только базу в папке data).");
     // A database another program held is opened once it is free.
     Function::warn(this,
                    QStringLiteral("Не удалось открыть базу данных %1: %2.\n\n%3 Когда причина устранена, "
                                   "откройте базу командой «Обновить таблицу».")
                        .arg(where, reason, check));
+}
+
+void MainWindow::tellAtStart(const QStringList &notes)
+{
+    if (notes.isEmpty())
+        return;
+    for (const QString &note : notes)
+        Function::appendLog(note + QLatin1Char('\n'));
+    QStringList all = startNote->text().isEmpty() ? QStringList() : QStringList{startNote->text()};
+    all.append(notes);
+    startNote->setText(all.join(QLatin1Char(' ')));
+    startNote->setToolTip(all.join(QLatin1Char('\n')));
+    startNote->show();
 }
 
 void MainWindow::recordfile(const QString &ln, const QString &code)

@@ -16,6 +16,7 @@
 
 QT_BEGIN_NAMESPACE
 class QAction;
+class QLabel;
 class QSqlError;
 namespace Ui {
 class MainWindow;
@@ -34,6 +35,9 @@ public:
     // once the window is shown, and the oldest such copies removed beyond the
     // number the settings keep. Says so once a day when it fails.
     void backupDaily();
+    // Tells what the start found (what "--ver" dropped, settings that could
+    // not be read) in the status bar, where it stays, and in the log.
+    void tellAtStart(const QStringList &notes);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -108,6 +112,8 @@ private:
     static QString missingNote(const QStringList &missing);
 
     Ui::MainWindow *ui;
+    // The status bar's line for what the start found.
+    QLabel *startNote = nullptr;
     QSqlDatabase db;
     QString LN;
     QString WTS;
