@@ -13,6 +13,8 @@ namespace Paths {
 inline constexpr char LOG_FILE[] = "log";
 // The settings file and its key naming the database folder.
 inline constexpr char SETTINGS_FILE[] = "settings.ini";
+// The lock that keeps one copy of the program per working folder.
+inline constexpr char LOCK_FILE[] = "vedomer.lock";
 inline constexpr char DATABASE_FOLDER_KEY[] = "Path/db";
 // How old, in months, a penalty in force is when the program reminds of it
 // (0: no reminder), and the value used when settings.ini has none.

@@ -128,9 +128,8 @@ void Privacy::keepPrivate()
     // user's business.
     if (work != QDir::home().canonicalPath())
         sweep.one(work);
-    // "vedomer.lock" is the lock of the single-instance guard.
     for (const char *name :
-         {Paths::SETTINGS_FILE, Paths::LOG_FILE, "vedomer.lock", Paths::TABLE_DESCRIPTOR,
+         {Paths::SETTINGS_FILE, Paths::LOG_FILE, Paths::LOCK_FILE, Paths::TABLE_DESCRIPTOR,
           Paths::COLUMN_DESCRIPTOR, Paths::SERVER_TABLE_DESCRIPTOR, Paths::SERVER_COLUMN_DESCRIPTOR})
         sweep.one(here.filePath(QString::fromLatin1(name)));
     sweep.tree(here.filePath(QString::fromLatin1(Paths::FILES_FOLDER)));

@@ -1,5 +1,7 @@
 #include "view/singleinstance.h"
 
+#include "storage/paths.h"
+
 #include "function.h"
 
 #include <QCryptographicHash>
@@ -14,7 +16,7 @@
 
 namespace {
 
-const char LOCK_FILE[] = "vedomer.lock";
+using Paths::LOCK_FILE;
 
 // The name the first copy listens under, one per working folder.
 QString serverName(const QString &folder)
