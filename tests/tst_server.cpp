@@ -8,6 +8,7 @@
 #include "testsupport.h"
 #include "urlcatcher.h"
 #include "widgets.h"
+#include "storage/autobackup.h"
 #include "storage/schema.h"
 #include "windows/addcombat.h"
 #include "windows/mainwindow.h"
@@ -347,6 +348,12 @@ private slots:
             const QStringList made = QDir("data").entryList({"BaseDate2*.db"});
             QCOMPARE(made.size(), 1);
             const QString backup = dir.filePath("data/" + made[0]);
+            // The daily copy is the same, made through a connection of its own.
+            w.backupDaily();
+            QVERIFY(QTest::qWaitFor([&w] { return !w.dailyCopyRunning(); }));
+            const QString daily = AutoBackup::name("data", QDate::currentDate());
+            QCOMPARE(readColumn(daily, "SELECT FIO FROM Combat"), QStringList{"Файлов Ф."});
+            QCOMPARE(readColumn(daily, "SELECT count(*) FROM Kopii"), QStringList{"1"});
             exec("DELETE FROM Combat");
             exec("UPDATE Ranks SET Rank = 'Х' WHERE id = 1");
             answerer.button("Так точно").file(backup).button("OK");

@@ -103,7 +103,9 @@ bool copyRows(const QSqlDatabase &from, const QSqlDatabase &to, const Table &tab
         *error = QStringLiteral("в базе данных нет таблицы %1 (запустите программу с параметром --ver)").arg(name);
         return false;
     }
-    QSqlQuery rows;
+    // On the connection given: a query made without one would ask for the
+    // program's connection, which belongs to the window's thread.
+    QSqlQuery rows(from);
     if (!run(Sql::text(Sql::SELECT_ALL_ROWS, from).arg(name, read.join(QLatin1Char(','))), from, error, &rows))
         return false;
     const QString insert = QString::fromLatin1(Sql::INSERT_ROWS).arg(name, written.join(QLatin1Char(',')), QStringLiteral("%1"));
@@ -326,12 +328,12 @@ bool copyFromServer(const QSqlDatabase &from, const QSqlDatabase &to, QString *e
         ok = ok && run(QString::fromLatin1(Sql::DELETE_ROWS).arg(QString::fromLatin1(table.name)), to, error) &&
              copyRows(from, to, table, error);
     }
-    QSqlQuery paths;
+    QSqlQuery paths(from);
     ok = ok && run(QString::fromLatin1(Sql::SELECT_CONTENT_PATHS), from, error, &paths);
     while (ok && paths.next()) {
         // One document in memory at a time.
         const QString path = paths.value(0).toString();
-        QSqlQuery content;
+        QSqlQuery content(from);
         ok = run(QString::fromLatin1(Sql::SELECT_CONTENT).arg(Function::q(path)), from, error, &content);
         if (ok && content.next())
             ok = run(QString::fromLatin1(Sql::INSERT_CONTENT), to, error, nullptr,
