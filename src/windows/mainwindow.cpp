@@ -603,35 +603,40 @@ void MainWindow::dailyCopyEnded()
 {
     const AutoBackup::Result result = dailyCopy->result();
     statusBar()->clearMessage();
-    QStringList taken;
-    for (const QString &name : result.taken)
-        taken.append(QStringLiteral("«%1»").arg(QDir::toNativeSeparators(name)));
     // What holds today's usual name is left as it is: it may be the user's.
-    const QString takenNote =
-        taken.isEmpty() ? QString()
-                        : QStringLiteral("; имя %1 занято файлом или папкой, которые не являются копией базы "
-                                         "данных, они оставлены как есть")
-                              .arg(taken.join(QStringLiteral(", ")));
+    // The status bar names the files, the log their folder as well.
+    auto takenNote = [&result](bool paths) {
+        QStringList taken;
+        for (const QString &name : result.taken)
+            taken.append(QStringLiteral("«%1»").arg(paths ? QDir::toNativeSeparators(name)
+                                                          : QFileInfo(name).fileName()));
+        return taken.isEmpty() ? QString()
+                               : QStringLiteral(": %1 — не копия базы данных, оставлено как есть")
+                                     .arg(taken.join(QStringLiteral(", ")));
+    };
     if (result.outcome == AutoBackup::Outcome::Made) {
-        const QString text = QStringLiteral("Ежедневная резервная копия базы данных записана в файл «%1»")
-                                 .arg(QDir::toNativeSeparators(result.written)) +
-                             takenNote;
-        if (!taken.isEmpty())
-            Function::appendLog(text + QStringLiteral(".\n"));
-        statusBar()->showMessage(text, taken.isEmpty() ? 10000 : 30000);
+        const QString written = QDir::toNativeSeparators(result.written);
+        if (result.taken.isEmpty()) {
+            statusBar()->showMessage(
+                QStringLiteral("Ежедневная резервная копия базы данных записана в файл «%1»").arg(written), 10000);
+        } else {
+            const QString text = QStringLiteral("Ежедневная резервная копия записана в файл «%1»");
+            Function::appendLog(text.arg(written) + takenNote(true) + QStringLiteral(".\n"));
+            statusBar()->showMessage(text.arg(QFileInfo(written).fileName()) + takenNote(false), 30000);
+        }
     }
     if (result.outcome != AutoBackup::Outcome::Failed)
         return;
-    const QString text =
-        QStringLiteral("Ежедневная резервная копия базы данных не создана: %1%2.").arg(result.error, takenNote);
-    Function::appendLog(text + QLatin1Char('\n'));
-    statusBar()->showMessage(text, 30000);
+    const QString text = QStringLiteral("Ежедневная резервная копия базы данных не создана: %1").arg(result.error);
+    const QString told = text + takenNote(false) + QLatin1Char('.');
+    Function::appendLog(text + takenNote(true) + QStringLiteral(".\n"));
+    statusBar()->showMessage(told, 30000);
     // Told once a day, not at every start while the cause lasts.
     const QString today = QDate::currentDate().toString(Qt::ISODate);
     if (Paths::setting(Paths::AUTO_BACKUP_TOLD_KEY).toString() == today)
         return;
     Paths::storeSetting(Paths::AUTO_BACKUP_TOLD_KEY, today);
-    Function::warn(this, text,
+    Function::warn(this, told,
                    QStringLiteral("Программа работает как обычно. Когда причина устранена, сделайте копию командой "
                                   "«Создать резервную копию». Ежедневные копии выключаются в окне «Настройки» "
                                   "(число копий 0)."));
