@@ -8,7 +8,6 @@
 #include "testsupport.h"
 #include "urlcatcher.h"
 #include "widgets.h"
-#include "storage/autobackup.h"
 #include "storage/schema.h"
 #include "windows/addcombat.h"
 #include "windows/mainwindow.h"
@@ -348,12 +347,6 @@ private slots:
             const QStringList made = QDir("data").entryList({"BaseDate2*.db"});
             QCOMPARE(made.size(), 1);
             const QString backup = dir.filePath("data/" + made[0]);
-            // The daily copy is the same, made through a connection of its own.
-            w.backupDaily();
-            QVERIFY(QTest::qWaitFor([&w] { return !w.dailyCopyRunning(); }));
-            const QString daily = AutoBackup::name("data", QDate::currentDate());
-            QCOMPARE(readColumn(daily, "SELECT FIO FROM Combat"), QStringList{"Файлов Ф."});
-            QCOMPARE(readColumn(daily, "SELECT count(*) FROM Kopii"), QStringList{"1"});
             exec("DELETE FROM Combat");
             exec("UPDATE Ranks SET Rank = 'Х' WHERE id = 1");
             answerer.button("Так точно").file(backup).button("OK");
@@ -361,6 +354,14 @@ private slots:
             QCOMPARE(answerer.seen().last().text, QString("База восстановлена"));
             QCOMPARE(summary(w)->rowCount(), 1);
             QCOMPARE(value("SELECT Rank FROM Ranks WHERE id = 1"), QString("Маршал Российской Федерации"));
+            // The daily copy is made the same way, through a connection of its own.
+            w.backupDaily();
+            QVERIFY(QTest::qWaitFor([&w] { return !w.dailyCopyRunning(); }));
+            const QStringList daily = QDir("data").entryList({"BaseDate_auto_*.db"});
+            QCOMPARE(daily.size(), 1);
+            QCOMPARE(readColumn("data/" + daily[0], "SELECT FIO FROM Combat"), QStringList{"Файлов Ф."});
+            QCOMPARE(readColumn("data/" + daily[0], "SELECT count(*) FROM Kopii"),
+                     QStringList{value("SELECT count(*) FROM Kopii")});
 
             // A file whose position number is no number: the server refuses it whole.
             {

@@ -328,12 +328,12 @@ bool copyFromServer(const QSqlDatabase &from, const QSqlDatabase &to, QString *e
         ok = ok && run(QString::fromLatin1(Sql::DELETE_ROWS).arg(QString::fromLatin1(table.name)), to, error) &&
              copyRows(from, to, table, error);
     }
-    QSqlQuery paths(from);
+    QSqlQuery paths;
     ok = ok && run(QString::fromLatin1(Sql::SELECT_CONTENT_PATHS), from, error, &paths);
     while (ok && paths.next()) {
         // One document in memory at a time.
         const QString path = paths.value(0).toString();
-        QSqlQuery content(from);
+        QSqlQuery content;
         ok = run(QString::fromLatin1(Sql::SELECT_CONTENT).arg(Function::q(path)), from, error, &content);
         if (ok && content.next())
             ok = run(QString::fromLatin1(Sql::INSERT_CONTENT), to, error, nullptr,
