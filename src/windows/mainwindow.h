@@ -35,13 +35,14 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
+    // Until the end of the daily copy (below) has been told.
+    bool dailyCopyRunning() const;
+
     // The daily copy of the database, made at the first start of each day
     // once the window is shown, and the oldest such copies removed beyond the
     // number the settings keep, in a thread of its own; the status bar tells
     // the end. Says so once a day in a box when it fails.
     void backupDaily();
-    // Until the daily copy's end has been told.
-    bool dailyCopyRunning() const;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
