@@ -8,13 +8,16 @@
 
 #include <QAction>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QStatusBar>
 #include <QTableWidget>
 #include <QtTest>
 
 #include <filesystem>
+#include <memory>
 #include <system_error>
 
 using namespace TestSupport;
@@ -53,6 +56,20 @@ bool hardLink(const QString &target, const QString &link)
     std::filesystem::create_hard_link(QFile::encodeName(target).toStdString(),
                                       QFile::encodeName(link).toStdString(), failed);
     return !failed;
+}
+
+// Starts the daily copy and waits for its end to be told.
+bool daily(MainWindow &w)
+{
+    w.backupDaily();
+    return QTest::qWaitFor([&w] { return !w.dailyCopyRunning(); }, 60000);
+}
+
+// Today's daily copies: their names in the folder "data".
+QStringList todays()
+{
+    const QString day = QFileInfo(AutoBackup::name("data", QDate::currentDate())).completeBaseName();
+    return QDir("data").entryList({day + "*"}, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot);
 }
 
 // The program's connection works: a refresh shows what the file holds.
@@ -210,7 +227,7 @@ private slots:
             dir.writeFile(name, "the user's copy");
         dir.writeFile("settings.ini", "[Path]\ndb=data\n[Backup]\nauto_copies=3\n");
         MainWindow w;
-        w.backupDaily();
+        QVERIFY(daily(w));
         const QStringList kept{QFileInfo(AutoBackup::name("data", today.addDays(-2))).fileName(),
                                QFileInfo(AutoBackup::name("data", today.addDays(-1))).fileName(),
                                QFileInfo(AutoBackup::name("data", today)).fileName(), "BaseDate_auto_моя.db"};
@@ -221,13 +238,103 @@ private slots:
 
         // Made today already: not made again.
         QVERIFY(addServiceman("2", "Петров", "2"));
-        w.backupDaily();
+        QVERIFY(daily(w));
         QCOMPARE(servicemen(AutoBackup::name("data", today)), QStringList{"Иванов"});
 
         dir.writeFile("settings.ini", "[Path]\ndb=data\n[Backup]\nauto_copies=0\n");
         QVERIFY(QFile::remove(AutoBackup::name("data", today)));
-        w.backupDaily();
+        QVERIFY(daily(w));
         QCOMPARE(QDir("data").entryList({"BaseDate_auto_*"}, QDir::Files).size(), 3);
+    }
+
+    // Copies dated after today (a clock that was once wrong) are not newer
+    // than today's: the copy just made stays, and so do they; the message
+    // names a file that is there.
+    void dailyCopyAfterAWrongClock()
+    {
+        WorkDir dir;
+        QVERIFY(addServiceman("1", "Иванов", "1"));
+        const QDate today = QDate::currentDate();
+        for (int d : {-2, -1, 1, 2, 3})
+            dir.writeFile(AutoBackup::name("data", today.addDays(d)), "daily copy");
+        dir.writeFile("settings.ini", "[Path]\ndb=data\n[Backup]\nauto_copies=2\n");
+        MainWindow w;
+        QVERIFY(daily(w));
+        QCOMPARE(servicemen(AutoBackup::name("data", today)), QStringList{"Иванов"});
+        QVERIFY(!QFile::exists(AutoBackup::name("data", today.addDays(-2))));
+        for (int d : {-1, 1, 2, 3})
+            QVERIFY(QFile::exists(AutoBackup::name("data", today.addDays(d))));
+        const QString told = w.statusBar()->currentMessage();
+        QVERIFY2(told.contains(QFileInfo(AutoBackup::name("data", today)).absoluteFilePath()), qPrintable(told));
+    }
+
+    // Today's name taken by something that is no copy: it stays as it is, a
+    // sound copy is made under the next name and the status bar says so;
+    // that copy then counts as today's.
+    void dailyCopyNameTaken_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("empty file") << QByteArray("");
+        QTest::newRow("damaged file") << QByteArray("SQLite format 3\0 cut short", 26);
+        QTest::newRow("folder") << QByteArray();
+    }
+    void dailyCopyNameTaken()
+    {
+        QFETCH(QByteArray, content);
+        WorkDir dir;
+        QVERIFY(addServiceman("1", "Иванов", "1"));
+        const QString usual = AutoBackup::name("data", QDate::currentDate());
+        if (content.isNull())
+            dir.writeFile(usual + "/inside", "the user's");
+        else
+            dir.writeFile(usual, content);
+        MainWindow w;
+        QVERIFY(daily(w));
+        const QString made = usual.chopped(3) + "_2.db";
+        QCOMPARE(servicemen(made), QStringList{"Иванов"});
+        QVERIFY(w.statusBar()->currentMessage().contains(QFileInfo(usual).fileName()));
+        QCOMPARE(fileContent(content.isNull() ? usual + "/inside" : usual),
+                 content.isNull() ? QByteArray("the user's") : content);
+        QVERIFY(daily(w));
+        QCOMPARE(todays().size(), 2);
+    }
+
+    // The copy of a large register runs beside the window's thread: its
+    // events go on while the copy is made. Closing the program while a copy
+    // runs stops it at once and leaves no unfinished file.
+    void dailyCopyBesideTheWindow()
+    {
+        WorkDir dir;
+        QVERIFY(addServiceman("1", "Иванов", "1"));
+        QVERIFY(exec("CREATE TABLE Ballast (b BLOB)"));
+        QVERIFY(exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 160) "
+                     "INSERT INTO Ballast SELECT zeroblob(1048576) FROM n"));
+        testDb().close();
+        auto w = std::make_unique<MainWindow>();
+        qint64 longest = 0;
+        QElapsedTimer copying, tick;
+        QTimer ticks;
+        ticks.setInterval(5);
+        QObject::connect(&ticks, &QTimer::timeout, [&] { longest = std::max(longest, tick.restart()); });
+        ticks.start();
+        tick.start();
+        copying.start();
+        QVERIFY(daily(*w));
+        const qint64 took = copying.elapsed();
+        ticks.stop();
+        longest = std::max(longest, tick.elapsed());
+        QCOMPARE(servicemen(AutoBackup::name("data", QDate::currentDate())), QStringList{"Иванов"});
+        QVERIFY2(longest < took / 2,
+                 qPrintable(QString("window held up %1 ms of a %2 ms copy").arg(longest).arg(took)));
+
+        QVERIFY(QFile::remove(AutoBackup::name("data", QDate::currentDate())));
+        w->backupDaily();
+        QVERIFY(QTest::qWaitFor([] { return !QDir("data").entryList({"*.part*"}, QDir::Files).isEmpty(); }));
+        QElapsedTimer closing;
+        closing.start();
+        w.reset();
+        QVERIFY2(closing.elapsed() < took / 2, qPrintable(QString("%1 of %2").arg(closing.elapsed()).arg(took)));
+        QCOMPARE(QDir("data").entryList(QDir::Files), QStringList{"BaseDate.db"});
     }
 
     // Every refused choice warns the same way, changes no file and leaves the

@@ -659,8 +659,10 @@ private slots:
         ModalAnswerer answerer;
         MainWindow w;
         answerer.button("OK");
-        w.backupDaily();
-        w.backupDaily();
+        for (int i = 0; i < 2; ++i) {
+            w.backupDaily();
+            QVERIFY(QTest::qWaitFor([&w] { return !w.dailyCopyRunning(); }));
+        }
         QVERIFY(answerer.done());
         QVERIFY(answerer.unexpected().isEmpty());
         QCOMPARE(answerer.seen().size(), 1);

@@ -368,6 +368,14 @@ private slots:
             QCOMPARE(answerer.seen().last().text, QString("База восстановлена"));
             QCOMPARE(summary(w)->rowCount(), 1);
             QCOMPARE(value("SELECT Rank FROM Ranks WHERE id = 1"), QString("Маршал Российской Федерации"));
+            // The daily copy is made the same way, through a connection of its own.
+            w.backupDaily();
+            QVERIFY(QTest::qWaitFor([&w] { return !w.dailyCopyRunning(); }));
+            const QStringList daily = QDir("data").entryList({"BaseDate_auto_*.db"});
+            QCOMPARE(daily.size(), 1);
+            QCOMPARE(readColumn("data/" + daily[0], "SELECT FIO FROM Combat"), QStringList{"Файлов Ф."});
+            QCOMPARE(readColumn("data/" + daily[0], "SELECT count(*) FROM Kopii"),
+                     QStringList{value("SELECT count(*) FROM Kopii")});
 
             // A file whose position number is no number: the server refuses it whole.
             {

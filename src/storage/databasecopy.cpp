@@ -1,6 +1,7 @@
 #include "storage/databasecopy.h"
 
 #include "function.h"
+#include "storage/copystop.h"
 #include "storage/paths.h"
 #include "storage/privacy.h"
 #include "storage/schema.h"
@@ -16,6 +17,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <atomic>
 #include <filesystem>
 #include <system_error>
 
@@ -72,12 +74,15 @@ class OwnConnection
 public:
     OwnConnection(const QString &path, const QString &options)
     {
-        static int counter = 0;
+        // Copies may run in several threads at once (the daily copy).
+        static std::atomic<int> counter{0};
         m_name = QStringLiteral("vedomer_copy_%1").arg(++counter);
         db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
         db.setDatabaseName(path);
         db.setConnectOptions(options);
         opened = db.open();
+        if (opened)
+            CopyStop::watch(db);
     }
     ~OwnConnection()
     {
@@ -96,6 +101,9 @@ private:
 };
 
 const QString READ_ONLY = QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=5000");
+// The backup also runs outside the window's thread, where the program's
+// connection cannot be asked for its driver.
+const QString SQLITE_DRIVER = QStringLiteral("QSQLITE");
 
 // SQLite's own consistent copy of `source` into `target`, which must not
 // exist. On failure `failure` holds the database's error.
@@ -400,7 +408,7 @@ bool DatabaseCopy::backup(const QString &database, const QString &target, QStrin
         OwnConnection c(database, READ_ONLY);
         QSqlQuery probe = Function::Myquery(Sql::text(Sql::PROBE, c.db), c.db);
         if (!probe.isActive()) {
-            *error = Function::describeError(c.opened ? probe.lastError() : c.db.lastError());
+            *error = Function::describeError(c.opened ? probe.lastError() : c.db.lastError(), SQLITE_DRIVER);
             return false;
         }
         if (probe.next() && probe.value(0).toInt() == 0) {
@@ -414,7 +422,7 @@ bool DatabaseCopy::backup(const QString &database, const QString &target, QStrin
     const QString part = partName(absolute);
     QSqlError failure;
     if (!snapshot(database, part, &failure)) {
-        *error = Function::describeError(failure);
+        *error = Function::describeError(failure, SQLITE_DRIVER);
         removeFile(part);
         return false;
     }

@@ -2,6 +2,7 @@
 
 #include "function.h"
 #include "storage/attachments.h"
+#include "storage/copystop.h"
 #include "storage/databasecopy.h"
 #include "storage/paths.h"
 #include "storage/schema.h"
@@ -14,6 +15,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 
+#include <atomic>
 #include <functional>
 
 namespace {
@@ -101,7 +103,9 @@ bool copyRows(const QSqlDatabase &from, const QSqlDatabase &to, const Table &tab
         *error = QStringLiteral("в базе данных нет таблицы %1 (запустите программу с параметром --ver)").arg(name);
         return false;
     }
-    QSqlQuery rows;
+    // On the connection given: a query made without one would ask for the
+    // program's connection, which belongs to the window's thread.
+    QSqlQuery rows(from);
     if (!run(Sql::text(Sql::SELECT_ALL_ROWS, from).arg(name, read.join(QLatin1Char(','))), from, error, &rows))
         return false;
     const QString insert = QString::fromLatin1(Sql::INSERT_ROWS).arg(name, written.join(QLatin1Char(',')), QStringLiteral("%1"));
@@ -145,7 +149,8 @@ public:
         db.setDatabaseName(path);
         if (readOnly)
             db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=5000"));
-        db.open();
+        if (db.open())
+            CopyStop::watch(db);
     }
     ~FileConnection()
     {
@@ -160,9 +165,10 @@ public:
     QSqlDatabase db() const { return QSqlDatabase::database(m_name, false); }
 
 private:
-    static int &counter()
+    // Copies may run in several threads at once (the daily copy).
+    static std::atomic<int> &counter()
     {
-        static int n = 0;
+        static std::atomic<int> n{0};
         return n;
     }
     QString m_name;
@@ -366,6 +372,11 @@ bool copyFromServer(const QSqlDatabase &from, const QSqlDatabase &to, QString *e
 
 bool ServerCopy::backup(const QString &target, QString *error)
 {
+    return backup(server(), target, error);
+}
+
+bool ServerCopy::backup(const QSqlDatabase &from, const QString &target, QString *error)
+{
     if (QFileInfo::exists(target)) {
         *error = QStringLiteral("файл «%1» уже есть (копии, сделанные в одну секунду, получают одно имя; "
                                 "повторите через секунду)")
@@ -376,7 +387,6 @@ bool ServerCopy::backup(const QString &target, QString *error)
         *error = QStringLiteral("не удалось создать папку «%1»").arg(QFileInfo(target).absolutePath());
         return false;
     }
-    const QSqlDatabase from = server();
     bool ok = false;
     // Written under a temporary name and named once complete, so a copy cut
     // short by a crash never looks like a backup.

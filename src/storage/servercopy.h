@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+class QSqlDatabase;
+
 // The register on a server and SQLite files: the backup of a server as an
 // SQLite file with its documents (the SQLite mode opens it as it is), the
 // restoring of such a file (or of any register file) onto the server, and the
@@ -16,6 +18,9 @@ namespace ServerCopy {
 // into the new SQLite file `target` (never overwritten), its tables made by
 // the SQLite descriptors of the working folder. A file cut short is removed.
 bool backup(const QString &target, QString *error);
+// The same from `from`, a connection to the same server of the calling
+// thread's own (a copy made outside the window's thread).
+bool backup(const QSqlDatabase &from, const QString &target, QString *error);
 
 struct Counts
 {

@@ -311,6 +311,11 @@ inline constexpr Dialects PROBE{"SELECT count(*) FROM sqlite_master",
 inline constexpr char BACKUP_INTO[] = "VACUUM INTO '%1'";
 // Answers "ok" when the file's structure is sound.
 inline constexpr char QUICK_CHECK[] = "PRAGMA quick_check";
+// A cheap look at a copy: the number of the register's tables among those
+// named (bound: the names), and the length the file must have by its pages.
+inline constexpr char COPY_LOOKS_WHOLE[] =
+    "SELECT (SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name COLLATE NOCASE IN (?, ?)), "
+    "(SELECT page_count * page_size FROM pragma_page_count(), pragma_page_size())";
 
 // The content of attached documents kept in the database (table Kopii, one
 // row per stored copy, keyed by the path Giper of the Files rows). On a

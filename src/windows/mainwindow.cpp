@@ -77,6 +77,8 @@ MainWindow::MainWindow(QWidget *parent)
 
 MainWindow::~MainWindow()
 {
+    // A daily copy under way is stopped; its unfinished file goes.
+    dailyCopy.reset();
     // The windows it opened do not outlive it.
     OpenWindows::deleteAll();
     delete ui;
@@ -605,30 +607,69 @@ void MainWindow::on_action_triggered()
 void MainWindow::backupDaily()
 {
     const int keep = Paths::autoBackups();
-    if (keep == 0 || !db.isOpen())
+    if (keep == 0 || !db.isOpen() || dailyCopyRunning())
         return;
     statusBar()->showMessage(QStringLiteral("Создаётся ежедневная резервная копия базы данных…"));
-    statusBar()->repaint();
-    QString written;
-    QString error;
-    const AutoBackup::Outcome outcome = AutoBackup::make(
-        copyFolder(), QDate::currentDate(), keep,
-        [this](const QString &target, QString *why) { return copyInto(target, why); }, &written, &error);
+    // In a thread of its own: the window answers while a large register is
+    // copied, and says how it went when it is over.
+    dailyCopy = std::make_unique<AutoBackup::Run>(copyFolder(), QDate::currentDate(), keep,
+                                                  Sql::onServer(db) ? QString() : openFile());
+    connect(dailyCopy.get(), &AutoBackup::Run::finished, this, &MainWindow::dailyCopyEnded);
+    dailyCopy->start();
+}
+
+bool MainWindow::dailyCopyRunning() const
+{
+    return dailyCopy && dailyCopy->running();
+}
+
+void MainWindow::finishDailyCopy()
+{
+    if (dailyCopyRunning())
+        busy([this] {
+            dailyCopy->wait();
+            return true;
+        });
+}
+
+void MainWindow::dailyCopyEnded()
+{
+    const AutoBackup::Result result = dailyCopy->result();
     statusBar()->clearMessage();
-    if (outcome == AutoBackup::Outcome::Made)
-        statusBar()->showMessage(QStringLiteral("Ежедневная резервная копия базы данных записана в файл «%1»")
-                                     .arg(QDir::toNativeSeparators(written)),
-                                 10000);
-    if (outcome != AutoBackup::Outcome::Failed)
+    // What holds today's usual name is left as it is: it may be the user's.
+    // The status bar names the files, the log their folder as well.
+    auto takenNote = [&result](bool paths) {
+        QStringList taken;
+        for (const QString &name : result.taken)
+            taken.append(QStringLiteral("«%1»").arg(paths ? QDir::toNativeSeparators(name)
+                                                          : QFileInfo(name).fileName()));
+        return taken.isEmpty() ? QString()
+                               : QStringLiteral(": %1 — не копия базы данных, оставлено как есть")
+                                     .arg(taken.join(QStringLiteral(", ")));
+    };
+    if (result.outcome == AutoBackup::Outcome::Made) {
+        const QString written = QDir::toNativeSeparators(result.written);
+        if (result.taken.isEmpty()) {
+            statusBar()->showMessage(
+                QStringLiteral("Ежедневная резервная копия базы данных записана в файл «%1»").arg(written), 10000);
+        } else {
+            const QString text = QStringLiteral("Ежедневная резервная копия записана в файл «%1»");
+            Function::appendLog(text.arg(written) + takenNote(true) + QStringLiteral(".\n"));
+            statusBar()->showMessage(text.arg(QFileInfo(written).fileName()) + takenNote(false), 30000);
+        }
+    }
+    if (result.outcome != AutoBackup::Outcome::Failed)
         return;
-    const QString text = QStringLiteral("Ежедневная резервная копия базы данных не создана: %1.").arg(error);
-    Function::appendLog(text + QLatin1Char('\n'));
+    const QString text = QStringLiteral("Ежедневная резервная копия базы данных не создана: %1").arg(result.error);
+    const QString told = text + takenNote(false) + QLatin1Char('.');
+    Function::appendLog(text + takenNote(true) + QStringLiteral(".\n"));
+    statusBar()->showMessage(told, 30000);
     // Told once a day, not at every start while the cause lasts.
     const QString today = QDate::currentDate().toString(Qt::ISODate);
     if (Paths::setting(Paths::AUTO_BACKUP_TOLD_KEY).toString() == today)
         return;
     Paths::storeSetting(Paths::AUTO_BACKUP_TOLD_KEY, today);
-    Function::warn(this, text,
+    Function::warn(this, told,
                    QStringLiteral("Программа работает как обычно. Когда причина устранена, сделайте копию командой "
                                   "«Создать резервную копию». Ежедневные копии выключаются в окне «Настройки» "
                                   "(число копий 0)."));
@@ -655,6 +696,8 @@ void MainWindow::on_action_9_triggered()
             return;
         }
     }
+    // The daily copy reads the database being replaced: it ends first.
+    finishDailyCopy();
     const QString folder = copyFolder();
     if (Sql::onServer(db)) {
         restoreOnServer(folder);

@@ -13,6 +13,11 @@
 #include <vector>
 
 #include <functional>
+#include <memory>
+
+namespace AutoBackup {
+class Run;
+}
 
 QT_BEGIN_NAMESPACE
 class QAction;
@@ -31,9 +36,13 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
+    // Until the end of the daily copy (below) has been told.
+    bool dailyCopyRunning() const;
+
     // The daily copy of the database, made at the first start of each day
     // once the window is shown, and the oldest such copies removed beyond the
-    // number the settings keep. Says so once a day when it fails.
+    // number the settings keep, in a thread of its own; the status bar tells
+    // the end. Says so once a day in a box when it fails.
     void backupDaily();
     // Tells what the start found (what "--ver" dropped, settings that could
     // not be read) in the status bar, where it stays, and in the log.
@@ -106,6 +115,10 @@ private:
     QString otherFolderNote() const;
     // A copy of the database in use into the new file `target`.
     bool copyInto(const QString &target, QString *error);
+    // The daily copy's end, told in the status bar (and the log).
+    void dailyCopyEnded();
+    // Waits for a daily copy under way, under the wait cursor.
+    void finishDailyCopy();
     // Runs long work under the wait cursor.
     static bool busy(const std::function<bool()> &work);
     // The documents a copy onto the server did not find, for the report.
@@ -135,6 +148,7 @@ private:
     bool layoutApplied = false;
     int fioWidth = 0;
     QTimer refit;
+    std::unique_ptr<AutoBackup::Run> dailyCopy;
 
     // Fills the summary table from the database with the rows that pass the
     // row filters and the search (searchText), each looking exactly as it
