@@ -75,7 +75,7 @@ QStringList columnsOf(const QSqlDatabase &db, const QString &table)
 
 int countRows(const QSqlDatabase &db, const QString &table, QString *error)
 {
-    QSqlQuery query;
+    QSqlQuery query(db);
     if (!run(QString::fromLatin1(Sql::COUNT_ROWS).arg(table), db, error, &query) || !query.next())
         return -1;
     return query.value(0).toInt();
@@ -180,7 +180,7 @@ bool copyDocumentsToServer(const QSqlDatabase &file, const QString &source, QStr
 {
     const QSqlDatabase to = server();
     QStringList paths;
-    QSqlQuery query;
+    QSqlQuery query(file);
     if (!run(QString::fromLatin1(Sql::SELECT_FILE_PATHS), file, error, &query))
         return false;
     while (query.next())
@@ -332,7 +332,9 @@ bool copyFromServer(const QSqlDatabase &from, const QSqlDatabase &to, QString *e
     // document is in memory at once. A server's forward-only result is read
     // row by row, and any other statement on its connection would end it
     // there: none runs on `from` until the last row has come.
-    QSqlQuery documents;
+    // Queries name their connection: the daily copy runs this in a thread
+    // of its own, where the program's default connection is not to be used.
+    QSqlQuery documents(from);
     ok = ok && run(QString::fromLatin1(Sql::SELECT_ALL_CONTENT), from, error, &documents);
     while (ok && documents.next())
         ok = run(QString::fromLatin1(Sql::INSERT_CONTENT), to, error, nullptr,
@@ -341,7 +343,7 @@ bool copyFromServer(const QSqlDatabase &from, const QSqlDatabase &to, QString *e
         *error = Function::describeError(documents.lastError(), from.driverName());
         ok = false;
     }
-    documents = QSqlQuery();
+    documents = QSqlQuery(from);
     // The copy counts as made only when it holds every row and every
     // document the server has in the same picture of the register.
     for (const char *table : {"Ranks", "Emploeses", "Combat", "prikaz", "Files", "Kopii"}) {
