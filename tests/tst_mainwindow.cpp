@@ -177,7 +177,7 @@ private slots:
             s.VP = QString::number(i + 1);
             s.LN = QString::number(100 + i);
             s.counts = counts.at(i);
-            QVERIFY(addServiceman(s));
+            QVERIFY(addServiceman(s) && addOrdersForCounts(s));
         }
         MainWindow w;
         QTableWidget *t = summary(w);
@@ -372,7 +372,7 @@ private slots:
             s.LN = QString("Л-%1").arg(i);
             s.Data_comb = QString("%1.01.1990 1:11").arg(10 + i % 18);
             s.counts = {QString::number(i % 2), "0", QString::number(i % 4), "", "0", "1"};
-            QVERIFY(addServiceman(s));
+            QVERIFY(addServiceman(s) && addOrdersForCounts(s));
         }
         MainWindow w;
         QTableWidget *t = summary(w);

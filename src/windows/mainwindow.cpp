@@ -107,6 +107,9 @@ bool MainWindow::openDatabase(bool again)
     // measured against the widths the user sees.
     Columns::applyLayout(ui->tableWidget_6, Columns::SUMMARY);
     layoutApplied = true;
+    // Counts a program left wrong when it ended with an orders window open
+    // are put right before the table first shows them.
+    Recount::atStart();
     if (!again)
         clear_tableWidgets();
     return true;
