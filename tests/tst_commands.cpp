@@ -384,6 +384,12 @@ private slots:
         QCOMPARE(column(t, 3), QStringList{"Эпсилон"});
         activate(w, "comboBox_2", 0);
         QCOMPARE(column(t, 3), (QStringList{"Зета", "Эпсилон", "Бета"}));
+        // Penalties: whoever has one on record, lifted ones too; the count
+        // shows those in force.
+        choose(w, 1);
+        QCOMPARE(column(t, 3), (QStringList{"Альфа", "Бета"}));
+        QCOMPARE(t->item(1, 6)->text(), QString("0"));
+        choose(w, 2);
         ::search(w, "бета");
         QCOMPARE(column(t, 3), QStringList{"Бета"});
         activate(w, "comboBox_2", 4); // the search stays

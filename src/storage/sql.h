@@ -61,6 +61,10 @@ inline constexpr Dialects SELECT_ROSTER{
 // %1 the penalties' code, %2 the in-force flag.
 inline constexpr char SELECT_PENALTIES_IN_FORCE[] =
     "SELECT LN, Date_time FROM prikaz WHERE what = '%1' AND actived_prikaz = '%2'";
+// Everyone with an order of one category, in force or lifted ("Только с
+// записями": the count of penalties counts only those in force). Bound: the
+// category's code.
+inline constexpr char SELECT_WITH_ORDERS[] = "SELECT DISTINCT LN FROM prikaz WHERE what = ?";
 // Recount: built by concatenation around the personal number and the code.
 inline constexpr char COUNT_VZS_1[] = "SELECT actived_prikaz FROM prikaz WHERE LN ='";
 inline constexpr char COUNT_VZS_2[] = "' AND what='";

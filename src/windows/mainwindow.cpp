@@ -256,6 +256,15 @@ QSqlError MainWindow::fill()
         penaltiesRead = Penalties::read(months, QDate::currentDate(), &penalties, &penaltyError);
     if (inForceOnly)
         filter.servicemen = &penalties.servicemen;
+    // "Только с записями" keeps a serviceman whose penalties are all lifted,
+    // although his count of penalties is 0.
+    QSet<QString> withPenalties;
+    if (penaltiesRead && readError.type() == QSqlError::NoError && filter.onlyWithRecords &&
+        filter.category <= 1) {
+        penaltiesRead = Penalties::recorded(&withPenalties, &penaltyError);
+        if (penaltiesRead)
+            filter.withPenalties = &withPenalties;
+    }
     // The places in the full table of the rows that are put in.
     const std::vector<int> kept = RowFilter::apply(filter, rows);
 
