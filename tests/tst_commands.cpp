@@ -185,6 +185,25 @@ private slots:
         QVERIFY(answerer.unexpected().isEmpty());
     }
 
+    // Enter in the search line starts nothing: only the button searches.
+    void enterStartsNoSearch()
+    {
+        WorkDir dir;
+        addThree();
+        MainWindow w;
+        auto *edit = w.findChild<QLineEdit *>("lineEdit");
+        ModalAnswerer answerer;
+        for (const QString &text : {QString("Сидоров"), QString()}) {
+            edit->setText(text);
+            QTest::keyClick(edit, Qt::Key_Return);
+            QTest::keyClick(edit, Qt::Key_Enter, Qt::KeypadModifier);
+            QCOMPARE(summary(w)->rowCount(), 3);
+            QCOMPARE(edit->text(), text);
+        }
+        QVERIFY(answerer.seen().isEmpty());
+        QVERIFY(answerer.unexpected().isEmpty());
+    }
+
     // The second search starts from the full table again.
     void twoSearchesInARow()
     {

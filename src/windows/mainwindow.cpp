@@ -119,7 +119,7 @@ void MainWindow::setUpKeys()
 {
     // Enter on a count cell opens that category's orders, as a double click.
     ui->tableWidget_6->installEventFilter(this);
-    connect(ui->lineEdit, &QLineEdit::returnPressed, this, &MainWindow::on_pushButton_clicked);
+    // Enter in the search line starts nothing: only "Поиск" searches.
     auto *find = new QShortcut(QKeySequence::Find, this);
     connect(find, &QShortcut::activated, this, [this] {
         ui->lineEdit->setFocus(Qt::ShortcutFocusReason);

@@ -118,7 +118,7 @@ private:
     void toggleColumn(const QAction *action, int column);
     // Opens the closed connection again on its file, if the file is there.
     bool reopenDatabase();
-    // Enter on a count cell, Enter in the search line, Ctrl+F.
+    // Enter on a count cell, Ctrl+F.
     void setUpKeys();
     // "По ширине окна": the shown columns share the window's width in
     // proportion to their widths; off, the widths are as laid out.
