@@ -107,7 +107,7 @@ void addExamples()
     a.counts = {"1", "0", "2", "0", "0", "0"};
     a.Dolz_nom = "1";
     a.Zvan_nom = "2";
-    QVERIFY(addServiceman(a));
+    QVERIFY(addServiceman(a) && addOrdersForCounts(a));
     Serviceman b = a;
     b.VP = "7";
     b.Dol = "Стрелок";
@@ -116,13 +116,13 @@ void addExamples()
     b.Data_comb = "15.11.2001 0:00";
     b.LN = "ВГ-654321";
     b.counts = {"0", "3", "", "0", "1", "0"};
-    QVERIFY(addServiceman(b));
+    QVERIFY(addServiceman(b) && addOrdersForCounts(b));
     Serviceman c = b;
     c.VP = "7";
     c.FIO = "Щукин \"Ястреб\" Юрий";
     c.LN = "ДЕ-000111";
     c.counts = {"0", "0", "0", "0", "0", "12"};
-    QVERIFY(addServiceman(c));
+    QVERIFY(addServiceman(c) && addOrdersForCounts(c));
 }
 
 // Answers the export's save dialog with a name; records its caption and
@@ -261,7 +261,7 @@ private slots:
         s.Data_comb = "01.02.1990 0:00";
         s.LN = "АБ-1";
         s.counts = {"1", "0", "2", "0", "0", "0"};
-        QVERIFY(addServiceman(s));
+        QVERIFY(addServiceman(s) && addOrdersForCounts(s));
         MainWindow w;
         choose(w, 3);
         QCOMPARE(

@@ -59,8 +59,8 @@ private slots:
         };
         QCOMPARE(
             names(w.findChild<QMenu *>("menu")->actions()),
-            (QStringList{"action", "action_2", "action_3", "action_preview", "action_card", "action_9", "action_Exel",
-                         "action_21", "|", "action_5", "|"}));
+            (QStringList{"action", "action_2", "action_3", "action_preview", "action_card", "action_cards", "action_9",
+                         "action_Exel", "action_21", "|", "action_5", "|"}));
         QCOMPARE(names(w.findChild<QMenu *>("menu_4")->actions()),
                  (QStringList{"action_7", "action_11", "action_12", "action_18", "action_19", "action_20", "|",
                               "action_fitWidth"}));
@@ -91,8 +91,7 @@ private slots:
         QCOMPARE(t->columnCount(), 14);
         QCOMPARE(t->editTriggers(), QAbstractItemView::NoEditTriggers);
         QCOMPARE(t->selectionBehavior(), QAbstractItemView::SelectRows);
-        // Several rows for the service cards; a click still selects one.
-        QCOMPARE(t->selectionMode(), QAbstractItemView::ExtendedSelection);
+        QCOMPARE(t->selectionMode(), QAbstractItemView::SingleSelection);
         QVERIFY(!t->isSortingEnabled());
         QVERIFY(!t->isCornerButtonEnabled());
         QCOMPARE(t->font().pointSize(), 10);
@@ -177,7 +176,7 @@ private slots:
             s.VP = QString::number(i + 1);
             s.LN = QString::number(100 + i);
             s.counts = counts.at(i);
-            QVERIFY(addServiceman(s));
+            QVERIFY(addServiceman(s) && addOrdersForCounts(s));
         }
         MainWindow w;
         QTableWidget *t = summary(w);
@@ -372,7 +371,7 @@ private slots:
             s.LN = QString("Л-%1").arg(i);
             s.Data_comb = QString("%1.01.1990 1:11").arg(10 + i % 18);
             s.counts = {QString::number(i % 2), "0", QString::number(i % 4), "", "0", "1"};
-            QVERIFY(addServiceman(s));
+            QVERIFY(addServiceman(s) && addOrdersForCounts(s));
         }
         MainWindow w;
         QTableWidget *t = summary(w);
@@ -460,7 +459,7 @@ private slots:
             QAction *fit = w.findChild<QAction *>("action_fitWidth");
             QVERIFY(fit->isCheckable() && !fit->isChecked() && !fit->toolTip().isEmpty());
             // Added commands say what they do beyond their name.
-            for (const char *name : {"action_fitWidth", "action_preview", "action_card", "action_21"}) {
+            for (const char *name : {"action_fitWidth", "action_preview", "action_card", "action_cards", "action_21"}) {
                 const QAction *action = w.findChild<QAction *>(name);
                 QVERIFY2(action->toolTip() != action->text().remove('&'), name);
             }

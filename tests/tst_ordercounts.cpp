@@ -105,9 +105,12 @@ private slots:
         QVERIFY(addOrder(order("С-1", "vzs", "3", "1")));
         for (const char *n : {"1", "2", "3"})
             QVERIFY(addOrder(order("С-1", "blag", n, "0")));
-        QVERIFY(addOrder(order("Д-2", "vzs", "1", "1")));
+        QVERIFY(addOrder(order("Д-2", "vzs", "1", "0")));
         MainWindow w;
         w.show();
+        // The start put the wrong counts right; wrong again, as a copy that
+        // ended with a window open left them.
+        QVERIFY(exec("UPDATE Combat SET vzs = '9', blag = '9' WHERE LN = 'С-1'"));
         doubleClick(w, 0, 6)->close();
         QCOMPARE(count("С-1", "vzs"), QString("2"));
         doubleClick(w, 0, 7)->close();
@@ -209,6 +212,57 @@ private slots:
         QCOMPARE(summary(w)->item(0, 5)->text(), QString("З-2"));
     }
 
+    // Counts a program left wrong (it ended with an orders window open) are
+    // put right by the next start in the rows that are wrong only, counted
+    // as the closing of an orders window counts them; the log says how many.
+    void wrongCountsPutRightAtStart()
+    {
+        WorkDir dir;
+        Serviceman s;
+        s.VP = "1";
+        s.FIO = "Громов";
+        s.LN = "Г-1";
+        s.counts = QStringList{"5", QString(), "", "0", "2", "1"};
+        QVERIFY(addServiceman(s));
+        // In force: the flags that read as the whole number 1.
+        for (const char *flag : {"1", " +01 ", "0", "1.0", "++1", ""})
+            QVERIFY(addOrder(order("Г-1", "vzs", flag, flag)));
+        for (const char *n : {"1", "2"})
+            QVERIFY(addOrder(order("Г-1", "blag", n, "0")) && addOrder(order("Г-1", "gosnag", n)));
+        Serviceman right = s;
+        right.LN = "П-2";
+        right.FIO = "Правый";
+        right.counts = QStringList{"", "1", QString(), "0", "", ""};
+        QVERIFY(addServiceman(right) && addOrdersForCounts(right));
+        QVERIFY(addServiceman("3", "Новый", "Н-3")); // never recounted
+        QVERIFY(exec("CREATE TABLE written (LN TEXT)"));
+        QVERIFY(exec("CREATE TRIGGER w AFTER UPDATE ON Combat BEGIN INSERT INTO written VALUES (NEW.LN); END"));
+        {
+            MainWindow w;
+            QCOMPARE(summary(w)->item(0, 6)->text(), QString("2"));
+            QCOMPARE(value("SELECT group_concat(LN) FROM written"), QString("Г-1"));
+            QCOMPARE(rows("SELECT vzs, blag, gr, ZOMO, gosnag, posh FROM Combat WHERE LN = 'Г-1'"),
+                     (QList<QStringList>{{"2", "2", "", "0", "2", "0"}}));
+            QCOMPARE(value("SELECT count(*) FROM Combat WHERE LN = 'Н-3' AND vzs IS NULL"), QString("1"));
+            // The closing of an orders window counts the same.
+            for (const char *code : {"vzs", "blag", "gr", "ZOMO", "gosnag", "posh"}) {
+                const QString before = count("Г-1", code);
+                w.recordfile("Г-1", code);
+                QCOMPARE(count("Г-1", code), before.isEmpty() ? QString("0") : before);
+            }
+        }
+        QString log;
+        QVERIFY(dir.readText("log", &log));
+        QCOMPARE(log.count("исправлено количество приказов"), 1);
+        QVERIFY2(log.contains("у военнослужащих: 1 "), qPrintable(log));
+        QVERIFY(exec("DELETE FROM written"));
+        MainWindow again;
+        QCOMPARE(value("SELECT count(*) FROM written"), QString("0"));
+        QString after;
+        QVERIFY(dir.readText("log", &after));
+        QCOMPARE(after, log);
+    }
+
     // A count that cannot be read is reported and not written as 0.
     void failedCountIsNotWritten()
     {
@@ -218,7 +272,7 @@ private slots:
         s.FIO = "Лисин";
         s.LN = "Л-1";
         s.counts = QStringList{"4", "", "", "", "", ""};
-        QVERIFY(addServiceman(s));
+        QVERIFY(addServiceman(s) && addOrdersForCounts(s));
         MainWindow w;
         QVERIFY(exec("ALTER TABLE prikaz RENAME TO prikaz_old"));
         ModalAnswerer answerer;

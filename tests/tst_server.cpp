@@ -201,6 +201,37 @@ private slots:
         QCOMPARE(shown(true, pg), file);
     }
 
+    // Counts left wrong are put right at start as on a file: penalties
+    // while their flag reads as 1, the rest all; an empty count without
+    // orders stays.
+    void countsPutRightAtStart()
+    {
+        WorkDir dir(WorkDir::WithoutDatabase);
+        freshServer();
+        Serviceman s;
+        s.FIO = "Громов";
+        s.LN = "1";
+        s.counts = QStringList{"5", QString(), "", "0", "2", "1"};
+        QVERIFY(addServiceman(s) && addServiceman("2", "Новый", "2"));
+        Order o;
+        o.LN = "1";
+        o.what = "vzs";
+        for (const char *flag : {"1", " +01 ", "0", "1.0", "++1", ""}) {
+            o.actived_prikaz = flag;
+            QVERIFY(addOrder(o));
+        }
+        o.what = "gosnag";
+        QVERIFY(addOrder(o) && addOrder(o));
+        {
+            MainWindow w;
+        }
+        QCOMPARE(rows("SELECT vzs, blag, gr, ZOMO, gosnag, posh FROM Combat ORDER BY LN"),
+                 (QList<QStringList>{{"2", "", "", "0", "2", "0"}, {"", "", "", "", "", ""}}));
+        QCOMPARE(value("SELECT count(*) FROM Combat WHERE blag IS NULL"), QString("2"));
+        QString log;
+        QVERIFY(dir.readText("log", &log) && log.contains("у военнослужащих: 1 "));
+    }
+
     // Servicemen and orders written through the windows, with texts that
     // need care; a changed personal number takes the orders and documents
     // along; counts are recounted from the orders.
@@ -252,6 +283,7 @@ private slots:
         QCOMPARE(rows("SELECT prikaznom FROM Files ORDER BY id"), (QList<QStringList>{{"2"}, {"3"}}));
         {
             MainWindow w;
+            QVERIFY(exec("UPDATE Combat SET vzs = NULL")); // the start counted it
             w.recordfile("Л'1", "vzs");
         }
         QCOMPARE(value("SELECT vzs FROM Combat"), QString("1"));

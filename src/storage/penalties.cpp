@@ -25,6 +25,20 @@ bool read(int months, const QDate &today, InForce *result, QSqlError *error)
     return true;
 }
 
+bool recorded(QSet<QString> *servicemen, QSqlError *error)
+{
+    servicemen->clear();
+    QSqlQuery query = Function::Myquery(QString::fromLatin1(Sql::SELECT_WITH_ORDERS),
+                                        QVariantList{QString::fromLatin1(Code::VZS)});
+    while (query.next())
+        servicemen->insert(query.value(0).toString());
+    if (!query.isActive()) {
+        *error = query.lastError();
+        return false;
+    }
+    return true;
+}
+
 bool isOld(const QDate &date, int months, const QDate &today)
 {
     if (months <= 0 || !date.isValid())

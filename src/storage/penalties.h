@@ -29,6 +29,10 @@ struct InForce
 // (none with `months` 0). False, with `error`, when the read failed.
 bool read(int months, const QDate &today, InForce *result, QSqlError *error);
 
+// Everyone with a penalty on record, in force or lifted. False, with `error`,
+// when the read failed.
+bool recorded(QSet<QString> *servicemen, QSqlError *error);
+
 // True when a penalty of `date` is more than `months` months old on `today`:
 // exactly `months` months is not yet older. A date that does not read, or
 // `months` 0, is never old.

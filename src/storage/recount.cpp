@@ -6,6 +6,8 @@
 
 #include <QSqlQuery>
 
+#include <algorithm>
+
 Recount::Result Recount::category(const QString &ln, const QString &code, QSqlError *error)
 {
     // The code stands in the statement as a column name: only the six codes.
@@ -60,4 +62,30 @@ Recount::Result Recount::category(const QString &ln, const QString &code, QSqlEr
             result = Result::NotWritten;
     }
     return result;
+}
+
+bool Recount::wholeRegister(int *corrected, QSqlError *error)
+{
+    *corrected = 0;
+    QSqlQuery query = Function::Myquery(Sql::text(Sql::RECOUNT_ALL));
+    if (!query.isActive()) {
+        *error = query.lastError();
+        return false;
+    }
+    *corrected = std::max(query.numRowsAffected(), 0);
+    return true;
+}
+
+void Recount::atStart()
+{
+    int corrected = 0;
+    QSqlError error;
+    if (!wholeRegister(&corrected, &error))
+        Function::appendLog(QStringLiteral("Количество приказов в сводной таблице при запуске не проверено: %1\n")
+                                .arg(Function::describeError(error)));
+    else if (corrected > 0)
+        Function::appendLog(
+            QStringLiteral("При запуске исправлено количество приказов в сводной таблице у военнослужащих: %1 "
+                           "(записанное не совпадало с приказами)\n")
+                .arg(corrected));
 }

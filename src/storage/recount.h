@@ -23,6 +23,18 @@ enum class Result {
 // force) and writes the count into his row of Combat.
 Result category(const QString &ln, const QString &code, QSqlError *error);
 
+// Puts right, in one statement, every count of the register that differs
+// from the orders as category() counts them: the counts a program left wrong
+// when it ended (a crash, a lost connection) with an orders window open. An
+// empty count of a serviceman without orders of its category stays empty.
+// `corrected` is the number of servicemen whose row was written. False, with
+// `error`, when the statement failed; nothing was then written.
+bool wholeRegister(int *corrected, QSqlError *error);
+
+// The same at the start of the program: how many were put right (nothing
+// when none), or why they could not be, goes to the log.
+void atStart();
+
 } // namespace Recount
 
 #endif // RECOUNT_H

@@ -61,6 +61,10 @@ inline constexpr Dialects SELECT_ROSTER{
 // %1 the penalties' code, %2 the in-force flag.
 inline constexpr char SELECT_PENALTIES_IN_FORCE[] =
     "SELECT LN, Date_time FROM prikaz WHERE what = '%1' AND actived_prikaz = '%2'";
+// Everyone with an order of one category, in force or lifted ("Только с
+// записями": the count of penalties counts only those in force). Bound: the
+// category's code.
+inline constexpr char SELECT_WITH_ORDERS[] = "SELECT DISTINCT LN FROM prikaz WHERE what = ?";
 // Recount: built by concatenation around the personal number and the code.
 inline constexpr char COUNT_VZS_1[] = "SELECT actived_prikaz FROM prikaz WHERE LN ='";
 inline constexpr char COUNT_VZS_2[] = "' AND what='";
@@ -71,6 +75,48 @@ inline constexpr char COUNT_OTHER_3[] = "' ;";
 inline constexpr char UPDATE_COUNT_1[] = "UPDATE Combat SET ";
 inline constexpr char UPDATE_COUNT_2[] = " = '%1' WHERE LN = '";
 inline constexpr char UPDATE_COUNT_3[] = "';";
+// The six counts of every serviceman put right at once where they differ
+// from his orders, counted as the recount above counts them: a penalty only
+// while its in-force flag reads as the whole number 1 (blanks around it, a
+// plus sign and leading zeros allowed), every other category all its orders.
+// A count is compared as the summary table reads it (empty as "0"), and only
+// a count that differs is written, so a serviceman never recounted keeps his
+// empty counts while he has no orders. Only rows with a wrong count are
+// written; the number of rows changed is the number put right.
+#define VEDOMER_RECOUNT_DIFFERS(code) "COALESCE(NULLIF(Combat." code ", ''), '0') <> n." code
+#define VEDOMER_RECOUNT_SET(code)                                                                        \
+    code " = CASE WHEN " VEDOMER_RECOUNT_DIFFERS(code) " THEN n." code " ELSE Combat." code " END"
+#define VEDOMER_RECOUNT_OF(code, condition) "count(*) FILTER (WHERE what = '" code "'" condition ") AS " code
+#define VEDOMER_RECOUNT_TEXT(code) "CAST(COALESCE(o." code ", 0) AS TEXT) AS " code
+#define VEDOMER_RECOUNT_ALL(inForce)                                                                      \
+    "UPDATE Combat SET " VEDOMER_RECOUNT_SET("vzs") ", " VEDOMER_RECOUNT_SET("blag") ", "                 \
+    VEDOMER_RECOUNT_SET("gr") ", " VEDOMER_RECOUNT_SET("ZOMO") ", " VEDOMER_RECOUNT_SET("gosnag") ", "    \
+    VEDOMER_RECOUNT_SET("posh") " FROM (SELECT c.LN AS LN, " VEDOMER_RECOUNT_TEXT("vzs") ", "             \
+    VEDOMER_RECOUNT_TEXT("blag") ", " VEDOMER_RECOUNT_TEXT("gr") ", " VEDOMER_RECOUNT_TEXT("ZOMO") ", "   \
+    VEDOMER_RECOUNT_TEXT("gosnag") ", " VEDOMER_RECOUNT_TEXT("posh") " FROM Combat AS c LEFT JOIN "       \
+    "(SELECT LN, " VEDOMER_RECOUNT_OF("vzs", " AND " inForce) ", " VEDOMER_RECOUNT_OF("blag", "") ", "    \
+    VEDOMER_RECOUNT_OF("gr", "") ", " VEDOMER_RECOUNT_OF("ZOMO", "") ", " VEDOMER_RECOUNT_OF("gosnag", "") \
+    ", " VEDOMER_RECOUNT_OF("posh", "") " FROM prikaz GROUP BY LN) AS o ON o.LN = c.LN) AS n "             \
+    "WHERE Combat.LN = n.LN AND (" VEDOMER_RECOUNT_DIFFERS("vzs") " OR " VEDOMER_RECOUNT_DIFFERS("blag")  \
+    " OR " VEDOMER_RECOUNT_DIFFERS("gr") " OR " VEDOMER_RECOUNT_DIFFERS("ZOMO") " OR "                    \
+    VEDOMER_RECOUNT_DIFFERS("gosnag") " OR " VEDOMER_RECOUNT_DIFFERS("posh") ")"
+// SQLite has no patterns of that kind: the flag without its blanks, its one
+// plus sign and its leading zeros is "1". The flags the program writes, "1"
+// and "0", are told at once.
+#define VEDOMER_SQLITE_BLANKS "' ' || char(9, 10, 11, 12, 13)"
+#define VEDOMER_SQLITE_FLAG "trim(actived_prikaz, " VEDOMER_SQLITE_BLANKS ")"
+inline constexpr Dialects RECOUNT_ALL{
+    VEDOMER_RECOUNT_ALL("(actived_prikaz = '1' OR actived_prikaz <> '0' AND ltrim(CASE WHEN substr("
+                        VEDOMER_SQLITE_FLAG ", 1, 1) = '+' THEN substr(" VEDOMER_SQLITE_FLAG ", 2) ELSE "
+                        VEDOMER_SQLITE_FLAG " END, '0') = '1')"),
+    VEDOMER_RECOUNT_ALL("actived_prikaz ~ '^\\s*\\+?0*1\\s*$'")};
+#undef VEDOMER_SQLITE_FLAG
+#undef VEDOMER_SQLITE_BLANKS
+#undef VEDOMER_RECOUNT_ALL
+#undef VEDOMER_RECOUNT_TEXT
+#undef VEDOMER_RECOUNT_OF
+#undef VEDOMER_RECOUNT_SET
+#undef VEDOMER_RECOUNT_DIFFERS
 // %1 personal number.
 inline constexpr char DELETE_COMBAT_MAIN[] = "DELETE FROM Combat WHERE  LN = '%1'";
 inline constexpr char DELETE_COMBAT_LIST[] = "DELETE FROM Combat WHERE LN = '%1'";

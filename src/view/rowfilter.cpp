@@ -21,6 +21,8 @@ bool keeps(const Filter &filter, const Roster::Row &row)
         bool any = false;
         for (int c = first; c <= last && !any; ++c)
             any = counts(row[static_cast<size_t>(c)]);
+        if (!any && first == Columns::FIRST_COUNT && filter.withPenalties)
+            any = filter.withPenalties->contains(row[Columns::LN]);
         if (!any)
             return false;
     }

@@ -22,6 +22,10 @@ struct Filter
     // Only servicemen whose count in the category (with every category: in
     // any of them) is neither "0" nor empty, as a coloured count cell.
     bool onlyWithRecords = false;
+    // Servicemen with a penalty on record, in force or lifted: kept by
+    // onlyWithRecords where penalties count, although the count of
+    // penalties holds only those in force. None: the counts alone.
+    const QSet<QString> *withPenalties = nullptr;
     // One unit number, compared as stored; none: every unit.
     std::optional<QString> unit;
     // Only these personal numbers; none: everybody.

@@ -34,7 +34,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
-#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -124,6 +123,9 @@ bool MainWindow::openDatabase(bool again)
     // measured against the widths the user sees.
     Columns::applyLayout(ui->tableWidget_6, Columns::SUMMARY);
     layoutApplied = true;
+    // Counts a program left wrong when it ended with an orders window open
+    // are put right before the table first shows them.
+    Recount::atStart();
     if (!again)
         clear_tableWidgets();
     return true;
@@ -133,7 +135,7 @@ void MainWindow::setUpKeys()
 {
     // Enter on a count cell opens that category's orders, as a double click.
     ui->tableWidget_6->installEventFilter(this);
-    connect(ui->lineEdit, &QLineEdit::returnPressed, this, &MainWindow::on_pushButton_clicked);
+    // Enter in the search line starts nothing: only "Поиск" searches.
     auto *find = new QShortcut(QKeySequence::Find, this);
     connect(find, &QShortcut::activated, this, [this] {
         ui->lineEdit->setFocus(Qt::ShortcutFocusReason);
@@ -288,6 +290,15 @@ QSqlError MainWindow::fill()
         penaltiesRead = Penalties::read(months, QDate::currentDate(), &penalties, &penaltyError);
     if (inForceOnly)
         filter.servicemen = &penalties.servicemen;
+    // "Только с записями" keeps a serviceman whose penalties are all lifted,
+    // although his count of penalties is 0.
+    QSet<QString> withPenalties;
+    if (penaltiesRead && readError.type() == QSqlError::NoError && filter.onlyWithRecords &&
+        filter.category <= 1) {
+        penaltiesRead = Penalties::recorded(&withPenalties, &penaltyError);
+        if (penaltiesRead)
+            filter.withPenalties = &withPenalties;
+    }
     // The places in the full table of the rows that are put in.
     const std::vector<int> kept = RowFilter::apply(filter, rows);
 
@@ -502,13 +513,6 @@ void MainWindow::on_action_6_triggered()
     // Without a current row there is nobody to delete: say so rather than
     // ask about nothing.
     QTableWidget *t = ui->tableWidget_6;
-    // Several rows can be selected for the service cards; a deletion stays
-    // one serviceman at a time.
-    if (t->selectionModel()->selectedRows().size() > 1) {
-        Function::inform(this, QStringLiteral("Выделено несколько записей. Удаляется одна запись за раз: "
-                                              "выделите строку одного военнослужащего."));
-        return;
-    }
     const QTableWidgetItem *item = t->currentRow() < 0 ? nullptr : t->item(t->currentRow(), 5);
     if (!item) {
         Function::inform(this, QStringLiteral("Запись не выбрана: выделите в таблице строку "
@@ -874,29 +878,32 @@ void MainWindow::on_action_preview_triggered()
                        QStringLiteral("Таблица не сохранена")});
 }
 
-QStringList MainWindow::chosenPersonalNumbers() const
+void MainWindow::on_action_card_triggered()
 {
     const QTableWidget *t = ui->tableWidget_6;
-    QList<int> rows;
-    for (const QModelIndex &index : t->selectionModel()->selectedRows())
-        rows.append(index.row());
-    if (rows.isEmpty() && t->currentRow() >= 0)
-        rows.append(t->currentRow());
-    std::sort(rows.begin(), rows.end());
+    const QTableWidgetItem *item = t->currentRow() < 0 ? nullptr : t->item(t->currentRow(), Columns::LN);
+    if (!item) {
+        Function::inform(this, QStringLiteral("Запись не выбрана: выделите в таблице строку военнослужащего, "
+                                              "чью служебную карточку надо составить."));
+        return;
+    }
+    CardPrint::show(this, {item->text()});
+}
+
+void MainWindow::on_action_cards_triggered()
+{
+    // The rows the table holds are those shown: the filters and the search
+    // put only those in.
+    const QTableWidget *t = ui->tableWidget_6;
     QStringList numbers;
-    for (const int r : std::as_const(rows)) {
+    numbers.reserve(t->rowCount());
+    for (int r = 0; r < t->rowCount(); ++r) {
         if (const QTableWidgetItem *item = t->item(r, Columns::LN))
             numbers.append(item->text());
     }
-    return numbers;
-}
-
-void MainWindow::on_action_card_triggered()
-{
-    const QStringList numbers = chosenPersonalNumbers();
     if (numbers.isEmpty()) {
-        Function::inform(this, QStringLiteral("Запись не выбрана: выделите в таблице строку военнослужащего, "
-                                              "чью служебную карточку надо составить."));
+        Function::inform(this, QStringLiteral("В таблице не показано ни одного военнослужащего: служебные "
+                                              "карточки составлять не для кого."));
         return;
     }
     CardPrint::show(this, numbers);
@@ -908,6 +915,7 @@ void MainWindow::on_tableWidget_6_customContextMenuRequested(const QPoint &posit
         return;
     QMenu menu(this);
     menu.addAction(ui->action_card);
+    menu.addAction(ui->action_cards);
     menu.exec(ui->tableWidget_6->viewport()->mapToGlobal(position));
 }
 

@@ -90,8 +90,10 @@ private slots:
     void on_action_21_triggered();
     // Print preview of the summary table.
     void on_action_preview_triggered();
-    // The service cards of the selected servicemen (or of the current one).
+    // The service card of the serviceman of the current row.
     void on_action_card_triggered();
+    // The service cards of every serviceman the table shows.
+    void on_action_cards_triggered();
     void on_tableWidget_6_customContextMenuRequested(const QPoint &position);
 
 private:
@@ -137,7 +139,7 @@ private:
     void toggleColumn(const QAction *action, int column);
     // Opens the closed connection again on its file, if the file is there.
     bool reopenDatabase();
-    // Enter on a count cell, Enter in the search line, Ctrl+F.
+    // Enter on a count cell, Ctrl+F.
     void setUpKeys();
     // "По ширине окна": the shown columns share the window's width in
     // proportion to their widths; off, the widths are as laid out.
@@ -164,9 +166,6 @@ private:
     QString searchText;
     // The unit numbers the unit list holds after "Все".
     QStringList unitList;
-    // The personal numbers of the selected rows in table order, or of the
-    // current row when none is selected.
-    QStringList chosenPersonalNumbers() const;
 };
 
 #endif // MAINWINDOW_H

@@ -306,6 +306,23 @@ bool addOrder(const Order &o)
                  o.Nomer_snytie, o.Data_snytie});
 }
 
+bool addOrdersForCounts(const Serviceman &s)
+{
+    const QStringList codes{"vzs", "blag", "gr", "ZOMO", "gosnag", "posh"};
+    for (int i = 0; i < 6; ++i) {
+        for (int n = 1; n <= s.counts.value(i).toInt(); ++n) {
+            Order o;
+            o.LN = s.LN;
+            o.what = codes.at(i);
+            o.Date_time = QStringLiteral("01.01.2020");
+            o.prikaznom = QString::number(n);
+            if (!addOrder(o))
+                return false;
+        }
+    }
+    return true;
+}
+
 ModalAnswerer::ModalAnswerer()
 {
     m_timer.setInterval(10);

@@ -110,6 +110,10 @@ struct Order
     QString Data_snytie;
 };
 bool addOrder(const Order &o);
+// For each count of the serviceman that is a whole number, as many orders of
+// its category, in force: the counts then agree with the orders, as the start
+// of the program leaves them.
+bool addOrdersForCounts(const Serviceman &s);
 
 // Answers modal dialogs (message boxes, file dialogs, any QDialog) in the
 // order they appear, without a person. Every modal window found when no
