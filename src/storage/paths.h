@@ -41,6 +41,8 @@ inline constexpr char TABLE_DESCRIPTOR[] = "settingstab.conf";
 inline constexpr char COLUMN_DESCRIPTOR[] = "settings.conf";
 // "По ширине окна": the summary shares the window's width among its columns.
 inline constexpr char FIT_TO_WINDOW_KEY[] = "View/fitToWindow";
+// Beside the database while an orders window's changes await their recount.
+inline constexpr char COUNTS_UNSETTLED_FILE[] = "BaseDate_counts_unsettled";
 // Copies of the documents attached to orders.
 inline constexpr char FILES_FOLDER[] = "files";
 

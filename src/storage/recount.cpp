@@ -4,9 +4,43 @@
 #include "storage/transaction.h"
 #include "view/columns.h"
 
+#include "storage/paths.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+#include <QSqlDatabase>
 #include <QSqlQuery>
 
 #include <algorithm>
+
+namespace {
+
+// The counts this run has left unsettled, as "personal number / code".
+QSet<QString> &unsettled()
+{
+    static QSet<QString> keys;
+    return keys;
+}
+
+QString key(const QString &ln, const QString &code)
+{
+    return ln + QChar(0x1f) + code;
+}
+
+// The marker lies beside the database file the program has open; on a
+// server, in the database folder of this workstation.
+QString marker()
+{
+    const QSqlDatabase db = QSqlDatabase::database(QString::fromLatin1(QSqlDatabase::defaultConnection), false);
+    const QString folder = db.isValid() && !Sql::onServer(db) && !db.databaseName().isEmpty()
+                               ? QFileInfo(db.databaseName()).absolutePath()
+                               : Paths::databaseFolder();
+    return QDir(folder).filePath(QString::fromLatin1(Paths::COUNTS_UNSETTLED_FILE));
+}
+
+} // namespace
 
 Recount::Result Recount::category(const QString &ln, const QString &code, QSqlError *error)
 {
@@ -76,8 +110,28 @@ bool Recount::wholeRegister(int *corrected, QSqlError *error)
     return true;
 }
 
+void Recount::pending(const QString &ln, const QString &code)
+{
+    if (unsettled().isEmpty()) {
+        QFile file(marker());
+        if (file.open(QIODevice::WriteOnly))
+            file.close();
+    }
+    unsettled().insert(key(ln, code));
+}
+
+void Recount::settled(const QString &ln, const QString &code)
+{
+    if (unsettled().remove(key(ln, code)) && unsettled().isEmpty())
+        QFile::remove(marker());
+}
+
 void Recount::atStart()
 {
+    // Counts only this program's own orders window leaves unsettled: with
+    // no marker the stored counts are shown as they are.
+    if (!unsettled().isEmpty() || !QFile::exists(marker()))
+        return;
     int corrected = 0;
     QSqlError error;
     if (!wholeRegister(&corrected, &error))
@@ -88,4 +142,6 @@ void Recount::atStart()
             QStringLiteral("При запуске исправлено количество приказов в сводной таблице у военнослужащих: %1 "
                            "(записанное не совпадало с приказами)\n")
                 .arg(corrected));
+    if (error.type() == QSqlError::NoError)
+        QFile::remove(marker());
 }

@@ -31,9 +31,22 @@ Result category(const QString &ln, const QString &code, QSqlError *error);
 // `error`, when the statement failed; nothing was then written.
 bool wholeRegister(int *corrected, QSqlError *error);
 
-// The same at the start of the program: how many were put right (nothing
-// when none), or why they could not be, goes to the log.
+// The same at the start of the program, when the last run left counts
+// unsettled (see pending()): how many were put right (nothing when none), or
+// why they could not be, goes to the log. A register whose counts were never
+// left unsettled by this program is shown as its counts are stored.
 void atStart();
+
+// The orders window is about to change the orders of (ln, code): their count
+// is unsettled until the recount at the window's closing. While any count is
+// unsettled a marker file lies beside the database, so that a run that ends
+// before the recount (a crash, a killed program, a lost connection) leaves
+// the next start a sign to put the counts right.
+void pending(const QString &ln, const QString &code);
+// The recount of (ln, code) is written: it counted every order of theirs
+// written so far, by any window. The marker goes with the last unsettled
+// pair; a later change calls pending() again.
+void settled(const QString &ln, const QString &code);
 
 } // namespace Recount
 

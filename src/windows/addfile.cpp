@@ -5,6 +5,7 @@
 #include "storage/attachments.h"
 #include "storage/paths.h"
 #include "storage/penalties.h"
+#include "storage/recount.h"
 #include "storage/roster.h"
 #include "storage/transaction.h"
 
@@ -347,6 +348,9 @@ void addfile::reload()
 template <typename Work>
 void addfile::withRetry(Work work)
 {
+    // The count of this serviceman's category is written when the window
+    // closes; until then it is unsettled.
+    Recount::pending(ln, wt);
     retryAllowed = true;
     conflicted = false;
     work();

@@ -249,6 +249,7 @@ void MainWindow::recordfile(const QString &ln, const QString &code)
         Function::warnFailure(this, QStringLiteral("Количество приказов не записано"), error);
         break;
     case Recount::Result::Done:
+        Recount::settled(ln, code);
         break;
     }
     clear_tableWidgets();
