@@ -12,12 +12,9 @@
 
 #include <vector>
 
-#include <functional>
 #include <memory>
 
-namespace AutoBackup {
-class Run;
-}
+class DatabaseCommands;
 
 QT_BEGIN_NAMESPACE
 class QAction;
@@ -102,29 +99,6 @@ private:
     // user has been told why).
     bool openDatabase(bool again = false);
     void reportDatabaseFailure(const QString &where, const QString &reason);
-    // The restore on a server: the server's data replaced by a file's.
-    void restoreOnServer(const QString &folder);
-    // The database file the program's connection is on: the table, backup
-    // and restore all work on it, whatever folder settings.ini names since.
-    QString openFile() const;
-    // Where copies are written: beside that file, or, for a server, in the
-    // local database folder.
-    QString copyFolder() const;
-    // The database in use, named for a message.
-    QString databaseName() const;
-    // A note that settings.ini now names another database folder, opened at
-    // the next start; empty when it names the one in use.
-    QString otherFolderNote() const;
-    // A copy of the database in use into the new file `target`.
-    bool copyInto(const QString &target, QString *error);
-    // The daily copy's end, told in the status bar (and the log).
-    void dailyCopyEnded();
-    // Waits for a daily copy under way, under the wait cursor.
-    void finishDailyCopy();
-    // Runs long work under the wait cursor.
-    static bool busy(const std::function<bool()> &work);
-    // The documents a copy onto the server did not find, for the report.
-    static QString missingNote(const QStringList &missing);
 
     Ui::MainWindow *ui;
     // The status bar's line for what the start found.
@@ -137,8 +111,6 @@ private:
 
     // Shows or hides a column of the summary table as the action is checked.
     void toggleColumn(const QAction *action, int column);
-    // Opens the closed connection again on its file, if the file is there.
-    bool reopenDatabase();
     // Enter on a count cell, Ctrl+F.
     void setUpKeys();
     // "По ширине окна": the shown columns share the window's width in
@@ -150,7 +122,8 @@ private:
     bool layoutApplied = false;
     int fioWidth = 0;
     QTimer refit;
-    std::unique_ptr<AutoBackup::Run> dailyCopy;
+    // Backup, daily copy, restore and transfer to a server.
+    std::unique_ptr<DatabaseCommands> commands;
 
     // Fills the summary table from the database with the rows that pass the
     // row filters and the search (searchText), each looking exactly as it
