@@ -61,9 +61,4 @@ int count(const QString &ln, QSqlError *error)
     return countOf(Sql::COUNT_SERVICEMAN, ln, error);
 }
 
-int orphanOrders(const QString &ln, QSqlError *error)
-{
-    return countOf(Sql::COUNT_ORPHAN_ORDERS, ln, error);
-}
-
 } // namespace Roster

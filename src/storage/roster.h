@@ -30,10 +30,6 @@ void unitOrder(std::vector<Row> &rows);
 // when the database could not be read.
 int count(const QString &ln, QSqlError *error);
 
-// The orders under a personal number that no serviceman holds (left by one
-// who was deleted), or -1 with `error` set.
-int orphanOrders(const QString &ln, QSqlError *error);
-
 } // namespace Roster
 
 #endif // ROSTER_H

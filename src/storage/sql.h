@@ -117,7 +117,9 @@ inline constexpr Dialects RECOUNT_ALL{
 #undef VEDOMER_RECOUNT_OF
 #undef VEDOMER_RECOUNT_SET
 #undef VEDOMER_RECOUNT_DIFFERS
-// %1 personal number.
+// Deleting a serviceman, from the main window and from the servicemen list:
+// the same delete, kept as two texts because the main window's has two
+// blanks after WHERE and each window runs its own. %1 personal number.
 inline constexpr char DELETE_COMBAT_MAIN[] = "DELETE FROM Combat WHERE  LN = '%1'";
 inline constexpr char DELETE_COMBAT_LIST[] = "DELETE FROM Combat WHERE LN = '%1'";
 // The reference tables as the reference tables editor's model names them:

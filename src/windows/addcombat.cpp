@@ -2,8 +2,7 @@
 #include "ui_addcombat.h"
 
 #include "function.h"
-#include "storage/roster.h"
-#include "storage/transaction.h"
+#include "storage/servicemen.h"
 
 #include <QDateTime>
 #include <QDebug>
@@ -104,33 +103,21 @@ void addCombat::setFields(const Fields &fields)
     if (zv_missing || dol_missing) {
         // A stored name that is not in its reference list is written back
         // with its stored number unless the user picks another entry.
-        qstr = QString::fromLatin1(Sql::SELECT_COMBAT_NUMBERS).arg(Function::q(ln_old));
-        QSqlQuery query = Function::Myquery(qstr);
-        if (query.next()) {
-            dol_kept.number = query.value(0).toInt();
-            zv_kept.number = query.value(1).toInt();
-        }
-        query.finish();
+        Servicemen::storedNumbers(ln_old, &dol_kept.number, &zv_kept.number);
     }
 }
 
 void addCombat::reloadFields()
 {
-    qstr = QString::fromLatin1(Sql::SELECT_SERVICEMAN).arg(Function::q(ln_old));
-    QSqlQuery query = Function::Myquery(qstr);
-    if (!query.next())
-        return;
     Fields fields;
-    for (int i = 0; i < static_cast<int>(fields.size()); ++i)
-        fields[static_cast<size_t>(i)] = query.value(i).toString();
-    query.finish();
-    setFields(fields);
+    if (Servicemen::read(ln_old, &fields))
+        setFields(fields);
 }
 
 bool addCombat::claimOrphans(const QString &ln)
 {
     QSqlError error;
-    const int count = Roster::orphanOrders(ln, &error);
+    const int count = Servicemen::orphanOrders(ln, &error);
     if (count < 0) {
         Function::warnFailure(this, QString::fromUtf8(NOT_SAVED), error);
         return false;
@@ -204,107 +191,50 @@ void addCombat::on_pushButton_2_clicked()
         close();
         return;
     }
-    const QString vp = ui->lineEdit_VP->text();
-    const QString ln = ui->lineEdit_LN->text();
-    const QString fio = ui->lineEdit_FIO->text();
-    const QString data_comb = data_kept.isEmpty() ? ui->dateTimeEdit->text() : data_kept;
-    QString dol;
-    QString vz;
-    int dol_nom = 0;
-    int zvan_nom = 0;
-    chosen(ui->cb_dol, dol_kept, dol, dol_nom);
-    chosen(ui->cb_zv, zv_kept, vz, zvan_nom);
+    Servicemen::Entry entry;
+    Fields &f = entry.fields;
+    f[Servicemen::VP] = ui->lineEdit_VP->text();
+    f[Servicemen::LN] = ui->lineEdit_LN->text();
+    f[Servicemen::FIO] = ui->lineEdit_FIO->text();
+    f[Servicemen::BIRTH] = data_kept.isEmpty() ? ui->dateTimeEdit->text() : data_kept;
+    chosen(ui->cb_dol, dol_kept, f[Servicemen::DOL], entry.position);
+    chosen(ui->cb_zv, zv_kept, f[Servicemen::VZ], entry.rank);
+    const QString &ln = f[Servicemen::LN];
 
     if ((!br || ln != ln_old) && !claimOrphans(ln))
         return;
-    if (!br) {
-        qstr = (Sql::text(Sql::INSERT_COMBAT_1) + QString::number(zvan_nom) +
-                QString::fromLatin1(Sql::INSERT_COMBAT_2))
-                   .arg(Function::q(vp), Function::q(vz), Function::q(ln), Function::q(fio), Function::q(dol),
-                        QString::number(dol_nom), Function::q(data_comb));
-        qDebug() << qstr;
-        const QSqlQuery query = Function::Myquery(qstr);
-        if (!query.isActive()) {
-            Function::warnFailure(this, QString::fromUtf8(NOT_SAVED), query.lastError(), ln);
-            return;
-        }
-    } else {
-        qDebug() << zvan_nom;
-        const QString statement =
-            QString::fromLatin1(Sql::UPDATE_COMBAT_UNCHANGED)
-                .arg(Function::q(vp), Function::q(dol), Function::q(vz), Function::q(fio), Function::q(ln),
-                     QString::number(dol_nom), QString::number(zvan_nom), Function::q(ln_old),
-                     Function::q(data_comb), Function::q(loaded[0]), Function::q(loaded[1]),
-                     Function::q(loaded[2]), Function::q(loaded[3]), Function::q(loaded[4]));
-        qDebug() << statement;
-        if (!saveChange(ln, statement))
-            return;
-    }
-    emit sig_close();
-    close();
-}
-
-bool addCombat::runStep(const QString &statement, QSqlError &error, int *affected)
-{
-    qstr = statement;
-    const QSqlQuery query = Function::Myquery(qstr);
-    if (query.isActive()) {
-        if (affected)
-            *affected = query.numRowsAffected();
-        return true;
-    }
-    error = query.lastError();
-    return false;
-}
-
-// The Combat row changes, only while it is as the form was filled with it; a
-// new personal number is carried over to the serviceman's orders and attached
-// files in the same transaction, so either all of them change or none does.
-bool addCombat::saveChange(const QString &ln, const QString &statement)
-{
     const QString what = QString::fromUtf8(NOT_SAVED);
-    enum { Saved, Gone, Changed } outcome = Saved;
-    // Run once more from the start when a server met another clerk's change
-    // at the same moment.
-    auto steps = [&](QSqlError &error) {
-        outcome = Saved;
-        const int found = Roster::count(ln_old, &error);
-        if (found < 0)
-            return false;
-        if (found == 0) {
-            outcome = Gone;
-            return false;
-        }
-        int changed = 0;
-        if (!runStep(statement, error, &changed))
-            return false;
-        if (changed == 0) {
-            outcome = Changed;
-            return false;
-        }
-        return ln == ln_old ||
-               (runStep(QString::fromLatin1(Sql::UPDATE_ORDERS_LN).arg(Function::q(ln), Function::q(ln_old)),
-                        error) &&
-                runStep(QString::fromLatin1(Sql::UPDATE_FILES_LN).arg(Function::q(ln), Function::q(ln_old)),
-                        error));
-    };
     QSqlError error;
-    if (Transaction::run(steps, error))
-        return true;
-    if (outcome == Gone) {
+    Servicemen::Outcome outcome;
+    if (!br) {
+        qstr = Servicemen::insertStatement(entry);
+        qDebug() << qstr;
+        outcome = Servicemen::add(entry, &error);
+    } else {
+        qDebug() << entry.rank;
+        qstr = Servicemen::changeStatement(ln_old, loaded, entry);
+        qDebug() << qstr;
+        outcome = Servicemen::change(ln_old, loaded, entry, &error);
+    }
+    switch (outcome) {
+    case Servicemen::Outcome::Saved:
+        break;
+    case Servicemen::Outcome::Gone:
         // Deleted, or given another personal number, in another window or
         // copy of the program.
-        Function::warnServicemanGone(this, loaded[3], ln_old, what);
-        emit sig_close();
-        close();
-    } else if (outcome == Changed) {
+        Function::warnServicemanGone(this, loaded[Servicemen::FIO], ln_old, what);
+        break;
+    case Servicemen::Outcome::Changed:
         Function::warn(this, what + QStringLiteral(": сведения о военнослужащем тем временем изменил другой "
                                                    "пользователь. Они будут показаны заново."));
         reloadFields();
-    } else {
+        return;
+    case Servicemen::Outcome::Failed:
         Function::warnFailure(this, what, error, ln);
+        return;
     }
-    return false;
+    emit sig_close();
+    close();
 }
 
 void addCombat::on_pushButton_clicked()

@@ -1,14 +1,13 @@
 #ifndef ADDCOMBAT_H
 #define ADDCOMBAT_H
 
+#include "storage/servicemen.h"
+
 #include <QMainWindow>
 #include <QString>
 
-#include <array>
-
 class QComboBox;
 class QKeyEvent;
-class QSqlError;
 
 QT_BEGIN_NAMESPACE
 namespace Ui {
@@ -47,7 +46,7 @@ private:
     };
     // The six texts a serviceman is shown with (unit number, position, rank,
     // full name, birth date, personal number), in the order of the list.
-    using Fields = std::array<QString, 6>;
+    using Fields = Servicemen::Fields;
     // Puts a serviceman's texts into the inputs; they are what a change
     // expects to find in the database when it writes.
     void setFields(const Fields &fields);
@@ -60,8 +59,6 @@ private:
     void fillList(QComboBox *combo, const char *statement);
     bool pick(QComboBox *combo, const QString &name, Kept &kept);
     void chosen(const QComboBox *combo, const Kept &kept, QString &name, int &number) const;
-    bool saveChange(const QString &ln, const QString &statement);
-    bool runStep(const QString &statement, QSqlError &error, int *affected = nullptr);
 
     bool br;
     QString ln_old;

@@ -12,6 +12,7 @@
 #include "storage/penalties.h"
 #include "storage/recount.h"
 #include "storage/roster.h"
+#include "storage/servicemen.h"
 #include "view/columns.h"
 #include "view/openwindows.h"
 #include "view/rowfilter.h"
@@ -521,10 +522,9 @@ void MainWindow::on_action_6_triggered()
         return;
     const QString ln = item->text();
     qDebug() << ln;
-    qstr = QString::fromLatin1(Sql::DELETE_COMBAT_MAIN).arg(Function::q(ln));
-    const QSqlQuery query = Function::Myquery(qstr);
-    if (!query.isActive())
-        Function::warnFailure(this, QStringLiteral("Запись не удалена"), query.lastError());
+    QSqlError error;
+    if (!Servicemen::remove(Sql::DELETE_COMBAT_MAIN, ln, &qstr, &error))
+        Function::warnFailure(this, QStringLiteral("Запись не удалена"), error);
     clear_tableWidgets();
 }
 

@@ -4,6 +4,7 @@
 #include "export/cardprint.h"
 #include "function.h"
 #include "storage/roster.h"
+#include "storage/servicemen.h"
 #include "view/columns.h"
 #include "windows/addcombat.h"
 
@@ -114,10 +115,9 @@ void voenosluga::on_action_del_triggered()
     if (row < 0 || row >= static_cast<int>(rows.size()))
         return;
     // The personal number as stored, whatever the cell shows.
-    qstr = QString::fromLatin1(Sql::DELETE_COMBAT_LIST).arg(Function::q(rows[static_cast<size_t>(row)][Columns::LN]));
-    const QSqlQuery query = Function::Myquery(qstr);
-    if (!query.isActive())
-        Function::warnFailure(this, QStringLiteral("Запись не удалена"), query.lastError());
+    QSqlError error;
+    if (!Servicemen::remove(Sql::DELETE_COMBAT_LIST, rows[static_cast<size_t>(row)][Columns::LN], &qstr, &error))
+        Function::warnFailure(this, QStringLiteral("Запись не удалена"), error);
     clear_tableWidget();
 }
 

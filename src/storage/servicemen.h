@@ -1,0 +1,75 @@
+#ifndef SERVICEMEN_H
+#define SERVICEMEN_H
+
+#include <QSqlError>
+#include <QString>
+
+#include <array>
+
+// One serviceman's own row in Combat: reading it, adding, changing and
+// deleting it, and the orders his personal number holds without him.
+namespace Servicemen {
+
+// The six texts a serviceman is shown with, in the order of the list: unit
+// number, position, rank, full name, birth date, personal number.
+using Fields = std::array<QString, 6>;
+enum Field { VP, DOL, VZ, FIO, BIRTH, LN };
+
+// What the serviceman form writes: the six texts and the numbers of the
+// position and rank (their places in the reference lists).
+struct Entry
+{
+    Fields fields;
+    int position = 0;
+    int rank = 0;
+};
+
+// How a save ended.
+enum class Outcome {
+    Saved,
+    // Nobody holds the personal number the change was for (deleted, or
+    // given another number, meanwhile).
+    Gone,
+    // The row is no longer as it was loaded: another user changed it.
+    Changed,
+    // The database refused; the error says why.
+    Failed
+};
+
+// The serviceman under `ln` as the list shows him; false when there is none
+// or he could not be read.
+bool read(const QString &ln, Fields *fields);
+
+// The stored position and rank numbers of the serviceman under `ln`; false
+// (and both left as they are) when there is none.
+bool storedNumbers(const QString &ln, int *position, int *rank);
+
+// The orders under a personal number that no serviceman holds (left by one
+// who was deleted), or -1 with `error` set.
+int orphanOrders(const QString &ln, QSqlError *error);
+
+// The statements a save runs, as it runs them: the insert of a new
+// serviceman, and the change of the one under `lnOld` while his row holds
+// the `loaded` texts.
+QString insertStatement(const Entry &entry);
+QString changeStatement(const QString &lnOld, const Fields &loaded, const Entry &entry);
+
+// Adds the serviceman (Saved or Failed).
+Outcome add(const Entry &entry, QSqlError *error);
+
+// Changes the serviceman under `lnOld` in one transaction, only while he is
+// there and his row is as loaded; a new personal number goes along into his
+// orders and attached files in the same transaction, so either all of them
+// change or none does. On a server a clash with another clerk's change is
+// run once more.
+Outcome change(const QString &lnOld, const Fields &loaded, const Entry &entry, QSqlError *error);
+
+// Deletes the serviceman under `ln` with `statement` (the main window's
+// Sql::DELETE_COMBAT_MAIN or the list's Sql::DELETE_COMBAT_LIST); the text
+// run goes to `text`. Only the Combat row goes: his orders and attached
+// files stay under the number. False with `error` set when refused.
+bool remove(const char *statement, const QString &ln, QString *text, QSqlError *error);
+
+} // namespace Servicemen
+
+#endif // SERVICEMEN_H
