@@ -71,6 +71,21 @@ Result write(const QString &ln, const std::function<bool(Result &, QSqlError &)>
     return result;
 }
 
+// Runs `statement` and gives the texts of its first field, in the order
+// read; false (with `error`) when it failed.
+bool firstField(const QString &statement, QStringList *values, QSqlError &error)
+{
+    QSqlQuery query = Function::Myquery(statement);
+    if (!query.isActive()) {
+        error = query.lastError();
+        return false;
+    }
+    values->clear();
+    while (query.next())
+        values->append(query.value(0).toString());
+    return true;
+}
+
 QString quoted(const QString &value)
 {
     return Function::q(value);
@@ -117,15 +132,7 @@ bool Orders::numberDates(const QString &ln, const QString &code, const QString &
                          QSqlError *error, QString *statement)
 {
     *statement = Sql::text(Sql::SELECT_ORDER_DATES).arg(quoted(ln), quoted(code), quoted(number));
-    QSqlQuery query = Function::Myquery(*statement);
-    if (!query.isActive()) {
-        *error = query.lastError();
-        return false;
-    }
-    dates->clear();
-    while (query.next())
-        dates->append(query.value(0).toString());
-    return true;
+    return firstField(*statement, dates, *error);
 }
 
 Orders::Result Orders::add(const QString &ln, const QString &code, const Fields &fields)
@@ -211,13 +218,10 @@ Orders::Result Orders::remove(const QString &ln, const QString &code, const QStr
         // another order holds it.
         result.statement = Sql::text(Sql::SELECT_FILES)
                                .arg(QStringLiteral("Files"), quoted(ln), quoted(code), quoted(number));
-        QSqlQuery query = Function::Myquery(result.statement);
-        if (!query.isActive()) {
-            error = query.lastError();
+        QStringList names;
+        if (!firstField(result.statement, &names, error))
             return false;
-        }
-        while (query.next())
-            ++result.attached;
+        result.attached = static_cast<int>(names.size());
         return true;
     });
 }
@@ -238,15 +242,10 @@ Orders::Result Orders::detach(const QString &ln, const QString &code, const QStr
     return write(ln, [&](Result &result, QSqlError &error) {
         result.statement = QString::fromLatin1(Sql::SELECT_ORDER_FILE_PATH)
                                .arg(quoted(ln), quoted(code), quoted(number), quoted(name));
-        QSqlQuery query = Function::Myquery(result.statement);
-        if (!query.isActive()) {
-            error = query.lastError();
+        QStringList paths;
+        if (!firstField(result.statement, &paths, error))
             return false;
-        }
-        copies->clear();
-        while (query.next())
-            copies->insert(query.value(0).toString());
-        query.finish();
+        *copies = QSet<QString>(paths.cbegin(), paths.cend());
         // The mark the deletion has always left in the debug output between
         // the lookup and the delete.
         qDebug() << "1";
