@@ -355,6 +355,16 @@ private slots:
         answerer.file(dir.filePath("third/a.txt"));
         w.at<QPushButton>("pushButton")->click();
         QCOMPARE(value("SELECT string_agg(Giper, ',') FROM Kopii"), QString("files/a (2).txt"));
+        // An attachment that met another clerk's write at the same moment is
+        // recorded on the second try, without a word to the user.
+        QVERIFY(exec("CREATE SEQUENCE file_tries; CREATE FUNCTION file_conflict() RETURNS trigger AS $$ BEGIN IF "
+                     "nextval('file_tries') = 1 THEN RAISE EXCEPTION 'conflict' USING ERRCODE = '40001'; END IF; "
+                     "RETURN NEW; END $$ LANGUAGE plpgsql; CREATE TRIGGER fc BEFORE INSERT ON Files FOR EACH ROW "
+                     "EXECUTE FUNCTION file_conflict()"));
+        dir.writeFile("fourth/b.txt", "четвёртый");
+        answerer.file(dir.filePath("fourth/b.txt"));
+        w.at<QPushButton>("pushButton")->click();
+        QCOMPARE(value("SELECT count(*) FROM Files WHERE name_file = 'b.txt'"), QString("1"));
         QVERIFY(answerer.unexpected().isEmpty());
     }
 

@@ -3,11 +3,9 @@
 
 #include "function.h"
 #include "storage/attachments.h"
+#include "storage/orders.h"
 #include "storage/paths.h"
 #include "storage/penalties.h"
-#include "storage/recount.h"
-#include "storage/roster.h"
-#include "storage/transaction.h"
 
 #include <QBrush>
 #include <QCloseEvent>
@@ -79,13 +77,13 @@ QString cellText(const QTableWidget *table, int row, int column)
 }
 
 // The values of an order row that a change or a lifting finds unchanged
-// before it writes, in the order of the statements' markers, ready for them.
-std::array<QString, 7> loadedValues(const QTableWidget *table, int row)
+// before it writes.
+Orders::Loaded loadedValues(const QTableWidget *table, int row)
 {
-    std::array<QString, 7> out;
+    Orders::Loaded out;
     const std::array<int, 7> columns{COL_NAME, COL_DATE, COL_ISSUER, COL_OUTGOING, 5, 6, COL_ACTIVE};
     for (size_t i = 0; i < columns.size(); ++i)
-        out[i] = Function::q(cellText(table, row, columns[i]));
+        out[i] = cellText(table, row, columns[i]);
     return out;
 }
 
@@ -190,50 +188,21 @@ void addfile::clearTable()
 
     struct Row
     {
-        std::array<QString, COLUMNS> cells;
+        Orders::Row order;
         QDate date;
-        QString id;
     };
+    Orders::List list = Orders::list(ln, wt);
+    qstr = list.statement;
     std::vector<Row> rows;
-    bool unread = false;
-    QSqlError readError;
-    const auto load = [&](const Sql::Dialects &statement) {
-        rows.clear();
-        qstr = Sql::text(statement).arg(QStringLiteral("prikaz"), Function::q(ln), Function::q(wt));
-        QSqlQuery query = Function::Myquery(qstr);
-        if (!query.isActive()) {
-            unread = true;
-            readError = query.lastError();
-        }
-        const int fields = std::min(query.record().count(), COLUMNS);
-        const bool identified = query.record().count() > COLUMNS;
-        while (query.next()) {
-            Row row;
-            for (int c = 0; c < fields; ++c)
-                row.cells[c] = query.value(c).toString();
-            if (identified)
-                row.id = query.value(COLUMNS).toString();
-            row.date = Function::parseDate(row.cells[COL_DATE]);
-            rows.push_back(std::move(row));
-        }
-        query.finish();
-    };
-    load(Sql::SELECT_ORDERS);
-    // Numbers restart every year, so a serviceman may hold two orders of one
-    // number. Then the list is read again with each row's stored identity,
-    // and a change, lifting or deletion of such an order acts on its row only.
-    QSet<QString> numbers;
-    for (const Row &row : rows) {
-        if (numbers.contains(row.cells[COL_NUMBER])) {
-            load(Sql::SELECT_ORDERS_WITH_ID);
-            break;
-        }
-        numbers.insert(row.cells[COL_NUMBER]);
+    rows.reserve(list.rows.size());
+    for (Orders::Row &order : list.rows) {
+        const QDate date = Function::parseDate(order.cells[COL_DATE]);
+        rows.push_back({std::move(order), date});
     }
     // An empty list must not pass for a serviceman without orders.
-    if (unread)
+    if (!list.read)
         say(QStringLiteral("Приказы не прочитаны из базы данных: %1. Пустой список не значит, что приказов нет.")
-                .arg(Function::describeError(readError)));
+                .arg(Function::describeError(list.error)));
 
     // Newest first. Orders of one date, and orders whose date does not read
     // as "dd.MM.yyyy" (all of them last), keep the order of the query.
@@ -263,16 +232,17 @@ void addfile::clearTable()
     for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
         const Row &row = rows[r];
         QString tip;
-        if (row.cells[COL_ACTIVE] == QLatin1String(Penalties::IN_FORCE) &&
+        const auto &cells = row.order.cells;
+        if (cells[COL_ACTIVE] == QLatin1String(Penalties::IN_FORCE) &&
             Penalties::isOld(row.date, months, today))
             tip = QStringLiteral("Взыскание в силе %1: дольше %2 мес., его можно готовить к снятию")
                       .arg(Penalties::age(row.date, today), QString::number(months));
         for (int c = 0; c < COLUMNS; ++c) {
-            auto *item = new QTableWidgetItem(row.cells[c]);
+            auto *item = new QTableWidgetItem(cells[c]);
             if (c == COL_ACTIVE) {
                 // Text and background of one colour: a plain swatch, red while
                 // the order is in force, green once it is lifted.
-                const QBrush &brush = row.cells[c] == QString::number(1) ? red : green;
+                const QBrush &brush = cells[c] == QString::number(1) ? red : green;
                 item->setBackground(brush);
                 item->setForeground(brush);
             }
@@ -282,7 +252,7 @@ void addfile::clearTable()
                     item->setBackground(oldMark);
             }
             if (c == COL_NUMBER)
-                item->setData(Qt::UserRole, row.id);
+                item->setData(Qt::UserRole, row.order.id);
             t->setItem(first + r, c, item);
         }
     }
@@ -345,56 +315,10 @@ void addfile::reload()
     }
 }
 
-template <typename Work>
-void addfile::withRetry(Work work)
-{
-    // The count of this serviceman's category is written when the window
-    // closes; until then it is unsettled.
-    Recount::pending(ln, wt);
-    retryAllowed = true;
-    conflicted = false;
-    work();
-    retryAllowed = false;
-    if (std::exchange(conflicted, false))
-        work();
-}
-
-void addfile::reportFailure(const QString &what, const QSqlError &error)
-{
-    const QString driver =
-        QSqlDatabase::database(QString::fromLatin1(QSqlDatabase::defaultConnection), false).driverName();
-    if (retryAllowed && Function::isConflict(error, driver)) {
-        conflicted = true;
-        return;
-    }
-    Function::warnFailure(this, what, error);
-}
-
-bool addfile::runWrite(const QString &what, int *affected)
-{
-    const QSqlQuery query = Function::Myquery(qstr);
-    if (query.isActive()) {
-        if (affected)
-            *affected = query.numRowsAffected();
-        return true;
-    }
-    reportFailure(what, query.lastError());
-    return false;
-}
-
 void addfile::say(const QString &text)
 {
     status->setText(text);
     status->setVisible(!text.isEmpty());
-}
-
-bool addfile::readLeftOver(const QString &number, QStringList *names, const QString &what)
-{
-    QSqlError error;
-    if (Attachments::leftOver(ln, wt, number, names, &error))
-        return true;
-    reportFailure(what, error);
-    return false;
 }
 
 void addfile::tellLeftOver(const QString &number, const QStringList &names)
@@ -409,52 +333,34 @@ void addfile::tellLeftOver(const QString &number, const QStringList &names)
             .arg(number, quoted.join(QStringLiteral(", "))));
 }
 
-bool addfile::beginWrite(Transaction &transaction, const QString &what)
+bool addfile::written(const Orders::Result &result, const QString &what, const QString &number)
 {
-    QSqlError error;
-    int found = -1;
-    if (transaction.begin(&error))
-        found = Roster::count(ln, &error);
-    if (found > 0)
-        return true;
-    transaction.rollback();
-    if (found < 0) {
-        reportFailure(what, error);
-        return false;
-    }
-    // Deleted, or given another personal number, in another window or copy
-    // of the program: what this window shows belongs to nobody any more.
-    Function::warnServicemanGone(this, fio, ln, what);
-    closing = true;
-    close();
-    return false;
-}
-
-bool addfile::commitWrite(Transaction &transaction, const QString &what)
-{
-    QSqlError error;
-    if (transaction.commit(&error)) {
+    if (!result.statement.isEmpty())
+        qstr = result.statement;
+    switch (result.outcome) {
+    case Orders::Outcome::Done:
         saved = true;
         return true;
-    }
-    reportFailure(what, error);
-    return false;
-}
-
-bool addfile::writeLoaded(const QString &what, const QString &number, bool deleting)
-{
-    int changed = 0;
-    if (!runWrite(what, &changed))
+    case Orders::Outcome::Failed:
+        Function::warnFailure(this, what, result.error);
         return false;
-    if (changed == 1 || (changed == 0 && deleting))
-        return true;
-    if (changed > 1) {
+    case Orders::Outcome::Gone:
+        // Deleted, or given another personal number, in another window or
+        // copy of the program: what this window shows belongs to nobody any
+        // more.
+        Function::warnServicemanGone(this, fio, ln, what);
+        closing = true;
+        close();
+        return false;
+    case Orders::Outcome::Several:
         // The list showed the number once; another order of it came
         // meanwhile, and the statement met both. Nothing is kept of it.
         Function::warn(this, QStringLiteral("%1: приказов № %2 тем временем стало несколько (другой пользователь "
                                             "добавил ещё один). Приказы будут показаны заново, выберите нужный.")
                                  .arg(what, number));
         return false;
+    case Orders::Outcome::Changed:
+        break;
     }
     Function::warn(this, QStringLiteral("%1: приказ «%2» тем временем изменил или удалил другой "
                                         "пользователь. Приказы будут показаны заново.")
@@ -487,25 +393,14 @@ QString addfile::rowId(int row) const
     return item ? item->data(Qt::UserRole).toString() : QString();
 }
 
-bool addfile::numberDates(const QString &number, QStringList *dates, const QString &what)
-{
-    qstr = Sql::text(Sql::SELECT_ORDER_DATES).arg(Function::q(ln), Function::q(wt), Function::q(number));
-    QSqlQuery query = Function::Myquery(qstr);
-    if (!query.isActive()) {
-        reportFailure(what, query.lastError());
-        return false;
-    }
-    dates->clear();
-    while (query.next())
-        dates->append(query.value(0).toString());
-    return true;
-}
-
 bool addfile::numberFree(const QString &number, const QString &what)
 {
     QStringList dates;
-    if (!numberDates(number, &dates, what))
+    QSqlError error;
+    if (!Orders::numberDates(ln, wt, number, &dates, &error, &qstr)) {
+        Function::warnFailure(this, what, error);
         return false;
+    }
     return dates.isEmpty() ||
            Function::confirm(this,
                              QStringLiteral("Приказ %1 уже есть. Добавить ещё один с тем же номером?")
@@ -554,37 +449,31 @@ QString addfile::orderDate() const
     return date_kept.isNull() ? ui->dateEdit->date().toString(DATE_FORMAT) : date_kept;
 }
 
+Orders::Fields addfile::typedFields() const
+{
+    return {orderDate(), ui->lineEdit_2->text(), ui->lineEdit_3->text(), ui->lineEdit_4->text(),
+            ui->lineEdit_6->text()};
+}
+
 void addfile::on_pushButton_7_clicked()
 {
     saved = false;
     say(QString());
     if (Function::confirm(this, QStringLiteral("Вы точно уверены что надо добавить?"))) {
         const QString number = ui->lineEdit_2->text();
-        if (number.isEmpty())
+        const QString what = QString::fromUtf8(NOT_ADDED);
+        if (number.isEmpty()) {
             Function::inform(this, QStringLiteral("Не заполнен номер"));
-        else if (ui->checkBox->isChecked())
+        } else if (ui->checkBox->isChecked()) {
             Function::inform(this, QStringLiteral("Приказ не добавлен: пока отмечено «Снятие взыскания», "
                                                   "кнопка изменения снимает выбранное взыскание."));
-        else if (numberFree(number, QString::fromUtf8(NOT_ADDED)))
-            withRetry([this] { addOrder(); });
+        } else if (numberFree(number, what)) {
+            const Orders::Result result = Orders::add(ln, wt, typedFields());
+            if (written(result, what, number))
+                tellLeftOver(number, result.leftOver);
+        }
     }
     reload();
-}
-
-void addfile::addOrder()
-{
-    const QString what = QString::fromUtf8(NOT_ADDED);
-    Transaction transaction;
-    const QString number = ui->lineEdit_2->text();
-    QStringList leftOver;
-    if (!beginWrite(transaction, what) || !readLeftOver(number, &leftOver, what))
-        return;
-    qstr = Sql::text(Sql::INSERT_ORDER)
-               .arg(Function::q(ln), Function::q(wt), Function::q(orderDate()), Function::q(number),
-                    Function::q(ui->lineEdit_3->text()), Function::q(ui->lineEdit_4->text()), QStringLiteral("1"),
-                    Function::q(ui->lineEdit_6->text()));
-    if (runWrite(what) && commitWrite(transaction, what))
-        tellLeftOver(number, leftOver);
 }
 
 void addfile::on_pushButton_4_clicked()
@@ -599,12 +488,17 @@ void addfile::on_pushButton_4_clicked()
         const int row = t->currentRow();
         const QString number = ui->lineEdit_2->text();
         if (ui->checkBox->isChecked()) {
-            withRetry([this] { liftOrder(); });
+            liftOrder();
         } else if (number.isEmpty()) {
             // An order without a number could no longer be told apart.
             Function::inform(this, QStringLiteral("Не заполнен номер"));
         } else if (number == cellText(t, row, COL_NUMBER) || numberFree(number, QString::fromUtf8(NOT_CHANGED))) {
-            withRetry([this, row] { changeOrder(row); });
+            qstr.clear();
+            const QString old = cellText(t, row, COL_NUMBER);
+            const Orders::Result result =
+                Orders::change(ln, wt, old, rowId(row), loadedValues(t, row), typedFields());
+            if (written(result, QString::fromUtf8(NOT_CHANGED), old))
+                tellLeftOver(number, result.leftOver);
         }
     }
     reload();
@@ -627,64 +521,14 @@ void addfile::liftOrder()
             say(QStringLiteral("Взыскание не снято: приказа с номером «%1» нет в списке.").arg(number));
         return;
     }
-    const QString what = QString::fromUtf8(NOT_LIFTED);
-    Transaction transaction;
-    if (!beginWrite(transaction, what))
-        return;
-    const std::array<QString, 7> was = loadedValues(t, row);
-    const auto fill = [&](const QString &statement, auto... id) {
-        return statement.arg(QString::number(0), Function::q(ui->dateEdit_2->date().toString(DATE_FORMAT)),
-                             Function::q(ui->lineEdit_5->text()), Function::q(ln), Function::q(number),
-                             Function::q(wt), was[0], was[1], was[2], was[3], was[4], was[5], was[6], id...);
-    };
-    const QString id = rowId(row);
-    qstr = id.isEmpty() ? fill(QString::fromLatin1(Sql::LIFT_ORDER_UNCHANGED))
-                        : fill(Sql::text(Sql::LIFT_ORDER_ROW), Function::q(id));
-    if (writeLoaded(what, number) && commitWrite(transaction, what)) {
+    const Orders::Result result =
+        Orders::lift(ln, wt, number, rowId(row), loadedValues(t, row), ui->dateEdit_2->date().toString(DATE_FORMAT),
+                     ui->lineEdit_5->text());
+    if (written(result, QString::fromUtf8(NOT_LIFTED), number)) {
         // Not left armed: the next change of another penalty only changes it.
         ui->checkBox->setChecked(false);
         ui->lineEdit_5->clear();
     }
-}
-
-void addfile::changeOrder(int row)
-{
-    QTableWidget *t = ui->tableWidget_2;
-    qstr.clear();
-    const QString number = ui->lineEdit_2->text();
-    const QString what = QString::fromUtf8(NOT_CHANGED);
-    const QString old = cellText(t, row, COL_NUMBER);
-    const QString id = rowId(row);
-    const std::array<QString, 7> was = loadedValues(t, row);
-    Transaction transaction;
-    bool ok = beginWrite(transaction, what);
-    QStringList leftOver;
-    if (ok && number != old)
-        ok = readLeftOver(number, &leftOver, what);
-    if (ok) {
-        const auto fill = [&](const QString &statement, auto... id) {
-            return statement.arg(Function::q(ln), Function::q(old), Function::q(wt), Function::q(orderDate()),
-                                 Function::q(number), Function::q(ui->lineEdit_3->text()),
-                                 Function::q(ui->lineEdit_4->text()), Function::q(ui->lineEdit_6->text()), was[0],
-                                 was[1], was[2], was[3], was[4], was[5], was[6], id...);
-        };
-        qstr = id.isEmpty() ? fill(QString::fromLatin1(Sql::UPDATE_ORDER_UNCHANGED))
-                            : fill(Sql::text(Sql::UPDATE_ORDER_ROW), Function::q(id));
-        ok = writeLoaded(what, old);
-    }
-    // The attached documents are kept under the number: they follow the
-    // order to its new one, and while another order keeps the old number
-    // both keep them.
-    QStringList others;
-    if (ok && number != old && !id.isEmpty())
-        ok = numberDates(old, &others, what);
-    if (ok && number != old) {
-        qstr = QString::fromLatin1(others.isEmpty() ? Sql::RENUMBER_FILES : Sql::COPY_FILES_TO_NUMBER)
-                   .arg(Function::q(ln), Function::q(wt), Function::q(old), Function::q(number));
-        ok = runWrite(what);
-    }
-    if (ok && commitWrite(transaction, what))
-        tellLeftOver(number, leftOver);
 }
 
 void addfile::on_pushButton_6_clicked()
@@ -694,45 +538,15 @@ void addfile::on_pushButton_6_clicked()
     QTableWidget *t = ui->tableWidget_2;
     if (Function::confirm(this, QStringLiteral("Вы точно уверены что надо удалить?")) && t->currentRow() >= 0) {
         const int row = t->currentRow();
-        withRetry([this, row] { deleteOrder(row); });
+        const QString number = cellText(t, row, COL_NUMBER);
+        const Orders::Result result = Orders::remove(ln, wt, number, rowId(row));
+        if (written(result, QString::fromUtf8(NOT_DELETED), number) && result.attached > 0)
+            Function::inform(this,
+                             QStringLiteral("Файлы, прикреплённые к приказу № %1, не удалены: они относятся и к "
+                                            "приказу %2, который остаётся.")
+                                 .arg(number, orderName(number, result.others.first())));
     }
     reload();
-}
-
-void addfile::deleteOrder(int row)
-{
-    const QString number = cellText(ui->tableWidget_2, row, COL_NUMBER);
-    const QString id = rowId(row);
-    const QString what = QString::fromUtf8(NOT_DELETED);
-    Transaction transaction;
-    if (!beginWrite(transaction, what))
-        return;
-    if (id.isEmpty())
-        qstr = QString::fromLatin1(Sql::DELETE_ORDER).arg(Function::q(ln), Function::q(wt), Function::q(number));
-    else
-        qstr = Sql::text(Sql::DELETE_ORDER_ROW)
-                   .arg(Function::q(ln), Function::q(wt), Function::q(number), Function::q(id));
-    QStringList others;
-    if (!writeLoaded(what, number, true) || (!id.isEmpty() && !numberDates(number, &others, what)))
-        return;
-    // The attachments are kept under the number, so they stay while another
-    // order holds it.
-    int attached = 0;
-    if (!others.isEmpty()) {
-        qstr = Sql::text(Sql::SELECT_FILES)
-                   .arg(QStringLiteral("Files"), Function::q(ln), Function::q(wt), Function::q(number));
-        QSqlQuery query = Function::Myquery(qstr);
-        if (!query.isActive()) {
-            reportFailure(what, query.lastError());
-            return;
-        }
-        while (query.next())
-            ++attached;
-    }
-    if (commitWrite(transaction, what) && attached > 0)
-        Function::inform(this, QStringLiteral("Файлы, прикреплённые к приказу № %1, не удалены: они относятся и к "
-                                              "приказу %2, который остаётся.")
-                                   .arg(number, orderName(number, others.first())));
 }
 
 void addfile::on_checkBox_stateChanged(int arg1)
@@ -843,16 +657,7 @@ void addfile::on_pushButton_clicked()
     }
     // The copy is made before the write lock is taken, and goes again when
     // the record is not written.
-    const QString what = QString::fromUtf8(NOT_ATTACHED);
-    Transaction transaction;
-    bool ok = beginWrite(transaction, what);
-    if (ok) {
-        qstr = Sql::text(Sql::INSERT_FILE)
-                   .arg(Function::q(prikaz), Function::q(wt), Function::q(target), Function::q(name),
-                        Function::q(ln));
-        ok = runWrite(what) && commitWrite(transaction, what);
-    }
-    if (!ok) {
+    if (!written(Orders::attach(ln, wt, prikaz, target, name), QString::fromUtf8(NOT_ATTACHED), prikaz)) {
         if (fresh)
             Attachments::discard(target);
         return;
@@ -931,26 +736,8 @@ void addfile::deleteSelectedFile()
     if (!item)
         return;
     const QString name = item->text();
-    const QString what = QString::fromUtf8(NOT_DETACHED);
-    Transaction transaction;
-    if (!beginWrite(transaction, what))
-        return;
-    // The copies this order's rows refer to, looked up before the rows go.
-    qstr = QString::fromLatin1(Sql::SELECT_ORDER_FILE_PATH)
-               .arg(Function::q(ln), Function::q(wt), Function::q(prikaz), Function::q(name));
-    QSqlQuery query = Function::Myquery(qstr);
-    if (!query.isActive()) {
-        Function::warnFailure(this, what, query.lastError());
-        return;
-    }
     QSet<QString> copies;
-    while (query.next())
-        copies.insert(query.value(0).toString());
-    query.finish();
-    qDebug() << "1";
-    qstr = QString::fromLatin1(Sql::DELETE_ORDER_FILE)
-               .arg(Function::q(ln), Function::q(wt), Function::q(prikaz), Function::q(name));
-    if (!runWrite(what) || !commitWrite(transaction, what))
+    if (!written(Orders::detach(ln, wt, prikaz, name, &copies), QString::fromUtf8(NOT_DETACHED), prikaz))
         return;
     // A copy goes only when no attachment of any order refers to it any more.
     Attachments::removeUnused(copies);

@@ -2,14 +2,14 @@
 #define ADDFILE_H
 
 #include <QMainWindow>
-#include <QSqlError>
+#include "storage/orders.h"
+
 #include <QString>
 
 class QCloseEvent;
 class QEvent;
 class QKeyEvent;
 class QLabel;
-class Transaction;
 
 QT_BEGIN_NAMESPACE
 namespace Ui {
@@ -65,46 +65,29 @@ private:
     void reload();
     // Applies the window title, texts and visibility of the category.
     void applyPresentation();
-    // Runs qstr; on a refusal says what was not done and returns false.
-    // `affected` receives the number of rows the statement changed.
-    bool runWrite(const QString &what, int *affected = nullptr);
     // Says in the window's status line what a command did not do and why,
     // until the next command.
     void say(const QString &text);
     // After an order came under `number`: names, in the status line, the
     // documents `names` that a deleted order of that number left there.
     void tellLeftOver(const QString &number, const QStringList &names);
-    // Reads the names of the documents a deleted order left under `number`;
-    // false (the user told that `what`) when they could not be read.
-    bool readLeftOver(const QString &number, QStringList *names, const QString &what);
-    // Opens the transaction of a write and checks in it that the serviceman
-    // is still there under ln. False: nothing may be written and the user has
-    // been told; when the serviceman is gone the window closes.
-    bool beginWrite(Transaction &transaction, const QString &what);
-    bool commitWrite(Transaction &transaction, const QString &what);
-    // Runs qstr, a change of the order `number` conditioned on the values the
-    // list loaded; false when it was refused, found the order changed, or met
-    // more than the one order (the user is told). A deletion that finds the
-    // order gone already is no failure.
-    bool writeLoaded(const QString &what, const QString &number, bool deleting = false);
+    // Shows what a write came to and keeps its last statement in qstr; true
+    // when it was done. `number` names the order in the messages. When the
+    // serviceman is gone the window closes.
+    bool written(const Orders::Result &result, const QString &what, const QString &number);
     // The list row of an order number, the current row first; -1 when none,
     // and when several orders hold it (`several` set) and none is current.
     int rowOf(const QString &number, bool *several) const;
     // The stored identity of the order of a list row; read only while the
     // list holds two orders of one number, empty otherwise.
     QString rowId(int row) const;
-    // The dates of this serviceman's orders of `number` in this category;
-    // false (and the user told that `what`) when they could not be read.
-    bool numberDates(const QString &number, QStringList *dates, const QString &what);
     // Asks before a second order of a number already held; false when the
     // user declines or the orders could not be read.
     bool numberFree(const QString &number, const QString &what);
-    // The add, change, lifting and deletion of an order, each in its
-    // transaction.
-    void addOrder();
-    void changeOrder(int row);
+    // Lifts the penalty of the number in the field.
     void liftOrder();
-    void deleteOrder(int row);
+    // What the fields hold for an add or a change.
+    Orders::Fields typedFields() const;
     // Shows an order's stored date text in the date field; the text is kept
     // for writing back until the user sets a date.
     void keepDate(const QString &stored);
@@ -127,13 +110,6 @@ private:
     QString date_kept;
     // Set once the serviceman was found gone: the window is closing.
     bool closing = false;
-    // A write that met another clerk's change at the same moment (on a
-    // server) is done once more from the start before it is reported.
-    template <typename Work>
-    void withRetry(Work work);
-    void reportFailure(const QString &what, const QSqlError &error);
-    bool retryAllowed = false;
-    bool conflicted = false;
     // Set once the command under way has committed its write.
     bool saved = false;
     // The window's status line.

@@ -1,0 +1,256 @@
+#include "storage/orders.h"
+
+#include "function.h"
+#include "storage/attachments.h"
+#include "storage/recount.h"
+#include "storage/roster.h"
+#include "storage/transaction.h"
+
+#include <QDebug>
+#include <QSqlRecord>
+
+#include <functional>
+
+namespace {
+
+using Orders::Outcome;
+using Orders::Result;
+
+// Runs `statement`, remembered as the last one; `affected` receives the
+// number of rows it changed.
+bool exec(Result &result, QSqlError &error, const QString &statement, int *affected = nullptr)
+{
+    result.statement = statement;
+    const QSqlQuery query = Function::Myquery(statement);
+    if (!query.isActive()) {
+        error = query.lastError();
+        return false;
+    }
+    if (affected)
+        *affected = query.numRowsAffected();
+    return true;
+}
+
+// A change of one listed order conditioned on the values the list loaded:
+// it must meet that order and no other. A deletion that finds the order
+// gone already is no failure.
+bool execLoaded(Result &result, QSqlError &error, const QString &statement, bool deleting = false)
+{
+    int changed = 0;
+    if (!exec(result, error, statement, &changed))
+        return false;
+    if (changed == 1 || (changed == 0 && deleting))
+        return true;
+    result.outcome = changed > 1 ? Outcome::Several : Outcome::Changed;
+    return false;
+}
+
+// Runs `steps` in a transaction that first checks the serviceman is still
+// there under `ln`; one that met another clerk's change at the same moment
+// is run once more from the start.
+Result write(const QString &ln, const std::function<bool(Result &, QSqlError &)> &steps)
+{
+    Result result;
+    QSqlError error;
+    const bool done = Transaction::run(
+        [&](QSqlError &stepError) {
+            result.outcome = Outcome::Failed;
+            const int found = Roster::count(ln, &stepError);
+            if (found == 0) {
+                // Deleted, or given another personal number, elsewhere.
+                result.outcome = Outcome::Gone;
+                stepError = QSqlError();
+            }
+            return found > 0 && steps(result, stepError);
+        },
+        error);
+    if (done)
+        result.outcome = Outcome::Done;
+    else if (result.outcome == Outcome::Failed)
+        result.error = error;
+    return result;
+}
+
+// Runs `statement` and gives the texts of its first field, in the order
+// read; false (with `error`) when it failed.
+bool firstField(const QString &statement, QStringList *values, QSqlError &error)
+{
+    QSqlQuery query = Function::Myquery(statement);
+    if (!query.isActive()) {
+        error = query.lastError();
+        return false;
+    }
+    values->clear();
+    while (query.next())
+        values->append(query.value(0).toString());
+    return true;
+}
+
+QString quoted(const QString &value)
+{
+    return Function::q(value);
+}
+
+} // namespace
+
+Orders::List Orders::list(const QString &ln, const QString &code)
+{
+    List out;
+    const auto load = [&](const Sql::Dialects &statement) {
+        out.rows.clear();
+        out.statement = Sql::text(statement).arg(QStringLiteral("prikaz"), quoted(ln), quoted(code));
+        QSqlQuery query = Function::Myquery(out.statement);
+        if (!query.isActive()) {
+            out.read = false;
+            out.error = query.lastError();
+        }
+        const int fields = std::min(query.record().count(), FIELDS);
+        const bool identified = query.record().count() > FIELDS;
+        while (query.next()) {
+            Row row;
+            for (int c = 0; c < fields; ++c)
+                row.cells[static_cast<size_t>(c)] = query.value(c).toString();
+            if (identified)
+                row.id = query.value(FIELDS).toString();
+            out.rows.push_back(std::move(row));
+        }
+        query.finish();
+    };
+    load(Sql::SELECT_ORDERS);
+    QSet<QString> numbers;
+    for (const Row &row : out.rows) {
+        if (numbers.contains(row.cells[2])) {
+            load(Sql::SELECT_ORDERS_WITH_ID);
+            break;
+        }
+        numbers.insert(row.cells[2]);
+    }
+    return out;
+}
+
+bool Orders::numberDates(const QString &ln, const QString &code, const QString &number, QStringList *dates,
+                         QSqlError *error, QString *statement)
+{
+    *statement = Sql::text(Sql::SELECT_ORDER_DATES).arg(quoted(ln), quoted(code), quoted(number));
+    return firstField(*statement, dates, *error);
+}
+
+Orders::Result Orders::add(const QString &ln, const QString &code, const Fields &fields)
+{
+    // The category's count is unsettled until the window's recount.
+    Recount::pending(ln, code);
+    return write(ln, [&](Result &result, QSqlError &error) {
+        return Attachments::leftOver(ln, code, fields.number, &result.leftOver, &error) &&
+               exec(result, error,
+                    Sql::text(Sql::INSERT_ORDER)
+                        .arg(quoted(ln), quoted(code), quoted(fields.date), quoted(fields.number),
+                             quoted(fields.issuer), quoted(fields.name), QStringLiteral("1"),
+                             quoted(fields.outgoing)));
+    });
+}
+
+Orders::Result Orders::change(const QString &ln, const QString &code, const QString &old, const QString &id,
+                              const Loaded &was, const Fields &fields)
+{
+    Recount::pending(ln, code);
+    return write(ln, [&](Result &result, QSqlError &error) {
+        result.leftOver.clear();
+        const bool renumbered = fields.number != old;
+        if (renumbered && !Attachments::leftOver(ln, code, fields.number, &result.leftOver, &error))
+            return false;
+        const auto fill = [&](const QString &statement, auto... row) {
+            return statement.arg(quoted(ln), quoted(old), quoted(code), quoted(fields.date),
+                                 quoted(fields.number), quoted(fields.issuer), quoted(fields.name),
+                                 quoted(fields.outgoing), quoted(was[0]), quoted(was[1]), quoted(was[2]),
+                                 quoted(was[3]), quoted(was[4]), quoted(was[5]), quoted(was[6]), row...);
+        };
+        const QString statement = id.isEmpty() ? fill(QString::fromLatin1(Sql::UPDATE_ORDER_UNCHANGED))
+                                               : fill(Sql::text(Sql::UPDATE_ORDER_ROW), quoted(id));
+        if (!execLoaded(result, error, statement))
+            return false;
+        if (!renumbered)
+            return true;
+        // The attached documents are kept under the number: they follow the
+        // order to its new one, and while another order keeps the old
+        // number both keep them.
+        QStringList others;
+        if (!id.isEmpty() && !numberDates(ln, code, old, &others, &error, &result.statement))
+            return false;
+        return exec(result, error,
+                    QString::fromLatin1(others.isEmpty() ? Sql::RENUMBER_FILES : Sql::COPY_FILES_TO_NUMBER)
+                        .arg(quoted(ln), quoted(code), quoted(old), quoted(fields.number)));
+    });
+}
+
+Orders::Result Orders::lift(const QString &ln, const QString &code, const QString &number, const QString &id,
+                            const Loaded &was, const QString &liftDate, const QString &liftNumber)
+{
+    Recount::pending(ln, code);
+    return write(ln, [&](Result &result, QSqlError &error) {
+        const auto fill = [&](const QString &statement, auto... row) {
+            return statement.arg(QString::number(0), quoted(liftDate), quoted(liftNumber), quoted(ln),
+                                 quoted(number), quoted(code), quoted(was[0]), quoted(was[1]), quoted(was[2]),
+                                 quoted(was[3]), quoted(was[4]), quoted(was[5]), quoted(was[6]), row...);
+        };
+        return execLoaded(result, error,
+                          id.isEmpty() ? fill(QString::fromLatin1(Sql::LIFT_ORDER_UNCHANGED))
+                                       : fill(Sql::text(Sql::LIFT_ORDER_ROW), quoted(id)));
+    });
+}
+
+Orders::Result Orders::remove(const QString &ln, const QString &code, const QString &number,
+                              const QString &id)
+{
+    Recount::pending(ln, code);
+    return write(ln, [&](Result &result, QSqlError &error) {
+        result.others.clear();
+        result.attached = 0;
+        const QString statement =
+            id.isEmpty()
+                ? QString::fromLatin1(Sql::DELETE_ORDER).arg(quoted(ln), quoted(code), quoted(number))
+                : Sql::text(Sql::DELETE_ORDER_ROW).arg(quoted(ln), quoted(code), quoted(number), quoted(id));
+        if (!execLoaded(result, error, statement, true) ||
+            (!id.isEmpty() && !numberDates(ln, code, number, &result.others, &error, &result.statement)))
+            return false;
+        if (result.others.isEmpty())
+            return true;
+        // The attachments are kept under the number, so they stay while
+        // another order holds it.
+        result.statement = Sql::text(Sql::SELECT_FILES)
+                               .arg(QStringLiteral("Files"), quoted(ln), quoted(code), quoted(number));
+        QStringList names;
+        if (!firstField(result.statement, &names, error))
+            return false;
+        result.attached = static_cast<int>(names.size());
+        return true;
+    });
+}
+
+Orders::Result Orders::attach(const QString &ln, const QString &code, const QString &number,
+                              const QString &target, const QString &name)
+{
+    return write(ln, [&](Result &result, QSqlError &error) {
+        return exec(result, error,
+                    Sql::text(Sql::INSERT_FILE)
+                        .arg(quoted(number), quoted(code), quoted(target), quoted(name), quoted(ln)));
+    });
+}
+
+Orders::Result Orders::detach(const QString &ln, const QString &code, const QString &number,
+                              const QString &name, QSet<QString> *copies)
+{
+    return write(ln, [&](Result &result, QSqlError &error) {
+        result.statement = QString::fromLatin1(Sql::SELECT_ORDER_FILE_PATH)
+                               .arg(quoted(ln), quoted(code), quoted(number), quoted(name));
+        QStringList paths;
+        if (!firstField(result.statement, &paths, error))
+            return false;
+        *copies = QSet<QString>(paths.cbegin(), paths.cend());
+        // The mark the deletion has always left in the debug output between
+        // the lookup and the delete.
+        qDebug() << "1";
+        return exec(result, error,
+                    QString::fromLatin1(Sql::DELETE_ORDER_FILE)
+                        .arg(quoted(ln), quoted(code), quoted(number), quoted(name)));
+    });
+}
