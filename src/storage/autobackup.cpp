@@ -2,6 +2,7 @@
 
 #include "function.h"
 #include "storage/databasecopy.h"
+#include "storage/privateconnection.h"
 #include "storage/servercopy.h"
 
 #include <QDir>
@@ -90,21 +91,13 @@ bool isSoundCopy(const QString &path)
         if (!file.open(QIODevice::ReadOnly) || file.read(header.size()) != header)
             return false;
     }
-    const QString connection = connectionName("look");
-    bool sound = false;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
-        db.setDatabaseName(path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000"));
-        if (db.open()) {
-            QSqlQuery look = Function::Myquery(QString::fromLatin1(Sql::COPY_LOOKS_WHOLE),
-                                               {QStringLiteral("Combat"), QStringLiteral("prikaz")}, db);
-            sound = look.next() && look.value(0).toInt() == 2 && look.value(1).toLongLong() == info.size();
-        }
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(connection);
-    return sound;
+    const PrivateConnection c(path, QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000"),
+                              PrivateConnection::Stop::Unwatched);
+    if (!c.opened())
+        return false;
+    QSqlQuery look = Function::Myquery(QString::fromLatin1(Sql::COPY_LOOKS_WHOLE),
+                                       {QStringLiteral("Combat"), QStringLiteral("prikaz")}, c.db());
+    return look.next() && look.value(0).toInt() == 2 && look.value(1).toLongLong() == info.size();
 }
 
 Result make(const QString &folder, const QDate &today, int keep,

@@ -2,6 +2,7 @@
 // in use, and does it hold the program's tables.
 
 #include "storage/copyfiles.h"
+#include "storage/privateconnection.h"
 #include "storage/databasecopy.h"
 
 #include "function.h"
@@ -27,9 +28,9 @@ bool DatabaseCopy::isDatabase(const QString &path)
         if (file.read(header.size()) != header)
             return false;
     }
-    OwnConnection c(path, READ_ONLY);
-    QSqlQuery query = Function::Myquery(QString::fromLatin1(Sql::QUICK_CHECK), c.db);
-    return c.opened && query.isActive() && query.next() && query.value(0).toString() == QLatin1String("ok");
+    PrivateConnection c(path, PrivateConnection::READ_ONLY);
+    QSqlQuery query = Function::Myquery(QString::fromLatin1(Sql::QUICK_CHECK), c.db());
+    return c.opened() && query.isActive() && query.next() && query.value(0).toString() == QLatin1String("ok");
 }
 
 bool DatabaseCopy::sameFile(const QString &a, const QString &b)

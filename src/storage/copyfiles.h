@@ -1,8 +1,8 @@
 #ifndef COPYFILES_H
 #define COPYFILES_H
 
-// What the backup, the restore and the check of a chosen file share: a
-// connection of their own on one file and SQLite's copy through it. Used
+// What the backup, the restore and the check of a chosen file share:
+// SQLite's copy through a connection of its own, and the files' names. Used
 // only by the files of DatabaseCopy.
 
 #include <QSqlDatabase>
@@ -13,28 +13,9 @@
 
 namespace CopyFiles {
 
-// Read-only, waiting briefly for a writer.
-extern const QString READ_ONLY;
 // The backup also runs outside the window's thread, where the program's
 // connection cannot be asked for its driver.
 extern const QString SQLITE_DRIVER;
-
-// A connection of its own on one file, removed again when it goes. Queries
-// made on it must go first.
-class OwnConnection
-{
-public:
-    OwnConnection(const QString &path, const QString &options);
-    ~OwnConnection();
-    OwnConnection(const OwnConnection &) = delete;
-    OwnConnection &operator=(const OwnConnection &) = delete;
-
-    QSqlDatabase db;
-    bool opened = false;
-
-private:
-    QString m_name;
-};
 
 // The file's name in «», for a message.
 QString quoted(const QString &path);

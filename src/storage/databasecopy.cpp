@@ -4,6 +4,7 @@
 
 #include "function.h"
 #include "storage/copyfiles.h"
+#include "storage/privateconnection.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -126,10 +127,10 @@ bool DatabaseCopy::backup(const QString &database, const QString &target, QStrin
     {
         // An empty file reads as a database without tables: its copy would
         // hold nothing.
-        OwnConnection c(database, READ_ONLY);
-        QSqlQuery probe = Function::Myquery(Sql::text(Sql::PROBE, c.db), c.db);
+        PrivateConnection c(database, PrivateConnection::READ_ONLY);
+        QSqlQuery probe = Function::Myquery(Sql::text(Sql::PROBE, c.db()), c.db());
         if (!probe.isActive()) {
-            *error = Function::describeError(c.opened ? probe.lastError() : c.db.lastError(), SQLITE_DRIVER);
+            *error = Function::describeError(c.opened() ? probe.lastError() : c.db().lastError(), SQLITE_DRIVER);
             return false;
         }
         if (probe.next() && probe.value(0).toInt() == 0) {

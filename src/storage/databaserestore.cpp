@@ -4,6 +4,7 @@
 
 #include "function.h"
 #include "storage/copyfiles.h"
+#include "storage/privateconnection.h"
 #include "storage/privacy.h"
 
 #include <QDateTime>
@@ -92,10 +93,7 @@ bool makeSafetyCopy(const QString &live, const QString &safety, bool raw, QSqlEr
 // Runs one statement of the restore's transaction; false with the error.
 bool step(const QString &sql, const QSqlDatabase &db, QSqlError *failure)
 {
-    const QSqlQuery query = Function::Myquery(sql, db);
-    if (!query.isActive())
-        *failure = query.lastError();
-    return query.isActive();
+    return PrivateConnection::run(db, sql, {}, nullptr, failure);
 }
 
 // An SQL identifier in double quotes.
@@ -196,13 +194,13 @@ bool replaceContentOf(const QString &live, const QString &safety, const QString 
 {
     QSqlError failure;
     // Waits briefly for another writer, then gives up rather than hang.
-    OwnConnection c(live, QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
+    PrivateConnection c(live, QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
     const bool locked =
-        c.opened && step(QString::fromLatin1(Sql::RESTORE_CACHE), c.db, &failure) &&
-        step(QString::fromLatin1(Sql::ATTACH_RESTORED).arg(Function::q(copy)), c.db, &failure) &&
-        step(Sql::text(Sql::BEGIN_IMMEDIATE, c.db), c.db, &failure);
-    if (!c.opened)
-        failure = c.db.lastError();
+        c.opened() && step(QString::fromLatin1(Sql::RESTORE_CACHE), c.db(), &failure) &&
+        step(QString::fromLatin1(Sql::ATTACH_RESTORED).arg(Function::q(copy)), c.db(), &failure) &&
+        step(Sql::text(Sql::BEGIN_IMMEDIATE, c.db()), c.db(), &failure);
+    if (!c.opened())
+        failure = c.db().lastError();
     if (!locked) {
         *damaged = isDamaged(failure);
         if (!*damaged)
@@ -221,7 +219,7 @@ bool replaceContentOf(const QString &live, const QString &safety, const QString 
             *error = QStringLiteral("не удалось сохранить текущую базу данных в файл %1: %2")
                          .arg(quoted(safety), reason);
     } else {
-        done = replaceContent(c.db, &failure) && step(QString::fromLatin1(Sql::COMMIT), c.db, &failure);
+        done = replaceContent(c.db(), &failure) && step(QString::fromLatin1(Sql::COMMIT), c.db(), &failure);
         if (!done) {
             *damaged = isDamaged(failure);
             if (!*damaged)
@@ -232,8 +230,8 @@ bool replaceContentOf(const QString &live, const QString &safety, const QString 
         }
     }
     if (!done)
-        Function::Myquery(QString::fromLatin1(Sql::ROLLBACK), c.db);
-    Function::Myquery(QString::fromLatin1(Sql::DETACH_RESTORED), c.db);
+        Function::Myquery(QString::fromLatin1(Sql::ROLLBACK), c.db());
+    Function::Myquery(QString::fromLatin1(Sql::DETACH_RESTORED), c.db());
     return done;
 }
 

@@ -2,6 +2,7 @@
 
 #include "function.h"
 #include "storage/attachments.h"
+#include "storage/privateconnection.h"
 #include "storage/recount.h"
 #include "storage/roster.h"
 #include "storage/transaction.h"
@@ -21,11 +22,9 @@ using Orders::Result;
 bool exec(Result &result, QSqlError &error, const QString &statement, int *affected = nullptr)
 {
     result.statement = statement;
-    const QSqlQuery query = Function::Myquery(statement);
-    if (!query.isActive()) {
-        error = query.lastError();
+    QSqlQuery query;
+    if (!PrivateConnection::run(QSqlDatabase(), statement, {}, &query, &error))
         return false;
-    }
     if (affected)
         *affected = query.numRowsAffected();
     return true;
@@ -75,11 +74,9 @@ Result write(const QString &ln, const std::function<bool(Result &, QSqlError &)>
 // read; false (with `error`) when it failed.
 bool firstField(const QString &statement, QStringList *values, QSqlError &error)
 {
-    QSqlQuery query = Function::Myquery(statement);
-    if (!query.isActive()) {
-        error = query.lastError();
+    QSqlQuery query;
+    if (!PrivateConnection::run(QSqlDatabase(), statement, {}, &query, &error))
         return false;
-    }
     values->clear();
     while (query.next())
         values->append(query.value(0).toString());

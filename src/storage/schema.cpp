@@ -5,6 +5,7 @@
 #include "storage/databasecopy.h"
 #include "storage/descriptor.h"
 #include "storage/paths.h"
+#include "storage/privateconnection.h"
 #include "storage/servercopy.h"
 #include "storage/sql.h"
 
@@ -244,12 +245,8 @@ void verifyColumns(Run &run, const QString &descriptor)
     }
 }
 
-// A connection name not used by anyone else.
-QString connectionName()
-{
-    static int counter = 0;
-    return QStringLiteral("vedomer_schema_%1").arg(++counter);
-}
+// A writer holding the file is waited for briefly.
+const QString BUSY_TIMEOUT = QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000");
 
 } // namespace
 
@@ -276,20 +273,13 @@ Schema::Report Schema::verify(const QString &database, const QString &tableDescr
     Report report;
     report.database = database;
     QDir().mkpath(QFileInfo(database).path());
-    const QString name = connectionName();
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(database);
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
-        if (!db.open()) {
-            report.openError = db.lastError().text();
-            qDebug() << report.openError << "Обращение к базе завершено  с ошибкой";
-        } else {
-            verifyOpen(db, tableDescriptor, columnDescriptor, report, drops);
-            db.close();
-        }
+    const PrivateConnection c(database, BUSY_TIMEOUT, PrivateConnection::Stop::Unwatched);
+    if (!c.opened()) {
+        report.openError = c.db().lastError().text();
+        qDebug() << report.openError << "Обращение к базе завершено  с ошибкой";
+    } else {
+        verifyOpen(c.db(), tableDescriptor, columnDescriptor, report, drops);
     }
-    QSqlDatabase::removeDatabase(name);
     return report;
 }
 
@@ -324,29 +314,24 @@ bool Schema::missingTables(const QString &database, const QString &tableDescript
         if (!e.attributes.isEmpty())
             declared->append(e.name);
     }
-    const QString name = connectionName();
     bool read = false;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(database);
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
-        // Opening a missing file would make an empty database of it.
-        QList<TableInfo> tables;
-        if (!QFileInfo(database).isFile())
-            *error = QStringLiteral("файл %1 не найден").arg(database);
-        else if (!db.open())
-            *error = Function::describeError(db.lastError());
-        else if (!readTables(db, tables))
+    QList<TableInfo> tables;
+    // Opening a missing file would make an empty database of it.
+    if (!QFileInfo(database).isFile()) {
+        *error = QStringLiteral("файл %1 не найден").arg(database);
+    } else {
+        const PrivateConnection c(database, BUSY_TIMEOUT, PrivateConnection::Stop::Unwatched);
+        if (!c.opened())
+            *error = Function::describeError(c.db().lastError());
+        else if (!readTables(c.db(), tables))
             *error = QStringLiteral("файл %1 не читается как база данных").arg(database);
         else
             read = true;
-        for (const QString &table : std::as_const(*declared)) {
-            if (read && std::none_of(tables.cbegin(), tables.cend(),
-                                     [&](const TableInfo &t) { return sameName(t.name, table); }))
-                missing->append(table);
-        }
-        db.close();
     }
-    QSqlDatabase::removeDatabase(name);
+    for (const QString &table : std::as_const(*declared)) {
+        if (read && std::none_of(tables.cbegin(), tables.cend(),
+                                 [&](const TableInfo &t) { return sameName(t.name, table); }))
+            missing->append(table);
+    }
     return read;
 }

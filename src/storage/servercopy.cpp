@@ -2,9 +2,9 @@
 
 #include "function.h"
 #include "storage/attachments.h"
-#include "storage/copystop.h"
 #include "storage/databasecopy.h"
 #include "storage/paths.h"
+#include "storage/privateconnection.h"
 #include "storage/schema.h"
 
 #include <QDir>
@@ -15,7 +15,6 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 
-#include <atomic>
 #include <functional>
 
 namespace {
@@ -53,14 +52,11 @@ QSqlDatabase server()
 bool run(const QString &sql, const QSqlDatabase &db, QString *error, QSqlQuery *result = nullptr,
          const QVariantList &values = {})
 {
-    QSqlQuery query = Function::Myquery(sql, values, db);
-    if (!query.isActive()) {
-        *error = Function::describeError(query.lastError(), db.driverName());
-        return false;
-    }
-    if (result)
-        *result = std::move(query);
-    return true;
+    QSqlError failure;
+    if (PrivateConnection::run(db, sql, values, result, &failure))
+        return true;
+    *error = Function::describeError(failure, db.driverName());
+    return false;
 }
 
 QStringList columnsOf(const QSqlDatabase &db, const QString &table)
@@ -138,42 +134,6 @@ bool copyRows(const QSqlDatabase &from, const QSqlDatabase &to, const Table &tab
     return flush();
 }
 
-// A connection of its own to an SQLite file, removed when it goes.
-class FileConnection
-{
-public:
-    FileConnection(const QString &path, bool readOnly)
-        : m_name(QStringLiteral("vedomer_server_copy_%1").arg(++counter()))
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
-        db.setDatabaseName(path);
-        if (readOnly)
-            db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=5000"));
-        if (db.open())
-            CopyStop::watch(db);
-    }
-    ~FileConnection()
-    {
-        {
-            QSqlDatabase db = QSqlDatabase::database(m_name, false);
-            db.close();
-        }
-        QSqlDatabase::removeDatabase(m_name);
-    }
-    FileConnection(const FileConnection &) = delete;
-    FileConnection &operator=(const FileConnection &) = delete;
-    QSqlDatabase db() const { return QSqlDatabase::database(m_name, false); }
-
-private:
-    // Copies may run in several threads at once (the daily copy).
-    static std::atomic<int> &counter()
-    {
-        static std::atomic<int> n{0};
-        return n;
-    }
-    QString m_name;
-};
-
 // The documents of an SQLite register: its own copies (a file written from a
 // server) or the files in a folder "files" beside it.
 bool copyDocumentsToServer(const QSqlDatabase &file, const QString &source, QStringList *missing, QString *error)
@@ -242,7 +202,7 @@ bool replace(const QString &source, bool empty, ServerCopy::Counts *counts, QStr
         *error = QStringLiteral("программа не подключена к серверу базы данных");
         return false;
     }
-    FileConnection file(source, true);
+    PrivateConnection file(source, PrivateConnection::READ_ONLY);
     if (!file.db().isOpen()) {
         *error = Function::describeError(file.db().lastError(), file.db().driverName());
         return false;
@@ -394,7 +354,7 @@ bool ServerCopy::backup(const QSqlDatabase &from, const QString &target, QString
     // short by a crash never looks like a backup.
     const QString part = DatabaseCopy::partName(target);
     {
-        FileConnection file(part, false);
+        PrivateConnection file(part, QString());
         const QSqlDatabase to = file.db();
         if (!to.isOpen()) {
             *error = Function::describeError(to.lastError(), to.driverName());

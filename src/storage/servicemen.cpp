@@ -1,6 +1,7 @@
 #include "storage/servicemen.h"
 
 #include "function.h"
+#include "storage/privateconnection.h"
 #include "storage/roster.h"
 #include "storage/transaction.h"
 
@@ -18,14 +19,12 @@ QString q(const Fields &fields, Field field)
 // Runs one statement of a transaction; `affected` takes the rows it changed.
 bool run(const QString &statement, QSqlError &error, int *affected = nullptr)
 {
-    const QSqlQuery query = Function::Myquery(statement);
-    if (query.isActive()) {
-        if (affected)
-            *affected = query.numRowsAffected();
-        return true;
-    }
-    error = query.lastError();
-    return false;
+    QSqlQuery query;
+    if (!PrivateConnection::run(QSqlDatabase(), statement, {}, &query, &error))
+        return false;
+    if (affected)
+        *affected = query.numRowsAffected();
+    return true;
 }
 
 } // namespace

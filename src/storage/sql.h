@@ -189,11 +189,6 @@ inline constexpr Dialects INSERT_FILE{
 inline constexpr Dialects SELECT_FILES{
     "SELECT name_file FROM %1 WHERE LN ='%2'AND what='%3'AND prikaznom ='%4';",
     "SELECT name_file FROM %1 WHERE LN ='%2'AND what='%3'AND prikaznom ='%4' ORDER BY id;"};
-// %1 number, %2 code, %3 name, %4 "Files".
-inline constexpr char SELECT_FILE_PATH[] =
-    "SELECT Giper FROM %4 WHERE prikaznom = '%1' AND what = '%2' AND name_file = '%3' ;";
-// %1 name.
-inline constexpr char DELETE_FILE[] = "DELETE FROM Files WHERE name_file = '%1';";
 // The attachments of one serviceman's order, found by the personal number as
 // well, so that one serviceman's document is never taken for another's.
 // %1 LN, %2 code, %3 number, %4 name.
