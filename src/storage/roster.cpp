@@ -42,8 +42,6 @@ void unitOrder(std::vector<Row> &rows)
     rows = std::move(ordered);
 }
 
-namespace {
-
 int countOf(const char *statement, const QString &ln, QSqlError *error)
 {
     QSqlQuery query = Function::Myquery(QString::fromLatin1(statement).arg(Function::q(ln)));
@@ -53,8 +51,6 @@ int countOf(const char *statement, const QString &ln, QSqlError *error)
     }
     return query.value(0).toInt();
 }
-
-} // namespace
 
 int count(const QString &ln, QSqlError *error)
 {

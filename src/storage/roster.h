@@ -29,6 +29,9 @@ void unitOrder(std::vector<Row> &rows);
 // The servicemen under a personal number (0 or 1), or -1 with `error` set
 // when the database could not be read.
 int count(const QString &ln, QSqlError *error);
+// The count a catalogue statement (%1 the personal number) gives for `ln`,
+// or -1 with `error` set when the database could not be read.
+int countOf(const char *statement, const QString &ln, QSqlError *error);
 
 } // namespace Roster
 

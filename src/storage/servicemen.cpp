@@ -51,12 +51,7 @@ bool storedNumbers(const QString &ln, int *position, int *rank)
 
 int orphanOrders(const QString &ln, QSqlError *error)
 {
-    QSqlQuery query = Function::Myquery(QString::fromLatin1(Sql::COUNT_ORPHAN_ORDERS).arg(Function::q(ln)));
-    if (!query.next()) {
-        *error = query.lastError();
-        return -1;
-    }
-    return query.value(0).toInt();
+    return Roster::countOf(Sql::COUNT_ORPHAN_ORDERS, ln, error);
 }
 
 QString insertStatement(const Entry &entry)
