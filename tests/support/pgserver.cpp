@@ -74,6 +74,13 @@ PgServer::PgServer()
                 admin(QStringLiteral("CREATE ROLE reader LOGIN PASSWORD 'reader-secret'"));
 }
 
+void PgServer::allowPort(int port) const
+{
+    QFile passwords(m_dir.filePath(QStringLiteral("pgpass")));
+    if (passwords.open(QIODevice::Append))
+        passwords.write(QString::fromLatin1(PASSWORDS).arg(port).toUtf8());
+}
+
 PgServer::~PgServer()
 {
     if (m_running)

@@ -29,6 +29,9 @@ public:
     // Stops and starts the server again (the same cluster and port).
     bool stop();
     bool start();
+    // The roles' passwords are given for another port of this computer as
+    // well (a proxy in front of the server).
+    void allowPort(int port) const;
     // Runs one statement as the cluster's superuser.
     bool admin(const QString &sql, const QString &database = QStringLiteral("postgres"));
     // A new empty database owned by "clerk", readable by "reader".
