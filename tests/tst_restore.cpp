@@ -7,7 +7,7 @@
 #include "storage/databasecopy.h"
 #include "testsupport.h"
 #include "toplevels.h"
-#include "view/columns.h"
+#include "storage/summarycolumns.h"
 #include "windows/mainwindow.h"
 #include "windows/voenosluga.h"
 

@@ -6,6 +6,7 @@
 #include "storage/recount.h"
 #include "storage/roster.h"
 #include "storage/transaction.h"
+#include "storage/query.h"
 
 #include <QDebug>
 #include <QSqlRecord>
@@ -85,7 +86,7 @@ bool firstField(const QString &statement, QStringList *values, QSqlError &error)
 
 QString quoted(const QString &value)
 {
-    return Function::q(value);
+    return Query::quote(value);
 }
 
 } // namespace
