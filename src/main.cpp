@@ -1,7 +1,7 @@
-#include "view/application.h"
 #include "storage/paths.h"
 #include "storage/privacy.h"
 #include "storage/schema.h"
+#include "view/application.h"
 #include "view/singleinstance.h"
 #include "windows/mainwindow.h"
 

@@ -4,8 +4,8 @@
 // nothing half-written. And "--ver" copies the database before it drops.
 #include "function.h"
 #include "testsupport.h"
-#include "windows/mainwindow.h"
 #include "view/application.h"
+#include "windows/mainwindow.h"
 
 #include <QAction>
 #include <QProcess>

@@ -1,14 +1,14 @@
 // The natural order, the quoting of values, the command-line option and the
 // query helper's log entries.
 #include "function.h"
-#include "testsupport.h"
-#include "storage/summarycolumns.h"
-#include "view/singleinstance.h"
-#include "storage/query.h"
-#include "storage/errors.h"
 #include "storage/dates.h"
-#include "view/tablefit.h"
+#include "storage/errors.h"
+#include "storage/query.h"
+#include "storage/summarycolumns.h"
+#include "testsupport.h"
 #include "view/application.h"
+#include "view/singleinstance.h"
+#include "view/tablefit.h"
 
 #include <QFile>
 #include <QFileInfo>

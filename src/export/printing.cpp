@@ -1,7 +1,7 @@
 #include "export/printing.h"
 
-#include "view/dialogs.h"
 #include "storage/privacy.h"
+#include "view/dialogs.h"
 
 #include <QAction>
 #include <QDir>

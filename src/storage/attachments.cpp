@@ -1,10 +1,10 @@
 #include "storage/attachments.h"
 
 #include "function.h"
+#include "storage/errors.h"
 #include "storage/paths.h"
 #include "storage/privacy.h"
 #include "storage/query.h"
-#include "storage/errors.h"
 
 #include <QCryptographicHash>
 #include <QDebug>

@@ -2,10 +2,10 @@
 
 #include "function.h"
 #include "storage/databasecopy.h"
-#include "storage/privateconnection.h"
-#include "storage/servercopy.h"
-#include "storage/query.h"
 #include "storage/errors.h"
+#include "storage/privateconnection.h"
+#include "storage/query.h"
+#include "storage/servercopy.h"
 
 #include <QDir>
 #include <QFile>

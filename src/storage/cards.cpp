@@ -1,9 +1,9 @@
 #include "storage/cards.h"
 
 #include "function.h"
-#include "storage/summarycolumns.h"
-#include "storage/query.h"
 #include "storage/dates.h"
+#include "storage/query.h"
+#include "storage/summarycolumns.h"
 
 #include <QHash>
 #include <QSqlQuery>

@@ -4,9 +4,9 @@
 
 #include "function.h"
 #include "storage/copyfiles.h"
+#include "storage/errors.h"
 #include "storage/privateconnection.h"
 #include "storage/query.h"
-#include "storage/errors.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

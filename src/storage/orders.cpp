@@ -3,10 +3,10 @@
 #include "function.h"
 #include "storage/attachments.h"
 #include "storage/privateconnection.h"
+#include "storage/query.h"
 #include "storage/recount.h"
 #include "storage/roster.h"
 #include "storage/transaction.h"
-#include "storage/query.h"
 
 #include <QDebug>
 #include <QSqlRecord>

@@ -1,7 +1,7 @@
 #include "storage/privacy.h"
 
-#include "storage/query.h"
 #include "storage/paths.h"
+#include "storage/query.h"
 
 #include <QDir>
 #include <QDirIterator>

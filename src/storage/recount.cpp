@@ -1,12 +1,12 @@
 #include "storage/recount.h"
 
 #include "function.h"
-#include "storage/transaction.h"
 #include "storage/summarycolumns.h"
+#include "storage/transaction.h"
 
+#include "storage/errors.h"
 #include "storage/paths.h"
 #include "storage/query.h"
-#include "storage/errors.h"
 
 #include <QDir>
 #include <QFile>

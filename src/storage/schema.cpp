@@ -4,12 +4,12 @@
 #include "storage/connection.h"
 #include "storage/databasecopy.h"
 #include "storage/descriptor.h"
+#include "storage/errors.h"
 #include "storage/paths.h"
 #include "storage/privateconnection.h"
+#include "storage/query.h"
 #include "storage/servercopy.h"
 #include "storage/sql.h"
-#include "storage/query.h"
-#include "storage/errors.h"
 
 #include <QDateTime>
 #include <QDebug>

@@ -3,11 +3,11 @@
 #include "function.h"
 #include "storage/attachments.h"
 #include "storage/databasecopy.h"
+#include "storage/errors.h"
 #include "storage/paths.h"
 #include "storage/privateconnection.h"
-#include "storage/schema.h"
 #include "storage/query.h"
-#include "storage/errors.h"
+#include "storage/schema.h"
 
 #include <QDir>
 #include <QFile>

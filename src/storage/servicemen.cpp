@@ -2,9 +2,9 @@
 
 #include "function.h"
 #include "storage/privateconnection.h"
+#include "storage/query.h"
 #include "storage/roster.h"
 #include "storage/transaction.h"
-#include "storage/query.h"
 
 #include <QSqlQuery>
 

@@ -3,12 +3,12 @@
 
 #include "function.h"
 #include "storage/attachments.h"
+#include "storage/dates.h"
+#include "storage/errors.h"
 #include "storage/orders.h"
 #include "storage/paths.h"
 #include "storage/penalties.h"
 #include "storage/query.h"
-#include "storage/errors.h"
-#include "storage/dates.h"
 #include "view/dialogs.h"
 #include "view/tablefit.h"
 

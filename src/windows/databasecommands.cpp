@@ -1,14 +1,14 @@
 #include "windows/databasecommands.h"
 
-#include "storage/query.h"
-#include "view/dialogs.h"
 #include "storage/attachments.h"
 #include "storage/autobackup.h"
 #include "storage/connection.h"
 #include "storage/databasecopy.h"
 #include "storage/paths.h"
+#include "storage/query.h"
 #include "storage/servercopy.h"
 #include "storage/sql.h"
+#include "view/dialogs.h"
 #include "view/openwindows.h"
 
 #include <QApplication>

@@ -1,8 +1,8 @@
 #include "windows/settings.h"
 #include "ui_settings.h"
 
-#include "view/dialogs.h"
 #include "storage/paths.h"
+#include "view/dialogs.h"
 #include "view/openwindows.h"
 #include "windows/vestable.h"
 

@@ -1,8 +1,8 @@
 #include "windows/vestable.h"
 #include "ui_vestable.h"
 
-#include "view/dialogs.h"
 #include "storage/sql.h"
+#include "view/dialogs.h"
 
 #include <QCloseEvent>
 #include <QItemSelectionModel>

@@ -2,12 +2,12 @@
 #include "ui_voenosluga.h"
 
 #include "export/cardprint.h"
-#include "view/dialogs.h"
-#include "view/tablefit.h"
 #include "storage/roster.h"
 #include "storage/servicemen.h"
 #include "storage/sql.h"
 #include "view/columns.h"
+#include "view/dialogs.h"
+#include "view/tablefit.h"
 #include "windows/addcombat.h"
 
 #include <QCloseEvent>
