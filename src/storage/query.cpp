@@ -4,7 +4,6 @@
 #include "storage/query.h"
 
 #include "function.h"
-
 #include "storage/paths.h"
 
 #include <QDebug>
