@@ -15,11 +15,13 @@
 #include "storage/databasecopy.h"
 #include "storage/cards.h"
 #include "storage/recount.h"
-#include "view/columns.h"
+#include "storage/summarycolumns.h"
 #include "windows/voenosluga.h"
 #include "pgserver.h"
 #include "storage/connection.h"
 #include "storage/servercopy.h"
+#include "storage/query.h"
+#include "view/application.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -342,7 +344,7 @@ int main(int argc, char *argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    Function::initApplication();
+    Application::initApplication();
     qSetMessagePattern("");
     qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &msg) {
         if (type >= QtWarningMsg)
@@ -476,7 +478,7 @@ int main(int argc, char *argv[])
         // The orders window of the serviceman with 2,000 penalties.
         const QString ordersSql =
             Sql::text(Sql::SELECT_ORDERS)
-                .arg(QStringLiteral("prikaz"), Function::q(bigLn), QStringLiteral("vzs"));
+                .arg(QStringLiteral("prikaz"), Query::quote(bigLn), QStringLiteral("vzs"));
         const double orderFloor = timeFloor(runs, summary->font(), ordersSql, 8);
         std::unique_ptr<addfile> orders;
         measures.push_back({"floor (2,000 orders)", n, orderFloor, orderFloor});

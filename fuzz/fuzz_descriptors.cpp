@@ -25,7 +25,7 @@
 // - the database is still sound.
 #include "storage/schema.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -395,13 +395,11 @@ void setUp()
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler(quiet);
     static int argc = 1;
     static char name[] = "fuzz_descriptors";
     static char *argv[] = {name, nullptr};
-    new QApplication(argc, argv);
+    new QCoreApplication(argc, argv);
     setUp();
     return 0;
 }

@@ -1,7 +1,7 @@
-#include "function.h"
 #include "storage/paths.h"
 #include "storage/privacy.h"
 #include "storage/schema.h"
+#include "view/application.h"
 #include "view/singleinstance.h"
 #include "windows/mainwindow.h"
 
@@ -41,16 +41,16 @@ int main(int argc, char *argv[])
     if (argc == 2 && qstrcmp(argv[1], "--check-tables") == 0)
         return checkTables(argc, argv);
     QApplication a(argc, argv);
-    Function::initApplication();
+    Application::initApplication();
     // Everything written from here on is the user's alone.
     Privacy::keepPrivate();
     // One copy per working folder; "--ver" runs once the folder is this copy's.
     SingleInstance instance(QDir::currentPath());
     Schema::Report verification;
-    if (!Function::start(instance, QCoreApplication::arguments(), &verification))
+    if (!Application::start(instance, QCoreApplication::arguments(), &verification))
         return 0;
     MainWindow w;
-    w.tellAtStart(Function::verificationNotes(verification));
+    w.tellAtStart(Application::verificationNotes(verification));
     QObject::connect(&instance, &SingleInstance::comeForward, &w, [&w] {
         w.setWindowState(w.windowState() & ~Qt::WindowMinimized);
         w.show();

@@ -1,7 +1,6 @@
 // Backup copies of the database and their restoring from the main window.
 #include "storage/autobackup.h"
 #include "storage/databasecopy.h"
-#include "function.h"
 #include "windows/mainwindow.h"
 #include "testsupport.h"
 #include "widgets.h"

@@ -4,7 +4,8 @@
 // typed (or refused with its message where a rule refuses it), and the rest of
 // the database must stay as it was.
 #include "windows/addcombat.h"
-#include "function.h"
+#include "storage/paths.h"
+#include "storage/sql.h"
 #include "windows/mainwindow.h"
 #include "orderwindow.h"
 #include "windows/settings.h"
@@ -22,6 +23,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSqlField>
+#include <QSqlQuery>
 #include <QSqlRecord>
 #include <QSqlTableModel>
 #include <QTabWidget>
@@ -534,7 +536,7 @@ class TestBadInput : public QObject
             QTest::keyClick(edit, Qt::Key_Return);
         }
         QCOMPARE(QSettings("settings.ini", QSettings::IniFormat).value(f.column).toString(), want.stored);
-        QCOMPARE(Function::databaseFolder(), want.stored.isEmpty() ? QString("data") : want.stored);
+        QCOMPARE(Paths::databaseFolder(), want.stored.isEmpty() ? QString("data") : want.stored);
         {
             settings w(nullptr);
             QCOMPARE(w.findChild<QLineEdit *>(f.widget)->text(), want.stored);

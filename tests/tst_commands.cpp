@@ -1,6 +1,5 @@
 // The main window's commands on the summary table: search, category filter,
 // column toggles, reset, refresh and delete.
-#include "function.h"
 #include "windows/mainwindow.h"
 #include "testsupport.h"
 #include "widgets.h"

@@ -4,6 +4,7 @@
 // nothing half-written. And "--ver" copies the database before it drops.
 #include "function.h"
 #include "testsupport.h"
+#include "view/application.h"
 #include "windows/mainwindow.h"
 
 #include <QAction>
@@ -133,7 +134,7 @@ private slots:
         dir.writeFile("settingstab.conf", text.remove(QRegularExpression("    <Files [^\n]*\n")).toUtf8());
         testDb().close();
         ModalAnswerer answerer;
-        const QStringList told = Function::verificationNotes(Function::ver());
+        const QStringList told = Application::verificationNotes(Function::ver());
         QVERIFY(answerer.unexpected().isEmpty());
         const QStringList copies = QDir("data").entryList({"BaseDate_before_ver_*.db"});
         QCOMPARE(copies.size(), 1);
@@ -150,7 +151,7 @@ int driverMain(int argc, char *argv[])
     if (argc < 4 || qstrcmp(argv[1], "--driver") != 0)
         return -1;
     QApplication app(argc, argv);
-    Function::initApplication();
+    Application::initApplication();
     const bool restore = qstrcmp(argv[2], "restore") == 0;
     MainWindow w;
     ModalAnswerer answerer;

@@ -1,7 +1,6 @@
 // Print and export of the summary table: the table text, the files written
 // for each ending, printing to PDF, and the exported files as LibreOffice
 // reads them.
-#include "function.h"
 #include "windows/mainwindow.h"
 #include "export/tableexport.h"
 #include "testsupport.h"

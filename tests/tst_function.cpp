@@ -1,9 +1,14 @@
 // The natural order, the quoting of values, the command-line option and the
 // query helper's log entries.
 #include "function.h"
+#include "storage/dates.h"
+#include "storage/errors.h"
+#include "storage/query.h"
+#include "storage/summarycolumns.h"
 #include "testsupport.h"
-#include "view/columns.h"
+#include "view/application.h"
 #include "view/singleinstance.h"
+#include "view/tablefit.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -103,11 +108,11 @@ private slots:
 
     void quoting()
     {
-        QCOMPARE(Function::q("Д'Артаньян"), QString("Д''Артаньян"));
-        QCOMPARE(Function::q("''"), QString("''''"));
-        QCOMPARE(Function::q("%1 %2"), QString("%1 %2"));
+        QCOMPARE(Query::quote("Д'Артаньян"), QString("Д''Артаньян"));
+        QCOMPARE(Query::quote("''"), QString("''''"));
+        QCOMPARE(Query::quote("%1 %2"), QString("%1 %2"));
         // A value holding a marker is not filled again by a multi-argument arg.
-        const QString sql = QString(Sql::DELETE_ORDER).arg(Function::q("%2"), Function::q("x'"), "7");
+        const QString sql = QString(Sql::DELETE_ORDER).arg(Query::quote("%2"), Query::quote("x'"), "7");
         QCOMPARE(sql, QString("DELETE FROM prikaz WHERE LN ='%2'AND what='x'''AND prikaznom ='7';"));
     }
 
@@ -125,7 +130,7 @@ private slots:
     {
         QFETCH(QStringList, args);
         QFETCH(bool, wanted);
-        QCOMPARE(Function::wantsVerification(args), wanted);
+        QCOMPARE(Application::wantsVerification(args), wanted);
     }
 
     void datesReadAsTheGeneralParserReadsThem()
@@ -144,8 +149,8 @@ private slots:
         }
         QList<QDate> dates;
         for (const QString &t : std::as_const(texts)) {
-            QVERIFY2(Function::parseDate(t) == QDate::fromString(t, "dd.MM.yyyy"), qPrintable(t));
-            dates << Function::parseDate(t);
+            QVERIFY2(Dates::parse(t) == QDate::fromString(t, "dd.MM.yyyy"), qPrintable(t));
+            dates << Dates::parse(t);
         }
         // The debug line of a list of dates is the one the general stream writes.
         dates << QDate(-44, 3, 15) << QDate(12345, 1, 2) << QDate(999, 1, 2);
@@ -154,7 +159,7 @@ private slots:
             [](QtMsgType, const QMessageLogContext &, const QString &m) { written = m; });
         qDebug() << dates;
         const QString general = written;
-        qDebug().noquote() << Function::debugText(dates);
+        qDebug().noquote() << Dates::debugText(dates);
         qInstallMessageHandler(previous);
         QCOMPARE(written, general);
         QVERIFY(general.contains("QDate(Invalid)") && general.contains("QDate(\"2024-02-29\")"));
@@ -213,9 +218,9 @@ private slots:
         QVERIFY(Function::Myquery("INSERT INTO Combat (LN) VALUES ('1')").isActive());
         QSqlQuery twice = Function::Myquery("INSERT INTO Combat (LN) VALUES ('1')");
         QVERIFY(!twice.isActive());
-        const QString reason = Function::describeError(twice.lastError());
+        const QString reason = Errors::describe(twice.lastError());
         QVERIFY2(reason.startsWith("военнослужащий с таким личным номером уже есть"), qPrintable(reason));
-        QVERIFY(Function::describeError(Function::Myquery("SELECT * FROM Missing").lastError())
+        QVERIFY(Errors::describe(Function::Myquery("SELECT * FROM Missing").lastError())
                     .contains("--ver"));
         db.close();
     }
@@ -280,11 +285,11 @@ private slots:
             ModalAnswerer answerer;
             answerer.button(open ? "Открыть здесь" : "Не открывать");
             Schema::Report report;
-            QCOMPARE(Function::start(instance, {"vedomer", "--ver"}, &report), open);
+            QCOMPARE(Application::start(instance, {"vedomer", "--ver"}, &report), open);
             QVERIFY(answerer.done());
             QCOMPARE(answerer.seen().size(), 1);
             QCOMPARE(value("SELECT count(*) FROM sqlite_master WHERE name = 'Extra'"), QString("1"));
-            QCOMPARE(Function::verificationNotes(report).join(' ').contains("не выполнена"), open);
+            QCOMPARE(Application::verificationNotes(report).join(' ').contains("не выполнена"), open);
             const QString since = QFileInfo("vedomer.lock").lastModified().toString("dd.MM.yyyy hh:mm");
             QVERIFY2(answerer.seen().at(0).text.contains("«flash-pc» (с " + since + ")"),
                      qPrintable(answerer.seen().at(0).text));
@@ -372,10 +377,10 @@ private slots:
         a.item(10, 1)->setFont(QFont("Times New Roman", 16));
         b.item(10, 1)->setFont(QFont("Times New Roman", 16));
         a.resizeColumnToContents(3);
-        Function::fitColumnWidth(&b, 3);
+        TableFit::fitColumnWidth(&b, 3);
         QCOMPARE(b.columnWidth(3), a.columnWidth(3));
         a.resizeRowsToContents();
-        Function::fitRowHeights(&b);
+        TableFit::fitRowHeights(&b);
         QCOMPARE(b.rowCount(), 600);
         int taller = 0;
         for (int r = 0; r < 600; ++r) {
@@ -402,7 +407,7 @@ private slots:
                     c.setItem(0, 1, new QTableWidgetItem(QString::fromUtf8(text)));
                     d.setItem(0, 1, new QTableWidgetItem(QString::fromUtf8(text)));
                     c.resizeRowsToContents();
-                    Function::fitRowHeights(&d);
+                    TableFit::fitRowHeights(&d);
                     QVERIFY2(d.rowHeight(0) == c.rowHeight(0), qPrintable(QString("%1 at %2 px, grid %3")
                                                                               .arg(QString::fromUtf8(text))
                                                                               .arg(width)

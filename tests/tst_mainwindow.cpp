@@ -1,6 +1,5 @@
 // The main window: its form, the opening of the database and the summary
 // table's order, stripes, colours and alignment.
-#include "function.h"
 #include "windows/mainwindow.h"
 #include "testsupport.h"
 #include "widgets.h"

@@ -1,6 +1,5 @@
 // Opening a serviceman's orders from the summary table and the recount that
 // follows the closing of the orders window.
-#include "function.h"
 #include "windows/mainwindow.h"
 #include "orderwindow.h"
 #include "testsupport.h"

@@ -1,5 +1,4 @@
 // Documents attached to an order: attaching, opening and deleting.
-#include "function.h"
 #include "orderwindow.h"
 #include "testsupport.h"
 #include "urlcatcher.h"
@@ -7,6 +6,7 @@
 #include <QAction>
 #include <QDesktopServices>
 #include <QPushButton>
+#include <QSqlQuery>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QtTest>

@@ -1,7 +1,6 @@
 // The orders window: its form, the presentation of each category, the order
 // and colours of the list, and the commands that add, change, lift and delete
 // orders.
-#include "function.h"
 #include "orderwindow.h"
 #include "storage/penalties.h"
 #include "testsupport.h"
@@ -16,6 +15,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSqlQuery>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QtTest>

@@ -5,9 +5,9 @@
 #include "orderwindow.h"
 #include "storage/attachments.h"
 #include "storage/databasecopy.h"
+#include "storage/summarycolumns.h"
 #include "testsupport.h"
 #include "toplevels.h"
-#include "view/columns.h"
 #include "windows/mainwindow.h"
 #include "windows/voenosluga.h"
 

@@ -1,7 +1,6 @@
 // The servicemen list window: its layout, the order of the roster, opening
 // the serviceman form, deleting, and the main window's "Военнослужащие".
 #include "windows/addcombat.h"
-#include "function.h"
 #include "windows/mainwindow.h"
 #include "programdb.h"
 #include "orderwindow.h"

@@ -4,6 +4,7 @@
 #include "function.h"
 #include "storage/schema.h"
 #include "testsupport.h"
+#include "view/application.h"
 
 #include <QFile>
 #include <QProcess>
@@ -47,7 +48,7 @@ Schema::Report verify()
 // What the main window tells of a verification.
 QString notes(const Schema::Report &report)
 {
-    return Function::verificationNotes(report).join('\n');
+    return Application::verificationNotes(report).join('\n');
 }
 
 const QStringList FIVE{"Combat", "Emploeses", "Files", "Ranks", "prikaz"};

@@ -14,6 +14,8 @@
 #include "windows/addcombat.h"
 #include "windows/mainwindow.h"
 #include "windows/voenosluga.h"
+#include "storage/errors.h"
+#include "view/application.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -130,7 +132,7 @@ private slots:
             // copy, which the main window tells.
             ModalAnswerer answerer;
             answerer.button("OK");
-            QVERIFY(Function::verificationNotes(Function::ver()).join(' ').contains("столбец combat.extra"));
+            QVERIFY(Application::verificationNotes(Function::ver()).join(' ').contains("столбец combat.extra"));
             QVERIFY(answerer.done());
             QVERIFY(answerer.unexpected().isEmpty());
         }
@@ -140,7 +142,7 @@ private slots:
         {
             // Before the first drop the register is copied into a file.
             ModalAnswerer answerer;
-            QVERIFY(Function::verificationNotes(Function::ver()).join(' ').contains("BaseDate_before_ver_"));
+            QVERIFY(Application::verificationNotes(Function::ver()).join(' ').contains("BaseDate_before_ver_"));
             QVERIFY(answerer.unexpected().isEmpty());
         }
         // One copy before each run that dropped: the column then the table.
@@ -542,7 +544,7 @@ private slots:
             // A write that goes on past a failed statement writes nothing more.
             QVERIFY(!insert("после обрыва"));
             QVERIFY(!transaction.commit(&error));
-            const QString reason = Function::describeError(error);
+            const QString reason = Errors::describe(error);
             QVERIFY2(reason.contains("прервалась посреди записи, из неё ничего не сохранено"), qPrintable(reason));
         }
         QCOMPARE(value("SELECT count(*) FROM Ranks WHERE Rank LIKE '%обрыв%'"), QString("0"));

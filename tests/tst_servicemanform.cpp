@@ -2,7 +2,6 @@
 // real database, the questions answered both ways, refused saves, the carrying
 // over of a changed personal number and the Return key.
 #include "windows/addcombat.h"
-#include "function.h"
 #include "programdb.h"
 #include "testsupport.h"
 #include "widgets.h"

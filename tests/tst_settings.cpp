@@ -12,6 +12,8 @@
 #include "testsupport.h"
 #include "toplevels.h"
 #include "windows/vestable.h"
+#include "storage/query.h"
+#include "storage/errors.h"
 
 #include <QAction>
 #include <QDir>
@@ -261,7 +263,7 @@ private slots:
         QVERIFY(QDir().mkpath("elsewhere"));
         QVERIFY(QFile::copy("data/BaseDate.db", "elsewhere/BaseDate.db"));
         MainWindow w;
-        const QString reason = Function::describeError(Function::Myquery("SELECT * FROM Missing").lastError());
+        const QString reason = Errors::describe(Function::Myquery("SELECT * FROM Missing").lastError());
         QVERIFY2(!reason.contains("--ver") && reason.contains("резервной копии"), qPrintable(reason));
         QVERIFY(answerer.unexpected().isEmpty());
     }
@@ -360,7 +362,7 @@ private slots:
         Privacy::keepPrivate();
         Function::ver();
         QVERIFY(Paths::storeDatabaseFolder("data"));
-        QVERIFY(Function::appendLog("запись\n"));
+        QVERIFY(Query::appendLog("запись\n"));
         QString error;
         QVERIFY2(DatabaseCopy::backup("data/BaseDate.db", "data/BaseDate_copy.db", &error),
                  qPrintable(error));

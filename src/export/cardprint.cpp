@@ -2,7 +2,7 @@
 
 #include "export/printing.h"
 #include "export/tableexport.h"
-#include "function.h"
+#include "view/dialogs.h"
 
 #include <QDir>
 #include <QTextCursor>
@@ -242,7 +242,7 @@ void show(QWidget *parent, const QStringList &personalNumbers)
     QSqlError error;
     const std::vector<Cards::Card> cards = Cards::read(personalNumbers, &missing, &error);
     if (error.isValid()) {
-        Function::warnFailure(parent, QStringLiteral("Служебная карточка не составлена"), error);
+        Dialogs::warnFailure(parent, QStringLiteral("Служебная карточка не составлена"), error);
         return;
     }
     if (!missing.isEmpty()) {
@@ -260,7 +260,7 @@ void show(QWidget *parent, const QStringList &personalNumbers)
                            (missing.size() > 5 ? QStringLiteral(" и ещё %1").arg(missing.size() - 5) : QString()));
         if (!cards.empty())
             message += QStringLiteral(" Карточки остальных составлены.");
-        Function::warn(parent, message);
+        Dialogs::warn(parent, message);
         if (cards.empty())
             return;
     }
@@ -283,7 +283,7 @@ void show(QWidget *parent, const QStringList &personalNumbers)
                                     fill(&text, cards, made);
                                     QString why;
                                     if (!TableExport::writeOpenDocumentText(text, name, &why))
-                                        Function::warn(preview, QStringLiteral("%1 в файл «%2»: %3.")
+                                        Dialogs::warn(preview, QStringLiteral("%1 в файл «%2»: %3.")
                                                                             .arg(texts.notSaved,
                                                                                  QDir::toNativeSeparators(name), why));
                                 }};

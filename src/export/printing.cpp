@@ -1,7 +1,7 @@
 #include "export/printing.h"
 
-#include "function.h"
 #include "storage/privacy.h"
+#include "view/dialogs.h"
 
 #include <QAction>
 #include <QDir>
@@ -204,7 +204,7 @@ void preview(QWidget *parent, const Paper::Document &document, QPageLayout::Orie
         ProgressBox box(&dialog, texts.title);
         QString error;
         if (print(document, target, box.progress(), &error) == Outcome::Failed)
-            Function::warn(&dialog, QStringLiteral("%1: %2.").arg(texts.notPrinted, error));
+            Dialogs::warn(&dialog, QStringLiteral("%1: %2.").arg(texts.notPrinted, error));
     });
     QToolBar *bar = dialog.findChild<QToolBar *>();
     auto add = [&](const QString &text, const std::function<void()> &run) {
@@ -226,7 +226,7 @@ void preview(QWidget *parent, const Paper::Document &document, QPageLayout::Orie
         QString error;
         if (savePdf(document, name, printer.pageLayout(), printer.resolution(),
                     printer.colorMode() == QPrinter::GrayScale, box.progress(), &error) == Outcome::Failed)
-            Function::warn(&dialog, QStringLiteral("%1: %2.").arg(texts.notSaved, error));
+            Dialogs::warn(&dialog, QStringLiteral("%1: %2.").arg(texts.notSaved, error));
     });
     for (const Command &command : commands)
         add(command.text, [&dialog, run = command.run] { run(&dialog); });

@@ -1,7 +1,7 @@
 #include "export/tableexport.h"
 
 #include "storage/privacy.h"
-#include "view/columns.h"
+#include "storage/summarycolumns.h"
 
 #include <QAbstractItemModel>
 #include <QBuffer>

@@ -1,6 +1,6 @@
 #include "export/tableprint.h"
 
-#include "view/columns.h"
+#include "storage/summarycolumns.h"
 
 #include <QHeaderView>
 #include <QTableWidget>

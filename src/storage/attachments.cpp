@@ -1,8 +1,10 @@
 #include "storage/attachments.h"
 
 #include "function.h"
+#include "storage/errors.h"
 #include "storage/paths.h"
 #include "storage/privacy.h"
+#include "storage/query.h"
 
 #include <QCryptographicHash>
 #include <QDebug>
@@ -91,7 +93,7 @@ QString outsideReason(const QString &path, const QString &root)
 
 void logRefusal(const QString &path, const QString &reason)
 {
-    Function::appendLog(QStringLiteral("Документ «%1» не открыт: %2\n").arg(path, reason));
+    Query::appendLog(QStringLiteral("Документ «%1» не открыт: %2\n").arg(path, reason));
 }
 
 // How many attachment records refer to the copy `path`; -1 (and the reason
@@ -102,9 +104,9 @@ int references(const QString &path, QString *error)
     // attaches only with it open).
     if (!QSqlDatabase::database(QString::fromLatin1(QSqlDatabase::defaultConnection), false).isOpen())
         return 0;
-    QSqlQuery query = Function::Myquery(QString::fromLatin1(Sql::COUNT_FILE_REFERENCES).arg(Function::q(path)));
+    QSqlQuery query = Function::Myquery(QString::fromLatin1(Sql::COUNT_FILE_REFERENCES).arg(Query::quote(path)));
     if (!query.isActive() || !query.next()) {
-        *error = Function::describeError(query.lastError());
+        *error = Errors::describe(query.lastError());
         return -1;
     }
     return query.value(0).toInt();
@@ -183,9 +185,9 @@ bool storeOnServer(const QString &source, const QString &name, QString *target, 
     const QString md5 = QString::fromLatin1(QCryptographicHash::hash(content, QCryptographicHash::Md5).toHex());
     for (int n = 1;; ++n) {
         const QString candidate = folder() + QLatin1Char('/') + Attachments::numberedName(name, n);
-        QSqlQuery query = Function::Myquery(QString::fromLatin1(Sql::SELECT_CONTENT_MD5).arg(Function::q(candidate)));
+        QSqlQuery query = Function::Myquery(QString::fromLatin1(Sql::SELECT_CONTENT_MD5).arg(Query::quote(candidate)));
         if (!query.isActive()) {
-            *error = Function::describeError(query.lastError());
+            *error = Errors::describe(query.lastError());
             return false;
         }
         if (query.next()) {
@@ -204,7 +206,7 @@ bool storeOnServer(const QString &source, const QString &name, QString *target, 
             continue;
         query = Function::Myquery(QString::fromLatin1(Sql::INSERT_CONTENT), {candidate, content});
         if (!query.isActive()) {
-            *error = Function::describeError(query.lastError());
+            *error = Errors::describe(query.lastError());
             return false;
         }
         if (query.numRowsAffected() == 0)
@@ -230,9 +232,9 @@ bool writeContent(const QString &path, const QString &file, const QString &root,
         logRefusal(path, *error);
         return false;
     }
-    QSqlQuery query = Function::Myquery(QString::fromLatin1(Sql::SELECT_CONTENT).arg(Function::q(path)));
+    QSqlQuery query = Function::Myquery(QString::fromLatin1(Sql::SELECT_CONTENT).arg(Query::quote(path)));
     if (!query.isActive()) {
-        *error = Function::describeError(query.lastError());
+        *error = Errors::describe(query.lastError());
         return false;
     }
     if (!query.next()) {
@@ -301,7 +303,7 @@ void removeUnused(const QSet<QString> &copies)
 {
     if (Sql::onServer()) {
         for (const QString &copy : copies)
-            Function::Myquery(QString::fromLatin1(Sql::DELETE_UNUSED_CONTENT).arg(Function::q(copy)));
+            Function::Myquery(QString::fromLatin1(Sql::DELETE_UNUSED_CONTENT).arg(Query::quote(copy)));
         return;
     }
     for (const QString &copy : copies) {
@@ -311,14 +313,14 @@ void removeUnused(const QSet<QString> &copies)
             // Not the program's file (a record restored from someone else's
             // backup may name any): it is never moved or removed.
             if (QFileInfo::exists(copy) || QFileInfo(copy).isSymLink())
-                Function::appendLog(
+                Query::appendLog(
                     QStringLiteral("Файл «%1» не тронут при удалении вложения: он лежит вне папки документов "
                                    "программы\n")
                         .arg(copy));
             continue;
         }
         QSqlQuery query =
-            Function::Myquery(QString::fromLatin1(Sql::COUNT_FILE_REFERENCES).arg(Function::q(copy)));
+            Function::Myquery(QString::fromLatin1(Sql::COUNT_FILE_REFERENCES).arg(Query::quote(copy)));
         const bool unused = query.next() && query.value(0).toInt() == 0;
         query.finish();
         if (!unused || !QFileInfo(copy).isFile())
@@ -355,7 +357,7 @@ int recoverDetached()
 void Attachments::discard(const QString &target)
 {
     if (Sql::onServer())
-        Function::Myquery(QString::fromLatin1(Sql::DELETE_UNUSED_CONTENT).arg(Function::q(target)));
+        Function::Myquery(QString::fromLatin1(Sql::DELETE_UNUSED_CONTENT).arg(Query::quote(target)));
     else
         QFile::remove(target);
 }

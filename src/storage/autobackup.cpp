@@ -2,7 +2,9 @@
 
 #include "function.h"
 #include "storage/databasecopy.h"
+#include "storage/errors.h"
 #include "storage/privateconnection.h"
+#include "storage/query.h"
 #include "storage/servercopy.h"
 
 #include <QDir>
@@ -63,7 +65,7 @@ void prune(const QString &folder, const QDate &today, int keep, const QString &m
             if (QFileInfo(path).absoluteFilePath() == made)
                 continue;
             if (!QFile::remove(path))
-                Function::appendLog(
+                Query::appendLog(
                     QStringLiteral("Старая автоматическая резервная копия %1 не удалена\n").arg(path));
         }
     }
@@ -176,7 +178,7 @@ void Run::start()
                 cloned = true;
                 if (!from.open()) {
                     *error = QStringLiteral("нет связи с сервером базы данных: %1")
-                                 .arg(Function::describeError(from.lastError(), from.driverName()));
+                                 .arg(Errors::describe(from.lastError(), from.driverName()));
                     return false;
                 }
                 return ServerCopy::backup(from, target, error);
@@ -212,7 +214,7 @@ void Run::stop()
     m_stop.stop();
     m_thread->wait();
     if (m_result.outcome == Outcome::Stopped)
-        Function::appendLog(QStringLiteral("Ежедневная резервная копия базы данных прервана: программа "
+        Query::appendLog(QStringLiteral("Ежедневная резервная копия базы данных прервана: программа "
                                            "закрыта до её окончания; незавершённый файл удалён.\n"));
 }
 

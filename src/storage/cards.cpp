@@ -1,7 +1,9 @@
 #include "storage/cards.h"
 
 #include "function.h"
-#include "view/columns.h"
+#include "storage/dates.h"
+#include "storage/query.h"
+#include "storage/summarycolumns.h"
 
 #include <QHash>
 #include <QSqlQuery>
@@ -28,7 +30,7 @@ std::vector<Card> read(const QStringList &personalNumbers, QStringList *missing,
     for (const QString &ln : personalNumbers) {
         if (!list.isEmpty())
             list += QLatin1Char(',');
-        list += QLatin1Char('\'') + Function::q(ln) + QLatin1Char('\'');
+        list += QLatin1Char('\'') + Query::quote(ln) + QLatin1Char('\'');
     }
     QHash<QString, int> index;
     QSqlQuery query = Function::Myquery(Sql::text(Sql::SELECT_CARD_SERVICEMEN).arg(list));
@@ -84,7 +86,7 @@ std::vector<Card> read(const QStringList &personalNumbers, QStringList *missing,
             std::vector<std::pair<QDate, size_t>> keys;
             keys.reserve(orders.size());
             for (size_t i = 0; i < orders.size(); ++i)
-                keys.emplace_back(Function::parseDate(orders[i].date), i);
+                keys.emplace_back(Dates::parse(orders[i].date), i);
             std::stable_sort(keys.begin(), keys.end(), [](const auto &a, const auto &b) {
                 if (a.first.isValid() != b.first.isValid())
                     return a.first.isValid();

@@ -1,6 +1,8 @@
 #include "storage/connection.h"
 
 #include "function.h"
+#include "storage/errors.h"
+#include "storage/paths.h"
 
 #include <QFileInfo>
 #include <QSqlDriver>
@@ -24,7 +26,7 @@ bool openReadable(QSqlDatabase &db, QString *reason)
         return false;
     }
     if (!db.open()) {
-        *reason = Function::describeError(db.lastError(), db.driverName());
+        *reason = Errors::describe(db.lastError(), db.driverName());
         return false;
     }
     bool ok = false;
@@ -34,7 +36,7 @@ bool openReadable(QSqlDatabase &db, QString *reason)
         ok = read && probe.next() && probe.value(0).toInt() > 0;
         if (!ok)
             *reason = read ? QStringLiteral("в файле нет ни одной таблицы")
-                           : Function::describeError(probe.lastError(), db.driverName());
+                           : Errors::describe(probe.lastError(), db.driverName());
     }
     if (!ok)
         db.close();
@@ -177,7 +179,7 @@ bool openChosen(const std::function<bool(const Paths::Server &, QString *passwor
             *reason =
                 read ? QStringLiteral("в базе данных нет ни одной таблицы (их создаёт запуск программы с "
                                       "параметром --ver)")
-                     : Function::describeError(probe.lastError(), db.driverName());
+                     : Errors::describe(probe.lastError(), db.driverName());
         probe = QSqlQuery();
         if (!ok)
             db.close();
@@ -197,7 +199,7 @@ bool reopen(QString *reason)
         return false;
     }
     if (!db.open()) {
-        *reason = Function::describeError(db.lastError());
+        *reason = Errors::describe(db.lastError());
         return false;
     }
     return true;

@@ -2,6 +2,7 @@
 
 #include "function.h"
 #include "storage/privateconnection.h"
+#include "storage/query.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -38,7 +39,7 @@ bool snapshot(const QString &source, const QString &target, QSqlError *failure)
         return false;
     }
     const QSqlQuery query = Function::Myquery(
-        QString::fromLatin1(Sql::BACKUP_INTO).arg(Function::q(QFileInfo(target).absoluteFilePath())), c.db());
+        QString::fromLatin1(Sql::BACKUP_INTO).arg(Query::quote(QFileInfo(target).absoluteFilePath())), c.db());
     *failure = query.lastError();
     return query.isActive();
 }

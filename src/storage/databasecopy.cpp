@@ -4,7 +4,9 @@
 
 #include "function.h"
 #include "storage/copyfiles.h"
+#include "storage/errors.h"
 #include "storage/privateconnection.h"
+#include "storage/query.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -106,7 +108,7 @@ void DatabaseCopy::removeStaleParts(const QString &folder)
             QFileInfo(dir.filePath(name)).lastModified().secsTo(QDateTime::currentDateTime()) > 86400;
 #endif
         if (stale && QFile::remove(dir.filePath(name)))
-            Function::appendLog(
+            Query::appendLog(
                 QStringLiteral("Удалён незавершённый временный файл %1\n").arg(dir.filePath(name)));
     }
 }
@@ -130,7 +132,7 @@ bool DatabaseCopy::backup(const QString &database, const QString &target, QStrin
         PrivateConnection c(database, PrivateConnection::READ_ONLY);
         QSqlQuery probe = Function::Myquery(Sql::text(Sql::PROBE, c.db()), c.db());
         if (!probe.isActive()) {
-            *error = Function::describeError(c.opened() ? probe.lastError() : c.db().lastError(), SQLITE_DRIVER);
+            *error = Errors::describe(c.opened() ? probe.lastError() : c.db().lastError(), SQLITE_DRIVER);
             return false;
         }
         if (probe.next() && probe.value(0).toInt() == 0) {
@@ -144,7 +146,7 @@ bool DatabaseCopy::backup(const QString &database, const QString &target, QStrin
     const QString part = partName(absolute);
     QSqlError failure;
     if (!snapshot(database, part, &failure)) {
-        *error = Function::describeError(failure, SQLITE_DRIVER);
+        *error = Errors::describe(failure, SQLITE_DRIVER);
         removeFile(part);
         return false;
     }

@@ -6,6 +6,8 @@
 #include "storage/copyfiles.h"
 #include "storage/privateconnection.h"
 #include "storage/privacy.h"
+#include "storage/query.h"
+#include "storage/errors.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -77,7 +79,7 @@ bool makeSafetyCopy(const QString &live, const QString &safety, bool raw, QSqlEr
         if (raw)
             *reason = QStringLiteral("файл не скопирован");
         else
-            *reason = Function::describeError(*failure);
+            *reason = Errors::describe(*failure);
         removeFile(part);
         return false;
     }
@@ -197,7 +199,7 @@ bool replaceContentOf(const QString &live, const QString &safety, const QString 
     PrivateConnection c(live, QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
     const bool locked =
         c.opened() && step(QString::fromLatin1(Sql::RESTORE_CACHE), c.db(), &failure) &&
-        step(QString::fromLatin1(Sql::ATTACH_RESTORED).arg(Function::q(copy)), c.db(), &failure) &&
+        step(QString::fromLatin1(Sql::ATTACH_RESTORED).arg(Query::quote(copy)), c.db(), &failure) &&
         step(Sql::text(Sql::BEGIN_IMMEDIATE, c.db()), c.db(), &failure);
     if (!c.opened())
         failure = c.db().lastError();
@@ -206,7 +208,7 @@ bool replaceContentOf(const QString &live, const QString &safety, const QString 
         if (!*damaged)
             *error = isBusy(failure) ? busyText()
                                      : QStringLiteral("не удалось открыть базу данных: %1")
-                                           .arg(Function::describeError(failure));
+                                           .arg(Errors::describe(failure));
         return false;
     }
     // From here until the commit no one else can write, so the safety copy
@@ -226,7 +228,7 @@ bool replaceContentOf(const QString &live, const QString &safety, const QString 
                 *error =
                     isBusy(failure)
                         ? busyText()
-                        : QStringLiteral("база данных не заменена: %1").arg(Function::describeError(failure));
+                        : QStringLiteral("база данных не заменена: %1").arg(Errors::describe(failure));
         }
     }
     if (!done)
@@ -253,7 +255,7 @@ bool DatabaseCopy::restore(const QString &chosen, const QString &folder, QString
     QSqlError failure;
     if (!QFileInfo(chosen).isFile() || !snapshot(chosen, copy, &failure)) {
         *error = QStringLiteral("не удалось прочитать файл %1: %2")
-                     .arg(quoted(chosen), QFileInfo(chosen).isFile() ? Function::describeError(failure)
+                     .arg(quoted(chosen), QFileInfo(chosen).isFile() ? Errors::describe(failure)
                                                                      : QStringLiteral("файл не найден"));
         return false;
     }

@@ -1,14 +1,14 @@
 // The text form of order dates, read and written without the general parser
 // and the general debug stream, which dominate long order lists.
 
-#include "function.h"
+#include "storage/dates.h"
 
 #include <QDebug>
 
 #include <algorithm>
 #include <iterator>
 
-QDate Function::parseDate(const QString &text)
+QDate Dates::parse(const QString &text)
 {
     auto digit = [&text](int i) {
         const char16_t u = text.at(i).unicode();
@@ -22,7 +22,7 @@ QDate Function::parseDate(const QString &text)
     return QDate::fromString(text, QStringLiteral("dd.MM.yyyy"));
 }
 
-QString Function::debugText(const QList<QDate> &dates)
+QString Dates::debugText(const QList<QDate> &dates)
 {
     QString text;
     text.reserve(8 + dates.size() * 20);

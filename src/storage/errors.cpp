@@ -2,7 +2,7 @@
 // code rather than by the words of its message: SQLite's result codes for an
 // SQLite file, PostgreSQL's SQLSTATE for a server.
 
-#include "function.h"
+#include "storage/errors.h"
 #include "storage/paths.h"
 
 #include <QSqlDatabase>
@@ -145,13 +145,13 @@ QString reasonOf(const QSqlError &error)
 
 } // namespace
 
-QString Function::describeError(const QSqlError &error)
+QString Errors::describe(const QSqlError &error)
 {
-    return describeError(
+    return describe(
         error, QSqlDatabase::database(QString::fromLatin1(QSqlDatabase::defaultConnection), false).driverName());
 }
 
-bool Function::isConflict(const QSqlError &error, const QString &driverName)
+bool Errors::isConflict(const QSqlError &error, const QString &driverName)
 {
     // SQLite's writers wait for each other (BEGIN IMMEDIATE, the busy
     // timeout) and never meet such a failure.
@@ -160,12 +160,12 @@ bool Function::isConflict(const QSqlError &error, const QString &driverName)
            (code == QLatin1String("40001") || code == QLatin1String("40P01"));
 }
 
-QString Function::describeError(const QSqlError &error, const QString &driverName)
+QString Errors::describe(const QSqlError &error, const QString &driverName)
 {
     return driverName == QLatin1String("QPSQL") ? serverReasonOf(error) : reasonOf(error);
 }
 
-bool Function::isBusy(const QSqlError &error, const QString &driverName)
+bool Errors::isBusy(const QSqlError &error, const QString &driverName)
 {
     if (driverName == QLatin1String("QPSQL"))
         return error.nativeErrorCode() == QLatin1String("55P03");
@@ -174,12 +174,12 @@ bool Function::isBusy(const QSqlError &error, const QString &driverName)
     return numeric && ((code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED);
 }
 
-QString Function::databaseWords(const QSqlError &error)
+QString Errors::databaseWords(const QSqlError &error)
 {
     return (error.databaseText().isEmpty() ? error.text() : error.databaseText()).trimmed();
 }
 
-bool Function::isTakenPersonalNumber(const QSqlError &error)
+bool Errors::isTakenPersonalNumber(const QSqlError &error)
 {
     const QString driver =
         QSqlDatabase::database(QString::fromLatin1(QSqlDatabase::defaultConnection), false).driverName();

@@ -1,12 +1,14 @@
 // The natural order of unit numbers: the leading number first, then the rest
 // of the text in code-unit order.
 
+#include "storage/naturalorder.h"
+
 #include "function.h"
 
 #include <algorithm>
 #include <climits>
 
-int Function::leadingNumber(QStringView s)
+int NaturalOrder::leadingNumber(QStringView s)
 {
     qint64 value = 0;
     for (const QChar c : s) {
@@ -22,8 +24,8 @@ int Function::leadingNumber(QStringView s)
 
 bool Function::compareStrings(const QStringView &a, const QStringView &b)
 {
-    const int na = leadingNumber(a);
-    const int nb = leadingNumber(b);
+    const int na = NaturalOrder::leadingNumber(a);
+    const int nb = NaturalOrder::leadingNumber(b);
     if (na != nb)
         return na < nb;
     auto rest = [](QStringView s) {

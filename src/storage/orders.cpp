@@ -3,6 +3,7 @@
 #include "function.h"
 #include "storage/attachments.h"
 #include "storage/privateconnection.h"
+#include "storage/query.h"
 #include "storage/recount.h"
 #include "storage/roster.h"
 #include "storage/transaction.h"
@@ -85,7 +86,7 @@ bool firstField(const QString &statement, QStringList *values, QSqlError &error)
 
 QString quoted(const QString &value)
 {
-    return Function::q(value);
+    return Query::quote(value);
 }
 
 } // namespace

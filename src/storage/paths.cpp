@@ -1,7 +1,5 @@
 #include "storage/paths.h"
 
-#include "function.h"
-
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
@@ -20,7 +18,7 @@ QVariant setting(const char *key)
         QSettings settings(QString::fromLatin1(SETTINGS_FILE), QSettings::IniFormat);
         value = settings.value(QString::fromLatin1(key));
     }
-    Function::setHidden(QString::fromLatin1(SETTINGS_FILE));
+    setHidden(QString::fromLatin1(SETTINGS_FILE));
     return value;
 }
 
@@ -33,7 +31,7 @@ bool storeSetting(const char *key, const QVariant &value)
         settings.sync();
         status = settings.status();
     }
-    Function::setHidden(QString::fromLatin1(SETTINGS_FILE));
+    setHidden(QString::fromLatin1(SETTINGS_FILE));
     return status == QSettings::NoError;
 }
 
@@ -138,9 +136,7 @@ QString settingsProblem()
     return QString();
 }
 
-} // namespace Paths
-
-void Function::setHidden(const QString &fileName)
+void setHidden(const QString &fileName)
 {
 #ifdef Q_OS_WIN
     SetFileAttributesW(reinterpret_cast<LPCWSTR>(fileName.utf16()), FILE_ATTRIBUTE_HIDDEN);
@@ -150,7 +146,4 @@ void Function::setHidden(const QString &fileName)
 #endif
 }
 
-QString Function::databaseFolder()
-{
-    return Paths::databaseFolder();
-}
+} // namespace Paths

@@ -93,6 +93,8 @@ int autoBackups();
 // A whole number from 0 to `largest` typed by the user; false for anything
 // else.
 bool parseCount(const QString &text, int largest, int *value);
+// Marks a file hidden where the file system knows such a mark (Windows).
+void setHidden(const QString &fileName);
 // folder + "/BaseDate.db".
 QString databaseFile(const QString &folder);
 // The database file of the folder settings.ini names now.

@@ -1,6 +1,7 @@
 #include "storage/penalties.h"
 
 #include "function.h"
+#include "storage/dates.h"
 
 #include <QSqlQuery>
 
@@ -15,7 +16,7 @@ bool read(int months, const QDate &today, InForce *result, QSqlError *error)
     while (query.next()) {
         const QString ln = query.value(0).toString();
         result->servicemen.insert(ln);
-        if (months > 0 && isOld(Function::parseDate(query.value(1).toString()), months, today))
+        if (months > 0 && isOld(Dates::parse(query.value(1).toString()), months, today))
             ++result->old[ln];
     }
     if (!query.isActive()) {

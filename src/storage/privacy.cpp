@@ -1,7 +1,7 @@
 #include "storage/privacy.h"
 
-#include "function.h"
 #include "storage/paths.h"
+#include "storage/query.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -89,7 +89,7 @@ public:
         QString list = m_done.mid(0, named).join(QStringLiteral(", "));
         if (m_done.size() > named)
             list += QStringLiteral(" и ещё %1").arg(m_done.size() - named);
-        Function::appendLog(QStringLiteral("Закрыт доступ других пользователей компьютера к данным Ведомера "
+        Query::appendLog(QStringLiteral("Закрыт доступ других пользователей компьютера к данным Ведомера "
                                            "в папке «%1» (права оставлены только владельцу): %2\n")
                                 .arg(QDir::toNativeSeparators(m_work), list));
     }

@@ -1,8 +1,9 @@
 // The one way statements reach the database, and the one writer of the error
 // log "log".
 
-#include "function.h"
+#include "storage/query.h"
 
+#include "function.h"
 #include "storage/paths.h"
 
 #include <QDebug>
@@ -236,18 +237,18 @@ QSqlQuery Function::Myquery(QString sql, const QVariantList &values, const QSqlD
     }
     const QString message = QStringLiteral("В запросе содержится ошибка.") + sql;
     // The entries run on in one line, without separators.
-    if (appendLog(error.text() + message + QStringLiteral(" Запрос")))
+    if (Query::appendLog(error.text() + message + QStringLiteral(" Запрос")))
         qDebug() << error.text() << message + QStringLiteral(" Запрос");
     qDebug() << error.text() << message + QStringLiteral(" Запрос ");
     return query;
 }
 
-QString Function::q(const QString &value)
+QString Query::quote(const QString &value)
 {
     return QString(value).replace(QLatin1Char('\''), QStringLiteral("''"));
 }
 
-bool Function::appendLog(const QString &text)
+bool Query::appendLog(const QString &text)
 {
     QFile file(QString::fromLatin1(Paths::LOG_FILE));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append))

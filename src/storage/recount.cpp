@@ -1,10 +1,12 @@
 #include "storage/recount.h"
 
 #include "function.h"
+#include "storage/summarycolumns.h"
 #include "storage/transaction.h"
-#include "view/columns.h"
 
+#include "storage/errors.h"
 #include "storage/paths.h"
+#include "storage/query.h"
 
 #include <QDir>
 #include <QFile>
@@ -55,8 +57,8 @@ Recount::Result Recount::category(const QString &ln, const QString &code, QSqlEr
         int count = 0;
         QSqlQuery query;
         if (code == QLatin1String(Code::VZS)) {
-            query = Function::Myquery(QString::fromLatin1(Sql::COUNT_VZS_1) + Function::q(ln) +
-                                      QString::fromLatin1(Sql::COUNT_VZS_2) + Function::q(code) +
+            query = Function::Myquery(QString::fromLatin1(Sql::COUNT_VZS_1) + Query::quote(ln) +
+                                      QString::fromLatin1(Sql::COUNT_VZS_2) + Query::quote(code) +
                                       QString::fromLatin1(Sql::COUNT_VZS_3));
             // Only penalties in force count; lifted ones hold 0.
             while (query.next()) {
@@ -65,8 +67,8 @@ Recount::Result Recount::category(const QString &ln, const QString &code, QSqlEr
             }
         } else {
             query = Function::Myquery(QString::fromLatin1(Sql::COUNT_OTHER_1).arg(QStringLiteral("prikaz")) +
-                                      Function::q(ln) + QString::fromLatin1(Sql::COUNT_OTHER_2) +
-                                      Function::q(code) + QString::fromLatin1(Sql::COUNT_OTHER_3));
+                                      Query::quote(ln) + QString::fromLatin1(Sql::COUNT_OTHER_2) +
+                                      Query::quote(code) + QString::fromLatin1(Sql::COUNT_OTHER_3));
             while (query.next())
                 ++count;
         }
@@ -77,7 +79,7 @@ Recount::Result Recount::category(const QString &ln, const QString &code, QSqlEr
         }
         query.finish();
         query = Function::Myquery(QString::fromLatin1(Sql::UPDATE_COUNT_1) + code +
-                                  QString::fromLatin1(Sql::UPDATE_COUNT_2).arg(count) + Function::q(ln) +
+                                  QString::fromLatin1(Sql::UPDATE_COUNT_2).arg(count) + Query::quote(ln) +
                                   QString::fromLatin1(Sql::UPDATE_COUNT_3));
         if (!query.isActive()) {
             failure = query.lastError();
@@ -135,10 +137,10 @@ void Recount::atStart()
     int corrected = 0;
     QSqlError error;
     if (!wholeRegister(&corrected, &error))
-        Function::appendLog(QStringLiteral("Количество приказов в сводной таблице при запуске не проверено: %1\n")
-                                .arg(Function::describeError(error)));
+        Query::appendLog(QStringLiteral("Количество приказов в сводной таблице при запуске не проверено: %1\n")
+                                .arg(Errors::describe(error)));
     else if (corrected > 0)
-        Function::appendLog(
+        Query::appendLog(
             QStringLiteral("При запуске исправлено количество приказов в сводной таблице у военнослужащих: %1 "
                            "(записанное не совпадало с приказами)\n")
                 .arg(corrected));

@@ -1,6 +1,7 @@
 #include "storage/roster.h"
 
 #include "function.h"
+#include "storage/query.h"
 
 #include <QSqlQuery>
 
@@ -44,7 +45,7 @@ void unitOrder(std::vector<Row> &rows)
 
 int countOf(const char *statement, const QString &ln, QSqlError *error)
 {
-    QSqlQuery query = Function::Myquery(QString::fromLatin1(statement).arg(Function::q(ln)));
+    QSqlQuery query = Function::Myquery(QString::fromLatin1(statement).arg(Query::quote(ln)));
     if (!query.next()) {
         *error = query.lastError();
         return -1;

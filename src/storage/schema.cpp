@@ -4,8 +4,10 @@
 #include "storage/connection.h"
 #include "storage/databasecopy.h"
 #include "storage/descriptor.h"
+#include "storage/errors.h"
 #include "storage/paths.h"
 #include "storage/privateconnection.h"
+#include "storage/query.h"
 #include "storage/servercopy.h"
 #include "storage/sql.h"
 
@@ -29,7 +31,7 @@ bool readDescriptor(const QString &descriptor, QList<Descriptor::Element> &eleme
     QString error;
     if (Descriptor::read(descriptor, elements, error))
         return true;
-    Function::appendLog(error + QLatin1Char('\n'));
+    Query::appendLog(error + QLatin1Char('\n'));
     qDebug() << error;
     report.refusedDescriptors.append(error);
     return false;
@@ -86,13 +88,13 @@ struct Run
             if (server ? ServerCopy::backup(target, &error)
                        : DatabaseCopy::backup(database, target, &error)) {
                 report.copyBeforeDrops = target;
-                Function::appendLog(
+                Query::appendLog(
                     QStringLiteral("Перед удалением таблиц и столбцов, которых нет в описаниях, база данных "
                                    "сохранена в файле %1\n")
                         .arg(target));
             } else {
                 report.dropsRefused = error;
-                Function::appendLog(
+                Query::appendLog(
                     QStringLiteral("Таблицы и столбцы, которых нет в описаниях, не удалены: не "
                                    "удалось сохранить копию базы данных (%1)\n")
                         .arg(error));
@@ -164,7 +166,7 @@ void verifyTables(Run &run, const QList<TableInfo> &tables, const QString &descr
             continue;
         if (Function::Myquery(QString::fromLatin1(Sql::DROP_TABLE).arg(ident(name)), run.db).isActive()) {
             report.droppedTables.append(name);
-            Function::appendLog(QStringLiteral("Таблица %1 удалена: её нет в %2\n").arg(name, descriptor));
+            Query::appendLog(QStringLiteral("Таблица %1 удалена: её нет в %2\n").arg(name, descriptor));
         }
     }
 }
@@ -199,7 +201,7 @@ void verifyColumns(Run &run, const QString &descriptor)
         }
         QStringList present;
         QSqlQuery info =
-            Function::Myquery(Sql::text(Sql::TABLE_INFO, run.db).arg(Function::q(table.name)), run.db);
+            Function::Myquery(Sql::text(Sql::TABLE_INFO, run.db).arg(Query::quote(table.name)), run.db);
         if (!info.isActive())
             continue;
         const int nameField = info.record().indexOf(QStringLiteral("name"));
@@ -238,7 +240,7 @@ void verifyColumns(Run &run, const QString &descriptor)
                                   run.db)
                     .isActive()) {
                 report.droppedColumns.append(table.name + QLatin1Char('.') + name);
-                Function::appendLog(QStringLiteral("Столбец %1 таблицы %2 удалён: его нет в %3\n")
+                Query::appendLog(QStringLiteral("Столбец %1 таблицы %2 удалён: его нет в %3\n")
                                         .arg(name, table.name, descriptor));
             }
         }
@@ -260,7 +262,7 @@ void Schema::verifyOpen(const QSqlDatabase &db, const QString &tableDescriptor,
     if (readTables(run.db, tables, &error)) {
         verifyTables(run, tables, tableDescriptor);
         verifyColumns(run, columnDescriptor);
-    } else if (Function::isBusy(error, db.driverName())) {
+    } else if (Errors::isBusy(error, db.driverName())) {
         report.busy = true;
     } else {
         report.unreadable = true;
@@ -322,7 +324,7 @@ bool Schema::missingTables(const QString &database, const QString &tableDescript
     } else {
         const PrivateConnection c(database, BUSY_TIMEOUT, PrivateConnection::Stop::Unwatched);
         if (!c.opened())
-            *error = Function::describeError(c.db().lastError());
+            *error = Errors::describe(c.db().lastError());
         else if (!readTables(c.db(), tables))
             *error = QStringLiteral("файл %1 не читается как база данных").arg(database);
         else

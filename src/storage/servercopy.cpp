@@ -3,8 +3,10 @@
 #include "function.h"
 #include "storage/attachments.h"
 #include "storage/databasecopy.h"
+#include "storage/errors.h"
 #include "storage/paths.h"
 #include "storage/privateconnection.h"
+#include "storage/query.h"
 #include "storage/schema.h"
 
 #include <QDir>
@@ -55,14 +57,14 @@ bool run(const QString &sql, const QSqlDatabase &db, QString *error, QSqlQuery *
     QSqlError failure;
     if (PrivateConnection::run(db, sql, values, result, &failure))
         return true;
-    *error = Function::describeError(failure, db.driverName());
+    *error = Errors::describe(failure, db.driverName());
     return false;
 }
 
 QStringList columnsOf(const QSqlDatabase &db, const QString &table)
 {
     QStringList names;
-    QSqlQuery info = Function::Myquery(Sql::text(Sql::TABLE_INFO, db).arg(Function::q(table)), db);
+    QSqlQuery info = Function::Myquery(Sql::text(Sql::TABLE_INFO, db).arg(Query::quote(table)), db);
     const int field = info.record().indexOf(QStringLiteral("name"));
     while (info.next())
         names.append(info.value(field).toString());
@@ -120,7 +122,7 @@ bool copyRows(const QSqlDatabase &from, const QSqlDatabase &to, const Table &tab
         for (int c = 0; c < read.size(); ++c) {
             const QVariant v = rows.value(c);
             values.append(v.isNull() ? QStringLiteral("NULL")
-                                     : QLatin1Char('\'') + Function::q(v.toString()) + QLatin1Char('\''));
+                                     : QLatin1Char('\'') + Query::quote(v.toString()) + QLatin1Char('\''));
             length += values.last().size();
         }
         batch.append(QLatin1Char('(') + values.join(QLatin1Char(',')) + QLatin1Char(')'));
@@ -128,7 +130,7 @@ bool copyRows(const QSqlDatabase &from, const QSqlDatabase &to, const Table &tab
             return false;
     }
     if (!rows.isActive() || rows.lastError().isValid()) {
-        *error = Function::describeError(rows.lastError(), from.driverName());
+        *error = Errors::describe(rows.lastError(), from.driverName());
         return false;
     }
     return flush();
@@ -165,7 +167,7 @@ bool copyDocumentsToServer(const QSqlDatabase &file, const QString &source, QStr
         bool found = false;
         if (ownCopies) {
             QSqlQuery copy;
-            if (!run(QString::fromLatin1(Sql::SELECT_CONTENT).arg(Function::q(path)), file, error, &copy))
+            if (!run(QString::fromLatin1(Sql::SELECT_CONTENT).arg(Query::quote(path)), file, error, &copy))
                 return false;
             if (copy.next()) {
                 content = copy.value(0).toByteArray();
@@ -204,7 +206,7 @@ bool replace(const QString &source, bool empty, ServerCopy::Counts *counts, QStr
     }
     PrivateConnection file(source, PrivateConnection::READ_ONLY);
     if (!file.db().isOpen()) {
-        *error = Function::describeError(file.db().lastError(), file.db().driverName());
+        *error = Errors::describe(file.db().lastError(), file.db().driverName());
         return false;
     }
     for (const Table &table : TABLES) {
@@ -300,7 +302,7 @@ bool copyFromServer(const QSqlDatabase &from, const QSqlDatabase &to, QString *e
         ok = run(QString::fromLatin1(Sql::INSERT_CONTENT), to, error, nullptr,
                  {documents.value(0).toString(), documents.value(1).toByteArray()});
     if (ok && documents.lastError().isValid()) {
-        *error = Function::describeError(documents.lastError(), from.driverName());
+        *error = Errors::describe(documents.lastError(), from.driverName());
         ok = false;
     }
     documents = QSqlQuery(from);
@@ -357,7 +359,7 @@ bool ServerCopy::backup(const QSqlDatabase &from, const QString &target, QString
         PrivateConnection file(part, QString());
         const QSqlDatabase to = file.db();
         if (!to.isOpen()) {
-            *error = Function::describeError(to.lastError(), to.driverName());
+            *error = Errors::describe(to.lastError(), to.driverName());
         } else {
             Schema::Report report;
             report.database = target;

@@ -2,6 +2,7 @@
 
 #include "function.h"
 #include "storage/privateconnection.h"
+#include "storage/query.h"
 #include "storage/roster.h"
 #include "storage/transaction.h"
 
@@ -13,7 +14,7 @@ namespace {
 
 QString q(const Fields &fields, Field field)
 {
-    return Function::q(fields[field]);
+    return Query::quote(fields[field]);
 }
 
 // Runs one statement of a transaction; `affected` takes the rows it changed.
@@ -31,7 +32,7 @@ bool run(const QString &statement, QSqlError &error, int *affected = nullptr)
 
 bool read(const QString &ln, Fields *fields)
 {
-    QSqlQuery query = Function::Myquery(QString::fromLatin1(Sql::SELECT_SERVICEMAN).arg(Function::q(ln)));
+    QSqlQuery query = Function::Myquery(QString::fromLatin1(Sql::SELECT_SERVICEMAN).arg(Query::quote(ln)));
     if (!query.next())
         return false;
     for (int i = 0; i < static_cast<int>(fields->size()); ++i)
@@ -41,7 +42,7 @@ bool read(const QString &ln, Fields *fields)
 
 bool storedNumbers(const QString &ln, int *position, int *rank)
 {
-    QSqlQuery query = Function::Myquery(QString::fromLatin1(Sql::SELECT_COMBAT_NUMBERS).arg(Function::q(ln)));
+    QSqlQuery query = Function::Myquery(QString::fromLatin1(Sql::SELECT_COMBAT_NUMBERS).arg(Query::quote(ln)));
     if (!query.next())
         return false;
     *position = query.value(0).toInt();
@@ -67,7 +68,7 @@ QString changeStatement(const QString &lnOld, const Fields &loaded, const Entry 
     const Fields &f = entry.fields;
     return QString::fromLatin1(Sql::UPDATE_COMBAT_UNCHANGED)
         .arg(q(f, VP), q(f, DOL), q(f, VZ), q(f, FIO), q(f, LN), QString::number(entry.position),
-             QString::number(entry.rank), Function::q(lnOld), q(f, BIRTH), q(loaded, VP), q(loaded, DOL),
+             QString::number(entry.rank), Query::quote(lnOld), q(f, BIRTH), q(loaded, VP), q(loaded, DOL),
              q(loaded, VZ), q(loaded, FIO), q(loaded, BIRTH));
 }
 
@@ -100,8 +101,8 @@ Outcome change(const QString &lnOld, const Fields &loaded, const Entry &entry, Q
             return false;
         }
         return ln == lnOld ||
-               (run(QString::fromLatin1(Sql::UPDATE_ORDERS_LN).arg(Function::q(ln), Function::q(lnOld)), failure) &&
-                run(QString::fromLatin1(Sql::UPDATE_FILES_LN).arg(Function::q(ln), Function::q(lnOld)), failure));
+               (run(QString::fromLatin1(Sql::UPDATE_ORDERS_LN).arg(Query::quote(ln), Query::quote(lnOld)), failure) &&
+                run(QString::fromLatin1(Sql::UPDATE_FILES_LN).arg(Query::quote(ln), Query::quote(lnOld)), failure));
     };
     if (Transaction::run(steps, *error))
         return Outcome::Saved;
@@ -110,7 +111,7 @@ Outcome change(const QString &lnOld, const Fields &loaded, const Entry &entry, Q
 
 bool remove(const char *statement, const QString &ln, QString *text, QSqlError *error)
 {
-    *text = QString::fromLatin1(statement).arg(Function::q(ln));
+    *text = QString::fromLatin1(statement).arg(Query::quote(ln));
     return run(*text, *error);
 }
 

@@ -6,7 +6,7 @@
 class QSqlDatabase;
 
 // The SQL statements of the program, in one place. Values are filled with one
-// multi-argument QString::arg call over values passed through Function::q(),
+// multi-argument QString::arg call over values passed through Query::quote(),
 // which doubles single quotes. A multi-argument arg() gives its arguments to
 // the markers in ascending order of their numbers, so for a template with a gap
 // (UPDATE_COMBAT has no %6) the arguments follow the markers that are present.

@@ -1,6 +1,7 @@
 #include "storage/transaction.h"
 
 #include "function.h"
+#include "storage/errors.h"
 
 #include <utility>
 
@@ -49,7 +50,7 @@ bool Transaction::run(const std::function<bool(QSqlError &)> &steps, QSqlError &
         return true;
     const QString driver =
         QSqlDatabase::database(QString::fromLatin1(QSqlDatabase::defaultConnection), false).driverName();
-    if (!Function::isConflict(error, driver))
+    if (!Errors::isConflict(error, driver))
         return false;
     return once(steps, error);
 }

@@ -1,11 +1,14 @@
 // What the executable (and every test) sets up before the first window, the
 // command line, and the schema verification as the user sees it.
 
+#include "view/application.h"
+
 #include "function.h"
 
 #include "storage/connection.h"
 #include "storage/paths.h"
 #include "storage/schema.h"
+#include "view/dialogs.h"
 #include "view/singleinstance.h"
 
 #include <QApplication>
@@ -22,9 +25,16 @@
 #include <malloc.h>
 #endif
 
-void Function::initApplication()
+// Q_INIT_RESOURCE declares the resources' function where it stands, which
+// must be the global namespace.
+static void initResources()
 {
     Q_INIT_RESOURCE(icon);
+}
+
+void Application::initApplication()
+{
+    initResources();
 #ifdef __GLIBC__
     // Printing to PDF takes two buffers of 10 MB for every page and gives
     // them back. With glibc's sliding thresholds they come from the top of
@@ -50,7 +60,7 @@ void Function::initApplication()
     }
 }
 
-bool Function::wantsVerification(const QStringList &arguments)
+bool Application::wantsVerification(const QStringList &arguments)
 {
     return arguments.contains(QStringLiteral("--ver"), Qt::CaseSensitive);
 }
@@ -64,7 +74,7 @@ Schema::Report Function::ver()
         server ? Schema::verifyServer(QString::fromLatin1(Paths::SERVER_TABLE_DESCRIPTOR),
                                       QString::fromLatin1(Paths::SERVER_COLUMN_DESCRIPTOR),
                                       [](const Paths::Server &s, QString *password) {
-                                          return askPassword(nullptr, s.user, Connection::describe(s), password);
+                                          return Dialogs::askPassword(nullptr, s.user, Connection::describe(s), password);
                                       })
                : Schema::verify(QString::fromLatin1(Paths::VERIFIED_DATABASE),
                                 QString::fromLatin1(Paths::TABLE_DESCRIPTOR),
@@ -94,12 +104,12 @@ Schema::Report Function::ver()
                                                            "таблиц не выполнена. Файл оставлен как есть."))
                                  .arg(report.database),
                              QMessageBox::Ok);
-    setHidden(QString::fromLatin1(server ? Paths::SERVER_COLUMN_DESCRIPTOR : Paths::COLUMN_DESCRIPTOR));
-    setHidden(QString::fromLatin1(server ? Paths::SERVER_TABLE_DESCRIPTOR : Paths::TABLE_DESCRIPTOR));
+    Paths::setHidden(QString::fromLatin1(server ? Paths::SERVER_COLUMN_DESCRIPTOR : Paths::COLUMN_DESCRIPTOR));
+    Paths::setHidden(QString::fromLatin1(server ? Paths::SERVER_TABLE_DESCRIPTOR : Paths::TABLE_DESCRIPTOR));
     return report;
 }
 
-QStringList Function::verificationNotes(const Schema::Report &report)
+QStringList Application::verificationNotes(const Schema::Report &report)
 {
     QStringList notes;
     if (!report.refused.isEmpty())
@@ -140,7 +150,7 @@ QString whereHeld(const QString &host)
 
 } // namespace
 
-bool Function::start(SingleInstance &instance, const QStringList &arguments, Schema::Report *verification)
+bool Application::start(SingleInstance &instance, const QStringList &arguments, Schema::Report *verification)
 {
     const QString folder = QDir::toNativeSeparators(QDir::currentPath());
     switch (instance.tryAcquire()) {
@@ -150,7 +160,7 @@ bool Function::start(SingleInstance &instance, const QStringList &arguments, Sch
     case SingleInstance::Outcome::HeldHere:
         // One copy per working folder: a second one brings the first forward.
         instance.askToComeForward();
-        inform(nullptr, QStringLiteral("Ведомер уже открыт в папке «%1». Второе окно не открыто: "
+        Dialogs::inform(nullptr, QStringLiteral("Ведомер уже открыт в папке «%1». Второе окно не открыто: "
                                        "перейдите в уже открытую программу.")
                             .arg(folder));
         return false;
@@ -181,7 +191,7 @@ bool Function::start(SingleInstance &instance, const QStringList &arguments, Sch
     if (!wantsVerification(arguments))
         return true;
     if (!instance.openedOverAnotherLock()) {
-        *verification = ver();
+        *verification = Function::ver();
         return true;
     }
     // The copy on the other computer may still work on the database: its

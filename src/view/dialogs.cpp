@@ -1,19 +1,21 @@
 // The program's message boxes: the confirmation box, the information box
 // "Оповещение" and the warning box "Ошибка".
 
-#include "function.h"
+#include "view/dialogs.h"
+
+#include "storage/errors.h"
 
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 
-bool Function::confirm(const QString &question)
+bool Dialogs::confirm(const QString &question)
 {
     return confirm(nullptr, question);
 }
 
-bool Function::confirm(QWidget *parent, const QString &question, bool noByDefault)
+bool Dialogs::confirm(QWidget *parent, const QString &question, bool noByDefault)
 {
     QMessageBox box(parent);
     QPushButton *yes = box.addButton(QStringLiteral("Так точно"), QMessageBox::ActionRole);
@@ -27,17 +29,17 @@ bool Function::confirm(QWidget *parent, const QString &question, bool noByDefaul
     return box.clickedButton() == yes;
 }
 
-void Function::inform(QWidget *parent, const QString &text)
+void Dialogs::inform(QWidget *parent, const QString &text)
 {
     QMessageBox::information(parent, QStringLiteral("Оповещение"), text, QMessageBox::Ok);
 }
 
-void Function::warn(QWidget *parent, const QString &text)
+void Dialogs::warn(QWidget *parent, const QString &text)
 {
     QMessageBox::warning(parent, QStringLiteral("Ошибка"), text, QMessageBox::Ok);
 }
 
-void Function::warnServicemanGone(QWidget *parent, const QString &fio, const QString &ln, const QString &what)
+void Dialogs::warnServicemanGone(QWidget *parent, const QString &fio, const QString &ln, const QString &what)
 {
     const QString who = fio.isEmpty() ? QString() : fio + QLatin1Char(' ');
     warn(parent,
@@ -59,31 +61,31 @@ void showBox(QMessageBox::Icon icon, QWidget *parent, const QString &title, cons
 
 } // namespace
 
-void Function::inform(QWidget *parent, const QString &text, const QString &more)
+void Dialogs::inform(QWidget *parent, const QString &text, const QString &more)
 {
     showBox(QMessageBox::Information, parent, QStringLiteral("Оповещение"), text, more);
 }
 
-void Function::warn(QWidget *parent, const QString &text, const QString &more)
+void Dialogs::warn(QWidget *parent, const QString &text, const QString &more)
 {
     showBox(QMessageBox::Warning, parent, QStringLiteral("Ошибка"), text, more);
 }
 
-void Function::warnFailure(QWidget *parent, const QString &what, const QSqlError &error,
+void Dialogs::warnFailure(QWidget *parent, const QString &what, const QSqlError &error,
                            const QString &personalNumber)
 {
     const QString reason =
-        !personalNumber.isEmpty() && isTakenPersonalNumber(error)
+        !personalNumber.isEmpty() && Errors::isTakenPersonalNumber(error)
             ? QStringLiteral("военнослужащий с личным номером «%1» уже есть").arg(personalNumber)
-            : describeError(error);
+            : Errors::describe(error);
     // The database's words help support, not the clerk: they stay out of
     // the sentence, in the details.
-    const QString words = databaseWords(error);
+    const QString words = Errors::databaseWords(error);
     showBox(QMessageBox::Warning, parent, QStringLiteral("Ошибка"), what + QStringLiteral(": ") + reason + QLatin1Char('.'),
             QString(), words.isEmpty() ? QString() : QStringLiteral("Сообщение базы данных:\n") + words);
 }
 
-bool Function::askPassword(QWidget *parent, const QString &user, const QString &where, QString *password)
+bool Dialogs::askPassword(QWidget *parent, const QString &user, const QString &where, QString *password)
 {
     bool given = false;
     *password = QInputDialog::getText(parent, QStringLiteral("Пароль"),

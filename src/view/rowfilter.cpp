@@ -1,7 +1,7 @@
 #include "view/rowfilter.h"
 
 #include "function.h"
-#include "view/columns.h"
+#include "storage/summarycolumns.h"
 
 #include <algorithm>
 

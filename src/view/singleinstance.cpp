@@ -2,7 +2,7 @@
 
 #include "storage/paths.h"
 
-#include "function.h"
+#include "storage/query.h"
 
 #include <QCryptographicHash>
 #include <QDebug>
@@ -131,7 +131,7 @@ SingleInstance::Outcome SingleInstance::takeOverDamaged(const QString &why)
     else if (!removed && !QFileInfo(file).isWritable())
         removed = QFile::remove(file);
     if (removed && m_lock.tryLock()) {
-        Function::appendLog(QStringLiteral("Файл блокировки %1: %2; его не держит ни одна программа, "
+        Query::appendLog(QStringLiteral("Файл блокировки %1: %2; его не держит ни одна программа, "
                                            "блокировка снята\n")
                                 .arg(QDir::toNativeSeparators(file), why));
         listen();
@@ -145,7 +145,7 @@ SingleInstance::Outcome SingleInstance::takeOverDamaged(const QString &why)
         m_holder.since = QFileInfo(file).lastModified();
         return sameComputer(now) ? Outcome::HeldHere : Outcome::HeldElsewhere;
     }
-    Function::appendLog(QStringLiteral("Файл блокировки %1: %2, и снять его не удалось; программа работает без "
+    Query::appendLog(QStringLiteral("Файл блокировки %1: %2, и снять его не удалось; программа работает без "
                                        "блокировки\n")
                             .arg(QDir::toNativeSeparators(file), why));
     return Outcome::WithoutLock;
@@ -160,11 +160,11 @@ bool SingleInstance::takeOver()
         QStringLiteral("компьютера «%1» (процесс %2, с %3)")
             .arg(m_holder.host, QString::number(m_holder.pid), m_holder.since.toString(QStringLiteral("dd.MM.yyyy hh:mm")));
     if (taken) {
-        Function::appendLog(QStringLiteral("Блокировка %1 %2 снята: пользователь открыл папку на этом компьютере\n")
+        Query::appendLog(QStringLiteral("Блокировка %1 %2 снята: пользователь открыл папку на этом компьютере\n")
                                 .arg(QDir::toNativeSeparators(file), who));
         listen();
     } else {
-        Function::appendLog(QStringLiteral("Блокировку %1 %2 снять не удалось; пользователь открыл папку без "
+        Query::appendLog(QStringLiteral("Блокировку %1 %2 снять не удалось; пользователь открыл папку без "
                                            "блокировки\n")
                                 .arg(QDir::toNativeSeparators(file), who));
     }

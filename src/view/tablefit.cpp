@@ -1,7 +1,7 @@
 // Fitting of table rows and columns to their texts: the heights and widths
 // the view's own measuring would give, found without measuring every cell.
 
-#include "function.h"
+#include "view/tablefit.h"
 #include "view/textwidths.h"
 
 #include <QAbstractItemDelegate>
@@ -29,7 +29,7 @@ struct ViewOptions : QAbstractItemView
 };
 } // namespace
 
-void Function::fitRowHeights(QTableView *table)
+void TableFit::fitRowHeights(QTableView *table)
 {
     // A row's height is that of its tallest visible cell, or of its header
     // section. A cell whose text surely fits on one line is as tall as any
@@ -164,7 +164,7 @@ void Function::fitRowHeights(QTableView *table)
     }
 }
 
-void Function::fitColumnWidth(QTableView *table, int column, const QStringList *texts)
+void TableFit::fitColumnWidth(QTableView *table, int column, const QStringList *texts)
 {
     // The width QTableView::resizeColumnToContents() gives, taken over every
     // row: the texts are estimated cheaply and only those that may be the

@@ -3,6 +3,7 @@
 
 #include "function.h"
 #include "storage/servicemen.h"
+#include "view/dialogs.h"
 
 #include <QDateTime>
 #include <QDebug>
@@ -119,16 +120,16 @@ bool addCombat::claimOrphans(const QString &ln)
     QSqlError error;
     const int count = Servicemen::orphanOrders(ln, &error);
     if (count < 0) {
-        Function::warnFailure(this, QString::fromUtf8(NOT_SAVED), error);
+        Dialogs::warnFailure(this, QString::fromUtf8(NOT_SAVED), error);
         return false;
     }
     // A serviceman deleted earlier leaves his orders and documents under his
     // number; a new holder of the number would take them over unasked.
-    if (count == 0 || Function::confirm(this, QStringLiteral("У личного номера «%1» есть %2 без "
+    if (count == 0 || Dialogs::confirm(this, QStringLiteral("У личного номера «%1» есть %2 без "
                                                              "военнослужащего. Это его приказы?")
                                                   .arg(ln, orders(count))))
         return true;
-    Function::inform(this, QString::fromUtf8(NOT_SAVED) +
+    Dialogs::inform(this, QString::fromUtf8(NOT_SAVED) +
                                QStringLiteral(": приказы личного номера «%1» принадлежат не этому "
                                               "военнослужащему. Проверьте личный номер.")
                                    .arg(ln));
@@ -187,7 +188,7 @@ void addCombat::chosen(const QComboBox *combo, const Kept &kept, QString &name, 
 
 void addCombat::on_pushButton_2_clicked()
 {
-    if (!Function::confirm(this, QStringLiteral("Вы точно уверены что надо сохранить?"))) {
+    if (!Dialogs::confirm(this, QStringLiteral("Вы точно уверены что надо сохранить?"))) {
         close();
         return;
     }
@@ -222,15 +223,15 @@ void addCombat::on_pushButton_2_clicked()
     case Servicemen::Outcome::Gone:
         // Deleted, or given another personal number, in another window or
         // copy of the program.
-        Function::warnServicemanGone(this, loaded[Servicemen::FIO], ln_old, what);
+        Dialogs::warnServicemanGone(this, loaded[Servicemen::FIO], ln_old, what);
         break;
     case Servicemen::Outcome::Changed:
-        Function::warn(this, what + QStringLiteral(": сведения о военнослужащем тем временем изменил другой "
+        Dialogs::warn(this, what + QStringLiteral(": сведения о военнослужащем тем временем изменил другой "
                                                    "пользователь. Они будут показаны заново."));
         reloadFields();
         return;
     case Servicemen::Outcome::Failed:
-        Function::warnFailure(this, what, error, ln);
+        Dialogs::warnFailure(this, what, error, ln);
         return;
     }
     emit sig_close();
@@ -239,7 +240,7 @@ void addCombat::on_pushButton_2_clicked()
 
 void addCombat::on_pushButton_clicked()
 {
-    if (!Function::confirm(this, QStringLiteral("Вы точно уверены что надо выйти?")))
+    if (!Dialogs::confirm(this, QStringLiteral("Вы точно уверены что надо выйти?")))
         return;
     emit sig_close();
     close();

@@ -3,9 +3,14 @@
 
 #include "function.h"
 #include "storage/attachments.h"
+#include "storage/dates.h"
+#include "storage/errors.h"
 #include "storage/orders.h"
 #include "storage/paths.h"
 #include "storage/penalties.h"
+#include "storage/query.h"
+#include "view/dialogs.h"
+#include "view/tablefit.h"
 
 #include <QBrush>
 #include <QCloseEvent>
@@ -196,13 +201,13 @@ void addfile::clearTable()
     std::vector<Row> rows;
     rows.reserve(list.rows.size());
     for (Orders::Row &order : list.rows) {
-        const QDate date = Function::parseDate(order.cells[COL_DATE]);
+        const QDate date = Dates::parse(order.cells[COL_DATE]);
         rows.push_back({std::move(order), date});
     }
     // An empty list must not pass for a serviceman without orders.
     if (!list.read)
         say(QStringLiteral("Приказы не прочитаны из базы данных: %1. Пустой список не значит, что приказов нет.")
-                .arg(Function::describeError(list.error)));
+                .arg(Errors::describe(list.error)));
 
     // Newest first. Orders of one date, and orders whose date does not read
     // as "dd.MM.yyyy" (all of them last), keep the order of the query.
@@ -213,7 +218,7 @@ void addfile::clearTable()
     dates.reserve(static_cast<qsizetype>(rows.size()));
     for (const Row &row : rows)
         dates.append(row.date);
-    qDebug().noquote() << Function::debugText(dates);
+    qDebug().noquote() << Dates::debugText(dates);
 
     QTableWidget *t = ui->tableWidget_2;
     t->setUpdatesEnabled(false);
@@ -271,7 +276,7 @@ void addfile::clearTable()
     t->horizontalHeaderItem(5)->setText(QStringLiteral("Номер\nснятия"));
     t->horizontalHeaderItem(6)->setText(QStringLiteral("Дата\nснятия"));
     t->horizontalHeaderItem(7)->setText(QStringLiteral("Действие\nприказа"));
-    Function::fitRowHeights(t);
+    TableFit::fitRowHeights(t);
     vertical->setSectionResizeMode(QHeaderView::Fixed);
     horizontal->setSectionResizeMode(QHeaderView::Fixed);
     t->setUpdatesEnabled(true);
@@ -342,27 +347,27 @@ bool addfile::written(const Orders::Result &result, const QString &what, const Q
         saved = true;
         return true;
     case Orders::Outcome::Failed:
-        Function::warnFailure(this, what, result.error);
+        Dialogs::warnFailure(this, what, result.error);
         return false;
     case Orders::Outcome::Gone:
         // Deleted, or given another personal number, in another window or
         // copy of the program: what this window shows belongs to nobody any
         // more.
-        Function::warnServicemanGone(this, fio, ln, what);
+        Dialogs::warnServicemanGone(this, fio, ln, what);
         closing = true;
         close();
         return false;
     case Orders::Outcome::Several:
         // The list showed the number once; another order of it came
         // meanwhile, and the statement met both. Nothing is kept of it.
-        Function::warn(this, QStringLiteral("%1: приказов № %2 тем временем стало несколько (другой пользователь "
+        Dialogs::warn(this, QStringLiteral("%1: приказов № %2 тем временем стало несколько (другой пользователь "
                                             "добавил ещё один). Приказы будут показаны заново, выберите нужный.")
                                  .arg(what, number));
         return false;
     case Orders::Outcome::Changed:
         break;
     }
-    Function::warn(this, QStringLiteral("%1: приказ «%2» тем временем изменил или удалил другой "
+    Dialogs::warn(this, QStringLiteral("%1: приказ «%2» тем временем изменил или удалил другой "
                                         "пользователь. Приказы будут показаны заново.")
                              .arg(what, number));
     return false;
@@ -398,11 +403,11 @@ bool addfile::numberFree(const QString &number, const QString &what)
     QStringList dates;
     QSqlError error;
     if (!Orders::numberDates(ln, wt, number, &dates, &error, &qstr)) {
-        Function::warnFailure(this, what, error);
+        Dialogs::warnFailure(this, what, error);
         return false;
     }
     return dates.isEmpty() ||
-           Function::confirm(this,
+           Dialogs::confirm(this,
                              QStringLiteral("Приказ %1 уже есть. Добавить ещё один с тем же номером?")
                                  .arg(orderName(number, dates.first())),
                              true);
@@ -459,13 +464,13 @@ void addfile::on_pushButton_7_clicked()
 {
     saved = false;
     say(QString());
-    if (Function::confirm(this, QStringLiteral("Вы точно уверены что надо добавить?"))) {
+    if (Dialogs::confirm(this, QStringLiteral("Вы точно уверены что надо добавить?"))) {
         const QString number = ui->lineEdit_2->text();
         const QString what = QString::fromUtf8(NOT_ADDED);
         if (number.isEmpty()) {
-            Function::inform(this, QStringLiteral("Не заполнен номер"));
+            Dialogs::inform(this, QStringLiteral("Не заполнен номер"));
         } else if (ui->checkBox->isChecked()) {
-            Function::inform(this, QStringLiteral("Приказ не добавлен: пока отмечено «Снятие взыскания», "
+            Dialogs::inform(this, QStringLiteral("Приказ не добавлен: пока отмечено «Снятие взыскания», "
                                                   "кнопка изменения снимает выбранное взыскание."));
         } else if (numberFree(number, what)) {
             const Orders::Result result = Orders::add(ln, wt, typedFields());
@@ -481,7 +486,7 @@ void addfile::on_pushButton_4_clicked()
     saved = false;
     say(QString());
     QTableWidget *t = ui->tableWidget_2;
-    const bool confirmed = Function::confirm(this, QStringLiteral("Вы точно уверены что надо изменить?"));
+    const bool confirmed = Dialogs::confirm(this, QStringLiteral("Вы точно уверены что надо изменить?"));
     if (confirmed && t->currentRow() < 0 && ui->checkBox->isChecked())
         say(QStringLiteral("Взыскание не снято: в списке не выбрано взыскание."));
     if (confirmed && t->currentRow() >= 0) {
@@ -491,7 +496,7 @@ void addfile::on_pushButton_4_clicked()
             liftOrder();
         } else if (number.isEmpty()) {
             // An order without a number could no longer be told apart.
-            Function::inform(this, QStringLiteral("Не заполнен номер"));
+            Dialogs::inform(this, QStringLiteral("Не заполнен номер"));
         } else if (number == cellText(t, row, COL_NUMBER) || numberFree(number, QString::fromUtf8(NOT_CHANGED))) {
             qstr.clear();
             const QString old = cellText(t, row, COL_NUMBER);
@@ -514,7 +519,7 @@ void addfile::liftOrder()
     const int row = rowOf(number, &several);
     if (row < 0) {
         if (several)
-            Function::inform(this, QStringLiteral("Взысканий с номером «%1» несколько: выберите в списке то, "
+            Dialogs::inform(this, QStringLiteral("Взысканий с номером «%1» несколько: выберите в списке то, "
                                                   "которое надо снять.")
                                        .arg(number));
         else
@@ -536,12 +541,12 @@ void addfile::on_pushButton_6_clicked()
     saved = false;
     say(QString());
     QTableWidget *t = ui->tableWidget_2;
-    if (Function::confirm(this, QStringLiteral("Вы точно уверены что надо удалить?")) && t->currentRow() >= 0) {
+    if (Dialogs::confirm(this, QStringLiteral("Вы точно уверены что надо удалить?")) && t->currentRow() >= 0) {
         const int row = t->currentRow();
         const QString number = cellText(t, row, COL_NUMBER);
         const Orders::Result result = Orders::remove(ln, wt, number, rowId(row));
         if (written(result, QString::fromUtf8(NOT_DELETED), number) && result.attached > 0)
-            Function::inform(this,
+            Dialogs::inform(this,
                              QStringLiteral("Файлы, прикреплённые к приказу № %1, не удалены: они относятся и к "
                                             "приказу %2, который остаётся.")
                                  .arg(number, orderName(number, result.others.first())));
@@ -585,11 +590,11 @@ void addfile::on_tabWidget_currentChanged(int index)
         return;
     prikaz = cellText(t, t->currentRow(), COL_NUMBER);
     qstr = Sql::text(Sql::SELECT_FILES)
-               .arg(QStringLiteral("Files"), Function::q(ln), Function::q(wt), Function::q(prikaz));
+               .arg(QStringLiteral("Files"), Query::quote(ln), Query::quote(wt), Query::quote(prikaz));
     QSqlQuery query = Function::Myquery(qstr);
     if (!query.isActive())
         say(QStringLiteral("Файлы приказа № %1 не прочитаны из базы данных: %2.")
-                .arg(prikaz, Function::describeError(query.lastError())));
+                .arg(prikaz, Errors::describe(query.lastError())));
     QTableWidget *files = ui->tableWidget;
     while (query.next()) {
         const int row = files->rowCount();
@@ -609,11 +614,11 @@ void addfile::on_action_2_triggered(bool checked)
 bool addfile::storedPath(const QString &name, QString &path, const QString &what, bool &failed)
 {
     qstr = QString::fromLatin1(Sql::SELECT_ORDER_FILE_PATH)
-               .arg(Function::q(ln), Function::q(wt), Function::q(prikaz), Function::q(name));
+               .arg(Query::quote(ln), Query::quote(wt), Query::quote(prikaz), Query::quote(name));
     QSqlQuery query = Function::Myquery(qstr);
     failed = !query.isActive();
     if (failed) {
-        Function::warnFailure(this, what, query.lastError());
+        Dialogs::warnFailure(this, what, query.lastError());
         return false;
     }
     bool found = false;
@@ -633,17 +638,17 @@ void addfile::on_pushButton_clicked()
     const QString name = source.section(QLatin1Char('/'), -1, -1);
     addAction(ui->action);
     if (name.isEmpty()) {
-        Function::inform(this, QStringLiteral("Не выбрано имя фаила"));
+        Dialogs::inform(this, QStringLiteral("Не выбрано имя фаила"));
         return;
     }
     if (ui->tableWidget_2->currentRow() < 0) {
-        Function::inform(this, QStringLiteral("Не выбран приказ: выберите приказ на вкладке «Приказ»."));
+        Dialogs::inform(this, QStringLiteral("Не выбран приказ: выберите приказ на вкладке «Приказ»."));
         return;
     }
     QString existing;
     bool failed = false;
     if (storedPath(name, existing, QStringLiteral("Файл не прикреплён"), failed)) {
-        Function::inform(this, QStringLiteral("К этому приказу уже прикреплён файл «%1».").arg(name));
+        Dialogs::inform(this, QStringLiteral("К этому приказу уже прикреплён файл «%1».").arg(name));
         return;
     }
     if (failed)
@@ -652,7 +657,7 @@ void addfile::on_pushButton_clicked()
     QString error;
     bool fresh = false;
     if (!Attachments::store(source, name, &target, &fresh, &error)) {
-        Function::warn(this, QStringLiteral("Файл «%1» не прикреплён: %2.").arg(name, error));
+        Dialogs::warn(this, QStringLiteral("Файл «%1» не прикреплён: %2.").arg(name, error));
         return;
     }
     // The copy is made before the write lock is taken, and goes again when
@@ -685,7 +690,7 @@ void addfile::on_pushButton_5_clicked()
 
 void addfile::askAndExit()
 {
-    if (Function::confirm(this, QStringLiteral("Вы точно уверены что надо выйти?")))
+    if (Dialogs::confirm(this, QStringLiteral("Вы точно уверены что надо выйти?")))
         close();
 }
 
@@ -729,7 +734,7 @@ void addfile::on_action_triggered()
 void addfile::deleteSelectedFile()
 {
     say(QString());
-    if (!Function::confirm(this, QStringLiteral("Вы точно уверены что надо удалить?")))
+    if (!Dialogs::confirm(this, QStringLiteral("Вы точно уверены что надо удалить?")))
         return;
     QTableWidget *files = ui->tableWidget;
     QTableWidgetItem *item = files->currentItem();
@@ -754,7 +759,7 @@ void addfile::keyPressEvent(QKeyEvent *event)
     }
     if (event->key() != Qt::Key_Return)
         return;
-    if (Function::confirm(this, QStringLiteral("Вы точно уверены что надо добавить?")))
+    if (Dialogs::confirm(this, QStringLiteral("Вы точно уверены что надо добавить?")))
         ui->pushButton_7->click();
 }
 

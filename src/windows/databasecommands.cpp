@@ -1,12 +1,14 @@
 #include "windows/databasecommands.h"
 
-#include "function.h"
 #include "storage/attachments.h"
 #include "storage/autobackup.h"
 #include "storage/connection.h"
 #include "storage/databasecopy.h"
 #include "storage/paths.h"
+#include "storage/query.h"
 #include "storage/servercopy.h"
+#include "storage/sql.h"
+#include "view/dialogs.h"
 #include "view/openwindows.h"
 
 #include <QApplication>
@@ -62,7 +64,7 @@ QString DatabaseCommands::openFile() const
 
 QString DatabaseCommands::copyFolder() const
 {
-    return Sql::onServer(db) ? Function::databaseFolder() : QFileInfo(openFile()).absolutePath();
+    return Sql::onServer(db) ? Paths::databaseFolder() : QFileInfo(openFile()).absolutePath();
 }
 
 QString DatabaseCommands::databaseName() const
@@ -94,15 +96,15 @@ bool DatabaseCommands::copyInto(const QString &target, QString *error)
 
 void DatabaseCommands::backup()
 {
-    if (!Function::confirm(window, QStringLiteral("Вы точно уверены что надо создать резервную копию?")))
+    if (!Dialogs::confirm(window, QStringLiteral("Вы точно уверены что надо создать резервную копию?")))
         return;
     const QString target = DatabaseCopy::backupName(copyFolder(), QDateTime::currentDateTime());
     QString error;
     if (!copyInto(target, &error)) {
-        Function::warn(window, QStringLiteral("Резервная копия не создана: %1.").arg(error));
+        Dialogs::warn(window, QStringLiteral("Резервная копия не создана: %1.").arg(error));
         return;
     }
-    Function::inform(window, QStringLiteral("Резервная копия создана"),
+    Dialogs::inform(window, QStringLiteral("Резервная копия создана"),
                      QStringLiteral("Копия базы данных %1 записана в файл «%2».")
                              .arg(databaseName(), QDir::toNativeSeparators(target)) +
                          otherFolderNote());
@@ -159,7 +161,7 @@ void DatabaseCommands::dailyCopyEnded()
                 10000);
         } else {
             const QString text = QStringLiteral("Ежедневная резервная копия записана в файл «%1»");
-            Function::appendLog(text.arg(written) + takenNote(true) + QStringLiteral(".\n"));
+            Query::appendLog(text.arg(written) + takenNote(true) + QStringLiteral(".\n"));
             window->statusBar()->showMessage(text.arg(QFileInfo(written).fileName()) + takenNote(false),
                                              30000);
         }
@@ -169,14 +171,14 @@ void DatabaseCommands::dailyCopyEnded()
     const QString text =
         QStringLiteral("Ежедневная резервная копия базы данных не создана: %1").arg(result.error);
     const QString told = text + takenNote(false) + QLatin1Char('.');
-    Function::appendLog(text + takenNote(true) + QStringLiteral(".\n"));
+    Query::appendLog(text + takenNote(true) + QStringLiteral(".\n"));
     window->statusBar()->showMessage(told, 30000);
     // Told once a day, not at every start while the cause lasts.
     const QString today = QDate::currentDate().toString(Qt::ISODate);
     if (Paths::setting(Paths::AUTO_BACKUP_TOLD_KEY).toString() == today)
         return;
     Paths::storeSetting(Paths::AUTO_BACKUP_TOLD_KEY, today);
-    Function::warn(
+    Dialogs::warn(
         window, told,
         QStringLiteral("Программа работает как обычно. Когда причина устранена, сделайте копию командой "
                        "«Создать резервную копию». Ежедневные копии выключаются в окне «Настройки» "
@@ -185,7 +187,7 @@ void DatabaseCommands::dailyCopyEnded()
 
 void DatabaseCommands::restore()
 {
-    if (!Function::confirm(window, QStringLiteral("Вы точно уверены что востановить резервную копию?")))
+    if (!Dialogs::confirm(window, QStringLiteral("Вы точно уверены что востановить резервную копию?")))
         return;
     // The windows that show the database would go on writing what they
     // loaded from the database being replaced: they are closed first.
@@ -194,13 +196,13 @@ void DatabaseCommands::restore()
         QStringList titles;
         for (const QWidget *shown : windows)
             titles.append(QStringLiteral("«%1»").arg(shown->windowTitle()));
-        if (!Function::confirm(window,
+        if (!Dialogs::confirm(window,
                                QStringLiteral("Перед восстановлением будут закрыты окна: %1. Несохранённые в "
                                               "них изменения будут потеряны. Закрыть окна?")
                                    .arg(titles.join(QStringLiteral(", ")))))
             return;
         if (!OpenWindows::close(OpenWindows::UsesDatabase)) {
-            Function::warn(window,
+            Dialogs::warn(window,
                            QStringLiteral("Резервная копия не восстановлена: не все окна закрылись."));
             return;
         }
@@ -219,7 +221,7 @@ void DatabaseCommands::restore()
                                                         QStringLiteral("File Base (*.db)"));
     QString why;
     if (refusedChoice(chosen, live, &why)) {
-        Function::warn(window, QStringLiteral("Некорректный формат базы данных"), why);
+        Dialogs::warn(window, QStringLiteral("Некорректный формат базы данных"), why);
         reopenDatabase();
         return;
     }
@@ -229,7 +231,7 @@ void DatabaseCommands::restore()
     QApplication::restoreOverrideCursor();
     if (!restored) {
         reopenDatabase();
-        Function::warn(window, QStringLiteral("Резервная копия не восстановлена: %1.").arg(error));
+        Dialogs::warn(window, QStringLiteral("Резервная копия не восстановлена: %1.").arg(error));
         return;
     }
     tellRestored(chosen);
@@ -240,7 +242,7 @@ void DatabaseCommands::tellRestored(const QString &chosen)
     QString reason;
     if (!Connection::reopen(&reason)) {
         refill();
-        Function::warn(window, QStringLiteral("База данных заменена копией «%1», но не открылась: %2. "
+        Dialogs::warn(window, QStringLiteral("База данных заменена копией «%1», но не открылась: %2. "
                                               "Прежняя база сохранена в файле «BaseDate_old.db».")
                                    .arg(QFileInfo(chosen).fileName(), reason));
         return;
@@ -249,7 +251,7 @@ void DatabaseCommands::tellRestored(const QString &chosen)
     // moved aside since the backup.
     Attachments::recoverDetached();
     refill();
-    Function::inform(
+    Dialogs::inform(
         window, QStringLiteral("База восстановлена"),
         QStringLiteral("База данных %1 восстановлена из копии «%2». Прежняя база сохранена в файле "
                        "«BaseDate_old.db».")
@@ -270,7 +272,7 @@ void DatabaseCommands::restoreOnServer(const QString &folder)
     const QString chosen = QFileDialog::getOpenFileName(window, QStringLiteral("Open file»"), folder,
                                                         QStringLiteral("File Base (*.db)"));
     if (chosen.isEmpty() || !DatabaseCopy::isDatabase(chosen)) {
-        Function::warn(window, QStringLiteral("Некорректный формат базы данных"));
+        Dialogs::warn(window, QStringLiteral("Некорректный формат базы данных"));
         return;
     }
     // What the server holds now is written first; it becomes the file
@@ -281,7 +283,7 @@ void DatabaseCommands::restoreOnServer(const QString &folder)
     QString error;
     QFile::remove(fresh);
     if (!busy([&] { return ServerCopy::backup(fresh, &error); })) {
-        Function::warn(window,
+        Dialogs::warn(window,
                        QStringLiteral("Резервная копия не восстановлена: не удалось сохранить данные сервера "
                                       "в папку базы данных: %1. Данные на сервере не изменены.")
                            .arg(error));
@@ -292,7 +294,7 @@ void DatabaseCommands::restoreOnServer(const QString &folder)
     refill();
     if (!ok) {
         QFile::remove(fresh);
-        Function::warn(window,
+        Dialogs::warn(window,
                        QStringLiteral("Резервная копия не восстановлена: %1. Данные на сервере не изменены.")
                            .arg(error));
         return;
@@ -309,7 +311,7 @@ void DatabaseCommands::restoreOnServer(const QString &folder)
                    : QStringLiteral("\n\nПрежние данные сервера сохранены в файле «%1» (%2).")
                          .arg(QFileInfo(fresh).fileName(), reason);
     }
-    Function::inform(window, QStringLiteral("База восстановлена") + kept + missingNote(counts.missing),
+    Dialogs::inform(window, QStringLiteral("База восстановлена") + kept + missingNote(counts.missing),
                      QStringLiteral("Данные базы %1 заменены данными файла «%2».")
                          .arg(databaseName(), QDir::toNativeSeparators(chosen)));
 }
@@ -329,21 +331,21 @@ QString DatabaseCommands::missingNote(const QStringList &missing)
 void DatabaseCommands::transfer()
 {
     if (!Sql::onServer(db)) {
-        Function::inform(window,
+        Dialogs::inform(window,
                          QStringLiteral("База переносится на сервер PostgreSQL. Выберите в окне «Настройки» "
                                         "вид базы данных «Сервер PostgreSQL», создайте таблицы запуском "
                                         "программы с параметром --ver и запустите программу снова."));
         return;
     }
-    if (!Function::confirm(window, QStringLiteral("Вы точно уверены что надо перенести базу на сервер?")))
+    if (!Dialogs::confirm(window, QStringLiteral("Вы точно уверены что надо перенести базу на сервер?")))
         return;
     const QString chosen =
         QFileDialog::getOpenFileName(window, QStringLiteral("Перенести базу на сервер"),
-                                     Function::databaseFolder(), QStringLiteral("File Base (*.db)"));
+                                     Paths::databaseFolder(), QStringLiteral("File Base (*.db)"));
     if (chosen.isEmpty())
         return;
     if (!DatabaseCopy::isDatabase(chosen)) {
-        Function::warn(window, QStringLiteral("Некорректный формат базы данных"));
+        Dialogs::warn(window, QStringLiteral("Некорректный формат базы данных"));
         return;
     }
     ServerCopy::Counts counts;
@@ -351,10 +353,10 @@ void DatabaseCommands::transfer()
     const bool ok = busy([&] { return ServerCopy::transfer(chosen, &counts, &error); });
     refill();
     if (!ok) {
-        Function::warn(window, QStringLiteral("База не перенесена на сервер: %1.").arg(error));
+        Dialogs::warn(window, QStringLiteral("База не перенесена на сервер: %1.").arg(error));
         return;
     }
-    Function::inform(window, QStringLiteral("База перенесена на сервер: военнослужащих %1, приказов %2, "
+    Dialogs::inform(window, QStringLiteral("База перенесена на сервер: военнослужащих %1, приказов %2, "
                                             "прикреплённых файлов %3.")
                                      .arg(counts.servicemen)
                                      .arg(counts.orders)

@@ -5,17 +5,21 @@
 #include "export/printing.h"
 #include "export/tableexport.h"
 #include "export/tableprint.h"
-#include "function.h"
 #include "storage/connection.h"
 #include "storage/databasecopy.h"
+#include "storage/errors.h"
 #include "storage/paths.h"
 #include "storage/penalties.h"
+#include "storage/query.h"
 #include "storage/recount.h"
 #include "storage/roster.h"
 #include "storage/servicemen.h"
+#include "storage/sql.h"
 #include "view/columns.h"
+#include "view/dialogs.h"
 #include "view/openwindows.h"
 #include "view/rowfilter.h"
+#include "view/tablefit.h"
 #include "windows/abprog.h"
 #include "windows/addfile.h"
 #include "windows/databasecommands.h"
@@ -103,7 +107,7 @@ bool MainWindow::openDatabase(bool again)
         db = QSqlDatabase();
         opened = Connection::openChosen(
             [this](const Paths::Server &server, QString *password) {
-                return Function::askPassword(this, server.user, Connection::describe(server), password);
+                return Dialogs::askPassword(this, server.user, Connection::describe(server), password);
             },
             &where, &reason);
     }
@@ -150,7 +154,7 @@ void MainWindow::setUpFitToWindow()
     connect(ui->action_fitWidth, &QAction::triggered, this, [this](bool on) {
         fitToWindow = on;
         if (!Paths::storeSetting(Paths::FIT_TO_WINDOW_KEY, on))
-            Function::warn(this,
+            Dialogs::warn(this,
                            QStringLiteral("Выбор «По ширине окна» не запомнен: файл настроек %1 не удалось "
                                           "записать.")
                                .arg(QString::fromLatin1(Paths::SETTINGS_FILE)));
@@ -178,7 +182,7 @@ void MainWindow::applyWidths()
         shareWidth();
     else
         Columns::restoreWidths(t, Columns::SUMMARY, fioWidth);
-    Function::fitRowHeights(t);
+    TableFit::fitRowHeights(t);
 }
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
@@ -200,7 +204,7 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 void MainWindow::reportDatabaseFailure(const QString &where, const QString &reason)
 {
     const QString tail = QStringLiteral("Обращение к базе завершено  с ошибкой");
-    Function::appendLog(reason + tail + QLatin1Char('\n'));
+    Query::appendLog(reason + tail + QLatin1Char('\n'));
     qDebug() << reason << tail;
     // Nothing falls back to another database: the table stays empty.
     const QString check =
@@ -215,7 +219,7 @@ void MainWindow::reportDatabaseFailure(const QString &where, const QString &reas
                              "восстановите его из резервной копии командой «Востановление резервной копии» "
                              "(запуск с параметром --ver проверяет только базу в папке data).");
     // A database another program held is opened once it is free.
-    Function::warn(this,
+    Dialogs::warn(this,
                    QStringLiteral("Не удалось открыть базу данных %1: %2.\n\n%3 Когда причина устранена, "
                                   "откройте базу командой «Обновить таблицу».")
                        .arg(where, reason, check));
@@ -226,7 +230,7 @@ void MainWindow::tellAtStart(const QStringList &notes)
     if (notes.isEmpty())
         return;
     for (const QString &note : notes)
-        Function::appendLog(note + QLatin1Char('\n'));
+        Query::appendLog(note + QLatin1Char('\n'));
     QStringList all = startNote->text().isEmpty() ? QStringList() : QStringList{startNote->text()};
     all.append(notes);
     startNote->setText(all.join(QLatin1Char(' ')));
@@ -241,10 +245,10 @@ void MainWindow::recordfile(const QString &ln, const QString &code)
     case Recount::Result::NotACategory:
         return;
     case Recount::Result::NotCounted:
-        Function::warnFailure(this, QStringLiteral("Количество приказов не пересчитано"), error);
+        Dialogs::warnFailure(this, QStringLiteral("Количество приказов не пересчитано"), error);
         break;
     case Recount::Result::NotWritten:
-        Function::warnFailure(this, QStringLiteral("Количество приказов не записано"), error);
+        Dialogs::warnFailure(this, QStringLiteral("Количество приказов не записано"), error);
         break;
     case Recount::Result::Done:
         Recount::settled(ln, code);
@@ -342,23 +346,23 @@ QSqlError MainWindow::fill()
     names.reserve(static_cast<qsizetype>(rows.size()));
     for (const Roster::Row &row : rows)
         names.append(row[Columns::FIO]);
-    Function::fitColumnWidth(t, Columns::FIO, &names);
+    TableFit::fitColumnWidth(t, Columns::FIO, &names);
     fioWidth = t->columnWidth(Columns::FIO);
     shareWidth();
-    Function::fitRowHeights(t);
+    TableFit::fitRowHeights(t);
     t->setUpdatesEnabled(true);
     t->viewport()->update();
 
     if (readError.type() != QSqlError::NoError)
         ui->label_2->setText(
-            QStringLiteral("Таблица не прочитана: %1").arg(Function::describeError(readError)));
+            QStringLiteral("Таблица не прочитана: %1").arg(Errors::describe(readError)));
     else if (kept.empty() && !searchText.isEmpty())
         ui->label_2->setText(QStringLiteral("Ничего не найдено"));
     else
         ui->label_2->setText(QStringLiteral("Показано %1 из %2").arg(kept.size()).arg(rows.size()));
     if (!penaltiesRead)
         ui->label_3->setText(
-            QStringLiteral("Взыскания не прочитаны: %1").arg(Function::describeError(penaltyError)));
+            QStringLiteral("Взыскания не прочитаны: %1").arg(Errors::describe(penaltyError)));
     else if (months > 0)
         ui->label_3->setText(QStringLiteral("Взысканий старше %1 мес.: %2").arg(months).arg(old));
     // Where the roster itself was not read, its reason is the one to read.
@@ -386,7 +390,7 @@ void MainWindow::updateUnits(const std::vector<Roster::Row> &rows)
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    if (Function::confirm(this, QStringLiteral("Вы планируете выйти из программы?")))
+    if (Dialogs::confirm(this, QStringLiteral("Вы планируете выйти из программы?")))
         event->accept();
     else
         event->ignore();
@@ -397,7 +401,7 @@ void MainWindow::on_pushButton_clicked()
     const QString text = ui->lineEdit->text().trimmed();
     if (text.isEmpty()) {
         clear_tableWidgets();
-        Function::warn(this, QStringLiteral("Поиск пуст"));
+        Dialogs::warn(this, QStringLiteral("Поиск пуст"));
         return;
     }
     ui->lineEdit->clear();
@@ -416,7 +420,7 @@ void MainWindow::on_pushButton_2_clicked()
     ui->checkBox_2->setChecked(false);
     ui->comboBox_2->setCurrentIndex(0);
     clear_tableWidgets();
-    Function::inform(this, QStringLiteral("Сброс выполнен"));
+    Dialogs::inform(this, QStringLiteral("Сброс выполнен"));
 }
 
 void MainWindow::on_tableWidget_6_cellDoubleClicked(int row, int column)
@@ -478,18 +482,18 @@ void MainWindow::on_action_Exel_triggered()
     // The dialog asked before replacing the name it returned; a file that has
     // the name only with the ending added here is asked about here.
     if (name != chosen && QFileInfo::exists(name) &&
-        !Function::confirm(
+        !Dialogs::confirm(
             this, QStringLiteral("Файл «%1» уже существует. Заменить его?").arg(QFileInfo(name).fileName())))
         return;
     QString error;
     if (!TableExport::write(ui->tableWidget_6, name, &error))
-        Function::warn(this, QStringLiteral("Таблица не сохранена в файл «%1»: %2.")
+        Dialogs::warn(this, QStringLiteral("Таблица не сохранена в файл «%1»: %2.")
                                  .arg(QDir::toNativeSeparators(name), error));
 }
 
 void MainWindow::on_action_2_triggered()
 {
-    if (!Function::confirm(this, QStringLiteral("Вы точно уверены что надо обновить таблицы?")))
+    if (!Dialogs::confirm(this, QStringLiteral("Вы точно уверены что надо обновить таблицы?")))
         return;
     // A database that could not be opened at start (another program held it,
     // or it was not there) is opened now.
@@ -500,10 +504,10 @@ void MainWindow::on_action_2_triggered()
     searchText.clear();
     const QSqlError error = fill();
     if (error.isValid()) {
-        Function::warnFailure(this, QStringLiteral("Таблицы не обновлены"), error);
+        Dialogs::warnFailure(this, QStringLiteral("Таблицы не обновлены"), error);
         return;
     }
-    Function::inform(this, opened ? QStringLiteral("База данных открыта. Таблицы обновлены")
+    Dialogs::inform(this, opened ? QStringLiteral("База данных открыта. Таблицы обновлены")
                                   : QStringLiteral("Таблицы обновлены"));
 }
 
@@ -514,17 +518,17 @@ void MainWindow::on_action_6_triggered()
     QTableWidget *t = ui->tableWidget_6;
     const QTableWidgetItem *item = t->currentRow() < 0 ? nullptr : t->item(t->currentRow(), 5);
     if (!item) {
-        Function::inform(this, QStringLiteral("Запись не выбрана: выделите в таблице строку "
+        Dialogs::inform(this, QStringLiteral("Запись не выбрана: выделите в таблице строку "
                                               "военнослужащего, которого надо удалить."));
         return;
     }
-    if (!Function::confirm(this, QStringLiteral("Вы точно уверены что надо удалить?")))
+    if (!Dialogs::confirm(this, QStringLiteral("Вы точно уверены что надо удалить?")))
         return;
     const QString ln = item->text();
     qDebug() << ln;
     QSqlError error;
     if (!Servicemen::remove(Sql::DELETE_COMBAT_MAIN, ln, &qstr, &error))
-        Function::warnFailure(this, QStringLiteral("Запись не удалена"), error);
+        Dialogs::warnFailure(this, QStringLiteral("Запись не удалена"), error);
     clear_tableWidgets();
 }
 
@@ -555,7 +559,7 @@ void MainWindow::on_action_21_triggered()
 
 void MainWindow::on_action_3_triggered()
 {
-    if (!Function::confirm(this, QStringLiteral("Вы точно уверены что вывести на печать?")))
+    if (!Dialogs::confirm(this, QStringLiteral("Вы точно уверены что вывести на печать?")))
         return;
     QPrinter printer(QPrinter::HighResolution);
     printer.setPageSize(QPageSize(QPageSize::A4));
@@ -569,7 +573,7 @@ void MainWindow::on_action_3_triggered()
     Printing::ProgressBox box(this, QStringLiteral("Печать"));
     QString error;
     if (Printing::print(document, &printer, box.progress(), &error) == Printing::Outcome::Failed)
-        Function::warn(this, QStringLiteral("Таблица не напечатана: %1.").arg(error));
+        Dialogs::warn(this, QStringLiteral("Таблица не напечатана: %1.").arg(error));
 }
 
 void MainWindow::on_action_preview_triggered()
@@ -585,7 +589,7 @@ void MainWindow::on_action_card_triggered()
     const QTableWidget *t = ui->tableWidget_6;
     const QTableWidgetItem *item = t->currentRow() < 0 ? nullptr : t->item(t->currentRow(), Columns::LN);
     if (!item) {
-        Function::inform(this, QStringLiteral("Запись не выбрана: выделите в таблице строку военнослужащего, "
+        Dialogs::inform(this, QStringLiteral("Запись не выбрана: выделите в таблице строку военнослужащего, "
                                               "чью служебную карточку надо составить."));
         return;
     }
@@ -604,7 +608,7 @@ void MainWindow::on_action_cards_triggered()
             numbers.append(item->text());
     }
     if (numbers.isEmpty()) {
-        Function::inform(this, QStringLiteral("В таблице не показано ни одного военнослужащего: служебные "
+        Dialogs::inform(this, QStringLiteral("В таблице не показано ни одного военнослужащего: служебные "
                                               "карточки составлять не для кого."));
         return;
     }
@@ -623,7 +627,7 @@ void MainWindow::on_tableWidget_6_customContextMenuRequested(const QPoint &posit
 
 void MainWindow::on_action_5_triggered()
 {
-    if (Function::confirm(this, QStringLiteral("Вы точно уверены что надо выйти?")))
+    if (Dialogs::confirm(this, QStringLiteral("Вы точно уверены что надо выйти?")))
         close();
 }
 

@@ -1,8 +1,8 @@
 #include "windows/settings.h"
 #include "ui_settings.h"
 
-#include "function.h"
 #include "storage/paths.h"
+#include "view/dialogs.h"
 #include "view/openwindows.h"
 #include "windows/vestable.h"
 
@@ -54,7 +54,7 @@ void settings::storeServer(const char *key, const QString &value)
 {
     if (Paths::storeSetting(key, value))
         return;
-    Function::warn(this, QStringLiteral("Настройка не сохранена: файл настроек %1 не удалось записать.")
+    Dialogs::warn(this, QStringLiteral("Настройка не сохранена: файл настроек %1 не удалось записать.")
                              .arg(QString::fromLatin1(Paths::SETTINGS_FILE)));
     showServer();
 }
@@ -98,7 +98,7 @@ bool settings::store(const QString &folder)
     // The box takes the focus from the field, which would report the same
     // text as finished again.
     const QSignalBlocker quiet(ui->lineEdit);
-    Function::warn(this, QStringLiteral("Путь до базы не сохранён: файл настроек %1 не удалось записать.")
+    Dialogs::warn(this, QStringLiteral("Путь до базы не сохранён: файл настроек %1 не удалось записать.")
                              .arg(QString::fromLatin1(Paths::SETTINGS_FILE)));
     ui->lineEdit->setText(Paths::storedDatabaseFolder());
     return false;
@@ -160,12 +160,12 @@ void settings::storeCount(QLineEdit *field, const char *key, int (*stored)(), in
     // text as finished again.
     const QSignalBlocker quiet(field);
     if (!Paths::parseCount(text, largest, &value)) {
-        Function::warn(this, QStringLiteral("%1: %2, а введено «%3».").arg(notSaved, wanted, text));
+        Dialogs::warn(this, QStringLiteral("%1: %2, а введено «%3».").arg(notSaved, wanted, text));
         field->setText(QString::number(before));
         return;
     }
     if (value != before && !Paths::storeSetting(key, value)) {
-        Function::warn(this, QStringLiteral("%1: файл настроек %2 не удалось записать.")
+        Dialogs::warn(this, QStringLiteral("%1: файл настроек %2 не удалось записать.")
                                  .arg(notSaved, QString::fromLatin1(Paths::SETTINGS_FILE)));
         value = stored();
     }

@@ -1,7 +1,8 @@
 #include "windows/vestable.h"
 #include "ui_vestable.h"
 
-#include "function.h"
+#include "storage/sql.h"
+#include "view/dialogs.h"
 
 #include <QCloseEvent>
 #include <QItemSelectionModel>
@@ -256,6 +257,6 @@ void vestable::report()
 {
     // The table shows what is really stored before the reason is told.
     my_model->select();
-    Function::warnFailure(this, failedWhat, failure);
+    Dialogs::warnFailure(this, failedWhat, failure);
     reportPending = false;
 }

@@ -2,10 +2,12 @@
 #include "ui_voenosluga.h"
 
 #include "export/cardprint.h"
-#include "function.h"
 #include "storage/roster.h"
 #include "storage/servicemen.h"
+#include "storage/sql.h"
 #include "view/columns.h"
+#include "view/dialogs.h"
+#include "view/tablefit.h"
 #include "windows/addcombat.h"
 
 #include <QCloseEvent>
@@ -66,8 +68,8 @@ void voenosluga::clear_tableWidget()
         }
         quiet.unblock();
         t->viewport()->update();
-        Function::fitColumnWidth(t, Columns::FIO);
-        Function::fitRowHeights(t);
+        TableFit::fitColumnWidth(t, Columns::FIO);
+        TableFit::fitRowHeights(t);
         t->horizontalHeader()->setStretchLastSection(false);
         // The trailing empty row, without cells: a double-click on it adds a serviceman.
         t->insertRow(count);
@@ -108,7 +110,7 @@ void voenosluga::on_tableWidget_cellDoubleClicked(int row, int column)
 
 void voenosluga::on_action_del_triggered()
 {
-    if (!Function::confirm(this, QStringLiteral("Вы точно уверены что надо удалить запись?")))
+    if (!Dialogs::confirm(this, QStringLiteral("Вы точно уверены что надо удалить запись?")))
         return;
     const int row = ui->tableWidget->currentRow();
     // No current row, or the trailing empty row: there is nobody to delete.
@@ -117,7 +119,7 @@ void voenosluga::on_action_del_triggered()
     // The personal number as stored, whatever the cell shows.
     QSqlError error;
     if (!Servicemen::remove(Sql::DELETE_COMBAT_LIST, rows[static_cast<size_t>(row)][Columns::LN], &qstr, &error))
-        Function::warnFailure(this, QStringLiteral("Запись не удалена"), error);
+        Dialogs::warnFailure(this, QStringLiteral("Запись не удалена"), error);
     clear_tableWidget();
 }
 
@@ -132,7 +134,7 @@ void voenosluga::on_action_card_triggered()
 {
     const int row = ui->tableWidget->currentRow();
     if (row < 0 || row >= static_cast<int>(rows.size())) {
-        Function::inform(this, QStringLiteral("Запись не выбрана: выделите строку военнослужащего, "
+        Dialogs::inform(this, QStringLiteral("Запись не выбрана: выделите строку военнослужащего, "
                                               "чью служебную карточку надо составить."));
         return;
     }

@@ -1,6 +1,7 @@
 #include "programdb.h"
 
 #include "storage/connection.h"
+#include "storage/paths.h"
 
 #include <QDir>
 

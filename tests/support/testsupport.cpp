@@ -1,6 +1,7 @@
 #include "testsupport.h"
 
 #include "function.h"
+#include "view/application.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -31,7 +32,7 @@ QString settingsText()
 
 void initTestCase()
 {
-    Function::initApplication();
+    Application::initApplication();
     failOnSlotWarnings();
 }
 

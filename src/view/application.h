@@ -1,0 +1,33 @@
+#ifndef APPLICATION_H
+#define APPLICATION_H
+
+#include "storage/schema.h"
+
+#include <QStringList>
+
+class SingleInstance;
+
+// What the executable (and every test) sets up before the first window, and
+// the start of a copy in its working folder.
+namespace Application {
+
+// Program-wide set-up shared by the executable and the tests: resources
+// and the Russian locale that fixes the date forms.
+void initApplication();
+// True when the command line asks for the schema verification.
+bool wantsVerification(const QStringList &arguments);
+// The start of a copy in the working folder, before its main window:
+// the folder's lock, then "--ver" when the arguments ask for it. False
+// when this copy does not start (another copy runs in the folder, or the
+// user chose not to open a folder another computer holds). The
+// verification is not run where the folder was opened over another
+// computer's lock; `verification` says so then.
+bool start(SingleInstance &instance, const QStringList &arguments, Schema::Report *verification);
+// What the main window tells of a verification: what it dropped and
+// where the database is kept as it was before, what it did not drop,
+// and why it did not run.
+QStringList verificationNotes(const Schema::Report &report);
+
+} // namespace Application
+
+#endif // APPLICATION_H
