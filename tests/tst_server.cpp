@@ -647,7 +647,8 @@ private slots:
         };
         {
             MainWindow w;
-            QVERIFY(w.findChild<QLabel *>("label_plain")->isVisibleTo(&w));
+            const auto *plain = w.findChild<QLabel *>("label_plain");
+            QVERIFY(plain && plain->isVisibleTo(&w));
         }
         QVERIFY(opened("require").contains("сервер не шифрует соединения"));
 

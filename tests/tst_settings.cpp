@@ -185,6 +185,7 @@ private slots:
         QSettings("settings.ini", QSettings::IniFormat).setValue("Database/kind", "postgresql");
         settings w;
         auto *mode = w.findChild<QComboBox *>("comboBox_ssl");
+        QVERIFY(mode);
         QCOMPARE(mode->currentText(), QString("если сервер поддерживает"));
         mode->setCurrentIndex(2);
         emit mode->activated(2);

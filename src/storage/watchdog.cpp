@@ -10,8 +10,12 @@
 #include <winsock2.h>
 #else
 #include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <sys/socket.h>
+#endif
+#ifdef Q_OS_LINUX
+// The kernel's own header: its tcp_info tells the bytes moved, which the C
+// library's copy lacks.
+#include <linux/tcp.h>
 #endif
 
 namespace Watchdog {
@@ -20,19 +24,34 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The milliseconds since the socket last received data, or -1 where the
-// system does not tell.
-qint64 sinceLastData(int socket)
+// What the system tells of a connection's traffic: the bytes received and
+// the bytes of the program's own that the other side acknowledged. Only
+// Linux tells it.
+struct Traffic
+{
+    quint64 received = 0;
+    quint64 acknowledged = 0;
+    bool operator!=(const Traffic &other) const
+    {
+        return received != other.received || acknowledged != other.acknowledged;
+    }
+};
+
+bool traffic(int socket, Traffic *t)
 {
 #ifdef Q_OS_LINUX
     tcp_info info{};
     socklen_t size = sizeof info;
-    if (getsockopt(socket, IPPROTO_TCP, TCP_INFO, &info, &size) == 0 && size >= sizeof info)
-        return info.tcpi_last_data_recv;
+    if (getsockopt(socket, IPPROTO_TCP, TCP_INFO, &info, &size) != 0 || size < sizeof info)
+        return false;
+    t->received = info.tcpi_bytes_received;
+    t->acknowledged = info.tcpi_bytes_acked;
+    return true;
 #else
     Q_UNUSED(socket);
+    Q_UNUSED(t);
+    return false;
 #endif
-    return -1;
 }
 
 void shutDown(int socket)
@@ -65,11 +84,13 @@ public:
 
     quint64 add(int socket)
     {
+        Traffic moved;
+        const bool told = traffic(socket, &moved);
         const std::lock_guard<std::mutex> lock(m_mutex);
         if (!m_thread.joinable())
             m_thread = std::thread([this] { run(); });
         const quint64 id = ++m_last;
-        m_entries[id] = Entry{socket, Clock::now(), false};
+        m_entries[id] = Entry{socket, Clock::now(), false, told, moved};
         m_wake.notify_all();
         return id;
     }
@@ -96,14 +117,30 @@ private:
     struct Entry
     {
         int socket;
-        // Since when no answer has come, as far as is known.
+        // Since when nothing has moved, as far as is known.
         Clock::time_point quietSince;
         bool fired;
+        // The traffic when it was last looked at, where the system tells it.
+        bool told;
+        Traffic moved;
     };
+
+    // A long answer still coming, or a long statement still going out (a
+    // document restored), is no silence: the time counts from the last
+    // look that found bytes moved.
+    static void notice(Entry &entry, Clock::time_point now)
+    {
+        Traffic moved;
+        if (!entry.told || !traffic(entry.socket, &moved) || !(moved != entry.moved))
+            return;
+        entry.moved = moved;
+        entry.quietSince = now;
+    }
 
     void run()
     {
         const auto limit = std::chrono::milliseconds(NO_ANSWER_MS);
+        constexpr auto LOOK = std::chrono::seconds(1);
         std::unique_lock<std::mutex> lock(m_mutex);
         while (!m_stop) {
             const Clock::time_point now = Clock::now();
@@ -111,18 +148,16 @@ private:
             for (auto &[id, entry] : m_entries) {
                 if (entry.fired)
                     continue;
+                notice(entry, now);
                 if (now - entry.quietSince >= limit) {
-                    const qint64 quiet = sinceLastData(entry.socket);
-                    if (quiet >= 0 && quiet < NO_ANSWER_MS) {
-                        // The answer is still coming.
-                        entry.quietSince = now - std::chrono::milliseconds(quiet);
-                    } else {
-                        shutDown(entry.socket);
-                        entry.fired = true;
-                        continue;
-                    }
+                    shutDown(entry.socket);
+                    entry.fired = true;
+                    continue;
                 }
+                // Where the traffic is told, it is looked at every second.
                 next = std::min(next, entry.quietSince + limit);
+                if (entry.told)
+                    next = std::min(next, now + LOOK);
             }
             if (next == Clock::time_point::max())
                 m_wake.wait(lock);

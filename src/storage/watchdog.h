@@ -10,9 +10,9 @@
 // a thread of its own watches the connection's socket: after NO_ANSWER_MS
 // without a byte from the server it shuts the socket down, and the waiting
 // call returns at once with a broken connection. A long answer that keeps
-// coming (a backup's documents) is not cut where the system tells when the
-// last bytes came (Linux); elsewhere the time counts from the statement's
-// start.
+// coming (a backup's documents), or a long statement that is still being
+// sent, is not cut where the system tells the bytes that moved (Linux);
+// elsewhere the time counts from the statement's start.
 namespace Watchdog {
 
 inline constexpr int NO_ANSWER_MS = 10000;
