@@ -131,9 +131,9 @@ Parameters parameters(const Paths::Server &server, const QString &sslMode)
 
 // Connects with libpq itself, where Qt's driver tells only the server's
 // words: the connection as the driver makes it, or with another sslmode.
-// `withoutPassword` keeps every password back (neither ~/.pgpass nor any
-// other is read): a probe of a server whose certificate is in doubt must
-// not be given one.
+// `withoutPassword` keeps the password back (~/.pgpass is not read, and
+// the program's own is not given): a probe of a server whose certificate is
+// in doubt must not be given one.
 PGconn *probe(const Paths::Server &server, const QString &sslMode, bool withoutPassword)
 {
     Parameters p = parameters(server, sslMode);

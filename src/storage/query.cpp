@@ -16,8 +16,6 @@
 #include <QSqlResult>
 #include <QTextStream>
 
-#include <optional>
-
 #include <libpq-fe.h>
 
 namespace {
@@ -203,8 +201,7 @@ QSqlQuery Function::Myquery(QString sql, const QVariantList &values, const QSqlD
     // A server that stops answering does not hold the statement for long:
     // the watchdog breaks the connection, and the statement fails.
     const PGconn *watched = server && !lost ? serverHandle(connection) : nullptr;
-    std::optional<Watchdog::Guard> guard;
-    guard.emplace(watched ? PQsocket(watched) : -1);
+    Watchdog::Guard guard(watched ? PQsocket(watched) : -1);
     if (lost) {
         ok = sql == QLatin1String(Sql::ROLLBACK);
         if (!ok)
@@ -230,8 +227,7 @@ QSqlQuery Function::Myquery(QString sql, const QVariantList &values, const QSqlD
                 error = query.lastError();
         }
     }
-    const bool noAnswer = guard->fired();
-    guard.reset();
+    const bool noAnswer = guard.end();
     if (server && !lost) {
         // The statement that met the break inside a transaction is told as
         // such: nothing of the transaction was written (of a COMMIT, it is

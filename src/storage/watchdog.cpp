@@ -5,6 +5,7 @@
 #include <map>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 #ifdef Q_OS_WIN
 #include <winsock2.h>
@@ -106,13 +107,6 @@ public:
         return fired;
     }
 
-    bool fired(quint64 id) const
-    {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        const auto it = m_entries.find(id);
-        return it != m_entries.end() && it->second.fired;
-    }
-
 private:
     struct Entry
     {
@@ -190,13 +184,12 @@ Guard::Guard(int socket)
 
 Guard::~Guard()
 {
-    if (m_id)
-        watch().remove(m_id);
+    end();
 }
 
-bool Guard::fired() const
+bool Guard::end()
 {
-    return m_id && watch().fired(m_id);
+    return m_id && watch().remove(std::exchange(m_id, 0));
 }
 
 } // namespace Watchdog

@@ -26,8 +26,9 @@ public:
     Guard(const Guard &) = delete;
     Guard &operator=(const Guard &) = delete;
 
-    // True when the guard shut the socket down for want of an answer.
-    bool fired() const;
+    // Ends the watch; true when the guard shut the socket down for want of
+    // an answer.
+    bool end();
 
 private:
     quint64 m_id = 0;
