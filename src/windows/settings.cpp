@@ -60,6 +60,9 @@ void settings::on_comboBox_ssl_activated(int index)
 {
     const auto encryption = static_cast<Paths::Encryption>(index);
     storeServer(Paths::ENCRYPTION_KEY, Paths::sslMode(encryption));
+    // The note about the file concerns the check alone.
+    if (encryption != Paths::Encryption::VerifyFull)
+        ui->label_ca_note->clear();
     showEncryption(encryption == Paths::Encryption::VerifyFull);
     if (encryption == Paths::Encryption::VerifyFull && ui->lineEdit_ca->text().trimmed().isEmpty()) {
         ui->label_ca_note->setText(QStringLiteral("Выберите файл центра сертификации: без него программа не "
