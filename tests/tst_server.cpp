@@ -3,6 +3,7 @@
 // clerks at once and the faults of a network database, all against a private
 // server that the test starts itself.
 #include "function.h"
+#include "netproxy.h"
 #include "orderwindow.h"
 #include "pgserver.h"
 #include "testsupport.h"
@@ -25,8 +26,12 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSqlQuery>
+#include <QLabel>
+#include <QProcess>
 #include <QTabWidget>
 #include <QtTest>
+
+#include <thread>
 
 using namespace TestSupport;
 
@@ -64,6 +69,32 @@ void save(addCombat &form, ModalAnswerer &answerer, const char *then = nullptr)
     if (then)
         answerer.button(then);
     child<QPushButton>(&form, "pushButton_2")->click();
+}
+
+// Gives a serviceman another personal number in his form, opened as the list
+// window opens it.
+void renumber(const QString &from, const QString &to, ModalAnswerer &answerer, const char *then = nullptr)
+{
+    const QStringList stored = rows("SELECT VP, Dol, VZ, FIO, Data_comb FROM Combat WHERE LN = ?", {from}).value(0);
+    addCombat form(stored.value(0), stored.value(1), stored.value(2), stored.value(3), stored.value(4), true,
+                   from, nullptr);
+    child<QLineEdit>(&form, "lineEdit_LN")->setText(to);
+    save(form, answerer, then);
+}
+
+bool openssl(const QStringList &arguments)
+{
+    QProcess p;
+    p.start("openssl", arguments);
+    return p.waitForFinished(60000) && p.exitCode() == 0;
+}
+
+// A certificate authority in `dir`: name.key and name.crt.
+bool makeAuthority(const QString &dir, const QString &name)
+{
+    return openssl({"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
+                    "-keyout", dir + "/" + name + ".key", "-out", dir + "/" + name + ".crt", "-days", "2",
+                    "-subj", "/CN=" + name});
 }
 
 } // namespace
@@ -496,13 +527,7 @@ private slots:
             "$$ LANGUAGE plpgsql; CREATE TRIGGER c BEFORE UPDATE ON Combat FOR EACH ROW EXECUTE FUNCTION "
             "conflict()"));
         auto moveTo = [&](const QString &from, const QString &to, const char *then = nullptr) {
-            // Opened with the serviceman as stored, as the list window opens it.
-            const QStringList stored =
-                rows("SELECT VP, Dol, VZ, FIO, Data_comb FROM Combat WHERE LN = ?", {from}).value(0);
-            addCombat form(stored.value(0), stored.value(1), stored.value(2), stored.value(3),
-                           stored.value(4), true, from, nullptr);
-            child<QLineEdit>(&form, "lineEdit_LN")->setText(to);
-            save(form, answerer, then);
+            renumber(from, to, answerer, then);
         };
         moveTo("1", "11");
         QCOMPARE(value("SELECT LN FROM prikaz UNION ALL SELECT LN FROM Combat WHERE VP = '1'"),
@@ -550,6 +575,103 @@ private slots:
         QCOMPARE(value("SELECT count(*) FROM Ranks WHERE Rank LIKE '%обрыв%'"), QString("0"));
         QVERIFY(insert("потом"));
         QCOMPARE(value("SELECT count(*) FROM Ranks WHERE Rank = 'потом'"), QString("1"));
+    }
+
+    // Through a network that fails: a cable pulled in the middle of a write
+    // fails the write whole and says why, and the next command connects
+    // again; a server that stops answering is told within seconds.
+    void droppedConnection()
+    {
+        WorkDir dir(WorkDir::WithoutDatabase);
+        const QString name = freshServer();
+        addServiceman("1", "Первый", "1");
+        Order o;
+        o.LN = "1";
+        o.what = "vzs";
+        addOrder(o);
+        // The orders' move waits on the server while the cable is pulled.
+        QVERIFY(exec("CREATE FUNCTION slow() RETURNS trigger AS $$ BEGIN PERFORM pg_sleep(1); RETURN NEW; END $$ "
+                     "LANGUAGE plpgsql; CREATE TRIGGER s BEFORE UPDATE ON prikaz FOR EACH ROW EXECUTE FUNCTION "
+                     "slow()"));
+        NetProxy proxy(pg->port());
+        pg->allowPort(proxy.port());
+        pg->pointSettingsAt(name, "clerk", proxy.port());
+        ModalAnswerer answerer;
+        MainWindow w;
+        std::thread cutter([&proxy] {
+            QThread::msleep(500);
+            proxy.cut();
+        });
+        renumber("1", "2", answerer, "OK");
+        cutter.join();
+        QVERIFY2(answerer.seen().last().text.contains("прервалась посреди записи, из неё ничего не сохранено"),
+                 qPrintable(answerer.seen().last().text));
+        QCOMPARE(value("SELECT string_agg(LN, ',') FROM (SELECT LN FROM Combat UNION ALL SELECT LN FROM prikaz) x"),
+                 QString("1,1"));
+        renumber("1", "2", answerer);
+        QCOMPARE(value("SELECT string_agg(LN, ',') FROM (SELECT LN FROM Combat UNION ALL SELECT LN FROM prikaz) x"),
+                 QString("2,2"));
+
+        proxy.setSilent(true);
+        QElapsedTimer clock;
+        clock.start();
+        answerer.button("Так точно").button("OK");
+        trigger(w, "action_2");
+        QVERIFY(clock.elapsed() < 15000);
+        QVERIFY2(answerer.seen().last().text.contains("сервер базы данных не отвечает"),
+                 qPrintable(answerer.seen().last().text));
+        proxy.setSilent(false);
+        answerer.button("Так точно").button("OK");
+        trigger(w, "action_2");
+        QVERIFY(answerer.seen().last().text.endsWith("Таблицы обновлены"));
+        QVERIFY(answerer.done());
+        QVERIFY(answerer.unexpected().isEmpty());
+    }
+
+    // The encryption of the connection: a server that does not encrypt is
+    // refused where the settings demand it and named in the status bar where
+    // they do not; with the certificate checked, a certificate another
+    // authority signed, or one given to another name than the one
+    // connected to, is refused and told as such.
+    void encryption()
+    {
+        WorkDir dir(WorkDir::WithoutDatabase);
+        const QString name = freshServer();
+        auto opened = [](const char *mode, const QString &ca = QString(), const char *host = "127.0.0.1") {
+            {
+                QSettings s("settings.ini", QSettings::IniFormat);
+                s.setValue("Database/sslmode", mode);
+                s.setValue("Database/sslrootcert", ca);
+                s.setValue("Database/host", host);
+            }
+            QString where, reason;
+            return Connection::openChosen({}, &where, &reason) ? QString("opened") : reason;
+        };
+        {
+            MainWindow w;
+            const auto *plain = w.findChild<QLabel *>("label_plain");
+            QVERIFY(plain && plain->isVisibleTo(&w));
+        }
+        QVERIFY(opened("require").contains("сервер не шифрует соединения"));
+
+        const QString certs = dir.filePath("certs");
+        QVERIFY(QDir().mkpath(certs));
+        dir.writeFile("certs/san.cnf", "subjectAltName = IP:127.0.0.1\n");
+        QVERIFY(makeAuthority(certs, "ca") && makeAuthority(certs, "other"));
+        QVERIFY(openssl({"req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-keyout",
+                         certs + "/server.key", "-out", certs + "/server.csr", "-subj", "/CN=127.0.0.1"}));
+        QVERIFY(openssl({"x509", "-req", "-in", certs + "/server.csr", "-CA", certs + "/ca.crt", "-CAkey",
+                         certs + "/ca.key", "-CAcreateserial", "-out", certs + "/server.crt", "-days", "2",
+                         "-extfile", certs + "/san.cnf"}));
+        QVERIFY(pg->useSsl(certs + "/server.crt", certs + "/server.key"));
+        QCOMPARE(opened("verify-full", certs + "/ca.crt"), QString("opened"));
+        QSqlQuery ssl = Function::Myquery("SELECT ssl FROM pg_stat_ssl WHERE pid = pg_backend_pid()");
+        QVERIFY(ssl.next() && ssl.value(0).toBool());
+        ssl = QSqlQuery();
+        for (const QString &refused : {opened("verify-full", certs + "/other.crt"),
+                                       opened("verify-full", certs + "/ca.crt", "localhost")})
+            QVERIFY2(refused.contains("сертификат сервера не удалось подтвердить"), qPrintable(refused));
+        QVERIFY(pg->useSsl(QString(), QString()));
     }
 
     // A password asked at start and kept nowhere; a wrong one, a closed port,

@@ -16,6 +16,7 @@
 #include "storage/errors.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -175,6 +176,34 @@ private slots:
         // A second window reads what the first wrote.
         settings other;
         QCOMPARE(field(other)->text(), QString("  /путь с пробелами  "));
+    }
+
+    // The encryption of the server connection, checked against a
+    // certificate authority's file: a file that is not there is not stored,
+    // and a line of the window says so; one picked in the dialog is.
+    void encryptionSetting()
+    {
+        WorkDir dir;
+        QSettings("settings.ini", QSettings::IniFormat).setValue("Database/kind", "postgresql");
+        settings w;
+        auto *mode = w.findChild<QComboBox *>("comboBox_ssl");
+        QVERIFY(mode);
+        QCOMPARE(mode->currentText(), QString("если сервер поддерживает"));
+        mode->setCurrentIndex(2);
+        emit mode->activated(2);
+        auto stored = [](const char *key) { return QSettings("settings.ini", QSettings::IniFormat).value(key); };
+        QCOMPARE(stored("Database/sslmode").toString(), QString("verify-full"));
+        auto *ca = w.findChild<QLineEdit *>("lineEdit_ca");
+        ca->setText("нет.crt");
+        QTest::keyClick(ca, Qt::Key_Return);
+        QVERIFY(!stored("Database/sslrootcert").isValid());
+        QVERIFY(w.findChild<QLabel *>("label_ca_note")->text().contains("«нет.crt» не найден"));
+        dir.writeFile("ca.crt", "CA");
+        ModalAnswerer answerer;
+        answerer.file(dir.filePath("ca.crt"));
+        click(w, "pushButton_ca");
+        QCOMPARE(stored("Database/sslrootcert").toString(), dir.filePath("ca.crt"));
+        QVERIFY(answerer.unexpected().isEmpty());
     }
 
     // A settings file that cannot be written is told, and the field shows

@@ -4,6 +4,8 @@
 #include "storage/errors.h"
 #include "storage/paths.h"
 
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSqlDriver>
 
@@ -11,6 +13,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <libpq-fe.h>
+
+#include <vector>
 
 namespace Connection {
 
@@ -84,22 +88,117 @@ QString who(const Paths::Server &server)
     return server.user + QLatin1Char('@') + describe(server);
 }
 
+// libpq's parameters of a connection to the server, without a password:
+// the one Qt's driver makes and the probes below.
+struct Parameters
+{
+    QList<QByteArray> keys;
+    QList<QByteArray> values;
+    void add(const char *key, const QString &value)
+    {
+        keys << QByteArray(key);
+        values << value.toUtf8();
+    }
+};
+
+// The keep-alives and timeouts that give up a server that stops answering
+// within about ten seconds: the connection's making, a connection that
+// waits for an answer (keep-alives), and data sent but never acknowledged.
+constexpr int CONNECT_TIMEOUT_S = 5;
+const char *const TIMEOUTS[][2] = {{"connect_timeout", "5"}, {"keepalives", "1"},  {"keepalives_idle", "5"},
+                                   {"keepalives_interval", "2"}, {"keepalives_count", "3"},
+                                   {"tcp_user_timeout", "10000"}};
+
+// For the certificate authority's file in the settings: a file name that
+// libpq cannot take (Qt's driver parts its options at ';').
+bool usableCaFile(const QString &file)
+{
+    return !file.contains(QLatin1Char(';'));
+}
+
+Parameters parameters(const Paths::Server &server, const QString &sslMode)
+{
+    Parameters p;
+    p.add("host", server.host);
+    p.add("port", QString::number(server.port));
+    p.add("dbname", server.database);
+    p.add("user", server.user);
+    p.add("sslmode", sslMode);
+    if (sslMode == QLatin1String("verify-full"))
+        p.add("sslrootcert", server.caFile);
+    for (const auto &timeout : TIMEOUTS)
+        p.add(timeout[0], QString::fromLatin1(timeout[1]));
+    return p;
+}
+
+// Connects with libpq itself, where Qt's driver tells only the server's
+// words: the connection as the driver makes it, or with another sslmode.
+// `withoutPassword` keeps the password back (~/.pgpass is not read, and
+// the program's own is not given): a probe of a server whose certificate is
+// in doubt must not be given one.
+PGconn *probe(const Paths::Server &server, const QString &sslMode, bool withoutPassword)
+{
+    Parameters p = parameters(server, sslMode);
+    if (withoutPassword) {
+        const QString nowhere = QDir(QDir::tempPath()).filePath(QStringLiteral("vedomer-no-such-file"));
+        p.add("passfile", nowhere);
+        // "require" checks the server's certificate after all when a root
+        // certificate file is found; the probe wants the encryption alone.
+        if (sslMode != QLatin1String("verify-full"))
+            p.add("sslrootcert", nowhere);
+    }
+    std::vector<const char *> keys, values;
+    for (int i = 0; i < p.keys.size(); ++i) {
+        keys.push_back(p.keys[i].constData());
+        values.push_back(p.values[i].constData());
+    }
+    keys.push_back(nullptr);
+    values.push_back(nullptr);
+    return PQconnectdbParams(keys.data(), values.data(), 0);
+}
+
 // Whether the server asks for a password that libpq found nowhere (neither
 // in ~/.pgpass nor in PGPASSWORD): libpq tells it, where Qt's driver has
 // only the server's words.
 bool serverWantsPassword(const Paths::Server &server)
 {
-    const QByteArray host = server.host.toUtf8();
-    const QByteArray port = QByteArray::number(server.port);
-    const QByteArray database = server.database.toUtf8();
-    const QByteArray user = server.user.toUtf8();
-    const char *keys[] = {"host", "port", "dbname", "user", "sslmode", "connect_timeout", nullptr};
-    const char *values[] = {
-        host.constData(), port.constData(), database.constData(), user.constData(), "prefer", "5", nullptr};
-    PGconn *connection = PQconnectdbParams(keys, values, 0);
+    PGconn *connection = probe(server, Paths::sslMode(server.encryption), false);
     const bool wants = PQstatus(connection) == CONNECTION_BAD && PQconnectionNeedsPassword(connection);
     PQfinish(connection);
     return wants;
+}
+
+// Whether a connection with `sslMode` gets as far as the server's asking
+// for a password (or needs none): the encryption, and the server's
+// certificate where it is checked, were accepted.
+bool gotPastEncryption(const Paths::Server &server, const QString &sslMode)
+{
+    PGconn *connection = probe(server, sslMode, true);
+    const bool past = PQstatus(connection) == CONNECTION_OK || PQconnectionNeedsPassword(connection);
+    PQfinish(connection);
+    return past;
+}
+
+// Why a connection that demands encryption was refused, when the
+// encryption is the cause; empty otherwise. The reason is found by trying
+// again without a password: a connection that gets through without the
+// certificate's check (or without encryption) where the demanded one does
+// not was refused for it. No words of libpq's message are read.
+QString encryptionRefusal(const Paths::Server &server)
+{
+    if (server.encryption == Paths::Encryption::Prefer ||
+        gotPastEncryption(server, Paths::sslMode(server.encryption)))
+        return QString();
+    if (server.encryption == Paths::Encryption::VerifyFull && gotPastEncryption(server, QStringLiteral("require")))
+        return QStringLiteral("сертификат сервера не удалось подтвердить: он не подписан центром сертификации "
+                              "из файла «%1» или выдан не на имя «%2». Соединение не установлено, чтобы не "
+                              "передавать данные чужому серверу; проверьте файл центра сертификации и имя "
+                              "сервера в настройках")
+            .arg(QDir::toNativeSeparators(server.caFile), server.host);
+    if (gotPastEncryption(server, QStringLiteral("disable")))
+        return QStringLiteral("сервер не шифрует соединения, а в настройках шифрование обязательно (включите "
+                              "шифрование на сервере или выберите «если сервер поддерживает»)");
+    return QString();
 }
 
 } // namespace
@@ -127,15 +226,47 @@ bool openServer(const Paths::Server &server, const QString &password, QString *r
     db.setUserName(server.user);
     if (!password.isEmpty())
         db.setPassword(password);
-    // Encrypted where the server offers it. The values are put between single
-    // quotes as typed, so a backslash must stay a backslash on every server.
-    db.setConnectOptions(QStringLiteral("sslmode=prefer;connect_timeout=5;application_name=vedomer;"
-                                        "options='-c standard_conforming_strings=on'"));
+    const bool verify = server.encryption == Paths::Encryption::VerifyFull;
+    if (verify && server.caFile.isEmpty()) {
+        *reason = QStringLiteral("в настройках не выбран файл центра сертификации, которым проверяется "
+                                 "сертификат сервера");
+        return false;
+    }
+    if (verify && (!QFileInfo(server.caFile).isFile() || !usableCaFile(server.caFile))) {
+        *reason = QStringLiteral("файл центра сертификации «%1» не найден")
+                      .arg(QDir::toNativeSeparators(server.caFile));
+        return false;
+    }
+    // The encryption the settings ask for, and the timeouts. The values are
+    // put between single quotes as typed, so a backslash must stay a
+    // backslash on every server.
+    QStringList options{QStringLiteral("sslmode=") + Paths::sslMode(server.encryption)};
+    if (verify) {
+        QString file = server.caFile;
+        file.replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char('\''), QStringLiteral("\\'"));
+        options << QStringLiteral("sslrootcert='%1'").arg(file);
+    }
+    for (const auto &timeout : TIMEOUTS)
+        options << QString::fromLatin1(timeout[0]) + QLatin1Char('=') + QString::fromLatin1(timeout[1]);
+    options << QStringLiteral("application_name=vedomer")
+            << QStringLiteral("options='-c standard_conforming_strings=on'");
+    db.setConnectOptions(options.join(QLatin1Char(';')));
+    QElapsedTimer clock;
+    clock.start();
     if (!db.open()) {
         *reason = db.lastError().databaseText().trimmed();
         if (reason->isEmpty())
             *reason = db.lastError().text();
+        // A server that did not answer within the connection's timeout is
+        // not asked again: each question would wait as long.
+        if (clock.elapsed() >= CONNECT_TIMEOUT_S * 1000 - 500)
+            return false;
         *needsPassword = password.isEmpty() && serverWantsPassword(server);
+        if (!*needsPassword) {
+            const QString refusal = encryptionRefusal(server);
+            if (!refusal.isEmpty())
+                *reason = refusal;
+        }
         return false;
     }
     return true;
@@ -189,6 +320,22 @@ bool openChosen(const std::function<bool(const Paths::Server &, QString *passwor
     const QString fileName = Paths::databaseFile();
     *where = QStringLiteral("«%1»").arg(QFileInfo(fileName).absoluteFilePath());
     return open(fileName, reason);
+}
+
+pg_conn *serverHandle(const QSqlDatabase &db)
+{
+    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
+    // The driver names the type by the struct's own name.
+    if (!handle.isValid() ||
+        (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0))
+        return nullptr;
+    return *static_cast<PGconn *const *>(handle.constData());
+}
+
+bool unencrypted(const QSqlDatabase &db)
+{
+    PGconn *handle = db.isOpen() ? serverHandle(db) : nullptr;
+    return handle && PQstatus(handle) == CONNECTION_OK && !PQsslInUse(handle);
 }
 
 bool reopen(QString *reason)

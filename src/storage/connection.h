@@ -8,6 +8,7 @@
 #include <functional>
 
 class QSqlDatabase;
+struct pg_conn;
 
 // The program's connection: the default connection of Qt's SQL module, on
 // the database file that every statement of every window uses.
@@ -29,7 +30,9 @@ bool reopen(QString *reason);
 // "prefer", and opens it. The password is `password` when one is given;
 // otherwise libpq takes it from ~/.pgpass. `needsPassword` is set when the
 // server asked for a password and none was at hand. On failure the
-// connection stays registered but closed and `reason` says why.
+// connection stays registered but closed and `reason` says why; a refusal
+// for the encryption (the server's certificate not confirmed, a server
+// that does not encrypt) is told as such.
 bool openServer(const Paths::Server &server, const QString &password, QString *reason, bool *needsPassword,
                 const QString &name = QString());
 
@@ -47,6 +50,14 @@ bool openChosen(const std::function<bool(const Paths::Server &, QString *passwor
 // verification opens the default one this way too).
 bool openChosenServer(const QString &name, QString *reason,
                       const std::function<bool(const Paths::Server &, QString *password)> &askPassword = {});
+
+// The libpq connection under a server connection, null when it is closed
+// or is no server's.
+pg_conn *serverHandle(const QSqlDatabase &db);
+
+// True when `db` is an open server connection that is not encrypted (the
+// server offers no encryption and the settings do not demand it).
+bool unencrypted(const QSqlDatabase &db);
 
 // "«vedomer» на сервере «host:5432»".
 QString describe(const Paths::Server &server);

@@ -58,6 +58,18 @@ QString serverReasonOf(const QSqlError &error)
     if (code == QLatin1String("08007"))
         return QStringLiteral("связь с сервером базы данных прервалась при сохранении, и неизвестно, "
                               "сохранено ли; обновите таблицы и проверьте");
+    // And for a server that stopped answering: the watchdog broke the
+    // connection after a while without an answer.
+    if (code == QLatin1String("08V00"))
+        return QStringLiteral("сервер базы данных не отвечает, связь с ним прервана; проверьте сеть и "
+                              "повторите действие");
+    if (code == QLatin1String("08V03"))
+        return QStringLiteral("сервер базы данных не отвечает, связь с ним прервана посреди записи, из неё "
+                              "ничего не сохранено; проверьте сеть и повторите действие");
+    if (code == QLatin1String("08V07"))
+        return QStringLiteral("сервер базы данных не отвечает, связь с ним прервана при сохранении, и "
+                              "неизвестно, сохранено ли; когда связь восстановится, обновите таблицы и "
+                              "проверьте");
     if (code.isEmpty() || cls == QLatin1String("08") || code.startsWith(QLatin1String("57P")))
         return QStringLiteral("нет связи с сервером базы данных");
     if (code == QLatin1String("23P01"))

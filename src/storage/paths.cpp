@@ -85,7 +85,31 @@ Server storedServer()
         server.port = port;
     server.database = setting(NAME_KEY).toString();
     server.user = setting(USER_KEY).toString();
+    server.encryption = encryptionOf(setting(ENCRYPTION_KEY).toString());
+    server.caFile = setting(CA_FILE_KEY).toString();
     return server;
+}
+
+QString sslMode(Encryption encryption)
+{
+    switch (encryption) {
+    case Encryption::Require:
+        return QStringLiteral("require");
+    case Encryption::VerifyFull:
+        return QStringLiteral("verify-full");
+    case Encryption::Prefer:
+        break;
+    }
+    return QStringLiteral("prefer");
+}
+
+Encryption encryptionOf(const QString &sslMode)
+{
+    if (sslMode == QLatin1String("require"))
+        return Encryption::Require;
+    if (sslMode == QLatin1String("verify-full"))
+        return Encryption::VerifyFull;
+    return Encryption::Prefer;
 }
 
 QString databaseFolder()

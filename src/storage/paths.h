@@ -61,9 +61,20 @@ inline constexpr char PORT_KEY[] = "Database/port";
 inline constexpr char NAME_KEY[] = "Database/name";
 inline constexpr char USER_KEY[] = "Database/user";
 inline constexpr int DEFAULT_PORT = 5432;
+// The encryption of the connection to the server, in libpq's words
+// ("prefer": encrypted where the server offers it, the value when none is
+// stored; "require"; "verify-full": the server's certificate checked against
+// the certificate authority's file kept beside it, host name included).
+inline constexpr char ENCRYPTION_KEY[] = "Database/sslmode";
+inline constexpr char CA_FILE_KEY[] = "Database/sslrootcert";
 // The descriptors of the server's tables (PostgreSQL's types).
 inline constexpr char SERVER_TABLE_DESCRIPTOR[] = "settingstab-postgresql.conf";
 inline constexpr char SERVER_COLUMN_DESCRIPTOR[] = "settings-postgresql.conf";
+
+enum class Encryption { Prefer, Require, VerifyFull };
+// libpq's sslmode for an encryption, and back (anything unknown is "prefer").
+QString sslMode(Encryption encryption);
+Encryption encryptionOf(const QString &sslMode);
 
 struct Server
 {
@@ -71,6 +82,10 @@ struct Server
     int port = DEFAULT_PORT;
     QString database;
     QString user;
+    Encryption encryption = Encryption::Prefer;
+    // The certificate authority's file that "verify-full" checks the
+    // server's certificate against.
+    QString caFile;
 };
 
 // True when settings.ini names a server.

@@ -4,7 +4,10 @@
 #include "storage/query.h"
 
 #include "function.h"
+#include "storage/connection.h"
+#include "storage/errors.h"
 #include "storage/paths.h"
+#include "storage/watchdog.h"
 
 #include <QDebug>
 #include <QFile>
@@ -19,16 +22,7 @@
 
 namespace {
 
-// The libpq connection under a server connection, null when it is closed.
-PGconn *serverHandle(const QSqlDatabase &db)
-{
-    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
-    // The driver names the type by the struct's own name.
-    if (!handle.isValid() ||
-        (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0))
-        return nullptr;
-    return *static_cast<PGconn *const *>(handle.constData());
-}
+using Connection::serverHandle;
 
 // The names of the server connections that are inside a transaction. A
 // connection that breaks keeps its mark until the transaction is ended
@@ -144,13 +138,26 @@ protected:
     int numRowsAffected() override { return -1; }
 };
 
-QSqlError lostError(bool unknown, const QString &words)
+QSqlError lostError(bool unknown, const QString &words, bool noAnswer = false)
 {
-    return QSqlError(QStringLiteral("Соединение с сервером потеряно внутри транзакции"),
+    // A connection the watchdog shut down because the server gave no answer
+    // is told as such (the program's codes 08V03 and 08V07).
+    const QString code = noAnswer ? (unknown ? QStringLiteral("08V07") : QStringLiteral("08V03"))
+                                  : (unknown ? QStringLiteral("08007") : QStringLiteral("08003"));
+    return QSqlError(noAnswer ? QStringLiteral("Сервер не ответил, соединение прервано внутри транзакции")
+                              : QStringLiteral("Соединение с сервером потеряно внутри транзакции"),
                      words.isEmpty() ? QStringLiteral("запрос не отправлен: соединение с сервером потеряно "
                                                       "внутри транзакции")
                                      : words,
-                     QSqlError::ConnectionError, unknown ? QStringLiteral("08007") : QStringLiteral("08003"));
+                     QSqlError::ConnectionError, code);
+}
+
+// A statement outside a transaction whose connection the watchdog shut
+// down (the program's code 08V00).
+QSqlError noAnswerError(const QString &words)
+{
+    return QSqlError(QStringLiteral("Сервер не ответил, соединение прервано"), words, QSqlError::ConnectionError,
+                     QStringLiteral("08V00"));
 }
 
 } // namespace
@@ -193,6 +200,10 @@ QSqlQuery Function::Myquery(QString sql, const QVariantList &values, const QSqlD
     const bool wasInTransaction = server && inTransaction().contains(connection.connectionName());
     QSqlQuery query(connection);
     query.setForwardOnly(true);
+    // A server that stops answering does not hold the statement for long:
+    // the watchdog breaks the connection, and the statement fails.
+    const PGconn *watched = server && !lost ? serverHandle(connection) : nullptr;
+    Watchdog::Guard guard(watched ? PQsocket(watched) : -1);
     if (lost) {
         ok = sql == QLatin1String(Sql::ROLLBACK);
         if (!ok)
@@ -218,13 +229,18 @@ QSqlQuery Function::Myquery(QString sql, const QVariantList &values, const QSqlD
                 error = query.lastError();
         }
     }
+    const bool noAnswer = guard.end();
     if (server && !lost) {
         // The statement that met the break inside a transaction is told as
         // such: nothing of the transaction was written (of a COMMIT, it is
         // not known).
         const PGconn *handle = serverHandle(connection);
-        if (!ok && wasInTransaction && handle && PQstatus(handle) == CONNECTION_BAD) {
-            error = lostError(sql == QLatin1String(Sql::COMMIT), error.databaseText().trimmed());
+        const bool broken = handle && PQstatus(handle) == CONNECTION_BAD;
+        if (!ok && wasInTransaction && broken) {
+            error = lostError(sql == QLatin1String(Sql::COMMIT), error.databaseText().trimmed(), noAnswer);
+            lost = true;
+        } else if (!ok && noAnswer) {
+            error = noAnswerError(Errors::databaseWords(error));
             lost = true;
         }
         noteTransaction(connection, sql, ok);

@@ -69,8 +69,14 @@ QString DatabaseCommands::copyFolder() const
 
 QString DatabaseCommands::databaseName() const
 {
-    if (Sql::onServer(db))
-        return Connection::describe({db.hostName(), db.port(), db.databaseName(), db.userName()});
+    if (Sql::onServer(db)) {
+        Paths::Server server;
+        server.host = db.hostName();
+        server.port = db.port();
+        server.database = db.databaseName();
+        server.user = db.userName();
+        return Connection::describe(server);
+    }
     return QStringLiteral("«%1»").arg(QDir::toNativeSeparators(openFile()));
 }
 

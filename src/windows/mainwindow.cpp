@@ -72,6 +72,12 @@ MainWindow::MainWindow(QWidget *parent)
     startNote->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     startNote->hide();
     ui->statusBar->addWidget(startNote, 5);
+    plainNote = new QLabel(QStringLiteral("Соединение с сервером не зашифровано"), this);
+    plainNote->setObjectName(QStringLiteral("label_plain"));
+    plainNote->setToolTip(QStringLiteral("Данные и пароль идут по сети открыто. Шифрование включается на "
+                                         "сервере и в настройках («Шифрование соединения»)."));
+    plainNote->hide();
+    ui->statusBar->addPermanentWidget(plainNote);
     commands = std::make_unique<DatabaseCommands>(this, db, [this] { clear_tableWidgets(); });
     openDatabase();
 }
@@ -367,6 +373,9 @@ QSqlError MainWindow::fill()
         ui->label_3->setText(QStringLiteral("Взысканий старше %1 мес.: %2").arg(months).arg(old));
     // Where the roster itself was not read, its reason is the one to read.
     ui->label_3->setVisible(readError.type() == QSqlError::NoError && (!penaltiesRead || months > 0));
+    // libpq knows it without asking the server; a connection made again
+    // after a break may differ from the first.
+    plainNote->setVisible(Connection::unencrypted(db));
     return readError;
 }
 

@@ -103,6 +103,8 @@ private:
     Ui::MainWindow *ui;
     // The status bar's line for what the start found.
     QLabel *startNote = nullptr;
+    // Says that the connection to the server is not encrypted.
+    QLabel *plainNote = nullptr;
     QSqlDatabase db;
     QString LN;
     QString WTS;

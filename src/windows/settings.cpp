@@ -6,7 +6,9 @@
 #include "view/openwindows.h"
 #include "windows/vestable.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QShowEvent>
 #include <QSignalBlocker>
 
@@ -40,7 +42,77 @@ void settings::showServer()
     ui->spinBox_port->setValue(s.port);
     ui->lineEdit_name->setText(s.database);
     ui->lineEdit_user->setText(s.user);
+    ui->comboBox_ssl->setCurrentIndex(static_cast<int>(s.encryption));
+    ui->lineEdit_ca->setText(QDir::toNativeSeparators(s.caFile));
+    showEncryption(s.encryption == Paths::Encryption::VerifyFull);
     showKind(server);
+}
+
+void settings::showEncryption(bool verify)
+{
+    ui->label_ca->setEnabled(verify);
+    ui->lineEdit_ca->setEnabled(verify);
+    ui->pushButton_ca->setEnabled(verify);
+    ui->label_ca_note->setVisible(!ui->label_ca_note->text().isEmpty());
+}
+
+void settings::on_comboBox_ssl_activated(int index)
+{
+    const auto encryption = static_cast<Paths::Encryption>(index);
+    storeServer(Paths::ENCRYPTION_KEY, Paths::sslMode(encryption));
+    // The note about the file concerns the check alone.
+    if (encryption != Paths::Encryption::VerifyFull)
+        ui->label_ca_note->clear();
+    showEncryption(encryption == Paths::Encryption::VerifyFull);
+    if (encryption == Paths::Encryption::VerifyFull && ui->lineEdit_ca->text().trimmed().isEmpty()) {
+        ui->label_ca_note->setText(QStringLiteral("Выберите файл центра сертификации: без него программа не "
+                                                  "соединится с сервером."));
+        ui->label_ca_note->show();
+    }
+}
+
+void settings::storeCaFile(const QString &file)
+{
+    const QString stored = Paths::storedServer().caFile;
+    if (QDir::fromNativeSeparators(file) == stored && !file.isEmpty())
+        return;
+    QString problem;
+    if (file.isEmpty())
+        problem = QStringLiteral("Файл центра сертификации не выбран");
+    else if (!QFileInfo(file).isFile())
+        problem = QStringLiteral("Файл «%1» не найден").arg(file);
+    else if (file.contains(QLatin1Char(';')))
+        problem = QStringLiteral("Имя файла «%1» содержит «;», которую не принимает подключение к серверу; "
+                                 "переложите файл в другое место")
+                      .arg(file);
+    if (!problem.isEmpty()) {
+        ui->label_ca_note->setText(problem + (stored.isEmpty() ? QStringLiteral(", настройка не сохранена.")
+                                                               : QStringLiteral(", сохранённым остаётся «%1».")
+                                                                     .arg(QDir::toNativeSeparators(stored))));
+        ui->label_ca_note->show();
+        return;
+    }
+    ui->label_ca_note->clear();
+    ui->label_ca_note->hide();
+    storeServer(Paths::CA_FILE_KEY, QDir::fromNativeSeparators(file));
+    ui->lineEdit_ca->setText(QDir::toNativeSeparators(Paths::storedServer().caFile));
+}
+
+void settings::on_lineEdit_ca_editingFinished()
+{
+    storeCaFile(ui->lineEdit_ca->text().trimmed());
+}
+
+void settings::on_pushButton_ca_clicked()
+{
+    const QString file = QFileDialog::getOpenFileName(
+        this, QStringLiteral("Файл центра сертификации"), QFileInfo(ui->lineEdit_ca->text()).path(),
+        QStringLiteral("Сертификаты (*.crt *.pem *.cer);;Все файлы (*)"));
+    // A cancelled dialog leaves the stored file as it is.
+    if (file.isEmpty())
+        return;
+    ui->lineEdit_ca->setText(QDir::toNativeSeparators(file));
+    storeCaFile(file);
 }
 
 void settings::showKind(bool server)

@@ -12,7 +12,7 @@ QT_END_NAMESPACE
 
 // The settings window: the database folder ("Path/db" of settings.ini), the
 // kind of database (the SQLite file there, or a PostgreSQL server with its
-// address and user) and the months after which a penalty in force is
+// address, user and the encryption of the connection) and the months after which a penalty in force is
 // recalled and the number of daily copies of the database kept, each written
 // at once on every change, and the way to the
 // reference tables editor.
@@ -39,6 +39,9 @@ private slots:
     void on_spinBox_port_editingFinished();
     void on_lineEdit_name_editingFinished();
     void on_lineEdit_user_editingFinished();
+    void on_comboBox_ssl_activated(int index);
+    void on_lineEdit_ca_editingFinished();
+    void on_pushButton_ca_clicked();
 
 private:
     // Writes the folder to settings.ini; says so in a warning when the file
@@ -53,6 +56,12 @@ private:
                     const QString &wanted);
     void showServer();
     void showKind(bool server);
+    // The certificate authority's file is asked for only where the
+    // server's certificate is checked.
+    void showEncryption(bool verify);
+    // Stores the certificate authority's file when it is there; a line of
+    // the window says when it is not.
+    void storeCaFile(const QString &file);
 
     Ui::settings *ui;
 };

@@ -104,7 +104,7 @@ bool PgServer::ctl(const QStringList &arguments)
 bool PgServer::start()
 {
     m_running = ctl({QStringLiteral("-o"),
-                     QStringLiteral("-p %1 -k %2 -c listen_addresses=127.0.0.1 -c fsync=off").arg(m_port).arg(m_dir.path()),
+                     QStringLiteral("-p %1 -k %2 -c listen_addresses=127.0.0.1 -c fsync=off").arg(m_port).arg(m_dir.path()) + m_ssl,
                      QStringLiteral("start")});
     return m_running;
 }
@@ -145,12 +145,36 @@ QString PgServer::createDatabase()
     return name;
 }
 
-void PgServer::pointSettingsAt(const QString &database, const QString &user) const
+bool PgServer::useSsl(const QString &certificate, const QString &key)
+{
+    stop();
+    m_ssl.clear();
+    if (!certificate.isEmpty()) {
+        // The key is read by the cluster's user alone, as the server demands.
+        const QString crt = m_dir.filePath(QStringLiteral("server.crt"));
+        const QString pem = m_dir.filePath(QStringLiteral("server.key"));
+        QFile::remove(crt);
+        QFile::remove(pem);
+        if (!QFile::copy(certificate, crt) || !QFile::copy(key, pem) ||
+            !QFile::setPermissions(pem, QFile::ReadOwner | QFile::WriteOwner))
+            return false;
+        if (geteuid() == 0) {
+            const passwd *nobody = getpwnam("nobody");
+            for (const QString &file : {crt, pem})
+                if (!nobody || chown(qPrintable(file), nobody->pw_uid, nobody->pw_gid) != 0)
+                    return false;
+        }
+        m_ssl = QStringLiteral(" -c ssl=on -c ssl_cert_file=%1 -c ssl_key_file=%2").arg(crt, pem);
+    }
+    return start();
+}
+
+void PgServer::pointSettingsAt(const QString &database, const QString &user, int port) const
 {
     QSettings s(QStringLiteral("settings.ini"), QSettings::IniFormat);
     s.setValue(QStringLiteral("Database/kind"), QStringLiteral("postgresql"));
     s.setValue(QStringLiteral("Database/host"), QStringLiteral("127.0.0.1"));
-    s.setValue(QStringLiteral("Database/port"), QString::number(m_port));
+    s.setValue(QStringLiteral("Database/port"), QString::number(port ? port : m_port));
     s.setValue(QStringLiteral("Database/name"), database);
     s.setValue(QStringLiteral("Database/user"), user);
 }

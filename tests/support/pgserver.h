@@ -36,8 +36,12 @@ public:
     bool admin(const QString &sql, const QString &database = QStringLiteral("postgres"));
     // A new empty database owned by "clerk", readable by "reader".
     QString createDatabase();
-    // settings.ini of the current folder names the server's database.
-    void pointSettingsAt(const QString &database, const QString &user = QStringLiteral("clerk")) const;
+    // Restarts the server with encryption (ssl = on) with this certificate
+    // and key, or, with empty names, without encryption.
+    bool useSsl(const QString &certificate, const QString &key);
+    // settings.ini of the current folder names the server's database, on
+    // the server's port or another (a proxy's).
+    void pointSettingsAt(const QString &database, const QString &user = QStringLiteral("clerk"), int port = 0) const;
     // A connection of its own to a database as "clerk" (another clerk's
     // workstation), opened.
     QSqlDatabase connect(const QString &name, const QString &database) const;
@@ -50,6 +54,7 @@ private:
     QString m_missing;
     int m_port = 0;
     bool m_running = false;
+    QString m_ssl;
     int m_databases = 0;
 };
 
