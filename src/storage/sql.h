@@ -422,6 +422,25 @@ inline constexpr char DROP_LIVE_OBJECT[] = "DROP %1 main.%2";
 inline constexpr char COPY_RESTORED_ROWS[] = "INSERT INTO main.%1 SELECT * FROM restored.%1";
 // The attachment copies the register refers to.
 inline constexpr char SELECT_FILE_COPIES[] = "SELECT DISTINCT Giper FROM Files";
+
+// The history of changes: one row per change, written beside the change
+// (by the program in the same transaction on a file, by triggers on a
+// server). Not one of the tables the descriptors declare: made by the
+// program where it is missing, and never dropped by the verification.
+inline constexpr Dialects CREATE_HISTORY{
+    "CREATE TABLE IF NOT EXISTS history (id INTEGER PRIMARY KEY, at TEXT NOT NULL, who TEXT, workstation TEXT, "
+    "action TEXT NOT NULL, LN TEXT, FIO TEXT, what TEXT, prikaznom TEXT, field TEXT, old_value TEXT, "
+    "new_value TEXT)",
+    "CREATE TABLE IF NOT EXISTS history (id BIGSERIAL PRIMARY KEY, at TEXT NOT NULL, who TEXT, workstation TEXT, "
+    "action TEXT NOT NULL, LN TEXT, FIO TEXT, what TEXT, prikaznom TEXT, field TEXT, old_value TEXT, "
+    "new_value TEXT)"};
+// One serviceman's history, newest first, is read by his personal number.
+inline constexpr char CREATE_HISTORY_LN_INDEX[] = "CREATE INDEX IF NOT EXISTS history_ln ON history (LN, id)";
+// Bound: at, who, workstation, action, LN, FIO, what, prikaznom, field,
+// old_value, new_value.
+inline constexpr char INSERT_HISTORY[] =
+    "INSERT INTO history (at, who, workstation, action, LN, FIO, what, prikaznom, field, old_value, new_value) "
+    "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
 } // namespace Sql
 
 #undef VEDOMER_PG_UNIT_ORDER
