@@ -252,8 +252,8 @@ inline constexpr char SELECT_PENALTIES_IN_FORCE[] =
 // записями": the count of penalties counts only those in force). Bound: the
 // category's code.
 inline constexpr char SELECT_WITH_ORDERS[] = "SELECT DISTINCT LN FROM prikaz WHERE what = ?";
-// A changed personal number follows into the orders and attached files.
-// %1 new LN, %2 old LN.
+// A changed personal number follows into the orders (and below into the
+// attached files). %1 new LN, %2 old LN.
 inline constexpr char UPDATE_ORDERS_LN[] = "UPDATE prikaz SET LN = '%1' WHERE LN = '%2'";
 // %1 "prikaz", %2 LN, %3 code. SQLite gives the rows in the order they were
 // added; PostgreSQL moves a changed row, so it is asked for that order.
@@ -306,8 +306,8 @@ static_assert(extends(LIFT_ORDER_UNCHANGED + 0, LIFT_ORDER + 0));
 // and changes, lifts and deletes that one row only.
 // SELECT_ORDERS with the identity as a ninth field.
 inline constexpr auto SELECT_ORDERS_WITH_ID =
-    marked("SELECT nameZO,Date_time, prikaznom,kemvidan,ish_SU,Nomer_snytie,Data_snytie,actived_prikaz,{rowid} "
-           "FROM %1 WHERE LN ='%2'AND what='%3'{in order added};");
+    marked("SELECT nameZO,Date_time, prikaznom,kemvidan,ish_SU,Nomer_snytie,Data_snytie,actived_prikaz,"
+           "{rowid} FROM %1 WHERE LN ='%2'AND what='%3'{in order added};");
 // UPDATE_ORDER_UNCHANGED on the one row: %16 its identity.
 inline constexpr auto UPDATE_ORDER_ROW = marked(VEDOMER_UPDATE_ORDER_UNCHANGED " AND {rowid} = '%16';");
 // LIFT_ORDER_UNCHANGED on the one row: %14 its identity.
@@ -376,8 +376,9 @@ inline constexpr char COPY_FILES_TO_NUMBER[] =
 // The attached documents of the service cards. %1 as for the servicemen.
 inline constexpr auto SELECT_CARD_FILES =
     marked("SELECT LN, what, prikaznom, name_file FROM Files WHERE LN IN (%1) ORDER BY {rowid};");
-// The stored copies the attachments refer to: each once, and in order for a
-// backup of a server.
+// The stored copies the attachments refer to, each once: in order for the
+// copy of a file's documents onto a server, and as found for the check of
+// the folder "files".
 inline constexpr char SELECT_FILE_PATHS[] = "SELECT DISTINCT Giper FROM Files ORDER BY Giper";
 inline constexpr char SELECT_FILE_COPIES[] = "SELECT DISTINCT Giper FROM Files";
 
@@ -404,7 +405,6 @@ inline constexpr char CREATE_CONTENT_TABLE[] = "CREATE TABLE Kopii (Giper TEXT P
 inline constexpr char SELECT_CONTENT_PATHS[] = "SELECT Giper FROM Kopii ORDER BY Giper";
 // Every document with its content, for a backup of a server (read row by row).
 inline constexpr char SELECT_ALL_CONTENT[] = "SELECT Giper, Soderz FROM Kopii ORDER BY Giper";
-
 
 // ---- Ranks and Emploeses: the reference lists -----------------------------
 // The reference tables as the reference tables editor's model names them:

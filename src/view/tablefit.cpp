@@ -36,12 +36,15 @@ class RowFitter
 {
 public:
     explicit RowFitter(QTableWidget *widget)
-        : m_widget(widget), m_rows(widget->rowCount()), m_widths(TextWidths::of(widget->font())),
-          m_cellHeights(static_cast<size_t>(widget->columnCount())),
-          m_room(static_cast<size_t>(widget->columnCount()), 0)
+        : m_widget(widget)
+        , m_rows(widget->rowCount())
+        , m_widths(TextWidths::of(widget->font()))
+        , m_cellHeights(static_cast<size_t>(widget->columnCount()))
+        , m_room(static_cast<size_t>(widget->columnCount()), 0)
     {
         const QHeaderView *header = widget->horizontalHeader();
-        const int textMargin = widget->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+        const int textMargin =
+            widget->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
         for (int c = 0; c < widget->columnCount(); ++c) {
             if (header->isSectionHidden(c))
                 continue;
