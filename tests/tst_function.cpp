@@ -312,6 +312,58 @@ private slots:
         QVERIFY(log.contains("flash-pc"));
     }
 
+    // The statements written once for both drivers run, on each, exactly the
+    // texts they ran when every driver had a text of its own.
+    void catalogueTextsPerDriver()
+    {
+        const QSqlDatabase sqlite = QSqlDatabase::addDatabase("QSQLITE", "texts on SQLite");
+        const QSqlDatabase server = QSqlDatabase::addDatabase("QPSQL", "texts on a server");
+        QStringList differ;
+        const auto check = [&](const auto &statement, const char *onSqlite, const char *onServer) {
+            if (Sql::text(statement, sqlite) != QLatin1String(onSqlite))
+                differ << Sql::text(statement, sqlite);
+            if (Sql::text(statement, server) != QLatin1String(onServer))
+                differ << Sql::text(statement, server);
+        };
+        check(Sql::SELECT_ORDERS,
+              "SELECT nameZO,Date_time, prikaznom,kemvidan,ish_SU,Nomer_snytie,Data_snytie,actived_prikaz FROM %1 WHERE LN ='%2'AND what='%3';",
+              "SELECT nameZO,Date_time, prikaznom,kemvidan,ish_SU,Nomer_snytie,Data_snytie,actived_prikaz FROM %1 WHERE LN ='%2'AND what='%3' ORDER BY id;");
+        check(Sql::SELECT_ORDERS_WITH_ID,
+              "SELECT nameZO,Date_time, prikaznom,kemvidan,ish_SU,Nomer_snytie,Data_snytie,actived_prikaz,rowid FROM %1 WHERE LN ='%2'AND what='%3';",
+              "SELECT nameZO,Date_time, prikaznom,kemvidan,ish_SU,Nomer_snytie,Data_snytie,actived_prikaz,id FROM %1 WHERE LN ='%2'AND what='%3' ORDER BY id;");
+        check(Sql::SELECT_ORDER_DATES,
+              "SELECT Date_time FROM prikaz WHERE LN = '%1' AND what = '%2' AND prikaznom = '%3' ORDER BY rowid",
+              "SELECT Date_time FROM prikaz WHERE LN = '%1' AND what = '%2' AND prikaznom = '%3' ORDER BY id");
+        check(Sql::UPDATE_ORDER_ROW,
+              "UPDATE prikaz SET Date_time = '%4' , prikaznom = '%5',kemvidan ='%6',nameZO = '%7',ish_SU ='%8' WHERE LN = '%1' AND what = '%3' AND prikaznom = '%2' AND COALESCE(nameZO, '') = '%9' AND COALESCE(Date_time, '') = '%10' AND COALESCE(kemvidan, '') = '%11' AND COALESCE(ish_SU, '') = '%12' AND COALESCE(Nomer_snytie, '') = '%13' AND COALESCE(Data_snytie, '') = '%14' AND COALESCE(actived_prikaz, '') = '%15' AND rowid = '%16';",
+              "UPDATE prikaz SET Date_time = '%4' , prikaznom = '%5',kemvidan ='%6',nameZO = '%7',ish_SU ='%8' WHERE LN = '%1' AND what = '%3' AND prikaznom = '%2' AND COALESCE(nameZO, '') = '%9' AND COALESCE(Date_time, '') = '%10' AND COALESCE(kemvidan, '') = '%11' AND COALESCE(ish_SU, '') = '%12' AND COALESCE(Nomer_snytie, '') = '%13' AND COALESCE(Data_snytie, '') = '%14' AND COALESCE(actived_prikaz, '') = '%15' AND id = '%16';");
+        check(Sql::LIFT_ORDER_ROW,
+              "UPDATE prikaz SET actived_prikaz = '%1',Data_snytie = '%2' , Nomer_snytie = '%3' WHERE LN = '%4' AND what = '%6' AND prikaznom = '%5' AND COALESCE(nameZO, '') = '%7' AND COALESCE(Date_time, '') = '%8' AND COALESCE(kemvidan, '') = '%9' AND COALESCE(ish_SU, '') = '%10' AND COALESCE(Nomer_snytie, '') = '%11' AND COALESCE(Data_snytie, '') = '%12' AND COALESCE(actived_prikaz, '') = '%13' AND rowid = '%14';",
+              "UPDATE prikaz SET actived_prikaz = '%1',Data_snytie = '%2' , Nomer_snytie = '%3' WHERE LN = '%4' AND what = '%6' AND prikaznom = '%5' AND COALESCE(nameZO, '') = '%7' AND COALESCE(Date_time, '') = '%8' AND COALESCE(kemvidan, '') = '%9' AND COALESCE(ish_SU, '') = '%10' AND COALESCE(Nomer_snytie, '') = '%11' AND COALESCE(Data_snytie, '') = '%12' AND COALESCE(actived_prikaz, '') = '%13' AND id = '%14';");
+        check(Sql::DELETE_ORDER_ROW,
+              "DELETE FROM prikaz WHERE LN ='%1'AND what='%2'AND prikaznom ='%3' AND rowid = '%4';",
+              "DELETE FROM prikaz WHERE LN ='%1'AND what='%2'AND prikaznom ='%3' AND id = '%4';");
+        check(Sql::SELECT_FILES,
+              "SELECT name_file FROM %1 WHERE LN ='%2'AND what='%3'AND prikaznom ='%4';",
+              "SELECT name_file FROM %1 WHERE LN ='%2'AND what='%3'AND prikaznom ='%4' ORDER BY id;");
+        check(Sql::SELECT_LEFTOVER_FILES,
+              "SELECT name_file FROM Files WHERE LN = ? AND what = ? AND prikaznom = ? AND NOT EXISTS (SELECT 1 FROM prikaz WHERE prikaz.LN = Files.LN AND prikaz.what = Files.what AND prikaz.prikaznom = Files.prikaznom) ORDER BY rowid;",
+              "SELECT name_file FROM Files WHERE LN = ? AND what = ? AND prikaznom = ? AND NOT EXISTS (SELECT 1 FROM prikaz WHERE prikaz.LN = Files.LN AND prikaz.what = Files.what AND prikaz.prikaznom = Files.prikaznom) ORDER BY id;");
+        check(Sql::SELECT_CARD_SERVICEMEN,
+              "SELECT VP, Dol, VZ, FIO, Data_comb, LN FROM Combat WHERE LN IN (%1) ORDER BY rowid;",
+              "SELECT VP, Dol, VZ, FIO, Data_comb, LN FROM Combat WHERE LN IN (%1) ORDER BY id;");
+        check(Sql::SELECT_CARD_ORDERS,
+              "SELECT LN, what, nameZO, Date_time, prikaznom, kemvidan, ish_SU, Nomer_snytie, Data_snytie, actived_prikaz FROM prikaz WHERE LN IN (%1) ORDER BY rowid;",
+              "SELECT LN, what, nameZO, Date_time, prikaznom, kemvidan, ish_SU, Nomer_snytie, Data_snytie, actived_prikaz FROM prikaz WHERE LN IN (%1) ORDER BY id;");
+        check(Sql::SELECT_CARD_FILES,
+              "SELECT LN, what, prikaznom, name_file FROM Files WHERE LN IN (%1) ORDER BY rowid;",
+              "SELECT LN, what, prikaznom, name_file FROM Files WHERE LN IN (%1) ORDER BY id;");
+        check(Sql::SELECT_ALL_ROWS,
+              "SELECT %2 FROM %1 ORDER BY rowid",
+              "SELECT %2 FROM %1 ORDER BY id");
+        QVERIFY2(differ.isEmpty(), qPrintable(differ.join('\n')));
+    }
+
     // The one column layout names the fields of the roster statements in
     // their order, so a column added to one is added to the other.
     void columnLayoutFollowsTheStatements()

@@ -277,31 +277,11 @@ bool TableExport::writeOpenDocumentText(const QTextDocument &document, const QSt
     return saveBytes(fileName, buffer.data(), QIODevice::NotOpen, error);
 }
 
-bool TableExport::writeWorkbook(const Grid &grid, const QString &fileName, QString *error)
+namespace {
+// Writes the grid into one sheet of the book, its header bold and frozen;
+// returns the first failure.
+lxw_error fillSheet(lxw_workbook *book, const TableExport::Grid &grid)
 {
-    // The workbook is built in a temporary file and put in its place when
-    // done, so a failure leaves an earlier file as it was.
-    const bool existed = QFileInfo::exists(fileName);
-    QSaveFile target(fileName);
-    target.setDirectWriteFallback(true);
-    if (!target.open(QIODevice::WriteOnly)) {
-        *error = target.errorString();
-        return false;
-    }
-    QTemporaryFile part(QDir::temp().filePath(QStringLiteral("vedomer-XXXXXX.xlsx")));
-    if (!part.open()) {
-        *error = part.errorString();
-        target.cancelWriting();
-        return false;
-    }
-    const QString building = part.fileName();
-    part.close();
-    lxw_workbook *book = workbook_new(QFile::encodeName(building).constData());
-    if (!book) {
-        *error = QStringLiteral("не удалось создать книгу");
-        target.cancelWriting();
-        return false;
-    }
     const QByteArray sheetName = SHEET_NAME.toUtf8();
     lxw_worksheet *sheet = workbook_add_worksheet(book, sheetName.constData());
     lxw_format *textFormat = workbook_add_format(book);
@@ -337,23 +317,59 @@ bool TableExport::writeWorkbook(const Grid &grid, const QString &fileName, QStri
         }
     }
     worksheet_freeze_panes(sheet, 1, 0);
-    const lxw_error closed = workbook_close(book);
-    keep(closed);
-    bool ok = failed == LXW_NO_ERROR;
-    if (!ok) {
-        *error = QString::fromUtf8(lxw_strerror(failed));
-    } else {
-        QFile built(building);
-        if (!built.open(QIODevice::ReadOnly)) {
-            *error = built.errorString();
-            ok = false;
-        } else {
-            const QByteArray data = built.readAll();
-            ok = target.write(data) == data.size() && target.commit();
-            if (!ok)
-                *error = target.errorString();
-        }
+    return failed;
+}
+
+// Copies the finished temporary workbook into the target.
+bool putInPlace(const QString &building, QSaveFile &target, QString *error)
+{
+    QFile built(building);
+    if (!built.open(QIODevice::ReadOnly)) {
+        *error = built.errorString();
+        return false;
     }
+    const QByteArray data = built.readAll();
+    const bool ok = target.write(data) == data.size() && target.commit();
+    if (!ok)
+        *error = target.errorString();
+    return ok;
+}
+} // namespace
+
+bool TableExport::writeWorkbook(const Grid &grid, const QString &fileName, QString *error)
+{
+    // The workbook is built in a temporary file and put in its place when
+    // done, so a failure leaves an earlier file as it was.
+    const bool existed = QFileInfo::exists(fileName);
+    QSaveFile target(fileName);
+    target.setDirectWriteFallback(true);
+    if (!target.open(QIODevice::WriteOnly)) {
+        *error = target.errorString();
+        return false;
+    }
+    QTemporaryFile part(QDir::temp().filePath(QStringLiteral("vedomer-XXXXXX.xlsx")));
+    if (!part.open()) {
+        *error = part.errorString();
+        target.cancelWriting();
+        return false;
+    }
+    const QString building = part.fileName();
+    part.close();
+    lxw_workbook *book = workbook_new(QFile::encodeName(building).constData());
+    if (!book) {
+        *error = QStringLiteral("не удалось создать книгу");
+        target.cancelWriting();
+        return false;
+    }
+    lxw_error failed = fillSheet(book, grid);
+    const lxw_error closed = workbook_close(book);
+    if (failed == LXW_NO_ERROR)
+        failed = closed;
+    bool ok = failed == LXW_NO_ERROR;
+    if (!ok)
+        *error = QString::fromUtf8(lxw_strerror(failed));
+    else
+        ok = putInPlace(building, target, error);
     if (!ok)
         target.cancelWriting();
     else

@@ -3,6 +3,8 @@
 
 #include <QString>
 
+#include <cstddef>
+
 class QSqlDatabase;
 
 // The SQL statements of the program, in one place. Values are filled with one
@@ -14,9 +16,10 @@ class QSqlDatabase;
 // The register lives in an SQLite file or on a PostgreSQL server. A statement
 // in standard SQL is one text that runs on both. Where PostgreSQL refuses the
 // SQLite text (column names in single quotes, PRAGMA, sqlite_master, BEGIN
-// IMMEDIATE) or gives its rows in another order, the statement is a pair of
-// texts, and Sql::text() picks the one of the connection's driver; the same
-// markers stand in both texts.
+// IMMEDIATE), the statement is a pair of texts, and Sql::text() picks the one
+// of the connection's driver; the same markers stand in both texts. Where the
+// drivers differ only in the row's identity or in asking for the order the
+// rows were added, the statement is written once with a marker (see Marked).
 namespace Sql {
 
 struct Dialects
@@ -35,6 +38,90 @@ QString text(const Dialects &statement);
 bool onServer(const QSqlDatabase &db);
 bool onServer();
 
+// A statement written once for both drivers, expanded when the program is
+// compiled into the two texts Sql::text() picks from (so running it costs
+// nothing more than a pair does). Its markers:
+//   {rowid}           the row's identity: "rowid" on SQLite, "id" on a server;
+//   {in order added}  nothing on SQLite, which gives the rows in the order
+//                     they were added, and " ORDER BY id" on a server, which
+//                     moves a changed row and so is asked for that order.
+// Any other "{" in the text stops the build.
+template <std::size_t N>
+struct Marked
+{
+    char sqlite[N] = {};
+    char postgresql[N] = {};
+    constexpr operator Dialects() const { return {sqlite, postgresql}; }
+};
+
+namespace Marker {
+constexpr bool at(const char *text, const char *marker)
+{
+    while (*marker != '\0' && *text == *marker) {
+        ++text;
+        ++marker;
+    }
+    return *marker == '\0';
+}
+constexpr void append(char *to, std::size_t &end, const char *text)
+{
+    while (*text != '\0')
+        to[end++] = *text++;
+}
+inline constexpr char ROWID[] = "{rowid}";
+inline constexpr char IN_ORDER_ADDED[] = "{in order added}";
+} // namespace Marker
+
+// Both expansions are no longer than the text, so they fit its size.
+template <std::size_t N>
+constexpr Marked<N> marked(const char (&text)[N])
+{
+    Marked<N> out;
+    std::size_t s = 0;
+    std::size_t p = 0;
+    for (std::size_t i = 0; text[i] != '\0';) {
+        if (Marker::at(text + i, Marker::ROWID)) {
+            Marker::append(out.sqlite, s, "rowid");
+            Marker::append(out.postgresql, p, "id");
+            i += sizeof Marker::ROWID - 1;
+        } else if (Marker::at(text + i, Marker::IN_ORDER_ADDED)) {
+            Marker::append(out.postgresql, p, " ORDER BY id");
+            i += sizeof Marker::IN_ORDER_ADDED - 1;
+        } else if (text[i] == '{') {
+            throw "unknown marker in a statement";
+        } else {
+            out.sqlite[s++] = text[i];
+            out.postgresql[p++] = text[i++];
+        }
+    }
+    return out;
+}
+
+// True when `variant` is `statement` without its closing ";" and with more
+// conditions after it: each conditioned change stays the change it conditions.
+constexpr bool extends(const char *variant, const char *statement)
+{
+    while (*statement != '\0' && *statement != ';' && *variant == *statement) {
+        ++variant;
+        ++statement;
+    }
+    if (*variant == ' ')
+        ++variant;
+    return *statement == ';' && statement[1] == '\0' && variant[0] == 'A' && variant[1] == 'N' &&
+           variant[2] == 'D' && variant[3] == ' ';
+}
+
+// ---- Transactions --------------------------------------------------------
+// Several statements that stand or fall together. SQLite takes the write lock
+// at once; PostgreSQL's serializable transaction refuses, with a failure that
+// is tried again, what another clerk changed meanwhile.
+inline constexpr Dialects BEGIN_IMMEDIATE{"BEGIN IMMEDIATE", "BEGIN ISOLATION LEVEL SERIALIZABLE"};
+inline constexpr char COMMIT[] = "COMMIT";
+// A transaction that waits for no one (copying a whole register).
+inline constexpr char BEGIN[] = "BEGIN";
+inline constexpr char ROLLBACK[] = "ROLLBACK";
+
+// ---- Combat: the servicemen and their counts ------------------------------
 // Whole numbers as SQLite's integer affinity keeps them: a text that reads as
 // a number is ordered by its value before every other text. PostgreSQL keeps
 // the unit number as text, so its order says the same in three keys (NULL
@@ -56,15 +143,52 @@ inline constexpr Dialects SELECT_ROSTER{
     "FROM Combat ORDER BY VP ASC, Dolz_nom ASC, Zvan_nom ASC, FIO ASC",
     "SELECT VP, Dol, VZ, FIO,Data_comb,LN, blag, gr, ZOMO, posh, gosnag, vzs,Dolz_nom,Zvan_nom "
     "FROM Combat" VEDOMER_PG_UNIT_ORDER};
-// Penalties in force (the red swatch of the orders window), for the view of
-// servicemen with penalties in force and the reminder of old ones.
-// %1 the penalties' code, %2 the in-force flag.
-inline constexpr char SELECT_PENALTIES_IN_FORCE[] =
-    "SELECT LN, Date_time FROM prikaz WHERE what = '%1' AND actived_prikaz = '%2'";
-// Everyone with an order of one category, in force or lifted ("Только с
-// записями": the count of penalties counts only those in force). Bound: the
-// category's code.
-inline constexpr char SELECT_WITH_ORDERS[] = "SELECT DISTINCT LN FROM prikaz WHERE what = ?";
+// The serviceman as the list shows him, read again. %1 LN.
+inline constexpr char SELECT_SERVICEMAN[] =
+    "SELECT VP, Dol, VZ, FIO, Data_comb, LN FROM Combat WHERE LN = '%1'";
+// Insert: the rank number stands between the two pieces. %1 VP, %2 rank, %3 LN,
+// %4 full name, %5 position, %6 position number, %7 birth date.
+inline constexpr Dialects INSERT_COMBAT_1{
+    "INSERT INTO Combat('VP','Dol','VZ','LN','FIO','Dolz_nom','Zvan_nom','Data_comb')"
+    "VALUES('%1','%5','%2','%3','%4','%6','",
+    "INSERT INTO Combat(VP,Dol,VZ,LN,FIO,Dolz_nom,Zvan_nom,Data_comb)"
+    "VALUES('%1','%5','%2','%3','%4','%6','"};
+inline constexpr char INSERT_COMBAT_2[] = "','%7')";
+// %1 VP, %2 position, %3 rank, %4 full name, %5 new LN, %7 position number,
+// %8 rank number, %9 old LN, %10 birth date.
+inline constexpr char UPDATE_COMBAT[] =
+    "UPDATE Combat SET VP = '%1',Dol = '%2' , VZ = '%3',  FIO = '%4', LN = '%5', Dolz_nom ='%7', "
+    "Zvan_nom ='%8', Data_comb = '%10' WHERE LN = '%9' ;";
+// Serviceman form: the stored position and rank numbers of a serviceman, kept
+// when his stored position or rank is no longer in the reference list. %1 LN.
+inline constexpr char SELECT_COMBAT_NUMBERS[] = "SELECT Dolz_nom, Zvan_nom FROM Combat WHERE LN = '%1'";
+// Deleting a serviceman, from the main window and from the servicemen list:
+// the same delete, kept as two texts because the main window's has two
+// blanks after WHERE and each window runs its own. %1 personal number.
+inline constexpr char DELETE_COMBAT_MAIN[] = "DELETE FROM Combat WHERE  LN = '%1'";
+inline constexpr char DELETE_COMBAT_LIST[] = "DELETE FROM Combat WHERE LN = '%1'";
+// Windows that went stale and several copies at work on one database: every
+// write of the orders window and of the serviceman form runs in a transaction
+// that first checks its serviceman, and a change writes only while the row is
+// as the window loaded it (here and for the orders below). Plain SQL, so that
+// a server database takes them as they are.
+// The servicemen under one personal number (0 or 1). %1 LN.
+inline constexpr char COUNT_SERVICEMAN[] = "SELECT count(*) FROM Combat WHERE LN = '%1'";
+// UPDATE_COMBAT while the serviceman holds the loaded values: the markers
+// of UPDATE_COMBAT, then the loaded unit number, position, rank, full name
+// and birth date (%11 to %15). The unit number is compared as the column
+// compares it (a number with a number), the others as texts.
+inline constexpr char UPDATE_COMBAT_UNCHANGED[] =
+    "UPDATE Combat SET VP = '%1',Dol = '%2' , VZ = '%3',  FIO = '%4', LN = '%5', Dolz_nom ='%7', "
+    "Zvan_nom ='%8', Data_comb = '%10' WHERE LN = '%9' AND (VP = '%11' OR VP IS NULL AND '%11' = '') "
+    "AND COALESCE(Dol, '') = '%12' AND COALESCE(VZ, '') = '%13' AND COALESCE(FIO, '') = '%14' AND "
+    "COALESCE(Data_comb, '') = '%15' ;";
+static_assert(extends(UPDATE_COMBAT_UNCHANGED + 0, UPDATE_COMBAT + 0));
+// The service cards of servicemen: their particulars (and below their orders
+// and attached documents). %1 the personal numbers, each quoted, separated
+// by commas. The rows in the order they were added.
+inline constexpr auto SELECT_CARD_SERVICEMEN =
+    marked("SELECT VP, Dol, VZ, FIO, Data_comb, LN FROM Combat WHERE LN IN (%1) ORDER BY {rowid};");
 // Recount: built by concatenation around the personal number and the code.
 inline constexpr char COUNT_VZS_1[] = "SELECT actived_prikaz FROM prikaz WHERE LN ='";
 inline constexpr char COUNT_VZS_2[] = "' AND what='";
@@ -117,54 +241,25 @@ inline constexpr Dialects RECOUNT_ALL{
 #undef VEDOMER_RECOUNT_OF
 #undef VEDOMER_RECOUNT_SET
 #undef VEDOMER_RECOUNT_DIFFERS
-// Deleting a serviceman, from the main window and from the servicemen list:
-// the same delete, kept as two texts because the main window's has two
-// blanks after WHERE and each window runs its own. %1 personal number.
-inline constexpr char DELETE_COMBAT_MAIN[] = "DELETE FROM Combat WHERE  LN = '%1'";
-inline constexpr char DELETE_COMBAT_LIST[] = "DELETE FROM Combat WHERE LN = '%1'";
-// The reference tables as the reference tables editor's model names them:
-// PostgreSQL keeps unquoted names in lower case, and its model quotes them.
-// The model gives the rows in the order they were added.
-inline constexpr Dialects RANKS_TABLE{"Ranks", "ranks"};
-inline constexpr Dialects POSITIONS_TABLE{"Emploeses", "emploeses"};
-inline constexpr Dialects REFERENCE_ORDER{"", "ORDER BY id"};
-inline constexpr char SELECT_POSITIONS[] = "SELECT * FROM Emploeses  ORDER BY Massa_dolzn ASC;";
-inline constexpr char SELECT_RANKS[] = "SELECT * FROM Ranks ORDER BY Rank_massa ASC ;";
-// Insert: the rank number stands between the two pieces. %1 VP, %2 rank, %3 LN,
-// %4 full name, %5 position, %6 position number, %7 birth date.
-inline constexpr Dialects INSERT_COMBAT_1{
-    "INSERT INTO Combat('VP','Dol','VZ','LN','FIO','Dolz_nom','Zvan_nom','Data_comb')"
-    "VALUES('%1','%5','%2','%3','%4','%6','",
-    "INSERT INTO Combat(VP,Dol,VZ,LN,FIO,Dolz_nom,Zvan_nom,Data_comb)"
-    "VALUES('%1','%5','%2','%3','%4','%6','"};
-inline constexpr char INSERT_COMBAT_2[] = "','%7')";
-// %1 VP, %2 position, %3 rank, %4 full name, %5 new LN, %7 position number,
-// %8 rank number, %9 old LN, %10 birth date.
-inline constexpr char UPDATE_COMBAT[] =
-    "UPDATE Combat SET VP = '%1',Dol = '%2' , VZ = '%3',  FIO = '%4', LN = '%5', Dolz_nom ='%7', "
-    "Zvan_nom ='%8', Data_comb = '%10' WHERE LN = '%9' ;";
-// Serviceman form: the stored position and rank numbers of a serviceman, kept
-// when his stored position or rank is no longer in the reference list. %1 LN.
-inline constexpr char SELECT_COMBAT_NUMBERS[] = "SELECT Dolz_nom, Zvan_nom FROM Combat WHERE LN = '%1'";
-// A changed personal number follows into the orders and attached files.
-// %1 new LN, %2 old LN.
+
+// ---- prikaz: the orders ---------------------------------------------------
+// Penalties in force (the red swatch of the orders window), for the view of
+// servicemen with penalties in force and the reminder of old ones.
+// %1 the penalties' code, %2 the in-force flag.
+inline constexpr char SELECT_PENALTIES_IN_FORCE[] =
+    "SELECT LN, Date_time FROM prikaz WHERE what = '%1' AND actived_prikaz = '%2'";
+// Everyone with an order of one category, in force or lifted ("Только с
+// записями": the count of penalties counts only those in force). Bound: the
+// category's code.
+inline constexpr char SELECT_WITH_ORDERS[] = "SELECT DISTINCT LN FROM prikaz WHERE what = ?";
+// A changed personal number follows into the orders (and below into the
+// attached files). %1 new LN, %2 old LN.
 inline constexpr char UPDATE_ORDERS_LN[] = "UPDATE prikaz SET LN = '%1' WHERE LN = '%2'";
-inline constexpr char UPDATE_FILES_LN[] = "UPDATE Files SET LN = '%1' WHERE LN = '%2'";
-// Several statements that stand or fall together. SQLite takes the write lock
-// at once; PostgreSQL's serializable transaction refuses, with a failure that
-// is tried again, what another clerk changed meanwhile.
-inline constexpr Dialects BEGIN_IMMEDIATE{"BEGIN IMMEDIATE", "BEGIN ISOLATION LEVEL SERIALIZABLE"};
-inline constexpr char COMMIT[] = "COMMIT";
-// A transaction that waits for no one (copying a whole register).
-inline constexpr char BEGIN[] = "BEGIN";
-inline constexpr char ROLLBACK[] = "ROLLBACK";
 // %1 "prikaz", %2 LN, %3 code. SQLite gives the rows in the order they were
 // added; PostgreSQL moves a changed row, so it is asked for that order.
-inline constexpr Dialects SELECT_ORDERS{
-    "SELECT nameZO,Date_time, prikaznom,kemvidan,ish_SU,Nomer_snytie,Data_snytie,actived_prikaz "
-    "FROM %1 WHERE LN ='%2'AND what='%3';",
-    "SELECT nameZO,Date_time, prikaznom,kemvidan,ish_SU,Nomer_snytie,Data_snytie,actived_prikaz "
-    "FROM %1 WHERE LN ='%2'AND what='%3' ORDER BY id;"};
+inline constexpr auto SELECT_ORDERS =
+    marked("SELECT nameZO,Date_time, prikaznom,kemvidan,ish_SU,Nomer_snytie,Data_snytie,actived_prikaz "
+           "FROM %1 WHERE LN ='%2'AND what='%3'{in order added};");
 // %1 LN, %2 code, %3 date, %4 number, %5 issuer, %6 name, %7 1 (unquoted), %8 outgoing number.
 inline constexpr Dialects INSERT_ORDER{
     "INSERT INTO prikaz('LN','what','Date_time','prikaznom','kemvidan','nameZO',actived_prikaz,"
@@ -181,59 +276,6 @@ inline constexpr char LIFT_ORDER[] =
     "'%4' AND what = '%6' AND prikaznom = '%5';";
 // %1 LN, %2 code, %3 number.
 inline constexpr char DELETE_ORDER[] = "DELETE FROM prikaz WHERE LN ='%1'AND what='%2'AND prikaznom ='%3';";
-// %1 number, %2 code, %3 "files/" + name, %4 name, %5 LN.
-inline constexpr Dialects INSERT_FILE{
-    "INSERT INTO Files('prikaznom','what','Giper','name_file','LN')VALUES('%1','%2','%3','%4','%5')",
-    "INSERT INTO Files(prikaznom,what,Giper,name_file,LN)VALUES('%1','%2','%3','%4','%5')"};
-// %1 "Files", %2 LN, %3 code, %4 number.
-inline constexpr Dialects SELECT_FILES{
-    "SELECT name_file FROM %1 WHERE LN ='%2'AND what='%3'AND prikaznom ='%4';",
-    "SELECT name_file FROM %1 WHERE LN ='%2'AND what='%3'AND prikaznom ='%4' ORDER BY id;"};
-// The attachments of one serviceman's order, found by the personal number as
-// well, so that one serviceman's document is never taken for another's.
-// %1 LN, %2 code, %3 number, %4 name.
-inline constexpr char SELECT_ORDER_FILE_PATH[] =
-    "SELECT Giper FROM Files WHERE LN = '%1' AND what = '%2' AND prikaznom = '%3' AND name_file = '%4';";
-inline constexpr char DELETE_ORDER_FILE[] =
-    "DELETE FROM Files WHERE LN = '%1' AND what = '%2' AND prikaznom = '%3' AND name_file = '%4';";
-// How many attachments refer to one stored copy. %1 path of the copy.
-inline constexpr char COUNT_FILE_REFERENCES[] = "SELECT count(*) FROM Files WHERE Giper = '%1';";
-// The attachments follow their order to its new number.
-// %1 LN, %2 code, %3 old number, %4 new number.
-inline constexpr char RENUMBER_FILES[] =
-    "UPDATE Files SET prikaznom = '%4' WHERE LN = '%1' AND what = '%2' AND prikaznom = '%3';";
-// The attachments kept under a number that no order of the serviceman holds
-// in the category (left by a deleted order). Bound: LN, code, number.
-inline constexpr Dialects SELECT_LEFTOVER_FILES{
-    "SELECT name_file FROM Files WHERE LN = ? AND what = ? AND prikaznom = ? AND NOT EXISTS (SELECT 1 "
-    "FROM prikaz WHERE prikaz.LN = Files.LN AND prikaz.what = Files.what AND prikaz.prikaznom = "
-    "Files.prikaznom) ORDER BY rowid;",
-    "SELECT name_file FROM Files WHERE LN = ? AND what = ? AND prikaznom = ? AND NOT EXISTS (SELECT 1 "
-    "FROM prikaz WHERE prikaz.LN = Files.LN AND prikaz.what = Files.what AND prikaz.prikaznom = "
-    "Files.prikaznom) ORDER BY id;"};
-
-// The service cards of servicemen: their particulars, orders and attached
-// documents. %1 the personal numbers, each quoted, separated by commas.
-// The rows in the order they were added.
-inline constexpr Dialects SELECT_CARD_SERVICEMEN{
-    "SELECT VP, Dol, VZ, FIO, Data_comb, LN FROM Combat WHERE LN IN (%1) ORDER BY rowid;",
-    "SELECT VP, Dol, VZ, FIO, Data_comb, LN FROM Combat WHERE LN IN (%1) ORDER BY id;"};
-inline constexpr Dialects SELECT_CARD_ORDERS{
-    "SELECT LN, what, nameZO, Date_time, prikaznom, kemvidan, ish_SU, Nomer_snytie, Data_snytie, "
-    "actived_prikaz FROM prikaz WHERE LN IN (%1) ORDER BY rowid;",
-    "SELECT LN, what, nameZO, Date_time, prikaznom, kemvidan, ish_SU, Nomer_snytie, Data_snytie, "
-    "actived_prikaz FROM prikaz WHERE LN IN (%1) ORDER BY id;"};
-inline constexpr Dialects SELECT_CARD_FILES{
-    "SELECT LN, what, prikaznom, name_file FROM Files WHERE LN IN (%1) ORDER BY rowid;",
-    "SELECT LN, what, prikaznom, name_file FROM Files WHERE LN IN (%1) ORDER BY id;"};
-
-// Windows that went stale and several copies at work on one database: every
-// write of the orders window and of the serviceman form runs in a transaction
-// that first checks its serviceman, and a change writes only while the row is
-// as the window loaded it. Plain SQL, so that a server database takes them
-// as they are.
-// The servicemen under one personal number (0 or 1). %1 LN.
-inline constexpr char COUNT_SERVICEMAN[] = "SELECT count(*) FROM Combat WHERE LN = '%1'";
 // Orders under a personal number that no serviceman holds. %1 LN.
 inline constexpr char COUNT_ORPHAN_ORDERS[] =
     "SELECT count(*) FROM prikaz WHERE LN = '%1' AND NOT EXISTS (SELECT 1 FROM Combat WHERE LN = '%1')";
@@ -256,52 +298,23 @@ inline constexpr char UPDATE_ORDER_UNCHANGED[] = VEDOMER_UPDATE_ORDER_UNCHANGED 
     "COALESCE(Nomer_snytie, '') = '%11' AND COALESCE(Data_snytie, '') = '%12' AND "                      \
     "COALESCE(actived_prikaz, '') = '%13'"
 inline constexpr char LIFT_ORDER_UNCHANGED[] = VEDOMER_LIFT_ORDER_UNCHANGED ";";
-// UPDATE_COMBAT while the serviceman holds the loaded values: the markers
-// of UPDATE_COMBAT, then the loaded unit number, position, rank, full name
-// and birth date (%11 to %15). The unit number is compared as the column
-// compares it (a number with a number), the others as texts.
-inline constexpr char UPDATE_COMBAT_UNCHANGED[] =
-    "UPDATE Combat SET VP = '%1',Dol = '%2' , VZ = '%3',  FIO = '%4', LN = '%5', Dolz_nom ='%7', "
-    "Zvan_nom ='%8', Data_comb = '%10' WHERE LN = '%9' AND (VP = '%11' OR VP IS NULL AND '%11' = '') "
-    "AND COALESCE(Dol, '') = '%12' AND COALESCE(VZ, '') = '%13' AND COALESCE(FIO, '') = '%14' AND "
-    "COALESCE(Data_comb, '') = '%15' ;";
-// True when `variant` is `statement` without its closing ";" and with more
-// conditions after it: each conditioned change stays the change it conditions.
-constexpr bool extends(const char *variant, const char *statement)
-{
-    while (*statement != '\0' && *statement != ';' && *variant == *statement) {
-        ++variant;
-        ++statement;
-    }
-    if (*variant == ' ')
-        ++variant;
-    return *statement == ';' && statement[1] == '\0' && variant[0] == 'A' && variant[1] == 'N' &&
-           variant[2] == 'D' && variant[3] == ' ';
-}
 static_assert(extends(UPDATE_ORDER_UNCHANGED + 0, UPDATE_ORDER + 0));
 static_assert(extends(LIFT_ORDER_UNCHANGED + 0, LIFT_ORDER + 0));
-static_assert(extends(UPDATE_COMBAT_UNCHANGED + 0, UPDATE_COMBAT + 0));
-
 // Order numbers restart every year, so one serviceman may hold two orders of
 // one number in one category. While the orders window lists such orders it
 // reads each row's identity with them (SQLite's rowid, a server table's id)
 // and changes, lifts and deletes that one row only.
 // SELECT_ORDERS with the identity as a ninth field.
-inline constexpr Dialects SELECT_ORDERS_WITH_ID{
-    "SELECT nameZO,Date_time, prikaznom,kemvidan,ish_SU,Nomer_snytie,Data_snytie,actived_prikaz,rowid "
-    "FROM %1 WHERE LN ='%2'AND what='%3';",
-    "SELECT nameZO,Date_time, prikaznom,kemvidan,ish_SU,Nomer_snytie,Data_snytie,actived_prikaz,id "
-    "FROM %1 WHERE LN ='%2'AND what='%3' ORDER BY id;"};
+inline constexpr auto SELECT_ORDERS_WITH_ID =
+    marked("SELECT nameZO,Date_time, prikaznom,kemvidan,ish_SU,Nomer_snytie,Data_snytie,actived_prikaz,"
+           "{rowid} FROM %1 WHERE LN ='%2'AND what='%3'{in order added};");
 // UPDATE_ORDER_UNCHANGED on the one row: %16 its identity.
-inline constexpr Dialects UPDATE_ORDER_ROW{VEDOMER_UPDATE_ORDER_UNCHANGED " AND rowid = '%16';",
-                                           VEDOMER_UPDATE_ORDER_UNCHANGED " AND id = '%16';"};
+inline constexpr auto UPDATE_ORDER_ROW = marked(VEDOMER_UPDATE_ORDER_UNCHANGED " AND {rowid} = '%16';");
 // LIFT_ORDER_UNCHANGED on the one row: %14 its identity.
-inline constexpr Dialects LIFT_ORDER_ROW{VEDOMER_LIFT_ORDER_UNCHANGED " AND rowid = '%14';",
-                                         VEDOMER_LIFT_ORDER_UNCHANGED " AND id = '%14';"};
+inline constexpr auto LIFT_ORDER_ROW = marked(VEDOMER_LIFT_ORDER_UNCHANGED " AND {rowid} = '%14';");
 // DELETE_ORDER on the one row: %4 its identity.
-inline constexpr Dialects DELETE_ORDER_ROW{
-    "DELETE FROM prikaz WHERE LN ='%1'AND what='%2'AND prikaznom ='%3' AND rowid = '%4';",
-    "DELETE FROM prikaz WHERE LN ='%1'AND what='%2'AND prikaznom ='%3' AND id = '%4';"};
+inline constexpr auto DELETE_ORDER_ROW =
+    marked("DELETE FROM prikaz WHERE LN ='%1'AND what='%2'AND prikaznom ='%3' AND {rowid} = '%4';");
 static_assert(extends(UPDATE_ORDER_ROW.sqlite, UPDATE_ORDER_UNCHANGED + 0));
 static_assert(extends(UPDATE_ORDER_ROW.postgresql, UPDATE_ORDER_UNCHANGED + 0));
 static_assert(extends(LIFT_ORDER_ROW.sqlite, LIFT_ORDER_UNCHANGED + 0));
@@ -313,9 +326,43 @@ static_assert(extends(DELETE_ORDER_ROW.postgresql, DELETE_ORDER + 0));
 // The dates of a serviceman's orders of one number in one category, in the
 // order they were added.
 // %1 LN, %2 code, %3 number.
-inline constexpr Dialects SELECT_ORDER_DATES{
-    "SELECT Date_time FROM prikaz WHERE LN = '%1' AND what = '%2' AND prikaznom = '%3' ORDER BY rowid",
-    "SELECT Date_time FROM prikaz WHERE LN = '%1' AND what = '%2' AND prikaznom = '%3' ORDER BY id"};
+inline constexpr auto SELECT_ORDER_DATES = marked(
+    "SELECT Date_time FROM prikaz WHERE LN = '%1' AND what = '%2' AND prikaznom = '%3' ORDER BY {rowid}");
+// The orders of the service cards. %1 as for the servicemen.
+inline constexpr auto SELECT_CARD_ORDERS =
+    marked("SELECT LN, what, nameZO, Date_time, prikaznom, kemvidan, ish_SU, Nomer_snytie, Data_snytie, "
+           "actived_prikaz FROM prikaz WHERE LN IN (%1) ORDER BY {rowid};");
+
+// ---- Files: the documents attached to orders ------------------------------
+// A changed personal number follows into the attached files. %1 new LN,
+// %2 old LN.
+inline constexpr char UPDATE_FILES_LN[] = "UPDATE Files SET LN = '%1' WHERE LN = '%2'";
+// %1 number, %2 code, %3 "files/" + name, %4 name, %5 LN.
+inline constexpr Dialects INSERT_FILE{
+    "INSERT INTO Files('prikaznom','what','Giper','name_file','LN')VALUES('%1','%2','%3','%4','%5')",
+    "INSERT INTO Files(prikaznom,what,Giper,name_file,LN)VALUES('%1','%2','%3','%4','%5')"};
+// %1 "Files", %2 LN, %3 code, %4 number.
+inline constexpr auto SELECT_FILES =
+    marked("SELECT name_file FROM %1 WHERE LN ='%2'AND what='%3'AND prikaznom ='%4'{in order added};");
+// The attachments of one serviceman's order, found by the personal number as
+// well, so that one serviceman's document is never taken for another's.
+// %1 LN, %2 code, %3 number, %4 name.
+inline constexpr char SELECT_ORDER_FILE_PATH[] =
+    "SELECT Giper FROM Files WHERE LN = '%1' AND what = '%2' AND prikaznom = '%3' AND name_file = '%4';";
+inline constexpr char DELETE_ORDER_FILE[] =
+    "DELETE FROM Files WHERE LN = '%1' AND what = '%2' AND prikaznom = '%3' AND name_file = '%4';";
+// How many attachments refer to one stored copy. %1 path of the copy.
+inline constexpr char COUNT_FILE_REFERENCES[] = "SELECT count(*) FROM Files WHERE Giper = '%1';";
+// The attachments follow their order to its new number.
+// %1 LN, %2 code, %3 old number, %4 new number.
+inline constexpr char RENUMBER_FILES[] =
+    "UPDATE Files SET prikaznom = '%4' WHERE LN = '%1' AND what = '%2' AND prikaznom = '%3';";
+// The attachments kept under a number that no order of the serviceman holds
+// in the category (left by a deleted order). Bound: LN, code, number.
+inline constexpr auto SELECT_LEFTOVER_FILES =
+    marked("SELECT name_file FROM Files WHERE LN = ? AND what = ? AND prikaznom = ? AND NOT EXISTS (SELECT 1 "
+           "FROM prikaz WHERE prikaz.LN = Files.LN AND prikaz.what = Files.what AND prikaz.prikaznom = "
+           "Files.prikaznom) ORDER BY {rowid};");
 // Attachments are kept under the order's number. When one of two orders of
 // one number is given another, the other keeps its attachments and the
 // renumbered one gets rows of its own referring to the same stored copies;
@@ -326,10 +373,50 @@ inline constexpr char COPY_FILES_TO_NUMBER[] =
     "FROM Files WHERE LN = '%1' AND what = '%2' AND prikaznom = '%3' AND NOT EXISTS (SELECT 1 FROM "
     "Files AS taken WHERE taken.LN = '%1' AND taken.what = '%2' AND taken.prikaznom = '%4' AND "
     "taken.name_file = Files.name_file)";
-// The serviceman as the list shows him, read again. %1 LN.
-inline constexpr char SELECT_SERVICEMAN[] =
-    "SELECT VP, Dol, VZ, FIO, Data_comb, LN FROM Combat WHERE LN = '%1'";
+// The attached documents of the service cards. %1 as for the servicemen.
+inline constexpr auto SELECT_CARD_FILES =
+    marked("SELECT LN, what, prikaznom, name_file FROM Files WHERE LN IN (%1) ORDER BY {rowid};");
+// The stored copies the attachments refer to, each once: in order for the
+// copy of a file's documents onto a server, and as found for the check of
+// the folder "files".
+inline constexpr char SELECT_FILE_PATHS[] = "SELECT DISTINCT Giper FROM Files ORDER BY Giper";
+inline constexpr char SELECT_FILE_COPIES[] = "SELECT DISTINCT Giper FROM Files";
 
+// ---- Kopii: the content of attached documents -----------------------------
+// The content of attached documents kept in the database (table Kopii, one
+// row per stored copy, keyed by the path Giper of the Files rows). On a
+// server every document is kept there; an SQLite file holds them when it was
+// written from a server. %1 the path.
+inline constexpr char SELECT_CONTENT[] = "SELECT Soderz FROM Kopii WHERE Giper = '%1'";
+// Server only: a fingerprint of the content, so that an identical document is
+// found without fetching it.
+inline constexpr char SELECT_CONTENT_MD5[] = "SELECT md5(Soderz) FROM Kopii WHERE Giper = '%1'";
+// Bound: the path, the content. A path already taken is left as it is (no
+// row is added).
+inline constexpr char INSERT_CONTENT[] =
+    "INSERT INTO Kopii (Giper, Soderz) VALUES (?, ?) ON CONFLICT (Giper) DO NOTHING";
+// The content goes once no attachment refers to it.
+inline constexpr char DELETE_UNUSED_CONTENT[] =
+    "DELETE FROM Kopii WHERE Giper = '%1' AND NOT EXISTS (SELECT 1 FROM Files WHERE Giper = '%1')";
+// In an SQLite file the table is made only in a backup written from a server
+// (the register's own file keeps its documents in the folder "files").
+inline constexpr char CONTENT_TABLE[] = "Kopii";
+inline constexpr char CREATE_CONTENT_TABLE[] = "CREATE TABLE Kopii (Giper TEXT PRIMARY KEY, Soderz BLOB)";
+inline constexpr char SELECT_CONTENT_PATHS[] = "SELECT Giper FROM Kopii ORDER BY Giper";
+// Every document with its content, for a backup of a server (read row by row).
+inline constexpr char SELECT_ALL_CONTENT[] = "SELECT Giper, Soderz FROM Kopii ORDER BY Giper";
+
+// ---- Ranks and Emploeses: the reference lists -----------------------------
+// The reference tables as the reference tables editor's model names them:
+// PostgreSQL keeps unquoted names in lower case, and its model quotes them.
+// The model gives the rows in the order they were added.
+inline constexpr Dialects RANKS_TABLE{"Ranks", "ranks"};
+inline constexpr Dialects POSITIONS_TABLE{"Emploeses", "emploeses"};
+inline constexpr Dialects REFERENCE_ORDER{"", "ORDER BY id"};
+inline constexpr char SELECT_POSITIONS[] = "SELECT * FROM Emploeses  ORDER BY Massa_dolzn ASC;";
+inline constexpr char SELECT_RANKS[] = "SELECT * FROM Ranks ORDER BY Rank_massa ASC ;";
+
+// ---- Schema and maintenance -----------------------------------------------
 // Schema verification: the tables (name and creation text) and the columns
 // of one table (in a field "name"). %1 the table's name made safe for a text
 // literal.
@@ -360,34 +447,10 @@ inline constexpr char COPY_LOOKS_WHOLE[] =
     "SELECT (SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name COLLATE NOCASE IN (?, ?)), "
     "(SELECT page_count * page_size FROM pragma_page_count(), pragma_page_size())";
 
-// The content of attached documents kept in the database (table Kopii, one
-// row per stored copy, keyed by the path Giper of the Files rows). On a
-// server every document is kept there; an SQLite file holds them when it was
-// written from a server. %1 the path.
-inline constexpr char SELECT_CONTENT[] = "SELECT Soderz FROM Kopii WHERE Giper = '%1'";
-// Server only: a fingerprint of the content, so that an identical document is
-// found without fetching it.
-inline constexpr char SELECT_CONTENT_MD5[] = "SELECT md5(Soderz) FROM Kopii WHERE Giper = '%1'";
-// Bound: the path, the content. A path already taken is left as it is (no
-// row is added).
-inline constexpr char INSERT_CONTENT[] =
-    "INSERT INTO Kopii (Giper, Soderz) VALUES (?, ?) ON CONFLICT (Giper) DO NOTHING";
-// The content goes once no attachment refers to it.
-inline constexpr char DELETE_UNUSED_CONTENT[] =
-    "DELETE FROM Kopii WHERE Giper = '%1' AND NOT EXISTS (SELECT 1 FROM Files WHERE Giper = '%1')";
-// In an SQLite file the table is made only in a backup written from a server
-// (the register's own file keeps its documents in the folder "files").
-inline constexpr char CONTENT_TABLE[] = "Kopii";
-inline constexpr char CREATE_CONTENT_TABLE[] = "CREATE TABLE Kopii (Giper TEXT PRIMARY KEY, Soderz BLOB)";
-inline constexpr char SELECT_CONTENT_PATHS[] = "SELECT Giper FROM Kopii ORDER BY Giper";
-// Every document with its content, for a backup of a server (read row by row).
-inline constexpr char SELECT_ALL_CONTENT[] = "SELECT Giper, Soderz FROM Kopii ORDER BY Giper";
-inline constexpr char SELECT_FILE_PATHS[] = "SELECT DISTINCT Giper FROM Files ORDER BY Giper";
-
 // Copying a whole register between an SQLite file and a server. %1 table,
 // %2 the columns separated by commas, %3 the rows "(…), (…)". The rows are read
 // in the order they were added.
-inline constexpr Dialects SELECT_ALL_ROWS{"SELECT %2 FROM %1 ORDER BY rowid", "SELECT %2 FROM %1 ORDER BY id"};
+inline constexpr auto SELECT_ALL_ROWS = marked("SELECT %2 FROM %1 ORDER BY {rowid}");
 inline constexpr char INSERT_ROWS[] = "INSERT INTO %1 (%2) VALUES %3";
 inline constexpr char COUNT_ROWS[] = "SELECT count(*) FROM %1";
 inline constexpr char DELETE_ROWS[] = "DELETE FROM %1";
@@ -420,8 +483,6 @@ inline constexpr char SELECT_RESTORED_OBJECTS[] =
 inline constexpr char DROP_LIVE_OBJECT[] = "DROP %1 main.%2";
 // %1 the quoted table name.
 inline constexpr char COPY_RESTORED_ROWS[] = "INSERT INTO main.%1 SELECT * FROM restored.%1";
-// The attachment copies the register refers to.
-inline constexpr char SELECT_FILE_COPIES[] = "SELECT DISTINCT Giper FROM Files";
 
 // The history of changes: one row per change, written beside the change
 // (by the program in the same transaction on a file, by triggers on a

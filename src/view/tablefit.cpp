@@ -29,6 +29,155 @@ struct ViewOptions : QAbstractItemView
 };
 } // namespace
 
+namespace {
+// Measures the rows of one table widget: the columns it shows, the room a
+// text has in each, and the heights found so far per column and text.
+class RowFitter
+{
+public:
+    explicit RowFitter(QTableWidget *widget)
+        : m_widget(widget)
+        , m_rows(widget->rowCount())
+        , m_widths(TextWidths::of(widget->font()))
+        , m_cellHeights(static_cast<size_t>(widget->columnCount()))
+        , m_room(static_cast<size_t>(widget->columnCount()), 0)
+    {
+        const QHeaderView *header = widget->horizontalHeader();
+        const int textMargin =
+            widget->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+        for (int c = 0; c < widget->columnCount(); ++c) {
+            if (header->isSectionHidden(c))
+                continue;
+            m_visible.push_back(c);
+            m_room[static_cast<size_t>(c)] =
+                header->sectionSize(c) - (widget->showGrid() ? 1 : 0) - 2 * textMargin;
+        }
+    }
+
+    bool anyVisible() const { return !m_visible.empty(); }
+
+    // The height of row r, or -1 for a row the view measures itself (a
+    // styled cell, or no text at all).
+    int rowHeight(int r)
+    {
+        bool anyText = false;
+        int tallest = 0;
+        for (int c : m_visible) {
+            const QTableWidgetItem *item = m_widget->item(r, c);
+            if (!item)
+                continue;
+            if (item->data(Qt::FontRole).isValid() || item->data(Qt::DecorationRole).isValid() ||
+                item->data(Qt::CheckStateRole).isValid())
+                return -1;
+            const QString text = item->text();
+            if (text.isEmpty())
+                continue;
+            anyText = true;
+            tallest = std::max(tallest, cellHeight(c, text));
+        }
+        if (!anyText)
+            return -1;
+        return std::max(tallest, oneLineHeight());
+    }
+
+    // Removes the probe row, if one was added.
+    void closeProbe()
+    {
+        if (m_probing)
+            m_widget->setRowCount(m_rows);
+        m_probing = false;
+    }
+
+private:
+    // The view measures a row by asking the delegate of each of its cells
+    // for a size hint with the options it paints with; a cell alone is asked
+    // the same way here, which spares the view's pass over the empty cells.
+    int measureCell(int c) const
+    {
+        const int probe = m_rows;
+        const QModelIndex index = m_widget->model()->index(probe, c);
+        QStyleOptionViewItem option = m_options;
+        if (m_widget->wordWrap()) {
+            option.rect.setY(m_widget->rowViewportPosition(probe));
+            option.rect.setHeight(std::max(1, m_widget->rowHeight(probe)));
+            option.rect.setX(m_widget->columnViewportPosition(c));
+            // The view wraps a text within the column less its grid line.
+            option.rect.setWidth(m_widget->columnWidth(c) - (m_widget->showGrid() ? 1 : 0));
+        }
+        const int hint = m_widget->itemDelegateForIndex(index)->sizeHint(option, index).height();
+        return m_widget->showGrid() ? hint + 1 : hint;
+    }
+
+    void openProbe()
+    {
+        if (m_probing)
+            return;
+        m_widget->setRowCount(m_rows + 1);
+        m_probing = true;
+        // As the view does before it measures: its style and font settle
+        // when it is polished.
+        m_widget->ensurePolished();
+        (m_widget->*ViewOptions::init)(&m_options);
+    }
+
+    int measure(int c, const QString &text)
+    {
+        openProbe();
+        m_widget->setItem(m_rows, c, new QTableWidgetItem(text));
+        const int h = measureCell(c);
+        delete m_widget->takeItem(m_rows, c);
+        return h;
+    }
+
+    // Height of one cell: 0 for a text that surely fits on one line.
+    int cellHeight(int c, const QString &text)
+    {
+        QHash<QString, int> &cache = m_cellHeights[static_cast<size_t>(c)];
+        auto found = cache.constFind(text);
+        if (found != cache.constEnd())
+            return *found;
+        const qreal w = m_widths.estimate(text);
+        // Room to spare absorbs what a pairwise estimate can miss.
+        if (w >= 0 && w + 2 + w / 50 <= m_room[static_cast<size_t>(c)]) {
+            cache.insert(text, 0);
+            return 0;
+        }
+        const QString key = m_widths.normalized(text);
+        found = cache.constFind(key);
+        if (found == cache.constEnd())
+            found = cache.insert(key, measure(c, text));
+        const int h = *found;
+        cache.insert(text, h);
+        return h;
+    }
+
+    // A one-line row: its header section or its tallest cell, empty cells
+    // included, as the view measures a row. Measured once.
+    int oneLineHeight()
+    {
+        if (m_oneLine >= 0)
+            return m_oneLine;
+        openProbe();
+        m_widget->setItem(m_rows, m_visible.front(), new QTableWidgetItem(QStringLiteral("0")));
+        m_oneLine = m_widget->verticalHeader()->sectionSizeHint(m_rows);
+        for (int c : m_visible)
+            m_oneLine = std::max(m_oneLine, measureCell(c));
+        delete m_widget->takeItem(m_rows, m_visible.front());
+        return m_oneLine;
+    }
+
+    QTableWidget *m_widget;
+    const int m_rows;
+    TextWidths &m_widths;
+    std::vector<QHash<QString, int>> m_cellHeights;
+    std::vector<int> m_visible;
+    std::vector<qreal> m_room;
+    QStyleOptionViewItem m_options;
+    bool m_probing = false;
+    int m_oneLine = -1;
+};
+} // namespace
+
 void TableFit::fitRowHeights(QTableView *table)
 {
     // A row's height is that of its tallest visible cell, or of its header
@@ -44,117 +193,16 @@ void TableFit::fitRowHeights(QTableView *table)
         return;
     }
     const int rows = widget->rowCount();
-    const int columns = widget->columnCount();
     if (rows == 0)
         return;
-    const QHeaderView *header = widget->horizontalHeader();
-    const int textMargin = widget->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
-    std::vector<int> visible;
-    std::vector<qreal> room(static_cast<size_t>(columns), 0);
-    for (int c = 0; c < columns; ++c) {
-        if (header->isSectionHidden(c))
-            continue;
-        visible.push_back(c);
-        room[static_cast<size_t>(c)] = header->sectionSize(c) - (widget->showGrid() ? 1 : 0) - 2 * textMargin;
-    }
-    if (visible.empty())
+    RowFitter fitter(widget);
+    if (!fitter.anyVisible())
         return;
-    TextWidths &widths = TextWidths::of(widget->font());
-    std::vector<QHash<QString, int>> cellHeights(static_cast<size_t>(columns));
-    const int probe = rows;
-    bool probing = false;
-    // The view measures a row by asking the delegate of each of its cells
-    // for a size hint with the options it paints with; a cell alone is asked
-    // the same way here, which spares the view's pass over the empty cells.
-    QStyleOptionViewItem options;
-    auto measureCell = [&](int c) {
-        const QModelIndex index = widget->model()->index(probe, c);
-        QStyleOptionViewItem option = options;
-        if (widget->wordWrap()) {
-            option.rect.setY(widget->rowViewportPosition(probe));
-            option.rect.setHeight(std::max(1, widget->rowHeight(probe)));
-            option.rect.setX(widget->columnViewportPosition(c));
-            // The view wraps a text within the column less its grid line.
-            option.rect.setWidth(widget->columnWidth(c) - (widget->showGrid() ? 1 : 0));
-        }
-        const int hint = widget->itemDelegateForIndex(index)->sizeHint(option, index).height();
-        return widget->showGrid() ? hint + 1 : hint;
-    };
-    auto openProbe = [&] {
-        if (!probing) {
-            widget->setRowCount(rows + 1);
-            probing = true;
-            // As the view does before it measures: its style and font
-            // settle when it is polished.
-            widget->ensurePolished();
-            (widget->*ViewOptions::init)(&options);
-        }
-    };
-    auto measure = [&](int c, const QString &text) {
-        openProbe();
-        widget->setItem(probe, c, new QTableWidgetItem(text));
-        const int h = measureCell(c);
-        delete widget->takeItem(probe, c);
-        return h;
-    };
-    // Height of one cell: 0 for a text that surely fits on one line.
-    auto cellHeight = [&](int c, const QString &text) {
-        QHash<QString, int> &cache = cellHeights[static_cast<size_t>(c)];
-        auto found = cache.constFind(text);
-        if (found != cache.constEnd())
-            return *found;
-        const qreal w = widths.estimate(text);
-        // Room to spare absorbs what a pairwise estimate can miss.
-        if (w >= 0 && w + 2 + w / 50 <= room[static_cast<size_t>(c)]) {
-            cache.insert(text, 0);
-            return 0;
-        }
-        const QString key = widths.normalized(text);
-        found = cache.constFind(key);
-        if (found == cache.constEnd())
-            found = cache.insert(key, measure(c, text));
-        const int h = *found;
-        cache.insert(text, h);
-        return h;
-    };
-
-    int oneLine = -1;
     std::vector<int> heights(static_cast<size_t>(rows), -1);
-    for (int r = 0; r < rows; ++r) {
-        bool styled = false;
-        bool anyText = false;
-        int tallest = 0;
-        for (int c : visible) {
-            const QTableWidgetItem *item = widget->item(r, c);
-            if (!item)
-                continue;
-            if (item->data(Qt::FontRole).isValid() || item->data(Qt::DecorationRole).isValid() ||
-                item->data(Qt::CheckStateRole).isValid()) {
-                styled = true;
-                break;
-            }
-            const QString text = item->text();
-            if (text.isEmpty())
-                continue;
-            anyText = true;
-            tallest = std::max(tallest, cellHeight(c, text));
-        }
-        if (styled || !anyText)
-            continue; // measured below, after the probe row is gone
-        if (oneLine < 0) {
-            // A one-line row: its header section or its tallest cell, empty
-            // cells included, as the view measures a row.
-            openProbe();
-            widget->setItem(probe, visible.front(), new QTableWidgetItem(QStringLiteral("0")));
-            oneLine = widget->verticalHeader()->sectionSizeHint(probe);
-            for (int c : visible)
-                oneLine = std::max(oneLine, measureCell(c));
-            delete widget->takeItem(probe, visible.front());
-        }
-        heights[static_cast<size_t>(r)] = std::max(tallest, oneLine);
-    }
-    if (probing)
-        widget->setRowCount(rows);
+    for (int r = 0; r < rows; ++r)
+        heights[static_cast<size_t>(r)] = fitter.rowHeight(r);
+    // The rows the view measures itself, after the probe row is gone.
+    fitter.closeProbe();
     for (int r = 0; r < rows; ++r) {
         const int h = heights[static_cast<size_t>(r)];
         if (h < 0)

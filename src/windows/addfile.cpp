@@ -99,6 +99,97 @@ QString orderName(const QString &number, const QString &date)
     return date.trimmed().isEmpty() ? name : name + QStringLiteral(" от ") + date;
 }
 
+// An order as listed, with its date read.
+struct DatedOrder
+{
+    Orders::Row order;
+    QDate date;
+};
+
+// Newest first. Orders of one date, and orders whose date does not read as
+// "dd.MM.yyyy" (all of them last), keep the order of the query.
+std::vector<DatedOrder> newestFirst(Orders::List &list)
+{
+    std::vector<DatedOrder> rows;
+    rows.reserve(list.rows.size());
+    for (Orders::Row &order : list.rows) {
+        const QDate date = Dates::parse(order.cells[COL_DATE]);
+        rows.push_back({std::move(order), date});
+    }
+    std::stable_sort(rows.begin(), rows.end(), [](const DatedOrder &a, const DatedOrder &b) {
+        return a.date.isValid() && (!b.date.isValid() || a.date > b.date);
+    });
+    QList<QDate> dates;
+    dates.reserve(static_cast<qsizetype>(rows.size()));
+    for (const DatedOrder &row : rows)
+        dates.append(row.date);
+    qDebug().noquote() << Dates::debugText(dates);
+    return rows;
+}
+
+// Adds the orders below the rows of the table: the in-force swatch, the
+// order's identity under its number, and the mark of an old penalty.
+void putOrders(QTableWidget *t, const std::vector<DatedOrder> &rows, const QString &code)
+{
+    const int first = t->rowCount();
+    t->setRowCount(first + static_cast<int>(rows.size()));
+    const QBrush red(Qt::red, Qt::SolidPattern);
+    const QBrush green(Qt::green, Qt::SolidPattern);
+    // Penalties in force older than the reminder's months: the date cell is
+    // marked and every cell of the row tells the penalty's age.
+    const int months = code == QLatin1String(Code::VZS) ? Paths::penaltyReminderMonths() : 0;
+    const QDate today = QDate::currentDate();
+    const QBrush oldMark(OLD_PENALTY, Qt::SolidPattern);
+    // The view learned of the new rows above; the cells go in without a
+    // notice each, and the viewport is repainted once they are all there.
+    QSignalBlocker quiet(t->model());
+    for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
+        const DatedOrder &row = rows[r];
+        QString tip;
+        const auto &cells = row.order.cells;
+        if (cells[COL_ACTIVE] == QLatin1String(Penalties::IN_FORCE) &&
+            Penalties::isOld(row.date, months, today))
+            tip = QStringLiteral("Взыскание в силе %1: дольше %2 мес., его можно готовить к снятию")
+                      .arg(Penalties::age(row.date, today), QString::number(months));
+        for (int c = 0; c < COLUMNS; ++c) {
+            auto *item = new QTableWidgetItem(cells[c]);
+            if (c == COL_ACTIVE) {
+                // Text and background of one colour: a plain swatch, red while
+                // the order is in force, green once it is lifted.
+                const QBrush &brush = cells[c] == QString::number(1) ? red : green;
+                item->setBackground(brush);
+                item->setForeground(brush);
+            }
+            if (!tip.isEmpty()) {
+                item->setToolTip(tip);
+                if (c == COL_DATE)
+                    item->setBackground(oldMark);
+            }
+            if (c == COL_NUMBER)
+                item->setData(Qt::UserRole, row.order.id);
+            t->setItem(first + r, c, item);
+        }
+    }
+    quiet.unblock();
+    t->viewport()->update();
+}
+
+// The column widths and titles of the order list, and its rows fitted.
+void fitOrders(QTableWidget *t)
+{
+    QHeaderView *horizontal = t->horizontalHeader();
+    QHeaderView *vertical = t->verticalHeader();
+    horizontal->setStretchLastSection(false);
+    for (int c = 0; c < COLUMNS; ++c)
+        t->setColumnWidth(c, WIDTHS[c]);
+    t->horizontalHeaderItem(5)->setText(QStringLiteral("Номер\nснятия"));
+    t->horizontalHeaderItem(6)->setText(QStringLiteral("Дата\nснятия"));
+    t->horizontalHeaderItem(7)->setText(QStringLiteral("Действие\nприказа"));
+    TableFit::fitRowHeights(t);
+    vertical->setSectionResizeMode(QHeaderView::Fixed);
+    horizontal->setSectionResizeMode(QHeaderView::Fixed);
+}
+
 const char NOT_ADDED[] = "Приказ не добавлен";
 const char NOT_CHANGED[] = "Приказ не изменён";
 const char NOT_LIFTED[] = "Взыскание не снято";
@@ -191,94 +282,23 @@ void addfile::clearTable()
     ui->lineEdit_4->clear();
     ui->lineEdit_6->clear();
 
-    struct Row
-    {
-        Orders::Row order;
-        QDate date;
-    };
     Orders::List list = Orders::list(ln, wt);
     qstr = list.statement;
-    std::vector<Row> rows;
-    rows.reserve(list.rows.size());
-    for (Orders::Row &order : list.rows) {
-        const QDate date = Dates::parse(order.cells[COL_DATE]);
-        rows.push_back({std::move(order), date});
-    }
     // An empty list must not pass for a serviceman without orders.
     if (!list.read)
         say(QStringLiteral("Приказы не прочитаны из базы данных: %1. Пустой список не значит, что приказов нет.")
                 .arg(Errors::describe(list.error)));
-
-    // Newest first. Orders of one date, and orders whose date does not read
-    // as "dd.MM.yyyy" (all of them last), keep the order of the query.
-    std::stable_sort(rows.begin(), rows.end(), [](const Row &a, const Row &b) {
-        return a.date.isValid() && (!b.date.isValid() || a.date > b.date);
-    });
-    QList<QDate> dates;
-    dates.reserve(static_cast<qsizetype>(rows.size()));
-    for (const Row &row : rows)
-        dates.append(row.date);
-    qDebug().noquote() << Dates::debugText(dates);
+    const std::vector<DatedOrder> rows = newestFirst(list);
 
     QTableWidget *t = ui->tableWidget_2;
     t->setUpdatesEnabled(false);
-    const int first = t->rowCount();
-    t->setRowCount(first + static_cast<int>(rows.size()));
-    const QBrush red(Qt::red, Qt::SolidPattern);
-    const QBrush green(Qt::green, Qt::SolidPattern);
-    // Penalties in force older than the reminder's months: the date cell is
-    // marked and every cell of the row tells the penalty's age.
-    const int months = wt == QLatin1String(Code::VZS) ? Paths::penaltyReminderMonths() : 0;
-    const QDate today = QDate::currentDate();
-    const QBrush oldMark(OLD_PENALTY, Qt::SolidPattern);
-    // The view learned of the new rows above; the cells go in without a
-    // notice each, and the viewport is repainted once they are all there.
-    QSignalBlocker quiet(t->model());
-    for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
-        const Row &row = rows[r];
-        QString tip;
-        const auto &cells = row.order.cells;
-        if (cells[COL_ACTIVE] == QLatin1String(Penalties::IN_FORCE) &&
-            Penalties::isOld(row.date, months, today))
-            tip = QStringLiteral("Взыскание в силе %1: дольше %2 мес., его можно готовить к снятию")
-                      .arg(Penalties::age(row.date, today), QString::number(months));
-        for (int c = 0; c < COLUMNS; ++c) {
-            auto *item = new QTableWidgetItem(cells[c]);
-            if (c == COL_ACTIVE) {
-                // Text and background of one colour: a plain swatch, red while
-                // the order is in force, green once it is lifted.
-                const QBrush &brush = cells[c] == QString::number(1) ? red : green;
-                item->setBackground(brush);
-                item->setForeground(brush);
-            }
-            if (!tip.isEmpty()) {
-                item->setToolTip(tip);
-                if (c == COL_DATE)
-                    item->setBackground(oldMark);
-            }
-            if (c == COL_NUMBER)
-                item->setData(Qt::UserRole, row.order.id);
-            t->setItem(first + r, c, item);
-        }
-    }
-    quiet.unblock();
-    t->viewport()->update();
+    putOrders(t, rows, wt);
 
     ui->dateEdit->setDate(QDate::currentDate());
     ui->dateEdit_2->setDate(QDate::currentDate());
     ui->tab->setFocus();
 
-    QHeaderView *horizontal = t->horizontalHeader();
-    QHeaderView *vertical = t->verticalHeader();
-    horizontal->setStretchLastSection(false);
-    for (int c = 0; c < COLUMNS; ++c)
-        t->setColumnWidth(c, WIDTHS[c]);
-    t->horizontalHeaderItem(5)->setText(QStringLiteral("Номер\nснятия"));
-    t->horizontalHeaderItem(6)->setText(QStringLiteral("Дата\nснятия"));
-    t->horizontalHeaderItem(7)->setText(QStringLiteral("Действие\nприказа"));
-    TableFit::fitRowHeights(t);
-    vertical->setSectionResizeMode(QHeaderView::Fixed);
-    horizontal->setSectionResizeMode(QHeaderView::Fixed);
+    fitOrders(t);
     t->setUpdatesEnabled(true);
 }
 

@@ -270,6 +270,51 @@ void MainWindow::clear_tableWidgets()
     fill();
 }
 
+namespace {
+// The row filters as chosen beside the category list, and the search.
+RowFilter::Filter chosenFilter(const Ui::MainWindow *ui, const QString &searchText)
+{
+    RowFilter::Filter filter;
+    filter.category = ui->comboBox->currentIndex();
+    filter.onlyWithRecords = ui->checkBox->isChecked();
+    if (ui->comboBox_2->currentIndex() > 0)
+        filter.unit = ui->comboBox_2->currentData().toString();
+    filter.text = searchText;
+    return filter;
+}
+
+// The penalties in force, read afresh with the roster: for their view and for
+// the reminder of old ones.
+struct PenaltyRead
+{
+    int months = 0;
+    Penalties::InForce inForce;
+    // Everyone with a penalty on record, for "Только с записями".
+    QSet<QString> recorded;
+    bool read = true;
+    QSqlError error;
+};
+
+// Reads what the filter and the reminder need and points the filter at it.
+// Where the penalties cannot be read the view shows nobody rather than
+// everybody, and the status bar says why.
+void readPenalties(bool rosterRead, bool inForceOnly, PenaltyRead *p, RowFilter::Filter *filter)
+{
+    p->months = Paths::penaltyReminderMonths();
+    if (rosterRead && (p->months > 0 || inForceOnly))
+        p->read = Penalties::read(p->months, QDate::currentDate(), &p->inForce, &p->error);
+    if (inForceOnly)
+        filter->servicemen = &p->inForce.servicemen;
+    // "Только с записями" keeps a serviceman whose penalties are all lifted,
+    // although his count of penalties is 0.
+    if (p->read && rosterRead && filter->onlyWithRecords && filter->category <= 1) {
+        p->read = Penalties::recorded(&p->recorded, &p->error);
+        if (p->read)
+            filter->withPenalties = &p->recorded;
+    }
+}
+} // namespace
+
 QSqlError MainWindow::fill()
 {
     QTableWidget *t = ui->tableWidget_6;
@@ -281,36 +326,39 @@ QSqlError MainWindow::fill()
     const std::vector<Roster::Row> rows = Roster::read(qstr, &readError);
     updateUnits(rows);
 
-    RowFilter::Filter filter;
-    filter.category = ui->comboBox->currentIndex();
-    filter.onlyWithRecords = ui->checkBox->isChecked();
-    if (ui->comboBox_2->currentIndex() > 0)
-        filter.unit = ui->comboBox_2->currentData().toString();
-    filter.text = searchText;
-    // The penalties in force, read afresh with the roster: for their view and
-    // for the reminder of old ones. Where they cannot be read the view shows
-    // nobody rather than everybody, and the status bar says why.
-    const int months = Paths::penaltyReminderMonths();
-    const bool inForceOnly = ui->checkBox_2->isChecked();
-    Penalties::InForce penalties;
-    QSqlError penaltyError;
-    bool penaltiesRead = true;
-    if (readError.type() == QSqlError::NoError && (months > 0 || inForceOnly))
-        penaltiesRead = Penalties::read(months, QDate::currentDate(), &penalties, &penaltyError);
-    if (inForceOnly)
-        filter.servicemen = &penalties.servicemen;
-    // "Только с записями" keeps a serviceman whose penalties are all lifted,
-    // although his count of penalties is 0.
-    QSet<QString> withPenalties;
-    if (penaltiesRead && readError.type() == QSqlError::NoError && filter.onlyWithRecords &&
-        filter.category <= 1) {
-        penaltiesRead = Penalties::recorded(&withPenalties, &penaltyError);
-        if (penaltiesRead)
-            filter.withPenalties = &withPenalties;
-    }
+    RowFilter::Filter filter = chosenFilter(ui, searchText);
+    const bool rosterRead = readError.type() == QSqlError::NoError;
+    PenaltyRead penalties;
+    readPenalties(rosterRead, ui->checkBox_2->isChecked(), &penalties, &filter);
     // The places in the full table of the rows that are put in.
     const std::vector<int> kept = RowFilter::apply(filter, rows);
+    const int old = putRows(rows, kept, penalties.inForce.old, penalties.months);
+    fitSummary(rows);
+    t->setUpdatesEnabled(true);
+    t->viewport()->update();
 
+    if (!rosterRead)
+        ui->label_2->setText(
+            QStringLiteral("Таблица не прочитана: %1").arg(Errors::describe(readError)));
+    else if (kept.empty() && !searchText.isEmpty())
+        ui->label_2->setText(QStringLiteral("Ничего не найдено"));
+    else
+        ui->label_2->setText(QStringLiteral("Показано %1 из %2").arg(kept.size()).arg(rows.size()));
+    const int months = penalties.months;
+    if (!penalties.read)
+        ui->label_3->setText(
+            QStringLiteral("Взыскания не прочитаны: %1").arg(Errors::describe(penalties.error)));
+    else if (months > 0)
+        ui->label_3->setText(QStringLiteral("Взысканий старше %1 мес.: %2").arg(months).arg(old));
+    // Where the roster itself was not read, its reason is the one to read.
+    ui->label_3->setVisible(rosterRead && (!penalties.read || months > 0));
+    return readError;
+}
+
+int MainWindow::putRows(const std::vector<Roster::Row> &rows, const std::vector<int> &kept,
+                        const QHash<QString, int> &oldPenalties, int months)
+{
+    QTableWidget *t = ui->tableWidget_6;
     const QBrush stripe(QColor(240, 240, 240, 226), Qt::SolidPattern);
     QBrush countBrushes[Columns::COUNT];
     for (int c = Columns::FIRST_COUNT; c <= Columns::LAST_COUNT; ++c)
@@ -326,7 +374,7 @@ QSqlError MainWindow::fill()
     for (int k = 0; k < static_cast<int>(kept.size()); ++k) {
         const int r = kept[k];
         const Roster::Row &row = rows[static_cast<size_t>(r)];
-        const int oldHere = penalties.old.value(row[Columns::LN]);
+        const int oldHere = oldPenalties.value(row[Columns::LN]);
         old += oldHere;
         for (int c = 0; c < Columns::COUNT; ++c) {
             auto *item = new QTableWidgetItem(row[c]);
@@ -344,7 +392,12 @@ QSqlError MainWindow::fill()
             t->setItem(k, c, item);
         }
     }
-    quiet.unblock();
+    return old;
+}
+
+void MainWindow::fitSummary(const std::vector<Roster::Row> &rows)
+{
+    QTableWidget *t = ui->tableWidget_6;
     t->horizontalHeader()->setStretchLastSection(false);
     // The name column fits every name of the full table, also those a search
     // leaves out, and is fitted first so that the row heights follow it.
@@ -356,27 +409,6 @@ QSqlError MainWindow::fill()
     fioWidth = t->columnWidth(Columns::FIO);
     shareWidth();
     TableFit::fitRowHeights(t);
-    t->setUpdatesEnabled(true);
-    t->viewport()->update();
-
-    if (readError.type() != QSqlError::NoError)
-        ui->label_2->setText(
-            QStringLiteral("Таблица не прочитана: %1").arg(Errors::describe(readError)));
-    else if (kept.empty() && !searchText.isEmpty())
-        ui->label_2->setText(QStringLiteral("Ничего не найдено"));
-    else
-        ui->label_2->setText(QStringLiteral("Показано %1 из %2").arg(kept.size()).arg(rows.size()));
-    if (!penaltiesRead)
-        ui->label_3->setText(
-            QStringLiteral("Взыскания не прочитаны: %1").arg(Errors::describe(penaltyError)));
-    else if (months > 0)
-        ui->label_3->setText(QStringLiteral("Взысканий старше %1 мес.: %2").arg(months).arg(old));
-    // Where the roster itself was not read, its reason is the one to read.
-    ui->label_3->setVisible(readError.type() == QSqlError::NoError && (!penaltiesRead || months > 0));
-    // libpq knows it without asking the server; a connection made again
-    // after a break may differ from the first.
-    plainNote->setVisible(Connection::unencrypted(db));
-    return readError;
 }
 
 void MainWindow::updateUnits(const std::vector<Roster::Row> &rows)

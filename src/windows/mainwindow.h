@@ -1,6 +1,7 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include <QHash>
 #include <QMainWindow>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -133,6 +134,12 @@ private:
     // the status bar how many are shown. Returns the error of a read that
     // failed.
     QSqlError fill();
+    // Puts the kept rows into the table, each with its stripe, colours and
+    // the tooltip of its old penalties; returns how many penalties are old.
+    int putRows(const std::vector<Roster::Row> &rows, const std::vector<int> &kept,
+                const QHash<QString, int> &oldPenalties, int months);
+    // The name column and the row heights fitted to the texts.
+    void fitSummary(const std::vector<Roster::Row> &rows);
     // The unit list: every unit number of the roster, and the chosen one
     // kept even when nobody has it any more.
     void updateUnits(const std::vector<Roster::Row> &rows);
