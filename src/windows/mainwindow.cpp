@@ -352,6 +352,9 @@ QSqlError MainWindow::fill()
         ui->label_3->setText(QStringLiteral("Взысканий старше %1 мес.: %2").arg(months).arg(old));
     // Where the roster itself was not read, its reason is the one to read.
     ui->label_3->setVisible(rosterRead && (!penalties.read || months > 0));
+    // libpq knows it without asking the server; a connection made again
+    // after a break may differ from the first.
+    plainNote->setVisible(Connection::unencrypted(QSqlDatabase::database()));
     return readError;
 }
 
