@@ -6,6 +6,7 @@
 #include "storage/orders.h"
 #include "storage/paths.h"
 #include "storage/penalties.h"
+#include "view/readonly.h"
 
 #include <QBrush>
 #include <QCloseEvent>
@@ -138,6 +139,9 @@ addfile::addfile(const QString &personalNumber, const QString &code, const QStri
     status->setTextInteractionFlags(Qt::TextSelectableByMouse);
     status->hide();
     ui->verticalLayout_5->addWidget(status);
+    // A viewer reads the orders and opens their documents, and changes nothing.
+    ReadOnly::disable({ui->pushButton_7, ui->pushButton_4, ui->pushButton_6, ui->pushButton, ui->pushButton_2},
+                      {ui->action});
     clearTable();
 }
 
@@ -752,7 +756,7 @@ void addfile::keyPressEvent(QKeyEvent *event)
         askAndExit();
         return;
     }
-    if (event->key() != Qt::Key_Return)
+    if (event->key() != Qt::Key_Return || !ui->pushButton_7->isEnabled())
         return;
     if (Function::confirm(this, QStringLiteral("Вы точно уверены что надо добавить?")))
         ui->pushButton_7->click();

@@ -2,6 +2,7 @@
 #include "ui_vestable.h"
 
 #include "function.h"
+#include "view/readonly.h"
 
 #include <QCloseEvent>
 #include <QItemSelectionModel>
@@ -163,6 +164,9 @@ vestable::vestable(QWidget *parent)
 {
     ui->setupUi(this);
     ui->tableView->setItemDelegate(new CellDelegate(ui->tableView));
+    // A viewer reads the lists and edits no cell.
+    if (ReadOnly::disable({ui->pushButton, ui->pushButton_2}))
+        ui->tableView->setEditTriggers(QAbstractItemView::NoEditTriggers);
     showTable(ui->comboBox->currentIndex());
 }
 

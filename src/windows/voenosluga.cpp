@@ -6,6 +6,7 @@
 #include "storage/roster.h"
 #include "storage/servicemen.h"
 #include "view/columns.h"
+#include "view/readonly.h"
 #include "windows/addcombat.h"
 
 #include <QCloseEvent>
@@ -32,6 +33,8 @@ voenosluga::voenosluga(QWidget *parent)
     Columns::applyLayout(t, Columns::LIST);
     for (int c = Columns::LIST_FIRST_HIDDEN; c < t->columnCount(); ++c)
         t->setColumnHidden(c, true);
+    // A viewer opens the form to read a serviceman; the form saves nothing.
+    ReadOnly::disable({}, {ui->action_del});
     clear_tableWidget();
 }
 

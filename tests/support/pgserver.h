@@ -35,6 +35,12 @@ public:
     QString createDatabase();
     // settings.ini of the current folder names the server's database.
     void pointSettingsAt(const QString &database, const QString &user = QStringLiteral("clerk")) const;
+    // Runs an SQL script with psql as the cluster's superuser, as an
+    // administrator would.
+    bool runScript(const QString &file, const QString &database);
+    // A user who logs in with a password the password file holds, made a
+    // member of `group`.
+    bool createUser(const QString &name, const QString &group);
     // A connection of its own to a database as "clerk" (another clerk's
     // workstation), opened.
     QSqlDatabase connect(const QString &name, const QString &database) const;
