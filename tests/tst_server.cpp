@@ -464,6 +464,57 @@ private slots:
         QVERIFY(answerer.unexpected().isEmpty());
     }
 
+    // "Перенести базу на сервер" into a database without tables, as a new
+    // user does it: the tables are made and every row moved, and the window
+    // then shows them; a user who may not make the tables is told so before
+    // anything is asked.
+    void transferIntoEmptyDatabase()
+    {
+        WorkDir dir;
+        for (int i = 1; i <= 3; ++i)
+            QVERIFY(addServiceman("1", QString("Военнослужащий %1").arg(i), QString::number(i)));
+        Order o;
+        o.LN = "2";
+        for (const char *what : {"vzs", "blag", "gr"}) {
+            o.what = what;
+            QVERIFY(addOrder(o));
+        }
+        QVERIFY(exec("INSERT INTO Files VALUES ('1', 'blag', 'files/p.pdf', 'p.pdf', '2')"));
+        dir.writeFile("files/p.pdf", "PDF");
+        const QString file = dir.filePath("data/BaseDate.db");
+        const QStringList tables{"Combat", "prikaz", "Files", "Ranks", "Emploeses"};
+        QStringList counts;
+        for (const QString &table : tables)
+            counts << readColumn(file, "SELECT count(*) FROM " + table);
+        const QString name = pg->createDatabase();
+        ModalAnswerer answerer;
+        pg->pointSettingsAt(name, "reader");
+        {
+            answerer.button("OK").button("OK");
+            MainWindow w;
+            trigger(w, "action_21");
+            QVERIFY2(answerer.seen().last().text.contains("у пользователя «reader» нет права их создавать"),
+                     qPrintable(answerer.seen().last().text));
+        }
+        pg->pointSettingsAt(name);
+        answerer.button("OK");
+        MainWindow w;
+        QVERIFY(answerer.seen().last().text.contains("нет ни одной таблицы"));
+        answerer.button("Так точно").file(file).button("OK");
+        trigger(w, "action_21");
+        QVERIFY2(answerer.seen().last().text.contains("военнослужащих 3, приказов 3, прикреплённых файлов 1"),
+                 qPrintable(answerer.seen().last().text));
+        QSqlDatabase::removeDatabase(CLERK);
+        pg->connect(CLERK, name);
+        useTestConnection(CLERK);
+        for (int i = 0; i < tables.size(); ++i)
+            QCOMPARE(value("SELECT count(*) FROM " + tables[i]), counts[i]);
+        QCOMPARE(value("SELECT convert_from(Soderz, 'UTF8') FROM Kopii"), QString("PDF"));
+        QCOMPARE(summary(w)->rowCount(), 3);
+        QVERIFY(answerer.done());
+        QVERIFY(answerer.unexpected().isEmpty());
+    }
+
     // Several clerks: others' changes show on "Обновить"; a record deleted
     // meanwhile is not found; a transaction that meets another's change is
     // tried once more, and a second failure is told.
