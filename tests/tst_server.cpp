@@ -2,6 +2,7 @@
 // from an SQLite file, the windows' writes, documents, backups, several
 // clerks at once and the faults of a network database, all against a private
 // server that the test starts itself.
+#include "clerks.h"
 #include "function.h"
 #include "orderwindow.h"
 #include "pgserver.h"
@@ -672,6 +673,27 @@ private slots:
         QCOMPARE(rows("SELECT LN, vzs FROM Combat ORDER BY LN"), (QList<QStringList>{{"1", ""}, {"2", "1"}}));
     }
 
+    // Ten clerks, each a process of its own, write at once on servicemen of
+    // their own and on one they share (for VEDOMER_CLERKS_SECONDS, 10 by
+    // default; the benchmark runs a minute): every write they were told of
+    // is there, none is lost, every refusal was told with its reason, none
+    // hangs, and the counts are the orders counted afresh.
+    void tenClerksAtOnce()
+    {
+        WorkDir dir(WorkDir::WithoutDatabase);
+        freshServer();
+        const int seconds = qEnvironmentVariableIsSet("VEDOMER_CLERKS_SECONDS")
+                                ? qEnvironmentVariableIntValue("VEDOMER_CLERKS_SECONDS")
+                                : 10;
+        const Clerks::Outcome out = Clerks::run(QCoreApplication::applicationFilePath(), testDb(), 10, seconds);
+        QVERIFY2(out.problems.isEmpty(), qPrintable(out.problems.mid(0, 10).join('\n')));
+        QVERIFY(out.written > 10 * seconds);
+        qInfo("%d writes in %.1f s (%.0f a second), %d refused", out.written, out.seconds, out.written / out.seconds,
+              out.refused);
+        for (auto i = out.reasons.cbegin(); i != out.reasons.cend(); ++i)
+            qInfo("%d × %s", i.value(), qPrintable(i.key()));
+    }
+
     // A password asked at start and kept nowhere; a wrong one, a closed port,
     // a server stopped while the program runs and a user who may only read
     // are each told as "Ошибка" with the reason.
@@ -724,5 +746,15 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestServer)
+int main(int argc, char *argv[])
+{
+    // Started again as one of several clerks.
+    const int clerk = Clerks::clientMain(argc, argv);
+    if (clerk >= 0)
+        return clerk;
+    QApplication app(argc, argv);
+    TestServer test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_server.moc"
