@@ -12,6 +12,7 @@
 #include "storage/connection.h"
 #include "storage/orders.h"
 #include "storage/schema.h"
+#include "storage/servercopy.h"
 #include "storage/servicemen.h"
 #include "storage/transaction.h"
 #include "windows/addcombat.h"
@@ -501,13 +502,23 @@ private slots:
         answerer.button("OK");
         MainWindow w;
         QVERIFY(answerer.seen().last().text.contains("нет ни одной таблицы"));
+        QSqlDatabase::removeDatabase(CLERK);
+        pg->connect(CLERK, name);
+        useTestConnection(CLERK);
+        {
+            // Stopped from its progress box, it leaves not even the tables.
+            ServerCopy::Counts stopped;
+            QString error;
+            QSqlDatabase::database().open();
+            QVERIFY(!ServerCopy::transfer(file, &stopped, &error, [](int, int, const QString &) { return false; }));
+            QVERIFY(stopped.cancelled);
+            QCOMPARE(value("SELECT count(*) FROM pg_tables WHERE schemaname = 'public'"), QString("0"));
+            QSqlDatabase::database().close();
+        }
         answerer.button("Так точно").file(file).button("OK");
         trigger(w, "action_21");
         QVERIFY2(answerer.seen().last().text.contains("военнослужащих 3, приказов 3, прикреплённых файлов 1"),
                  qPrintable(answerer.seen().last().text));
-        QSqlDatabase::removeDatabase(CLERK);
-        pg->connect(CLERK, name);
-        useTestConnection(CLERK);
         for (int i = 0; i < tables.size(); ++i)
             QCOMPARE(value("SELECT count(*) FROM " + tables[i]), counts[i]);
         QCOMPARE(value("SELECT convert_from(Soderz, 'UTF8') FROM Kopii"), QString("PDF"));
@@ -662,6 +673,8 @@ private slots:
             QVERIFY(answerer.unexpected().isEmpty());
         }
         QCOMPARE(value("SELECT (SELECT count(*) FROM Combat) || '/' || (SELECT count(*) FROM prikaz)"), QString("1/0"));
+        // Nor does "--ver" change a table for him.
+        QVERIFY(Function::ver().refused.contains(why));
         pg->pointSettingsAt(name, "clerk1");
         MainWindow w;
         QVERIFY(!child<QLabel>(&w, "label_readOnly")->isVisibleTo(&w));
