@@ -510,7 +510,8 @@ private slots:
             ServerCopy::Counts stopped;
             QString error;
             QSqlDatabase::database().open();
-            QVERIFY(!ServerCopy::transfer(file, &stopped, &error, [](int, int, const QString &) { return false; }));
+            QVERIFY(!ServerCopy::transfer(file, &stopped, &error,
+                                          [](int, int, const QString &) { return false; }));
             QVERIFY(stopped.cancelled);
             QCOMPARE(value("SELECT count(*) FROM pg_tables WHERE schemaname = 'public'"), QString("0"));
             QSqlDatabase::database().close();
@@ -650,7 +651,8 @@ private slots:
             for (const char *action : {"action_6", "action_9", "action_21"})
                 writes << child<QAction>(&w, action);
             OrdersWindow orders("1", "vzs");
-            for (const char *button : {"pushButton_7", "pushButton_4", "pushButton_6", "pushButton", "pushButton_2"})
+            for (const char *button :
+                 {"pushButton_7", "pushButton_4", "pushButton_6", "pushButton", "pushButton_2"})
                 writes << orders.at<QPushButton>(button);
             writes << orders.at<QAction>("action");
             addCombat form("1", "", "", "Первый", "", true, "1", nullptr);
@@ -662,7 +664,8 @@ private slots:
                 QVERIFY2(!o->property("enabled").toBool(), qPrintable(o->objectName()));
                 QCOMPARE(o->property("toolTip").toString(), why);
             }
-            QCOMPARE(child<QTableView>(&lists, "tableView")->editTriggers(), QAbstractItemView::NoEditTriggers);
+            QCOMPARE(child<QTableView>(&lists, "tableView")->editTriggers(),
+                     QAbstractItemView::NoEditTriggers);
             // Forced through all the same, the server refuses and says why.
             QSqlError error;
             QCOMPARE(Servicemen::add(entry, &error), Servicemen::Outcome::Failed);
@@ -672,7 +675,8 @@ private slots:
                      QString("42501"));
             QVERIFY(answerer.unexpected().isEmpty());
         }
-        QCOMPARE(value("SELECT (SELECT count(*) FROM Combat) || '/' || (SELECT count(*) FROM prikaz)"), QString("1/0"));
+        QCOMPARE(value("SELECT (SELECT count(*) FROM Combat) || '/' || (SELECT count(*) FROM prikaz)"),
+                 QString("1/0"));
         // Nor does "--ver" change a table for him.
         QVERIFY(Function::ver().refused.contains(why));
         pg->pointSettingsAt(name, "clerk1");
@@ -681,7 +685,8 @@ private slots:
         QVERIFY(child<QAction>(&w, "action_6")->isEnabled());
         QSqlError error;
         QCOMPARE(Servicemen::add(entry, &error), Servicemen::Outcome::Saved);
-        QCOMPARE(Orders::add("2", "vzs", {"01.02.2020", "7", "", "Выговор", ""}).outcome, Orders::Outcome::Done);
+        QCOMPARE(Orders::add("2", "vzs", {"01.02.2020", "7", "", "Выговор", ""}).outcome,
+                 Orders::Outcome::Done);
         w.recordfile("2", "vzs");
         QCOMPARE(rows("SELECT LN, vzs FROM Combat ORDER BY LN"), (QList<QStringList>{{"1", ""}, {"2", "1"}}));
     }
@@ -698,11 +703,12 @@ private slots:
         const int seconds = qEnvironmentVariableIsSet("VEDOMER_CLERKS_SECONDS")
                                 ? qEnvironmentVariableIntValue("VEDOMER_CLERKS_SECONDS")
                                 : 10;
-        const Clerks::Outcome out = Clerks::run(QCoreApplication::applicationFilePath(), testDb(), 10, seconds);
+        const Clerks::Outcome out =
+            Clerks::run(QCoreApplication::applicationFilePath(), testDb(), 10, seconds);
         QVERIFY2(out.problems.isEmpty(), qPrintable(out.problems.mid(0, 10).join('\n')));
         QVERIFY(out.written > 10 * seconds);
-        qInfo("%d writes in %.1f s (%.0f a second), %d refused", out.written, out.seconds, out.written / out.seconds,
-              out.refused);
+        qInfo("%d writes in %.1f s (%.0f a second), %d refused", out.written, out.seconds,
+              out.written / out.seconds, out.refused);
         for (auto i = out.reasons.cbegin(); i != out.reasons.cend(); ++i)
             qInfo("%d × %s", i.value(), qPrintable(i.key()));
     }

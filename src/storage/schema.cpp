@@ -347,8 +347,8 @@ bool Schema::missingTables(const QString &database, const QString &tableDescript
 namespace {
 
 // The elements of the table descriptor that `db` lacks, each once.
-bool missingElements(const QSqlDatabase &db, const QString &tableDescriptor, QList<Descriptor::Element> *missing,
-                     QString *error)
+bool missingElements(const QSqlDatabase &db, const QString &tableDescriptor,
+                     QList<Descriptor::Element> *missing, QString *error)
 {
     QList<Descriptor::Element> elements;
     if (!Descriptor::read(tableDescriptor, elements, *error))
@@ -361,9 +361,10 @@ bool missingElements(const QSqlDatabase &db, const QString &tableDescriptor, QLi
     }
     for (const Descriptor::Element &e : std::as_const(elements)) {
         auto named = [&](const QString &name) { return sameName(name, e.name); };
-        const bool there = std::any_of(tables.cbegin(), tables.cend(), [&](const TableInfo &t) { return named(t.name); }) ||
-                           std::any_of(missing->cbegin(), missing->cend(),
-                                       [&](const Descriptor::Element &m) { return named(m.name); });
+        const bool there =
+            std::any_of(tables.cbegin(), tables.cend(), [&](const TableInfo &t) { return named(t.name); }) ||
+            std::any_of(missing->cbegin(), missing->cend(),
+                        [&](const Descriptor::Element &m) { return named(m.name); });
         if (!e.attributes.isEmpty() && !there)
             missing->append(e);
     }

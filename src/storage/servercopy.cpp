@@ -164,8 +164,8 @@ bool copyRows(const QSqlDatabase &from, const QSqlDatabase &to, const Table &tab
 
 // The documents of an SQLite register: its own copies (a file written from a
 // server) or the files in a folder "files" beside it.
-bool copyDocumentsToServer(const QSqlDatabase &file, const QString &source, QStringList *missing, QString *error,
-                           const ServerCopy::Progress &progress)
+bool copyDocumentsToServer(const QSqlDatabase &file, const QString &source, QStringList *missing,
+                           QString *error, const ServerCopy::Progress &progress)
 {
     const QSqlDatabase to = server();
     QStringList paths;

@@ -63,20 +63,23 @@ struct Clerk
     {
         const QString code = QLatin1String(k % 3 ? Code::VZS : Code::BLAG);
         const QString number = QStringLiteral("%1-%2").arg(index).arg(k);
-        Orders::Fields fields{QString::fromLatin1(DATE), number, QStringLiteral("штаб"), QStringLiteral("приказ ") + number,
-                              QString()};
+        Orders::Fields fields{QString::fromLatin1(DATE), number, QStringLiteral("штаб"),
+                              QStringLiteral("приказ ") + number, QString()};
         Orders::Result r = Orders::add(ln, code, fields);
         if (!told(r))
             return;
         QString name = fields.name, active = QStringLiteral("1");
-        const Orders::Loaded added{fields.name, fields.date, fields.issuer, QString(), QString(), QString(), active};
+        const Orders::Loaded added{fields.name, fields.date, fields.issuer, QString(),
+                                   QString(),   QString(),   active};
         fields.name = QStringLiteral("изменён ") + number;
         r = Orders::change(ln, code, number, QString(), added, fields);
         if (told(r))
             name = fields.name;
         if (code == QLatin1String(Code::VZS)) {
-            const Orders::Loaded changed{name, fields.date, fields.issuer, QString(), QString(), QString(), active};
-            r = Orders::lift(ln, code, number, QString(), changed, QStringLiteral("02.02.2020"), QStringLiteral("с") + number);
+            const Orders::Loaded changed{name,      fields.date, fields.issuer, QString(),
+                                         QString(), QString(),   active};
+            r = Orders::lift(ln, code, number, QString(), changed, QStringLiteral("02.02.2020"),
+                             QStringLiteral("с") + number);
             if (told(r))
                 active = QStringLiteral("0");
         }
@@ -98,7 +101,9 @@ struct Clerk
         }
         Servicemen::Entry entry;
         entry.fields = loaded;
-        const int version = ln == QLatin1String(SHARED) ? loaded[Servicemen::FIO].section(QLatin1Char(' '), 1).toInt() + 1 : k;
+        const int version = ln == QLatin1String(SHARED)
+                                ? loaded[Servicemen::FIO].section(QLatin1Char(' '), 1).toInt() + 1
+                                : k;
         entry.fields[Servicemen::FIO] = QStringLiteral("Версия %1").arg(version);
         const Servicemen::Outcome outcome = Servicemen::change(ln, loaded, entry, &error);
         if (outcome == Servicemen::Outcome::Changed) {
@@ -107,8 +112,9 @@ struct Clerk
         }
         if (!told(outcome == Servicemen::Outcome::Saved, error, "save"))
             return;
-        lines << (ln == QLatin1String(SHARED) ? QStringLiteral("V\t%1").arg(version)
-                                              : QStringLiteral("F\t%1\t%2").arg(ln, entry.fields[Servicemen::FIO]));
+        lines << (ln == QLatin1String(SHARED)
+                      ? QStringLiteral("V\t%1").arg(version)
+                      : QStringLiteral("F\t%1\t%2").arg(ln, entry.fields[Servicemen::FIO]));
     }
 };
 
@@ -138,7 +144,8 @@ int clientMain(int argc, char **argv)
     for (const char *code : {Code::VZS, Code::BLAG}) {
         QSqlError error;
         for (int attempt = 0; attempt < 20; ++attempt) {
-            if (Recount::category(QString::fromLatin1(SHARED), QString::fromLatin1(code), &error) == Recount::Result::Done)
+            if (Recount::category(QString::fromLatin1(SHARED), QString::fromLatin1(code), &error) ==
+                Recount::Result::Done)
                 break;
         }
     }
@@ -159,7 +166,8 @@ Outcome run(const QString &program, const QSqlDatabase &db, int clients, int sec
             out.problems << sql + QStringLiteral(": ") + q.lastError().text();
         return q.isActive();
     };
-    exec(QStringLiteral("INSERT INTO Combat (LN, FIO) VALUES (?, 'Версия 0')"), {QString::fromLatin1(SHARED)});
+    exec(QStringLiteral("INSERT INTO Combat (LN, FIO) VALUES (?, 'Версия 0')"),
+         {QString::fromLatin1(SHARED)});
     for (int i = 0; i < clients; ++i)
         exec(QStringLiteral("INSERT INTO Combat (LN, FIO) VALUES (?, 'Свой')"), {own(i)});
     std::vector<std::unique_ptr<QProcess>> processes;
@@ -171,7 +179,8 @@ Outcome run(const QString &program, const QSqlDatabase &db, int clients, int sec
         // debug lines nowhere.
         processes.back()->setStandardOutputFile(QStringLiteral("clerk%1.out").arg(i));
         processes.back()->setStandardErrorFile(QProcess::nullDevice());
-        processes.back()->start(program, {QString::fromLatin1(CLIENT), QString::number(i), QString::number(seconds)});
+        processes.back()->start(program,
+                                {QString::fromLatin1(CLIENT), QString::number(i), QString::number(seconds)});
     }
     QMap<QString, QStringList> orders;
     QSet<int> versions;
@@ -189,7 +198,8 @@ Outcome run(const QString &program, const QSqlDatabase &db, int clients, int sec
             out.problems << QStringLiteral("a clerk ended with %1").arg(p->exitCode());
         QFile report(QStringLiteral("clerk%1.out").arg(i));
         report.open(QIODevice::ReadOnly);
-        const QStringList lines = QString::fromUtf8(report.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        const QStringList lines =
+            QString::fromUtf8(report.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         for (const QString &line : lines) {
             const QStringList f = line.split(QLatin1Char('\t'));
             if (f[0] == QLatin1String("W")) {
@@ -222,7 +232,9 @@ Outcome run(const QString &program, const QSqlDatabase &db, int clients, int sec
     int found = 0;
     while (q.next()) {
         ++found;
-        const QString key = QStringList{q.value(0).toString(), q.value(1).toString(), q.value(2).toString()}.join(QLatin1Char('\t'));
+        const QString key =
+            QStringList{q.value(0).toString(), q.value(1).toString(), q.value(2).toString()}.join(
+                QLatin1Char('\t'));
         if (orders.value(key) != QStringList{q.value(3).toString(), q.value(4).toString()})
             out.problems << QStringLiteral("order not as written: ") + key;
     }
@@ -234,9 +246,10 @@ Outcome run(const QString &program, const QSqlDatabase &db, int clients, int sec
             out.problems << QStringLiteral("the last save of %1 is lost").arg(q.value(0).toString());
     }
     // The counts the summary shows are the orders counted afresh.
-    exec(QStringLiteral("SELECT c.LN FROM Combat c WHERE COALESCE(c.vzs, '0') <> (SELECT count(*) FROM prikaz p WHERE "
-                        "p.LN = c.LN AND what = 'vzs' AND actived_prikaz = '1')::text OR COALESCE(c.blag, '0') <> "
-                        "(SELECT count(*) FROM prikaz p WHERE p.LN = c.LN AND what = 'blag')::text"));
+    exec(QStringLiteral(
+        "SELECT c.LN FROM Combat c WHERE COALESCE(c.vzs, '0') <> (SELECT count(*) FROM prikaz p WHERE "
+        "p.LN = c.LN AND what = 'vzs' AND actived_prikaz = '1')::text OR COALESCE(c.blag, '0') <> "
+        "(SELECT count(*) FROM prikaz p WHERE p.LN = c.LN AND what = 'blag')::text"));
     while (q.next())
         out.problems << QStringLiteral("counts of %1 differ from the orders").arg(q.value(0).toString());
     return out;
