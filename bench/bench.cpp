@@ -17,6 +17,7 @@
 #include "storage/recount.h"
 #include "storage/summarycolumns.h"
 #include "windows/voenosluga.h"
+#include "clerks.h"
 #include "pgserver.h"
 #include "storage/connection.h"
 #include "storage/servercopy.h"
@@ -342,6 +343,9 @@ long peakRssMb()
 
 int main(int argc, char *argv[])
 {
+    // Started again as one of the clerks of the server measure.
+    if (const int clerk = TestSupport::Clerks::clientMain(argc, argv); clerk >= 0)
+        return clerk;
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     Application::initApplication();
@@ -699,6 +703,26 @@ int main(int argc, char *argv[])
         QFile::remove("data/BaseDate.db");
     }
 
+    // Ten clerks writing at once into one server register, each a process
+    // of its own through the program's storage functions, for a minute
+    // (--clerks-seconds S; 5 s with --quick): the writes a second they get
+    // done, and whether every one of them is found afterwards.
+    int clerkSeconds = quick ? 5 : 60;
+    if (const qsizetype i = arguments.indexOf("--clerks-seconds"); i > 0 && i + 1 < arguments.size())
+        clerkSeconds = std::max(1, arguments.at(i + 1).toInt());
+    TestSupport::Clerks::Outcome clerks;
+    if (pg.running()) {
+        const QString name = pg.createDatabase();
+        pg.pointSettingsAt(name);
+        Function::ver();
+        {
+            const QSqlDatabase check = pg.connect("bench-clerks", name);
+            clerks = TestSupport::Clerks::run(app.applicationFilePath(), check, 10, clerkSeconds);
+        }
+        QSqlDatabase::removeDatabase("bench-clerks");
+        QSettings("settings.ini", QSettings::IniFormat).setValue("Database/kind", "sqlite");
+    }
+
     printf("%-28s %7s %10s %8s\n", "measure", "N", "median ms", "x floor");
     for (const Measure &m : measures)
         printf("%-28s %7d %10.1f %8.2f\n", qPrintable(m.name), m.n, m.ms,
@@ -709,6 +733,15 @@ int main(int argc, char *argv[])
     printf("%-28s %7d %10.1f  (copy %.0f ms)\n", "start: longest gap, MB copy", copyMb, startGapMs, dailyCopyMs);
     const long peak = peakRssMb();
     printf("peak resident memory: %ld MB\n", peak);
+    if (pg.running()) {
+        printf("server, 10 clerks at once: %.0f writes/s (%d writes in %.1f s, %d refused and told)\n",
+               clerks.seconds > 0 ? clerks.written / clerks.seconds : 0.0, clerks.written, clerks.seconds,
+               clerks.refused);
+        for (auto i = clerks.reasons.cbegin(); i != clerks.reasons.cend(); ++i)
+            printf("  refused %5d x %s\n", i.value(), qPrintable(i.key()));
+        for (const QString &problem : std::as_const(clerks.problems))
+            fprintf(stderr, "10 clerks: %s\n", qPrintable(problem));
+    }
 
     // The speed the program must reach, as ratios within this run.
     if (!app.arguments().contains("--check"))
@@ -775,5 +808,8 @@ int main(int argc, char *argv[])
             require(recount->ms < 300, "recount at start at 20,000 (200,000 orders) < 0.3 s");
         require(peak < 400, "peak memory at 20,000 < 400 MB");
     }
+    if (pg.running())
+        require(clerks.problems.isEmpty() && clerks.written > 0,
+                "10 clerks at once: every write found, none lost, every refusal told, none hung");
     return ok ? 0 : 1;
 }

@@ -3,6 +3,7 @@
 #   <bindir>/vedomer                     the launcher that users and the menu run
 #   <libexecdir>/vedomer/vedomer         the program itself
 #   <datadir>/vedomer/*.conf             the descriptors copied into working folders
+#   <datadir>/vedomer/server-roles.sql   the server's clerks and viewers, for its administrator
 #   <datadir>/applications/vedomer.desktop, <datadir>/icons/hicolor/*/apps/vedomer.png
 #
 # The installed launcher finds the program and the descriptors relative to
@@ -16,6 +17,8 @@ set(VEDOMER_INSTALL_DATADIR ${CMAKE_INSTALL_DATADIR}/vedomer)
 install(TARGETS vedomer RUNTIME DESTINATION ${VEDOMER_INSTALL_EXEDIR})
 install(FILES conf/settingstab.conf conf/settings.conf conf/settingstab-postgresql.conf
     conf/settings-postgresql.conf DESTINATION ${VEDOMER_INSTALL_DATADIR})
+# The administrator's script of the server's clerks and viewers.
+install(FILES scripts/server-roles.sql DESTINATION ${VEDOMER_INSTALL_DATADIR})
 
 # The launcher for the installed layout: paths relative to <bindir>.
 foreach(dir BINDIR LIBEXECDIR DATADIR)

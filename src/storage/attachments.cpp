@@ -408,5 +408,7 @@ bool Attachments::leftOver(const QString &ln, const QString &code, const QString
     names->clear();
     while (query.next())
         names->append(query.value(0).toString());
-    return true;
+    // A failure met while the rows came ends them early.
+    *error = query.lastError();
+    return !error->isValid();
 }

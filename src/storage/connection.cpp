@@ -20,6 +20,14 @@ namespace Connection {
 
 namespace {
 
+// The answer of mayWrite() for the program's connection; empty while it
+// may write.
+QString &readOnlyNote()
+{
+    static QString note;
+    return note;
+}
+
 // Opens the connection on its file. Opening succeeds on any file; the first
 // read tells whether it is a database, and whether another program holds it
 // locked. An empty file reads as a database without a single table.
@@ -51,6 +59,7 @@ bool openReadable(QSqlDatabase &db, QString *reason)
 
 bool open(const QString &file, QString *reason)
 {
+    readOnlyNote().clear();
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
     db.setDatabaseName(file);
     // A second copy of the program may be writing: wait for it a while
@@ -61,6 +70,7 @@ bool open(const QString &file, QString *reason)
 
 bool openAgain(const QString &file, QString *reason)
 {
+    readOnlyNote().clear();
     QSqlDatabase db = QSqlDatabase::database(QString::fromLatin1(QSqlDatabase::defaultConnection), false);
     db.close();
     db.setDatabaseName(file);
@@ -203,6 +213,29 @@ QString encryptionRefusal(const Paths::Server &server)
 
 } // namespace
 
+bool mayWrite(const QSqlDatabase &db, QString *reason)
+{
+    if (!Sql::onServer(db))
+        return true;
+    QSqlQuery query = Function::Myquery(QString::fromLatin1(Sql::MAY_WRITE), db);
+    if (!query.next() || query.value(1).toBool())
+        return true;
+    if (reason)
+        *reason = QStringLiteral("Только просмотр: у пользователя «%1» нет права изменять базу данных")
+                      .arg(query.value(0).toString());
+    return false;
+}
+
+bool readOnly()
+{
+    return !readOnlyNote().isEmpty();
+}
+
+QString readOnlyReason()
+{
+    return readOnlyNote();
+}
+
 QString describe(const Paths::Server &server)
 {
     return QStringLiteral("«%1» на сервере «%2:%3»")
@@ -297,6 +330,7 @@ bool openChosenServer(const QString &name, QString *reason,
 bool openChosen(const std::function<bool(const Paths::Server &, QString *password)> &askPassword,
                 QString *where, QString *reason)
 {
+    readOnlyNote().clear();
     if (Paths::serverChosen()) {
         *where = describe(Paths::storedServer());
         if (!openChosenServer(QString(), reason, askPassword))
@@ -314,6 +348,8 @@ bool openChosen(const std::function<bool(const Paths::Server &, QString *passwor
         probe = QSqlQuery();
         if (!ok)
             db.close();
+        else
+            mayWrite(db, &readOnlyNote());
         return ok;
     }
     // Reading the settings also marks settings.ini hidden.

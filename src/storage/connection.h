@@ -59,6 +59,20 @@ pg_conn *serverHandle(const QSqlDatabase &db);
 // server offers no encryption and the settings do not demand it).
 bool unencrypted(const QSqlDatabase &db);
 
+// Whether the program's connection may only read the register: a server
+// user without the right to add, change or delete rows (a viewer), asked
+// once when openChosen() opens the connection. An SQLite file is never
+// read-only by this.
+bool readOnly();
+// Why the commands that write are disabled while readOnly(): "Только
+// просмотр: у пользователя «…» нет права изменять базу данных".
+QString readOnlyReason();
+// Asks the server of `db` whether its user may change the register; false
+// (with the reason, as readOnlyReason() words it) for a viewer. A question
+// the server does not answer counts as may write: its refusals are told
+// where they come.
+bool mayWrite(const QSqlDatabase &db, QString *reason = nullptr);
+
 // "«vedomer» на сервере «host:5432»".
 QString describe(const Paths::Server &server);
 

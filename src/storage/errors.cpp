@@ -80,9 +80,17 @@ QString serverReasonOf(const QSqlError &error)
         return QStringLiteral("такая запись уже есть");
     if (cls == QLatin1String("23"))
         return QStringLiteral("запись нарушает правило базы данных");
-    if (code == QLatin1String("42501"))
-        return QStringLiteral("у пользователя базы данных нет прав на это действие (обратитесь к "
-                              "администратору сервера)");
+    if (code == QLatin1String("42501")) {
+        // The server refused for lack of a right (a viewer who may only
+        // read, a table not granted): the user named, so that the
+        // administrator knows whose rights to look at.
+        const QSqlDatabase db =
+            QSqlDatabase::database(QString::fromLatin1(QSqlDatabase::defaultConnection), false);
+        const QString user = db.driverName() == QLatin1String("QPSQL") ? db.userName() : QString();
+        return QStringLiteral("у пользователя базы данных %1нет прав на это действие (права пользователей "
+                              "даёт администратор сервера)")
+            .arg(user.isEmpty() ? QString() : QStringLiteral("«%1» ").arg(user));
+    }
     if (code == QLatin1String("25006"))
         return QStringLiteral("база данных открыта только для чтения");
     if (code == QLatin1String("42P01") || code == QLatin1String("42703"))

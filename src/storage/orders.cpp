@@ -81,7 +81,9 @@ bool firstField(const QString &statement, QStringList *values, QSqlError &error)
     values->clear();
     while (query.next())
         values->append(query.value(0).toString());
-    return true;
+    // A failure met while the rows came ends them early.
+    error = query.lastError();
+    return !error.isValid();
 }
 
 QString quoted(const QString &value)

@@ -72,7 +72,10 @@ Recount::Result Recount::category(const QString &ln, const QString &code, QSqlEr
             while (query.next())
                 ++count;
         }
-        if (!query.isActive()) {
+        // A server sends the rows one by one: a failure met while they came
+        // (another clerk's write at the same moment) ends them early, and
+        // the count is no count.
+        if (!query.isActive() || query.lastError().isValid()) {
             failure = query.lastError();
             result = Result::NotCounted;
             return false;

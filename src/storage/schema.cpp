@@ -296,7 +296,15 @@ Schema::Report Schema::verifyServer(const QString &tableDescriptor, const QStrin
         } else {
             QSqlDatabase db =
                 QSqlDatabase::database(QString::fromLatin1(QSqlDatabase::defaultConnection), false);
-            verifyOpen(db, tableDescriptor, columnDescriptor, report, Drops::AfterCopy);
+            // A viewer changes no table: the verification is left to a user
+            // who may write.
+            QString viewer;
+            if (Connection::mayWrite(db, &viewer))
+                verifyOpen(db, tableDescriptor, columnDescriptor, report, Drops::AfterCopy);
+            else {
+                report.opened = true;
+                report.refused = QStringLiteral("Проверка таблиц (--ver) не выполнена. %1.").arg(viewer);
+            }
             db.close();
         }
     }
@@ -336,4 +344,65 @@ bool Schema::missingTables(const QString &database, const QString &tableDescript
             missing->append(table);
     }
     return read;
+}
+
+namespace {
+
+// The elements of the table descriptor that `db` lacks, each once.
+bool missingElements(const QSqlDatabase &db, const QString &tableDescriptor,
+                     QList<Descriptor::Element> *missing, QString *error)
+{
+    QList<Descriptor::Element> elements;
+    if (!Descriptor::read(tableDescriptor, elements, *error))
+        return false;
+    QList<TableInfo> tables;
+    QSqlError failure;
+    if (!readTables(db, tables, &failure)) {
+        *error = Errors::describe(failure, db.driverName());
+        return false;
+    }
+    for (const Descriptor::Element &e : std::as_const(elements)) {
+        auto named = [&](const QString &name) { return sameName(name, e.name); };
+        const bool there =
+            std::any_of(tables.cbegin(), tables.cend(), [&](const TableInfo &t) { return named(t.name); }) ||
+            std::any_of(missing->cbegin(), missing->cend(),
+                        [&](const Descriptor::Element &m) { return named(m.name); });
+        if (!e.attributes.isEmpty() && !there)
+            missing->append(e);
+    }
+    return true;
+}
+
+} // namespace
+
+bool Schema::missingTables(const QSqlDatabase &db, const QString &tableDescriptor, QStringList *missing,
+                           QString *error)
+{
+    QList<Descriptor::Element> elements;
+    if (!missingElements(db, tableDescriptor, &elements, error))
+        return false;
+    missing->clear();
+    for (const Descriptor::Element &e : std::as_const(elements))
+        missing->append(e.name);
+    return true;
+}
+
+bool Schema::createMissingTables(const QSqlDatabase &db, const QString &tableDescriptor, QStringList *created,
+                                 QString *error)
+{
+    QList<Descriptor::Element> elements;
+    if (!missingElements(db, tableDescriptor, &elements, error))
+        return false;
+    for (const Descriptor::Element &e : std::as_const(elements)) {
+        for (const auto &attribute : e.attributes) {
+            QSqlError failure;
+            if (!PrivateConnection::run(db, attribute.second, {}, nullptr, &failure)) {
+                *error = QStringLiteral("таблица %1 не создана: %2")
+                             .arg(e.name, Errors::describe(failure, db.driverName()));
+                return false;
+            }
+        }
+        created->append(e.name);
+    }
+    return true;
 }

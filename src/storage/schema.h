@@ -79,6 +79,20 @@ void verifyOpen(const QSqlDatabase &db, const QString &tableDescriptor, const QS
 bool missingTables(const QString &database, const QString &tableDescriptor, QStringList *declared,
                    QStringList *missing, QString *error);
 
+// The declared tables that the open connection `db` lacks, in the order the
+// table descriptor declares them. False when the descriptor or the database
+// cannot be read; `error` says why.
+bool missingTables(const QSqlDatabase &db, const QString &tableDescriptor, QStringList *missing,
+                   QString *error);
+
+// Makes the declared tables that `db` lacks by their statements in the table
+// descriptor (the creation, then its indexes and first rows), inside the
+// transaction the caller has begun, as the verification makes them;
+// `created` names them. False at the first statement refused (the caller
+// rolls back), with `error` saying why.
+bool createMissingTables(const QSqlDatabase &db, const QString &tableDescriptor, QStringList *created,
+                         QString *error);
+
 } // namespace Schema
 
 #endif // SCHEMA_H

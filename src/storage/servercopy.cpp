@@ -79,9 +79,29 @@ int countRows(const QSqlDatabase &db, const QString &table, QString *error)
     return query.value(0).toInt();
 }
 
+// What a progress box says while a table's rows are moved.
+QString stageOf(const QString &table)
+{
+    if (table == QLatin1String("Combat"))
+        return QStringLiteral("Перенос военнослужащих");
+    if (table == QLatin1String("prikaz"))
+        return QStringLiteral("Перенос приказов");
+    if (table == QLatin1String("Files"))
+        return QStringLiteral("Перенос записей о прикреплённых файлах");
+    return QStringLiteral("Перенос справочников");
+}
+
+// The work was stopped by the user.
+bool stopped(QString *error)
+{
+    *error = QStringLiteral("перенос остановлен");
+    return false;
+}
+
 // Copies every row of a table, in the order the rows were added, through
 // statements of many rows each.
-bool copyRows(const QSqlDatabase &from, const QSqlDatabase &to, const Table &table, QString *error)
+bool copyRows(const QSqlDatabase &from, const QSqlDatabase &to, const Table &table, QString *error,
+              const ServerCopy::Progress &progress = {})
 {
     const QString name = QString::fromLatin1(table.name);
     const QStringList source = columnsOf(from, name);
@@ -109,12 +129,20 @@ bool copyRows(const QSqlDatabase &from, const QSqlDatabase &to, const Table &tab
     const QString insert = QString::fromLatin1(Sql::INSERT_ROWS).arg(name, written.join(QLatin1Char(',')), QStringLiteral("%1"));
     QStringList batch;
     qsizetype length = 0;
+    const QString stage = stageOf(name);
+    const int total = progress ? countRows(from, name, error) : 0;
+    int done = 0;
+    if (progress && !progress(0, total, stage))
+        return stopped(error);
     auto flush = [&]() {
         if (batch.isEmpty())
             return true;
         const bool ok = run(insert.arg(batch.join(QLatin1Char(','))), to, error);
+        done += static_cast<int>(batch.size());
         batch.clear();
         length = 0;
+        if (ok && progress && !progress(done, total, stage))
+            return stopped(error);
         return ok;
     };
     while (rows.next()) {
@@ -138,7 +166,8 @@ bool copyRows(const QSqlDatabase &from, const QSqlDatabase &to, const Table &tab
 
 // The documents of an SQLite register: its own copies (a file written from a
 // server) or the files in a folder "files" beside it.
-bool copyDocumentsToServer(const QSqlDatabase &file, const QString &source, QStringList *missing, QString *error)
+bool copyDocumentsToServer(const QSqlDatabase &file, const QString &source, QStringList *missing,
+                           QString *error, const ServerCopy::Progress &progress)
 {
     const QSqlDatabase to = server();
     QStringList paths;
@@ -160,7 +189,11 @@ bool copyDocumentsToServer(const QSqlDatabase &file, const QString &source, QStr
     // Giper is relative to the working folder the register was used in: this
     // one, or the one above the file's folder (…/data/BaseDate.db).
     const QStringList bases{QDir::currentPath(), QFileInfo(source).absoluteDir().absolutePath() + QStringLiteral("/..")};
+    const QString stage = QStringLiteral("Перенос документов");
+    int done = 0;
     for (const QString &path : std::as_const(paths)) {
+        if (progress && !progress(done++, static_cast<int>(paths.size()), stage))
+            return stopped(error);
         if (path.isEmpty())
             continue;
         QByteArray content;
@@ -198,7 +231,8 @@ bool copyDocumentsToServer(const QSqlDatabase &file, const QString &source, QStr
 // Puts the register of `source` in the place of the server's, in one
 // transaction; `empty` first requires a server without servicemen, orders
 // and documents.
-bool replace(const QString &source, bool empty, ServerCopy::Counts *counts, QString *error)
+bool replace(const QString &source, bool empty, ServerCopy::Counts *counts, QString *error,
+             const ServerCopy::Progress &progress = {})
 {
     if (!Sql::onServer(server()) || !server().isOpen()) {
         *error = QStringLiteral("программа не подключена к серверу базы данных");
@@ -217,6 +251,11 @@ bool replace(const QString &source, bool empty, ServerCopy::Counts *counts, QStr
     }
     const QSqlDatabase to = server();
     auto steps = [&]() {
+        // A new database gets its tables here, so that they go with the
+        // register if it is not moved.
+        if (empty && !Schema::createMissingTables(to, QString::fromLatin1(Paths::SERVER_TABLE_DESCRIPTOR),
+                                                  &counts->createdTables, error))
+            return false;
         // Other clerks' changes wait until the register is in place; reading
         // goes on.
         if (!run(QString::fromLatin1(Sql::LOCK_REGISTER), to, error))
@@ -241,13 +280,13 @@ bool replace(const QString &source, bool empty, ServerCopy::Counts *counts, QStr
                 return false;
         }
         for (const Table &table : TABLES) {
-            if (!copyRows(file.db(), to, table, error))
+            if (!copyRows(file.db(), to, table, error, progress))
                 return false;
             if (table.ids &&
                 !run(QString::fromLatin1(Sql::RESTART_IDENTITY).arg(QString::fromLatin1(table.name)), to, error))
                 return false;
         }
-        if (!copyDocumentsToServer(file.db(), source, &counts->missing, error))
+        if (!copyDocumentsToServer(file.db(), source, &counts->missing, error, progress))
             return false;
         // The copy is checked by the numbers of rows before it is kept.
         for (const Table &table : TABLES) {
@@ -274,6 +313,7 @@ bool replace(const QString &source, bool empty, ServerCopy::Counts *counts, QStr
     if (steps() && run(QString::fromLatin1(Sql::COMMIT), to, error))
         return true;
     Function::Myquery(QString::fromLatin1(Sql::ROLLBACK), to);
+    counts->createdTables.clear();
     return false;
 }
 
@@ -393,7 +433,44 @@ bool ServerCopy::restore(const QString &source, Counts *counts, QString *error)
     return replace(source, false, counts, error);
 }
 
-bool ServerCopy::transfer(const QString &source, Counts *counts, QString *error)
+bool ServerCopy::transfer(const QString &source, Counts *counts, QString *error, const Progress &progress)
 {
-    return replace(source, true, counts, error);
+    bool stoppedByUser = false;
+    const Progress told = [&](int done, int total, const QString &what) {
+        stoppedByUser = progress && !progress(done, total, what);
+        return !stoppedByUser;
+    };
+    const bool ok = replace(source, true, counts, error, progress ? told : Progress());
+    counts->cancelled = !ok && stoppedByUser;
+    return ok;
+}
+
+bool ServerCopy::transferPossible(QString *why)
+{
+    const QSqlDatabase to = server();
+    if (!Sql::onServer(to) || !to.isOpen()) {
+        *why = QStringLiteral("программа не подключена к серверу базы данных");
+        return false;
+    }
+    QStringList missing;
+    QString error;
+    const QString descriptor = QString::fromLatin1(Paths::SERVER_TABLE_DESCRIPTOR);
+    if (!Schema::missingTables(to, descriptor, &missing, &error)) {
+        *why = QStringLiteral("таблицы базы данных на сервере не проверены: %1").arg(error);
+        return false;
+    }
+    if (missing.isEmpty())
+        return true;
+    QSqlQuery may(to);
+    if (!run(QString::fromLatin1(Sql::MAY_CREATE_TABLES), to, &error, &may) || !may.next()) {
+        *why = error;
+        return false;
+    }
+    if (may.value(1).toBool())
+        return true;
+    *why = QStringLiteral("в базе данных на сервере нет таблиц (%1), а у пользователя «%2» нет права их "
+                          "создавать; таблицы создаёт владелец базы данных запуском программы с параметром "
+                          "--ver")
+               .arg(missing.join(QStringLiteral(", ")), may.value(0).toString());
+    return false;
 }

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class QSqlDatabase;
 
 // The register on a server and SQLite files: the backup of a server as an
@@ -30,7 +32,15 @@ struct Counts
     // Documents whose content was found neither in the file nor in the
     // folder "files": their Files rows are kept, as in the SQLite mode.
     QStringList missing;
+    // The transfer: the tables it made on the server first.
+    QStringList createdTables;
+    // Stopped by the user: nothing was written.
+    bool cancelled = false;
 };
+
+// Told of the rows moved so far: `done` of `total` of the stage `what`
+// ("Перенос военнослужащих"); false stops the work.
+using Progress = std::function<bool(int done, int total, const QString &what)>;
 
 // Replaces the server's data by the register of the SQLite file `source`, in
 // one transaction (the server keeps what it had when anything fails). The
@@ -39,8 +49,17 @@ struct Counts
 bool restore(const QString &source, Counts *counts, QString *error);
 
 // The same into a server database that holds no serviceman, order or
-// document yet; the numbers of rows are compared afterwards.
-bool transfer(const QString &source, Counts *counts, QString *error);
+// document yet; the numbers of rows are compared afterwards. The tables the
+// server lacks are made first from the server's table descriptor in the
+// working folder (as "--ver" makes them), in the same transaction: a
+// transfer stopped or refused leaves the server as it was.
+bool transfer(const QString &source, Counts *counts, QString *error, const Progress &progress = {});
+
+// Whether a transfer can work on the program's open connection to the
+// server, asked before anything else: the descriptor is readable, and tables
+// that are missing may be made by the connection's user. False with the
+// cause in `why`.
+bool transferPossible(QString *why);
 
 } // namespace ServerCopy
 

@@ -437,6 +437,17 @@ inline constexpr char DROP_TABLE[] = "DROP TABLE %1";
 inline constexpr Dialects PROBE{"SELECT count(*) FROM sqlite_master",
                                 "SELECT count(*) FROM pg_catalog.pg_tables WHERE schemaname = current_schema()"};
 
+// Server only: the user of the connection, and whether he may add, change
+// and delete rows in every table of the register that is there (a viewer may
+// only read). One look at connection time decides whether the program works
+// read-only.
+inline constexpr char MAY_WRITE[] =
+    "SELECT current_user, COALESCE(bool_and(has_table_privilege(to_regclass(t), p)), true) FROM "
+    "unnest(ARRAY['combat', 'prikaz', 'files', 'ranks', 'emploeses', 'kopii']) AS t, "
+    "unnest(ARRAY['INSERT', 'UPDATE', 'DELETE']) AS p";
+// Server only: whether the user may make tables in the database's schema.
+inline constexpr char MAY_CREATE_TABLES[] = "SELECT current_user, has_schema_privilege(current_schema(), 'CREATE')";
+
 // Backup and restore, on connections of their own. %1 the backup's path.
 inline constexpr char BACKUP_INTO[] = "VACUUM INTO '%1'";
 // Answers "ok" when the file's structure is sound.

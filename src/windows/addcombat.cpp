@@ -4,6 +4,7 @@
 #include "function.h"
 #include "storage/servicemen.h"
 #include "view/dialogs.h"
+#include "view/readonly.h"
 
 #include <QDateTime>
 #include <QDebug>
@@ -55,6 +56,8 @@ addCombat::addCombat(QString value, QString value_1, QString value_2, QString va
     fillList(ui->cb_dol, Sql::SELECT_POSITIONS);
     fillList(ui->cb_zv, Sql::SELECT_RANKS);
     setFields({value, value_1, value_2, value_3, value_4, value_5});
+    // A viewer sees the serviceman as stored and saves nothing.
+    ReadOnly::disable({ui->pushButton_2});
 }
 
 void addCombat::setFields(const Fields &fields)

@@ -10,6 +10,7 @@
 #include "storage/penalties.h"
 #include "storage/query.h"
 #include "view/dialogs.h"
+#include "view/readonly.h"
 #include "view/tablefit.h"
 
 #include <QBrush>
@@ -234,6 +235,9 @@ addfile::addfile(const QString &personalNumber, const QString &code, const QStri
     status->setTextInteractionFlags(Qt::TextSelectableByMouse);
     status->hide();
     ui->verticalLayout_5->addWidget(status);
+    // A viewer reads the orders and opens their documents, and changes nothing.
+    ReadOnly::disable({ui->pushButton_7, ui->pushButton_4, ui->pushButton_6, ui->pushButton, ui->pushButton_2},
+                      {ui->action});
     clearTable();
 }
 
@@ -777,7 +781,7 @@ void addfile::keyPressEvent(QKeyEvent *event)
         askAndExit();
         return;
     }
-    if (event->key() != Qt::Key_Return)
+    if (event->key() != Qt::Key_Return || !ui->pushButton_7->isEnabled())
         return;
     if (Dialogs::confirm(this, QStringLiteral("Вы точно уверены что надо добавить?")))
         ui->pushButton_7->click();

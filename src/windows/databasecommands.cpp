@@ -1,8 +1,11 @@
 #include "windows/databasecommands.h"
 
+#include "export/printing.h"
+#include "function.h"
 #include "storage/attachments.h"
 #include "storage/autobackup.h"
 #include "storage/connection.h"
+#include "storage/errors.h"
 #include "storage/databasecopy.h"
 #include "storage/paths.h"
 #include "storage/query.h"
@@ -19,6 +22,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMainWindow>
+#include <QSqlError>
 #include <QStatusBar>
 
 namespace {
@@ -343,31 +347,68 @@ void DatabaseCommands::transfer()
                                         "программы с параметром --ver и запустите программу снова."));
         return;
     }
-    if (!Dialogs::confirm(window, QStringLiteral("Вы точно уверены что надо перенести базу на сервер?")))
+    // A server database without tables was not opened at start: the move
+    // opens it, and makes the tables itself. What stands in the way is told
+    // before anything is asked.
+    const bool wasClosed = !db.isOpen();
+    QString why;
+    if (wasClosed && !db.open())
+        why = QStringLiteral("нет связи с сервером базы данных %1 (%2)")
+                  .arg(databaseName(), Errors::databaseWords(db.lastError()));
+    else
+        ServerCopy::transferPossible(&why);
+    auto leave = [&] {
+        if (wasClosed)
+            db.close();
+    };
+    if (!why.isEmpty()) {
+        leave();
+        Dialogs::warn(window, QStringLiteral("База не перенесена на сервер: %1.").arg(why));
         return;
+    }
+    if (!Dialogs::confirm(window, QStringLiteral("Вы точно уверены что надо перенести базу на сервер?")))
+        return leave();
     const QString chosen =
         QFileDialog::getOpenFileName(window, QStringLiteral("Перенести базу на сервер"),
                                      Paths::databaseFolder(), QStringLiteral("File Base (*.db)"));
     if (chosen.isEmpty())
-        return;
+        return leave();
     if (!DatabaseCopy::isDatabase(chosen)) {
+        leave();
         Dialogs::warn(window, QStringLiteral("Некорректный формат базы данных"));
         return;
     }
     ServerCopy::Counts counts;
     QString error;
-    const bool ok = busy([&] { return ServerCopy::transfer(chosen, &counts, &error); });
+    bool ok = false;
+    {
+        Printing::ProgressBox box(window, QStringLiteral("Перенос базы на сервер"));
+        ok = busy([&] { return ServerCopy::transfer(chosen, &counts, &error, box.progress()); });
+    }
+    if (!ok)
+        leave();
+    else if (wasClosed && openAgain)
+        openAgain();
     refill();
+    if (counts.cancelled) {
+        window->statusBar()->showMessage(
+            QStringLiteral("Перенос базы на сервер остановлен: на сервер ничего не записано"), 30000);
+        return;
+    }
     if (!ok) {
         Dialogs::warn(window, QStringLiteral("База не перенесена на сервер: %1.").arg(error));
         return;
     }
+    const QString made = counts.createdTables.isEmpty()
+                             ? QString()
+                             : QStringLiteral("\n\nТаблицы на сервере созданы: %1.")
+                                   .arg(counts.createdTables.join(QStringLiteral(", ")));
     Dialogs::inform(window, QStringLiteral("База перенесена на сервер: военнослужащих %1, приказов %2, "
                                             "прикреплённых файлов %3.")
                                      .arg(counts.servicemen)
                                      .arg(counts.orders)
                                      .arg(counts.files) +
-                                 missingNote(counts.missing));
+                                 made + missingNote(counts.missing));
 }
 
 bool DatabaseCommands::reopenDatabase()

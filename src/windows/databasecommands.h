@@ -42,8 +42,14 @@ public:
     // "Восстановить резервную копию": the windows on the database closed,
     // a chosen copy put in the place of the database in use.
     void restore();
-    // "Перенести базу на сервер": a chosen file's register onto the server.
+    // "Перенести базу на сервер": a chosen file's register onto the server,
+    // into a database whose tables it makes itself where they are missing,
+    // with a progress box that stops it without writing anything.
     void transfer();
+    // Opens the window's database again once a transfer has filled a server
+    // database that held no tables at start (the window then works on it as
+    // if it had opened it at start).
+    std::function<void()> openAgain;
 
 private:
     // The restore on a server: the server's data replaced by a file's.

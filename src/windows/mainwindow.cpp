@@ -18,6 +18,7 @@
 #include "view/columns.h"
 #include "view/dialogs.h"
 #include "view/openwindows.h"
+#include "view/readonly.h"
 #include "view/rowfilter.h"
 #include "view/tablefit.h"
 #include "windows/abprog.h"
@@ -78,7 +79,13 @@ MainWindow::MainWindow(QWidget *parent)
                                          "сервере и в настройках («Шифрование соединения»)."));
     plainNote->hide();
     ui->statusBar->addPermanentWidget(plainNote);
+    // A viewer's connection says so for as long as the window lives.
+    readOnlyNote = new QLabel(QStringLiteral("Только просмотр"), this);
+    readOnlyNote->setObjectName(QStringLiteral("label_readOnly"));
+    readOnlyNote->hide();
+    ui->statusBar->addPermanentWidget(readOnlyNote);
     commands = std::make_unique<DatabaseCommands>(this, db, [this] { clear_tableWidgets(); });
+    commands->openAgain = [this] { openDatabase(true); };
     openDatabase();
 }
 
@@ -131,12 +138,26 @@ bool MainWindow::openDatabase(bool again)
     // measured against the widths the user sees.
     Columns::applyLayout(ui->tableWidget_6, Columns::SUMMARY);
     layoutApplied = true;
+    showReadOnly();
     // Counts a program left wrong when it ended with an orders window open
-    // are put right before the table first shows them.
-    Recount::atStart();
+    // are put right before the table first shows them (a viewer may not).
+    if (!ReadOnly::active())
+        Recount::atStart();
     if (!again)
         clear_tableWidgets();
     return true;
+}
+
+void MainWindow::showReadOnly()
+{
+    // Backups, printing and exports only read: they stay.
+    if (!ReadOnly::disable({}, {ui->action_6, ui->action_9, ui->action_21}))
+        return;
+    readOnlyNote->setToolTip(Connection::readOnlyReason());
+    readOnlyNote->show();
+    // A disabled command says why when the pointer rests on it.
+    for (QMenu *menu : findChildren<QMenu *>())
+        menu->setToolTipsVisible(true);
 }
 
 void MainWindow::setUpKeys()
@@ -246,6 +267,11 @@ void MainWindow::tellAtStart(const QStringList &notes)
 
 void MainWindow::recordfile(const QString &ln, const QString &code)
 {
+    // A viewer's orders window changed nothing: the stored counts stand.
+    if (ReadOnly::active()) {
+        clear_tableWidgets();
+        return;
+    }
     QSqlError error;
     switch (Recount::category(ln, code, &error)) {
     case Recount::Result::NotACategory:
@@ -354,7 +380,7 @@ QSqlError MainWindow::fill()
     ui->label_3->setVisible(rosterRead && (!penalties.read || months > 0));
     // libpq knows it without asking the server; a connection made again
     // after a break may differ from the first.
-    plainNote->setVisible(Connection::unencrypted(QSqlDatabase::database()));
+    plainNote->setVisible(Connection::unencrypted(db));
     return readError;
 }
 

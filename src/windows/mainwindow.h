@@ -100,12 +100,17 @@ private:
     // user has been told why).
     bool openDatabase(bool again = false);
     void reportDatabaseFailure(const QString &where, const QString &reason);
+    // On a connection that may only read: the commands that write disabled
+    // with the reason, and "Только просмотр" in the status bar.
+    void showReadOnly();
 
     Ui::MainWindow *ui;
     // The status bar's line for what the start found.
     QLabel *startNote = nullptr;
     // Says that the connection to the server is not encrypted.
     QLabel *plainNote = nullptr;
+    // "Только просмотр" while the connection may only read.
+    QLabel *readOnlyNote = nullptr;
     QSqlDatabase db;
     QString LN;
     QString WTS;

@@ -1,8 +1,10 @@
 #include "windows/vestable.h"
 #include "ui_vestable.h"
 
+#include "function.h"
 #include "storage/sql.h"
 #include "view/dialogs.h"
+#include "view/readonly.h"
 
 #include <QCloseEvent>
 #include <QItemSelectionModel>
@@ -164,6 +166,9 @@ vestable::vestable(QWidget *parent)
 {
     ui->setupUi(this);
     ui->tableView->setItemDelegate(new CellDelegate(ui->tableView));
+    // A viewer reads the lists and edits no cell.
+    if (ReadOnly::disable({ui->pushButton, ui->pushButton_2}))
+        ui->tableView->setEditTriggers(QAbstractItemView::NoEditTriggers);
     showTable(ui->comboBox->currentIndex());
 }
 

@@ -7,6 +7,7 @@
 #include "storage/sql.h"
 #include "view/columns.h"
 #include "view/dialogs.h"
+#include "view/readonly.h"
 #include "view/tablefit.h"
 #include "windows/addcombat.h"
 
@@ -34,6 +35,8 @@ voenosluga::voenosluga(QWidget *parent)
     Columns::applyLayout(t, Columns::LIST);
     for (int c = Columns::LIST_FIRST_HIDDEN; c < t->columnCount(); ++c)
         t->setColumnHidden(c, true);
+    // A viewer opens the form to read a serviceman; the form saves nothing.
+    ReadOnly::disable({}, {ui->action_del});
     clear_tableWidget();
 }
 

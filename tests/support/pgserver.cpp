@@ -179,6 +179,30 @@ void PgServer::pointSettingsAt(const QString &database, const QString &user, int
     s.setValue(QStringLiteral("Database/user"), user);
 }
 
+bool PgServer::runScript(const QString &file, const QString &database)
+{
+    QProcess psql;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PGPASSWORD"), QString::fromLatin1(ADMIN_PASSWORD));
+    psql.setProcessEnvironment(env);
+    psql.start(m_bin + QStringLiteral("psql"),
+               {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-h"), QStringLiteral("127.0.0.1"),
+                QStringLiteral("-p"), QString::number(m_port), QStringLiteral("-U"), QStringLiteral("admin"),
+                QStringLiteral("-d"), database, QStringLiteral("-f"), file});
+    const bool ok = psql.waitForFinished(60000) && psql.exitCode() == 0;
+    if (!ok)
+        qWarning("psql failed: %s", psql.readAllStandardError().constData());
+    return ok;
+}
+
+bool PgServer::createUser(const QString &name, const QString &group)
+{
+    QFile passwords(QString::fromLocal8Bit(qgetenv("PGPASSFILE")));
+    return admin(QStringLiteral("CREATE ROLE %1 LOGIN PASSWORD '%1-secret' IN ROLE %2").arg(name, group)) &&
+           passwords.open(QIODevice::Append) &&
+           passwords.write(QStringLiteral("127.0.0.1:%1:*:%2:%2-secret\n").arg(m_port).arg(name).toUtf8()) > 0;
+}
+
 QSqlDatabase PgServer::connect(const QString &name, const QString &database) const
 {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);

@@ -42,6 +42,12 @@ public:
     // settings.ini of the current folder names the server's database, on
     // the server's port or another (a proxy's).
     void pointSettingsAt(const QString &database, const QString &user = QStringLiteral("clerk"), int port = 0) const;
+    // Runs an SQL script with psql as the cluster's superuser, as an
+    // administrator would.
+    bool runScript(const QString &file, const QString &database);
+    // A user who logs in with a password the password file holds, made a
+    // member of `group`.
+    bool createUser(const QString &name, const QString &group);
     // A connection of its own to a database as "clerk" (another clerk's
     // workstation), opened.
     QSqlDatabase connect(const QString &name, const QString &database) const;
