@@ -2,6 +2,7 @@
 
 #include "function.h"
 #include "storage/errors.h"
+#include "storage/history/historylog.h"
 #include "storage/paths.h"
 
 #include <QDir>
@@ -44,6 +45,8 @@ bool openReadable(QSqlDatabase &db, QString *reason)
     }
     if (!ok)
         db.close();
+    else
+        History::prepare(db);
     return ok;
 }
 
@@ -248,7 +251,13 @@ bool openServer(const Paths::Server &server, const QString &password, QString *r
     }
     for (const auto &timeout : TIMEOUTS)
         options << QString::fromLatin1(timeout[0]) + QLatin1Char('=') + QString::fromLatin1(timeout[1]);
-    options << QStringLiteral("application_name=vedomer")
+    // The workstation's name goes with every statement: the server's history
+    // of changes records it beside the role.
+    QString workstation = History::workstation();
+    if (workstation.isEmpty())
+        workstation = QStringLiteral("vedomer");
+    workstation.replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char('\''), QStringLiteral("\\'"));
+    options << QStringLiteral("application_name='%1'").arg(workstation)
             << QStringLiteral("options='-c standard_conforming_strings=on'");
     db.setConnectOptions(options.join(QLatin1Char(';')));
     QElapsedTimer clock;
@@ -314,6 +323,8 @@ bool openChosen(const std::function<bool(const Paths::Server &, QString *passwor
         probe = QSqlQuery();
         if (!ok)
             db.close();
+        else
+            History::prepare(db);
         return ok;
     }
     // Reading the settings also marks settings.ini hidden.

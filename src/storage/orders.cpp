@@ -2,6 +2,8 @@
 
 #include "function.h"
 #include "storage/attachments.h"
+#include "storage/history/historylog.h"
+#include "storage/history/historytable.h"
 #include "storage/privateconnection.h"
 #include "storage/query.h"
 #include "storage/recount.h"
@@ -89,6 +91,28 @@ QString quoted(const QString &value)
     return Query::quote(value);
 }
 
+// The history entry of an order's change (the order `number` of the
+// category `code`).
+History::Entry entry(const char *action, const QString &ln, const QString &code, const QString &number,
+                     const QString &field = QString(), const QString &was = QString(),
+                     const QString &now = QString())
+{
+    return {QString::fromLatin1(action), ln, code, number, field, was, now};
+}
+
+// One entry per field whose value the change alters.
+void changed(QList<History::Entry> &entries, const History::Entry &base, const char *field, const QString &was,
+             const QString &now)
+{
+    if (was == now)
+        return;
+    History::Entry e = base;
+    e.field = QString::fromLatin1(field);
+    e.oldValue = was;
+    e.newValue = now;
+    entries.append(e);
+}
+
 } // namespace
 
 Orders::List Orders::list(const QString &ln, const QString &code)
@@ -143,7 +167,8 @@ Orders::Result Orders::add(const QString &ln, const QString &code, const Fields 
                     Sql::text(Sql::INSERT_ORDER)
                         .arg(quoted(ln), quoted(code), quoted(fields.date), quoted(fields.number),
                              quoted(fields.issuer), quoted(fields.name), QStringLiteral("1"),
-                             quoted(fields.outgoing)));
+                             quoted(fields.outgoing))) &&
+               History::record(entry(History::Action::ORDER_ADDED, ln, code, fields.number), &error);
     });
 }
 
@@ -165,6 +190,15 @@ Orders::Result Orders::change(const QString &ln, const QString &code, const QStr
         const QString statement = id.isEmpty() ? fill(QString::fromLatin1(Sql::UPDATE_ORDER_UNCHANGED))
                                                : fill(Sql::text(Sql::UPDATE_ORDER_ROW), quoted(id));
         if (!execLoaded(result, error, statement))
+            return false;
+        QList<History::Entry> entries;
+        const History::Entry base = entry(History::Action::ORDER_CHANGED, ln, code, fields.number);
+        changed(entries, base, "prikaznom", old, fields.number);
+        changed(entries, base, "Date_time", was[1], fields.date);
+        changed(entries, base, "kemvidan", was[2], fields.issuer);
+        changed(entries, base, "nameZO", was[0], fields.name);
+        changed(entries, base, "ish_SU", was[3], fields.outgoing);
+        if (!History::record(entries, &error))
             return false;
         if (!renumbered)
             return true;
@@ -190,9 +224,16 @@ Orders::Result Orders::lift(const QString &ln, const QString &code, const QStrin
                                  quoted(number), quoted(code), quoted(was[0]), quoted(was[1]), quoted(was[2]),
                                  quoted(was[3]), quoted(was[4]), quoted(was[5]), quoted(was[6]), row...);
         };
-        return execLoaded(result, error,
-                          id.isEmpty() ? fill(QString::fromLatin1(Sql::LIFT_ORDER_UNCHANGED))
-                                       : fill(Sql::text(Sql::LIFT_ORDER_ROW), quoted(id)));
+        if (!execLoaded(result, error,
+                        id.isEmpty() ? fill(QString::fromLatin1(Sql::LIFT_ORDER_UNCHANGED))
+                                     : fill(Sql::text(Sql::LIFT_ORDER_ROW), quoted(id))))
+            return false;
+        QList<History::Entry> entries;
+        const History::Entry base = entry(History::Action::ORDER_LIFTED, ln, code, number);
+        changed(entries, base, "actived_prikaz", was[6], QString::number(0));
+        changed(entries, base, "Nomer_snytie", was[4], liftNumber);
+        changed(entries, base, "Data_snytie", was[5], liftDate);
+        return History::record(entries, &error);
     });
 }
 
@@ -208,6 +249,7 @@ Orders::Result Orders::remove(const QString &ln, const QString &code, const QStr
                 ? QString::fromLatin1(Sql::DELETE_ORDER).arg(quoted(ln), quoted(code), quoted(number))
                 : Sql::text(Sql::DELETE_ORDER_ROW).arg(quoted(ln), quoted(code), quoted(number), quoted(id));
         if (!execLoaded(result, error, statement, true) ||
+            !History::record(entry(History::Action::ORDER_DELETED, ln, code, number), &error) ||
             (!id.isEmpty() && !numberDates(ln, code, number, &result.others, &error, &result.statement)))
             return false;
         if (result.others.isEmpty())
@@ -230,7 +272,9 @@ Orders::Result Orders::attach(const QString &ln, const QString &code, const QStr
     return write(ln, [&](Result &result, QSqlError &error) {
         return exec(result, error,
                     Sql::text(Sql::INSERT_FILE)
-                        .arg(quoted(number), quoted(code), quoted(target), quoted(name), quoted(ln)));
+                        .arg(quoted(number), quoted(code), quoted(target), quoted(name), quoted(ln))) &&
+               History::record(entry(History::Action::DOCUMENT_ATTACHED, ln, code, number, QString(), QString(), name),
+                               &error);
     });
 }
 
@@ -249,6 +293,7 @@ Orders::Result Orders::detach(const QString &ln, const QString &code, const QStr
         qDebug() << "1";
         return exec(result, error,
                     QString::fromLatin1(Sql::DELETE_ORDER_FILE)
-                        .arg(quoted(ln), quoted(code), quoted(number), quoted(name)));
+                        .arg(quoted(ln), quoted(code), quoted(number), quoted(name))) &&
+               History::record(entry(History::Action::DOCUMENT_DETACHED, ln, code, number, QString(), name), &error);
     });
 }

@@ -1,6 +1,7 @@
 #include "windows/vestable.h"
 #include "ui_vestable.h"
 
+#include "storage/history/historylog.h"
 #include "storage/sql.h"
 #include "view/dialogs.h"
 
@@ -120,6 +121,21 @@ public:
 protected:
     QString orderByClause() const override { return Sql::text(Sql::REFERENCE_ORDER); }
 
+    // Each write goes with its entry in the history of changes.
+    bool insertRowIntoTable(const QSqlRecord &values) override
+    {
+        return withHistory(QVariant(), values, false, [&] { return QSqlTableModel::insertRowIntoTable(values); });
+    }
+    bool updateRowInTable(int row, const QSqlRecord &values) override
+    {
+        return withHistory(storedId(row), values, false,
+                           [&] { return QSqlTableModel::updateRowInTable(row, values); });
+    }
+    bool deleteRowFromTable(int row) override
+    {
+        return withHistory(storedId(row), QSqlRecord(), true, [&] { return QSqlTableModel::deleteRowFromTable(row); });
+    }
+
 private:
     int dirtyRows() const
     {
@@ -133,6 +149,22 @@ private:
             }
         }
         return dirty;
+    }
+
+    QVariant storedId(int row) const
+    {
+        const QSqlRecord key = primaryValues(row);
+        return key.isEmpty() ? QVariant() : key.value(0);
+    }
+
+    bool withHistory(const QVariant &id, const QSqlRecord &values, bool deleting, const std::function<bool()> &write)
+    {
+        QSqlError error;
+        if (History::referenceChange(tableName(), id, values, deleting, write, &error))
+            return true;
+        if (error.isValid())
+            setLastError(error);
+        return false;
     }
 
     Refused m_refused;
