@@ -45,8 +45,6 @@ bool openReadable(QSqlDatabase &db, QString *reason)
     }
     if (!ok)
         db.close();
-    else
-        History::prepare(db);
     return ok;
 }
 
@@ -325,6 +323,8 @@ bool openChosen(const std::function<bool(const Paths::Server &, QString *passwor
             db.close();
         else
             History::prepare(db);
+        // A file is left as it is on opening: its history is made with its
+        // first change, in that change's transaction.
         return ok;
     }
     // Reading the settings also marks settings.ini hidden.

@@ -519,7 +519,8 @@ BEGIN
         VALUES (v_at, session_user, v_ws, v_action, v_ln, v_fio, v_what, v_number, NULL, v_old, v_new);
         RETURN NULL;
     END IF;
-    FOR k IN SELECT jsonb_object_keys(n) LOOP
+    FOR k IN SELECT attname FROM pg_attribute WHERE attrelid = TG_RELID AND attnum > 0 AND NOT attisdropped
+             ORDER BY attnum LOOP
         IF k <> 'id' AND NOT (t = 'combat' AND k IN ('vzs', 'blag', 'gr', 'zomo', 'gosnag', 'posh'))
            AND (o->k) IS DISTINCT FROM (n->k) THEN
             INSERT INTO history (at, who, workstation, action, LN, FIO, what, prikaznom, field, old_value, new_value)

@@ -162,8 +162,6 @@ bool referenceChange(const QString &table, const QVariant &id, const QSqlRecord 
                 if (row.next())
                     before = row.record();
             }
-            if (!write())
-                return false;
             QList<Entry> entries;
             Entry base;
             base.action = QString::fromLatin1(Action::REFERENCE_CHANGED);
@@ -190,7 +188,9 @@ bool referenceChange(const QString &table, const QVariant &id, const QSqlRecord 
                     entries.append(e);
                 }
             }
-            return record(entries, &failure);
+            // The entries go first: the editor takes a new row's identity
+            // from the connection's last insert, which must be the row's.
+            return record(entries, &failure) && write();
         },
         *error);
     return done;
