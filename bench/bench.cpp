@@ -357,8 +357,8 @@ std::pair<double, double> timeOrderWrites(int pairs)
         QElapsedTimer t;
         t.start();
         const bool ok = Orders::add("bench-writes", "vzs", fields).outcome == Orders::Outcome::Done &&
-                        Orders::change("bench-writes", "vzs", number, QString(), {"Выговор", "01.02.2024", "Командир", "", "", "", "1"},
-                                       changed)
+                        Orders::change("bench-writes", "vzs", number, QString(),
+                                       {"Выговор", "01.02.2024", "Командир", "", "", "", "1"}, changed)
                                 .outcome == Orders::Outcome::Done;
         (history ? with : without).push_back(t.nsecsElapsed() / 1e6);
         if (!ok)

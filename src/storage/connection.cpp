@@ -254,7 +254,8 @@ bool openServer(const Paths::Server &server, const QString &password, QString *r
     QString workstation = History::workstation();
     if (workstation.isEmpty())
         workstation = QStringLiteral("vedomer");
-    workstation.replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char('\''), QStringLiteral("\\'"));
+    workstation.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
+        .replace(QLatin1Char('\''), QStringLiteral("\\'"));
     options << QStringLiteral("application_name='%1'").arg(workstation)
             << QStringLiteral("options='-c standard_conforming_strings=on'");
     db.setConnectOptions(options.join(QLatin1Char(';')));

@@ -101,8 +101,8 @@ History::Entry entry(const char *action, const QString &ln, const QString &code,
 }
 
 // One entry per field whose value the change alters.
-void changed(QList<History::Entry> &entries, const History::Entry &base, const char *field, const QString &was,
-             const QString &now)
+void changed(QList<History::Entry> &entries, const History::Entry &base, const char *field,
+             const QString &was, const QString &now)
 {
     if (was == now)
         return;
@@ -273,8 +273,9 @@ Orders::Result Orders::attach(const QString &ln, const QString &code, const QStr
         return exec(result, error,
                     Sql::text(Sql::INSERT_FILE)
                         .arg(quoted(number), quoted(code), quoted(target), quoted(name), quoted(ln))) &&
-               History::record(entry(History::Action::DOCUMENT_ATTACHED, ln, code, number, QString(), QString(), name),
-                               &error);
+               History::record(
+                   entry(History::Action::DOCUMENT_ATTACHED, ln, code, number, QString(), QString(), name),
+                   &error);
     });
 }
 
@@ -294,6 +295,7 @@ Orders::Result Orders::detach(const QString &ln, const QString &code, const QStr
         return exec(result, error,
                     QString::fromLatin1(Sql::DELETE_ORDER_FILE)
                         .arg(quoted(ln), quoted(code), quoted(number), quoted(name))) &&
-               History::record(entry(History::Action::DOCUMENT_DETACHED, ln, code, number, QString(), name), &error);
+               History::record(entry(History::Action::DOCUMENT_DETACHED, ln, code, number, QString(), name),
+                               &error);
     });
 }

@@ -225,7 +225,8 @@ bool carryHistory(const QSqlDatabase &file, const QSqlDatabase &to, const QStrin
     if (writable.next() && writable.value(0).toBool()) {
         if (!run(QString::fromLatin1(Sql::DELETE_ROWS).arg(QString::fromLatin1(History::TABLE)), to, error) ||
             (hasHistory(file) && !copyRows(file, to, HISTORY, error)) ||
-            !run(QString::fromLatin1(Sql::RESTART_IDENTITY).arg(QString::fromLatin1(History::TABLE)), to, error))
+            !run(QString::fromLatin1(Sql::RESTART_IDENTITY).arg(QString::fromLatin1(History::TABLE)), to,
+                 error))
             return false;
     }
     History::Entry entry;

@@ -156,8 +156,10 @@ Outcome change(const QString &lnOld, const Fields &loaded, const Entry &entry, Q
             return false;
         }
         return (ln == lnOld ||
-                (run(QString::fromLatin1(Sql::UPDATE_ORDERS_LN).arg(Query::quote(ln), Query::quote(lnOld)), failure) &&
-                 run(QString::fromLatin1(Sql::UPDATE_FILES_LN).arg(Query::quote(ln), Query::quote(lnOld)), failure))) &&
+                (run(QString::fromLatin1(Sql::UPDATE_ORDERS_LN).arg(Query::quote(ln), Query::quote(lnOld)),
+                     failure) &&
+                 run(QString::fromLatin1(Sql::UPDATE_FILES_LN).arg(Query::quote(ln), Query::quote(lnOld)),
+                     failure))) &&
                History::record(changes(lnOld, loaded, position, rank, entry), &failure);
     };
     if (Transaction::run(steps, *error))

@@ -500,7 +500,8 @@ BEGIN
         SELECT c.FIO INTO v_fio FROM Combat c WHERE c.LN = v_ln LIMIT 1;
         IF t = 'files' THEN
             v_action := CASE TG_OP WHEN 'DELETE' THEN 'document_detached' ELSE 'document_attached' END;
-            IF TG_OP = 'INSERT' THEN v_new := r->>'name_file'; ELSIF TG_OP = 'DELETE' THEN v_old := r->>'name_file'; END IF;
+            IF TG_OP = 'INSERT' THEN v_new := r->>'name_file';
+            ELSIF TG_OP = 'DELETE' THEN v_old := r->>'name_file'; END IF;
         ELSIF TG_OP = 'UPDATE' AND (o->>'actived_prikaz') IS DISTINCT FROM (n->>'actived_prikaz')
               AND trim(n->>'actived_prikaz') = '0' THEN
             v_action := 'order_lifted';
@@ -538,8 +539,8 @@ inline constexpr char CREATE_HISTORY_TRIGGER[] =
 // Server only: the entries no trigger sees (a restore, a move onto the
 // server, an import), written with the owner's rights for any clerk; it
 // writes no other kind. Bound: the action, what it came from.
-inline constexpr char CREATE_HISTORY_EVENT_FUNCTION[] = R"SQL(CREATE OR REPLACE FUNCTION history_event(p_action text, p_source text) RETURNS void
-LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, public AS $body$
+inline constexpr char CREATE_HISTORY_EVENT_FUNCTION[] = R"SQL(CREATE OR REPLACE FUNCTION
+history_event(p_action text, p_source text) RETURNS void LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, public AS $body$
 BEGIN
     IF p_action NOT IN ('restore', 'transfer', 'import') THEN
         RAISE EXCEPTION 'history_event: % is not an event', p_action USING ERRCODE = '22023';

@@ -124,7 +124,8 @@ protected:
     // Each write goes with its entry in the history of changes.
     bool insertRowIntoTable(const QSqlRecord &values) override
     {
-        return withHistory(QVariant(), values, false, [&] { return QSqlTableModel::insertRowIntoTable(values); });
+        return withHistory(QVariant(), values, false,
+                           [&] { return QSqlTableModel::insertRowIntoTable(values); });
     }
     bool updateRowInTable(int row, const QSqlRecord &values) override
     {
@@ -133,7 +134,8 @@ protected:
     }
     bool deleteRowFromTable(int row) override
     {
-        return withHistory(storedId(row), QSqlRecord(), true, [&] { return QSqlTableModel::deleteRowFromTable(row); });
+        return withHistory(storedId(row), QSqlRecord(), true,
+                           [&] { return QSqlTableModel::deleteRowFromTable(row); });
     }
 
 private:
@@ -157,7 +159,8 @@ private:
         return key.isEmpty() ? QVariant() : key.value(0);
     }
 
-    bool withHistory(const QVariant &id, const QSqlRecord &values, bool deleting, const std::function<bool()> &write)
+    bool withHistory(const QVariant &id, const QSqlRecord &values, bool deleting,
+                     const std::function<bool()> &write)
     {
         QSqlError error;
         if (History::referenceChange(tableName(), id, values, deleting, write, &error))

@@ -57,8 +57,8 @@ void tellOnce(const QSqlDatabase &db, const QSqlError &error)
 bool exists(const QSqlDatabase &db)
 {
     QSqlQuery query;
-    return PrivateConnection::run(db, Sql::text(Sql::HISTORY_EXISTS, db), {}, &query, nullptr) && query.next() &&
-           !query.value(0).isNull();
+    return PrivateConnection::run(db, Sql::text(Sql::HISTORY_EXISTS, db), {}, &query, nullptr) &&
+           query.next() && !query.value(0).isNull();
 }
 
 bool isEvent(const QString &action)
@@ -97,11 +97,13 @@ bool installOnServer(const QSqlDatabase &db, QSqlError *error)
 {
     if (!ensureTable(db, error) ||
         !PrivateConnection::run(db, QString::fromUtf8(Sql::CREATE_HISTORY_FUNCTION), {}, nullptr, error) ||
-        !PrivateConnection::run(db, QString::fromUtf8(Sql::CREATE_HISTORY_EVENT_FUNCTION), {}, nullptr, error))
+        !PrivateConnection::run(db, QString::fromUtf8(Sql::CREATE_HISTORY_EVENT_FUNCTION), {}, nullptr,
+                                error))
         return false;
     for (const char *table : {"Combat", "prikaz", "Files", "Ranks", "Emploeses"}) {
-        if (!PrivateConnection::run(db, QString::fromLatin1(Sql::CREATE_HISTORY_TRIGGER).arg(QLatin1String(table)),
-                                    {}, nullptr, error))
+        if (!PrivateConnection::run(
+                db, QString::fromLatin1(Sql::CREATE_HISTORY_TRIGGER).arg(QLatin1String(table)), {}, nullptr,
+                error))
             return false;
     }
     return PrivateConnection::run(db, QString::fromUtf8(Sql::HISTORY_PRIVILEGES), {}, nullptr, error);
@@ -114,8 +116,8 @@ bool recordOn(const QSqlDatabase &db, const QList<Entry> &entries, QSqlError *er
     if (Sql::onServer(db)) {
         for (const Entry &e : entries) {
             if (isEvent(e.action) &&
-                !PrivateConnection::run(db, QString::fromLatin1(Sql::INSERT_HISTORY_EVENT), {e.action, e.newValue},
-                                        nullptr, error))
+                !PrivateConnection::run(db, QString::fromLatin1(Sql::INSERT_HISTORY_EVENT),
+                                        {e.action, e.newValue}, nullptr, error))
                 return false;
         }
         return true;
@@ -156,7 +158,8 @@ bool referenceChange(const QString &table, const QVariant &id, const QSqlRecord 
             QSqlRecord before;
             if (!id.isNull()) {
                 QSqlQuery row;
-                if (!PrivateConnection::run(program(), QString::fromLatin1(Sql::SELECT_REFERENCE_ROW).arg(table), {id},
+                if (!PrivateConnection::run(program(),
+                                            QString::fromLatin1(Sql::SELECT_REFERENCE_ROW).arg(table), {id},
                                             &row, &failure))
                     return false;
                 if (row.next())
@@ -167,7 +170,9 @@ bool referenceChange(const QString &table, const QVariant &id, const QSqlRecord 
             base.action = QString::fromLatin1(Action::REFERENCE_CHANGED);
             base.what = table;
             // The name is the list's second column.
-            const auto name = [](const QSqlRecord &r) { return r.count() > 1 ? r.value(1).toString() : QString(); };
+            const auto name = [](const QSqlRecord &r) {
+                return r.count() > 1 ? r.value(1).toString() : QString();
+            };
             if (deleting) {
                 base.oldValue = name(before);
                 entries.append(base);
