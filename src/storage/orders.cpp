@@ -36,11 +36,14 @@ bool exec(Result &result, QSqlError &error, const QString &statement, int *affec
 // A change of one listed order conditioned on the values the list loaded:
 // it must meet that order and no other. A deletion that finds the order
 // gone already is no failure.
-bool execLoaded(Result &result, QSqlError &error, const QString &statement, bool deleting = false)
+bool execLoaded(Result &result, QSqlError &error, const QString &statement, bool deleting = false,
+                int *met = nullptr)
 {
     int changed = 0;
     if (!exec(result, error, statement, &changed))
         return false;
+    if (met)
+        *met = changed;
     if (changed == 1 || (changed == 0 && deleting))
         return true;
     result.outcome = changed > 1 ? Outcome::Several : Outcome::Changed;
@@ -248,8 +251,11 @@ Orders::Result Orders::remove(const QString &ln, const QString &code, const QStr
             id.isEmpty()
                 ? QString::fromLatin1(Sql::DELETE_ORDER).arg(quoted(ln), quoted(code), quoted(number))
                 : Sql::text(Sql::DELETE_ORDER_ROW).arg(quoted(ln), quoted(code), quoted(number), quoted(id));
-        if (!execLoaded(result, error, statement, true) ||
-            !History::record(entry(History::Action::ORDER_DELETED, ln, code, number), &error) ||
+        // An order found gone already has its entry from whoever deleted it.
+        int deleted = 0;
+        if (!execLoaded(result, error, statement, true, &deleted) ||
+            (deleted > 0 &&
+             !History::record(entry(History::Action::ORDER_DELETED, ln, code, number), &error)) ||
             (!id.isEmpty() && !numberDates(ln, code, number, &result.others, &error, &result.statement)))
             return false;
         if (result.others.isEmpty())
