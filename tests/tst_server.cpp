@@ -741,8 +741,10 @@ private slots:
         const QString name = pg->createDatabase();
         // A clerk as the group role of the server's rights makes him: every
         // right on what the owner makes later.
-        QVERIFY(pg->admin("CREATE ROLE vedomer_clerks NOLOGIN; CREATE ROLE clerk2 LOGIN PASSWORD 'clerk2-secret' "
-                          "IN ROLE vedomer_clerks; GRANT CONNECT ON DATABASE " + name + " TO vedomer_clerks"));
+        QVERIFY(pg->admin("DO $$ BEGIN IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = 'vedomer_clerks') THEN "
+                          "CREATE ROLE vedomer_clerks NOLOGIN; END IF; END $$; CREATE ROLE clerk2 LOGIN PASSWORD "
+                          "'clerk2-secret' IN ROLE vedomer_clerks; GRANT CONNECT ON DATABASE " +
+                          name + " TO vedomer_clerks"));
         QVERIFY(pg->admin("GRANT USAGE ON SCHEMA public TO vedomer_clerks; ALTER DEFAULT PRIVILEGES FOR ROLE clerk "
                           "GRANT ALL ON TABLES TO vedomer_clerks; ALTER DEFAULT PRIVILEGES FOR ROLE clerk GRANT ALL "
                           "ON SEQUENCES TO vedomer_clerks", name));
