@@ -441,7 +441,7 @@ int main(int argc, char *argv[])
 
         // An order's add and change with their entries in the history,
         // against the same writes without them.
-        const auto [withHistory, withoutHistory] = timeOrderWrites(quick ? 20 : 100);
+        const auto [withHistory, withoutHistory] = timeOrderWrites(quick ? 30 : 100);
         measures.push_back({"order write + history", n, withHistory, withoutHistory});
 
         // Construction with its first fill; each window opens the default
