@@ -13,6 +13,9 @@
 #include "export/tableexport.h"
 #include "storage/autobackup.h"
 #include "storage/databasecopy.h"
+#include "storage/history/historylog.h"
+#include "storage/orders.h"
+#include "storage/servicemen.h"
 #include "storage/cards.h"
 #include "storage/recount.h"
 #include "storage/summarycolumns.h"
@@ -328,6 +331,46 @@ void floorPdf(const QString &file, const Paper::Document &document, const QPageL
     }
 }
 
+// One order added and changed, as the orders window writes them, with the
+// history's entries and without, in turns on a copy of the register: the
+// median milliseconds of a pair with them and without.
+std::pair<double, double> timeOrderWrites(int pairs)
+{
+    QFile::remove("data/writes.db");
+    QFile::copy("data/BaseDate.db", "data/writes.db");
+    QString reason;
+    std::vector<double> with, without;
+    if (!Connection::open("data/writes.db", &reason)) {
+        fprintf(stderr, "writes not timed: %s\n", qPrintable(reason));
+        return {0, 0};
+    }
+    Servicemen::Entry man;
+    man.fields = {"1", "", "", "Писарев", "", "bench-writes"};
+    QSqlError error;
+    Servicemen::add(man, &error);
+    for (int i = 0; i < 2 * pairs; ++i) {
+        const bool history = i % 2 == 0;
+        History::setWriting(history);
+        const QString number = QString("w-%1").arg(i);
+        const Orders::Fields fields{"01.02.2024", number, "Командир", "Выговор", ""};
+        Orders::Fields changed = fields;
+        changed.issuer = "Начальник штаба";
+        QElapsedTimer t;
+        t.start();
+        const bool ok = Orders::add("bench-writes", "vzs", fields).outcome == Orders::Outcome::Done &&
+                        Orders::change("bench-writes", "vzs", number, QString(),
+                                       {"Выговор", "01.02.2024", "Командир", "", "", "", "1"}, changed)
+                                .outcome == Orders::Outcome::Done;
+        (history ? with : without).push_back(t.nsecsElapsed() / 1e6);
+        if (!ok)
+            fprintf(stderr, "an order write failed\n");
+    }
+    History::setWriting(true);
+    QSqlDatabase::removeDatabase(QSqlDatabase::defaultConnection);
+    QFile::remove("data/writes.db");
+    return {median(with), median(without)};
+}
+
 long peakRssMb()
 {
 #ifdef Q_OS_UNIX
@@ -399,6 +442,11 @@ int main(int argc, char *argv[])
             return 1;
         }
         QSqlDatabase::removeDatabase(BENCH_CONNECTION);
+
+        // An order's add and change with their entries in the history,
+        // against the same writes without them.
+        const auto [withHistory, withoutHistory] = timeOrderWrites(quick ? 30 : 100);
+        measures.push_back({"order write + history", n, withHistory, withoutHistory});
 
         // Construction with its first fill; each window opens the default
         // connection afresh, as at start-up.
@@ -774,6 +822,9 @@ int main(int argc, char *argv[])
         }
         require(list->ms <= 1.5 * list->floorMs, QString("list window at %1 <= 1.5 x floor").arg(n));
         require(orders->ms <= 2 * orders->floorMs, QString("orders window at %1 <= 2 x floor").arg(n));
+        const Measure *writes = find("order write + history", n);
+        require(writes->ms <= 1.2 * writes->floorMs,
+                QString("order add + change with its history at %1 <= 1.2 x without").arg(n));
         // On a local server: within twice the same work on the file.
         if (const Measure *server = find("server summary fill", n); server && n >= 20000)
             require(server->ms <= 2 * server->floorMs, QString("server summary fill at %1 <= 2 x file's").arg(n));

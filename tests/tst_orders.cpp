@@ -2,7 +2,11 @@
 // and colours of the list, and the commands that add, change, lift and delete
 // orders.
 #include "orderwindow.h"
+#include "storage/orders.h"
 #include "storage/penalties.h"
+#include "storage/servicemen.h"
+#include "storage/sql.h"
+#include "windows/vestable.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -15,8 +19,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSqlTableModel>
 #include <QSqlQuery>
 #include <QTabWidget>
+#include <QTableView>
 #include <QToolBar>
 #include <QtTest>
 
@@ -697,6 +703,66 @@ private slots:
             QVERIFY(!b.isValid() || (a.isValid() && a >= b));
         }
         QVERIFY2(elapsed < 1000, qPrintable(QString::number(elapsed)));
+    }
+
+    // Every kind of change the program makes to a file leaves its entries in
+    // the history: who, the serviceman, the order, the field, old and new.
+    void historyOfChanges()
+    {
+        WorkDir dir;
+        QVERIFY(openProgramDb());
+        qputenv("USER", "kadrovik");
+        QSqlError error;
+        Servicemen::Entry man;
+        man.fields = {"12", "Стрелок", "Рядовой", FIO, "01.01.2000", "7"};
+        QCOMPARE(Servicemen::add(man, &error), Servicemen::Outcome::Saved);
+        Servicemen::Entry promoted = man;
+        promoted.fields[Servicemen::VZ] = "Ефрейтор";
+        QCOMPARE(Servicemen::change("7", man.fields, promoted, &error), Servicemen::Outcome::Saved);
+
+        const auto loaded = [] {
+            const auto c = Orders::list("7", "vzs").rows.at(0).cells;
+            return Orders::Loaded{c[0], c[1], c[3], c[4], c[5], c[6], c[7]};
+        };
+        Orders::Fields fields{"01.02.2024", "15", "Командир", "Выговор", ""};
+        QCOMPARE(Orders::add("7", "vzs", fields).outcome, Orders::Outcome::Done);
+        fields.number = "16";
+        QCOMPARE(Orders::change("7", "vzs", "15", QString(), loaded(), fields).outcome, Orders::Outcome::Done);
+        QCOMPARE(Orders::lift("7", "vzs", "16", QString(), loaded(), "01.03.2024", "20").outcome,
+                 Orders::Outcome::Done);
+        QCOMPARE(Orders::attach("7", "vzs", "16", "files/a.pdf", "a.pdf").outcome, Orders::Outcome::Done);
+        QSet<QString> copies;
+        QCOMPARE(Orders::detach("7", "vzs", "16", "a.pdf", &copies).outcome, Orders::Outcome::Done);
+        QCOMPARE(Orders::remove("7", "vzs", "16", QString()).outcome, Orders::Outcome::Done);
+        {
+            vestable w;
+            auto *m = qobject_cast<QSqlTableModel *>(w.findChild<QTableView *>("tableView")->model());
+            QVERIFY(m->setData(m->index(0, 1), "Маршал"));
+        }
+        QString text;
+        QVERIFY(Servicemen::remove(Sql::DELETE_COMBAT_MAIN, "7", &text, &error));
+
+        const QString k = "kadrovik";
+        QCOMPARE(rows("SELECT action, LN, FIO, what, prikaznom, field, old_value, new_value, who FROM history "
+                      "ORDER BY id"),
+                 (QList<QStringList>{
+                     {"serviceman_added", "7", FIO, "", "", "", "", "", k},
+                     {"serviceman_changed", "7", FIO, "", "", "VZ", "Рядовой", "Ефрейтор", k},
+                     {"order_added", "7", FIO, "vzs", "15", "", "", "", k},
+                     {"order_changed", "7", FIO, "vzs", "16", "prikaznom", "15", "16", k},
+                     {"order_lifted", "7", FIO, "vzs", "16", "actived_prikaz", "1", "0", k},
+                     {"order_lifted", "7", FIO, "vzs", "16", "Nomer_snytie", "", "20", k},
+                     {"order_lifted", "7", FIO, "vzs", "16", "Data_snytie", "", "01.03.2024", k},
+                     {"document_attached", "7", FIO, "vzs", "16", "", "", "a.pdf", k},
+                     {"document_detached", "7", FIO, "vzs", "16", "", "a.pdf", "", k},
+                     {"order_deleted", "7", FIO, "vzs", "16", "", "", "", k},
+                     {"reference_changed", "", "", "Ranks", "", "Rank", "Маршал Российской Федерации", "Маршал", k},
+                     {"serviceman_deleted", "7", FIO, "", "", "", "", "", k},
+                 }));
+        QVERIFY(QRegularExpression("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d$")
+                    .match(value("SELECT at FROM history"))
+                    .hasMatch());
+        QCOMPARE(value("SELECT DISTINCT workstation FROM history"), QSysInfo::machineHostName());
     }
 };
 

@@ -5,6 +5,8 @@
 #include "orderwindow.h"
 #include "storage/attachments.h"
 #include "storage/databasecopy.h"
+#include "storage/schema.h"
+#include "storage/servicemen.h"
 #include "storage/summarycolumns.h"
 #include "testsupport.h"
 #include "toplevels.h"
@@ -173,6 +175,35 @@ private slots:
         QCOMPARE(restore(w, copy).text, QString("База восстановлена"));
         QCOMPARE(fileContent(value("SELECT Giper FROM Files")), QByteArray("документ Иванова"));
         QCOMPARE(fileContent(second), QByteArray("документ Петрова"));
+    }
+
+    // The history survives what the register survives: the verification
+    // keeps it, a backup carries it and its restore adds an entry, and a
+    // backup from before the history restores with an empty one.
+    void historySurvives()
+    {
+        WorkDir dir;
+        MainWindow w;
+        QSqlError error;
+        Servicemen::Entry man;
+        man.fields = {"1", "", "", "Иванов", "", "1"};
+        QCOMPARE(Servicemen::add(man, &error), Servicemen::Outcome::Saved);
+        QVERIFY(Schema::verify("data/BaseDate.db", "settingstab.conf", "settings.conf").droppedTables.isEmpty());
+        QString failure;
+        QVERIFY(DatabaseCopy::backup("data/BaseDate.db", "data/copy.db", &failure));
+        QVERIFY(DatabaseCopy::backup("data/BaseDate.db", "data/old.db", &failure));
+        QVERIFY(execIn("data/old.db", {"DROP TABLE history"}));
+        man.fields[Servicemen::LN] = "2";
+        QCOMPARE(Servicemen::add(man, &error), Servicemen::Outcome::Saved);
+        const QString history = "SELECT action || ' ' || coalesce(LN, new_value) FROM history ORDER BY id";
+        QCOMPARE(readColumn("data/BaseDate.db", history).size(), 2);
+
+        const QString copy = dir.filePath("data/copy.db");
+        QCOMPARE(restore(w, copy).text, QString("База восстановлена"));
+        QCOMPARE(readColumn("data/BaseDate.db", history), (QStringList{"serviceman_added 1", "restore " + copy}));
+        const QString old = dir.filePath("data/old.db");
+        QCOMPARE(restore(w, old).text, QString("База восстановлена"));
+        QCOMPARE(readColumn("data/BaseDate.db", history), QStringList{"restore " + old});
     }
 };
 

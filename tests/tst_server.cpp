@@ -7,6 +7,7 @@
 #include "netproxy.h"
 #include "orderwindow.h"
 #include "pgserver.h"
+#include "programdb.h"
 #include "testsupport.h"
 #include "urlcatcher.h"
 #include "widgets.h"
@@ -156,7 +157,7 @@ private slots:
         const QString tables =
             "SELECT string_agg(table_name, ' ' ORDER BY table_name) FROM information_schema.tables "
             "WHERE table_schema = 'public'";
-        QCOMPARE(value(tables), QString("combat emploeses files kopii prikaz ranks"));
+        QCOMPARE(value(tables), QString("combat emploeses files history kopii prikaz ranks"));
         QCOMPARE(value("SELECT count(*) FROM Ranks"), QString("20"));
         QCOMPARE(
             value("SELECT is_identity FROM information_schema.columns WHERE table_name = 'emploeses' AND "
@@ -185,7 +186,7 @@ private slots:
         }
         // One copy before each run that dropped: the column then the table.
         QCOMPARE(QDir("data").entryList({"BaseDate_before_ver_*.db"}).size(), 2);
-        QCOMPARE(value(tables), QString("combat emploeses files kopii prikaz ranks"));
+        QCOMPARE(value(tables), QString("combat emploeses files history kopii prikaz ranks"));
         QCOMPARE(value("SELECT count(*) FROM information_schema.columns WHERE column_name = 'extra'"),
                  QString("0"));
         QString log;
@@ -886,6 +887,96 @@ private slots:
         // The connection the stopped server dropped is opened again.
         QVERIFY(answerer.seen().last().text.endsWith("Таблицы обновлены"));
         QCOMPARE(summary(w)->rowCount(), 1);
+    }
+
+    // On a server the database writes the history: a clerk who does not own
+    // the register leaves his entries under his role and workstation, one per
+    // changed column, and may read the history but not write, change or
+    // delete it; his backup carries it and his restore is entered.
+    void historyByTriggers()
+    {
+        WorkDir dir(WorkDir::WithoutDatabase);
+        const QString name = pg->createDatabase();
+        // A clerk as the group role of the server's rights makes him: every
+        // right on what the owner makes later.
+        QVERIFY(pg->admin("DO $$ BEGIN IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = 'vedomer_clerks') THEN "
+                          "CREATE ROLE vedomer_clerks NOLOGIN; END IF; END $$; CREATE ROLE clerk2 LOGIN PASSWORD "
+                          "'clerk2-secret' IN ROLE vedomer_clerks; GRANT CONNECT ON DATABASE " +
+                          name + " TO vedomer_clerks"));
+        QVERIFY(pg->admin("GRANT USAGE ON SCHEMA public TO vedomer_clerks; ALTER DEFAULT PRIVILEGES FOR ROLE clerk "
+                          "GRANT ALL ON TABLES TO vedomer_clerks; ALTER DEFAULT PRIVILEGES FOR ROLE clerk GRANT ALL "
+                          "ON SEQUENCES TO vedomer_clerks", name));
+        QFile passwords(qEnvironmentVariable("PGPASSFILE"));
+        QVERIFY(passwords.open(QIODevice::Append));
+        passwords.write("127.0.0.1:*:*:clerk2:clerk2-secret\n");
+        passwords.close();
+        pg->pointSettingsAt(name);
+        Function::ver();
+        pg->connect(CLERK, name);
+        useTestConnection(CLERK);
+        pg->pointSettingsAt(name, "clerk2");
+        QVERIFY(openProgramDb());
+
+        QSqlError error;
+        Servicemen::Entry man;
+        man.fields = {"12", "Стрелок", "Рядовой", "Петров П.", "01.01.2000", "7"};
+        QCOMPARE(Servicemen::add(man, &error), Servicemen::Outcome::Saved);
+        Servicemen::Entry promoted = man;
+        promoted.fields[Servicemen::VZ] = "Ефрейтор";
+        QCOMPARE(Servicemen::change("7", man.fields, promoted, &error), Servicemen::Outcome::Saved);
+        const auto loaded = [] {
+            const auto c = Orders::list("7", "vzs").rows.at(0).cells;
+            return Orders::Loaded{c[0], c[1], c[3], c[4], c[5], c[6], c[7]};
+        };
+        Orders::Fields fields{"01.02.2024", "15", "Командир", "Выговор", ""};
+        QCOMPARE(Orders::add("7", "vzs", fields).outcome, Orders::Outcome::Done);
+        fields.number = "16";
+        QCOMPARE(Orders::change("7", "vzs", "15", QString(), loaded(), fields).outcome, Orders::Outcome::Done);
+        QCOMPARE(Orders::lift("7", "vzs", "16", QString(), loaded(), "01.03.2024", "20").outcome,
+                 Orders::Outcome::Done);
+        QCOMPARE(Orders::attach("7", "vzs", "16", "files/a.pdf", "a.pdf").outcome, Orders::Outcome::Done);
+        QSet<QString> copies;
+        QCOMPARE(Orders::detach("7", "vzs", "16", "a.pdf", &copies).outcome, Orders::Outcome::Done);
+        QCOMPARE(Orders::remove("7", "vzs", "16", QString()).outcome, Orders::Outcome::Done);
+        QVERIFY(Function::Myquery("UPDATE Ranks SET Rank = 'Маршал' WHERE id = 1").isActive());
+        QString text;
+        QVERIFY(Servicemen::remove(Sql::DELETE_COMBAT_MAIN, "7", &text, &error));
+
+        const QString c = "clerk2";
+        const QString p = "Петров П.";
+        QCOMPARE(rows("SELECT action, LN, FIO, what, prikaznom, field, old_value, new_value, who FROM history "
+                      "ORDER BY id"),
+                 (QList<QStringList>{
+                     {"serviceman_added", "7", p, "", "", "", "", "", c},
+                     {"serviceman_changed", "7", p, "", "", "VZ", "Рядовой", "Ефрейтор", c},
+                     {"order_added", "7", p, "vzs", "15", "", "", "", c},
+                     {"order_changed", "7", p, "vzs", "16", "prikaznom", "15", "16", c},
+                     {"order_lifted", "7", p, "vzs", "16", "actived_prikaz", "1", "0", c},
+                     {"order_lifted", "7", p, "vzs", "16", "Nomer_snytie", "", "20", c},
+                     {"order_lifted", "7", p, "vzs", "16", "Data_snytie", "", "01.03.2024", c},
+                     {"document_attached", "7", p, "vzs", "16", "", "", "a.pdf", c},
+                     {"document_detached", "7", p, "vzs", "16", "", "a.pdf", "", c},
+                     {"order_deleted", "7", p, "vzs", "16", "", "", "", c},
+                     {"reference_changed", "", "", "Ranks", "", "Rank", "Маршал Российской Федерации", "Маршал", c},
+                     {"serviceman_deleted", "7", p, "", "", "", "", "", c},
+                 }));
+        QCOMPARE(value("SELECT DISTINCT workstation FROM history"), QSysInfo::machineHostName());
+        for (const char *forged : {"INSERT INTO history (at, action) VALUES ('x', 'restore')",
+                                   "UPDATE history SET who = 'x'", "DELETE FROM history"}) {
+            const QSqlQuery refused = Function::Myquery(forged);
+            QVERIFY(!refused.isActive());
+            QCOMPARE(refused.lastError().nativeErrorCode(), QString("42501"));
+        }
+        QVERIFY(Function::Myquery("SELECT count(*) FROM history").isActive());
+
+        QString failure;
+        QVERIFY2(ServerCopy::backup(dir.filePath("copy.db"), &failure), qPrintable(failure));
+        QCOMPARE(readColumn(dir.filePath("copy.db"), "SELECT count(*) FROM history"), QStringList{"12"});
+        ServerCopy::Counts counts;
+        QVERIFY2(ServerCopy::restore(dir.filePath("copy.db"), &counts, &failure), qPrintable(failure));
+        QCOMPARE(rows("SELECT action, who, new_value FROM history ORDER BY id DESC LIMIT 1"),
+                 (QList<QStringList>{{"restore", c, dir.filePath("copy.db")}}));
+        QSqlDatabase::removeDatabase(QSqlDatabase::defaultConnection);
     }
 };
 

@@ -2,6 +2,7 @@
 
 #include "function.h"
 #include "storage/errors.h"
+#include "storage/history/historylog.h"
 #include "storage/paths.h"
 
 #include <QDir>
@@ -281,7 +282,14 @@ bool openServer(const Paths::Server &server, const QString &password, QString *r
     }
     for (const auto &timeout : TIMEOUTS)
         options << QString::fromLatin1(timeout[0]) + QLatin1Char('=') + QString::fromLatin1(timeout[1]);
-    options << QStringLiteral("application_name=vedomer")
+    // The workstation's name goes with every statement: the server's history
+    // of changes records it beside the role.
+    QString workstation = History::workstation();
+    if (workstation.isEmpty())
+        workstation = QStringLiteral("vedomer");
+    workstation.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
+        .replace(QLatin1Char('\''), QStringLiteral("\\'"));
+    options << QStringLiteral("application_name='%1'").arg(workstation)
             << QStringLiteral("options='-c standard_conforming_strings=on'");
     db.setConnectOptions(options.join(QLatin1Char(';')));
     QElapsedTimer clock;
@@ -348,8 +356,12 @@ bool openChosen(const std::function<bool(const Paths::Server &, QString *passwor
         probe = QSqlQuery();
         if (!ok)
             db.close();
-        else
+        else {
             mayWrite(db, &readOnlyNote());
+            History::prepare(db);
+        }
+        // A file is left as it is on opening: its history is made with its
+        // first change, in that change's transaction.
         return ok;
     }
     // Reading the settings also marks settings.ini hidden.

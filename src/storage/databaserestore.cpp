@@ -4,6 +4,8 @@
 
 #include "function.h"
 #include "storage/copyfiles.h"
+#include "storage/history/historylog.h"
+#include "storage/history/historytable.h"
 #include "storage/privateconnection.h"
 #include "storage/privacy.h"
 #include "storage/query.h"
@@ -237,6 +239,25 @@ bool replaceContentOf(const QString &live, const QString &safety, const QString 
     return done;
 }
 
+// The restore's own entry goes into the checked copy before it takes the
+// live database's place, so the restored register holds it whichever way it
+// is put in place; a copy from an earlier version gets an empty history.
+void noteRestore(const QString &copy, const QString &chosen)
+{
+    QSqlError failure;
+    bool noted = false;
+    {
+        const PrivateConnection c(copy, QString(), PrivateConnection::Stop::Unwatched);
+        History::Entry entry;
+        entry.action = QString::fromLatin1(History::Action::RESTORE);
+        entry.newValue = QFileInfo(chosen).absoluteFilePath();
+        noted = c.opened() && History::ensureTable(c.db(), &failure) && History::recordOn(c.db(), {entry}, &failure);
+    }
+    if (!noted)
+        Query::appendLog(QStringLiteral("Восстановление из копии %1 не записано в историю изменений: %2\n")
+                             .arg(quoted(chosen), Errors::describe(failure)));
+}
+
 } // namespace
 
 bool DatabaseCopy::restore(const QString &chosen, const QString &folder, QString *error)
@@ -261,6 +282,7 @@ bool DatabaseCopy::restore(const QString &chosen, const QString &folder, QString
     }
     if (!checkChosen(copy, chosen, error))
         return false;
+    noteRestore(copy, chosen);
     const QFileInfo earlier(safety);
     if ((earlier.exists() || earlier.isSymLink()) && !earlier.isFile()) {
         *error = QStringLiteral("не удалось сохранить текущую базу данных в файл %1: под этим именем уже "

@@ -2,6 +2,8 @@
 
 #include "function.h"
 #include "storage/attachments.h"
+#include "storage/history/historylog.h"
+#include "storage/history/historytable.h"
 #include "storage/privateconnection.h"
 #include "storage/query.h"
 #include "storage/recount.h"
@@ -34,11 +36,14 @@ bool exec(Result &result, QSqlError &error, const QString &statement, int *affec
 // A change of one listed order conditioned on the values the list loaded:
 // it must meet that order and no other. A deletion that finds the order
 // gone already is no failure.
-bool execLoaded(Result &result, QSqlError &error, const QString &statement, bool deleting = false)
+bool execLoaded(Result &result, QSqlError &error, const QString &statement, bool deleting = false,
+                int *met = nullptr)
 {
     int changed = 0;
     if (!exec(result, error, statement, &changed))
         return false;
+    if (met)
+        *met = changed;
     if (changed == 1 || (changed == 0 && deleting))
         return true;
     result.outcome = changed > 1 ? Outcome::Several : Outcome::Changed;
@@ -89,6 +94,28 @@ bool firstField(const QString &statement, QStringList *values, QSqlError &error)
 QString quoted(const QString &value)
 {
     return Query::quote(value);
+}
+
+// The history entry of an order's change (the order `number` of the
+// category `code`).
+History::Entry entry(const char *action, const QString &ln, const QString &code, const QString &number,
+                     const QString &field = QString(), const QString &was = QString(),
+                     const QString &now = QString())
+{
+    return {QString::fromLatin1(action), ln, code, number, field, was, now};
+}
+
+// One entry per field whose value the change alters.
+void changed(QList<History::Entry> &entries, const History::Entry &base, const char *field,
+             const QString &was, const QString &now)
+{
+    if (was == now)
+        return;
+    History::Entry e = base;
+    e.field = QString::fromLatin1(field);
+    e.oldValue = was;
+    e.newValue = now;
+    entries.append(e);
 }
 
 } // namespace
@@ -145,7 +172,8 @@ Orders::Result Orders::add(const QString &ln, const QString &code, const Fields 
                     Sql::text(Sql::INSERT_ORDER)
                         .arg(quoted(ln), quoted(code), quoted(fields.date), quoted(fields.number),
                              quoted(fields.issuer), quoted(fields.name), QStringLiteral("1"),
-                             quoted(fields.outgoing)));
+                             quoted(fields.outgoing))) &&
+               History::record(entry(History::Action::ORDER_ADDED, ln, code, fields.number), &error);
     });
 }
 
@@ -167,6 +195,15 @@ Orders::Result Orders::change(const QString &ln, const QString &code, const QStr
         const QString statement = id.isEmpty() ? fill(QString::fromLatin1(Sql::UPDATE_ORDER_UNCHANGED))
                                                : fill(Sql::text(Sql::UPDATE_ORDER_ROW), quoted(id));
         if (!execLoaded(result, error, statement))
+            return false;
+        QList<History::Entry> entries;
+        const History::Entry base = entry(History::Action::ORDER_CHANGED, ln, code, fields.number);
+        changed(entries, base, "prikaznom", old, fields.number);
+        changed(entries, base, "Date_time", was[1], fields.date);
+        changed(entries, base, "kemvidan", was[2], fields.issuer);
+        changed(entries, base, "nameZO", was[0], fields.name);
+        changed(entries, base, "ish_SU", was[3], fields.outgoing);
+        if (!History::record(entries, &error))
             return false;
         if (!renumbered)
             return true;
@@ -192,9 +229,16 @@ Orders::Result Orders::lift(const QString &ln, const QString &code, const QStrin
                                  quoted(number), quoted(code), quoted(was[0]), quoted(was[1]), quoted(was[2]),
                                  quoted(was[3]), quoted(was[4]), quoted(was[5]), quoted(was[6]), row...);
         };
-        return execLoaded(result, error,
-                          id.isEmpty() ? fill(QString::fromLatin1(Sql::LIFT_ORDER_UNCHANGED))
-                                       : fill(Sql::text(Sql::LIFT_ORDER_ROW), quoted(id)));
+        if (!execLoaded(result, error,
+                        id.isEmpty() ? fill(QString::fromLatin1(Sql::LIFT_ORDER_UNCHANGED))
+                                     : fill(Sql::text(Sql::LIFT_ORDER_ROW), quoted(id))))
+            return false;
+        QList<History::Entry> entries;
+        const History::Entry base = entry(History::Action::ORDER_LIFTED, ln, code, number);
+        changed(entries, base, "actived_prikaz", was[6], QString::number(0));
+        changed(entries, base, "Nomer_snytie", was[4], liftNumber);
+        changed(entries, base, "Data_snytie", was[5], liftDate);
+        return History::record(entries, &error);
     });
 }
 
@@ -209,7 +253,11 @@ Orders::Result Orders::remove(const QString &ln, const QString &code, const QStr
             id.isEmpty()
                 ? QString::fromLatin1(Sql::DELETE_ORDER).arg(quoted(ln), quoted(code), quoted(number))
                 : Sql::text(Sql::DELETE_ORDER_ROW).arg(quoted(ln), quoted(code), quoted(number), quoted(id));
-        if (!execLoaded(result, error, statement, true) ||
+        // An order found gone already has its entry from whoever deleted it.
+        int deleted = 0;
+        if (!execLoaded(result, error, statement, true, &deleted) ||
+            (deleted > 0 &&
+             !History::record(entry(History::Action::ORDER_DELETED, ln, code, number), &error)) ||
             (!id.isEmpty() && !numberDates(ln, code, number, &result.others, &error, &result.statement)))
             return false;
         if (result.others.isEmpty())
@@ -232,7 +280,10 @@ Orders::Result Orders::attach(const QString &ln, const QString &code, const QStr
     return write(ln, [&](Result &result, QSqlError &error) {
         return exec(result, error,
                     Sql::text(Sql::INSERT_FILE)
-                        .arg(quoted(number), quoted(code), quoted(target), quoted(name), quoted(ln)));
+                        .arg(quoted(number), quoted(code), quoted(target), quoted(name), quoted(ln))) &&
+               History::record(
+                   entry(History::Action::DOCUMENT_ATTACHED, ln, code, number, QString(), QString(), name),
+                   &error);
     });
 }
 
@@ -251,6 +302,8 @@ Orders::Result Orders::detach(const QString &ln, const QString &code, const QStr
         qDebug() << "1";
         return exec(result, error,
                     QString::fromLatin1(Sql::DELETE_ORDER_FILE)
-                        .arg(quoted(ln), quoted(code), quoted(number), quoted(name)));
+                        .arg(quoted(ln), quoted(code), quoted(number), quoted(name))) &&
+               History::record(entry(History::Action::DOCUMENT_DETACHED, ln, code, number, QString(), name),
+                               &error);
     });
 }

@@ -5,6 +5,8 @@
 #include "storage/databasecopy.h"
 #include "storage/descriptor.h"
 #include "storage/errors.h"
+#include "storage/history/historylog.h"
+#include "storage/history/historytable.h"
 #include "storage/paths.h"
 #include "storage/privateconnection.h"
 #include "storage/query.h"
@@ -161,6 +163,9 @@ void verifyTables(Run &run, const QList<TableInfo> &tables, const QString &descr
     // declared for an SQLite file, yet they are the program's own.
     if (!Sql::onServer(run.db))
         remaining.removeIf([](const QString &s) { return sameName(s, QString::fromLatin1(Sql::CONTENT_TABLE)); });
+    // The history of changes is the program's own too, made where the
+    // register opens: it is never dropped.
+    remaining.removeIf([](const QString &s) { return sameName(s, QString::fromLatin1(History::TABLE)); });
     for (const QString &name : remaining) {
         if (!run.mayDrop(QStringLiteral("таблица ") + name))
             continue;
@@ -262,6 +267,11 @@ void Schema::verifyOpen(const QSqlDatabase &db, const QString &tableDescriptor,
     if (readTables(run.db, tables, &error)) {
         verifyTables(run, tables, tableDescriptor);
         verifyColumns(run, columnDescriptor);
+        // On a server the history is written by the database: its table,
+        // triggers and rights are made (again) by the owner here.
+        if (Sql::onServer(db) && !History::installOnServer(db, &error))
+            Query::appendLog(QStringLiteral("История изменений на сервере не настроена: %1\n")
+                                 .arg(Errors::describe(error, db.driverName())));
     } else if (Errors::isBusy(error, db.driverName())) {
         report.busy = true;
     } else {

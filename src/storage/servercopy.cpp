@@ -4,6 +4,8 @@
 #include "storage/attachments.h"
 #include "storage/databasecopy.h"
 #include "storage/errors.h"
+#include "storage/history/historylog.h"
+#include "storage/history/historytable.h"
 #include "storage/paths.h"
 #include "storage/privateconnection.h"
 #include "storage/query.h"
@@ -228,6 +230,48 @@ bool copyDocumentsToServer(const QSqlDatabase &file, const QString &source, QStr
     return true;
 }
 
+// The history of changes, copied with its ids as it is.
+constexpr Table HISTORY{History::TABLE, true};
+
+bool hasHistory(const QSqlDatabase &db)
+{
+    return !columnsOf(db, QString::fromLatin1(History::TABLE)).isEmpty();
+}
+
+// After the register of `source` was put on the server: its history comes
+// along where this role may write the history (its owner; the server's own
+// entries of the replaced rows go then), and the restore or the move is
+// entered. Another clerk's restore leaves the server's history as it is, with
+// the triggers' entries of every row it replaced.
+bool carryHistory(const QSqlDatabase &file, const QSqlDatabase &to, const QString &source, bool transfer,
+                  QString *error)
+{
+    if (!hasHistory(to)) {
+        Query::appendLog(QStringLiteral("На сервере нет истории изменений (её создаёт запуск программы с "
+                                        "параметром --ver владельцем базы); копия %1 перенесена без неё\n")
+                             .arg(source));
+        return true;
+    }
+    QSqlQuery writable(to);
+    if (!run(QString::fromLatin1(Sql::HISTORY_WRITABLE), to, error, &writable))
+        return false;
+    if (writable.next() && writable.value(0).toBool()) {
+        if (!run(QString::fromLatin1(Sql::DELETE_ROWS).arg(QString::fromLatin1(History::TABLE)), to, error) ||
+            (hasHistory(file) && !copyRows(file, to, HISTORY, error)) ||
+            !run(QString::fromLatin1(Sql::RESTART_IDENTITY).arg(QString::fromLatin1(History::TABLE)), to,
+                 error))
+            return false;
+    }
+    History::Entry entry;
+    entry.action = QString::fromLatin1(transfer ? History::Action::TRANSFER : History::Action::RESTORE);
+    entry.newValue = QFileInfo(source).absoluteFilePath();
+    QSqlError failure;
+    if (History::recordOn(to, {entry}, &failure))
+        return true;
+    *error = Errors::describe(failure, to.driverName());
+    return false;
+}
+
 // Puts the register of `source` in the place of the server's, in one
 // transaction; `empty` first requires a server without servicemen, orders
 // and documents.
@@ -286,7 +330,8 @@ bool replace(const QString &source, bool empty, ServerCopy::Counts *counts, QStr
                 !run(QString::fromLatin1(Sql::RESTART_IDENTITY).arg(QString::fromLatin1(table.name)), to, error))
                 return false;
         }
-        if (!copyDocumentsToServer(file.db(), source, &counts->missing, error, progress))
+        if (!copyDocumentsToServer(file.db(), source, &counts->missing, error, progress) ||
+            !carryHistory(file.db(), to, source, empty, error))
             return false;
         // The copy is checked by the numbers of rows before it is kept.
         for (const Table &table : TABLES) {
@@ -346,11 +391,22 @@ bool copyFromServer(const QSqlDatabase &from, const QSqlDatabase &to, QString *e
         ok = false;
     }
     documents = QSqlQuery(from);
+    // The history of changes goes along where the server keeps one.
+    const bool history = ok && hasHistory(from);
+    if (history) {
+        QSqlError failure;
+        ok = History::ensureTable(to, &failure);
+        if (!ok)
+            *error = Errors::describe(failure, to.driverName());
+        ok = ok && copyRows(from, to, HISTORY, error);
+    }
     // The copy counts as made only when it holds every row and every
     // document the server has in the same picture of the register.
-    for (const char *table : {"Ranks", "Emploeses", "Combat", "prikaz", "Files", "Kopii"}) {
+    for (const char *table : {"Ranks", "Emploeses", "Combat", "prikaz", "Files", "Kopii", "history"}) {
         if (!ok)
             break;
+        if (!history && qstrcmp(table, History::TABLE) == 0)
+            continue;
         const QString name = QString::fromLatin1(table);
         const int there = countRows(from, name, error);
         const int here = there < 0 ? -1 : countRows(to, name, error);

@@ -1,6 +1,8 @@
 #include "storage/servicemen.h"
 
 #include "function.h"
+#include "storage/history/historylog.h"
+#include "storage/history/historytable.h"
 #include "storage/privateconnection.h"
 #include "storage/query.h"
 #include "storage/roster.h"
@@ -26,6 +28,43 @@ bool run(const QString &statement, QSqlError &error, int *affected = nullptr)
     if (affected)
         *affected = query.numRowsAffected();
     return true;
+}
+
+History::Entry entryOf(const char *action, const QString &ln)
+{
+    History::Entry e;
+    e.action = QString::fromLatin1(action);
+    e.ln = ln;
+    return e;
+}
+
+// The history of a change: one entry per column whose value it alters.
+QList<History::Entry> changes(const QString &lnOld, const Fields &loaded, int position, int rank,
+                              const Entry &entry)
+{
+    const Fields &f = entry.fields;
+    const QString ln = f[LN];
+    const std::pair<const char *, std::pair<QString, QString>> columns[] = {
+        {"VP", {loaded[VP], f[VP]}},
+        {"Dol", {loaded[DOL], f[DOL]}},
+        {"VZ", {loaded[VZ], f[VZ]}},
+        {"FIO", {loaded[FIO], f[FIO]}},
+        {"Data_comb", {loaded[BIRTH], f[BIRTH]}},
+        {"LN", {lnOld, ln}},
+        {"Dolz_nom", {QString::number(position), QString::number(entry.position)}},
+        {"Zvan_nom", {QString::number(rank), QString::number(entry.rank)}},
+    };
+    QList<History::Entry> entries;
+    for (const auto &column : columns) {
+        if (column.second.first == column.second.second)
+            continue;
+        History::Entry e = entryOf(History::Action::SERVICEMAN_CHANGED, ln);
+        e.field = QString::fromLatin1(column.first);
+        e.oldValue = column.second.first;
+        e.newValue = column.second.second;
+        entries.append(e);
+    }
+    return entries;
 }
 
 } // namespace
@@ -74,7 +113,18 @@ QString changeStatement(const QString &lnOld, const Fields &loaded, const Entry 
 
 Outcome add(const Entry &entry, QSqlError *error)
 {
-    return run(insertStatement(entry), *error) ? Outcome::Saved : Outcome::Failed;
+    const QString statement = insertStatement(entry);
+    // On a file the history entry goes in the same transaction; a server's
+    // triggers write it.
+    if (Sql::onServer())
+        return run(statement, *error) ? Outcome::Saved : Outcome::Failed;
+    const bool saved = Transaction::run(
+        [&](QSqlError &failure) {
+            return run(statement, failure) &&
+                   History::record(entryOf(History::Action::SERVICEMAN_ADDED, entry.fields[LN]), &failure);
+        },
+        *error);
+    return saved ? Outcome::Saved : Outcome::Failed;
 }
 
 Outcome change(const QString &lnOld, const Fields &loaded, const Entry &entry, QSqlError *error)
@@ -93,6 +143,11 @@ Outcome change(const QString &lnOld, const Fields &loaded, const Entry &entry, Q
             outcome = Outcome::Gone;
             return false;
         }
+        // The stored numbers before the change, for the history of a file.
+        int position = entry.position;
+        int rank = entry.rank;
+        if (!Sql::onServer())
+            storedNumbers(lnOld, &position, &rank);
         int changed = 0;
         if (!run(statement, failure, &changed))
             return false;
@@ -100,9 +155,12 @@ Outcome change(const QString &lnOld, const Fields &loaded, const Entry &entry, Q
             outcome = Outcome::Changed;
             return false;
         }
-        return ln == lnOld ||
-               (run(QString::fromLatin1(Sql::UPDATE_ORDERS_LN).arg(Query::quote(ln), Query::quote(lnOld)), failure) &&
-                run(QString::fromLatin1(Sql::UPDATE_FILES_LN).arg(Query::quote(ln), Query::quote(lnOld)), failure));
+        return (ln == lnOld ||
+                (run(QString::fromLatin1(Sql::UPDATE_ORDERS_LN).arg(Query::quote(ln), Query::quote(lnOld)),
+                     failure) &&
+                 run(QString::fromLatin1(Sql::UPDATE_FILES_LN).arg(Query::quote(ln), Query::quote(lnOld)),
+                     failure))) &&
+               History::record(changes(lnOld, loaded, position, rank, entry), &failure);
     };
     if (Transaction::run(steps, *error))
         return Outcome::Saved;
@@ -112,7 +170,22 @@ Outcome change(const QString &lnOld, const Fields &loaded, const Entry &entry, Q
 bool remove(const char *statement, const QString &ln, QString *text, QSqlError *error)
 {
     *text = QString::fromLatin1(statement).arg(Query::quote(ln));
-    return run(*text, *error);
+    if (Sql::onServer())
+        return run(*text, *error);
+    // On a file the entry is written first, while his name is still there
+    // to be read, and stays only when the row went in the same transaction.
+    bool gone = false;
+    const bool removed = Transaction::run(
+        [&](QSqlError &failure) {
+            int deleted = 0;
+            if (!History::record(entryOf(History::Action::SERVICEMAN_DELETED, ln), &failure) ||
+                !run(*text, failure, &deleted))
+                return false;
+            gone = deleted == 0;
+            return !gone;
+        },
+        *error);
+    return removed || gone;
 }
 
 } // namespace Servicemen

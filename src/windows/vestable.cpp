@@ -2,6 +2,7 @@
 #include "ui_vestable.h"
 
 #include "function.h"
+#include "storage/history/historylog.h"
 #include "storage/sql.h"
 #include "view/dialogs.h"
 #include "view/readonly.h"
@@ -122,6 +123,23 @@ public:
 protected:
     QString orderByClause() const override { return Sql::text(Sql::REFERENCE_ORDER); }
 
+    // Each write goes with its entry in the history of changes.
+    bool insertRowIntoTable(const QSqlRecord &values) override
+    {
+        return withHistory(QVariant(), values, false,
+                           [&] { return QSqlTableModel::insertRowIntoTable(values); });
+    }
+    bool updateRowInTable(int row, const QSqlRecord &values) override
+    {
+        return withHistory(storedId(row), values, false,
+                           [&] { return QSqlTableModel::updateRowInTable(row, values); });
+    }
+    bool deleteRowFromTable(int row) override
+    {
+        return withHistory(storedId(row), QSqlRecord(), true,
+                           [&] { return QSqlTableModel::deleteRowFromTable(row); });
+    }
+
 private:
     int dirtyRows() const
     {
@@ -135,6 +153,23 @@ private:
             }
         }
         return dirty;
+    }
+
+    QVariant storedId(int row) const
+    {
+        const QSqlRecord key = primaryValues(row);
+        return key.isEmpty() ? QVariant() : key.value(0);
+    }
+
+    bool withHistory(const QVariant &id, const QSqlRecord &values, bool deleting,
+                     const std::function<bool()> &write)
+    {
+        QSqlError error;
+        if (History::referenceChange(tableName(), id, values, deleting, write, &error))
+            return true;
+        if (error.isValid())
+            setLastError(error);
+        return false;
     }
 
     Refused m_refused;

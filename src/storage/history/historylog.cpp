@@ -1,0 +1,209 @@
+#include "storage/history/historylog.h"
+
+#include "storage/history/historytable.h"
+#include "storage/privateconnection.h"
+#include "storage/query.h"
+#include "storage/sql.h"
+#include "storage/transaction.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QMutex>
+#include <QSet>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QSysInfo>
+#include <QVariant>
+
+#include <atomic>
+
+namespace History {
+
+namespace {
+
+std::atomic<bool> writing{true};
+
+QSqlDatabase program()
+{
+    return QSqlDatabase::database(QString::fromLatin1(QSqlDatabase::defaultConnection), false);
+}
+
+// The register a connection works on, as the log names it.
+QString registerName(const QSqlDatabase &db)
+{
+    if (Sql::onServer(db))
+        return QStringLiteral("«%1» на сервере «%2»").arg(db.databaseName(), db.hostName());
+    return QStringLiteral("«%1»").arg(QFileInfo(db.databaseName()).absoluteFilePath());
+}
+
+// Says once per register and run of the program that it keeps no history.
+void tellOnce(const QSqlDatabase &db, const QSqlError &error)
+{
+    static QMutex mutex;
+    static QSet<QString> told;
+    const QString name = registerName(db);
+    {
+        const QMutexLocker lock(&mutex);
+        if (told.contains(name))
+            return;
+        told.insert(name);
+    }
+    Query::appendLog(QStringLiteral("История изменений базы данных %1 не ведётся: таблицу истории не удалось "
+                                    "создать (%2)\n")
+                         .arg(name, error.text()));
+}
+
+bool exists(const QSqlDatabase &db)
+{
+    QSqlQuery query;
+    return PrivateConnection::run(db, Sql::text(Sql::HISTORY_EXISTS, db), {}, &query, nullptr) &&
+           query.next() && !query.value(0).isNull();
+}
+
+bool isEvent(const QString &action)
+{
+    return action == QLatin1String(Action::RESTORE) || action == QLatin1String(Action::TRANSFER) ||
+           action == QLatin1String(Action::IMPORT);
+}
+
+} // namespace
+
+QString who()
+{
+    QString name = qEnvironmentVariable("USER");
+    if (name.isEmpty())
+        name = qEnvironmentVariable("USERNAME");
+    return name;
+}
+
+QString workstation()
+{
+    return QSysInfo::machineHostName();
+}
+
+bool prepare(const QSqlDatabase &db)
+{
+    if (exists(db))
+        return true;
+    QSqlError error;
+    const bool made = Sql::onServer(db) ? installOnServer(db, &error) : ensureTable(db, &error);
+    if (!made)
+        tellOnce(db, error);
+    return made;
+}
+
+bool installOnServer(const QSqlDatabase &db, QSqlError *error)
+{
+    if (!ensureTable(db, error) ||
+        !PrivateConnection::run(db, QString::fromUtf8(Sql::CREATE_HISTORY_FUNCTION), {}, nullptr, error) ||
+        !PrivateConnection::run(db, QString::fromUtf8(Sql::CREATE_HISTORY_EVENT_FUNCTION), {}, nullptr,
+                                error))
+        return false;
+    for (const char *table : {"Combat", "prikaz", "Files", "Ranks", "Emploeses"}) {
+        if (!PrivateConnection::run(
+                db, QString::fromLatin1(Sql::CREATE_HISTORY_TRIGGER).arg(QLatin1String(table)), {}, nullptr,
+                error))
+            return false;
+    }
+    return PrivateConnection::run(db, QString::fromUtf8(Sql::HISTORY_PRIVILEGES), {}, nullptr, error);
+}
+
+bool recordOn(const QSqlDatabase &db, const QList<Entry> &entries, QSqlError *error)
+{
+    if (entries.isEmpty())
+        return true;
+    if (Sql::onServer(db)) {
+        for (const Entry &e : entries) {
+            if (isEvent(e.action) &&
+                !PrivateConnection::run(db, QString::fromLatin1(Sql::INSERT_HISTORY_EVENT),
+                                        {e.action, e.newValue}, nullptr, error))
+                return false;
+        }
+        return true;
+    }
+    if (!writing || !prepare(db))
+        return true;
+    const QString at = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    const QString user = who();
+    const QString computer = workstation();
+    const auto value = [](const QString &text) { return text.isNull() ? QVariant() : QVariant(text); };
+    for (const Entry &e : entries) {
+        if (!PrivateConnection::run(db, QString::fromLatin1(Sql::INSERT_HISTORY_NAMED),
+                                    {at, user, computer, e.action, value(e.ln), value(e.ln), value(e.what),
+                                     value(e.number), value(e.field), value(e.oldValue), value(e.newValue)},
+                                    nullptr, error))
+            return false;
+    }
+    return true;
+}
+
+bool record(const QList<Entry> &entries, QSqlError *error)
+{
+    return recordOn(program(), entries, error);
+}
+
+bool record(const Entry &entry, QSqlError *error)
+{
+    return record(QList<Entry>{entry}, error);
+}
+
+bool referenceChange(const QString &table, const QVariant &id, const QSqlRecord &after, bool deleting,
+                     const std::function<bool()> &write, QSqlError *error)
+{
+    if (Sql::onServer(program()))
+        return write();
+    const bool done = Transaction::run(
+        [&](QSqlError &failure) {
+            QSqlRecord before;
+            if (!id.isNull()) {
+                QSqlQuery row;
+                if (!PrivateConnection::run(program(),
+                                            QString::fromLatin1(Sql::SELECT_REFERENCE_ROW).arg(table), {id},
+                                            &row, &failure))
+                    return false;
+                if (row.next())
+                    before = row.record();
+            }
+            QList<Entry> entries;
+            Entry base;
+            base.action = QString::fromLatin1(Action::REFERENCE_CHANGED);
+            base.what = table;
+            // The name is the list's second column.
+            const auto name = [](const QSqlRecord &r) {
+                return r.count() > 1 ? r.value(1).toString() : QString();
+            };
+            if (deleting) {
+                base.oldValue = name(before);
+                entries.append(base);
+            } else if (id.isNull()) {
+                base.newValue = name(after);
+                entries.append(base);
+            } else {
+                for (int i = 0; i < after.count(); ++i) {
+                    const QString field = after.fieldName(i);
+                    const QString was = before.value(field).toString();
+                    const QString now = after.value(i).toString();
+                    if (!after.isGenerated(i) || was == now)
+                        continue;
+                    Entry e = base;
+                    e.field = field;
+                    e.oldValue = was;
+                    e.newValue = now;
+                    entries.append(e);
+                }
+            }
+            // The entries go first: the editor takes a new row's identity
+            // from the connection's last insert, which must be the row's.
+            return record(entries, &failure) && write();
+        },
+        *error);
+    return done;
+}
+
+void setWriting(bool on)
+{
+    writing = on;
+}
+
+} // namespace History
