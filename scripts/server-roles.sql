@@ -70,6 +70,22 @@ BEGIN
 END
 $$;
 
+-- The history of changes is written by the database itself (the trigger
+-- functions history_record and history_event run with their owner's
+-- rights): clerks and viewers only read it, whatever the grants above gave.
+DO $$
+BEGIN
+    IF to_regclass('public.history') IS NOT NULL THEN
+        REVOKE ALL ON public.history FROM PUBLIC, vedomer_clerks, vedomer_viewers;
+        REVOKE ALL ON SEQUENCE public.history_id_seq FROM PUBLIC, vedomer_clerks, vedomer_viewers;
+        GRANT SELECT ON public.history TO vedomer_clerks, vedomer_viewers;
+    END IF;
+    IF to_regprocedure('public.history_record()') IS NOT NULL THEN
+        REVOKE ALL ON FUNCTION public.history_record() FROM PUBLIC;
+    END IF;
+END
+$$;
+
 -- The users themselves, one per person, each in one of the groups
 -- (uncomment, put in the name and password, and run in psql):
 --
