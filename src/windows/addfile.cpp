@@ -11,6 +11,7 @@
 #include "storage/query.h"
 #include "view/dialogs.h"
 #include "view/tablefit.h"
+#include "windows/history.h"
 
 #include <QBrush>
 #include <QCloseEvent>
@@ -143,6 +144,13 @@ addfile::addfile(const QString &personalNumber, const QString &code, const QStri
     status->setTextInteractionFlags(Qt::TextSelectableByMouse);
     status->hide();
     ui->verticalLayout_5->addWidget(status);
+    // The serviceman's history of changes, beside the tool bar's command.
+    QAction *history = ui->toolBar->addAction(QStringLiteral("История изменений"));
+    history->setObjectName(QStringLiteral("action_history"));
+    history->setToolTip(QStringLiteral("Кто, когда и что изменил в записях военнослужащего: его данные, "
+                                       "приказы и документы"));
+    connect(history, &QAction::triggered, this, [this] { HistoryWindow::open(ln, fio); });
+    ui->toolBar->addSeparator();
     clearTable();
 }
 

@@ -24,6 +24,7 @@
 #include "windows/addfile.h"
 #include "windows/databasecommands.h"
 #include "windows/settings.h"
+#include "windows/history.h"
 #include "windows/voenosluga.h"
 
 #include <QBrush>
@@ -79,6 +80,11 @@ MainWindow::MainWindow(QWidget *parent)
     plainNote->hide();
     ui->statusBar->addPermanentWidget(plainNote);
     commands = std::make_unique<DatabaseCommands>(this, db, [this] { clear_tableWidgets(); });
+    // The history of the whole register, last in the "Файл" menu.
+    QAction *history = ui->menu->addAction(QStringLiteral("История изменений"));
+    history->setObjectName(QStringLiteral("action_history"));
+    history->setToolTip(QStringLiteral("Кто, когда и что изменил в базе данных"));
+    connect(history, &QAction::triggered, this, [] { HistoryWindow::open(); });
     openDatabase();
 }
 
@@ -631,6 +637,16 @@ void MainWindow::on_tableWidget_6_customContextMenuRequested(const QPoint &posit
     QMenu menu(this);
     menu.addAction(ui->action_card);
     menu.addAction(ui->action_cards);
+    // The history of the serviceman of the row clicked.
+    const int row = ui->tableWidget_6->rowAt(position.y());
+    auto text = [this, row](int c) {
+        const QTableWidgetItem *item = ui->tableWidget_6->item(row, c);
+        return item ? item->text() : QString();
+    };
+    const QString ln = text(Columns::LN);
+    const QString fio = text(Columns::FIO);
+    if (!ln.isEmpty())
+        menu.addAction(QStringLiteral("История изменений"), this, [ln, fio] { HistoryWindow::open(ln, fio); });
     menu.exec(ui->tableWidget_6->viewport()->mapToGlobal(position));
 }
 

@@ -9,7 +9,9 @@
 #include "view/dialogs.h"
 #include "view/tablefit.h"
 #include "windows/addcombat.h"
+#include "windows/history.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QFont>
 #include <QHeaderView>
@@ -34,6 +36,23 @@ voenosluga::voenosluga(QWidget *parent)
     Columns::applyLayout(t, Columns::LIST);
     for (int c = Columns::LIST_FIRST_HIDDEN; c < t->columnCount(); ++c)
         t->setColumnHidden(c, true);
+    // The history of the serviceman of the current row, on the list's
+    // context menu.
+    auto *history = new QAction(QStringLiteral("История изменений"), this);
+    history->setObjectName(QStringLiteral("action_history"));
+    history->setToolTip(QStringLiteral("Кто, когда и что изменил в записях выбранного военнослужащего"));
+    t->setContextMenuPolicy(Qt::ActionsContextMenu);
+    t->addAction(history);
+    connect(history, &QAction::triggered, this, [this] {
+        const int row = ui->tableWidget->currentRow();
+        if (row < 0 || row >= static_cast<int>(rows.size())) {
+            Dialogs::inform(this, QStringLiteral("Запись не выбрана: выделите строку военнослужащего, "
+                                                  "чью историю изменений надо показать."));
+            return;
+        }
+        const Roster::Row &stored = rows[static_cast<size_t>(row)];
+        HistoryWindow::open(stored[Columns::LN], stored[Columns::FIO]);
+    });
     clear_tableWidget();
 }
 
