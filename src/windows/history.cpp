@@ -9,7 +9,7 @@
 #include "storage/sql.h"
 #include "view/openwindows.h"
 
-#include <QDateTime>
+#include <QDate>
 #include <QDir>
 #include <QFileDialog>
 #include <QHeaderView>
@@ -98,11 +98,13 @@ const QStringList HEADERS{
     QStringLiteral("Было"),         QStringLiteral("Стало")};
 constexpr std::array<int, 11> WIDTHS{135, 110, 120, 230, 95, 210, 150, 80, 140, 160, 160};
 
-// "yyyy-MM-dd HH:mm:ss" as the program shows dates; another text as it is.
+// "yyyy-MM-dd HH:mm:ss" as the program shows dates, "dd.MM.yyyy HH:mm:ss";
+// another text as it is. Rearranged rather than parsed: a page has hundreds.
 QString shownTime(const QString &at)
 {
-    const QDateTime time = QDateTime::fromString(at, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    return time.isValid() ? time.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")) : at;
+    if (at.size() < 10 || at.at(4) != QLatin1Char('-') || at.at(7) != QLatin1Char('-'))
+        return at;
+    return at.mid(8, 2) + QLatin1Char('.') + at.mid(5, 2) + QLatin1Char('.') + at.left(4) + at.mid(10);
 }
 
 QStringList cells(const History::Entry &e)
