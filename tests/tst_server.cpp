@@ -10,9 +10,12 @@
 #include "urlcatcher.h"
 #include "widgets.h"
 #include "storage/connection.h"
+#include "storage/history/historytable.h"
+#include "storage/sql.h"
 #include "storage/schema.h"
 #include "storage/transaction.h"
 #include "windows/addcombat.h"
+#include "windows/history.h"
 #include "windows/mainwindow.h"
 #include "windows/voenosluga.h"
 #include "storage/errors.h"
@@ -20,6 +23,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
 #include <QInputDialog>
@@ -269,6 +273,27 @@ private slots:
         QCOMPARE(value("SELECT count(*) FROM Combat WHERE blag IS NULL"), QString("2"));
         QString log;
         QVERIFY(dir.readText("log", &log) && log.contains("у военнослужащих: 1 "));
+    }
+
+    // The history window reads the server's history: newest first, the
+    // users' list, a filter.
+    void historyWindow()
+    {
+        WorkDir dir(WorkDir::WithoutDatabase);
+        freshServer();
+        openProgramDatabase();
+        QSqlError error;
+        QVERIFY(History::ensureTable(testDb(), &error));
+        for (const QStringList &e : {QStringList{"2025-05-01 09:00:00", "кадровик", "vzs"},
+                                     QStringList{"2025-05-02 09:00:00", "clerk", "blag"}})
+            QVERIFY(exec(Sql::INSERT_HISTORY, {e[0], e[1], "ПК", History::Action::ORDER_ADDED, "1", "Громов", e[2],
+                                               "7", QString(), QString(), QString()}));
+        HistoryWindow w;
+        QCOMPARE(column(child<QTableWidget>(&w, "tableWidget"), 6), (QStringList{"Благодарности", "Взыскания"}));
+        auto *who = child<QComboBox>(&w, "comboWho");
+        QCOMPARE(who->count(), 3);
+        who->setCurrentIndex(who->findText("кадровик"));
+        QCOMPARE(column(child<QTableWidget>(&w, "tableWidget"), 1), QStringList{"кадровик"});
     }
 
     // Servicemen and orders written through the windows, with texts that
