@@ -96,7 +96,7 @@ const QStringList HEADERS{
     QStringLiteral("Действие"),     QStringLiteral("Личный номер"), QStringLiteral("ФИО"),
     QStringLiteral("Категория"),    QStringLiteral("№ приказа"), QStringLiteral("Поле"),
     QStringLiteral("Было"),         QStringLiteral("Стало")};
-constexpr std::array<int, 11> WIDTHS{135, 110, 120, 230, 95, 210, 150, 80, 140, 160, 160};
+constexpr std::array<int, 11> WIDTHS{125, 90, 100, 215, 90, 200, 150, 70, 130, 160, 160};
 
 // "yyyy-MM-dd HH:mm:ss" as the program shows dates, "dd.MM.yyyy HH:mm:ss";
 // another text as it is. Rearranged rather than parsed: a page has hundreds.
