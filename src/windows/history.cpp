@@ -187,8 +187,12 @@ HistoryWindow::HistoryWindow(const QString &personalNumber, const QString &fio, 
         ui->dateTo->setEnabled(!all);
         reload();
     });
-    connect(ui->dateFrom, &QDateEdit::dateChanged, this, [this] { reload(); });
-    connect(ui->dateTo, &QDateEdit::dateChanged, this, [this] { reload(); });
+    // The dates count only while "Все даты" is off.
+    for (QDateEdit *date : {ui->dateFrom, ui->dateTo})
+        connect(date, &QDateEdit::dateChanged, this, [this] {
+            if (!ui->allDates->isChecked())
+                reload();
+        });
     for (QComboBox *combo : {ui->comboWho, ui->comboAction, ui->comboWhat})
         connect(combo, &QComboBox::currentIndexChanged, this, [this] { reload(); });
     searchPause.setSingleShot(true);

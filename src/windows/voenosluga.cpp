@@ -18,6 +18,7 @@
 #include <QKeyEvent>
 #include <QSignalBlocker>
 #include <QSqlError>
+#include <QStatusBar>
 #include <QTableWidgetItem>
 
 #include <vector>
@@ -46,8 +47,9 @@ voenosluga::voenosluga(QWidget *parent)
     connect(history, &QAction::triggered, this, [this] {
         const int row = ui->tableWidget->currentRow();
         if (row < 0 || row >= static_cast<int>(rows.size())) {
-            Dialogs::inform(this, QStringLiteral("Запись не выбрана: выделите строку военнослужащего, "
-                                                  "чью историю изменений надо показать."));
+            statusBar()->showMessage(QStringLiteral("Запись не выбрана: выделите строку военнослужащего, "
+                                                    "чью историю изменений надо показать."),
+                                     10000);
             return;
         }
         const Roster::Row &stored = rows[static_cast<size_t>(row)];
