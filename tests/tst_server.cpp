@@ -294,6 +294,11 @@ private slots:
         QCOMPARE(who->count(), 3);
         who->setCurrentIndex(who->findText("кадровик"));
         QCOMPARE(column(child<QTableWidget>(&w, "tableWidget"), 1), QStringList{"кадровик"});
+        who->setCurrentIndex(0);
+        child<QLineEdit>(&w, "search")->setText("ГРОМ");
+        QTRY_COMPARE(child<QTableWidget>(&w, "tableWidget")->rowCount(), 2);
+        child<QLineEdit>(&w, "search")->setText("громова");
+        QTRY_COMPARE(child<QTableWidget>(&w, "tableWidget")->rowCount(), 0);
     }
 
     // Servicemen and orders written through the windows, with texts that

@@ -462,6 +462,9 @@ inline constexpr char HISTORY_BEFORE[] = " AND at < ?";
 inline constexpr char HISTORY_OF_WHO[] = " AND who = ?";
 inline constexpr char HISTORY_OF_ACTION[] = " AND action = ?";
 inline constexpr char HISTORY_OF_WHAT[] = " AND what = ?";
+// The search on an SQLite file, by the program's own function (SQLite's LIKE
+// folds only Latin letters): bound the text looked for.
+inline constexpr char HISTORY_FOUND[] = " AND history_found(?, FIO, LN, prikaznom, old_value, new_value)";
 inline constexpr char HISTORY_PAGE[] = " ORDER BY id DESC LIMIT ?";
 } // namespace Sql
 

@@ -4,16 +4,53 @@
 #include "storage/privateconnection.h"
 #include "storage/sql.h"
 
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariantList>
+
+#include <sqlite3.h>
 
 namespace History {
 
 namespace {
 
+// history_found(text, column…): whether any of the columns contains the
+// text, without regard to case as Qt folds letters (Cyrillic too).
+void historyFound(sqlite3_context *context, int count, sqlite3_value **values)
+{
+    const auto *needle = reinterpret_cast<const char *>(sqlite3_value_text(values[0]));
+    const QString text = QString::fromUtf8(needle ? needle : "");
+    for (int i = 1; i < count; ++i) {
+        const auto *value = reinterpret_cast<const char *>(sqlite3_value_text(values[i]));
+        if (value && QString::fromUtf8(value, sqlite3_value_bytes(values[i])).contains(text, Qt::CaseInsensitive)) {
+            sqlite3_result_int(context, 1);
+            return;
+        }
+    }
+    sqlite3_result_int(context, 0);
+}
+
+// Gives an SQLite connection the search's function; false on a server (or
+// where the driver's handle is not SQLite's), where the program matches the
+// rows it reads.
+bool searchInDatabase(const QSqlDatabase &db)
+{
+    if (db.driverName() != QLatin1String("QSQLITE") || !db.driver())
+        return false;
+    // Qt's SQLite driver hands out its handle of the library the program is
+    // linked with (the system's SQLite).
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return false;
+    sqlite3 *connection = *static_cast<sqlite3 *const *>(handle.constData());
+    return connection && sqlite3_create_function_v2(connection, "history_found", 6,
+                                                    SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, &historyFound,
+                                                    nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
 // The statement of one batch and its bound values.
-QString statement(const Filter &filter, qint64 olderThan, QVariantList *values)
+QString statement(const Filter &filter, qint64 olderThan, bool searchHere, QVariantList *values)
 {
     QString sql = QString::fromLatin1(Sql::SELECT_HISTORY);
     auto add = [&](const char *condition, const QVariant &value) {
@@ -35,6 +72,8 @@ QString statement(const Filter &filter, qint64 olderThan, QVariantList *values)
         add(Sql::HISTORY_OF_ACTION, filter.action);
     if (!filter.what.isEmpty())
         add(Sql::HISTORY_OF_WHAT, filter.what);
+    if (searchHere)
+        add(Sql::HISTORY_FOUND, filter.search.trimmed());
     sql += QString::fromLatin1(Sql::HISTORY_PAGE);
     return sql;
 }
@@ -61,10 +100,11 @@ bool readPage(const QSqlDatabase &db, const Filter &filter, qint64 olderThan, in
     page->entries.clear();
     page->next = 0;
     const QString search = filter.search.trimmed();
+    const bool searchHere = !search.isEmpty() && searchInDatabase(db);
     qint64 from = olderThan;
     for (;;) {
         QVariantList values;
-        const QString sql = statement(filter, from, &values);
+        const QString sql = statement(filter, from, searchHere, &values);
         values.append(size);
         QSqlQuery query;
         if (!PrivateConnection::run(db, sql, values, &query, error))

@@ -60,10 +60,11 @@ inline constexpr int PAGE_SIZE = 500;
 bool exists(const QSqlDatabase &db);
 
 // Up to `size` entries matching the filter that are older than the id
-// `olderThan` (0: from the newest). The search is matched here rather than
-// by the database, whose comparison without regard to case knows only Latin
-// letters in SQLite: the rows the other filters leave are read a batch at a
-// time until the page is full. False with `error` when the database refused.
+// `olderThan` (0: from the newest). SQLite's own comparison without regard
+// to case knows only Latin letters: on a file the search is a function of
+// the program's that SQLite calls; on a server the rows the other filters
+// leave are read a batch at a time and matched here until the page is full.
+// False with `error` when the database refused.
 bool readPage(const QSqlDatabase &db, const Filter &filter, qint64 olderThan, int size, Page *page,
               QSqlError *error);
 // Every entry matching the filter, newest first (for the export).
