@@ -4,6 +4,7 @@
 //   vedomer_bench --quick    N = 1,000, one run (for CI: keeps it from rotting)
 //   --size N, --runs R       one size only, R runs (for profiling)
 //   --copy-mb M              the register of the start-up measure, M MB (400; 20 with --quick)
+//   --history E              the entries of the history measures (1,000,000; 50,000 with --quick)
 #include "windows/addfile.h"
 #include "export/cardprint.h"
 #include "export/printing.h"
@@ -17,8 +18,11 @@
 #include "storage/orders.h"
 #include "storage/servicemen.h"
 #include "storage/cards.h"
+#include "storage/history/historyread.h"
+#include "storage/history/historytable.h"
 #include "storage/recount.h"
 #include "storage/summarycolumns.h"
+#include "windows/history.h"
 #include "windows/voenosluga.h"
 #include "clerks.h"
 #include "pgserver.h"
@@ -30,6 +34,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -371,6 +376,73 @@ std::pair<double, double> timeOrderWrites(int pairs)
     return {median(with), median(without)};
 }
 
+// The history of changes: `entries` entries spread evenly over `servicemen`
+// servicemen, oldest first, in one transaction through one prepared insert.
+bool makeHistory(const QSqlDatabase &db, int entries, int servicemen)
+{
+    QSqlError error;
+    if (!History::ensureTable(db, &error))
+        return false;
+    const char *const actions[] = {History::Action::SERVICEMAN_CHANGED, History::Action::ORDER_ADDED,
+                                   History::Action::ORDER_CHANGED, History::Action::ORDER_LIFTED,
+                                   History::Action::DOCUMENT_ATTACHED};
+    const char *const codes[] = {"vzs", "blag", "gr", "ZOMO", "gosnag", "posh"};
+    const QStringList users{"kadry1", "kadry2", "kadry3", "nachalnik"};
+    QSqlQuery q(db);
+    if (!q.exec("BEGIN"))
+        return false;
+    q.prepare(QString::fromLatin1(Sql::INSERT_HISTORY));
+    const QDateTime start(QDate(2020, 1, 1), QTime(8, 0));
+    for (int i = 0; i < entries; ++i) {
+        const int man = i % servicemen;
+        const bool changed = i % 5 == 0;
+        q.addBindValue(start.addSecs(i * 60LL).toString("yyyy-MM-dd HH:mm:ss"));
+        q.addBindValue(users.at(i % users.size()));
+        q.addBindValue(QString("КАДРЫ-%1").arg(i % 3));
+        q.addBindValue(QString::fromLatin1(actions[i % 5]));
+        q.addBindValue(QString("Л-%1").arg(man, 6, 10, QChar('0')));
+        q.addBindValue(QString("Фамилия%1 Имя Отчество").arg(man));
+        q.addBindValue(changed ? QVariant() : QVariant(QString::fromLatin1(codes[i % 6])));
+        q.addBindValue(changed ? QVariant() : QVariant(QString::number(i % 900)));
+        q.addBindValue(changed ? "Dol" : "nameZO");
+        q.addBindValue(QString("Прежнее значение %1").arg(i));
+        q.addBindValue(QString("Новое значение %1").arg(i));
+        if (!q.exec())
+            return false;
+    }
+    return q.exec("COMMIT");
+}
+
+// The floor of a history page: a plain table of its columns made and the
+// same rows read into it with the window's statement.
+void floorHistory(std::unique_ptr<QTableWidget> &shown, const QString &ln)
+{
+    shown = std::make_unique<QTableWidget>(0, 11);
+    QTableWidget &table = *shown;
+    QString sql = QString::fromLatin1(Sql::SELECT_HISTORY);
+    QSqlQuery q;
+    q.setForwardOnly(true);
+    if (!ln.isEmpty())
+        sql += QString::fromLatin1(Sql::HISTORY_OF_LN);
+    q.prepare(sql + QString::fromLatin1(Sql::HISTORY_PAGE));
+    if (!ln.isEmpty())
+        q.addBindValue(ln);
+    q.addBindValue(History::PAGE_SIZE);
+    q.exec();
+    // The texts first, then the rows all at once: no row is inserted alone.
+    QStringList texts;
+    while (q.next()) {
+        for (int c = 0; c < 11; ++c)
+            texts.append(q.value(c + 1).toString());
+    }
+    const int rows = static_cast<int>(texts.size() / 11);
+    table.setRowCount(rows);
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < 11; ++c)
+            table.setItem(r, c, new QTableWidgetItem(texts.at(r * 11 + c)));
+    }
+}
+
 long peakRssMb()
 {
 #ifdef Q_OS_UNIX
@@ -699,6 +771,59 @@ int main(int argc, char *argv[])
             QSettings("settings.ini", QSettings::IniFormat).setValue("Database/kind", "sqlite");
         }
     }
+    // The history window on a long history: one serviceman's and the whole
+    // register's first page (the window made with its first page, as the
+    // other windows are measured), each against a plain table of the same
+    // rows made and filled, in turns.
+    int historyEntries = quick ? 50000 : 1000000;
+    if (const qsizetype i = arguments.indexOf("--history"); i > 0 && i + 1 < arguments.size())
+        historyEntries = std::max(1000, arguments.at(i + 1).toInt());
+    {
+        QSqlDatabase::removeDatabase(QSqlDatabase::defaultConnection);
+        QFile::remove("data/history.db");
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE");
+            db.setDatabaseName("data/history.db");
+            const int servicemen = std::max(1, historyEntries / 50);
+            QElapsedTimer made;
+            made.start();
+            if (!db.open() || !makeHistory(db, historyEntries, servicemen)) {
+                fprintf(stderr, "could not fill the history: %s\n", qPrintable(db.lastError().text()));
+                return 1;
+            }
+            measures.push_back({"history fill (1 transaction)", historyEntries, made.nsecsElapsed() / 1e6, 0});
+            const QString one = QString("Л-%1").arg(servicemen / 2, 6, 10, QChar('0'));
+            std::unique_ptr<HistoryWindow> shown;
+            std::unique_ptr<QTableWidget> plain;
+            for (const QString &ln : {one, QString()}) {
+                const auto [ms, floorMs] = timePair(
+                    std::max(runs, 5), [&] { shown.reset(new HistoryWindow(ln, "Фамилия Имя Отчество")); },
+                    [&] { floorHistory(plain, ln); },
+                    [&] {
+                        shown.reset();
+                        plain.reset();
+                    });
+                const int rows = shown ? shown->findChild<QTableWidget *>("tableWidget")->rowCount() : 0;
+                measures.push_back({QString(ln.isEmpty() ? "history register (%1 rows)" : "history one (%1 rows)")
+                                        .arg(rows),
+                                    historyEntries, ms, floorMs});
+            }
+            // The search goes through every entry the filters leave: one
+            // serviceman's name over the whole register (no floor: told).
+            shown.reset(new HistoryWindow);
+            auto *search = shown->findChild<QLineEdit *>("search");
+            const double searched = timeMs(1, [&] { search->setText("Фамилия7 Имя"); },
+                                           [&] { emit search->returnPressed(); });
+            measures.push_back({QString("history search (%1 rows)")
+                                    .arg(shown->findChild<QTableWidget *>("tableWidget")->rowCount()),
+                                historyEntries, searched, 0});
+            shown.reset();
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(QSqlDatabase::defaultConnection);
+        QFile::remove("data/history.db");
+    }
+
     // The first start of a day with a large register (documents of a
     // server's copy, say): how long the window's thread goes without
     // answering while the daily copy of it is made, as the longest gap
@@ -837,6 +962,11 @@ int main(int argc, char *argv[])
         for (const FileSizes &f : pdfSizes)
             if (f.n == n)
                 require(f.bytes <= 2 * f.floorBytes, QString("%1 PDF size at %2 <= 2 x floor's").arg(f.what).arg(n));
+    }
+    for (const char *what : {"history one", "history register"}) {
+        const Measure *m = find(what, historyEntries);
+        require(m && m->ms <= 2 * m->floorMs,
+                QString("%1 at %2 entries <= 2 x floor").arg(what).arg(historyEntries));
     }
     require(startGapMs >= 0 && startGapMs < 100,
             QString("window's longest gap at start while a %1 MB daily copy runs < 100 ms").arg(copyMb));

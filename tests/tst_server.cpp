@@ -13,11 +13,14 @@
 #include "widgets.h"
 #include "storage/connection.h"
 #include "storage/orders.h"
+#include "storage/history/historytable.h"
+#include "storage/sql.h"
 #include "storage/schema.h"
 #include "storage/servercopy.h"
 #include "storage/servicemen.h"
 #include "storage/transaction.h"
 #include "windows/addcombat.h"
+#include "windows/history.h"
 #include "windows/mainwindow.h"
 #include "windows/vestable.h"
 #include "windows/voenosluga.h"
@@ -26,6 +29,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
 #include <QInputDialog>
@@ -277,6 +281,32 @@ private slots:
         QCOMPARE(value("SELECT count(*) FROM Combat WHERE blag IS NULL"), QString("2"));
         QString log;
         QVERIFY(dir.readText("log", &log) && log.contains("у военнослужащих: 1 "));
+    }
+
+    // The history window reads the server's history: newest first, the
+    // users' list, a filter.
+    void historyWindow()
+    {
+        WorkDir dir(WorkDir::WithoutDatabase);
+        freshServer();
+        openProgramDatabase();
+        QSqlError error;
+        QVERIFY(History::ensureTable(testDb(), &error));
+        for (const QStringList &e : {QStringList{"2025-05-01 09:00:00", "кадровик", "vzs"},
+                                     QStringList{"2025-05-02 09:00:00", "clerk", "blag"}})
+            QVERIFY(exec(Sql::INSERT_HISTORY, {e[0], e[1], "ПК", History::Action::ORDER_ADDED, "1", "Громов", e[2],
+                                               "7", QString(), QString(), QString()}));
+        HistoryWindow w;
+        QCOMPARE(column(child<QTableWidget>(&w, "tableWidget"), 6), (QStringList{"Благодарности", "Взыскания"}));
+        auto *who = child<QComboBox>(&w, "comboWho");
+        QCOMPARE(who->count(), 3);
+        who->setCurrentIndex(who->findText("кадровик"));
+        QCOMPARE(column(child<QTableWidget>(&w, "tableWidget"), 1), QStringList{"кадровик"});
+        who->setCurrentIndex(0);
+        child<QLineEdit>(&w, "search")->setText("ГРОМ");
+        QTRY_COMPARE(child<QTableWidget>(&w, "tableWidget")->rowCount(), 2);
+        child<QLineEdit>(&w, "search")->setText("громова");
+        QTRY_COMPARE(child<QTableWidget>(&w, "tableWidget")->rowCount(), 0);
     }
 
     // Servicemen and orders written through the windows, with texts that

@@ -111,7 +111,7 @@ QByteArray spreadsheetContent(const TableExport::Grid &grid)
     xml.writeStartElement(office, QStringLiteral("body"));
     xml.writeStartElement(office, QStringLiteral("spreadsheet"));
     xml.writeStartElement(table, QStringLiteral("table"));
-    xml.writeAttribute(table, QStringLiteral("name"), SHEET_NAME);
+    xml.writeAttribute(table, QStringLiteral("name"), grid.sheet.isEmpty() ? SHEET_NAME : grid.sheet);
     for (int i = 0; i < grid.columns.size(); ++i) {
         xml.writeEmptyElement(table, QStringLiteral("table-column"));
         xml.writeAttribute(table, QStringLiteral("style-name"), QStringLiteral("co%1").arg(i));
@@ -282,7 +282,7 @@ namespace {
 // returns the first failure.
 lxw_error fillSheet(lxw_workbook *book, const TableExport::Grid &grid)
 {
-    const QByteArray sheetName = SHEET_NAME.toUtf8();
+    const QByteArray sheetName = (grid.sheet.isEmpty() ? SHEET_NAME : grid.sheet).toUtf8();
     lxw_worksheet *sheet = workbook_add_worksheet(book, sheetName.constData());
     lxw_format *textFormat = workbook_add_format(book);
     format_set_num_format(textFormat, "@");

@@ -20,6 +20,8 @@ public:
         QList<int> columns;
         QStringList header;
         QList<QStringList> rows;
+        // The sheet's name; empty: "Сводная таблица".
+        QString sheet;
     };
     enum class Format { Html, OpenDocumentText, OpenDocumentSpreadsheet, Workbook };
 

@@ -645,6 +645,31 @@ BEGIN
     END IF;
 END
 $body$)SQL";
+// The names of the users for the filter's list, one step of the index on
+// "who" per name rather than a pass over every entry.
+inline constexpr char CREATE_HISTORY_WHO_INDEX[] = "CREATE INDEX IF NOT EXISTS history_who ON history (who)";
+inline constexpr char SELECT_HISTORY_USERS[] =
+    "WITH RECURSIVE users(name) AS (SELECT min(who) FROM history UNION ALL "
+    "SELECT (SELECT min(who) FROM history WHERE who > users.name) FROM users WHERE users.name IS NOT NULL) "
+    "SELECT name FROM users WHERE name IS NOT NULL";
+// A page of the history, newest first: the head, then one condition per
+// filter in use (each binds one value), then the order and the page's size
+// (bound). The entries older than an id read so far: HISTORY_OLDER_THAN.
+inline constexpr char SELECT_HISTORY[] =
+    "SELECT id, at, who, workstation, action, LN, FIO, what, prikaznom, field, old_value, new_value "
+    "FROM history WHERE 1 = 1";
+inline constexpr char HISTORY_OLDER_THAN[] = " AND id < ?";
+inline constexpr char HISTORY_OF_LN[] = " AND LN = ?";
+// The period: "at" from the first day's start to before the day after the last.
+inline constexpr char HISTORY_FROM[] = " AND at >= ?";
+inline constexpr char HISTORY_BEFORE[] = " AND at < ?";
+inline constexpr char HISTORY_OF_WHO[] = " AND who = ?";
+inline constexpr char HISTORY_OF_ACTION[] = " AND action = ?";
+inline constexpr char HISTORY_OF_WHAT[] = " AND what = ?";
+// The search on an SQLite file, by the program's own function (SQLite's LIKE
+// folds only Latin letters): bound the text looked for.
+inline constexpr char HISTORY_FOUND[] = " AND history_found(?, FIO, LN, prikaznom, old_value, new_value)";
+inline constexpr char HISTORY_PAGE[] = " ORDER BY id DESC LIMIT ?";
 } // namespace Sql
 
 #undef VEDOMER_PG_UNIT_ORDER

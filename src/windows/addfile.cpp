@@ -12,6 +12,7 @@
 #include "view/dialogs.h"
 #include "view/readonly.h"
 #include "view/tablefit.h"
+#include "windows/history.h"
 
 #include <QBrush>
 #include <QCloseEvent>
@@ -238,6 +239,13 @@ addfile::addfile(const QString &personalNumber, const QString &code, const QStri
     // A viewer reads the orders and opens their documents, and changes nothing.
     ReadOnly::disable({ui->pushButton_7, ui->pushButton_4, ui->pushButton_6, ui->pushButton, ui->pushButton_2},
                       {ui->action});
+    // The serviceman's history of changes, beside the tool bar's command.
+    QAction *history = ui->toolBar->addAction(QStringLiteral("История изменений"));
+    history->setObjectName(QStringLiteral("action_history"));
+    history->setToolTip(QStringLiteral("Кто, когда и что изменил в записях военнослужащего: его данные, "
+                                       "приказы и документы"));
+    connect(history, &QAction::triggered, this, [this] { HistoryWindow::open(ln, fio); });
+    ui->toolBar->addSeparator();
     clearTable();
 }
 

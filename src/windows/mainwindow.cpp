@@ -25,6 +25,7 @@
 #include "windows/addfile.h"
 #include "windows/databasecommands.h"
 #include "windows/settings.h"
+#include "windows/history.h"
 #include "windows/voenosluga.h"
 
 #include <QBrush>
@@ -86,6 +87,11 @@ MainWindow::MainWindow(QWidget *parent)
     ui->statusBar->addPermanentWidget(readOnlyNote);
     commands = std::make_unique<DatabaseCommands>(this, db, [this] { clear_tableWidgets(); });
     commands->openAgain = [this] { openDatabase(true); };
+    // The history of the whole register, last in the "Файл" menu.
+    QAction *history = ui->menu->addAction(QStringLiteral("История изменений"));
+    history->setObjectName(QStringLiteral("action_history"));
+    history->setToolTip(QStringLiteral("Кто, когда и что изменил в базе данных"));
+    connect(history, &QAction::triggered, this, [] { HistoryWindow::open(); });
     openDatabase();
 }
 
@@ -692,6 +698,16 @@ void MainWindow::on_tableWidget_6_customContextMenuRequested(const QPoint &posit
     QMenu menu(this);
     menu.addAction(ui->action_card);
     menu.addAction(ui->action_cards);
+    // The history of the serviceman of the row clicked.
+    const int row = ui->tableWidget_6->rowAt(position.y());
+    auto text = [this, row](int c) {
+        const QTableWidgetItem *item = ui->tableWidget_6->item(row, c);
+        return item ? item->text() : QString();
+    };
+    const QString ln = text(Columns::LN);
+    const QString fio = text(Columns::FIO);
+    if (!ln.isEmpty())
+        menu.addAction(QStringLiteral("История изменений"), this, [ln, fio] { HistoryWindow::open(ln, fio); });
     menu.exec(ui->tableWidget_6->viewport()->mapToGlobal(position));
 }
 

@@ -10,13 +10,16 @@
 #include "view/readonly.h"
 #include "view/tablefit.h"
 #include "windows/addcombat.h"
+#include "windows/history.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QFont>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QSignalBlocker>
 #include <QSqlError>
+#include <QStatusBar>
 #include <QTableWidgetItem>
 
 #include <vector>
@@ -37,6 +40,24 @@ voenosluga::voenosluga(QWidget *parent)
         t->setColumnHidden(c, true);
     // A viewer opens the form to read a serviceman; the form saves nothing.
     ReadOnly::disable({}, {ui->action_del});
+    // The history of the serviceman of the current row, on the list's
+    // context menu.
+    auto *history = new QAction(QStringLiteral("История изменений"), this);
+    history->setObjectName(QStringLiteral("action_history"));
+    history->setToolTip(QStringLiteral("Кто, когда и что изменил в записях выбранного военнослужащего"));
+    t->setContextMenuPolicy(Qt::ActionsContextMenu);
+    t->addAction(history);
+    connect(history, &QAction::triggered, this, [this] {
+        const int row = ui->tableWidget->currentRow();
+        if (row < 0 || row >= static_cast<int>(rows.size())) {
+            statusBar()->showMessage(QStringLiteral("Запись не выбрана: выделите строку военнослужащего, "
+                                                    "чью историю изменений надо показать."),
+                                     10000);
+            return;
+        }
+        const Roster::Row &stored = rows[static_cast<size_t>(row)];
+        HistoryWindow::open(stored[Columns::LN], stored[Columns::FIO]);
+    });
     clear_tableWidget();
 }
 

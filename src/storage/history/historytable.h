@@ -38,7 +38,7 @@ inline constexpr char IMPORT[] = "import";
 // The table's name, which the schema verification leaves alone.
 inline constexpr char TABLE[] = "history";
 
-// Makes the table and its index where they are missing (a register made
+// Makes the table and its indexes where they are missing (a register made
 // by an earlier version); false with `error` when the database refused.
 bool ensureTable(const QSqlDatabase &db, QSqlError *error);
 
