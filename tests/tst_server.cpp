@@ -3,6 +3,7 @@
 // clerks at once and the faults of a network database, all against a private
 // server that the test starts itself.
 #include "function.h"
+#include "netproxy.h"
 #include "orderwindow.h"
 #include "pgserver.h"
 #include "testsupport.h"
@@ -306,6 +307,53 @@ private slots:
             value("SELECT string_agg(DISTINCT LN, ',') FROM (SELECT LN FROM prikaz UNION ALL SELECT LN FROM "
                   "Files UNION ALL SELECT LN FROM Combat) x"),
             QString("Л2"));
+        QVERIFY(answerer.done());
+        QVERIFY(answerer.unexpected().isEmpty());
+    }
+
+    // Over a network every round trip costs: each write of the orders
+    // window (with its list read again) and the form's save take at most
+    // four, counted by a proxy between the program and the server.
+    void writesInFewRoundTrips()
+    {
+        WorkDir dir(WorkDir::WithoutDatabase);
+        const QString name = freshServer();
+        NetProxy proxy(pg->port());
+        pg->allowPort(proxy.port());
+        pg->pointSettingsAt(name, "clerk", proxy.port());
+        openProgramDatabase();
+        QVERIFY(exec("INSERT INTO Combat (LN, FIO) VALUES ('Л1', 'Ф')"));
+        ModalAnswerer answerer;
+        QStringList chatty;
+        auto counted = [&](const char *what, QAbstractButton *button) {
+            answerer.button("Так точно");
+            proxy.resetRoundTrips();
+            button->click();
+            if (proxy.roundTrips() > 4)
+                chatty << QString("%1: %2").arg(what).arg(proxy.roundTrips());
+        };
+        {
+            OrdersWindow w("Л1", "vzs");
+            w.at<QLineEdit>("lineEdit_2")->setText("1");
+            counted("add", w.at<QPushButton>("pushButton_7"));
+            clickCell(w.list(), 0);
+            w.at<QLineEdit>("lineEdit_3")->setText("И");
+            counted("change", w.at<QPushButton>("pushButton_4"));
+            clickCell(w.list(), 0);
+            w.at<QCheckBox>("checkBox")->setChecked(true);
+            counted("lift", w.at<QPushButton>("pushButton_4"));
+            QCOMPARE(rows("SELECT kemvidan, actived_prikaz FROM prikaz"), (QList<QStringList>{{"И", "0"}}));
+            clickCell(w.list(), 0);
+            counted("delete", w.at<QPushButton>("pushButton_6"));
+        }
+        {
+            addCombat form(QString(), QString(), QString(), "Ф", QString(), true, "Л1", nullptr);
+            child<QLineEdit>(&form, "lineEdit_FIO")->setText("Ф2");
+            counted("save", child<QPushButton>(&form, "pushButton_2"));
+        }
+        QCOMPARE(chatty, QStringList());
+        QCOMPARE(rows("SELECT FIO FROM Combat"), (QList<QStringList>{{"Ф2"}}));
+        QCOMPARE(value("SELECT count(*) FROM prikaz"), QString("0"));
         QVERIFY(answerer.done());
         QVERIFY(answerer.unexpected().isEmpty());
     }

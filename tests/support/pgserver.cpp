@@ -145,12 +145,12 @@ QString PgServer::createDatabase()
     return name;
 }
 
-void PgServer::pointSettingsAt(const QString &database, const QString &user) const
+void PgServer::pointSettingsAt(const QString &database, const QString &user, int port) const
 {
     QSettings s(QStringLiteral("settings.ini"), QSettings::IniFormat);
     s.setValue(QStringLiteral("Database/kind"), QStringLiteral("postgresql"));
     s.setValue(QStringLiteral("Database/host"), QStringLiteral("127.0.0.1"));
-    s.setValue(QStringLiteral("Database/port"), QString::number(m_port));
+    s.setValue(QStringLiteral("Database/port"), QString::number(port > 0 ? port : m_port));
     s.setValue(QStringLiteral("Database/name"), database);
     s.setValue(QStringLiteral("Database/user"), user);
 }

@@ -36,8 +36,10 @@ public:
     bool admin(const QString &sql, const QString &database = QStringLiteral("postgres"));
     // A new empty database owned by "clerk", readable by "reader".
     QString createDatabase();
-    // settings.ini of the current folder names the server's database.
-    void pointSettingsAt(const QString &database, const QString &user = QStringLiteral("clerk")) const;
+    // settings.ini of the current folder names the server's database, at
+    // `port` when given (a proxy in front of the server), else at its own.
+    void pointSettingsAt(const QString &database, const QString &user = QStringLiteral("clerk"),
+                         int port = 0) const;
     // A connection of its own to a database as "clerk" (another clerk's
     // workstation), opened.
     QSqlDatabase connect(const QString &name, const QString &database) const;
