@@ -260,15 +260,21 @@ void MainWindow::clear_tableWidgets()
     fill();
 }
 
-QSqlError MainWindow::fill()
+QSqlError MainWindow::fill(bool again)
 {
     QTableWidget *t = ui->tableWidget_6;
     t->setUpdatesEnabled(false);
     t->setRowCount(0);
 
-    qstr = Sql::text(Sql::SELECT_SUMMARY);
-    QSqlError readError;
-    const std::vector<Roster::Row> rows = Roster::read(qstr, &readError);
+    LastRead &read = lastRead;
+    if (again || !read.valid) {
+        qstr = Sql::text(Sql::SELECT_SUMMARY);
+        read = LastRead();
+        read.rows = Roster::read(qstr, &read.error);
+        read.valid = read.error.type() == QSqlError::NoError;
+    }
+    const std::vector<Roster::Row> &rows = read.rows;
+    const QSqlError readError = read.error;
     updateUnits(rows);
 
     RowFilter::Filter filter;
@@ -277,26 +283,42 @@ QSqlError MainWindow::fill()
     if (ui->comboBox_2->currentIndex() > 0)
         filter.unit = ui->comboBox_2->currentData().toString();
     filter.text = searchText;
-    // The penalties in force, read afresh with the roster: for their view and
-    // for the reminder of old ones. Where they cannot be read the view shows
+    // The penalties in force, read with the roster once they are needed: for
+    // their view and for the reminder of old ones. Where they cannot be read the view shows
     // nobody rather than everybody, and the status bar says why.
     const int months = Paths::penaltyReminderMonths();
     const bool inForceOnly = ui->checkBox_2->isChecked();
-    Penalties::InForce penalties;
+    const QDate today = QDate::currentDate();
+    static const Penalties::InForce none;
+    const Penalties::InForce *penalties = &none;
     QSqlError penaltyError;
     bool penaltiesRead = true;
-    if (readError.type() == QSqlError::NoError && (months > 0 || inForceOnly))
-        penaltiesRead = Penalties::read(months, QDate::currentDate(), &penalties, &penaltyError);
+    if (readError.type() == QSqlError::NoError && (months > 0 || inForceOnly)) {
+        if (!read.penaltiesAsked || read.months != months || read.day != today) {
+            read.penaltiesRead = Penalties::read(months, today, &read.penalties, &read.penaltyError);
+            read.penaltiesAsked = true;
+            read.months = months;
+            read.day = today;
+        }
+        penaltiesRead = read.penaltiesRead;
+        penaltyError = read.penaltyError;
+        penalties = &read.penalties;
+    }
     if (inForceOnly)
-        filter.servicemen = &penalties.servicemen;
+        filter.servicemen = &penalties->servicemen;
     // "Только с записями" keeps a serviceman whose penalties are all lifted,
     // although his count of penalties is 0.
-    QSet<QString> withPenalties;
     if (penaltiesRead && readError.type() == QSqlError::NoError && filter.onlyWithRecords &&
         filter.category <= 1) {
-        penaltiesRead = Penalties::recorded(&withPenalties, &penaltyError);
+        if (!read.recordedAsked) {
+            read.recordedRead = Penalties::recorded(&read.recorded, &read.recordedError);
+            read.recordedAsked = true;
+        }
+        penaltiesRead = read.recordedRead;
         if (penaltiesRead)
-            filter.withPenalties = &withPenalties;
+            filter.withPenalties = &read.recorded;
+        else
+            penaltyError = read.recordedError;
     }
     // The places in the full table of the rows that are put in.
     const std::vector<int> kept = RowFilter::apply(filter, rows);
@@ -316,7 +338,7 @@ QSqlError MainWindow::fill()
     for (int k = 0; k < static_cast<int>(kept.size()); ++k) {
         const int r = kept[k];
         const Roster::Row &row = rows[static_cast<size_t>(r)];
-        const int oldHere = penalties.old.value(row[Columns::LN]);
+        const int oldHere = penalties->old.value(row[Columns::LN]);
         old += oldHere;
         for (int c = 0; c < Columns::COUNT; ++c) {
             auto *item = new QTableWidgetItem(row[c]);
@@ -446,25 +468,25 @@ void MainWindow::on_comboBox_activated(int index)
         ui->tableWidget_6->setColumnHidden(c, index != 0 && c != Columns::FIRST_COUNT - 1 + index);
     // "Только с записями" follows the category chosen.
     if (ui->checkBox->isChecked())
-        fill();
+        fill(false);
     else if (fitToWindow)
         applyWidths();
 }
 
 void MainWindow::on_checkBox_clicked()
 {
-    fill();
+    fill(false);
 }
 
 void MainWindow::on_comboBox_2_activated(int index)
 {
     Q_UNUSED(index);
-    fill();
+    fill(false);
 }
 
 void MainWindow::on_checkBox_2_clicked()
 {
-    fill();
+    fill(false);
 }
 
 void MainWindow::on_action_Exel_triggered()

@@ -1,13 +1,16 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include <QDate>
 #include <QMainWindow>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
 
+#include "storage/penalties.h"
 #include "storage/roster.h"
 
 #include <vector>
@@ -129,8 +132,28 @@ private:
     // row filters and the search (searchText), each looking exactly as it
     // would in the full table (its stripe, colours and height), and says in
     // the status bar how many are shown. Returns the error of a read that
-    // failed.
-    QSqlError fill();
+    // failed. A row filter switched on or off (`again` false) chooses among
+    // the rows the last fill read, where that read succeeded: a filter does
+    // not change the register, and on a server every read costs round trips.
+    QSqlError fill(bool again = true);
+    // What the last fill read: the roster, and the penalties as far as they
+    // were needed (read once needed).
+    struct LastRead
+    {
+        bool valid = false;
+        std::vector<Roster::Row> rows;
+        QSqlError error;
+        bool penaltiesAsked = false;
+        bool penaltiesRead = false;
+        int months = 0;
+        QDate day;
+        Penalties::InForce penalties;
+        QSqlError penaltyError;
+        bool recordedAsked = false;
+        bool recordedRead = false;
+        QSet<QString> recorded;
+        QSqlError recordedError;
+    } lastRead;
     // The unit list: every unit number of the roster, and the chosen one
     // kept even when nobody has it any more.
     void updateUnits(const std::vector<Roster::Row> &rows);
