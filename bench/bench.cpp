@@ -1026,6 +1026,16 @@ int main(int argc, char *argv[])
                latencyMet ? "ok  " : "FAIL");
         if (!slow.isEmpty())
             printf("     slower: %s\n", qPrintable(slow.join(", ")));
+        // What the program itself adds to the network, free of a busy
+        // machine: its own processor time and the round trips (the server's
+        // own work is not in it).
+        QStringList over;
+        for (const Latency &l : latencies) {
+            if (l.roundTripMs == 50 && l.interactive && l.cpuMs + 50 * l.trips >= 500)
+                over.append(l.name);
+        }
+        printf("info own work + round trips at 50 ms under 0.5 s: %s\n",
+               over.isEmpty() ? "every interactive command" : qPrintable("all but " + over.join(", ")));
         if (!chatty.isEmpty())
             printf("     more round trips: %s\n", qPrintable(chatty.join(", ")));
     }

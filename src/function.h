@@ -12,6 +12,8 @@
 #include <QStringView>
 #include <QVariantList>
 
+#include <vector>
+
 class QSqlError;
 class QTableView;
 class QWidget;
@@ -116,9 +118,10 @@ public:
     // Program-wide set-up shared by the executable and the tests: resources
     // and the Russian locale that fixes the date forms.
     static void initApplication();
-    // Gives every row the height QTableView::resizeRowsToContents() would
-    // give it, measuring only the rows whose texts do not fit on one line.
-    static void fitRowHeights(QTableView *table);
+    // Gives every row (or only the rows `only`) the height
+    // QTableView::resizeRowsToContents() would give it, measuring only the
+    // rows whose texts do not fit on one line.
+    static void fitRowHeights(QTableView *table, const std::vector<int> *only = nullptr);
     // Gives a column the width QTableView::resizeColumnToContents() would give
     // it, considering every row and measuring only the widest candidates.
     // With `texts` the width is that which a column holding exactly those

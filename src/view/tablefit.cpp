@@ -29,7 +29,7 @@ struct ViewOptions : QAbstractItemView
 };
 } // namespace
 
-void Function::fitRowHeights(QTableView *table)
+void Function::fitRowHeights(QTableView *table, const std::vector<int> *only)
 {
     // A row's height is that of its tallest visible cell, or of its header
     // section. A cell whose text surely fits on one line is as tall as any
@@ -120,7 +120,14 @@ void Function::fitRowHeights(QTableView *table)
 
     int oneLine = -1;
     std::vector<int> heights(static_cast<size_t>(rows), -1);
-    for (int r = 0; r < rows; ++r) {
+    std::vector<int> all;
+    if (!only) {
+        all.resize(static_cast<size_t>(rows));
+        for (int r = 0; r < rows; ++r)
+            all[static_cast<size_t>(r)] = r;
+    }
+    const std::vector<int> &fitted = only ? *only : all;
+    for (const int r : fitted) {
         bool styled = false;
         bool anyText = false;
         int tallest = 0;
@@ -155,7 +162,7 @@ void Function::fitRowHeights(QTableView *table)
     }
     if (probing)
         widget->setRowCount(rows);
-    for (int r = 0; r < rows; ++r) {
+    for (const int r : fitted) {
         const int h = heights[static_cast<size_t>(r)];
         if (h < 0)
             widget->resizeRowToContents(r);

@@ -38,6 +38,7 @@
 #include <QPageSize>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QSignalBlocker>
 #include <QSqlError>
@@ -178,7 +179,7 @@ void MainWindow::applyWidths()
         shareWidth();
     else
         Columns::restoreWidths(t, Columns::SUMMARY, fioWidth);
-    Function::fitRowHeights(t);
+    fitHeights(nullptr);
 }
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
@@ -264,7 +265,6 @@ QSqlError MainWindow::fill(bool again)
 {
     QTableWidget *t = ui->tableWidget_6;
     t->setUpdatesEnabled(false);
-    t->setRowCount(0);
 
     LastRead &read = lastRead;
     if (again || !read.valid) {
@@ -327,7 +327,21 @@ QSqlError MainWindow::fill(bool again)
     QBrush countBrushes[Columns::COUNT];
     for (int c = Columns::FIRST_COUNT; c <= Columns::LAST_COUNT; ++c)
         countBrushes[c] = QBrush(Columns::countColour(c), Qt::SolidPattern);
-    t->setRowCount(static_cast<int>(kept.size()));
+    const int count = static_cast<int>(kept.size());
+    // As many rows as shown: only the rows that differ are put in anew.
+    const bool reuse =
+        count > 0 && t->rowCount() == count && static_cast<int>(shownRows.size()) == count && shownMonths == months;
+    if (!reuse) {
+        t->setRowCount(0);
+        t->setRowCount(count);
+        shownRows.assign(kept.size(), ShownRow());
+        shownMonths = months;
+    } else {
+        // As a table filled anew: nothing chosen, the first row at the top.
+        t->selectionModel()->clear();
+        t->verticalScrollBar()->setValue(0);
+    }
+    std::vector<int> changed;
     // The view learns of the new rows above; telling it of every cell put
     // into them one by one would cost more than the cells themselves, so the
     // model is quiet while they go in and the viewport is repainted after.
@@ -335,11 +349,16 @@ QSqlError MainWindow::fill(bool again)
     // The count of penalties of a serviceman with old ones says how many of
     // them are old; the status bar adds them up over the rows shown.
     int old = 0;
-    for (int k = 0; k < static_cast<int>(kept.size()); ++k) {
+    for (int k = 0; k < count; ++k) {
         const int r = kept[k];
         const Roster::Row &row = rows[static_cast<size_t>(r)];
         const int oldHere = penalties->old.value(row[Columns::LN]);
         old += oldHere;
+        ShownRow &shown = shownRows[static_cast<size_t>(k)];
+        if (reuse && shown.striped == (r % 2 == 0) && shown.old == oldHere && shown.cells == row)
+            continue;
+        shown = ShownRow{row, r % 2 == 0, oldHere};
+        changed.push_back(k);
         for (int c = 0; c < Columns::COUNT; ++c) {
             auto *item = new QTableWidgetItem(row[c]);
             if (oldHere > 0 && c == Columns::FIRST_COUNT)
@@ -364,10 +383,18 @@ QSqlError MainWindow::fill(bool again)
     names.reserve(static_cast<qsizetype>(rows.size()));
     for (const Roster::Row &row : rows)
         names.append(row[Columns::FIO]);
-    Function::fitColumnWidth(t, Columns::FIO, &names);
+    // The same names in the same font take the width they took.
+    if (names != fittedNames || t->font() != fittedFont) {
+        Function::fitColumnWidth(t, Columns::FIO, &names);
+        fittedNames = names;
+        fittedFont = t->font();
+        fittedFio = t->columnWidth(Columns::FIO);
+    } else {
+        t->setColumnWidth(Columns::FIO, fittedFio);
+    }
     fioWidth = t->columnWidth(Columns::FIO);
     shareWidth();
-    Function::fitRowHeights(t);
+    fitHeights(reuse ? &changed : nullptr);
     t->setUpdatesEnabled(true);
     t->viewport()->update();
 
@@ -386,6 +413,22 @@ QSqlError MainWindow::fill(bool again)
     // Where the roster itself was not read, its reason is the one to read.
     ui->label_3->setVisible(readError.type() == QSqlError::NoError && (!penaltiesRead || months > 0));
     return readError;
+}
+
+void MainWindow::fitHeights(const std::vector<int> *changed)
+{
+    QTableWidget *t = ui->tableWidget_6;
+    std::vector<int> widths(static_cast<size_t>(t->columnCount()));
+    for (int c = 0; c < t->columnCount(); ++c)
+        widths[static_cast<size_t>(c)] = t->isColumnHidden(c) ? 0 : t->columnWidth(c);
+    if (changed && widths == fittedWidths && t->font() == heightsFont) {
+        if (!changed->empty())
+            Function::fitRowHeights(t, changed);
+        return;
+    }
+    Function::fitRowHeights(t);
+    fittedWidths = widths;
+    heightsFont = t->font();
 }
 
 void MainWindow::updateUnits(const std::vector<Roster::Row> &rows)

@@ -2,6 +2,7 @@
 #define MAINWINDOW_H
 
 #include <QDate>
+#include <QFont>
 #include <QMainWindow>
 #include <QSet>
 #include <QSqlDatabase>
@@ -154,6 +155,28 @@ private:
         QSet<QString> recorded;
         QSqlError recordedError;
     } lastRead;
+    // What each shown row was made from, so that a refill that finds as many
+    // rows (an orders window closed, the table refreshed) puts in and
+    // measures again only those that changed.
+    struct ShownRow
+    {
+        Roster::Row cells;
+        bool striped = false;
+        int old = 0;
+    };
+    std::vector<ShownRow> shownRows;
+    int shownMonths = -1;
+    // The names the name column was last fitted to, and its width then.
+    QStringList fittedNames;
+    QFont fittedFont;
+    int fittedFio = 0;
+    // The column widths (0 for a hidden one) the row heights were last
+    // fitted at.
+    std::vector<int> fittedWidths;
+    QFont heightsFont;
+    // Fits the row heights of the summary: of `changed` alone while the
+    // columns are as they were at the last fit, else of every row.
+    void fitHeights(const std::vector<int> *changed);
     // The unit list: every unit number of the roster, and the chosen one
     // kept even when nobody has it any more.
     void updateUnits(const std::vector<Roster::Row> &rows);
