@@ -18,6 +18,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
 #include <QInputDialog>
@@ -313,7 +314,8 @@ private slots:
 
     // Over a network every round trip costs: each write of the orders
     // window (with its list read again) and the form's save take at most
-    // four, counted by a proxy between the program and the server.
+    // four, and a row filter none, counted by a proxy between the program
+    // and the server.
     void writesInFewRoundTrips()
     {
         WorkDir dir(WorkDir::WithoutDatabase);
@@ -350,6 +352,16 @@ private slots:
             addCombat form(QString(), QString(), QString(), "Ф", QString(), true, "Л1", nullptr);
             child<QLineEdit>(&form, "lineEdit_FIO")->setText("Ф2");
             counted("save", child<QPushButton>(&form, "pushButton_2"));
+        }
+        {
+            // A row filter chooses among the rows the fill read.
+            MainWindow w;
+            auto *units = child<QComboBox>(&w, "comboBox_2");
+            proxy.resetRoundTrips();
+            units->setCurrentIndex(1);
+            emit units->activated(1);
+            QCOMPARE(proxy.roundTrips(), 0);
+            QCOMPARE(summary(w)->rowCount(), 1);
         }
         QCOMPARE(chatty, QStringList());
         QCOMPARE(rows("SELECT FIO FROM Combat"), (QList<QStringList>{{"Ф2"}}));
