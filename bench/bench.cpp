@@ -721,16 +721,13 @@ int main(int argc, char *argv[])
 
         auto *search = window->findChild<QLineEdit *>("lineEdit");
         int found = 0;
-        const double searched = timeMs(
-            runs, [&] { search->setText("иванович"); },
-            [&] { QMetaObject::invokeMethod(window.get(), "on_pushButton_clicked"); },
-            [&] { found = summary->rowCount(); });
-        measures.push_back({QString("search (%1 rows left)").arg(found), n, searched, floor});
 
-        // The row filters and the view of penalties in force, each switched on
-        // over the full table as the user does. Each run of a filter follows a
-        // run of the plain summary fill, so that both meet the machine in the
-        // same state, and the filter is compared with that fill.
+        // The search, the row filters and the view of penalties in force, each
+        // switched on over the full table as the user does. Each run of a
+        // filter follows a run of the plain summary fill, so that both meet
+        // the machine in the same state, and the filter is compared with that
+        // fill: a fill that follows a filter puts every row in anew, where
+        // the refill of an unchanged table above puts in none.
         auto *category = window->findChild<QComboBox *>("comboBox");
         auto *records = window->findChild<QCheckBox *>("checkBox");
         auto *units = window->findChild<QComboBox *>("comboBox_2");
@@ -755,6 +752,8 @@ int main(int argc, char *argv[])
                                 median(alone), floor, median(inTurn)});
         };
         filtered("records any", [&] { filters(0, false, 0, false); }, [&] { records->click(); });
+        filtered("search", [&] { search->setText("иванович"); },
+                 [&] { QMetaObject::invokeMethod(window.get(), "on_pushButton_clicked"); });
         filtered("records vzs", [&] { filters(1, false, 0, false); }, [&] { records->click(); });
         filtered("unit", [&] { filters(0, false, 0, false); },
                  [&] {
@@ -990,6 +989,8 @@ int main(int argc, char *argv[])
         QFile::remove("data/BaseDate.db");
     }
 
+    // The memory of the measures above, before the latency table's own register.
+    const long peak = peakRssMb();
     std::vector<Latency> latencies;
     bool latencyMet = true;
     if (latency && pg.running())
@@ -1039,7 +1040,6 @@ int main(int argc, char *argv[])
         if (!chatty.isEmpty())
             printf("     more round trips: %s\n", qPrintable(chatty.join(", ")));
     }
-    const long peak = peakRssMb();
     printf("peak resident memory: %ld MB\n", peak);
 
     // The speed the program must reach, as ratios within this run.
@@ -1059,11 +1059,13 @@ int main(int argc, char *argv[])
     ok = ok && latencyMet;
     for (int n : sizes) {
         const Measure *fill = find("clear_tableWidgets", n);
-        const Measure *search = find("search", n);
+        const Measure *search = find("search (", n);
         const Measure *list = find("list window", n);
         const Measure *orders = find("orders window", n);
         require(fill->ms <= 2 * fill->floorMs, QString("summary fill at %1 <= 2 x floor").arg(n));
-        require(search->ms <= 1.2 * fill->ms, QString("search at %1 <= 1.2 x summary fill").arg(n));
+        require(search->ms <= 1.2 * search->fillMs, QString("search at %1 <= 1.2 x summary fill (%2 ms in turn with it)")
+                                                        .arg(n)
+                                                        .arg(search->fillMs, 0, 'f', 1));
         for (const char *name : {"records any", "records vzs", "unit", "in force", "all filters"}) {
             const Measure *filter = find(QString::fromLatin1(name) + " (", n);
             require(filter->ms <= 1.2 * filter->fillMs,
