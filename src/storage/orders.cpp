@@ -200,12 +200,13 @@ Orders::Result Orders::change(const QString &ln, const QString &code, const QStr
     Recount::pending(ln, code);
     if (Sql::onServer()) {
         QStringList leftOver;
-        Result result = atOnce(QString::fromLatin1(Sql::CHANGE_ORDER_AT_ONCE)
-                                   .arg(quoted(ln), quoted(old), quoted(code), quoted(fields.date),
-                                        quoted(fields.number), quoted(fields.issuer), quoted(fields.name),
-                                        quoted(fields.outgoing), quoted(was[0]), quoted(was[1]), quoted(was[2]),
-                                        quoted(was[3]), quoted(was[4]), quoted(was[5]), quoted(was[6]), quoted(id)),
-                               false, &leftOver);
+        Result result =
+            atOnce(QString::fromLatin1(Sql::CHANGE_ORDER_AT_ONCE)
+                       .arg(quoted(ln), quoted(old), quoted(code), quoted(fields.date), quoted(fields.number),
+                            quoted(fields.issuer), quoted(fields.name), quoted(fields.outgoing),
+                            quoted(was[0]), quoted(was[1]), quoted(was[2]), quoted(was[3]), quoted(was[4]),
+                            quoted(was[5]), quoted(was[6]), quoted(id)),
+                   false, &leftOver);
         if (result.outcome == Outcome::Done)
             result.leftOver = leftOver;
         return result;
@@ -245,9 +246,9 @@ Orders::Result Orders::lift(const QString &ln, const QString &code, const QStrin
     Recount::pending(ln, code);
     if (Sql::onServer())
         return atOnce(QString::fromLatin1(Sql::LIFT_ORDER_AT_ONCE)
-                          .arg(QString::number(0), quoted(liftDate), quoted(liftNumber), quoted(ln), quoted(number),
-                               quoted(code), quoted(was[0]), quoted(was[1]), quoted(was[2]), quoted(was[3]),
-                               quoted(was[4]), quoted(was[5]), quoted(was[6]), quoted(id)),
+                          .arg(QString::number(0), quoted(liftDate), quoted(liftNumber), quoted(ln),
+                               quoted(number), quoted(code), quoted(was[0]), quoted(was[1]), quoted(was[2]),
+                               quoted(was[3]), quoted(was[4]), quoted(was[5]), quoted(was[6]), quoted(id)),
                       false, nullptr);
     return write(ln, [&](Result &result, QSqlError &error) {
         const auto fill = [&](const QString &statement, auto... row) {

@@ -31,9 +31,10 @@ bool recorded(QSet<QString> *servicemen, QSqlError *error)
     // On a server the code is quoted into the text: a bound value costs two
     // more round trips there (PREPARE and DEALLOCATE).
     const QString code = QString::fromLatin1(Code::VZS);
-    QSqlQuery query = Sql::onServer()
-                          ? Function::Myquery(QString::fromLatin1(Sql::SELECT_WITH_ORDERS_QUOTED).arg(Function::q(code)))
-                          : Function::Myquery(QString::fromLatin1(Sql::SELECT_WITH_ORDERS), QVariantList{code});
+    QSqlQuery query =
+        Sql::onServer()
+            ? Function::Myquery(QString::fromLatin1(Sql::SELECT_WITH_ORDERS_QUOTED).arg(Function::q(code)))
+            : Function::Myquery(QString::fromLatin1(Sql::SELECT_WITH_ORDERS), QVariantList{code});
     while (query.next())
         servicemen->insert(query.value(0).toString());
     if (!query.isActive()) {

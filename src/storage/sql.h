@@ -374,7 +374,8 @@ inline constexpr char ADD_ORDER_AT_ONCE[] =
 // left under it. Markers as UPDATE_ORDER_ROW (%16 empty for the only order of
 // its number).
 inline constexpr char CHANGE_ORDER_AT_ONCE[] =
-    VEDOMER_SERVER_MAN("%1") VEDOMER_SERVER_TARGET_LOADED("%1", "%3", "%2", "%9", "%10", "%11", "%12", "%13", "%14", "%15", "%16")
+    VEDOMER_SERVER_MAN("%1")
+    VEDOMER_SERVER_TARGET_LOADED("%1", "%3", "%2", "%9", "%10", "%11", "%12", "%13", "%14", "%15", "%16")
     "written AS (UPDATE prikaz SET Date_time = '%4', prikaznom = '%5', kemvidan = '%6', nameZO = '%7', "
     "ish_SU = '%8' WHERE " VEDOMER_SERVER_ONE_TARGET " RETURNING id), "
     "kept AS (SELECT 1 FROM prikaz WHERE '%16' <> '' AND LN = '%1' AND what = '%3' AND prikaznom = '%2' AND "
@@ -391,7 +392,8 @@ inline constexpr char CHANGE_ORDER_AT_ONCE[] =
 // LIFT_ORDER_ROW with the check of the serviceman; its markers (%14 empty
 // for the only order of its number).
 inline constexpr char LIFT_ORDER_AT_ONCE[] =
-    VEDOMER_SERVER_MAN("%4") VEDOMER_SERVER_TARGET_LOADED("%4", "%6", "%5", "%7", "%8", "%9", "%10", "%11", "%12", "%13", "%14")
+    VEDOMER_SERVER_MAN("%4")
+    VEDOMER_SERVER_TARGET_LOADED("%4", "%6", "%5", "%7", "%8", "%9", "%10", "%11", "%12", "%13", "%14")
     "written AS (UPDATE prikaz SET actived_prikaz = '%1', Data_snytie = '%2', Nomer_snytie = '%3' WHERE "
     VEDOMER_SERVER_ONE_TARGET " RETURNING id) " VEDOMER_SERVER_COUNTS("(SELECT count(*) FROM target)")
     ", NULL";
