@@ -49,9 +49,9 @@ Recount::Result Recount::category(const QString &ln, const QString &code, QSqlEr
     if (Sql::onServer()) {
         // The count and its writing in one statement, one round trip: no
         // clerk's order can come between them.
-        const QSqlQuery query = Function::Myquery(
-            QString::fromLatin1(code == QLatin1String(Code::VZS) ? Sql::RECOUNT_PENALTIES_AT_ONCE : Sql::RECOUNT_AT_ONCE)
-                .arg(code, Function::q(ln)));
+        const char *statement =
+            code == QLatin1String(Code::VZS) ? Sql::RECOUNT_PENALTIES_AT_ONCE : Sql::RECOUNT_AT_ONCE;
+        const QSqlQuery query = Function::Myquery(QString::fromLatin1(statement).arg(code, Function::q(ln)));
         if (query.isActive())
             return Result::Done;
         *error = query.lastError();
