@@ -1,6 +1,7 @@
 #include "storage/orders.h"
 
 #include "function.h"
+#include "storage/errors.h"
 #include "storage/attachments.h"
 #include "storage/history/historylog.h"
 #include "storage/history/historytable.h"
@@ -118,6 +119,44 @@ void changed(QList<History::Entry> &entries, const History::Entry &base, const c
     entries.append(e);
 }
 
+// On a server: one statement that checks the serviceman, writes and tells
+// the rest (see ADD_ORDER_AT_ONCE and the others), run once more when it met
+// another clerk's change at the same moment (a deadlock). Its counts give
+// the outcome; `texts` receive the texts of its fourth field, `count` its
+// fifth of the first row.
+Result atOnce(const QString &statement, bool deleting, QStringList *texts, int *count = nullptr)
+{
+    Result result;
+    result.statement = statement;
+    QSqlQuery query;
+    QSqlError error;
+    bool ran = PrivateConnection::run(QSqlDatabase(), statement, {}, &query, &error);
+    if (!ran && Errors::isConflict(error, QStringLiteral("QPSQL")))
+        ran = PrivateConnection::run(QSqlDatabase(), statement, {}, &query, &error);
+    if (!ran || !query.next()) {
+        result.error = ran ? query.lastError() : error;
+        return result;
+    }
+    const int found = query.value(0).toInt();
+    const int aimed = query.value(1).toInt();
+    const int written = query.value(2).toInt();
+    if (count)
+        *count = query.value(4).toInt();
+    do {
+        if (texts && !query.isNull(3))
+            texts->append(query.value(3).toString());
+    } while (query.next());
+    if (found == 0)
+        result.outcome = Outcome::Gone;
+    else if (aimed > 1)
+        result.outcome = Outcome::Several;
+    else if (written == 1 || (written == 0 && aimed == 0 && deleting))
+        result.outcome = Outcome::Done;
+    else
+        result.outcome = Outcome::Changed;
+    return result;
+}
+
 } // namespace
 
 Orders::List Orders::list(const QString &ln, const QString &code)
@@ -166,6 +205,16 @@ Orders::Result Orders::add(const QString &ln, const QString &code, const Fields 
 {
     // The category's count is unsettled until the window's recount.
     Recount::pending(ln, code);
+    if (Sql::onServer()) {
+        QStringList leftOver;
+        Result result = atOnce(QString::fromLatin1(Sql::ADD_ORDER_AT_ONCE)
+                                   .arg(quoted(ln), quoted(code), quoted(fields.date), quoted(fields.number),
+                                        quoted(fields.issuer), quoted(fields.name), quoted(fields.outgoing)),
+                               false, &leftOver);
+        if (result.outcome == Outcome::Done)
+            result.leftOver = leftOver;
+        return result;
+    }
     return write(ln, [&](Result &result, QSqlError &error) {
         return Attachments::leftOver(ln, code, fields.number, &result.leftOver, &error) &&
                exec(result, error,
@@ -181,6 +230,19 @@ Orders::Result Orders::change(const QString &ln, const QString &code, const QStr
                               const Loaded &was, const Fields &fields)
 {
     Recount::pending(ln, code);
+    if (Sql::onServer()) {
+        QStringList leftOver;
+        Result result =
+            atOnce(QString::fromLatin1(Sql::CHANGE_ORDER_AT_ONCE)
+                       .arg(quoted(ln), quoted(old), quoted(code), quoted(fields.date), quoted(fields.number),
+                            quoted(fields.issuer), quoted(fields.name), quoted(fields.outgoing),
+                            quoted(was[0]), quoted(was[1]), quoted(was[2]), quoted(was[3]), quoted(was[4]),
+                            quoted(was[5]), quoted(was[6]), quoted(id)),
+                   false, &leftOver);
+        if (result.outcome == Outcome::Done)
+            result.leftOver = leftOver;
+        return result;
+    }
     return write(ln, [&](Result &result, QSqlError &error) {
         result.leftOver.clear();
         const bool renumbered = fields.number != old;
@@ -223,6 +285,12 @@ Orders::Result Orders::lift(const QString &ln, const QString &code, const QStrin
                             const Loaded &was, const QString &liftDate, const QString &liftNumber)
 {
     Recount::pending(ln, code);
+    if (Sql::onServer())
+        return atOnce(QString::fromLatin1(Sql::LIFT_ORDER_AT_ONCE)
+                          .arg(QString::number(0), quoted(liftDate), quoted(liftNumber), quoted(ln),
+                               quoted(number), quoted(code), quoted(was[0]), quoted(was[1]), quoted(was[2]),
+                               quoted(was[3]), quoted(was[4]), quoted(was[5]), quoted(was[6]), quoted(id)),
+                      false, nullptr);
     return write(ln, [&](Result &result, QSqlError &error) {
         const auto fill = [&](const QString &statement, auto... row) {
             return statement.arg(QString::number(0), quoted(liftDate), quoted(liftNumber), quoted(ln),
@@ -246,6 +314,18 @@ Orders::Result Orders::remove(const QString &ln, const QString &code, const QStr
                               const QString &id)
 {
     Recount::pending(ln, code);
+    if (Sql::onServer()) {
+        QStringList others;
+        int attached = 0;
+        Result result = atOnce(QString::fromLatin1(Sql::DELETE_ORDER_AT_ONCE)
+                                   .arg(quoted(ln), quoted(code), quoted(number), quoted(id)),
+                               true, &others, &attached);
+        if (result.outcome == Outcome::Done && !others.isEmpty()) {
+            result.others = others;
+            result.attached = attached;
+        }
+        return result;
+    }
     return write(ln, [&](Result &result, QSqlError &error) {
         result.others.clear();
         result.attached = 0;

@@ -12,9 +12,11 @@
 // The orders of one serviceman (personal number `ln`) in one category
 // (`code`) as the orders window reads and writes them, and the documents
 // attached to them. Every write runs in a transaction that first checks the
-// serviceman is still there; the order writes of the window are run once more
-// from the start when they met another clerk's change at the same moment (on
-// a server). Values are spliced into the statements' texts as the window has
+// serviceman is still there; on a server the add, change, lifting and
+// deletion of an order are each one statement that checks him itself (one
+// round trip). The order writes of the window are run once more from the
+// start when they met another clerk's change at the same moment (on a
+// server). Values are spliced into the statements' texts as the window has
 // always written them.
 namespace Orders {
 

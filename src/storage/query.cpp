@@ -138,6 +138,15 @@ protected:
     int numRowsAffected() override { return -1; }
 };
 
+// Whether a statement may change the register: anything but a plain read
+// and the ends of a transaction.
+bool mayWrite(const QString &sql)
+{
+    const QString head = sql.trimmed().section(QLatin1Char(' '), 0, 0).toUpper();
+    return head != QLatin1String("SELECT") && head != QLatin1String("BEGIN") &&
+           head != QLatin1String("ROLLBACK") && head != QLatin1String("COMMIT");
+}
+
 QSqlError lostError(bool unknown, const QString &words, bool noAnswer = false)
 {
     // A connection the watchdog shut down because the server gave no answer
@@ -238,6 +247,12 @@ QSqlQuery Function::Myquery(QString sql, const QVariantList &values, const QSqlD
         const bool broken = handle && PQstatus(handle) == CONNECTION_BAD;
         if (!ok && wasInTransaction && broken) {
             error = lostError(sql == QLatin1String(Sql::COMMIT), error.databaseText().trimmed(), noAnswer);
+            lost = true;
+        } else if (!ok && broken && mayWrite(sql)) {
+            // A write of one statement outside a transaction commits by
+            // itself: the server may have done it before the break, so
+            // whether it was saved is not known.
+            error = lostError(true, error.databaseText().trimmed(), noAnswer);
             lost = true;
         } else if (!ok && noAnswer) {
             error = noAnswerError(Errors::databaseWords(error));

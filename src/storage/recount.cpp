@@ -49,10 +49,19 @@ Recount::Result Recount::category(const QString &ln, const QString &code, QSqlEr
     // The code stands in the statement as a column name: only the six codes.
     if (!Columns::isCategory(code))
         return Result::NotACategory;
+    if (Sql::onServer()) {
+        // The count and its writing in one statement, one round trip: no
+        // clerk's order can come between them.
+        const char *statement =
+            code == QLatin1String(Code::VZS) ? Sql::RECOUNT_PENALTIES_AT_ONCE : Sql::RECOUNT_AT_ONCE;
+        const QSqlQuery query = Function::Myquery(QString::fromLatin1(statement).arg(code, Query::quote(ln)));
+        if (query.isActive())
+            return Result::Done;
+        *error = query.lastError();
+        return Result::NotCounted;
+    }
     Result result = Result::Done;
-    // The count and its writing; on a server both in one transaction, so
-    // that a clerk adding an order to the same serviceman meanwhile makes one
-    // of the two recounts start again and count his order too.
+    // The count and its writing, as the summary's recount has always run them.
     auto steps = [&](QSqlError &failure) {
         int count = 0;
         QSqlQuery query;
@@ -93,13 +102,8 @@ Recount::Result Recount::category(const QString &ln, const QString &code, QSqlEr
         return true;
     };
     QSqlError failure;
-    const bool ok = Sql::onServer() ? Transaction::run(steps, failure) : steps(failure);
-    if (!ok) {
+    if (!steps(failure))
         *error = failure;
-        // A transaction that could not begin or end wrote nothing.
-        if (result == Result::Done)
-            result = Result::NotWritten;
-    }
     return result;
 }
 

@@ -60,8 +60,8 @@ Outcome add(const Entry &entry, QSqlError *error);
 // Changes the serviceman under `lnOld` in one transaction, only while he is
 // there and his row is as loaded; a new personal number goes along into his
 // orders and attached files in the same transaction, so either all of them
-// change or none does. On a server a clash with another clerk's change is
-// run once more.
+// change or none does (on a server all of it is one statement). On a server a
+// clash with another clerk's change is run once more.
 Outcome change(const QString &lnOld, const Fields &loaded, const Entry &entry, QSqlError *error);
 
 // Deletes the serviceman under `ln` with `statement` (the main window's

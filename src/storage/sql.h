@@ -685,4 +685,6 @@ inline constexpr char GOSNAG[] = "gosnag";
 inline constexpr char POSH[] = "posh";
 } // namespace Code
 
+#include "storage/sqlserver.h"
+
 #endif // SQL_H

@@ -96,6 +96,13 @@ private:
             link->down.from = server;
             link->down.to = client;
             Link *raw = link.get();
+            // Each piece goes out as it is due, as the server and libpq send
+            // theirs (both turn Nagle's algorithm off): a piece held back for
+            // the acknowledgement of the one before would add tens of
+            // milliseconds the network does not.
+            client->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+            connect(server, &QTcpSocket::connected, server,
+                    [server] { server->setSocketOption(QAbstractSocket::LowDelayOption, 1); });
             connect(client, &QTcpSocket::readyRead, this, [this, raw] { read(*raw, raw->up, true); });
             connect(server, &QTcpSocket::readyRead, this, [this, raw] { read(*raw, raw->down, false); });
             // One side gone closes the other, as a real connection does.
