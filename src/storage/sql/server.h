@@ -1,9 +1,10 @@
-#ifndef SQLSERVER_H
-#define SQLSERVER_H
+#ifndef SQL_SERVER_H
+#define SQL_SERVER_H
 
 // The statements of the catalogue that run on a server only, where every
 // round trip to the server counts: each write of the orders window and of
-// the serviceman form as one statement. Included by storage/sql.h.
+// the serviceman form as one statement. Part of the one catalogue of
+// storage/sql.h, which includes it.
 
 namespace Sql {
 
@@ -123,4 +124,4 @@ inline constexpr char RECOUNT_AT_ONCE[] =
 
 } // namespace Sql
 
-#endif // SQLSERVER_H
+#endif // SQL_SERVER_H

@@ -1,0 +1,187 @@
+#ifndef SQL_HISTORY_H
+#define SQL_HISTORY_H
+
+// The statement catalogue, the history of changes. Part of the one catalogue of
+// storage/sql.h, which includes it (and only it should).
+
+namespace Sql {
+
+// The history of changes: one row per change, written beside the change
+// (by the program in the same transaction on a file, by triggers on a
+// server). Not one of the tables the descriptors declare: made by the
+// program where it is missing, and never dropped by the verification.
+inline constexpr Dialects CREATE_HISTORY{
+    "CREATE TABLE IF NOT EXISTS history (id INTEGER PRIMARY KEY, at TEXT NOT NULL, who TEXT, workstation TEXT, "
+    "action TEXT NOT NULL, LN TEXT, FIO TEXT, what TEXT, prikaznom TEXT, field TEXT, old_value TEXT, "
+    "new_value TEXT)",
+    "CREATE TABLE IF NOT EXISTS history (id BIGSERIAL PRIMARY KEY, at TEXT NOT NULL, who TEXT, workstation TEXT, "
+    "action TEXT NOT NULL, LN TEXT, FIO TEXT, what TEXT, prikaznom TEXT, field TEXT, old_value TEXT, "
+    "new_value TEXT)"};
+// One serviceman's history, newest first, is read by his personal number.
+inline constexpr char CREATE_HISTORY_LN_INDEX[] = "CREATE INDEX IF NOT EXISTS history_ln ON history (LN, id)";
+// Bound: at, who, workstation, action, LN, FIO, what, prikaznom, field,
+// old_value, new_value.
+inline constexpr char INSERT_HISTORY[] =
+    "INSERT INTO history (at, who, workstation, action, LN, FIO, what, prikaznom, field, old_value, new_value) "
+    "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
+// The same with the serviceman's name read from Combat by his personal
+// number, in the one statement. Bound: at, who, workstation, action, LN, the
+// LN again (for the name), what, prikaznom, field, old_value, new_value.
+inline constexpr char INSERT_HISTORY_NAMED[] =
+    "INSERT INTO history (at, who, workstation, action, LN, FIO, what, prikaznom, field, old_value, new_value) "
+    "SELECT ?, ?, ?, ?, ?, (SELECT FIO FROM Combat WHERE LN = ? LIMIT 1), ?, ?, ?, ?, ?";
+// Whether the history table is there (SQLite: a row when it is; server: its
+// name or NULL).
+inline constexpr Dialects HISTORY_EXISTS{"SELECT name FROM sqlite_master WHERE type = 'table' AND name = 'history'",
+                                         "SELECT to_regclass('history')::text"};
+// Server only: whether this connection's role may write the history itself
+// (its owner): only then a restore puts the copy's history in place.
+inline constexpr char HISTORY_WRITABLE[] =
+    "SELECT has_table_privilege('history', 'DELETE') AND has_table_privilege('history', 'INSERT')";
+// Server only: the history written by the database itself. One trigger
+// function for the five tables: one row per added or deleted row, one row per
+// changed column of a changed row (the six counts of Combat follow the orders
+// and are left out). It runs with its owner's rights, so that clerks, who may
+// not write the history, leave their entries all the same; the role and the
+// workstation (the connection's application_name) are the session's.
+inline constexpr char CREATE_HISTORY_FUNCTION[] = R"SQL(CREATE OR REPLACE FUNCTION history_record() RETURNS trigger
+LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, public AS $body$
+DECLARE
+    t text := lower(TG_TABLE_NAME);
+    o jsonb;
+    n jsonb;
+    r jsonb;
+    k text;
+    v_action text;
+    v_ln text;
+    v_fio text;
+    v_what text;
+    v_number text;
+    v_old text;
+    v_new text;
+    v_at text := to_char(localtimestamp, 'YYYY-MM-DD HH24:MI:SS');
+    v_ws text := current_setting('application_name', true);
+    names jsonb := '{"vp":"VP","dol":"Dol","vz":"VZ","fio":"FIO","data_comb":"Data_comb","ln":"LN",
+        "dolz_nom":"Dolz_nom","zvan_nom":"Zvan_nom","what":"what","date_time":"Date_time",
+        "prikaznom":"prikaznom","kemvidan":"kemvidan","namezo":"nameZO","actived_prikaz":"actived_prikaz",
+        "ish_su":"ish_SU","nomer_snytie":"Nomer_snytie","data_snytie":"Data_snytie","giper":"Giper",
+        "name_file":"name_file","rank":"Rank","rank_massa":"Rank_massa","dolzn":"Dolzn",
+        "massa_dolzn":"Massa_dolzn","ranks":"Ranks","emploeses":"Emploeses"}';
+BEGIN
+    IF TG_OP <> 'INSERT' THEN o := to_jsonb(OLD); END IF;
+    IF TG_OP <> 'DELETE' THEN n := to_jsonb(NEW); END IF;
+    r := coalesce(n, o);
+    IF t = 'combat' THEN
+        v_action := CASE TG_OP WHEN 'INSERT' THEN 'serviceman_added' WHEN 'UPDATE' THEN 'serviceman_changed'
+                    ELSE 'serviceman_deleted' END;
+        v_ln := r->>'ln';
+        v_fio := r->>'fio';
+    ELSIF t = 'prikaz' OR t = 'files' THEN
+        v_ln := r->>'ln';
+        v_what := r->>'what';
+        v_number := r->>'prikaznom';
+        SELECT c.FIO INTO v_fio FROM Combat c WHERE c.LN = v_ln LIMIT 1;
+        IF t = 'files' THEN
+            v_action := CASE TG_OP WHEN 'DELETE' THEN 'document_detached' ELSE 'document_attached' END;
+            IF TG_OP = 'INSERT' THEN v_new := r->>'name_file';
+            ELSIF TG_OP = 'DELETE' THEN v_old := r->>'name_file'; END IF;
+        ELSIF TG_OP = 'UPDATE' AND (o->>'actived_prikaz') IS DISTINCT FROM (n->>'actived_prikaz')
+              AND trim(n->>'actived_prikaz') = '0' THEN
+            v_action := 'order_lifted';
+        ELSE
+            v_action := CASE TG_OP WHEN 'INSERT' THEN 'order_added' WHEN 'UPDATE' THEN 'order_changed'
+                        ELSE 'order_deleted' END;
+        END IF;
+    ELSE
+        v_action := 'reference_changed';
+        v_what := coalesce(names->>t, TG_TABLE_NAME);
+        IF TG_OP = 'INSERT' THEN v_new := coalesce(r->>'rank', r->>'dolzn');
+        ELSIF TG_OP = 'DELETE' THEN v_old := coalesce(r->>'rank', r->>'dolzn'); END IF;
+    END IF;
+    IF TG_OP <> 'UPDATE' THEN
+        INSERT INTO history (at, who, workstation, action, LN, FIO, what, prikaznom, field, old_value, new_value)
+        VALUES (v_at, session_user, v_ws, v_action, v_ln, v_fio, v_what, v_number, NULL, v_old, v_new);
+        RETURN NULL;
+    END IF;
+    FOR k IN SELECT attname FROM pg_attribute WHERE attrelid = TG_RELID AND attnum > 0 AND NOT attisdropped
+             ORDER BY attnum LOOP
+        IF k <> 'id' AND NOT (t = 'combat' AND k IN ('vzs', 'blag', 'gr', 'zomo', 'gosnag', 'posh'))
+           AND (o->k) IS DISTINCT FROM (n->k) THEN
+            INSERT INTO history (at, who, workstation, action, LN, FIO, what, prikaznom, field, old_value, new_value)
+            VALUES (v_at, session_user, v_ws, v_action, v_ln, v_fio, v_what, v_number, coalesce(names->>k, k),
+                    o->>k, n->>k);
+        END IF;
+    END LOOP;
+    RETURN NULL;
+END
+$body$)SQL";
+// %1 the table: its trigger, made anew where it is there.
+inline constexpr char CREATE_HISTORY_TRIGGER[] =
+    "CREATE OR REPLACE TRIGGER history_%1 AFTER INSERT OR UPDATE OR DELETE ON %1 "
+    "FOR EACH ROW EXECUTE FUNCTION history_record()";
+// Server only: the entries no trigger sees (a restore, a move onto the
+// server, an import), written with the owner's rights for any clerk; it
+// writes no other kind. Bound: the action, what it came from.
+inline constexpr char CREATE_HISTORY_EVENT_FUNCTION[] = R"SQL(CREATE OR REPLACE FUNCTION
+history_event(p_action text, p_source text) RETURNS void LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, public AS $body$
+BEGIN
+    IF p_action NOT IN ('restore', 'transfer', 'import') THEN
+        RAISE EXCEPTION 'history_event: % is not an event', p_action USING ERRCODE = '22023';
+    END IF;
+    INSERT INTO history (at, who, workstation, action, new_value)
+    VALUES (to_char(localtimestamp, 'YYYY-MM-DD HH24:MI:SS'), session_user,
+            current_setting('application_name', true), p_action, p_source);
+END
+$body$)SQL";
+// A row of a reference list as stored, before its change is written. %1
+// the table; bound: the id.
+inline constexpr char SELECT_REFERENCE_ROW[] = "SELECT * FROM %1 WHERE id = ?";
+inline constexpr char INSERT_HISTORY_EVENT[] = "SELECT history_event(?, ?)";
+// Server only: the history is read by clerks and viewers and written by no
+// one but the owner of the functions above (the default privileges of the
+// clerks' group would give them more).
+inline constexpr char HISTORY_PRIVILEGES[] = R"SQL(DO $body$
+BEGIN
+    REVOKE ALL ON history FROM PUBLIC;
+    REVOKE ALL ON SEQUENCE history_id_seq FROM PUBLIC;
+    REVOKE ALL ON FUNCTION history_record() FROM PUBLIC;
+    IF EXISTS (SELECT FROM pg_roles WHERE rolname = 'vedomer_clerks') THEN
+        REVOKE ALL ON history FROM vedomer_clerks;
+        REVOKE ALL ON SEQUENCE history_id_seq FROM vedomer_clerks;
+        GRANT SELECT ON history TO vedomer_clerks;
+    END IF;
+    IF EXISTS (SELECT FROM pg_roles WHERE rolname = 'vedomer_viewers') THEN
+        REVOKE ALL ON history FROM vedomer_viewers;
+        GRANT SELECT ON history TO vedomer_viewers;
+    END IF;
+END
+$body$)SQL";
+// The names of the users for the filter's list, one step of the index on
+// "who" per name rather than a pass over every entry.
+inline constexpr char CREATE_HISTORY_WHO_INDEX[] = "CREATE INDEX IF NOT EXISTS history_who ON history (who)";
+inline constexpr char SELECT_HISTORY_USERS[] =
+    "WITH RECURSIVE users(name) AS (SELECT min(who) FROM history UNION ALL "
+    "SELECT (SELECT min(who) FROM history WHERE who > users.name) FROM users WHERE users.name IS NOT NULL) "
+    "SELECT name FROM users WHERE name IS NOT NULL";
+// A page of the history, newest first: the head, then one condition per
+// filter in use (each binds one value), then the order and the page's size
+// (bound). The entries older than an id read so far: HISTORY_OLDER_THAN.
+inline constexpr char SELECT_HISTORY[] =
+    "SELECT id, at, who, workstation, action, LN, FIO, what, prikaznom, field, old_value, new_value "
+    "FROM history WHERE 1 = 1";
+inline constexpr char HISTORY_OLDER_THAN[] = " AND id < ?";
+inline constexpr char HISTORY_OF_LN[] = " AND LN = ?";
+// The period: "at" from the first day's start to before the day after the last.
+inline constexpr char HISTORY_FROM[] = " AND at >= ?";
+inline constexpr char HISTORY_BEFORE[] = " AND at < ?";
+inline constexpr char HISTORY_OF_WHO[] = " AND who = ?";
+inline constexpr char HISTORY_OF_ACTION[] = " AND action = ?";
+inline constexpr char HISTORY_OF_WHAT[] = " AND what = ?";
+// The search on an SQLite file, by the program's own function (SQLite's LIKE
+// folds only Latin letters): bound the text looked for.
+inline constexpr char HISTORY_FOUND[] = " AND history_found(?, FIO, LN, prikaznom, old_value, new_value)";
+inline constexpr char HISTORY_PAGE[] = " ORDER BY id DESC LIMIT ?";
+
+} // namespace Sql
+
+#endif // SQL_HISTORY_H
