@@ -326,6 +326,16 @@ bool HistoryWindow::exportTo(const QString &fileName, QString *error)
         return false;
     }
     const QString title = windowTitle();
+    // A sheet of a spreadsheet holds 1,048,576 rows, the header row among
+    // them: a longer history is refused whole rather than cut short.
+    constexpr size_t SHEET_ROWS = 1048575;
+    if (!fileName.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive) && all.size() > SHEET_ROWS) {
+        *error = QStringLiteral("записей %1, а лист таблицы вмещает не больше %2; выберите период или другие "
+                                "отборы, чтобы записей стало меньше")
+                     .arg(all.size())
+                     .arg(SHEET_ROWS);
+        return false;
+    }
     if (fileName.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) {
         Paper::Part part;
         part.line = title + QStringLiteral(" — ") + QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy"));
