@@ -422,6 +422,16 @@ private slots:
             child<QLineEdit>(&form, "lineEdit_FIO")->setText("Ф2");
             counted("save", child<QPushButton>(&form, "pushButton_2"));
         }
+        {
+            // A row filter chooses among the rows the fill read.
+            MainWindow w;
+            auto *units = child<QComboBox>(&w, "comboBox_2");
+            proxy.resetRoundTrips();
+            units->setCurrentIndex(1);
+            emit units->activated(1);
+            QCOMPARE(proxy.roundTrips(), 0);
+            QCOMPARE(summary(w)->rowCount(), 1);
+        }
         QCOMPARE(chatty, QStringList());
         QCOMPARE(rows("SELECT FIO FROM Combat"), (QList<QStringList>{{"Ф2"}}));
         QCOMPARE(value("SELECT count(*) FROM prikaz"), QString("0"));

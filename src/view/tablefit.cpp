@@ -178,7 +178,7 @@ private:
 };
 } // namespace
 
-void TableFit::fitRowHeights(QTableView *table)
+void TableFit::fitRowHeights(QTableView *table, const std::vector<int> *only)
 {
     // A row's height is that of its tallest visible cell, or of its header
     // section. A cell whose text surely fits on one line is as tall as any
@@ -198,12 +198,19 @@ void TableFit::fitRowHeights(QTableView *table)
     RowFitter fitter(widget);
     if (!fitter.anyVisible())
         return;
+    std::vector<int> all;
+    if (!only) {
+        all.resize(static_cast<size_t>(rows));
+        for (int r = 0; r < rows; ++r)
+            all[static_cast<size_t>(r)] = r;
+    }
+    const std::vector<int> &fitted = only ? *only : all;
     std::vector<int> heights(static_cast<size_t>(rows), -1);
-    for (int r = 0; r < rows; ++r)
+    for (const int r : fitted)
         heights[static_cast<size_t>(r)] = fitter.rowHeight(r);
     // The rows the view measures itself, after the probe row is gone.
     fitter.closeProbe();
-    for (int r = 0; r < rows; ++r) {
+    for (const int r : fitted) {
         const int h = heights[static_cast<size_t>(r)];
         if (h < 0)
             widget->resizeRowToContents(r);

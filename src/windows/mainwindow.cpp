@@ -44,6 +44,7 @@
 #include <QPageSize>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QSignalBlocker>
 #include <QSqlError>
@@ -215,7 +216,7 @@ void MainWindow::applyWidths()
         shareWidth();
     else
         Columns::restoreWidths(t, Columns::SUMMARY, fioWidth);
-    TableFit::fitRowHeights(t);
+    fitHeights(nullptr);
 }
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
@@ -315,57 +316,75 @@ RowFilter::Filter chosenFilter(const Ui::MainWindow *ui, const QString &searchTe
     return filter;
 }
 
-// The penalties in force, read afresh with the roster: for their view and for
-// the reminder of old ones.
-struct PenaltyRead
-{
-    int months = 0;
-    Penalties::InForce inForce;
-    // Everyone with a penalty on record, for "Только с записями".
-    QSet<QString> recorded;
-    bool read = true;
-    QSqlError error;
-};
-
-// Reads what the filter and the reminder need and points the filter at it.
-// Where the penalties cannot be read the view shows nobody rather than
-// everybody, and the status bar says why.
-void readPenalties(bool rosterRead, bool inForceOnly, PenaltyRead *p, RowFilter::Filter *filter)
-{
-    p->months = Paths::penaltyReminderMonths();
-    if (rosterRead && (p->months > 0 || inForceOnly))
-        p->read = Penalties::read(p->months, QDate::currentDate(), &p->inForce, &p->error);
-    if (inForceOnly)
-        filter->servicemen = &p->inForce.servicemen;
-    // "Только с записями" keeps a serviceman whose penalties are all lifted,
-    // although his count of penalties is 0.
-    if (p->read && rosterRead && filter->onlyWithRecords && filter->category <= 1) {
-        p->read = Penalties::recorded(&p->recorded, &p->error);
-        if (p->read)
-            filter->withPenalties = &p->recorded;
-    }
-}
 } // namespace
 
-QSqlError MainWindow::fill()
+MainWindow::PenaltyView MainWindow::readPenalties(bool rosterRead, bool inForceOnly,
+                                                  RowFilter::Filter *filter)
+{
+    // The penalties in force: for their view and for the reminder of old
+    // ones. Where they cannot be read the view shows nobody rather than
+    // everybody, and the status bar says why.
+    static const Penalties::InForce none;
+    LastRead &read = lastRead;
+    PenaltyView p;
+    p.months = Paths::penaltyReminderMonths();
+    p.inForce = &none;
+    const QDate today = QDate::currentDate();
+    if (rosterRead && (p.months > 0 || inForceOnly)) {
+        if (!read.penaltiesAsked || read.months != p.months || read.day != today) {
+            read.penaltiesRead = Penalties::read(p.months, today, &read.inForce, &read.penaltyError);
+            read.penaltiesAsked = true;
+            read.months = p.months;
+            read.day = today;
+        }
+        p.read = read.penaltiesRead;
+        p.error = read.penaltyError;
+        p.inForce = &read.inForce;
+    }
+    if (inForceOnly)
+        filter->servicemen = &p.inForce->servicemen;
+    // "Только с записями" keeps a serviceman whose penalties are all lifted,
+    // although his count of penalties is 0.
+    if (p.read && rosterRead && filter->onlyWithRecords && filter->category <= 1) {
+        if (!read.recordedAsked) {
+            read.recordedRead = Penalties::recorded(&read.recorded, &read.recordedError);
+            read.recordedAsked = true;
+        }
+        p.read = read.recordedRead;
+        if (p.read)
+            filter->withPenalties = &read.recorded;
+        else
+            p.error = read.recordedError;
+    }
+    return p;
+}
+
+QSqlError MainWindow::fill(bool again)
 {
     QTableWidget *t = ui->tableWidget_6;
     t->setUpdatesEnabled(false);
-    t->setRowCount(0);
 
-    qstr = Sql::text(Sql::SELECT_SUMMARY);
-    QSqlError readError;
-    const std::vector<Roster::Row> rows = Roster::read(qstr, &readError);
+    LastRead &read = lastRead;
+    if (again || !read.valid) {
+        qstr = Sql::text(Sql::SELECT_SUMMARY);
+        read = LastRead();
+        read.rows = Roster::read(qstr, &read.error);
+        read.valid = read.error.type() == QSqlError::NoError;
+    }
+    const std::vector<Roster::Row> &rows = read.rows;
+    const QSqlError readError = read.error;
     updateUnits(rows);
 
     RowFilter::Filter filter = chosenFilter(ui, searchText);
     const bool rosterRead = readError.type() == QSqlError::NoError;
-    PenaltyRead penalties;
-    readPenalties(rosterRead, ui->checkBox_2->isChecked(), &penalties, &filter);
+    const PenaltyView penalties = readPenalties(rosterRead, ui->checkBox_2->isChecked(), &filter);
     // The places in the full table of the rows that are put in.
     const std::vector<int> kept = RowFilter::apply(filter, rows);
-    const int old = putRows(rows, kept, penalties.inForce.old, penalties.months);
-    fitSummary(rows);
+    std::vector<int> changed;
+    const bool reuse = keepRows(static_cast<int>(kept.size()), penalties.months);
+    const int old =
+        putRows(rows, kept, penalties.inForce->old, penalties.months, reuse, &changed);
+    fitSummary(rows, reuse ? &changed : nullptr);
     t->setUpdatesEnabled(true);
     t->viewport()->update();
 
@@ -390,27 +409,51 @@ QSqlError MainWindow::fill()
     return readError;
 }
 
+bool MainWindow::keepRows(int count, int months)
+{
+    QTableWidget *t = ui->tableWidget_6;
+    // As many rows as shown: only the rows that differ are put in anew.
+    const bool reuse = count > 0 && t->rowCount() == count &&
+                       static_cast<int>(shownRows.size()) == count && shownMonths == months;
+    if (!reuse) {
+        t->setRowCount(0);
+        t->setRowCount(count);
+        shownRows.assign(static_cast<size_t>(count), ShownRow());
+        shownMonths = months;
+    } else {
+        // As a table filled anew: nothing chosen, the first row at the top.
+        t->selectionModel()->clear();
+        t->verticalScrollBar()->setValue(0);
+    }
+    return reuse;
+}
+
 int MainWindow::putRows(const std::vector<Roster::Row> &rows, const std::vector<int> &kept,
-                        const QHash<QString, int> &oldPenalties, int months)
+                        const QHash<QString, int> &oldPenalties, int months, bool reuse,
+                        std::vector<int> *changed)
 {
     QTableWidget *t = ui->tableWidget_6;
     const QBrush stripe(QColor(240, 240, 240, 226), Qt::SolidPattern);
     QBrush countBrushes[Columns::COUNT];
     for (int c = Columns::FIRST_COUNT; c <= Columns::LAST_COUNT; ++c)
         countBrushes[c] = QBrush(Columns::countColour(c), Qt::SolidPattern);
-    t->setRowCount(static_cast<int>(kept.size()));
-    // The view learns of the new rows above; telling it of every cell put
-    // into them one by one would cost more than the cells themselves, so the
-    // model is quiet while they go in and the viewport is repainted after.
+    // The view learns of the new rows in keepRows(); telling it of every cell
+    // put into them one by one would cost more than the cells themselves, so
+    // the model is quiet while they go in and the viewport is repainted after.
     QSignalBlocker quiet(t->model());
     // The count of penalties of a serviceman with old ones says how many of
     // them are old; the status bar adds them up over the rows shown.
     int old = 0;
     for (int k = 0; k < static_cast<int>(kept.size()); ++k) {
-        const int r = kept[k];
+        const int r = kept[static_cast<size_t>(k)];
         const Roster::Row &row = rows[static_cast<size_t>(r)];
         const int oldHere = oldPenalties.value(row[Columns::LN]);
         old += oldHere;
+        ShownRow &shown = shownRows[static_cast<size_t>(k)];
+        if (reuse && shown.striped == (r % 2 == 0) && shown.old == oldHere && shown.cells == row)
+            continue;
+        shown = ShownRow{row, r % 2 == 0, oldHere};
+        changed->push_back(k);
         for (int c = 0; c < Columns::COUNT; ++c) {
             auto *item = new QTableWidgetItem(row[c]);
             if (oldHere > 0 && c == Columns::FIRST_COUNT)
@@ -430,7 +473,7 @@ int MainWindow::putRows(const std::vector<Roster::Row> &rows, const std::vector<
     return old;
 }
 
-void MainWindow::fitSummary(const std::vector<Roster::Row> &rows)
+void MainWindow::fitSummary(const std::vector<Roster::Row> &rows, const std::vector<int> *changed)
 {
     QTableWidget *t = ui->tableWidget_6;
     t->horizontalHeader()->setStretchLastSection(false);
@@ -440,10 +483,34 @@ void MainWindow::fitSummary(const std::vector<Roster::Row> &rows)
     names.reserve(static_cast<qsizetype>(rows.size()));
     for (const Roster::Row &row : rows)
         names.append(row[Columns::FIO]);
-    TableFit::fitColumnWidth(t, Columns::FIO, &names);
+    // The same names in the same font take the width they took.
+    if (names != fittedNames || t->font() != fittedFont) {
+        TableFit::fitColumnWidth(t, Columns::FIO, &names);
+        fittedNames = names;
+        fittedFont = t->font();
+        fittedFio = t->columnWidth(Columns::FIO);
+    } else {
+        t->setColumnWidth(Columns::FIO, fittedFio);
+    }
     fioWidth = t->columnWidth(Columns::FIO);
     shareWidth();
+    fitHeights(changed);
+}
+
+void MainWindow::fitHeights(const std::vector<int> *changed)
+{
+    QTableWidget *t = ui->tableWidget_6;
+    std::vector<int> widths(static_cast<size_t>(t->columnCount()));
+    for (int c = 0; c < t->columnCount(); ++c)
+        widths[static_cast<size_t>(c)] = t->isColumnHidden(c) ? 0 : t->columnWidth(c);
+    if (changed && widths == fittedWidths && t->font() == heightsFont) {
+        if (!changed->empty())
+            TableFit::fitRowHeights(t, changed);
+        return;
+    }
     TableFit::fitRowHeights(t);
+    fittedWidths = widths;
+    heightsFont = t->font();
 }
 
 void MainWindow::updateUnits(const std::vector<Roster::Row> &rows)
@@ -526,25 +593,25 @@ void MainWindow::on_comboBox_activated(int index)
         ui->tableWidget_6->setColumnHidden(c, index != 0 && c != Columns::FIRST_COUNT - 1 + index);
     // "Только с записями" follows the category chosen.
     if (ui->checkBox->isChecked())
-        fill();
+        fill(false);
     else if (fitToWindow)
         applyWidths();
 }
 
 void MainWindow::on_checkBox_clicked()
 {
-    fill();
+    fill(false);
 }
 
 void MainWindow::on_comboBox_2_activated(int index)
 {
     Q_UNUSED(index);
-    fill();
+    fill(false);
 }
 
 void MainWindow::on_checkBox_2_clicked()
 {
-    fill();
+    fill(false);
 }
 
 void MainWindow::on_action_Exel_triggered()

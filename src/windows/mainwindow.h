@@ -1,14 +1,18 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include <QDate>
+#include <QFont>
 #include <QHash>
 #include <QMainWindow>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
 
+#include "storage/penalties.h"
 #include "storage/roster.h"
 
 #include <vector>
@@ -16,6 +20,9 @@
 #include <memory>
 
 class DatabaseCommands;
+namespace RowFilter {
+struct Filter;
+}
 
 QT_BEGIN_NAMESPACE
 class QAction;
@@ -137,14 +144,76 @@ private:
     // row filters and the search (searchText), each looking exactly as it
     // would in the full table (its stripe, colours and height), and says in
     // the status bar how many are shown. Returns the error of a read that
-    // failed.
-    QSqlError fill();
+    // failed. A row filter switched on or off (`again` false) chooses among
+    // the rows the last fill read, where that read succeeded: a filter does
+    // not change the register, and on a server every read costs round trips.
+    QSqlError fill(bool again = true);
+    // What the last fill read: the roster, and the penalties as far as they
+    // were needed (each read once needed).
+    struct LastRead
+    {
+        bool valid = false;
+        std::vector<Roster::Row> rows;
+        QSqlError error;
+        bool penaltiesAsked = false;
+        bool penaltiesRead = false;
+        int months = 0;
+        QDate day;
+        Penalties::InForce inForce;
+        QSqlError penaltyError;
+        bool recordedAsked = false;
+        bool recordedRead = false;
+        QSet<QString> recorded;
+        QSqlError recordedError;
+    } lastRead;
+    // The penalties a fill shows: those in force (none where they were not
+    // needed), and whether they could be read.
+    struct PenaltyView
+    {
+        int months = 0;
+        const Penalties::InForce *inForce = nullptr;
+        bool read = true;
+        QSqlError error;
+    };
+    // Takes from the last read, reading what is not there yet, what the
+    // filter and the reminder of old penalties need, and points the filter
+    // at it.
+    PenaltyView readPenalties(bool rosterRead, bool inForceOnly, RowFilter::Filter *filter);
+    // What each shown row was made from, so that a refill that finds as many
+    // rows (an orders window closed, the table refreshed) puts in and
+    // measures again only those that changed.
+    struct ShownRow
+    {
+        Roster::Row cells;
+        bool striped = false;
+        int old = 0;
+    };
+    std::vector<ShownRow> shownRows;
+    int shownMonths = -1;
+    // Makes room for `count` rows; true where the rows shown are kept to be
+    // compared with the new ones.
+    bool keepRows(int count, int months);
     // Puts the kept rows into the table, each with its stripe, colours and
     // the tooltip of its old penalties; returns how many penalties are old.
+    // Where the rows shown were kept only those that differ are put in anew,
+    // and `changed` gets their places.
     int putRows(const std::vector<Roster::Row> &rows, const std::vector<int> &kept,
-                const QHash<QString, int> &oldPenalties, int months);
-    // The name column and the row heights fitted to the texts.
-    void fitSummary(const std::vector<Roster::Row> &rows);
+                const QHash<QString, int> &oldPenalties, int months, bool reuse,
+                std::vector<int> *changed);
+    // The name column and the row heights fitted to the texts; the heights
+    // of the rows `changed` alone where only those were put in anew.
+    void fitSummary(const std::vector<Roster::Row> &rows, const std::vector<int> *changed);
+    // The names the name column was last fitted to, and its width then.
+    QStringList fittedNames;
+    QFont fittedFont;
+    int fittedFio = 0;
+    // The column widths (0 for a hidden one) the row heights were last
+    // fitted at.
+    std::vector<int> fittedWidths;
+    QFont heightsFont;
+    // Fits the row heights of the summary: of `changed` alone while the
+    // columns are as they were at the last fit, else of every row.
+    void fitHeights(const std::vector<int> *changed);
     // The unit list: every unit number of the roster, and the chosen one
     // kept even when nobody has it any more.
     void updateUnits(const std::vector<Roster::Row> &rows);
