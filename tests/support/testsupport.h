@@ -164,6 +164,12 @@ private:
     QElapsedTimer m_answered;
 };
 
+// Serviceman "7" (named `fio`) added and given another rank, then an order
+// of his added, renumbered, lifted, given a document that is detached again,
+// and deleted: every kind of change the program makes to one serviceman,
+// through its storage. A failed step fails the current test.
+void changeEveryKind(const QString &fio);
+
 } // namespace TestSupport
 
 #endif // TESTSUPPORT_H
