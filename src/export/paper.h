@@ -12,6 +12,7 @@
 
 class QPaintDevice;
 class QPainter;
+class QRectF;
 
 // A document laid out page by page on any paint device (printer, PDF file,
 // print preview) and painted with QPainter: paragraphs and tables whose
@@ -52,6 +53,16 @@ struct Text
     bool keepWithNext = false;
 };
 
+// A picture painted by its owner into the room given (a chart): `width` ×
+// `height` points, narrowed to the page's width with its height in
+// proportion. Never split: it goes to the next page when it does not fit.
+struct Picture
+{
+    qreal width = 0;
+    qreal height = 0;
+    std::function<void(QPainter *painter, const QRectF &room)> paint;
+};
+
 // A run of pages: it starts on a new page and numbers its own pages. Every
 // page carries a line with `line` on the left and "стр. N из M" on the right.
 struct Part
@@ -59,7 +70,7 @@ struct Part
     QString line;
     bool lineAtTop = true;
     QFont lineFont;
-    std::vector<std::variant<Text, Table>> blocks;
+    std::vector<std::variant<Text, Table, Picture>> blocks;
 };
 
 struct Document

@@ -120,6 +120,13 @@ struct LaidTable
     }
 };
 
+struct LaidPicture
+{
+    const Picture *source;
+    qreal width;
+    qreal height;
+};
+
 // A piece of a page: the lines [firstLine, firstLine + lineCount) of a text,
 // or a table row (row -1: the header row), whole (lineCount < 0) or the
 // slice of its lines that fits when it is taller than a page.
@@ -149,12 +156,14 @@ struct Layout::Data
     qreal dpi = 0;
     // The height of the page line and the gap under (or over) it.
     qreal lineBand = 0;
-    // Every block of the parts laid out, in order: an index into `texts` or
-    // into `tables`, the other -1.
+    // Every block of the parts laid out, in order: an index into `texts`,
+    // `tables` or `pictures`, the others -1.
     std::vector<int> blockText;
     std::vector<int> blockTable;
+    std::vector<int> blockPicture;
     std::vector<LaidText> texts;
     std::vector<LaidTable> tables;
+    std::vector<LaidPicture> pictures;
     std::vector<Page> pages;
 
     // The parts laid out: [firstPart, endPart).

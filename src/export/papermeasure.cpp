@@ -209,9 +209,22 @@ bool measureBlocks(Layout::Data &layout, Measures::Data &measures, Preparing &pr
         layout.lineBand =
             std::max(layout.lineBand, measures.shaper(part.lineFont).lineHeight + LINE_GAP * pt);
         for (const auto &block : part.blocks) {
+            if (const Picture *picture = std::get_if<Picture>(&block)) {
+                // Points to pixels, no wider than the page.
+                const qreal width = std::max<qreal>(1, picture->width * pt);
+                const qreal scale = std::min<qreal>(1, layout.pageWidth / width);
+                layout.blockText.push_back(-1);
+                layout.blockTable.push_back(-1);
+                layout.blockPicture.push_back(static_cast<int>(layout.pictures.size()));
+                layout.pictures.push_back(LaidPicture{picture, width * scale, picture->height * pt * scale});
+                if (!preparing.step(1))
+                    return false;
+                continue;
+            }
             if (const Text *text = std::get_if<Text>(&block)) {
                 layout.blockText.push_back(static_cast<int>(layout.texts.size()));
                 layout.blockTable.push_back(-1);
+                layout.blockPicture.push_back(-1);
                 layout.texts.push_back(layText(*text, measures.shaper(text->font), layout.pageWidth, pt));
                 if (!preparing.step(1))
                     return false;
@@ -222,6 +235,7 @@ bool measureBlocks(Layout::Data &layout, Measures::Data &measures, Preparing &pr
                 return false;
             layout.blockText.push_back(-1);
             layout.blockTable.push_back(static_cast<int>(layout.tables.size()));
+            layout.blockPicture.push_back(-1);
             layout.tables.push_back(std::move(t));
         }
     }

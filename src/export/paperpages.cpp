@@ -35,6 +35,8 @@ public:
         for (int i = 0; i < blocks; ++i, ++block) {
             if (m_layout.blockText[static_cast<size_t>(block)] >= 0) {
                 placeText(block, i + 1 < blocks);
+            } else if (m_layout.blockPicture[static_cast<size_t>(block)] >= 0) {
+                placePicture(block);
             } else if (!placeTable(block)) {
                 return false;
             }
@@ -71,9 +73,16 @@ private:
         m_y += item.height;
     }
 
+    const LaidPicture &pictureOf(int block) const
+    {
+        return m_layout.pictures[static_cast<size_t>(m_layout.blockPicture[static_cast<size_t>(block)])];
+    }
+
     // The height the beginning of a block needs on the page it starts on.
     qreal opening(int block) const
     {
+        if (m_layout.blockPicture[static_cast<size_t>(block)] >= 0)
+            return std::min(pictureOf(block).height, m_fullHeight);
         if (m_layout.blockText[static_cast<size_t>(block)] >= 0) {
             const LaidText &t = textOf(block);
             return t.spaceBefore + std::min<qreal>(t.lines.size(), 2) * t.lineHeight;
@@ -111,6 +120,16 @@ private:
             if (first < count)
                 newPage();
         }
+    }
+
+    // A picture whole, on a new page when it does not fit; one taller than a
+    // page is painted into the page's height.
+    void placePicture(int block)
+    {
+        const qreal height = std::min(pictureOf(block).height, m_fullHeight);
+        if (!atTop() && m_y + height > m_bottom + 0.01)
+            newPage();
+        place(Item{block, -1, 0, -1, m_y, height});
     }
 
     void placeHeader(int block, qreal headerHeight)

@@ -79,6 +79,12 @@ public:
                 ++i;
                 continue;
             }
+            const int pictureIndex = m_layout.blockPicture[static_cast<size_t>(items[i].block)];
+            if (pictureIndex >= 0) {
+                paintPicture(m_layout.pictures[static_cast<size_t>(pictureIndex)], items[i]);
+                ++i;
+                continue;
+            }
             size_t end = i;
             while (end < items.size() && items[end].block == items[i].block)
                 ++end;
@@ -121,6 +127,21 @@ private:
             const qreal x = aligned(t.source->alignment, 0, m_layout.pageWidth - line.width);
             m_painter->drawText(at(x, item.y + k * t.lineHeight + t.ascent), lineText(t.source->text, line));
         }
+    }
+
+    // A picture in the middle of the page's width, in the height its item
+    // was given. The owner paints with a painter as it was handed over; the
+    // font set here is set again after it.
+    void paintPicture(const LaidPicture &p, const Item &item)
+    {
+        if (!p.source->paint)
+            return;
+        const qreal scale = std::min<qreal>(1, item.height / std::max<qreal>(1, p.height));
+        const qreal width = p.width * scale;
+        m_painter->save();
+        p.source->paint(m_painter, QRectF((m_layout.pageWidth - width) / 2, item.y, width, item.height));
+        m_painter->restore();
+        m_fontSet = false;
     }
 
     // A run of rows of one table, items[begin, end): backgrounds (one fill
