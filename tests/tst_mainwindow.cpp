@@ -47,7 +47,7 @@ private slots:
         QStringList menus;
         for (QAction *a : w.menuBar()->actions())
             menus << a->text();
-        QCOMPARE(menus, (QStringList{"Файл", "Показать\\скрыть", "Справочник", "Настройки", "Справка"}));
+        QCOMPARE(menus, (QStringList{"Файл", "Показать\\скрыть", "Справочник", "Настройки", "Отчёты", "Справка"}));
         QVERIFY(!w.findChild<QMenu *>("menu_3")->isEnabled());
 
         auto names = [](const QList<QAction *> &actions) {

@@ -23,6 +23,7 @@
 #include "view/tablefit.h"
 #include "windows/abprog.h"
 #include "windows/addfile.h"
+#include "windows/reports.h"
 #include "windows/databasecommands.h"
 #include "windows/settings.h"
 #include "windows/history.h"
@@ -725,6 +726,16 @@ void MainWindow::on_action_preview_triggered()
     Printing::preview(this, document, QPageLayout::Landscape,
                       {QStringLiteral("Предварительный просмотр"), QStringLiteral("Таблица не напечатана"),
                        QStringLiteral("Таблица не сохранена")});
+}
+
+void MainWindow::on_action_reports_triggered()
+{
+    // The penalties opened from the report's list are recounted when their
+    // window closes, as those opened from the summary table.
+    ReportsWindow *reports = ReportsWindow::open();
+    connect(reports, &ReportsWindow::ordersOpened, this, [this](addfile *orders) {
+        connect(orders, SIGNAL(wtf(QString, QString)), this, SLOT(recordfile(QString, QString)));
+    });
 }
 
 void MainWindow::on_action_card_triggered()

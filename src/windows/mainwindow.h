@@ -95,6 +95,7 @@ private slots:
     void on_action_21_triggered();
     // Print preview of the summary table.
     void on_action_preview_triggered();
+    void on_action_reports_triggered();
     // The service card of the serviceman of the current row.
     void on_action_card_triggered();
     // The service cards of every serviceman the table shows.
