@@ -108,7 +108,8 @@ bool measureColumns(const Table &table, Shaper &body, Shaper &head, qreal pt, qr
             return false;
     }
     for (size_t c = 0; c < columns; ++c) {
-        needs.comfortable[c] += 2 * pad + 1;
+        // The leeway Shaper::shape() asks of a text to keep it on one line.
+        needs.comfortable[c] += needs.comfortable[c] / 50 + 1 + 2 * pad + 1;
         // A word wider than a third of the page breaks rather than
         // narrowing every other column.
         needs.minimum[c] = std::min(needs.minimum[c], pageWidth / 3) + 2 * pad + 1;
