@@ -10,6 +10,7 @@
 #include <QLegend>
 #include <QLineSeries>
 #include <QPainter>
+#include <QTextDocumentFragment>
 #include <QValueAxis>
 
 #include <algorithm>
@@ -24,7 +25,7 @@ namespace {
 // paper: that of an ordinary screen.
 constexpr qreal SCREEN_DPI = 96;
 
-// Whole numbers from 0 on a scale of at most eight steps of 1, 2 or 5 × 10ⁿ,
+// Whole numbers from 0 on a scale of at most five steps of 1, 2 or 5 × 10ⁿ,
 // so that no label repeats and the top bar has room above it.
 void countAxis(QValueAxis *axis, int highest)
 {
@@ -33,7 +34,7 @@ void countAxis(QValueAxis *axis, int highest)
     for (qint64 scale = 1;; scale *= 10) {
         const qint64 steps[] = {scale, 2 * scale, 5 * scale};
         const auto fits = std::find_if(std::begin(steps), std::end(steps),
-                                       [highest](qint64 s) { return (highest + s - 1) / s <= 8; });
+                                       [highest](qint64 s) { return (highest + s - 1) / s <= 5; });
         if (fits != std::end(steps)) {
             step = *fits;
             break;
@@ -43,7 +44,7 @@ void countAxis(QValueAxis *axis, int highest)
     axis->setRange(0, static_cast<qreal>(top));
     axis->setTickCount(static_cast<int>(top / step) + 1);
     axis->setMinorTickCount(0);
-    axis->setLabelFormat(QStringLiteral("%d"));
+    axis->setLabelFormat(QStringLiteral("%.0f"));
 }
 
 QChart *newChart(const QString &title, const QFont &font)
@@ -62,15 +63,17 @@ QChart *newChart(const QString &title, const QFont &font)
     return chart;
 }
 
-// Category labels turned when they would not stand side by side.
+// Category labels (rich text: escaped, lines broken with <br>) turned when
+// they would not stand side by side under a chart of a page's width.
 void categoryLabels(QBarCategoryAxis *axis, const QStringList &labels, const QFont &font)
 {
     axis->append(labels);
     axis->setLabelsFont(font);
-    int longest = 0;
+    qsizetype longest = 0;
     for (const QString &label : labels)
-        longest = std::max(longest, static_cast<int>(label.size()));
-    if (labels.size() * std::max(longest, 4) > 60)
+        for (const QString &line : label.split(QStringLiteral("<br>")))
+            longest = std::max(longest, QTextDocumentFragment::fromHtml(line).toPlainText().size());
+    if (labels.size() * std::max<qsizetype>(longest, 3) > 75)
         axis->setLabelsAngle(-60);
 }
 
@@ -101,7 +104,10 @@ QChart *units(const Reports::Report &report, const QFont &font)
         *inForce << f.penaltiesInForce;
         *incentives << given;
         highest = std::max({highest, f.penaltiesImposed, f.penaltiesLifted, f.penaltiesInForce, given});
-        names << (report.units.isEmpty() ? QStringLiteral("Итого") : ReportTables::unitName(f.unit));
+        // Short on the axis, where every unit has a bar group's width.
+        names << (report.units.isEmpty() ? QStringLiteral("Итого")
+                  : f.unit.isEmpty()     ? QStringLiteral("без<br>№ ВП")
+                                         : f.unit.toHtmlEscaped());
     }
     auto *series = new QBarSeries;
     series->append({imposed, lifted, inForce, incentives});

@@ -9,9 +9,11 @@ namespace ReportPrint {
 
 namespace {
 
-// A chart on a page: 18 × 9 cm, narrowed with the page.
-constexpr qreal CHART_WIDTH = 510;
-constexpr qreal CHART_HEIGHT = 255;
+// A chart across a landscape page: 25 × 10.5 cm, narrowed with the page.
+constexpr qreal CHART_WIDTH = 710;
+constexpr qreal CHART_HEIGHT = 300;
+// The tables' text, in points: ten columns of counts fit across the page.
+constexpr qreal TABLE_POINTS = 10;
 
 Paper::Table paperTable(const ReportTables::Table &source, const QFont &font, const QFont &bold)
 {
@@ -44,10 +46,12 @@ Paper::Text heading(const QString &text, const QFont &bold)
 
 Paper::Document document(const Reports::Report &report, const QDate &printed, const QFont &font)
 {
-    QFont bold = font;
+    QFont body = font;
+    body.setPointSizeF(TABLE_POINTS);
+    QFont bold = body;
     bold.setBold(true);
     QFont large = bold;
-    large.setPointSizeF((font.pointSizeF() > 0 ? font.pointSizeF() : 9) * 1.5);
+    large.setPointSizeF(TABLE_POINTS * 1.5);
     const QString period = ReportTables::periodText(report.period);
     const QString unit = ReportTables::unitText(report.unit);
 
@@ -55,7 +59,7 @@ Paper::Document document(const Reports::Report &report, const QDate &printed, co
     part.line = QStringLiteral("%1 %2, %3 — %4")
                     .arg(ReportTables::title(), period, unit, printed.toString(QStringLiteral("dd.MM.yyyy")));
     part.lineAtTop = false;
-    part.lineFont = font;
+    part.lineFont = body;
     part.blocks.emplace_back(Paper::Text{ReportTables::title(), large, Qt::AlignHCenter, 0, true});
     part.blocks.emplace_back(
         Paper::Text{QStringLiteral("%1, %2").arg(period, unit), bold, Qt::AlignHCenter, 4, true});
@@ -63,7 +67,7 @@ Paper::Document document(const Reports::Report &report, const QDate &printed, co
     // The report the charts are drawn from, shared by the pictures: the
     // paper may be painted again (the preview) after this returns.
     const auto shared = std::make_shared<const Reports::Report>(report);
-    const QFont chartFont = ReportCharts::paperFont(font);
+    const QFont chartFont = ReportCharts::paperFont(body);
     auto chart = [shared, chartFont](QChart *(*make)(const Reports::Report &, const QFont &)) {
         return Paper::Picture{CHART_WIDTH, CHART_HEIGHT, [shared, chartFont, make](QPainter *p, const QRectF &room) {
                                   ReportCharts::paint(make(*shared, chartFont), p, room);
@@ -71,20 +75,20 @@ Paper::Document document(const Reports::Report &report, const QDate &printed, co
     };
 
     part.blocks.emplace_back(heading(QStringLiteral("Сводка"), bold));
-    part.blocks.emplace_back(paperTable(ReportTables::summary(report), font, bold));
+    part.blocks.emplace_back(paperTable(ReportTables::summary(report), body, bold));
     const QString undated = ReportTables::undatedLine(report);
     if (!undated.isEmpty())
-        part.blocks.emplace_back(Paper::Text{undated, font, Qt::AlignLeft, 4, false});
+        part.blocks.emplace_back(Paper::Text{undated, body, Qt::AlignLeft, 4, false});
     part.blocks.emplace_back(chart(&ReportCharts::units));
 
     part.blocks.emplace_back(heading(QStringLiteral("Больше всего взысканий в силе"), bold));
     if (report.top.isEmpty())
-        part.blocks.emplace_back(Paper::Text{QStringLiteral("Взысканий в силе нет."), font, Qt::AlignLeft, 4, false});
+        part.blocks.emplace_back(Paper::Text{QStringLiteral("Взысканий в силе нет."), body, Qt::AlignLeft, 4, false});
     else
-        part.blocks.emplace_back(paperTable(ReportTables::top(report), font, bold));
+        part.blocks.emplace_back(paperTable(ReportTables::top(report), body, bold));
 
     part.blocks.emplace_back(heading(QStringLiteral("По месяцам"), bold));
-    part.blocks.emplace_back(paperTable(ReportTables::months(report), font, bold));
+    part.blocks.emplace_back(paperTable(ReportTables::months(report), body, bold));
     part.blocks.emplace_back(chart(&ReportCharts::months));
 
     Paper::Document document;

@@ -56,9 +56,13 @@ ReportsWindow::ReportsWindow(QWidget *parent)
     monthsView = chartViewIn(ui->chartMonths);
     for (QTableWidget *t : {ui->tableSummary, ui->tableTop, ui->tableMonths}) {
         t->verticalHeader()->setVisible(false);
+        t->verticalHeader()->setDefaultSectionSize(t->fontMetrics().height() + 6);
         t->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
     }
     ui->tableTop->installEventFilter(this);
+    // The charts get the larger share of the tabs' height.
+    ui->tabSummarySplitter->setSizes({260, 340});
+    ui->tabMonthsSplitter->setSizes({200, 400});
 
     // The current quarter, for all units.
     const QDate today = QDate::currentDate();
@@ -190,7 +194,14 @@ void ReportsWindow::fill(QTableWidget *table, const ReportTables::Table &source)
 {
     table->clear();
     table->setColumnCount(static_cast<int>(source.header.size()));
-    table->setHorizontalHeaderLabels(source.header);
+    // Long headers on two lines, so that the numbers' columns stay narrow.
+    QStringList header = source.header;
+    for (QString &text : header) {
+        const int blank = text.indexOf(QLatin1Char(' '));
+        if (text.size() > 12 && blank > 0)
+            text[blank] = QLatin1Char('\n');
+    }
+    table->setHorizontalHeaderLabels(header);
     table->setRowCount(static_cast<int>(source.rows.size()));
     for (int r = 0; r < source.rows.size(); ++r) {
         const QStringList &texts = source.rows.at(r);
@@ -201,7 +212,6 @@ void ReportsWindow::fill(QTableWidget *table, const ReportTables::Table &source)
         }
     }
     table->resizeColumnsToContents();
-    table->horizontalHeader()->setStretchLastSection(true);
 }
 
 void ReportsWindow::setChart(QChartView *view, QChart *chart)
@@ -259,7 +269,7 @@ void ReportsWindow::openOrders(int row)
 bool ReportsWindow::savePdf(const QString &fileName, QString *error)
 {
     const Paper::Document document = ReportPrint::document(shown, QDate::currentDate(), font());
-    const QPageLayout layout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(15, 12, 12, 12),
+    const QPageLayout layout(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF(12, 12, 12, 12),
                              QPageLayout::Millimeter);
     Printing::ProgressBox box(this, QStringLiteral("Сохранение в PDF"));
     return Printing::savePdf(document, fileName, layout, 300, false, box.progress(), error) ==
@@ -274,7 +284,7 @@ void ReportsWindow::on_buttonPrint_clicked()
     }
     QPrinter printer(QPrinter::HighResolution);
     printer.setPageSize(QPageSize(QPageSize::A4));
-    printer.setPageOrientation(QPageLayout::Portrait);
+    printer.setPageOrientation(QPageLayout::Landscape);
     QPrintDialog dialog(&printer, this);
     if (dialog.exec() != QDialog::Accepted)
         return;
