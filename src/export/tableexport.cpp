@@ -46,9 +46,18 @@ QString oneLine(const QString &text)
 
 // A count is written as a number so that it can be summed; anything that is
 // not a plain whole number stays text.
-bool isCount(int column, const QString &text, double *value)
+bool isCount(const TableExport::Grid &grid, int index, const QString &text, double *value)
 {
-    if (column < Columns::FIRST_COUNT || column > Columns::LAST_COUNT || text.isEmpty() || text.size() > 9)
+    if (index < 0)
+        return false;
+    if (grid.numbers.isEmpty()) {
+        const int column = grid.columns.at(index);
+        if (column < Columns::FIRST_COUNT || column > Columns::LAST_COUNT)
+            return false;
+    } else if (!grid.numbers.contains(index)) {
+        return false;
+    }
+    if (text.isEmpty() || text.size() > 9)
         return false;
     for (const QChar c : text) {
         if (c < QLatin1Char('0') || c > QLatin1Char('9'))
@@ -71,7 +80,7 @@ double fittedWidth(const TableExport::Grid &grid, int index)
     return std::clamp(widest + 2.0, 4.0, 80.0);
 }
 
-QByteArray spreadsheetContent(const TableExport::Grid &grid)
+QByteArray spreadsheetContent(const QList<TableExport::Grid> &grids)
 {
     const QString office = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:office:1.0");
     const QString style = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:style:1.0");
@@ -89,16 +98,23 @@ QByteArray spreadsheetContent(const TableExport::Grid &grid)
     xml.writeStartElement(office, QStringLiteral("document-content"));
     xml.writeAttribute(office, QStringLiteral("version"), QStringLiteral("1.2"));
 
+    // Column styles are named "co<column>" for the first sheet (as ever) and
+    // "co<sheet>.<column>" for the others.
+    auto columnStyle = [](int sheet, int column) {
+        return sheet == 0 ? QStringLiteral("co%1").arg(column) : QStringLiteral("co%1.%2").arg(sheet).arg(column);
+    };
     xml.writeStartElement(office, QStringLiteral("automatic-styles"));
-    for (int i = 0; i < grid.columns.size(); ++i) {
-        xml.writeStartElement(style, QStringLiteral("style"));
-        xml.writeAttribute(style, QStringLiteral("name"), QStringLiteral("co%1").arg(i));
-        xml.writeAttribute(style, QStringLiteral("family"), QStringLiteral("table-column"));
-        xml.writeEmptyElement(style, QStringLiteral("table-column-properties"));
-        // About a fifth of a centimetre per character of the default font.
-        xml.writeAttribute(style, QStringLiteral("column-width"),
-                           QStringLiteral("%1cm").arg(fittedWidth(grid, i) * 0.21, 0, 'f', 2));
-        xml.writeEndElement();
+    for (int g = 0; g < grids.size(); ++g) {
+        for (int i = 0; i < grids.at(g).header.size(); ++i) {
+            xml.writeStartElement(style, QStringLiteral("style"));
+            xml.writeAttribute(style, QStringLiteral("name"), columnStyle(g, i));
+            xml.writeAttribute(style, QStringLiteral("family"), QStringLiteral("table-column"));
+            xml.writeEmptyElement(style, QStringLiteral("table-column-properties"));
+            // About a fifth of a centimetre per character of the default font.
+            xml.writeAttribute(style, QStringLiteral("column-width"),
+                               QStringLiteral("%1cm").arg(fittedWidth(grids.at(g), i) * 0.21, 0, 'f', 2));
+            xml.writeEndElement();
+        }
     }
     xml.writeStartElement(style, QStringLiteral("style"));
     xml.writeAttribute(style, QStringLiteral("name"), QStringLiteral("header"));
@@ -110,54 +126,68 @@ QByteArray spreadsheetContent(const TableExport::Grid &grid)
 
     xml.writeStartElement(office, QStringLiteral("body"));
     xml.writeStartElement(office, QStringLiteral("spreadsheet"));
-    xml.writeStartElement(table, QStringLiteral("table"));
-    xml.writeAttribute(table, QStringLiteral("name"), grid.sheet.isEmpty() ? SHEET_NAME : grid.sheet);
-    for (int i = 0; i < grid.columns.size(); ++i) {
-        xml.writeEmptyElement(table, QStringLiteral("table-column"));
-        xml.writeAttribute(table, QStringLiteral("style-name"), QStringLiteral("co%1").arg(i));
-    }
-    auto cell = [&](const QString &value, int column, bool header) {
-        xml.writeStartElement(table, QStringLiteral("table-cell"));
-        double number = 0;
-        if (header) {
-            xml.writeAttribute(table, QStringLiteral("style-name"), QStringLiteral("header"));
-            xml.writeAttribute(office, QStringLiteral("value-type"), QStringLiteral("string"));
-        } else if (isCount(column, value, &number)) {
-            xml.writeAttribute(office, QStringLiteral("value-type"), QStringLiteral("float"));
-            xml.writeAttribute(office, QStringLiteral("value"), value);
-        } else {
-            xml.writeAttribute(office, QStringLiteral("value-type"), QStringLiteral("string"));
+    for (int g = 0; g < grids.size(); ++g) {
+        const TableExport::Grid &grid = grids.at(g);
+        xml.writeStartElement(table, QStringLiteral("table"));
+        xml.writeAttribute(table, QStringLiteral("name"), grid.sheet.isEmpty() ? SHEET_NAME : grid.sheet);
+        for (int i = 0; i < grid.header.size(); ++i) {
+            xml.writeEmptyElement(table, QStringLiteral("table-column"));
+            xml.writeAttribute(table, QStringLiteral("style-name"), columnStyle(g, i));
         }
-        // A paragraph per line of the text.
-        const QStringList lines = (header ? oneLine(value) : value).split(QLatin1Char('\n'));
-        for (const QString &line : lines)
-            xml.writeTextElement(text, QStringLiteral("p"), line);
-        xml.writeEndElement();
-    };
-    xml.writeStartElement(table, QStringLiteral("table-row"));
-    for (int i = 0; i < grid.columns.size(); ++i)
-        cell(grid.header.at(i), grid.columns.at(i), true);
-    xml.writeEndElement();
-    for (const QStringList &row : grid.rows) {
+        auto cell = [&](const QString &value, int index, bool header) {
+            xml.writeStartElement(table, QStringLiteral("table-cell"));
+            double number = 0;
+            if (header) {
+                xml.writeAttribute(table, QStringLiteral("style-name"), QStringLiteral("header"));
+                xml.writeAttribute(office, QStringLiteral("value-type"), QStringLiteral("string"));
+            } else if (isCount(grid, index, value, &number)) {
+                xml.writeAttribute(office, QStringLiteral("value-type"), QStringLiteral("float"));
+                xml.writeAttribute(office, QStringLiteral("value"), value);
+            } else {
+                xml.writeAttribute(office, QStringLiteral("value-type"), QStringLiteral("string"));
+            }
+            // A paragraph per line of the text.
+            const QStringList lines = (header ? oneLine(value) : value).split(QLatin1Char('\n'));
+            for (const QString &line : lines)
+                xml.writeTextElement(text, QStringLiteral("p"), line);
+            xml.writeEndElement();
+        };
+        for (int t = 0; t < grid.title.size(); ++t) {
+            xml.writeStartElement(table, QStringLiteral("table-row"));
+            cell(grid.title.at(t), -1, t == 0);
+            xml.writeEndElement();
+        }
         xml.writeStartElement(table, QStringLiteral("table-row"));
-        for (int i = 0; i < grid.columns.size(); ++i)
-            cell(row.at(i), grid.columns.at(i), false);
+        for (int i = 0; i < grid.header.size(); ++i)
+            cell(grid.header.at(i), i, true);
         xml.writeEndElement();
+        for (const QStringList &row : grid.rows) {
+            xml.writeStartElement(table, QStringLiteral("table-row"));
+            for (int i = 0; i < grid.header.size(); ++i)
+                cell(row.at(i), i, false);
+            xml.writeEndElement();
+        }
+        xml.writeEndElement(); // table
     }
     xml.writeEndDocument();
     return out;
 }
 
-QByteArray spreadsheetManifest()
+QByteArray openDocumentManifest(const QByteArray &mediaType, bool withStyles)
 {
     return QByteArrayLiteral(
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        "<manifest:manifest xmlns:manifest=\"urn:oasis:names:tc:opendocument:xmlns:manifest:1.0\" "
-        "manifest:version=\"1.2\">\n"
-        " <manifest:file-entry manifest:full-path=\"/\" manifest:version=\"1.2\" "
-        "manifest:media-type=\"application/vnd.oasis.opendocument.spreadsheet\"/>\n"
-        " <manifest:file-entry manifest:full-path=\"content.xml\" manifest:media-type=\"text/xml\"/>\n"
-        "</manifest:manifest>\n");
+               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+               "<manifest:manifest xmlns:manifest=\"urn:oasis:names:tc:opendocument:xmlns:manifest:1.0\" "
+               "manifest:version=\"1.2\">\n"
+               " <manifest:file-entry manifest:full-path=\"/\" manifest:version=\"1.2\" "
+               "manifest:media-type=\"") +
+           mediaType +
+           QByteArrayLiteral("\"/>\n"
+                             " <manifest:file-entry manifest:full-path=\"content.xml\" manifest:media-type=\"text/xml\"/>\n") +
+           (withStyles ? QByteArrayLiteral(" <manifest:file-entry manifest:full-path=\"styles.xml\" "
+                                           "manifest:media-type=\"text/xml\"/>\n")
+                       : QByteArray()) +
+           QByteArrayLiteral("</manifest:manifest>\n");
 }
 
 // Writes bytes to a file through a temporary file that replaces it only
@@ -278,12 +308,14 @@ bool TableExport::writeOpenDocumentText(const QTextDocument &document, const QSt
 }
 
 namespace {
-// Writes the grid into one sheet of the book, its header bold and frozen;
-// returns the first failure.
+// Writes the grid into one sheet of the book, its title lines and header
+// bold, the rows above the first figures frozen; returns the first failure.
 lxw_error fillSheet(lxw_workbook *book, const TableExport::Grid &grid)
 {
     const QByteArray sheetName = (grid.sheet.isEmpty() ? SHEET_NAME : grid.sheet).toUtf8();
     lxw_worksheet *sheet = workbook_add_worksheet(book, sheetName.constData());
+    if (!sheet)
+        return LXW_ERROR_PARAMETER_VALIDATION;
     lxw_format *textFormat = workbook_add_format(book);
     format_set_num_format(textFormat, "@");
     lxw_format *headerFormat = workbook_add_format(book);
@@ -300,23 +332,26 @@ lxw_error fillSheet(lxw_workbook *book, const TableExport::Grid &grid)
         keep(worksheet_write_string(sheet, static_cast<lxw_row_t>(row), static_cast<lxw_col_t>(column),
                                     utf8.constData(), format));
     };
-    for (int i = 0; i < grid.columns.size(); ++i) {
-        text(0, i, oneLine(grid.header.at(i)), headerFormat);
+    const int top = static_cast<int>(grid.title.size());
+    for (int t = 0; t < top; ++t)
+        text(t, 0, grid.title.at(t), t == 0 ? headerFormat : textFormat);
+    for (int i = 0; i < grid.header.size(); ++i) {
+        text(top, i, oneLine(grid.header.at(i)), headerFormat);
         keep(worksheet_set_column(sheet, static_cast<lxw_col_t>(i), static_cast<lxw_col_t>(i),
                                   fittedWidth(grid, i), nullptr));
     }
     for (int r = 0; r < grid.rows.size(); ++r) {
-        for (int i = 0; i < grid.columns.size(); ++i) {
+        for (int i = 0; i < grid.header.size(); ++i) {
             const QString &value = grid.rows.at(r).at(i);
             double number = 0;
-            if (isCount(grid.columns.at(i), value, &number))
-                keep(worksheet_write_number(sheet, static_cast<lxw_row_t>(r + 1), static_cast<lxw_col_t>(i),
+            if (isCount(grid, i, value, &number))
+                keep(worksheet_write_number(sheet, static_cast<lxw_row_t>(top + r + 1), static_cast<lxw_col_t>(i),
                                             number, nullptr));
             else
-                text(r + 1, i, value, textFormat);
+                text(top + r + 1, i, value, textFormat);
         }
     }
-    worksheet_freeze_panes(sheet, 1, 0);
+    worksheet_freeze_panes(sheet, static_cast<lxw_row_t>(top + 1), 0);
     return failed;
 }
 
@@ -337,6 +372,11 @@ bool putInPlace(const QString &building, QSaveFile &target, QString *error)
 } // namespace
 
 bool TableExport::writeWorkbook(const Grid &grid, const QString &fileName, QString *error)
+{
+    return writeWorkbook(QList<Grid>{grid}, fileName, error);
+}
+
+bool TableExport::writeWorkbook(const QList<Grid> &grids, const QString &fileName, QString *error)
 {
     // The workbook is built in a temporary file and put in its place when
     // done, so a failure leaves an earlier file as it was.
@@ -361,7 +401,11 @@ bool TableExport::writeWorkbook(const Grid &grid, const QString &fileName, QStri
         target.cancelWriting();
         return false;
     }
-    lxw_error failed = fillSheet(book, grid);
+    lxw_error failed = LXW_NO_ERROR;
+    for (const Grid &grid : grids) {
+        if (failed == LXW_NO_ERROR)
+            failed = fillSheet(book, grid);
+    }
     const lxw_error closed = workbook_close(book);
     if (failed == LXW_NO_ERROR)
         failed = closed;
@@ -379,8 +423,20 @@ bool TableExport::writeWorkbook(const Grid &grid, const QString &fileName, QStri
 
 bool TableExport::writeSpreadsheet(const Grid &grid, const QString &fileName, QString *error)
 {
+    return writeSpreadsheet(QList<Grid>{grid}, fileName, error);
+}
+
+bool TableExport::writeSpreadsheet(const QList<Grid> &grids, const QString &fileName, QString *error)
+{
+    return writeOpenDocument(QByteArrayLiteral("application/vnd.oasis.opendocument.spreadsheet"),
+                             spreadsheetContent(grids), QByteArray(), fileName, error);
+}
+
+bool TableExport::writeOpenDocument(const QByteArray &mediaType, const QByteArray &content, const QByteArray &styles,
+                                    const QString &fileName, QString *error)
+{
     // The archive is built in a temporary file and put in place when done.
-    QTemporaryFile part(QDir::temp().filePath(QStringLiteral("vedomer-XXXXXX.ods")));
+    QTemporaryFile part(QDir::temp().filePath(QStringLiteral("vedomer-XXXXXX.zip")));
     if (!part.open()) {
         *error = part.errorString();
         return false;
@@ -410,9 +466,11 @@ bool TableExport::writeSpreadsheet(const Grid &grid, const QString &fileName, QS
              zipWriteInFileInZip(zip, data.constData(), static_cast<unsigned>(data.size())) == ZIP_OK &&
              zipCloseFileInZip(zip) == ZIP_OK;
     };
-    add("mimetype", QByteArrayLiteral("application/vnd.oasis.opendocument.spreadsheet"), false);
-    add("content.xml", spreadsheetContent(grid), true);
-    add("META-INF/manifest.xml", spreadsheetManifest(), true);
+    add("mimetype", mediaType, false);
+    add("content.xml", content, true);
+    if (!styles.isEmpty())
+        add("styles.xml", styles, true);
+    add("META-INF/manifest.xml", openDocumentManifest(mediaType, !styles.isEmpty()), true);
     ok = zipClose(zip, nullptr) == ZIP_OK && ok;
     if (!ok) {
         *error = QStringLiteral("не удалось записать архив");

@@ -22,6 +22,12 @@ public:
         QList<QStringList> rows;
         // The sheet's name; empty: "Сводная таблица".
         QString sheet;
+        // Lines above the header, the first one bold (a report's title and
+        // what it covers); none for the summary table.
+        QStringList title;
+        // The columns (places in `header`) whose whole numbers are written as
+        // numbers; empty: the summary's count columns, found by `columns`.
+        QList<int> numbers;
     };
     enum class Format { Html, OpenDocumentText, OpenDocumentSpreadsheet, Workbook };
 
@@ -47,6 +53,15 @@ public:
     // numbers, everything else as text, column widths fitted to the texts.
     static bool writeWorkbook(const Grid &grid, const QString &fileName, QString *error);
     static bool writeSpreadsheet(const Grid &grid, const QString &fileName, QString *error);
+    // The same with a sheet per grid, in their order.
+    static bool writeWorkbook(const QList<Grid> &grids, const QString &fileName, QString *error);
+    static bool writeSpreadsheet(const QList<Grid> &grids, const QString &fileName, QString *error);
+
+    // Writes an OpenDocument archive: the media type, content.xml and, when
+    // given, styles.xml. On failure returns false, says why in `error` and
+    // leaves an earlier file as it was.
+    static bool writeOpenDocument(const QByteArray &mediaType, const QByteArray &content, const QByteArray &styles,
+                                  const QString &fileName, QString *error);
 
     // The caption and filter of the export's save dialog.
     static const char SAVE_CAPTION[];

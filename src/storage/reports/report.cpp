@@ -1,0 +1,144 @@
+// The commander's report: two statements count it. The first gives one row
+// per serviceman with his figures for the period (the database sums his
+// orders), from which the units, the total and the list of those with most
+// penalties in force are added up here; the second gives the months.
+
+#include "storage/reports/report.h"
+
+#include "function.h"
+#include "storage/errors.h"
+#include "storage/sql.h"
+
+#include <QHash>
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include <algorithm>
+
+namespace Reports {
+
+namespace {
+
+// A day as the statements compare days: yyyymmdd.
+int dayKey(const QDate &date)
+{
+    return date.year() * 10000 + date.month() * 100 + date.day();
+}
+
+void add(UnitFigures &to, const UnitFigures &from)
+{
+    to.servicemen += from.servicemen;
+    to.penaltiesImposed += from.penaltiesImposed;
+    to.penaltiesLifted += from.penaltiesLifted;
+    to.penaltiesInForce += from.penaltiesInForce;
+    to.thanks += from.thanks;
+    to.certificates += from.certificates;
+    to.badges += from.badges;
+    to.stateAwards += from.stateAwards;
+    to.veterans += from.veterans;
+}
+
+QString failed(const QSqlQuery &query)
+{
+    return QStringLiteral("Отчёт не посчитан: %1").arg(Errors::describe(query.lastError()));
+}
+
+} // namespace
+
+Report build(const Period &period, const QString &unit, int topCount)
+{
+    Report report;
+    report.period = period;
+    report.unit = unit;
+    if (!period.from.isValid() || !period.to.isValid()) {
+        report.error = QStringLiteral("Не задан период отчёта.");
+        return report;
+    }
+    if (period.from > period.to) {
+        report.error = QStringLiteral("Начало периода позже его конца.");
+        return report;
+    }
+    // A null text would be bound as NULL, which equals nothing.
+    const QString chosen = unit.isEmpty() ? QStringLiteral("") : unit;
+    const QVariantList values{dayKey(period.from), dayKey(period.to), chosen, chosen};
+
+    QSqlQuery query = Function::Myquery(Sql::text(Sql::SELECT_REPORT_SERVICEMEN), values);
+    QHash<QString, int> unitIndex;
+    while (query.next()) {
+        UnitFigures man;
+        man.servicemen = 1;
+        man.penaltiesImposed = query.value(4).toInt();
+        man.penaltiesLifted = query.value(5).toInt();
+        man.penaltiesInForce = query.value(6).toInt();
+        man.thanks = query.value(7).toInt();
+        man.certificates = query.value(8).toInt();
+        man.badges = query.value(9).toInt();
+        man.stateAwards = query.value(10).toInt();
+        man.veterans = query.value(11).toInt();
+        report.undated += query.value(12).toInt();
+        const QString vp = query.value(0).toString();
+        auto at = unitIndex.constFind(vp);
+        if (at == unitIndex.constEnd()) {
+            at = unitIndex.insert(vp, static_cast<int>(report.units.size()));
+            report.units.append(UnitFigures());
+            report.units.last().unit = vp;
+        }
+        add(report.units[*at], man);
+        if (man.penaltiesInForce > 0)
+            report.top.append({query.value(1).toString(), query.value(2).toString(), vp, query.value(3).toString(),
+                               man.penaltiesInForce});
+    }
+    if (!query.isActive()) {
+        report.error = failed(query);
+        return report;
+    }
+    std::sort(report.units.begin(), report.units.end(), [](const UnitFigures &a, const UnitFigures &b) {
+        return Function::compareStrings(a.unit, b.unit);
+    });
+    for (const UnitFigures &u : std::as_const(report.units))
+        add(report.total, u);
+    // Most penalties in force first; among equals by name, then personal number.
+    const auto byForce = [](const TopRow &a, const TopRow &b) {
+        if (a.penaltiesInForce != b.penaltiesInForce)
+            return a.penaltiesInForce > b.penaltiesInForce;
+        if (a.fio != b.fio)
+            return a.fio < b.fio;
+        return a.ln < b.ln;
+    };
+    const qsizetype keep = std::clamp<qsizetype>(topCount, 0, report.top.size());
+    std::partial_sort(report.top.begin(), report.top.begin() + keep, report.top.end(), byForce);
+    report.top.resize(keep);
+
+    // Every month of the period, the empty ones too.
+    QHash<int, int> monthIndex;
+    for (QDate m(period.from.year(), period.from.month(), 1); m <= period.to; m = m.addMonths(1)) {
+        monthIndex.insert(m.year() * 100 + m.month(), static_cast<int>(report.months.size()));
+        report.months.append({m, 0, 0, 0});
+    }
+    query.finish();
+    QSqlQuery months = Function::Myquery(Sql::text(Sql::SELECT_REPORT_MONTHS), values);
+    while (months.next()) {
+        if (!months.value(0).isNull()) {
+            MonthFigures &m = report.months[monthIndex.value(months.value(0).toInt())];
+            m.penaltiesImposed += months.value(2).toInt();
+            m.incentives += months.value(3).toInt();
+        }
+        if (!months.value(1).isNull())
+            report.months[monthIndex.value(months.value(1).toInt())].penaltiesLifted += months.value(4).toInt();
+    }
+    if (!months.isActive())
+        report.error = failed(months);
+    return report;
+}
+
+QStringList units()
+{
+    QStringList list;
+    QSqlQuery query = Function::Myquery(QString::fromLatin1(Sql::SELECT_REPORT_UNITS));
+    while (query.next())
+        list.append(query.value(0).toString());
+    Function::sortQListQString(list);
+    return list;
+}
+
+} // namespace Reports

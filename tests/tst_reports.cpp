@@ -1,0 +1,178 @@
+// The commander's report: its figures against a register with known answers,
+// on a file and on a server, and its export.
+#include "function.h"
+#include "pgserver.h"
+#include "programdb.h"
+#include "testsupport.h"
+#include "zipcontent.h"
+#include "export/reportexport.h"
+#include "storage/reports/report.h"
+
+#include <QFile>
+#include <QtTest>
+
+using namespace TestSupport;
+
+namespace {
+
+const Reports::Period QUARTER{QDate(2026, 1, 1), QDate(2026, 3, 31)};
+
+bool order(const QString &ln, const char *what, const QString &date, const QString &lifted = QString(),
+           const char *flag = "1")
+{
+    static int number = 0;
+    Order o;
+    o.LN = ln;
+    o.what = QString::fromLatin1(what);
+    o.Date_time = date;
+    o.prikaznom = QString::number(++number);
+    o.actived_prikaz = QString::fromLatin1(flag);
+    o.Data_snytie = lifted;
+    return addOrder(o);
+}
+
+// Units "2" (two men), "10" and none; the quarter's answers are in check().
+void fillRegister()
+{
+    QVERIFY(addServiceman("2", "Алексеев А.А.", "1"));
+    QVERIFY(addServiceman("10", "Борисов Б.Б.", "2"));
+    QVERIFY(addServiceman("", "Васильев В.В.", "3"));
+    QVERIFY(addServiceman("2", "Григорьев Г.Г.", "4"));
+    // Imposed on the first day, before the period, lifted after it, lifted
+    // on the last day, an impossible date; thanks on the last day and the
+    // day after.
+    QVERIFY(order("1", "vzs", "01.01.2026"));
+    QVERIFY(order("1", "vzs", "15.12.2025"));
+    QVERIFY(order("1", "vzs", "10.02.2026", "20.04.2026", "0"));
+    QVERIFY(order("1", "vzs", "31.03.2026", "31.03.2026", "0"));
+    QVERIFY(order("1", "vzs", "31.02.2026"));
+    QVERIFY(order("1", "blag", "31.03.2026"));
+    QVERIFY(order("1", "blag", "01.04.2026"));
+    // Imposed before the period and lifted in it; one of each incentive; a
+    // lifting without a date.
+    QVERIFY(order("2", "vzs", "10.10.2025", "05.02.2026", "0"));
+    QVERIFY(order("2", "gr", "15.01.2026"));
+    QVERIFY(order("2", "ZOMO", "16.01.2026"));
+    QVERIFY(order("2", "gosnag", "17.02.2026"));
+    QVERIFY(order("2", "posh", "18.03.2026"));
+    QVERIFY(order("2", "vzs", "01.03.2026", "", "0"));
+    // Without a unit; a date written the other way round.
+    QVERIFY(order("3", "vzs", "20.03.2026"));
+    QVERIFY(order("3", "blag", "2026-03-01"));
+    // A serviceman no longer in the register.
+    QVERIFY(order("99", "vzs", "01.02.2026"));
+}
+
+QString figures(const Reports::UnitFigures &u)
+{
+    return QStringLiteral("%1: %2 | %3 %4 %5 | %6 %7 %8 %9 %10")
+        .arg(u.unit)
+        .arg(u.servicemen)
+        .arg(u.penaltiesImposed)
+        .arg(u.penaltiesLifted)
+        .arg(u.penaltiesInForce)
+        .arg(u.thanks)
+        .arg(u.certificates)
+        .arg(u.badges)
+        .arg(u.stateAwards)
+        .arg(u.veterans);
+}
+
+void check()
+{
+    Reports::Report r = Reports::build(QUARTER);
+    QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
+    QStringList units;
+    for (const Reports::UnitFigures &u : r.units)
+        units << figures(u);
+    QCOMPARE(units, QStringList({": 1 | 1 0 1 | 0 0 0 0 0", "2: 2 | 3 1 3 | 1 0 0 0 0",
+                                 "10: 1 | 1 1 0 | 0 1 1 1 1"}));
+    QCOMPARE(figures(r.total), QString(": 4 | 5 2 4 | 1 1 1 1 1"));
+    QCOMPARE(r.undated, 3);
+    QCOMPARE(r.top.size(), 2);
+    QCOMPARE(r.top.at(0).fio + r.top.at(0).unit + QString::number(r.top.at(0).penaltiesInForce),
+             QString("Алексеев А.А.23"));
+    QCOMPARE(r.top.at(1).ln, QString("3"));
+    QStringList months;
+    for (const Reports::MonthFigures &m : r.months)
+        months << QStringLiteral("%1 %2 %3 %4")
+                      .arg(m.month.toString("MM.yyyy"))
+                      .arg(m.penaltiesImposed)
+                      .arg(m.penaltiesLifted)
+                      .arg(m.incentives);
+    QCOMPARE(months, QStringList({"01.2026 1 0 2", "02.2026 1 1 1", "03.2026 3 1 2"}));
+
+    // One unit; the list of the most penalised cut to one.
+    r = Reports::build(QUARTER, "2", 1);
+    QCOMPARE(r.units.size(), 1);
+    QCOMPARE(figures(r.total), QString(": 2 | 3 1 3 | 1 0 0 0 0"));
+    QCOMPARE(r.undated, 1);
+    QCOMPARE(r.top.size(), 1);
+    QCOMPARE(r.months.at(0).incentives, 0);
+    QCOMPARE(Reports::units(), QStringList({"", "2", "10"}));
+}
+
+} // namespace
+
+class TestReports : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { TestSupport::initTestCase(); }
+
+    void countsFiguresOnFile()
+    {
+        WorkDir dir;
+        QVERIFY(openProgramDb());
+        fillRegister();
+        check();
+    }
+
+    void countsFiguresOnServer()
+    {
+        PgServer pg;
+        if (!pg.running())
+            QSKIP(qPrintable(pg.missing()));
+        WorkDir dir(WorkDir::WithoutDatabase);
+        const QString name = pg.createDatabase();
+        pg.pointSettingsAt(name);
+        Function::ver();
+        QVERIFY(openProgramDb());
+        pg.connect("reports-test", name);
+        useTestConnection("reports-test");
+        fillRegister();
+        check();
+        useTestConnection(QString());
+        QSqlDatabase::removeDatabase("reports-test");
+    }
+
+    // A sheet per tab under the title; figures as numbers.
+    void exportsReport()
+    {
+        WorkDir dir;
+        QVERIFY(openProgramDb());
+        fillRegister();
+        const Reports::Report r = Reports::build(QUARTER);
+        QString error;
+        QVERIFY2(ReportExport::write(r, "r.xlsx", &error), qPrintable(error));
+        QVERIFY2(ReportExport::write(r, "r.ods", &error), qPrintable(error));
+        QMap<QString, QByteArray> zip = zipContent(fileContent("r.xlsx"));
+        const QString book = QString::fromUtf8(zip.value("xl/workbook.xml"));
+        QCOMPARE(book.count("<sheet "), 3);
+        const QString strings = QString::fromUtf8(zip.value("xl/sharedStrings.xml"));
+        for (const char *text : {"Дисциплина и поощрения с 01.01.2026 по 31.03.2026", "Подразделения: все",
+                                 "Приказов без даты (учтены отдельно): 3", "без подразделения", "Март 2026"})
+            QVERIFY2(strings.contains(QString::fromUtf8(text)), text);
+        // Row 4 is the header, the total (5 imposed) stands in row 8.
+        QVERIFY(QString::fromUtf8(zip.value("xl/worksheets/sheet1.xml")).contains("<c r=\"C8\"><v>5</v></c>"));
+        zip = zipContent(fileContent("r.ods"));
+        const QString xml = QString::fromUtf8(zip.value("content.xml"));
+        QCOMPARE(xml.count("<table:table "), 3);
+        QVERIFY(xml.contains("office:value-type=\"float\" office:value=\"5\""));
+        QVERIFY(xml.contains("<text:p>Алексеев А.А.</text:p>"));
+    }
+};
+
+QTEST_MAIN(TestReports)
+#include "tst_reports.moc"
