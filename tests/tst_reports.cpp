@@ -1,14 +1,28 @@
 // The commander's report: its figures against a register with known answers,
-// on a file and on a server, and its export.
+// on a file and on a server, its export, and the window "Отчёты" with its
+// list, charts and pages.
 #include "function.h"
+#include "orderwindow.h"
 #include "pgserver.h"
 #include "programdb.h"
 #include "testsupport.h"
+#include "toplevels.h"
+#include "widgets.h"
 #include "zipcontent.h"
 #include "export/reportexport.h"
 #include "storage/reports/report.h"
+#include "windows/addfile.h"
+#include "windows/reports.h"
 
+#include <QBarCategoryAxis>
+#include <QBarSeries>
+#include <QChartView>
+#include <QComboBox>
 #include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
 #include <QtTest>
 
 using namespace TestSupport;
@@ -112,6 +126,23 @@ void check()
     QCOMPARE(Reports::units(), QStringList({"", "2", "10"}));
 }
 
+// The window on the first quarter of 2026, all units.
+void showQuarter(ReportsWindow &w)
+{
+    child<QComboBox>(&w, "comboKind")->setCurrentIndex(1);
+    child<QComboBox>(&w, "comboPart")->setCurrentIndex(0);
+    child<QSpinBox>(&w, "spinYear")->setValue(2026);
+    child<QPushButton>(&w, "buttonShow")->click();
+}
+
+QStringList row(const QTableWidget *t, int r)
+{
+    QStringList out;
+    for (int c = 0; c < t->columnCount(); ++c)
+        out << (t->item(r, c) ? t->item(r, c)->text() : QString());
+    return out;
+}
+
 } // namespace
 
 class TestReports : public QObject
@@ -120,6 +151,7 @@ class TestReports : public QObject
 
 private slots:
     void initTestCase() { TestSupport::initTestCase(); }
+    void init() { failOnSlotWarnings(); }
 
     void countsFiguresOnFile()
     {
@@ -171,6 +203,80 @@ private slots:
         QCOMPARE(xml.count("<table:table "), 3);
         QVERIFY(xml.contains("office:value-type=\"float\" office:value=\"5\""));
         QVERIFY(xml.contains("<text:p>Алексеев А.А.</text:p>"));
+    }
+
+    void windowShowsReport()
+    {
+        WorkDir dir;
+        QVERIFY(openProgramDb());
+        fillRegister();
+        ReportsWindow w;
+        showQuarter(w);
+        QCOMPARE(w.period().from, QUARTER.from);
+        QCOMPARE(w.period().to, QUARTER.to);
+        QVERIFY(child<QLabel>(&w, "labelTitle")->text().contains("за I квартал 2026 г., все подразделения"));
+
+        const QTableWidget *summary = child<QTableWidget>(&w, "tableSummary");
+        QCOMPARE(column(summary, 0), (QStringList{"без подразделения", "2", "10", "Итого"}));
+        QCOMPARE(row(summary, 3), (QStringList{"Итого", "4", "5", "2", "4", "1", "1", "1", "1", "1"}));
+        QCOMPARE(child<QLabel>(&w, "labelUndated")->text(), QString("Приказов без даты: 3 (не учтены)"));
+        QCOMPARE(row(child<QTableWidget>(&w, "tableTop"), 0),
+                 (QStringList{"1", "Алексеев А.А.", "1", "2", "Рядовой", "3"}));
+        QCOMPARE(column(child<QTableWidget>(&w, "tableMonths"), 0),
+                 (QStringList{"январь 2026", "февраль 2026", "март 2026"}));
+
+        // Four bars per unit, three lines by month.
+        QChart *units = child<QWidget>(&w, "chartUnits")->findChild<QChartView *>()->chart();
+        QCOMPARE(units->series().size(), 1);
+        QCOMPARE(qobject_cast<QBarSeries *>(units->series().at(0))->barSets().size(), 4);
+        auto *axis = qobject_cast<QBarCategoryAxis *>(units->axes(Qt::Horizontal).value(0));
+        QVERIFY(axis);
+        QCOMPARE(axis->categories(), (QStringList{"без<br>№ ВП", "2", "10"}));
+        QCOMPARE(child<QWidget>(&w, "chartMonths")->findChild<QChartView *>()->chart()->series().size(), 3);
+        // The servicemen without a unit are in the report, not a choice of their own.
+        QCOMPARE(child<QComboBox>(&w, "comboUnit")->count(), 3);
+    }
+
+    void listOpensPenalties()
+    {
+        WorkDir dir;
+        TopLevelGuard<addfile> guard;
+        QVERIFY(openProgramDb());
+        fillRegister();
+        ReportsWindow w;
+        w.show();
+        showQuarter(w);
+        QTableWidget *top = child<QTableWidget>(&w, "tableTop");
+        child<QTabWidget>(&w, "tabs")->setCurrentWidget(top->parentWidget());
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QCOMPARE(top->rowCount(), 2);
+        doubleClickCell(top, 0, 1);
+        QCOMPARE(topLevels<addfile>().size(), 1);
+        QVERIFY(topLevels<addfile>().at(0)->windowTitle().contains("Алексеев А.А."));
+        top->setCurrentCell(1, 1);
+        QTest::keyClick(top, Qt::Key_Return);
+        QCOMPARE(topLevels<addfile>().size(), 2);
+    }
+
+    void printsReportToPdf()
+    {
+        WorkDir dir;
+        QVERIFY(openProgramDb());
+        fillRegister();
+        ReportsWindow w;
+        showQuarter(w);
+        QString error;
+        QVERIFY2(w.savePdf(dir.filePath("отчёт.pdf"), &error), qPrintable(error));
+        const QString text = pdfText(dir.filePath("отчёт.pdf")).simplified();
+        if (text.isNull())
+            QSKIP("pdftotext is not installed");
+        for (const char *line : {"Воинская дисциплина и поощрения", "за I квартал 2026 г., все подразделения",
+                                 "Приказов без даты: 3 (не учтены)", "стр. 1 из"})
+            QVERIFY2(text.contains(QString::fromUtf8(line)), line);
+        // The charts are painted text: a title of their own, a month on the
+        // axis beside the one in the table.
+        QVERIFY(text.contains("По подразделениям"));
+        QVERIFY(text.count("март 2026") >= 2);
     }
 };
 

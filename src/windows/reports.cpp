@@ -2,6 +2,7 @@
 #include "ui_reports.h"
 
 #include "export/printing.h"
+#include "export/reportexport.h"
 #include "export/reportcharts.h"
 #include "export/reportprint.h"
 #include "export/reporttables.h"
@@ -117,10 +118,14 @@ void ReportsWindow::fillParts()
 void ReportsWindow::fillUnits()
 {
     ui->comboUnit->clear();
-    // No data: all units; an empty text: the servicemen without a unit.
+    // No data: all units. The servicemen without a unit are a row of the
+    // report for all units, not a choice of their own: an empty unit asks
+    // for all of them.
     ui->comboUnit->addItem(QStringLiteral("Все подразделения"));
-    for (const QString &unit : Reports::units())
-        ui->comboUnit->addItem(ReportTables::unitName(unit), unit.isEmpty() ? QStringLiteral("") : unit);
+    for (const QString &unit : Reports::units()) {
+        if (!unit.isEmpty())
+            ui->comboUnit->addItem(unit, unit);
+    }
 }
 
 Reports::Period ReportsWindow::period() const
@@ -325,5 +330,23 @@ void ReportsWindow::on_buttonPdf_clicked()
 
 void ReportsWindow::on_buttonExport_clicked()
 {
-    say(QStringLiteral("Сохранение отчёта в Excel и ODS пока недоступно."), true);
+    if (!shown.period.from.isValid()) {
+        say(QStringLiteral("Отчёт не составлен: сохранять нечего."), true);
+        return;
+    }
+    const QString xlsx = QStringLiteral("Excel 2007+ (*.xlsx)");
+    const QString ods = QStringLiteral("OpenDocument (*.ods)");
+    QString chosenFilter;
+    QString name = QFileDialog::getSaveFileName(this, QStringLiteral("Сохранить отчёт"), QString(),
+                                                xlsx + QStringLiteral(";;") + ods, &chosenFilter);
+    if (name.isEmpty())
+        return;
+    if (!name.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive) &&
+        !name.endsWith(QLatin1String(".ods"), Qt::CaseInsensitive))
+        name += chosenFilter == ods ? QLatin1String(".ods") : QLatin1String(".xlsx");
+    QString error;
+    if (ReportExport::write(shown, name, &error))
+        say(QStringLiteral("Отчёт сохранён в файл «%1».").arg(QDir::toNativeSeparators(name)));
+    else
+        say(QStringLiteral("Отчёт не сохранён в файл «%1»: %2").arg(QDir::toNativeSeparators(name), error), true);
 }
