@@ -11,8 +11,10 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QPainter>
 #include <QPdfWriter>
 #include <QPrintPreviewDialog>
 #include <QtTest>
@@ -183,6 +185,43 @@ private slots:
         for (int i = 1; i < pagesOfTall.size(); ++i)
             QCOMPARE(pagesOfTall[i], pagesOfTall[i - 1] + 1);
         QCOMPARE(layout->tableRows(pagesOfTall.front()).size(), size_t(2));
+    }
+
+    // Columns narrower than their texts widen to hold a text on one line
+    // where the page has room; a picture takes the room left on a page when
+    // two thirds of it fit there, else a page of its own.
+    void columnWidthsAndPictures()
+    {
+        QPdfWriter device(QDir::temp().filePath("vedomer-tst_print-probe.pdf"));
+        device.setResolution(300);
+        device.setPageSize(QPageSize(QPageSize::A4));
+        const qreal body = device.height();
+        const qreal row = QFontMetricsF(QFont("Times New Roman", 10), &device).lineSpacing() + 2 * 1.5 * 300 / 72;
+        auto document = [&](qreal filled, qreal picture, QRectF *painted) {
+            std::vector<Paper::Row> rows(static_cast<size_t>(body * filled / row),
+                                         Paper::Row{Paper::Cell{"Иванов Иван Иванович", {}, Qt::AlignLeft}, Paper::Cell{"1", {}, Qt::AlignLeft}});
+            Paper::Document d = tableDocument(rows);
+            std::get<Paper::Table>(d.parts[0].blocks[0]).widths = {1, 1};
+            d.parts[0].blocks.emplace_back(
+                Paper::Picture{100, picture * body * 72 / 300, [painted](QPainter *, const QRectF &room) { *painted = room; }});
+            return d;
+        };
+        QRectF room;
+        QImage image(8, 8, QImage::Format_RGB32);
+        QPainter painter(&image);
+        const Paper::Document oneLine = document(0.8, 0.01, &room);
+        QCOMPARE(Paper::Layout::make(oneLine, &device, device.width(), body)->pageCount(), 1);
+        const Paper::Document shrunk = document(0.35, 0.75, &room);
+        auto layout = Paper::Layout::make(shrunk, &device, device.width(), body);
+        QCOMPARE(layout->pageCount(), 1);
+        layout->paint(&painter, 0, false);
+        QVERIFY(room.height() > body * 0.5 && room.height() < body * 0.7);
+        const Paper::Document moved = document(0.6, 0.75, &room);
+        layout = Paper::Layout::make(moved, &device, device.width(), body);
+        QCOMPARE(layout->pageCount(), 2);
+        layout->paint(&painter, 1, false);
+        QVERIFY(room.top() < body * 0.05);
+        QVERIFY(qAbs(room.height() - body * 0.75) < 2);
     }
 
     // The table as printed: shown columns and rows only, the title line with

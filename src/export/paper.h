@@ -55,7 +55,8 @@ struct Text
 
 // A picture painted by its owner into the room given (a chart): `width` ×
 // `height` points, narrowed to the page's width with its height in
-// proportion. Never split: it goes to the next page when it does not fit.
+// proportion. Never split: where it does not fit it is made smaller, down to
+// two thirds of its height, or goes to the next page.
 struct Picture
 {
     qreal width = 0;

@@ -122,13 +122,19 @@ private:
         }
     }
 
-    // A picture whole, on a new page when it does not fit; one taller than a
+    // A picture whole: made smaller, down to two thirds of its height, to
+    // fit the room left on the page, else on a new page; one taller than a
     // page is painted into the page's height.
     void placePicture(int block)
     {
-        const qreal height = std::min(pictureOf(block).height, m_fullHeight);
-        if (!atTop() && m_y + height > m_bottom + 0.01)
-            newPage();
+        qreal height = std::min(pictureOf(block).height, m_fullHeight);
+        const qreal room = m_bottom - m_y;
+        if (!atTop() && height > room + 0.01) {
+            if (room >= height * 2 / 3)
+                height = room;
+            else
+                newPage();
+        }
         place(Item{block, -1, 0, -1, m_y, height});
     }
 
