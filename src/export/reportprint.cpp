@@ -15,7 +15,8 @@ constexpr qreal CHART_HEIGHT = 300;
 // The tables' text, in points: ten columns of counts fit across the page.
 constexpr qreal TABLE_POINTS = 10;
 
-Paper::Table paperTable(const ReportTables::Table &source, const QFont &font, const QFont &bold)
+// A table of the report; with `total` its last row (the total) shaded.
+Paper::Table paperTable(const ReportTables::Table &source, const QFont &font, const QFont &bold, bool total = false)
 {
     Paper::Table t;
     t.font = font;
@@ -31,6 +32,10 @@ Paper::Table paperTable(const ReportTables::Table &source, const QFont &font, co
         for (int c = 0; c < texts.size(); ++c) {
             const Qt::Alignment across = c >= source.firstNumber ? Qt::AlignRight : Qt::AlignLeft;
             row.push_back(Paper::Cell{texts.at(c), QColor(), across | Qt::AlignVCenter});
+        }
+        if (total && t.rows.size() + 1 == static_cast<size_t>(source.rows.size())) {
+            for (Paper::Cell &cell : row)
+                cell.background = t.headerBackground;
         }
         t.rows.push_back(std::move(row));
     }
@@ -75,7 +80,7 @@ Paper::Document document(const Reports::Report &report, const QDate &printed, co
     };
 
     part.blocks.emplace_back(heading(QStringLiteral("Сводка"), bold));
-    part.blocks.emplace_back(paperTable(ReportTables::summary(report), body, bold));
+    part.blocks.emplace_back(paperTable(ReportTables::summary(report), body, bold, true));
     const QString undated = ReportTables::undatedLine(report);
     if (!undated.isEmpty())
         part.blocks.emplace_back(Paper::Text{undated, body, Qt::AlignLeft, 4, false});

@@ -13,6 +13,8 @@
 #include <QApplication>
 #include <QChart>
 #include <QChartView>
+#include <QComboBox>
+#include <QDateEdit>
 #include <QDir>
 #include <QFileDialog>
 #include <QHeaderView>
@@ -22,6 +24,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QSignalBlocker>
+#include <QSpinBox>
 #include <QTableWidgetItem>
 #include <QVBoxLayout>
 
@@ -78,6 +81,19 @@ ReportsWindow::ReportsWindow(QWidget *parent)
     ui->comboPart->setCurrentIndex((today.month() - 1) / 3);
     fillUnits();
     refresh();
+
+    // The report follows the choice after a short pause, so that stepping
+    // through years or months counts only the last one.
+    pause.setSingleShot(true);
+    pause.setInterval(300);
+    connect(&pause, &QTimer::timeout, this, &ReportsWindow::refresh);
+    auto later = [this] { pause.start(); };
+    connect(ui->comboKind, &QComboBox::currentIndexChanged, this, later);
+    connect(ui->comboPart, &QComboBox::currentIndexChanged, this, later);
+    connect(ui->comboUnit, &QComboBox::currentIndexChanged, this, later);
+    connect(ui->spinYear, &QSpinBox::valueChanged, this, later);
+    connect(ui->dateFrom, &QDateEdit::dateChanged, this, later);
+    connect(ui->dateTo, &QDateEdit::dateChanged, this, later);
 }
 
 ReportsWindow::~ReportsWindow()
@@ -191,8 +207,7 @@ void ReportsWindow::refresh()
     ui->labelUndated->setVisible(!undated.isEmpty());
     setChart(unitsView, ReportCharts::units(shown, font()));
     setChart(monthsView, ReportCharts::months(shown, font()));
-    say(shown.top.isEmpty() ? QString()
-                            : QStringLiteral("Военнослужащих с взысканиями в силе в списке: %1").arg(shown.top.size()));
+    say(QString());
 }
 
 void ReportsWindow::fill(QTableWidget *table, const ReportTables::Table &source)
@@ -240,6 +255,8 @@ void ReportsWindow::on_comboKind_currentIndexChanged(int)
 
 void ReportsWindow::on_buttonShow_clicked()
 {
+    // Counted again now, also when nothing was changed: the register may have.
+    pause.stop();
     refresh();
 }
 

@@ -3,6 +3,7 @@
 
 #include "storage/reports/report.h"
 
+#include <QTimer>
 #include <QWidget>
 
 class QChart;
@@ -24,8 +25,9 @@ QT_END_NAMESPACE
 // quarter, a year or two dates) for all units or one. Its tabs: the summary
 // per unit with a bar chart, the servicemen with most penalties in force
 // (double-click or Enter opens their penalties), and the course by month with
-// a line chart. The report is printed, saved as PDF or as a spreadsheet. It
-// only reads the register.
+// a line chart. The report follows the choice of period and unit; «Показать»
+// counts it again. It is printed, saved as PDF or as a spreadsheet. It only
+// reads the register.
 class ReportsWindow : public QWidget
 {
     Q_OBJECT
@@ -75,6 +77,7 @@ private:
     QChartView *unitsView;
     QChartView *monthsView;
     Reports::Report shown;
+    QTimer pause;
 };
 
 #endif // REPORTS_H
