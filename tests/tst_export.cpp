@@ -2,7 +2,9 @@
 // for each ending, printing to PDF, and the exported files as LibreOffice
 // reads them.
 #include "windows/mainwindow.h"
+#include "export/cardprint.h"
 #include "export/tableexport.h"
+#include "programdb.h"
 #include "testsupport.h"
 #include "widgets.h"
 #include "zipcontent.h"
@@ -578,6 +580,48 @@ private slots:
         while (!lines.isEmpty() && lines.first().isEmpty())
             lines.removeFirst();
         QCOMPARE(lines, flat);
+    }
+
+    // The service card as .odt: columns as wide as their words, headings and
+    // header rows kept with the rows below, as LibreOffice lays it out.
+    void cardOpenDocument()
+    {
+        WorkDir dir;
+        QVERIFY(openProgramDb());
+        QVERIFY(addServiceman("12", "Петров Пётр Петрович", "АБ-1"));
+        Order o;
+        o.LN = "АБ-1";
+        o.what = "vzs";
+        o.Date_time = "15.01.2019";
+        o.prikaznom = "П-1";
+        o.kemvidan = "Командир полка";
+        o.nameZO = "Выговор";
+        QVERIFY(addOrder(o));
+        QStringList missing;
+        QSqlError error;
+        const std::vector<Cards::Card> cards = Cards::read({"АБ-1"}, &missing, &error);
+        QString why;
+        QVERIFY2(CardPrint::writeOpenDocument(cards, QDate(2025, 3, 12), dir.filePath("card.odt"), &why),
+                 qPrintable(why));
+        const QString xml = QString::fromUtf8(zipContent(content("card.odt")).value("content.xml"));
+        QVERIFY(xml.contains("fo:keep-with-next=\"always\""));
+        QVERIFY(xml.contains("style:may-break-between-rows=\"true\""));
+        QVERIFY(xml.contains("<table:table-header-rows>"));
+        // The number column narrower than the name column.
+        static const QRegularExpression width("style:name=\"Table2\\.(\\d)\"[^>]*>"
+                                              "<style:table-column-properties style:column-width=\"([\\d.]+)cm");
+        QHash<int, double> widths;
+        for (const QRegularExpressionMatch &m : width.globalMatch(xml))
+            widths.insert(m.captured(1).toInt(), m.captured(2).toDouble());
+        QCOMPARE(widths.size(), 7);
+        QVERIFY(widths.value(2) < widths.value(3));
+        if (QStandardPaths::findExecutable("soffice").isEmpty())
+            QSKIP("LibreOffice (soffice) is not installed");
+        const QString failed = convert("pdf", {dir.filePath("card.odt")}, dir.filePath("pdf"), dir.filePath("lo"));
+        QVERIFY2(failed.isEmpty(), qPrintable(failed));
+        const QString text = pdfText(dir.filePath("pdf/card.pdf"));
+        QVERIFY(text.contains("Наименование"));
+        QVERIFY(text.contains("Служебная карточка"));
     }
 };
 

@@ -5,9 +5,12 @@
 #include "view/dialogs.h"
 
 #include <QDir>
-#include <QTextCursor>
-#include <QTextDocument>
-#include <QTextTable>
+#include <QFontMetricsF>
+#include <QRegularExpression>
+#include <QXmlStreamWriter>
+
+#include <functional>
+#include <numeric>
 
 namespace CardPrint {
 
@@ -162,78 +165,331 @@ Paper::Document document(const std::vector<Cards::Card> &cards, const QDate &mad
     return doc;
 }
 
-void fill(QTextDocument *text, const std::vector<Cards::Card> &cards, const QDate &made)
+namespace {
+
+// The OpenDocument card: A4 upright with margins of 2 cm, tables the width
+// of the text.
+constexpr double PAGE_WIDTH_CM = 21.0;
+constexpr double PAGE_HEIGHT_CM = 29.7;
+constexpr double MARGIN_CM = 2.0;
+constexpr double TEXT_WIDTH_CM = PAGE_WIDTH_CM - 2 * MARGIN_CM;
+// A cell's padding on both sides and its borders.
+constexpr double CELL_EXTRA_CM = 0.25;
+
+const QString OFFICE = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:office:1.0");
+const QString STYLE = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:style:1.0");
+const QString TEXT = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:text:1.0");
+const QString TABLE = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:table:1.0");
+const QString FO = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0");
+const QString SVG = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0");
+
+// Widths of texts in centimetres, in the card's font.
+class TextWidths
 {
-    text->setDefaultFont(font(11));
-    QTextCursor cursor(text);
-    QTextCharFormat plain;
-    plain.setFont(font(11));
-    QTextCharFormat strong;
-    strong.setFont(font(11, true));
-    QTextCharFormat titleFormat;
-    titleFormat.setFont(font(14, true));
-    QTextCharFormat headingFormat;
-    headingFormat.setFont(font(12, true));
-    QTextTableFormat tableFormat;
-    tableFormat.setBorder(0.5);
-    tableFormat.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
-    tableFormat.setCellPadding(2);
-    tableFormat.setCellSpacing(0);
-    tableFormat.setWidth(QTextLength(QTextLength::PercentageLength, 100));
-    auto put = [](QTextTable *table, int row, int column, const QString &value, const QTextCharFormat &format) {
-        table->cellAt(row, column).firstCursorPosition().insertText(value, format);
+public:
+    // Measured at a hundred times the size, for precision: a pixel is then
+    // a hundredth of a point.
+    explicit TextWidths(bool bold) : m_metrics(scaled(bold)) {}
+    double cm(const QString &text) const { return m_metrics.horizontalAdvance(text) / 100.0 / 72.0 * 2.54; }
+
+private:
+    static QFont scaled(bool bold)
+    {
+        QFont f(FAMILY);
+        f.setPixelSize(1100);
+        f.setBold(bold);
+        return f;
+    }
+    QFontMetricsF m_metrics;
+};
+
+// Column widths by content within the text's width: each column at least its
+// longest word (a word is never broken where the page allows it), the room
+// left shared out by how much more each column's longest line wants; when
+// every line fits, the rest by the lines' widths. The first row is the bold
+// header.
+QList<double> columnWidths(const QList<QStringList> &rows)
+{
+    const TextWidths plain(false);
+    const TextWidths bold(true);
+    const int columns = rows.isEmpty() ? 0 : static_cast<int>(rows.first().size());
+    QList<double> least(columns, CELL_EXTRA_CM);
+    QList<double> wanted(columns, CELL_EXTRA_CM);
+    static const QRegularExpression blanks(QStringLiteral("\\s+"));
+    for (int r = 0; r < rows.size(); ++r) {
+        const TextWidths &widths = r == 0 ? bold : plain;
+        for (int c = 0; c < columns && c < rows.at(r).size(); ++c) {
+            for (const QString &line : rows.at(r).at(c).split(QLatin1Char('\n'))) {
+                wanted[c] = std::max(wanted[c], widths.cm(line) + CELL_EXTRA_CM);
+                for (const QString &word : line.split(blanks, Qt::SkipEmptyParts))
+                    least[c] = std::max(least[c], widths.cm(word) + CELL_EXTRA_CM);
+            }
+        }
+    }
+    const double leastSum = std::accumulate(least.begin(), least.end(), 0.0);
+    const double wantedSum = std::accumulate(wanted.begin(), wanted.end(), 0.0);
+    QList<double> out(columns);
+    for (int c = 0; c < columns; ++c) {
+        if (leastSum >= TEXT_WIDTH_CM)
+            out[c] = least[c] * TEXT_WIDTH_CM / leastSum;
+        else if (wantedSum <= TEXT_WIDTH_CM)
+            out[c] = wanted[c] * TEXT_WIDTH_CM / wantedSum;
+        else
+            out[c] = least[c] + (wanted[c] - least[c]) * (TEXT_WIDTH_CM - leastSum) / (wantedSum - leastSum);
+    }
+    return out;
+}
+
+QString centimetres(double cm)
+{
+    return QString::number(cm, 'f', 3) + QStringLiteral("cm");
+}
+
+void paragraphStyle(QXmlStreamWriter &xml, const QString &name, double points, bool bold,
+                    const std::function<void()> &paragraphProperties = {})
+{
+    xml.writeStartElement(STYLE, QStringLiteral("style"));
+    xml.writeAttribute(STYLE, QStringLiteral("name"), name);
+    xml.writeAttribute(STYLE, QStringLiteral("family"), QStringLiteral("paragraph"));
+    if (paragraphProperties) {
+        xml.writeStartElement(STYLE, QStringLiteral("paragraph-properties"));
+        paragraphProperties();
+        xml.writeEndElement();
+    }
+    xml.writeEmptyElement(STYLE, QStringLiteral("text-properties"));
+    xml.writeAttribute(STYLE, QStringLiteral("font-name"), FAMILY);
+    xml.writeAttribute(FO, QStringLiteral("font-size"), QStringLiteral("%1pt").arg(points));
+    if (bold)
+        xml.writeAttribute(FO, QStringLiteral("font-weight"), QStringLiteral("bold"));
+    xml.writeEndElement();
+}
+
+void start(QXmlStreamWriter &xml, const QString &root)
+{
+    xml.writeStartDocument();
+    xml.writeNamespace(OFFICE, QStringLiteral("office"));
+    xml.writeNamespace(STYLE, QStringLiteral("style"));
+    xml.writeNamespace(TEXT, QStringLiteral("text"));
+    xml.writeNamespace(TABLE, QStringLiteral("table"));
+    xml.writeNamespace(FO, QStringLiteral("fo"));
+    xml.writeNamespace(SVG, QStringLiteral("svg"));
+    xml.writeStartElement(OFFICE, root);
+    xml.writeAttribute(OFFICE, QStringLiteral("version"), QStringLiteral("1.2"));
+    xml.writeStartElement(OFFICE, QStringLiteral("font-face-decls"));
+    xml.writeEmptyElement(STYLE, QStringLiteral("font-face"));
+    xml.writeAttribute(STYLE, QStringLiteral("name"), FAMILY);
+    xml.writeAttribute(SVG, QStringLiteral("font-family"), QStringLiteral("'%1'").arg(FAMILY));
+    xml.writeAttribute(STYLE, QStringLiteral("font-family-generic"), QStringLiteral("roman"));
+    xml.writeEndElement();
+}
+
+// The page (A4 upright) and the default font.
+QByteArray odtStyles()
+{
+    QByteArray out;
+    QXmlStreamWriter xml(&out);
+    start(xml, QStringLiteral("document-styles"));
+    xml.writeStartElement(OFFICE, QStringLiteral("styles"));
+    xml.writeStartElement(STYLE, QStringLiteral("default-style"));
+    xml.writeAttribute(STYLE, QStringLiteral("family"), QStringLiteral("paragraph"));
+    xml.writeEmptyElement(STYLE, QStringLiteral("text-properties"));
+    xml.writeAttribute(STYLE, QStringLiteral("font-name"), FAMILY);
+    xml.writeAttribute(FO, QStringLiteral("font-size"), QStringLiteral("11pt"));
+    xml.writeAttribute(FO, QStringLiteral("language"), QStringLiteral("ru"));
+    xml.writeAttribute(FO, QStringLiteral("country"), QStringLiteral("RU"));
+    xml.writeEndElement();
+    xml.writeEndElement(); // styles
+    xml.writeStartElement(OFFICE, QStringLiteral("automatic-styles"));
+    xml.writeStartElement(STYLE, QStringLiteral("page-layout"));
+    xml.writeAttribute(STYLE, QStringLiteral("name"), QStringLiteral("A4"));
+    xml.writeEmptyElement(STYLE, QStringLiteral("page-layout-properties"));
+    xml.writeAttribute(FO, QStringLiteral("page-width"), centimetres(PAGE_WIDTH_CM));
+    xml.writeAttribute(FO, QStringLiteral("page-height"), centimetres(PAGE_HEIGHT_CM));
+    xml.writeAttribute(STYLE, QStringLiteral("print-orientation"), QStringLiteral("portrait"));
+    for (const char *side : {"margin-top", "margin-bottom", "margin-left", "margin-right"})
+        xml.writeAttribute(FO, QString::fromLatin1(side), centimetres(MARGIN_CM));
+    xml.writeEndElement(); // page-layout
+    xml.writeEndElement(); // automatic-styles
+    xml.writeStartElement(OFFICE, QStringLiteral("master-styles"));
+    xml.writeEmptyElement(STYLE, QStringLiteral("master-page"));
+    xml.writeAttribute(STYLE, QStringLiteral("name"), QStringLiteral("Standard"));
+    xml.writeAttribute(STYLE, QStringLiteral("page-layout-name"), QStringLiteral("A4"));
+    xml.writeEndElement();
+    xml.writeEndDocument();
+    return out;
+}
+
+// One table of the card: its rows (the first the header, repeated on every
+// page and kept with the rows below it, when `header` is set), columns by
+// content, no row split over two pages.
+struct OdtTable
+{
+    QList<QStringList> rows;
+    bool header = false;
+};
+
+QByteArray odtContent(const std::vector<Cards::Card> &cards, const QDate &made)
+{
+    // The document's parts in order: a paragraph (style, text) or a table.
+    struct Part
+    {
+        QString style;
+        QString text;
+        int table = -1;
     };
+    std::vector<Part> parts;
+    QList<OdtTable> tables;
     const QStringList labels = headingLabels();
     bool first = true;
     for (const Cards::Card &card : cards) {
-        QTextBlockFormat titleBlock;
-        titleBlock.setAlignment(Qt::AlignHCenter);
-        if (!first)
-            titleBlock.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
-        if (first)
-            cursor.setBlockFormat(titleBlock);
-        else
-            cursor.insertBlock(titleBlock);
+        parts.push_back({first ? QStringLiteral("Title") : QStringLiteral("TitleOnNewPage"),
+                         QStringLiteral("Служебная карточка")});
         first = false;
-        cursor.insertText(QStringLiteral("Служебная карточка"), titleFormat);
-
-        QTextTable *particulars = cursor.insertTable(static_cast<int>(labels.size()), 2, tableFormat);
+        OdtTable particulars;
         const QStringList values = headingValues(card);
-        for (int i = 0; i < labels.size(); ++i) {
-            put(particulars, i, 0, labels.at(i), strong);
-            put(particulars, i, 1, values.at(i), plain);
-        }
-        cursor.movePosition(QTextCursor::End);
-
+        for (int i = 0; i < labels.size(); ++i)
+            particulars.rows << QStringList{labels.at(i), values.at(i)};
+        parts.push_back({QString(), QString(), static_cast<int>(tables.size())});
+        tables << particulars;
         for (int s = 0; s < 6; ++s) {
             const std::vector<Cards::Order> &orders = card.orders[static_cast<size_t>(s)];
-            QTextBlockFormat headingBlock;
-            headingBlock.setTopMargin(10);
-            cursor.insertBlock(headingBlock);
-            cursor.insertText(sectionTitle(s, orders), headingFormat);
+            parts.push_back({QStringLiteral("Heading"), sectionTitle(s, orders)});
             if (orders.empty())
                 continue;
-            const QStringList heads = captions(s);
-            QTextTableFormat withHeader = tableFormat;
-            withHeader.setHeaderRowCount(1);
-            QTextTable *table =
-                cursor.insertTable(static_cast<int>(orders.size()) + 1, static_cast<int>(heads.size()), withHeader);
-            for (int c = 0; c < heads.size(); ++c)
-                put(table, 0, c, heads.at(c), strong);
-            int n = 0;
-            for (const Cards::Order &o : orders) {
-                const QStringList row = cells(s, o);
-                ++n;
-                for (int c = 0; c < row.size(); ++c)
-                    put(table, n, c, row.at(c), plain);
-            }
-            cursor.movePosition(QTextCursor::End);
+            OdtTable section;
+            section.header = true;
+            section.rows << captions(s);
+            for (const Cards::Order &o : orders)
+                section.rows << cells(s, o);
+            parts.push_back({QString(), QString(), static_cast<int>(tables.size())});
+            tables << section;
         }
-        QTextBlockFormat madeBlock;
-        madeBlock.setTopMargin(12);
-        cursor.insertBlock(madeBlock);
-        cursor.insertText(madeLine(made), plain);
+        parts.push_back({QStringLiteral("Made"), madeLine(made)});
     }
+
+    QByteArray out;
+    QXmlStreamWriter xml(&out);
+    start(xml, QStringLiteral("document-content"));
+    xml.writeStartElement(OFFICE, QStringLiteral("automatic-styles"));
+    auto centred = [&xml] { xml.writeAttribute(FO, QStringLiteral("text-align"), QStringLiteral("center")); };
+    paragraphStyle(xml, QStringLiteral("Title"), 14, true, [&] {
+        centred();
+        xml.writeAttribute(FO, QStringLiteral("margin-bottom"), centimetres(0.2));
+        xml.writeAttribute(FO, QStringLiteral("keep-with-next"), QStringLiteral("always"));
+    });
+    paragraphStyle(xml, QStringLiteral("TitleOnNewPage"), 14, true, [&] {
+        centred();
+        xml.writeAttribute(FO, QStringLiteral("margin-bottom"), centimetres(0.2));
+        xml.writeAttribute(FO, QStringLiteral("keep-with-next"), QStringLiteral("always"));
+        xml.writeAttribute(FO, QStringLiteral("break-before"), QStringLiteral("page"));
+    });
+    // A section's heading stands on the page of the section's first rows.
+    paragraphStyle(xml, QStringLiteral("Heading"), 12, true, [&] {
+        xml.writeAttribute(FO, QStringLiteral("margin-top"), centimetres(0.35));
+        xml.writeAttribute(FO, QStringLiteral("margin-bottom"), centimetres(0.1));
+        xml.writeAttribute(FO, QStringLiteral("keep-with-next"), QStringLiteral("always"));
+    });
+    paragraphStyle(xml, QStringLiteral("Made"), 11, false,
+                   [&] { xml.writeAttribute(FO, QStringLiteral("margin-top"), centimetres(0.4)); });
+    paragraphStyle(xml, QStringLiteral("Cell"), 11, false);
+    paragraphStyle(xml, QStringLiteral("CellBold"), 11, true);
+    xml.writeStartElement(STYLE, QStringLiteral("style"));
+    xml.writeAttribute(STYLE, QStringLiteral("name"), QStringLiteral("Box"));
+    xml.writeAttribute(STYLE, QStringLiteral("family"), QStringLiteral("table-cell"));
+    xml.writeEmptyElement(STYLE, QStringLiteral("table-cell-properties"));
+    xml.writeAttribute(FO, QStringLiteral("padding"), centimetres(0.1));
+    xml.writeAttribute(FO, QStringLiteral("border"), QStringLiteral("0.5pt solid #000000"));
+    xml.writeEndElement();
+    xml.writeStartElement(STYLE, QStringLiteral("style"));
+    xml.writeAttribute(STYLE, QStringLiteral("name"), QStringLiteral("Row"));
+    xml.writeAttribute(STYLE, QStringLiteral("family"), QStringLiteral("table-row"));
+    xml.writeEmptyElement(STYLE, QStringLiteral("table-row-properties"));
+    xml.writeAttribute(FO, QStringLiteral("keep-together"), QStringLiteral("always"));
+    xml.writeEndElement();
+    QList<QList<double>> widths;
+    for (int t = 0; t < tables.size(); ++t) {
+        // (The particulars have no header: their first row is measured bold,
+        // near enough for the bold labels.)
+        widths << columnWidths(tables.at(t).rows);
+        xml.writeStartElement(STYLE, QStringLiteral("style"));
+        xml.writeAttribute(STYLE, QStringLiteral("name"), QStringLiteral("Table%1").arg(t + 1));
+        xml.writeAttribute(STYLE, QStringLiteral("family"), QStringLiteral("table"));
+        xml.writeEmptyElement(STYLE, QStringLiteral("table-properties"));
+        xml.writeAttribute(STYLE, QStringLiteral("width"), centimetres(TEXT_WIDTH_CM));
+        xml.writeAttribute(TABLE, QStringLiteral("align"), QStringLiteral("margins"));
+        xml.writeAttribute(STYLE, QStringLiteral("may-break-between-rows"), QStringLiteral("true"));
+        xml.writeEndElement();
+        for (int c = 0; c < widths.last().size(); ++c) {
+            xml.writeStartElement(STYLE, QStringLiteral("style"));
+            xml.writeAttribute(STYLE, QStringLiteral("name"), QStringLiteral("Table%1.%2").arg(t + 1).arg(c + 1));
+            xml.writeAttribute(STYLE, QStringLiteral("family"), QStringLiteral("table-column"));
+            xml.writeEmptyElement(STYLE, QStringLiteral("table-column-properties"));
+            xml.writeAttribute(STYLE, QStringLiteral("column-width"), centimetres(widths.last().at(c)));
+            xml.writeEndElement();
+        }
+    }
+    xml.writeEndElement(); // automatic-styles
+
+    xml.writeStartElement(OFFICE, QStringLiteral("body"));
+    xml.writeStartElement(OFFICE, QStringLiteral("text"));
+    auto row = [&xml](const QStringList &cells, bool bold, bool boldFirst) {
+        xml.writeStartElement(TABLE, QStringLiteral("table-row"));
+        xml.writeAttribute(TABLE, QStringLiteral("style-name"), QStringLiteral("Row"));
+        for (int c = 0; c < cells.size(); ++c) {
+            xml.writeStartElement(TABLE, QStringLiteral("table-cell"));
+            xml.writeAttribute(TABLE, QStringLiteral("style-name"), QStringLiteral("Box"));
+            xml.writeAttribute(OFFICE, QStringLiteral("value-type"), QStringLiteral("string"));
+            const bool strong = bold || (boldFirst && c == 0);
+            for (const QString &line : cells.at(c).split(QLatin1Char('\n'))) {
+                xml.writeStartElement(TEXT, QStringLiteral("p"));
+                xml.writeAttribute(TEXT, QStringLiteral("style-name"),
+                                   strong ? QStringLiteral("CellBold") : QStringLiteral("Cell"));
+                xml.writeCharacters(line);
+                xml.writeEndElement();
+            }
+            xml.writeEndElement();
+        }
+        xml.writeEndElement();
+    };
+    for (const Part &part : parts) {
+        if (part.table < 0) {
+            xml.writeStartElement(TEXT, QStringLiteral("p"));
+            xml.writeAttribute(TEXT, QStringLiteral("style-name"), part.style);
+            xml.writeCharacters(part.text);
+            xml.writeEndElement();
+            continue;
+        }
+        const OdtTable &table = tables.at(part.table);
+        const QString name = QStringLiteral("Table%1").arg(part.table + 1);
+        xml.writeStartElement(TABLE, QStringLiteral("table"));
+        xml.writeAttribute(TABLE, QStringLiteral("name"), name);
+        xml.writeAttribute(TABLE, QStringLiteral("style-name"), name);
+        for (int c = 0; c < widths.at(part.table).size(); ++c) {
+            xml.writeEmptyElement(TABLE, QStringLiteral("table-column"));
+            xml.writeAttribute(TABLE, QStringLiteral("style-name"), QStringLiteral("%1.%2").arg(name).arg(c + 1));
+        }
+        int r = 0;
+        if (table.header) {
+            xml.writeStartElement(TABLE, QStringLiteral("table-header-rows"));
+            row(table.rows.first(), true, false);
+            xml.writeEndElement();
+            r = 1;
+        }
+        for (; r < table.rows.size(); ++r)
+            row(table.rows.at(r), false, !table.header);
+        xml.writeEndElement(); // table
+    }
+    xml.writeEndDocument();
+    return out;
+}
+
+} // namespace
+
+bool writeOpenDocument(const std::vector<Cards::Card> &cards, const QDate &made, const QString &fileName,
+                       QString *error)
+{
+    return TableExport::writeOpenDocument(QByteArrayLiteral("application/vnd.oasis.opendocument.text"),
+                                          odtContent(cards, made), odtStyles(), fileName, error);
 }
 
 void show(QWidget *parent, const QStringList &personalNumbers)
@@ -279,10 +535,8 @@ void show(QWidget *parent, const QStringList &personalNumbers)
                                                               QStringLiteral("ODF files (*.odt)"), QStringLiteral(".odt"));
                                     if (name.isEmpty())
                                         return;
-                                    QTextDocument text;
-                                    fill(&text, cards, made);
                                     QString why;
-                                    if (!TableExport::writeOpenDocumentText(text, name, &why))
+                                    if (!writeOpenDocument(cards, made, name, &why))
                                         Dialogs::warn(preview, QStringLiteral("%1 в файл «%2»: %3.")
                                                                             .arg(texts.notSaved,
                                                                                  QDir::toNativeSeparators(name), why));

@@ -9,7 +9,6 @@
 
 #include <vector>
 
-class QTextDocument;
 class QWidget;
 
 // The service card ("Служебная карточка") of a serviceman: his particulars,
@@ -19,8 +18,12 @@ namespace CardPrint {
 
 // The cards on paper, each starting on a new page.
 Paper::Document document(const std::vector<Cards::Card> &cards, const QDate &made);
-// The same as an editable text document (for the OpenDocument file).
-void fill(QTextDocument *text, const std::vector<Cards::Card> &cards, const QDate &made);
+// The same as an OpenDocument text file (.odt): the tables' columns as wide
+// as their contents ask, no word broken where the page has room, a section's
+// heading and header row kept with its first rows. On failure returns false,
+// says why in `error` and leaves an earlier file as it was.
+bool writeOpenDocument(const std::vector<Cards::Card> &cards, const QDate &made, const QString &fileName,
+                       QString *error);
 
 // The command of the windows: reads the cards of these servicemen and shows
 // them in the print preview, from which they are printed or saved as PDF or
