@@ -175,6 +175,14 @@ private slots:
         useTestConnection("reports-test");
         fillRegister();
         check();
+        {
+            // The window over the server's connection.
+            ReportsWindow w;
+            showQuarter(w);
+            const QTableWidget *summary = child<QTableWidget>(&w, "tableSummary");
+            QCOMPARE(row(summary, summary->rowCount() - 1),
+                     (QStringList{"Итого", "4", "5", "2", "4", "1", "1", "1", "1", "1"}));
+        }
         useTestConnection(QString());
         QSqlDatabase::removeDatabase("reports-test");
     }
