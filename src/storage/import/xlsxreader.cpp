@@ -1,4 +1,5 @@
-// .xlsx: the workbook's parts in their archive, read with QXmlStreamReader.
+// .xlsx: the workbook's parts in their archive, the small ones read with
+// QXmlStreamReader, the worksheet and its shared strings with expat.
 #include "storage/import/readers.h"
 #include "storage/import/ziparchive.h"
 
@@ -18,7 +19,16 @@ namespace Import::Detail {
 
 namespace {
 
-const QString RelationshipsNs = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+// The relationship id of a <sheet>: its "id" attribute in the namespace of
+// relationships, which the transitional and the strict workbooks name
+// differently.
+QString relationId(const QXmlStreamAttributes &attributes)
+{
+    for (const QXmlStreamAttribute &attribute : attributes)
+        if (attribute.name() == u"id" && !attribute.namespaceUri().isEmpty())
+            return attribute.value().toString();
+    return QString();
+}
 
 // A part's reader and the fault it ended with, if any.
 struct Part
@@ -158,7 +168,7 @@ QString scan(ZipArchive &zip, const QString &name, Handler &handler)
     ZipPart part(zip, name);
     if (!part.found())
         return damagedMessage(zip.path());
-    std::unique_ptr<std::remove_pointer_t<XML_Parser>, void (*)(XML_Parser)> parser(XML_ParserCreate("UTF-8"),
+    std::unique_ptr<std::remove_pointer_t<XML_Parser>, void (*)(XML_Parser)> parser(XML_ParserCreate(nullptr),
                                                                                   XML_ParserFree);
     if (!parser)
         return damagedMessage(zip.path());
@@ -473,7 +483,7 @@ void readXlsx(ZipArchive &zip, SheetFile &file)
                 from1904 = date1904 == u"1" || date1904 == u"true";
             } else if (part.xml.name() == u"sheet") {
                 file.sheets << a.value("name").toString();
-                sheetParts << relations.value(a.value(RelationshipsNs, "id").toString()).target;
+                sheetParts << relations.value(relationId(a)).target;
             }
         }
         file.error = part.fault(zip.path());
