@@ -257,6 +257,9 @@ private slots:
             return names;
         };
         const QStringList everyone = shown();
+        // The table has the focus at first, as before the search line.
+        QVERIFY(QTest::qWaitForWindowActive(list.get()));
+        QCOMPARE(QApplication::focusWidget(), t);
         auto *search = list->findChild<QLineEdit *>("lineEdit_search");
         search->insert("ПЁ");
         search->insert("ТР");
