@@ -150,6 +150,12 @@ void voenosluga::applySearch()
             t->setRowHidden(r, !keep);
         found += keep;
     }
+    // A row the search hides is no longer current: "Удаление" must not
+    // delete a serviceman the user does not see.
+    if (t->currentRow() >= 0 && t->isRowHidden(t->currentRow())) {
+        t->setCurrentCell(-1, -1);
+        t->clearSelection();
+    }
     t->setUpdatesEnabled(true);
     if (text.isEmpty())
         statusBar()->clearMessage();
