@@ -1,6 +1,5 @@
 // .xlsx: the workbook's parts in their archive, the small ones read with
 // QXmlStreamReader, the worksheet and its shared strings with expat.
-#include "storage/import/quickxml.h"
 #include "storage/import/readers.h"
 #include "storage/import/ziparchive.h"
 
@@ -135,9 +134,9 @@ QString fromUtf8(const std::string &text)
 }
 
 // The worksheet and its shared strings hold nearly all of a workbook's
-// bytes: they are read by the quick reader, or when it gives up by expat,
-// both several times faster than QXmlStreamReader (for a roster of 200,000
-// rows, the difference between reading it in about a second or in five).
+// bytes: they are read with expat, several times faster than
+// QXmlStreamReader (for a roster of 200,000 rows, the difference between
+// reading it in a second or two or in five).
 // The small parts stay with QXmlStreamReader.
 
 // The name of an element or attribute without its prefix: the parts are
@@ -161,24 +160,14 @@ const char *attribute(const char **attributes, const char *name)
 
 // Reads a part, handing the handler its elements and texts (start(name,
 // attributes), end(name), text(data, size)); the handler stops the reading
-// by setting its error, and restart() forgets what it was given. The quick
-// reader goes first; what it gives up on is read again with expat. Returns
-// the message of what went wrong, or an empty one.
+// by setting its error. Returns the message of what went wrong, or an
+// empty one.
 template<class Handler>
 QString scan(ZipArchive &zip, const QString &name, Handler &handler)
 {
     QByteArray xml;
     if (!zip.read(name, &xml))
         return damagedMessage(zip.path());
-    switch (QuickXml::read(xml, handler)) {
-    case QuickXml::Result::Done:
-        return QString();
-    case QuickXml::Result::Stopped:
-        return handler.error;
-    case QuickXml::Result::GaveUp:
-        handler.restart();
-        break;
-    }
     std::unique_ptr<std::remove_pointer_t<XML_Parser>, void (*)(XML_Parser)> parser(XML_ParserCreate(nullptr),
                                                                                   XML_ParserFree);
     if (!parser)
@@ -283,13 +272,6 @@ struct StringsScan
     bool inText = false;
     int phonetic = 0;
 
-    void restart()
-    {
-        strings.clear();
-        current.clear();
-        inText = false;
-        phonetic = 0;
-    }
     void start(const char *qualified, const char **attributes)
     {
         const char *name = localName(qualified);
@@ -370,13 +352,6 @@ struct SheetScan
         error = damaged;
         if (parser)
             XML_StopParser(parser, XML_FALSE);
-    }
-    void restart()
-    {
-        rows->clear();
-        row = column = 0;
-        inCell = inValue = inInline = inText = false;
-        phonetic = 0;
     }
     void start(const char *qualified, const char **attributes)
     {
