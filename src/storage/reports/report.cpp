@@ -106,8 +106,12 @@ Report build(const Period &period, const QString &unit, int topCount)
                                man.penaltiesInForce});
     }
     if (!query.isActive()) {
-        report.error = failed(query);
-        return report;
+        // No figures at all rather than some of them.
+        Report none;
+        none.period = period;
+        none.unit = unit;
+        none.error = failed(query);
+        return none;
     }
     std::sort(report.units.begin(), report.units.end(), [](const UnitFigures &a, const UnitFigures &b) {
         return Function::compareStrings(a.unit, b.unit);

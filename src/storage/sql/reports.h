@@ -54,9 +54,9 @@ namespace Sql {
     "WHERE COALESCE(CAST(VP AS TEXT), '') = ?), p AS MATERIALIZED (SELECT LN, what, d, "  \
     "l, f FROM (SELECT LN, what, " day("Date_time") " AS d, " day("Data_snytie") " AS l, CASE WHEN "             \
     "actived_prikaz = '1' THEN 1 ELSE 0 END AS f FROM prikaz WHERE what IN ('vzs', 'blag', 'gr', 'ZOMO', "       \
-    "'gosnag', 'posh') AND LN IN (SELECT LN FROM Combat) AND (CAST(? AS TEXT) = '' OR LN IN (SELECT LN FROM "  \
-    "chosen))" fence ") AS x, span WHERE d BETWEEN a AND b OR d IS "  \
-    "NULL OR (what = 'vzs' AND (d <= b AND (f = 1 OR l > b) OR f = 0 AND (l IS NULL OR l BETWEEN a AND b)))) "   \
+    "'gosnag', 'posh') AND (CAST(? AS TEXT) = '' OR LN IN (SELECT LN FROM chosen))" fence ") AS x, span "     \
+    "WHERE (d BETWEEN a AND b OR d IS NULL OR (what = 'vzs' AND (d <= b AND (f = 1 OR l > b) OR f = 0 AND (l "  \
+    "IS NULL OR l BETWEEN a AND b)))) AND LN IN (SELECT LN FROM Combat)) "                                        \
     "SELECT 0, COALESCE(CAST(c.VP AS TEXT), ''), c.LN, c.FIO, c.VZ, COALESCE(o.imposed, 0), "                  \
     "COALESCE(o.lifted, 0), COALESCE(o.inforce, 0), COALESCE(o.thanks, 0), COALESCE(o.certificates, 0), "       \
     "COALESCE(o.badges, 0), COALESCE(o.awards, 0), COALESCE(o.veterans, 0), COALESCE(o.undated, 0) FROM "       \
