@@ -8,6 +8,8 @@
 //   --latency                adds the clerk's commands on a server behind a delaying proxy (10 and
 //                            50 ms round trip) at the largest size (200 with --quick, always run)
 //   --latency-only           that table alone
+//   --reports                the commander's report of a year alone, on a file and on a server:
+//                            20,000 servicemen and 300,000 orders (--size N: N servicemen, 15 N orders)
 #include "windows/addcombat.h"
 #include "windows/addfile.h"
 #include "export/cardprint.h"
@@ -25,6 +27,8 @@
 #include "storage/history/historyread.h"
 #include "storage/history/historytable.h"
 #include "storage/recount.h"
+#include "storage/reports/report.h"
+#include "storage/sql.h"
 #include "storage/summarycolumns.h"
 #include "windows/history.h"
 #include "windows/voenosluga.h"
@@ -758,6 +762,157 @@ std::vector<Latency> latencyTable(TestSupport::PgServer &pg, int n, const std::v
     return out;
 }
 
+// Orders added up to `orders` in all for the report's measure: spread over
+// the servicemen and over 2024 to 2026, a third of the penalties lifted some
+// days to a year later.
+void topUpDatedOrders(const QSqlDatabase &db, int n, int have, int orders, const QString &bigLn)
+{
+    std::mt19937 rng(20261209u + n);
+    const QStringList codes{"vzs", "blag", "gr", "ZOMO", "gosnag", "posh"};
+    QSqlQuery q(db);
+    q.exec("BEGIN");
+    QSqlQuery order(db);
+    order.prepare("INSERT INTO prikaz (LN, what, Date_time, prikaznom, kemvidan, nameZO, actived_prikaz, "
+                  "Nomer_snytie, Data_snytie) VALUES (?,?,?,?,?,?,?,?,?)");
+    for (int k = have; k < orders; ++k) {
+        const int i = static_cast<int>(rng() % n);
+        const int c = static_cast<int>(rng() % 3 == 0 ? 0 : rng() % 6);
+        const QDate when = QDate(2024, 1, 1).addDays(static_cast<int>(rng() % 1096));
+        const bool lifted = c == 0 && rng() % 3 == 0;
+        order.addBindValue(i == 0 ? bigLn : QString("Л-%1").arg(100000 + i));
+        order.addBindValue(codes.at(c));
+        order.addBindValue(when.toString("dd.MM.yyyy"));
+        order.addBindValue(QString::number(k));
+        order.addBindValue("Командир войсковой части");
+        order.addBindValue(c == 0 ? "Выговор" : "За образцовое исполнение обязанностей");
+        order.addBindValue(lifted ? "0" : "1");
+        order.addBindValue(lifted ? QString::number(k + 7) : QString());
+        order.addBindValue(lifted ? when.addDays(static_cast<int>(rng() % 400)).toString("dd.MM.yyyy") : QString());
+        order.exec();
+    }
+    order = QSqlQuery();
+    q.exec("COMMIT");
+}
+
+// The floor of the report: the same figures as one statement (per unit, per
+// month of the orders and of the liftings, per serviceman with penalties in
+// force) read into a plain table.
+QString reportFloorSql(const Reports::Period &year)
+{
+    const QString day = Sql::text(Sql::REPORT_DAY);
+    const int a = year.from.year() * 10000 + year.from.month() * 100 + year.from.day();
+    const int b = year.to.year() * 10000 + year.to.month() * 100 + year.to.day();
+    auto given = [](const char *code) {
+        return QString("SUM(CASE WHEN what = '%1' AND d BETWEEN %2 AND %3 THEN 1 ELSE 0 END)").arg(code);
+    };
+    const QString inForce = "SUM(CASE WHEN what = 'vzs' AND d <= %1 AND (f = 1 OR l > %1) THEN 1 ELSE 0 END)";
+    return QString("WITH o AS (SELECT COALESCE(c.VP, '') AS vp, c.LN AS ln, p.what AS what, %1 AS d, %2 AS l, "
+                   "CASE WHEN p.actived_prikaz = '1' THEN 1 ELSE 0 END AS f FROM prikaz AS p JOIN Combat AS c "
+                   "ON c.LN = p.LN) ")
+               .arg(day.arg("p.Date_time"), day.arg("p.Data_snytie")) +
+           QString("SELECT 'unit', vp, %1, SUM(CASE WHEN what = 'vzs' AND f = 0 AND l BETWEEN %4 AND %5 THEN 1 "
+                   "ELSE 0 END), %2, %3, SUM(CASE WHEN d IS NULL THEN 1 ELSE 0 END) FROM o GROUP BY vp ")
+               .arg(given("vzs").arg(a).arg(b), QString(inForce).arg(b),
+                    QStringList{given("blag").arg(a).arg(b), given("gr").arg(a).arg(b),
+                                given("ZOMO").arg(a).arg(b), given("gosnag").arg(a).arg(b),
+                                given("posh").arg(a).arg(b)}
+                        .join(", "))
+               .arg(a)
+               .arg(b) +
+           QString("UNION ALL SELECT 'men', COALESCE(VP, ''), COUNT(*), 0, 0, 0, 0, 0, 0, 0, 0 FROM Combat GROUP BY "
+                   "COALESCE(VP, '') "
+                   "UNION ALL SELECT 'month', CAST(d / 100 AS TEXT), SUM(CASE WHEN what = 'vzs' THEN 1 ELSE 0 END), "
+                   "SUM(CASE WHEN what <> 'vzs' THEN 1 ELSE 0 END), 0, 0, 0, 0, 0, 0, 0 FROM o WHERE d BETWEEN %1 "
+                   "AND %2 GROUP BY d / 100 "
+                   "UNION ALL SELECT 'lifted', CAST(l / 100 AS TEXT), COUNT(*), 0, 0, 0, 0, 0, 0, 0, 0 FROM o WHERE "
+                   "what = 'vzs' AND f = 0 AND l BETWEEN %1 AND %2 GROUP BY l / 100 "
+                   "UNION ALL SELECT 'man', ln, n, 0, 0, 0, 0, 0, 0, 0, 0 FROM (SELECT ln, %3 AS n FROM o GROUP BY "
+                   "ln) AS m WHERE n > 0")
+               .arg(a)
+               .arg(b)
+               .arg(QString(inForce).arg(b));
+}
+
+// The year's report on a register of `n` servicemen and `orders` orders, on
+// the file and then on a new database of `pg` (when it runs), each against
+// its floor; prints a line per measure and an ok/FAIL line per place. False
+// when a check failed.
+bool reportsBench(TestSupport::PgServer &pg, int n, int orders, int runs, const QString &bigLn)
+{
+    QSqlDatabase::removeDatabase(BENCH_CONNECTION);
+    QSqlDatabase::removeDatabase(QSqlDatabase::defaultConnection);
+    if (!makeDatabase(n, bigLn)) {
+        fprintf(stderr, "reports: could not fill the database for N = %d\n", n);
+        return false;
+    }
+    {
+        QSqlDatabase db = QSqlDatabase::database(BENCH_CONNECTION);
+        db.open();
+        QSqlQuery q(db);
+        q.exec("SELECT count(*) FROM prikaz");
+        q.next();
+        const int have = q.value(0).toInt();
+        q = QSqlQuery();
+        topUpDatedOrders(db, n, have, orders, bigLn);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(BENCH_CONNECTION);
+    const Reports::Period year{QDate(2025, 1, 1), QDate(2025, 12, 31)};
+    QString why;
+    if (!Connection::open(QDir::current().absoluteFilePath("data/BaseDate.db"), &why)) {
+        fprintf(stderr, "reports: could not open the file: %s\n", qPrintable(why));
+        return false;
+    }
+    bool ok = true;
+    printf("%-28s %7s %10s %10s %8s %8s\n", "report of a year", "orders", "median ms", "floor ms", "x floor",
+           "cpu ms");
+    auto measure = [&](const char *where) {
+        QTableWidget table(0, 11);
+        Reports::Report report;
+        const QString sql = reportFloorSql(year);
+        // The program's own thread: all of the work on a file, none of the
+        // server's.
+        std::vector<double> cpu;
+        const auto [ms, floorMs] = timePair(
+            runs,
+            [&] {
+                const double before = threadCpuMs();
+                report = Reports::build(year);
+                cpu.push_back(threadCpuMs() - before);
+            },
+            [&] { floorFill(table, sql, 11); });
+        if (!report.error.isEmpty() || table.rowCount() == 0)
+            fprintf(stderr, "reports: %s: %s\n", where,
+                    qPrintable(report.error.isEmpty() ? QString("the floor read nothing") : report.error));
+        printf("%-28s %7d %10.1f %10.1f %8.2f %8.1f\n", qPrintable(QString("report (%1)").arg(where)), orders, ms,
+               floorMs, floorMs > 0 ? ms / floorMs : 0.0, median(cpu));
+        const bool met = ms <= 2 * floorMs && ms < 1000 && report.error.isEmpty();
+        printf("%s report of a year on a %s (%d servicemen, %d orders) <= 2 x floor and under 1 s\n",
+               met ? "ok  " : "FAIL", where, n, orders);
+        ok = ok && met;
+    };
+    measure("file");
+    QSqlDatabase::removeDatabase(QSqlDatabase::defaultConnection);
+    if (pg.running()) {
+        pg.pointSettingsAt(pg.createDatabase());
+        Function::ver();
+        QString where, error;
+        ServerCopy::Counts counts;
+        if (!Connection::openChosen({}, &where, &error) ||
+            !ServerCopy::transfer(QDir::current().absoluteFilePath("data/BaseDate.db"), &counts, &error)) {
+            fprintf(stderr, "reports: could not fill the server: %s\n", qPrintable(error));
+            return false;
+        }
+        QSqlQuery analyze;
+        analyze.exec("ANALYZE prikaz");
+        analyze.exec("ANALYZE Combat");
+        measure("server");
+        QSqlDatabase::removeDatabase(QSqlDatabase::defaultConnection);
+        QSettings("settings.ini", QSettings::IniFormat).setValue("Database/kind", "sqlite");
+    }
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -818,6 +973,11 @@ int main(int argc, char *argv[])
         qint64 floorBytes;
     };
     std::vector<FileSizes> pdfSizes;
+    // The commander's report alone.
+    if (arguments.contains("--reports")) {
+        const int servicemen = arguments.contains("--size") ? sizes.front() : 20000;
+        return reportsBench(pg, servicemen, 15 * servicemen, runs, bigLn) ? 0 : 1;
+    }
     for (int n : sizes) {
         QSqlDatabase::removeDatabase(BENCH_CONNECTION);
         if (!makeDatabase(n, bigLn)) {

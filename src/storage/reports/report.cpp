@@ -1,7 +1,7 @@
-// The commander's report: two statements count it. The first gives one row
-// per serviceman with his figures for the period (the database sums his
-// orders), from which the units, the total and the list of those with most
-// penalties in force are added up here; the second gives the months.
+// The commander's report: one statement counts it. It gives a row per
+// serviceman with his figures for the period (the database sums his orders),
+// from which the units, the total and the list of those with most penalties
+// in force are added up here, and a row per pair of months.
 
 #include "storage/reports/report.h"
 
@@ -60,23 +60,40 @@ Report build(const Period &period, const QString &unit, int topCount)
     }
     // A null text would be bound as NULL, which equals nothing.
     const QString chosen = unit.isEmpty() ? QStringLiteral("") : unit;
-    const QVariantList values{dayKey(period.from), dayKey(period.to), chosen, chosen};
+    const QVariantList values{dayKey(period.from), dayKey(period.to), chosen, chosen, chosen};
 
-    QSqlQuery query = Function::Myquery(Sql::text(Sql::SELECT_REPORT_SERVICEMEN), values);
+    // Every month of the period, the empty ones too.
+    QHash<int, int> monthIndex;
+    for (QDate m(period.from.year(), period.from.month(), 1); m <= period.to; m = m.addMonths(1)) {
+        monthIndex.insert(m.year() * 100 + m.month(), static_cast<int>(report.months.size()));
+        report.months.append({m, 0, 0, 0});
+    }
+    QSqlQuery query = Function::Myquery(Sql::text(Sql::SELECT_REPORT), values);
     QHash<QString, int> unitIndex;
     while (query.next()) {
+        if (query.value(0).toInt() == 1) {
+            // A month of the orders' days and one of the liftings' days.
+            if (!query.value(5).isNull()) {
+                MonthFigures &m = report.months[monthIndex.value(query.value(5).toInt())];
+                m.penaltiesImposed += query.value(7).toInt();
+                m.incentives += query.value(8).toInt();
+            }
+            if (!query.value(6).isNull())
+                report.months[monthIndex.value(query.value(6).toInt())].penaltiesLifted += query.value(9).toInt();
+            continue;
+        }
         UnitFigures man;
         man.servicemen = 1;
-        man.penaltiesImposed = query.value(4).toInt();
-        man.penaltiesLifted = query.value(5).toInt();
-        man.penaltiesInForce = query.value(6).toInt();
-        man.thanks = query.value(7).toInt();
-        man.certificates = query.value(8).toInt();
-        man.badges = query.value(9).toInt();
-        man.stateAwards = query.value(10).toInt();
-        man.veterans = query.value(11).toInt();
-        report.undated += query.value(12).toInt();
-        const QString vp = query.value(0).toString();
+        man.penaltiesImposed = query.value(5).toInt();
+        man.penaltiesLifted = query.value(6).toInt();
+        man.penaltiesInForce = query.value(7).toInt();
+        man.thanks = query.value(8).toInt();
+        man.certificates = query.value(9).toInt();
+        man.badges = query.value(10).toInt();
+        man.stateAwards = query.value(11).toInt();
+        man.veterans = query.value(12).toInt();
+        report.undated += query.value(13).toInt();
+        const QString vp = query.value(1).toString();
         auto at = unitIndex.constFind(vp);
         if (at == unitIndex.constEnd()) {
             at = unitIndex.insert(vp, static_cast<int>(report.units.size()));
@@ -85,12 +102,16 @@ Report build(const Period &period, const QString &unit, int topCount)
         }
         add(report.units[*at], man);
         if (man.penaltiesInForce > 0)
-            report.top.append({query.value(1).toString(), query.value(2).toString(), vp, query.value(3).toString(),
+            report.top.append({query.value(2).toString(), query.value(3).toString(), vp, query.value(4).toString(),
                                man.penaltiesInForce});
     }
     if (!query.isActive()) {
-        report.error = failed(query);
-        return report;
+        // No figures at all rather than some of them.
+        Report none;
+        none.period = period;
+        none.unit = unit;
+        none.error = failed(query);
+        return none;
     }
     std::sort(report.units.begin(), report.units.end(), [](const UnitFigures &a, const UnitFigures &b) {
         return Function::compareStrings(a.unit, b.unit);
@@ -108,26 +129,6 @@ Report build(const Period &period, const QString &unit, int topCount)
     const qsizetype keep = std::clamp<qsizetype>(topCount, 0, report.top.size());
     std::partial_sort(report.top.begin(), report.top.begin() + keep, report.top.end(), byForce);
     report.top.resize(keep);
-
-    // Every month of the period, the empty ones too.
-    QHash<int, int> monthIndex;
-    for (QDate m(period.from.year(), period.from.month(), 1); m <= period.to; m = m.addMonths(1)) {
-        monthIndex.insert(m.year() * 100 + m.month(), static_cast<int>(report.months.size()));
-        report.months.append({m, 0, 0, 0});
-    }
-    query.finish();
-    QSqlQuery months = Function::Myquery(Sql::text(Sql::SELECT_REPORT_MONTHS), values);
-    while (months.next()) {
-        if (!months.value(0).isNull()) {
-            MonthFigures &m = report.months[monthIndex.value(months.value(0).toInt())];
-            m.penaltiesImposed += months.value(2).toInt();
-            m.incentives += months.value(3).toInt();
-        }
-        if (!months.value(1).isNull())
-            report.months[monthIndex.value(months.value(1).toInt())].penaltiesLifted += months.value(4).toInt();
-    }
-    if (!months.isActive())
-        report.error = failed(months);
     return report;
 }
 
