@@ -201,8 +201,8 @@ private slots:
         const QString book = QString::fromUtf8(zip.value("xl/workbook.xml"));
         QCOMPARE(book.count("<sheet "), 3);
         const QString strings = QString::fromUtf8(zip.value("xl/sharedStrings.xml"));
-        for (const char *text : {"Дисциплина и поощрения с 01.01.2026 по 31.03.2026", "Подразделения: все",
-                                 "Приказов без даты (учтены отдельно): 3", "без подразделения", "Март 2026"})
+        for (const char *text : {"Воинская дисциплина и поощрения за I квартал 2026 г.", "Все подразделения",
+                                 "Приказов без даты: 3 (не учтены)", "без подразделения", "март 2026"})
             QVERIFY2(strings.contains(QString::fromUtf8(text)), text);
         // Row 4 is the header, the total (5 imposed) stands in row 8.
         QVERIFY(QString::fromUtf8(zip.value("xl/worksheets/sheet1.xml")).contains("<c r=\"C8\"><v>5</v></c>"));

@@ -13,10 +13,9 @@
 // the months), each under the report's title.
 namespace ReportExport {
 
-// The name of a unit as the report shows it ("без подразделения" for none).
-QString unitName(const QString &unit);
-// The title lines: the period, the unit (or all), and the orders without a
-// date when there are any.
+// The title lines, in the words the window and the paper use: the title
+// with the period, the unit (or all), and the orders without a date when
+// there are any.
 QStringList title(const Reports::Report &report);
 // The three tables, with the title above each.
 QList<TableExport::Grid> grids(const Reports::Report &report);
