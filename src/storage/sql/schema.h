@@ -45,6 +45,14 @@ inline constexpr char MAY_WRITE[] =
     "SELECT current_user, COALESCE(bool_and(has_table_privilege(to_regclass(t), p)), true) FROM "
     "unnest(ARRAY['combat', 'prikaz', 'files', 'ranks', 'emploeses', 'kopii']) AS t, "
     "unnest(ARRAY['INSERT', 'UPDATE', 'DELETE']) AS p";
+// Server only: what the program asks when it connects, in one round trip:
+// the number of tables (as PROBE), the user and whether he may write (as
+// MAY_WRITE), and whether the history of changes is there (NULL when not).
+inline constexpr char AT_CONNECTION[] =
+    "SELECT (SELECT count(*) FROM pg_catalog.pg_tables WHERE schemaname = current_schema()), current_user, "
+    "(SELECT COALESCE(bool_and(has_table_privilege(to_regclass(t), p)), true) FROM "
+    "unnest(ARRAY['combat', 'prikaz', 'files', 'ranks', 'emploeses', 'kopii']) AS t, "
+    "unnest(ARRAY['INSERT', 'UPDATE', 'DELETE']) AS p), to_regclass('history')::text";
 // Server only: whether the user may make tables in the database's schema.
 inline constexpr char MAY_CREATE_TABLES[] = "SELECT current_user, has_schema_privilege(current_schema(), 'CREATE')";
 
