@@ -470,7 +470,7 @@ private slots:
         exec("DELETE FROM prikaz");
         proxy.resetRoundTrips();
         QVERIFY2(ServerCopy::restore("copy.db", &counts, &failure), qPrintable(failure));
-        if (proxy.roundTrips() > 25)
+        if (proxy.roundTrips() > 30)
             chatty << QString("restore: %1").arg(proxy.roundTrips());
         QCOMPARE(value("SELECT count(*) || ' ' || sum(length(Soderz)) FROM Kopii"), QString("300 300000"));
         QCOMPARE(counts.orders, 4000);

@@ -192,8 +192,13 @@ bool replace(const QString &source, bool empty, ServerCopy::Counts *counts, QStr
                 return false;
             }
         }
-        if (!run(QString::fromLatin1(Sql::DELETE_REGISTER), to, error))
-            return false;
+        // One statement a table: each runs its triggers row by row, and a
+        // statement the server works on for long without a word is taken
+        // for a server that stopped answering.
+        for (const char *table : {"Files", "prikaz", "Combat", "Emploeses", "Ranks", "Kopii"}) {
+            if (!run(QString::fromLatin1(Sql::DELETE_ROWS).arg(QString::fromLatin1(table)), to, error))
+                return false;
+        }
         for (const Table &table : TABLES) {
             if (!copyRows(file.db(), fileColumns, to, serverColumns, table, error, progress))
                 return false;

@@ -82,11 +82,6 @@ inline constexpr char COUNT_ROWS_PART[] = "(SELECT count(*) FROM %1)";
 inline constexpr char ALL_COLUMNS[] =
     "SELECT lower(table_name), column_name FROM information_schema.columns WHERE table_schema = "
     "current_schema() ORDER BY table_name, ordinal_position";
-// Server only: the register emptied before a restore or a move puts its rows
-// in, in one statement (each DELETE runs, row by row, as DELETE_ROWS does).
-inline constexpr char DELETE_REGISTER[] =
-    "WITH f AS (DELETE FROM Files), p AS (DELETE FROM prikaz), c AS (DELETE FROM Combat), "
-    "e AS (DELETE FROM Emploeses), r AS (DELETE FROM Ranks) DELETE FROM Kopii";
 // Server only: a backup reads one consistent picture of the register.
 inline constexpr char BEGIN_SNAPSHOT[] = "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY";
 // Server only: while a register is put in place, other clerks' changes wait.
