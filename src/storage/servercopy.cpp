@@ -33,6 +33,8 @@ QSqlDatabase server()
 // The length of text at which a statement of documents is sent: each
 // document's bytes go as twice as many hex digits.
 constexpr qsizetype CONTENT_BATCH_TEXT = 8 << 20;
+// The rows one statement deletes.
+constexpr int DELETE_BATCH_ROWS = 25000;
 
 // The documents of an SQLite register: its own copies (a file written from a
 // server) or the files in a folder "files" beside it. They go to the server
@@ -192,12 +194,18 @@ bool replace(const QString &source, bool empty, ServerCopy::Counts *counts, QStr
                 return false;
             }
         }
-        // One statement a table: each runs its triggers row by row, and a
-        // statement the server works on for long without a word is taken
-        // for a server that stopped answering.
+        // Each deleted row runs its trigger, and a statement the server works
+        // on for long without a word is taken for a server that stopped
+        // answering: a large table goes in several statements.
         for (const char *table : {"Files", "prikaz", "Combat", "Emploeses", "Ranks", "Kopii"}) {
-            if (!run(QString::fromLatin1(Sql::DELETE_ROWS).arg(QString::fromLatin1(table)), to, error))
-                return false;
+            for (int deleted = DELETE_BATCH_ROWS; deleted == DELETE_BATCH_ROWS;) {
+                QSqlQuery query(to);
+                const QString sql = QString::fromLatin1(Sql::DELETE_SOME_ROWS)
+                                        .arg(QString::fromLatin1(table), QString::number(DELETE_BATCH_ROWS));
+                if (!run(sql, to, error, &query))
+                    return false;
+                deleted = query.numRowsAffected();
+            }
         }
         for (const Table &table : TABLES) {
             if (!copyRows(file.db(), fileColumns, to, serverColumns, table, error, progress))

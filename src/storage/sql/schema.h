@@ -73,6 +73,11 @@ inline constexpr auto SELECT_ALL_ROWS = marked("SELECT %2 FROM %1 ORDER BY {rowi
 inline constexpr char INSERT_ROWS[] = "INSERT INTO %1 (%2) VALUES %3";
 inline constexpr char COUNT_ROWS[] = "SELECT count(*) FROM %1";
 inline constexpr char DELETE_ROWS[] = "DELETE FROM %1";
+// Server only: some of a table's rows deleted, at most %2: a large table is
+// emptied by several such statements, each short enough for the watchdog
+// to tell a server at work from one that stopped answering (each deleted
+// row writes its entry of the history too).
+inline constexpr char DELETE_SOME_ROWS[] = "DELETE FROM %1 WHERE ctid = ANY (ARRAY(SELECT ctid FROM %1 LIMIT %2))";
 // The rows of several tables in one statement: %1 the parts, each
 // COUNT_ROWS_PART of one table, joined by commas.
 inline constexpr char COUNT_ROWS_OF[] = "SELECT %1";
