@@ -446,7 +446,7 @@ private slots:
             // proxy counts on its own thread: it is let through first.
             QSqlDatabase::removeDatabase("trips");
             QSqlDatabase::removeDatabase(QSqlDatabase::defaultConnection);
-            QTest::qWait(200);
+            QTest::qWait(500);
             proxy.resetRoundTrips();
             MainWindow w;
             if (proxy.roundTrips() - connecting > 3)
