@@ -420,6 +420,56 @@ private slots:
         QVERIFY(w.findChild<QLineEdit *>("lineEdit")->text().isEmpty());
     }
 
+    // A search that shows other rows moves each row shown again whole, with
+    // its height, to its new place rather than making and measuring it
+    // anew, and the refill brings the full table back the same way: every
+    // row looks as in the full table.
+    void refillMovesRowsShownAgain()
+    {
+        WorkDir dir;
+        for (int i = 0; i < 30; ++i) {
+            Serviceman s;
+            s.VP = QString::number(i % 7 + 1);
+            s.Dol = i % 4 ? "Стрелок" : "Заместитель командира взвода по воспитательной работе";
+            s.FIO = (i % 3 ? "Другой " : "Найденный ") + QString::number(i);
+            s.LN = QString("Л-%1").arg(i);
+            s.counts = {QString::number(i % 2), "0", "", "", "0", "1"};
+            QVERIFY(addServiceman(s) && addOrdersForCounts(s));
+        }
+        MainWindow w;
+        QTableWidget *t = summary(w);
+        // Each row's items, texts, shading and height, by its texts.
+        auto look = [t] {
+            QHash<QString, std::pair<QList<QTableWidgetItem *>, QList<QBrush>>> rows;
+            for (int r = 0; r < t->rowCount(); ++r) {
+                QStringList texts{QString::number(t->rowHeight(r))};
+                std::pair<QList<QTableWidgetItem *>, QList<QBrush>> row;
+                for (int c = 0; c < 14; ++c) {
+                    texts << t->item(r, c)->text();
+                    row.first << t->item(r, c);
+                    row.second << t->item(r, c)->background();
+                }
+                rows.insert(texts.join('|'), row);
+            }
+            return rows;
+        };
+        const auto full = look();
+        QCOMPARE(full.size(), 30);
+        w.findChild<QLineEdit *>("lineEdit")->setText("найденный");
+        QMetaObject::invokeMethod(&w, "on_pushButton_clicked");
+        const auto found = look();
+        QCOMPARE(found.size(), 10);
+        for (auto i = found.cbegin(); i != found.cend(); ++i)
+            QVERIFY2(i.value() == full.value(i.key()), qPrintable(i.key()));
+        QMetaObject::invokeMethod(&w, "clear_tableWidgets");
+        const auto back = look();
+        QCOMPARE(back.size(), 30);
+        for (auto i = back.cbegin(); i != back.cend(); ++i) {
+            QVERIFY2(i.value().second == full.value(i.key()).second, qPrintable(i.key()));
+            QVERIFY(!found.contains(i.key()) || i.value().first == found.value(i.key()).first);
+        }
+    }
+
     void visibleSet()
     {
         WorkDir dir;

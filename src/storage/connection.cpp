@@ -120,6 +120,12 @@ const char *const TIMEOUTS[][2] = {{"connect_timeout", "5"}, {"keepalives", "1"}
                                    {"keepalives_interval", "2"}, {"keepalives_count", "3"},
                                    {"tcp_user_timeout", "10000"}};
 
+// No encryption by Kerberos: libpq would otherwise spend a round trip on
+// asking the server for it whenever the user holds a Kerberos ticket, and a
+// connection so encrypted would pass for an unencrypted one (the program's
+// encryption is the one of the settings, by TLS).
+const char GSS_ENCRYPTION[] = "disable";
+
 // For the certificate authority's file in the settings: a file name that
 // libpq cannot take (Qt's driver parts its options at ';').
 bool usableCaFile(const QString &file)
@@ -135,6 +141,7 @@ Parameters parameters(const Paths::Server &server, const QString &sslMode)
     p.add("dbname", server.database);
     p.add("user", server.user);
     p.add("sslmode", sslMode);
+    p.add("gssencmode", QString::fromLatin1(GSS_ENCRYPTION));
     if (sslMode == QLatin1String("verify-full"))
         p.add("sslrootcert", server.caFile);
     for (const auto &timeout : TIMEOUTS)
@@ -212,6 +219,11 @@ QString encryptionRefusal(const Paths::Server &server)
     return QString();
 }
 
+QString readOnlyReasonFor(const QString &user)
+{
+    return QStringLiteral("Только просмотр: у пользователя «%1» нет права изменять базу данных").arg(user);
+}
+
 } // namespace
 
 bool mayWrite(const QSqlDatabase &db, QString *reason)
@@ -222,8 +234,7 @@ bool mayWrite(const QSqlDatabase &db, QString *reason)
     if (!query.next() || query.value(1).toBool())
         return true;
     if (reason)
-        *reason = QStringLiteral("Только просмотр: у пользователя «%1» нет права изменять базу данных")
-                      .arg(query.value(0).toString());
+        *reason = readOnlyReasonFor(query.value(0).toString());
     return false;
 }
 
@@ -274,7 +285,8 @@ bool openServer(const Paths::Server &server, const QString &password, QString *r
     // The encryption the settings ask for, and the timeouts. The values are
     // put between single quotes as typed, so a backslash must stay a
     // backslash on every server.
-    QStringList options{QStringLiteral("sslmode=") + Paths::sslMode(server.encryption)};
+    QStringList options{QStringLiteral("sslmode=") + Paths::sslMode(server.encryption),
+                        QStringLiteral("gssencmode=") + QString::fromLatin1(GSS_ENCRYPTION)};
     if (verify) {
         QString file = server.caFile;
         file.replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char('\''), QStringLiteral("\\'"));
@@ -343,9 +355,11 @@ bool openChosen(const std::function<bool(const Paths::Server &, QString *passwor
         *where = describe(Paths::storedServer());
         if (!openChosenServer(QString(), reason, askPassword))
             return false;
-        // A database without tables is refused as an empty file is.
+        // A database without tables is refused as an empty file is. The
+        // tables, the user's rights and the history are asked in one
+        // statement: over a network each question costs a round trip.
         QSqlDatabase db = QSqlDatabase::database(QString::fromLatin1(QSqlDatabase::defaultConnection), false);
-        QSqlQuery probe = Function::Myquery(Sql::text(Sql::PROBE, db), db);
+        QSqlQuery probe = Function::Myquery(QString::fromLatin1(Sql::AT_CONNECTION), db);
         const bool read = probe.isActive();
         const bool ok = read && probe.next() && probe.value(0).toInt() > 0;
         if (!ok)
@@ -353,12 +367,18 @@ bool openChosen(const std::function<bool(const Paths::Server &, QString *passwor
                 read ? QStringLiteral("в базе данных нет ни одной таблицы (их создаёт запуск программы с "
                                       "параметром --ver)")
                      : Errors::describe(probe.lastError(), db.driverName());
+        const QString user = ok ? probe.value(1).toString() : QString();
+        // An answer that is not there counts as may write, as in mayWrite().
+        const bool writer = !ok || probe.value(2).isNull() || probe.value(2).toBool();
+        const bool history = ok && !probe.value(3).isNull();
         probe = QSqlQuery();
-        if (!ok)
+        if (!ok) {
             db.close();
-        else {
-            mayWrite(db, &readOnlyNote());
-            History::prepare(db);
+        } else {
+            if (!writer)
+                readOnlyNote() = readOnlyReasonFor(user);
+            if (!history)
+                History::prepare(db);
         }
         // A file is left as it is on opening: its history is made with its
         // first change, in that change's transaction.

@@ -382,7 +382,7 @@ QSqlError MainWindow::fill(bool again)
     // The places in the full table of the rows that are put in.
     const std::vector<int> kept = RowFilter::apply(filter, rows);
     std::vector<int> changed;
-    const bool reuse = keepRows(static_cast<int>(kept.size()), penalties.months);
+    const bool reuse = keepRows(rows, kept, penalties.months);
     const int old =
         putRows(rows, kept, penalties.inForce->old, penalties.months, reuse, &changed);
     fitSummary(rows, reuse ? &changed : nullptr);
@@ -410,23 +410,58 @@ QSqlError MainWindow::fill(bool again)
     return readError;
 }
 
-bool MainWindow::keepRows(int count, int months)
+bool MainWindow::keepRows(const std::vector<Roster::Row> &rows, const std::vector<int> &kept, int months)
 {
     QTableWidget *t = ui->tableWidget_6;
+    const int count = static_cast<int>(kept.size());
+    const bool comparable = count > 0 && t->rowCount() == static_cast<int>(shownRows.size()) && shownMonths == months;
     // As many rows as shown: only the rows that differ are put in anew.
-    const bool reuse = count > 0 && t->rowCount() == count &&
-                       static_cast<int>(shownRows.size()) == count && shownMonths == months;
-    if (!reuse) {
-        t->setRowCount(0);
-        t->setRowCount(count);
-        shownRows.assign(static_cast<size_t>(count), ShownRow());
-        shownMonths = months;
-    } else {
+    if (comparable && t->rowCount() == count) {
         // As a table filled anew: nothing chosen, the first row at the top.
         t->selectionModel()->clear();
         t->verticalScrollBar()->setValue(0);
+        return true;
     }
-    return reuse;
+    // Other rows (a filter switched on or off, the search): a row shown again
+    // as it is shown now is taken out whole, with its height, and put at its
+    // new place, which costs far less than making and measuring it anew.
+    struct Held
+    {
+        int place;
+        int height;
+        ShownRow shown;
+        std::vector<QTableWidgetItem *> items;
+    };
+    std::vector<Held> held;
+    // The model is quiet while its items move; the viewport is repainted
+    // after the fill.
+    QSignalBlocker quiet(t->model());
+    if (comparable) {
+        std::vector<int> placeOf(rows.size(), -1);
+        for (int k = 0; k < count; ++k)
+            placeOf[static_cast<size_t>(kept[static_cast<size_t>(k)])] = k;
+        for (int j = 0; j < static_cast<int>(shownRows.size()); ++j) {
+            ShownRow &shown = shownRows[static_cast<size_t>(j)];
+            const auto r = static_cast<size_t>(shown.index);
+            if (shown.index < 0 || r >= rows.size() || placeOf[r] < 0 || shown.cells != rows[r])
+                continue;
+            Held h{placeOf[r], t->rowHeight(j), std::move(shown), {}};
+            for (int c = 0; c < Columns::COUNT; ++c)
+                h.items.push_back(t->takeItem(j, c));
+            held.push_back(std::move(h));
+        }
+    }
+    t->setRowCount(0);
+    t->setRowCount(count);
+    shownRows.assign(static_cast<size_t>(count), ShownRow());
+    shownMonths = months;
+    for (Held &h : held) {
+        for (int c = 0; c < Columns::COUNT; ++c)
+            t->setItem(h.place, c, h.items[static_cast<size_t>(c)]);
+        t->setRowHeight(h.place, h.height);
+        shownRows[static_cast<size_t>(h.place)] = std::move(h.shown);
+    }
+    return !held.empty();
 }
 
 int MainWindow::putRows(const std::vector<Roster::Row> &rows, const std::vector<int> &kept,
@@ -451,9 +486,10 @@ int MainWindow::putRows(const std::vector<Roster::Row> &rows, const std::vector<
         const int oldHere = oldPenalties.value(row[Columns::LN]);
         old += oldHere;
         ShownRow &shown = shownRows[static_cast<size_t>(k)];
-        if (reuse && shown.striped == (r % 2 == 0) && shown.old == oldHere && shown.cells == row)
+        if (reuse && shown.index == r && shown.striped == (r % 2 == 0) && shown.old == oldHere &&
+            shown.cells == row)
             continue;
-        shown = ShownRow{row, r % 2 == 0, oldHere};
+        shown = ShownRow{row, r % 2 == 0, oldHere, r};
         changed->push_back(k);
         for (int c = 0; c < Columns::COUNT; ++c) {
             auto *item = new QTableWidgetItem(row[c]);

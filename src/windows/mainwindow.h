@@ -180,20 +180,24 @@ private:
     // filter and the reminder of old penalties need, and points the filter
     // at it.
     PenaltyView readPenalties(bool rosterRead, bool inForceOnly, RowFilter::Filter *filter);
-    // What each shown row was made from, so that a refill that finds as many
-    // rows (an orders window closed, the table refreshed) puts in and
-    // measures again only those that changed.
+    // What each shown row was made from (its place in the full table too),
+    // so that a refill puts in and measures again only the rows that
+    // changed: where it finds as many rows (an orders window closed, the
+    // table refreshed) in their places, and where a filter or the search
+    // shows others, the rows shown again moved whole to their new places.
     struct ShownRow
     {
         Roster::Row cells;
         bool striped = false;
         int old = 0;
+        int index = -1;
     };
     std::vector<ShownRow> shownRows;
     int shownMonths = -1;
-    // Makes room for `count` rows; true where the rows shown are kept to be
-    // compared with the new ones.
-    bool keepRows(int count, int months);
+    // Makes room for the rows `kept` of `rows`; true where the rows shown
+    // are kept (or moved to their new places) to be compared with the new
+    // ones.
+    bool keepRows(const std::vector<Roster::Row> &rows, const std::vector<int> &kept, int months);
     // Puts the kept rows into the table, each with its stripe, colours and
     // the tooltip of its old penalties; returns how many penalties are old.
     // Where the rows shown were kept only those that differ are put in anew,

@@ -45,6 +45,14 @@ inline constexpr char MAY_WRITE[] =
     "SELECT current_user, COALESCE(bool_and(has_table_privilege(to_regclass(t), p)), true) FROM "
     "unnest(ARRAY['combat', 'prikaz', 'files', 'ranks', 'emploeses', 'kopii']) AS t, "
     "unnest(ARRAY['INSERT', 'UPDATE', 'DELETE']) AS p";
+// Server only: what the program asks when it connects, in one round trip:
+// the number of tables (as PROBE), the user and whether he may write (as
+// MAY_WRITE), and whether the history of changes is there (NULL when not).
+inline constexpr char AT_CONNECTION[] =
+    "SELECT (SELECT count(*) FROM pg_catalog.pg_tables WHERE schemaname = current_schema()), current_user, "
+    "(SELECT COALESCE(bool_and(has_table_privilege(to_regclass(t), p)), true) FROM "
+    "unnest(ARRAY['combat', 'prikaz', 'files', 'ranks', 'emploeses', 'kopii']) AS t, "
+    "unnest(ARRAY['INSERT', 'UPDATE', 'DELETE']) AS p), to_regclass('history')::text";
 // Server only: whether the user may make tables in the database's schema.
 inline constexpr char MAY_CREATE_TABLES[] = "SELECT current_user, has_schema_privilege(current_schema(), 'CREATE')";
 
@@ -65,6 +73,20 @@ inline constexpr auto SELECT_ALL_ROWS = marked("SELECT %2 FROM %1 ORDER BY {rowi
 inline constexpr char INSERT_ROWS[] = "INSERT INTO %1 (%2) VALUES %3";
 inline constexpr char COUNT_ROWS[] = "SELECT count(*) FROM %1";
 inline constexpr char DELETE_ROWS[] = "DELETE FROM %1";
+// Server only: some of a table's rows deleted, at most %2: a large table is
+// emptied by several such statements, each short enough for the watchdog
+// to tell a server at work from one that stopped answering (each deleted
+// row writes its entry of the history too).
+inline constexpr char DELETE_SOME_ROWS[] = "DELETE FROM %1 WHERE ctid = ANY (ARRAY(SELECT ctid FROM %1 LIMIT %2))";
+// The rows of several tables in one statement: %1 the parts, each
+// COUNT_ROWS_PART of one table, joined by commas.
+inline constexpr char COUNT_ROWS_OF[] = "SELECT %1";
+inline constexpr char COUNT_ROWS_PART[] = "(SELECT count(*) FROM %1)";
+// Server only: every column of every table of the schema (table in lower
+// case, column), in one round trip where TABLE_INFO takes one per table.
+inline constexpr char ALL_COLUMNS[] =
+    "SELECT lower(table_name), column_name FROM information_schema.columns WHERE table_schema = "
+    "current_schema() ORDER BY table_name, ordinal_position";
 // Server only: a backup reads one consistent picture of the register.
 inline constexpr char BEGIN_SNAPSHOT[] = "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY";
 // Server only: while a register is put in place, other clerks' changes wait.
