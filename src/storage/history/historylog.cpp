@@ -128,14 +128,32 @@ bool recordOn(const QSqlDatabase &db, const QList<Entry> &entries, QSqlError *er
     const QString user = who();
     const QString computer = workstation();
     const auto value = [](const QString &text) { return text.isNull() ? QVariant() : QVariant(text); };
-    for (const Entry &e : entries) {
-        if (!PrivateConnection::run(db, QString::fromLatin1(Sql::INSERT_HISTORY_NAMED),
-                                    {at, user, computer, e.action, value(e.ln), value(e.ln), value(e.what),
-                                     value(e.number), value(e.field), value(e.oldValue), value(e.newValue)},
-                                    nullptr, error))
-            return false;
+    if (entries.size() == 1) {
+        const Entry &e = entries.constFirst();
+        return PrivateConnection::run(db, QString::fromLatin1(Sql::INSERT_HISTORY_NAMED),
+                                      {at, user, computer, e.action, value(e.ln), value(e.ln), value(e.what),
+                                       value(e.number), value(e.field), value(e.oldValue), value(e.newValue)},
+                                      nullptr, error);
     }
-    return true;
+    // Many entries (an import) share one prepared statement.
+    const QString sql = QString::fromLatin1(Sql::INSERT_HISTORY_NAMED);
+    QSqlQuery query(db);
+    bool ok = query.prepare(sql);
+    for (qsizetype i = 0; ok && i < entries.size(); ++i) {
+        const Entry &e = entries.at(i);
+        const QVariantList values{at, user, computer, e.action, value(e.ln), value(e.ln), value(e.what),
+                                  value(e.number), value(e.field), value(e.oldValue), value(e.newValue)};
+        for (int v = 0; v < values.size(); ++v)
+            query.bindValue(v, values.at(v));
+        ok = query.exec();
+    }
+    if (ok)
+        return true;
+    if (error)
+        *error = query.lastError();
+    Query::appendLog(query.lastError().text() + QStringLiteral("В запросе содержится ошибка.") + sql +
+                     QStringLiteral(" Запрос"));
+    return false;
 }
 
 bool record(const QList<Entry> &entries, QSqlError *error)
