@@ -4,6 +4,7 @@
 #include <QTemporaryFile>
 
 #include <unzip.h>
+#include <zip.h>
 
 namespace TestSupport {
 
@@ -39,6 +40,23 @@ QMap<QString, QByteArray> zipContent(const QByteArray &archive, QStringList *ord
             order->clear();
     }
     return entries;
+}
+
+bool writeZip(const QString &path, const QList<QPair<QString, QByteArray>> &entries)
+{
+    zipFile zip = zipOpen64(QFile::encodeName(path).constData(), APPEND_STATUS_CREATE);
+    if (!zip)
+        return false;
+    bool ok = true;
+    for (const auto &[name, data] : entries) {
+        zip_fileinfo info{};
+        ok = ok &&
+             zipOpenNewFileInZip64(zip, name.toUtf8().constData(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
+                                   Z_DEFAULT_COMPRESSION, 0) == ZIP_OK &&
+             zipWriteInFileInZip(zip, data.constData(), static_cast<unsigned>(data.size())) == ZIP_OK &&
+             zipCloseFileInZip(zip) == ZIP_OK;
+    }
+    return zipClose(zip, nullptr) == ZIP_OK && ok;
 }
 
 } // namespace TestSupport

@@ -2,7 +2,9 @@
 #define ZIPCONTENT_H
 
 #include <QByteArray>
+#include <QList>
 #include <QMap>
+#include <QPair>
 #include <QString>
 
 namespace TestSupport {
@@ -11,6 +13,10 @@ namespace TestSupport {
 // of the archive's directory in `order` when given. Empty when the data is
 // not a readable archive.
 QMap<QString, QByteArray> zipContent(const QByteArray &archive, QStringList *order = nullptr);
+
+// Writes a zip archive of these entries, deflated, in this order: the
+// parts of a spreadsheet written by hand. False when it cannot be written.
+bool writeZip(const QString &path, const QList<QPair<QString, QByteArray>> &entries);
 
 } // namespace TestSupport
 
