@@ -109,7 +109,19 @@ private:
     std::map<int, QSqlQuery> m_prepared;
 };
 
-bool run(const QString &sql, const QVariantList &values, QSqlError &error, QSqlQuery *result = nullptr)
+bool run(const QString &sql, const QVariantList &values, QSqlError &error, QSqlQuery *result = nullptr);
+
+// The identity the next row of a table takes (on a file).
+bool nextRow(const char *statement, qint64 *row, QSqlError &error)
+{
+    QSqlQuery query;
+    if (!run(QString::fromLatin1(statement), {}, error, &query) || !query.next())
+        return false;
+    *row = query.value(0).toLongLong();
+    return true;
+}
+
+bool run(const QString &sql, const QVariantList &values, QSqlError &error, QSqlQuery *result)
 {
     QSqlQuery query = Function::Myquery(sql, values, QSqlDatabase());
     if (!query.isActive()) {
@@ -252,6 +264,9 @@ bool write(const ServicemenCheck *servicemen, const OrdersCheck *orders, const Q
             written->ranks = static_cast<int>(servicemen->newRanks.size());
             written->positions = static_cast<int>(servicemen->newPositions.size());
 
+            qint64 firstRow = 0;
+            if (!server && !nextRow(Sql::IMPORT_NEXT_SERVICEMAN_ROW, &firstRow, error))
+                return false;
             Rows added(Sql::IMPORT_INSERT_SERVICEMEN, Sql::IMPORT_SERVICEMAN_ROW, 8);
             QList<History::Entry> history;
             int pending = 0;
@@ -262,10 +277,6 @@ bool write(const ServicemenCheck *servicemen, const OrdersCheck *orders, const Q
                                     f[Servicemen::FIO], r.entry.position, r.entry.rank, f[Servicemen::BIRTH]},
                                    error))
                         return false;
-                    History::Entry e;
-                    e.action = QString::fromLatin1(History::Action::SERVICEMAN_ADDED);
-                    e.ln = f[Servicemen::LN];
-                    history.append(e);
                     ++written->added;
                 } else if (r.action == Action::Update) {
                     if (!added.flush(error))
@@ -288,18 +299,21 @@ bool write(const ServicemenCheck *servicemen, const OrdersCheck *orders, const Q
                     continue;
                 }
                 if (++pending == CHUNK) {
-                    if (!added.flush(error) || !History::record(history, &error) || !step(pending))
+                    if (!added.flush(error) || !step(pending))
                         return false;
-                    history.clear();
                     pending = 0;
                 }
             }
-            if (!added.flush(error) || !History::record(history, &error) || !step(pending))
+            // The entries after the rows they name (the names are read from them).
+            if (!added.flush(error) || !History::recordAdded(Sql::IMPORT_HISTORY_SERVICEMEN, firstRow, &error) ||
+                !History::record(history, &error) || !step(pending))
                 return false;
         }
         if (orders) {
+            qint64 firstRow = 0;
+            if (!server && !nextRow(Sql::IMPORT_NEXT_ORDER_ROW, &firstRow, error))
+                return false;
             Rows added(Sql::IMPORT_INSERT_ORDERS, Sql::IMPORT_ORDER_ROW, 10);
-            QList<History::Entry> history;
             int pending = 0;
             const auto text = [](const QString &t) { return t.isEmpty() ? QVariant() : QVariant(t); };
             for (const OrderRow &o : orders->rows) {
@@ -310,21 +324,15 @@ bool write(const ServicemenCheck *servicemen, const OrdersCheck *orders, const Q
                                 text(o.liftDate)},
                                error))
                     return false;
-                History::Entry e;
-                e.action = QString::fromLatin1(History::Action::ORDER_ADDED);
-                e.ln = o.ln;
-                e.what = o.code;
-                e.number = o.number;
-                history.append(e);
                 ++written->orders;
                 if (++pending == CHUNK) {
-                    if (!added.flush(error) || !History::record(history, &error) || !step(pending))
+                    if (!added.flush(error) || !step(pending))
                         return false;
-                    history.clear();
                     pending = 0;
                 }
             }
-            if (!added.flush(error) || !History::record(history, &error) || !step(pending))
+            if (!added.flush(error) || !History::recordAdded(Sql::IMPORT_HISTORY_ORDERS, firstRow, &error) ||
+                !step(pending))
                 return false;
         }
         History::Entry event;

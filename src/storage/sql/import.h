@@ -42,6 +42,18 @@ inline constexpr char IMPORT_INSERT_ORDERS[] =
     "INSERT INTO prikaz (LN, what, Date_time, prikaznom, kemvidan, nameZO, actived_prikaz, ish_SU, "
     "Nomer_snytie, Data_snytie) VALUES %1";
 inline constexpr char IMPORT_ORDER_ROW[] = "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
+// On a file: where the rows an import adds begin (the next row's identity).
+inline constexpr char IMPORT_NEXT_SERVICEMAN_ROW[] = "SELECT COALESCE(MAX(rowid), 0) + 1 FROM Combat";
+inline constexpr char IMPORT_NEXT_ORDER_ROW[] = "SELECT COALESCE(MAX(rowid), 0) + 1 FROM prikaz";
+// On a file: the history of the rows an import added, written from the rows
+// themselves in one statement. Bound: at, who, workstation, the first row.
+inline constexpr char IMPORT_HISTORY_SERVICEMEN[] =
+    "INSERT INTO history (at, who, workstation, action, LN, FIO) SELECT ?, ?, ?, 'serviceman_added', LN, FIO "
+    "FROM Combat WHERE rowid >= ? ORDER BY rowid";
+inline constexpr char IMPORT_HISTORY_ORDERS[] =
+    "INSERT INTO history (at, who, workstation, action, LN, FIO, what, prikaznom) SELECT ?, ?, ?, "
+    "'order_added', p.LN, c.FIO, p.what, p.prikaznom FROM prikaz AS p LEFT JOIN Combat AS c ON c.LN = p.LN "
+    "WHERE p.rowid >= ? ORDER BY p.rowid";
 
 } // namespace Sql
 
