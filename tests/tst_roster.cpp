@@ -237,6 +237,43 @@ private slots:
         QTRY_VERIFY(watch.isNull());
     }
 
+    // The search line keeps the servicemen whose name, personal number or
+    // unit number holds the text, in any case, and the trailing empty row;
+    // cleared, it shows everyone again. "Добавить" opens the empty form.
+    void searchLineAndAddButton()
+    {
+        WorkDir dir;
+        QVERIFY(openProgramDb());
+        QVERIFY(addServiceman("1", "Иванов Пётр", "А-100"));
+        QVERIFY(addServiceman("2", "Петров", "Б-200"));
+        QVERIFY(addServiceman("3б", "Сидоров", "В-300"));
+        auto list = openList();
+        QTableWidget *t = table(list.get());
+        auto shown = [t] {
+            QStringList names;
+            for (int r = 0; r < t->rowCount(); ++r)
+                if (!t->isRowHidden(r))
+                    names << (t->item(r, 3) ? t->item(r, 3)->text() : "<none>");
+            return names;
+        };
+        const QStringList everyone = shown();
+        auto *search = list->findChild<QLineEdit *>("lineEdit_search");
+        search->insert("ПЁ");
+        search->insert("ТР");
+        QCOMPARE(shown(), (QStringList{"Иванов Пётр", "<none>"}));
+        search->setText("б-2");
+        QCOMPARE(shown(), (QStringList{"Петров", "<none>"}));
+        search->setText("3Б");
+        QCOMPARE(shown(), (QStringList{"Сидоров", "<none>"}));
+        search->clear();
+        QCOMPARE(shown(), everyone);
+
+        list->findChild<QPushButton *>("pushButton_add")->click();
+        QCOMPARE(forms(list.get()).size(), 1);
+        QCOMPARE(forms(list.get()).first()->findChild<QLineEdit *>("lineEdit_LN")->text(), QString());
+        QCOMPARE(forms(list.get()).first()->findChild<QLineEdit *>("lineEdit_FIO")->text(), QString());
+    }
+
     void doubleClickOpensChangeForm()
     {
         WorkDir dir;

@@ -17,12 +17,21 @@
 #include <QFont>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QSignalBlocker>
 #include <QSqlError>
 #include <QStatusBar>
 #include <QTableWidgetItem>
 
 #include <vector>
+
+namespace {
+
+// From this many servicemen on, the search waits for a pause in typing.
+constexpr size_t LongRoster = 3000;
+
+} // namespace
 
 voenosluga::voenosluga(QWidget *parent)
     : QMainWindow(parent)
@@ -39,7 +48,19 @@ voenosluga::voenosluga(QWidget *parent)
     for (int c = Columns::LIST_FIRST_HIDDEN; c < t->columnCount(); ++c)
         t->setColumnHidden(c, true);
     // A viewer opens the form to read a serviceman; the form saves nothing.
-    ReadOnly::disable({}, {ui->action_del});
+    ReadOnly::disable({ui->pushButton_add}, {ui->action_del});
+    connect(ui->pushButton_add, &QPushButton::clicked, this, [this] { openForm(-1); });
+    // A short roster is searched at every key; a long one once typing
+    // pauses, so that the letters appear without waiting for the table.
+    searchDelay.setSingleShot(true);
+    searchDelay.setInterval(300);
+    connect(&searchDelay, &QTimer::timeout, this, &voenosluga::applySearch);
+    connect(ui->lineEdit_search, &QLineEdit::textChanged, this, [this] {
+        if (rows.size() >= LongRoster)
+            searchDelay.start();
+        else
+            applySearch();
+    });
     // The history of the serviceman of the current row, on the list's
     // context menu.
     auto *history = new QAction(QStringLiteral("История изменений"), this);
@@ -98,7 +119,36 @@ void voenosluga::clear_tableWidget()
         // The trailing empty row, without cells: a double-click on it adds a serviceman.
         t->insertRow(count);
     }
+    // A reload keeps the search the user typed.
+    if (!ui->lineEdit_search->text().trimmed().isEmpty())
+        applySearch();
     t->setUpdatesEnabled(true);
+}
+
+void voenosluga::applySearch()
+{
+    searchDelay.stop();
+    QTableWidget *t = ui->tableWidget;
+    const QString text = ui->lineEdit_search->text().trimmed();
+    int found = 0;
+    t->setUpdatesEnabled(false);
+    for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
+        const Roster::Row &row = rows[static_cast<size_t>(r)];
+        const bool keep = text.isEmpty() || row[Columns::FIO].contains(text, Qt::CaseInsensitive) ||
+                          row[Columns::LN].contains(text, Qt::CaseInsensitive) ||
+                          row[Columns::VP].contains(text, Qt::CaseInsensitive);
+        if (t->isRowHidden(r) == keep)
+            t->setRowHidden(r, !keep);
+        found += keep;
+    }
+    t->setUpdatesEnabled(true);
+    if (text.isEmpty())
+        statusBar()->clearMessage();
+    else if (found == 0)
+        statusBar()->showMessage(
+            QStringLiteral("Никто не найден по «%1»: проверьте написание или очистите строку поиска.").arg(text));
+    else
+        statusBar()->showMessage(QStringLiteral("Найдено: %1 из %2.").arg(found).arg(rows.size()));
 }
 
 void voenosluga::on_tableWidget_cellDoubleClicked(int row, int column)
@@ -107,7 +157,13 @@ void voenosluga::on_tableWidget_cellDoubleClicked(int row, int column)
     b = row != t->rowCount() - 1;
     if (column > 4)
         return;
-    if (b && row >= 0 && row < static_cast<int>(rows.size())) {
+    openForm(b ? row : -1);
+}
+
+void voenosluga::openForm(int row)
+{
+    b = row >= 0 && row < static_cast<int>(rows.size());
+    if (b) {
         // The values as stored, whatever the cells show.
         const Roster::Row &stored = rows[static_cast<size_t>(row)];
         value = stored[0];
@@ -117,7 +173,6 @@ void voenosluga::on_tableWidget_cellDoubleClicked(int row, int column)
         value_4 = stored[4];
         value_5 = stored[Columns::LN];
     } else {
-        b = false;
         value.clear();
         value_1.clear();
         value_2.clear();
@@ -150,7 +205,13 @@ void voenosluga::on_action_del_triggered()
 void voenosluga::keyPressEvent(QKeyEvent *event)
 {
     QMainWindow::keyPressEvent(event);
-    if (event->key() == Qt::Key_Escape)
+    if (event->key() != Qt::Key_Escape)
+        return;
+    // Escape in a search line with text clears the search; otherwise it
+    // closes the window.
+    if (ui->lineEdit_search->hasFocus() && !ui->lineEdit_search->text().isEmpty())
+        ui->lineEdit_search->clear();
+    else
         close();
 }
 

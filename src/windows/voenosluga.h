@@ -5,6 +5,7 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <QTimer>
 
 #include <vector>
 
@@ -18,8 +19,10 @@ class voenosluga;
 QT_END_NAMESPACE
 
 // The servicemen list window: the roster with a trailing empty row; a
-// double-click opens the serviceman form (on the empty row to add one),
-// "Удаление" deletes the serviceman of the current row.
+// double-click opens the serviceman form (on the empty row to add one, as
+// "Добавить" does), "Удаление" deletes the serviceman of the current row.
+// The search line above the table keeps only the servicemen whose name,
+// personal number or unit number holds the text typed.
 class voenosluga : public QMainWindow
 {
     Q_OBJECT
@@ -48,7 +51,15 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    // Opens the serviceman form: on row `row` of the roster to change that
+    // serviceman, or empty to add one when row is -1.
+    void openForm(int row);
+    // Hides the rows the search line leaves out; the trailing empty row stays.
+    void applySearch();
+
     Ui::voenosluga *ui;
+    // Waits for a pause in typing before a long roster is searched.
+    QTimer searchDelay;
     QString qstr;
     QString value;
     QString value_1;

@@ -65,6 +65,9 @@ qint64 ZipPart::readData(char *data, qint64 maxSize)
 {
     if (!m_open || m_damaged || m_ended)
         return -1;
+    // QIODevice asks for nothing at times; a read of nothing is not the end.
+    if (maxSize <= 0)
+        return 0;
     const unsigned chunk = static_cast<unsigned>(qMin<qint64>(maxSize, 1 << 20));
     const int read = unzReadCurrentFile(handle(m_archive.m_zip), data, chunk);
     if (read < 0) {
