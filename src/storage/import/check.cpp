@@ -10,6 +10,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <algorithm>
+
 namespace Import {
 
 namespace {
@@ -34,8 +36,10 @@ QString cell(const QStringList &row, int index)
 bool blank(const QStringList &row)
 {
     for (const QString &c : row) {
-        if (!c.trimmed().isEmpty())
-            return false;
+        for (const QChar ch : c) {
+            if (!ch.isSpace())
+                return false;
+        }
     }
     return true;
 }
@@ -125,6 +129,21 @@ QDate readDate(const QString &text, bool *impossible)
     if (impossible)
         *impossible = false;
     const QString t = text.trimmed();
+    // "dd.MM.yyyy", the common case, read without the patterns.
+    if (t.size() == 10 && t.at(2) == QLatin1Char('.') && t.at(5) == QLatin1Char('.')) {
+        int d[8];
+        int k = 0;
+        for (const int i : {0, 1, 3, 4, 6, 7, 8, 9}) {
+            const char16_t u = t.at(i).unicode();
+            d[k++] = u >= u'0' && u <= u'9' ? u - u'0' : -1;
+        }
+        if (std::all_of(d, d + 8, [](int x) { return x >= 0; })) {
+            const QDate date(d[4] * 1000 + d[5] * 100 + d[6] * 10 + d[7], d[2] * 10 + d[3], d[0] * 10 + d[1]);
+            if (!date.isValid() && impossible)
+                *impossible = true;
+            return date;
+        }
+    }
     static const QRegularExpression dotted(QStringLiteral("^(\\d{1,2})\\.(\\d{1,2})\\.(\\d{4}|\\d{2})(?:\\s+\\d{1,2}:\\d{2}(?::\\d{2})?)?$"));
     static const QRegularExpression iso(QStringLiteral("^(\\d{4})-(\\d{1,2})-(\\d{1,2})(?:[T ]\\d{1,2}:\\d{2}(?::\\d{2}(?:\\.\\d+)?)?)?$"));
     static const QRegularExpression serial(QStringLiteral("^(\\d{1,7})(?:[.,]\\d+)?$"));
@@ -298,7 +317,10 @@ OrdersCheck checkOrders(const QVector<QStringList> &rows, const Matching &matchi
     // The orders already there, by personal number, code and number.
     QHash<QString, int> seen;
     const auto key = [](const QString &ln, const QString &code, const QString &number) {
-        return ln + QChar(0x1f) + code + QChar(0x1f) + number;
+        QString k;
+        k.reserve(ln.size() + code.size() + number.size() + 2);
+        k.append(ln).append(QChar(0x1f)).append(code).append(QChar(0x1f)).append(number);
+        return k;
     };
     {
         QSqlQuery query = Function::Myquery(QString::fromLatin1(Sql::IMPORT_REGISTER_ORDERS));
@@ -310,6 +332,7 @@ OrdersCheck checkOrders(const QVector<QStringList> &rows, const Matching &matchi
             seen.insert(key(query.value(0).toString(), query.value(1).toString(), query.value(2).toString()), 0);
     }
     const auto at = [&](Column c) { return matching.indexOf(c); };
+    QHash<QString, QString> codes;
     for (int r = matching.headerRow + 1; r < rows.size(); ++r) {
         const QStringList &row = rows.at(r);
         if (blank(row))
@@ -318,7 +341,11 @@ OrdersCheck checkOrders(const QVector<QStringList> &rows, const Matching &matchi
         o.line = r + 1;
         o.ln = cell(row, at(Column::PersonalNumber));
         const QString category = cell(row, at(Column::Category));
-        o.code = categoryCode(category);
+        // A sheet names a handful of categories over and over.
+        auto known = codes.constFind(category);
+        if (known == codes.constEnd())
+            known = codes.insert(category, categoryCode(category));
+        o.code = known.value();
         o.number = cell(row, at(Column::OrderNumber));
         const QString date = cell(row, at(Column::OrderDate));
         o.issuer = cell(row, at(Column::Issuer));
@@ -344,8 +371,10 @@ OrdersCheck checkOrders(const QVector<QStringList> &rows, const Matching &matchi
             problems.append(QStringLiteral("нет даты приказа"));
         } else {
             const QDate d = readDate(date, &impossible);
+            // A date already written "dd.MM.yyyy" is stored as it stands.
+            const bool stored = date.size() == 10 && date.at(2) == QLatin1Char('.');
             if (d.isValid())
-                o.date = d.toString(QStringLiteral("dd.MM.yyyy"));
+                o.date = stored ? date : d.toString(QStringLiteral("dd.MM.yyyy"));
             else
                 problems.append(dateProblem(QStringLiteral("дата приказа"), date, impossible));
         }
