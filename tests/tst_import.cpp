@@ -9,9 +9,12 @@
 #include "storage/import/sheetfile.h"
 #include "storage/import/write.h"
 #include "storage/sql.h"
+#include "widgets.h"
+#include "windows/importwindow.h"
 #include "testsupport.h"
 #include "zipcontent.h"
 
+#include <QLabel>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QStringEncoder>
@@ -417,6 +420,31 @@ private slots:
                  (QList<QStringList>{{"import", "1"}, {"order_added", "4"}, {"serviceman_added", "5"},
                                      {"serviceman_changed", "3"}}));
         useTestConnection(QString());
+    }
+
+    // A .csv read, shown and written through the window: the line of what
+    // will happen, the register refilled, the backup named, the report.
+    void importsThroughTheWindow()
+    {
+        WorkDir dir;
+        QVERIFY(openProgramDb());
+        dir.writeFile("roster.csv", "ФИО;Личный номер;Дата рождения\r\nИванов И. И.;1;01.02.1990\r\nПетров;;1991\r\n");
+        ImportWindow w;
+        QSignalSpy imported(&w, &ImportWindow::imported);
+        QVERIFY(w.load(Kind::Servicemen, dir.filePath("roster.csv")));
+        QCOMPARE(child<QLabel>(&w, "summaryLine")->text(), QString("Будет добавлено: 1, обновлено: 0, пропущено: 1"));
+        QCOMPARE(value("SELECT count(*) FROM Combat"), QString("0"));
+        QVERIFY(w.startImport());
+        QCOMPARE(imported.count(), 1);
+        QCOMPARE(rows("SELECT FIO, LN, Data_comb FROM Combat"),
+                 (QList<QStringList>{{"Иванов И. И.", "1", birth(1990, 2, 1)}}));
+        QVERIFY(child<QLabel>(&w, "statusLine")->text().contains("Резервная копия перед импортом: «"));
+        QString error;
+        QVERIFY(w.saveReport(dir.filePath("report.csv"), &error));
+        QString report;
+        QVERIFY(dir.readText("report.csv", &report));
+        QVERIFY2(report.contains("\"Военнослужащие\";\"3\";\"\";\"нет личного номера; дата рождения «1991» не распознана\""),
+                 qPrintable(report));
     }
 };
 

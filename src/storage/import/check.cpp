@@ -146,7 +146,9 @@ QDate readDate(const QString &text, bool *impossible)
     }
     static const QRegularExpression dotted(QStringLiteral("^(\\d{1,2})\\.(\\d{1,2})\\.(\\d{4}|\\d{2})(?:\\s+\\d{1,2}:\\d{2}(?::\\d{2})?)?$"));
     static const QRegularExpression iso(QStringLiteral("^(\\d{4})-(\\d{1,2})-(\\d{1,2})(?:[T ]\\d{1,2}:\\d{2}(?::\\d{2}(?:\\.\\d+)?)?)?$"));
-    static const QRegularExpression serial(QStringLiteral("^(\\d{1,7})(?:[.,]\\d+)?$"));
+    // Day numbers of five digits and more (from 18.05.1927): a year typed
+    // alone ("1991") is not taken for a day of 1905.
+    static const QRegularExpression serial(QStringLiteral("^(\\d{5,7})(?:[.,]\\d+)?$"));
     QRegularExpressionMatch m = dotted.match(t);
     int y = 0;
     int mo = 0;
@@ -160,7 +162,7 @@ QDate readDate(const QString &text, bool *impossible)
         mo = m.captured(2).toInt();
         d = m.captured(3).toInt();
     } else if ((m = serial.match(t)).hasMatch()) {
-        // A spreadsheet's day number: 1 is 31.12.1899; 2958465 is 31.12.9999.
+        // A spreadsheet's day number: 1 is 31.12.1899, 2958465 is 31.12.9999.
         const int days = m.captured(1).toInt();
         if (days >= 1 && days <= 2958465)
             return QDate(1899, 12, 30).addDays(days);

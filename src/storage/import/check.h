@@ -17,7 +17,8 @@
 namespace Import {
 
 // A date as a spreadsheet gives it: "dd.MM.yyyy", "d.M.yy", "yyyy-MM-dd" or
-// a day number (days from 30.12.1899). Invalid when it is none of these or
+// a day number (days from 30.12.1899; five digits at least, so that a year
+// alone is not read as a day). Invalid when it is none of these or
 // names no day of the calendar; `impossible` then tells a day that does not
 // exist ("31.02.1990") from a text that is no date at all.
 QDate readDate(const QString &text, bool *impossible = nullptr);
