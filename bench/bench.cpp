@@ -393,6 +393,31 @@ bool importBench(int n, int runs)
         };
         require(all && previewMs <= 2000, QString("import preview from .%1 at %2 <= 2 s").arg(format).arg(n));
         require(all && importMs <= 2 * floorMs, QString("import from .%1 at %2 <= 2 x floor").arg(format).arg(n));
+        // The same rows onto a server, once: the multi-row statements, the
+        // triggers' entry for each row and the recount.
+        if (xlsx)
+            continue;
+        TestSupport::PgServer pg;
+        if (!pg.running()) {
+            fprintf(stderr, "import onto a server not timed: %s\n", qPrintable(pg.missing()));
+            continue;
+        }
+        QSqlDatabase::removeDatabase(QSqlDatabase::defaultConnection);
+        pg.pointSettingsAt(pg.createDatabase());
+        Function::ver();
+        QString where;
+        if (!Connection::openChosen({}, &where, &reason)) {
+            fprintf(stderr, "import onto a server not timed: %s\n", qPrintable(reason));
+            continue;
+        }
+        const double serverMs = timeMs(1, {}, [&] { Import::write(&men, &ords, roster, &w); });
+        QSqlQuery entries("SELECT count(*) FROM history");
+        entries.next();
+        printf("import onto a server: %d servicemen, %d orders in %.0f ms (%s history entries; %s)\n", w.added,
+               w.orders, serverMs, qPrintable(entries.value(0).toString()),
+               w.error.isEmpty() ? "written" : qPrintable(w.error));
+        entries = QSqlQuery();
+        QSqlDatabase::removeDatabase(QSqlDatabase::defaultConnection);
     }
     return ok;
 }
@@ -965,6 +990,8 @@ int main(int argc, char *argv[])
         s.open(QIODevice::WriteOnly);
         s.write("[Path]\ndb=data\n");
     }
+    QFile::copy(conf + "/settingstab-postgresql.conf", "settingstab-postgresql.conf");
+    QFile::copy(conf + "/settings-postgresql.conf", "settings-postgresql.conf");
     // --import [N]: the import's measures alone.
     if (const qsizetype i = arguments.indexOf("--import"); i > 0) {
         const int n = i + 1 < arguments.size() && arguments.at(i + 1).toInt() > 0 ? arguments.at(i + 1).toInt()
@@ -974,8 +1001,6 @@ int main(int argc, char *argv[])
     const QString bigLn = "Л-000000";
     std::vector<Measure> measures;
     // The same register on a local PostgreSQL server, where one can be started.
-    QFile::copy(conf + "/settingstab-postgresql.conf", "settingstab-postgresql.conf");
-    QFile::copy(conf + "/settings-postgresql.conf", "settings-postgresql.conf");
     TestSupport::PgServer pg;
     if (!pg.running())
         fprintf(stderr, "server measures skipped: %s\n", qPrintable(pg.missing()));
