@@ -257,10 +257,16 @@ private slots:
             return names;
         };
         const QStringList everyone = shown();
+        // The table has the focus at first, as before the search line.
+        QVERIFY(QTest::qWaitForWindowActive(list.get()));
+        QCOMPARE(QApplication::focusWidget(), t);
         auto *search = list->findChild<QLineEdit *>("lineEdit_search");
+        // Typed letter by letter; the current row, hidden, is current no more.
+        t->setCurrentCell(everyone.indexOf("Петров"), 3);
         search->insert("ПЁ");
         search->insert("ТР");
         QCOMPARE(shown(), (QStringList{"Иванов Пётр", "<none>"}));
+        QCOMPARE(t->currentRow(), -1);
         search->setText("б-2");
         QCOMPARE(shown(), (QStringList{"Петров", "<none>"}));
         search->setText("3Б");

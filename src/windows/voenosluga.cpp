@@ -19,6 +19,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QSqlError>
 #include <QStatusBar>
@@ -55,6 +56,14 @@ voenosluga::voenosluga(QWidget *parent)
     searchDelay.setSingleShot(true);
     searchDelay.setInterval(300);
     connect(&searchDelay, &QTimer::timeout, this, &voenosluga::applySearch);
+    // The window opens with the focus in the table, as before the search
+    // line was there; Ctrl+F goes to the search line, as in the main window.
+    t->setFocus();
+    auto *find = new QShortcut(QKeySequence::Find, this);
+    connect(find, &QShortcut::activated, this, [this] {
+        ui->lineEdit_search->setFocus(Qt::ShortcutFocusReason);
+        ui->lineEdit_search->selectAll();
+    });
     connect(ui->lineEdit_search, &QLineEdit::textChanged, this, [this] {
         if (rows.size() >= LongRoster)
             searchDelay.start();
@@ -140,6 +149,12 @@ void voenosluga::applySearch()
         if (t->isRowHidden(r) == keep)
             t->setRowHidden(r, !keep);
         found += keep;
+    }
+    // A row the search hides is no longer current: "Удаление" must not
+    // delete a serviceman the user does not see.
+    if (t->currentRow() >= 0 && t->isRowHidden(t->currentRow())) {
+        t->setCurrentCell(-1, -1);
+        t->clearSelection();
     }
     t->setUpdatesEnabled(true);
     if (text.isEmpty())

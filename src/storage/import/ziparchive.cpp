@@ -40,7 +40,16 @@ bool ZipArchive::read(const QString &name, QByteArray *data)
     ZipPart part(*this, name);
     if (!part.found())
         return false;
-    *data = part.readAll();
+    // The size the archive gives is only a hint: a damaged one may lie.
+    data->clear();
+    data->reserve(static_cast<qsizetype>(qBound<qint64>(0, part.expectedSize(), qint64(1) << 30)));
+    char buffer[1 << 16];
+    for (;;) {
+        const qint64 read = part.read(buffer, sizeof buffer);
+        if (read <= 0)
+            break;
+        data->append(buffer, static_cast<qsizetype>(read));
+    }
     return !part.damaged();
 }
 
@@ -51,6 +60,9 @@ ZipPart::ZipPart(ZipArchive &zip, const QString &name)
     m_found = file && unzLocateFile(file, name.toUtf8().constData(), CaseInsensitive) == UNZ_OK &&
               unzOpenCurrentFile(file) == UNZ_OK;
     m_open = m_found;
+    unz_file_info64 info{};
+    if (m_found && unzGetCurrentFileInfo64(file, &info, nullptr, 0, nullptr, 0, nullptr, 0) == UNZ_OK)
+        m_expectedSize = static_cast<qint64>(info.uncompressed_size);
     if (m_found)
         open(QIODevice::ReadOnly);
 }

@@ -43,6 +43,8 @@ public:
     bool damaged() const { return m_damaged; }
     // False when the part is missing.
     bool found() const { return m_found; }
+    // The inflated size the archive's directory gives.
+    qint64 expectedSize() const { return m_expectedSize; }
 
 protected:
     qint64 readData(char *data, qint64 maxSize) override;
@@ -54,6 +56,7 @@ private:
     bool m_damaged = false;
     bool m_ended = false;
     bool m_open = false;
+    qint64 m_expectedSize = 0;
 };
 
 } // namespace Import::Detail
