@@ -183,6 +183,24 @@ QString birthText(const QDate &date)
     return QLocale().toString(QDateTime(date, QTime(0, 0)), QLocale::ShortFormat);
 }
 
+namespace {
+
+// birthText() for a whole sheet: the language's form read once.
+class BirthTexts
+{
+public:
+    QString operator()(const QDate &date) const
+    {
+        return m_locale.toString(QDateTime(date, QTime(0, 0)), m_format);
+    }
+
+private:
+    QLocale m_locale;
+    QString m_format = m_locale.dateTimeFormat(QLocale::ShortFormat);
+};
+
+} // namespace
+
 ServicemenCheck checkServicemen(const QVector<QStringList> &rows, const Matching &matching, const Choices &choices)
 {
     ServicemenCheck out;
@@ -196,8 +214,11 @@ ServicemenCheck checkServicemen(const QVector<QStringList> &rows, const Matching
     const int parts[] = {at(Column::LastName), at(Column::FirstName), at(Column::Patronymic)};
     const int lnAt = at(Column::PersonalNumber);
 
+    const BirthTexts birthTexts;
+    out.rows.reserve(rows.size());
     // Where each personal number stands in the file.
     QHash<QString, QList<int>> lines;
+    lines.reserve(rows.size());
     for (int r = matching.headerRow + 1; r < rows.size(); ++r) {
         const QString ln = cell(rows.at(r), lnAt);
         if (!ln.isEmpty())
@@ -248,7 +269,7 @@ ServicemenCheck checkServicemen(const QVector<QStringList> &rows, const Matching
             bool impossible = false;
             const QDate date = readDate(birth, &impossible);
             if (date.isValid())
-                f[Servicemen::BIRTH] = birthText(date);
+                f[Servicemen::BIRTH] = birthTexts(date);
             else
                 problems.append(dateProblem(QStringLiteral("дата рождения"), birth, impossible));
         }
@@ -335,6 +356,8 @@ OrdersCheck checkOrders(const QVector<QStringList> &rows, const Matching &matchi
     }
     const auto at = [&](Column c) { return matching.indexOf(c); };
     QHash<QString, QString> codes;
+    seen.reserve(seen.size() + rows.size());
+    out.rows.reserve(rows.size());
     for (int r = matching.headerRow + 1; r < rows.size(); ++r) {
         const QStringList &row = rows.at(r);
         if (blank(row))
