@@ -10,6 +10,8 @@
 //   --latency-only           that table alone
 //   --reports                the commander's report of a year alone, on a file and on a server:
 //                            20,000 servicemen and 300,000 orders (--size N: N servicemen, 15 N orders)
+//   --import [N]             only the import: N servicemen and 10 x N orders (20,000) from .xlsx
+//                            and .csv, its preview and its writing against their floors
 #include "windows/addcombat.h"
 #include "windows/addfile.h"
 #include "export/cardprint.h"
@@ -26,6 +28,9 @@
 #include "storage/cards.h"
 #include "storage/history/historyread.h"
 #include "storage/history/historytable.h"
+#include "storage/import/check.h"
+#include "storage/import/sheetfile.h"
+#include "storage/import/write.h"
 #include "storage/recount.h"
 #include "storage/reports/report.h"
 #include "storage/sql.h"
@@ -237,6 +242,189 @@ void topUpOrders(const QSqlDatabase &db, int n, int have, int orders, const QStr
     }
     order = QSqlQuery();
     q.exec("COMMIT");
+}
+
+// ---- The import ----------------------------------------------------------
+// A roster of n servicemen and 10 x n orders as two sheets: the rows of
+// each, the header first.
+struct ImportSheets
+{
+    QList<QStringList> roster;
+    QList<QStringList> orders;
+};
+
+ImportSheets importSheets(int n)
+{
+    std::mt19937 rng(20261209u + n);
+    ImportSheets s;
+    s.roster.append({"Личный номер", "Фамилия", "Имя", "Отчество", "Воинское звание", "Должность",
+                     "Дата рождения", "№ ВП"});
+    s.orders.append({"Личный номер", "Категория", "Номер приказа", "Дата приказа", "Кем издан", "Наименование",
+                     "Исходящий номер", "Номер снятия", "Дата снятия"});
+    const QStringList ranks{"Рядовой", "Ефрейтор", "Сержант", "Старшина", "Лейтенант", "Капитан", "Майор"};
+    const QStringList positions{"Стрелок", "Водитель", "Командир отделения", "Командир взвода"};
+    const QStringList categories{"Взыскания", "Благодарности", "Грамоты", "Знаки отличия МО РФ",
+                                 "Государственные награды", "Ветеран военной службы"};
+    for (int i = 0; i < n; ++i) {
+        const QString ln = QString("И-%1").arg(100000 + i);
+        s.roster.append({ln, "Иванов", "Иван", "Иванович", ranks.at(rng() % ranks.size()),
+                         positions.at(rng() % positions.size()),
+                         QDate(1970, 1, 1).addDays(rng() % 12000).toString("dd.MM.yyyy"),
+                         QString::number(rng() % 200 + 1)});
+        for (int k = 0; k < 10; ++k) {
+            const int c = static_cast<int>(rng() % 6);
+            const bool lifted = c == 0 && rng() % 3 == 0;
+            s.orders.append({ln, categories.at(c), QString::number(k + 1),
+                             QDate(2000, 1, 1).addDays(rng() % 9000).toString("dd.MM.yyyy"),
+                             "Командир войсковой части", "За образцовое исполнение обязанностей",
+                             QString("СУ-%1").arg(k), lifted ? QString::number(k + 500) : QString(),
+                             lifted ? "01.02.2024" : QString()});
+        }
+    }
+    return s;
+}
+
+bool writeCsv(const QString &name, const QList<QStringList> &rows)
+{
+    QFile f(name);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    QByteArray out;
+    for (const QStringList &r : rows)
+        out += r.join(';').toUtf8() + "\r\n";
+    return f.write(out) == out.size();
+}
+
+bool writeXlsx(const QString &name, const QList<QStringList> &rows)
+{
+    TableExport::Grid grid;
+    grid.header = rows.first();
+    for (int i = 0; i < grid.header.size(); ++i)
+        grid.columns.append(i);
+    grid.rows = rows.mid(1);
+    grid.sheet = "Лист1";
+    QString error;
+    return TableExport::writeWorkbook(grid, name, &error);
+}
+
+// The import's preview (both files read, matched and every row checked) and
+// its writing, against a floor that inserts the same rows with one prepared
+// statement a table in one transaction. Prints its lines and its checks.
+bool importBench(int n, int runs)
+{
+    const ImportSheets sheets = importSheets(n);
+    QFile::remove("data/BaseDate.db");
+    Function::ver();
+    QString reason;
+    if (!Connection::open("data/BaseDate.db", &reason)) {
+        fprintf(stderr, "import not timed: %s\n", qPrintable(reason));
+        return false;
+    }
+    bool ok = true;
+    const auto empty = [] {
+        QSqlQuery q;
+        q.exec("DELETE FROM Combat");
+        q.exec("DELETE FROM prikaz");
+        q.exec("DELETE FROM history");
+        q.exec("VACUUM");
+    };
+    // The floor: the rows as the check leaves them, written plainly.
+    double floorMs = 0;
+    for (const char *format : {"xlsx", "csv"}) {
+        const QString roster = QString("roster.%1").arg(format);
+        const QString orders = QString("orders.%1").arg(format);
+        const bool xlsx = QString(format) == "xlsx";
+        if (!(xlsx ? writeXlsx(roster, sheets.roster) && writeXlsx(orders, sheets.orders)
+                   : writeCsv(roster, sheets.roster) && writeCsv(orders, sheets.orders))) {
+            fprintf(stderr, "import files not written\n");
+            return false;
+        }
+        Import::ServicemenCheck men;
+        Import::OrdersCheck ords;
+        QString readError;
+        double readMs = 0;
+        const double previewMs = timeMs(runs, empty, [&] {
+            QElapsedTimer reading;
+            reading.start();
+            const Import::SheetFile r = Import::readSheet(roster);
+            const Import::SheetFile o = Import::readSheet(orders);
+            readMs = reading.nsecsElapsed() / 1e6;
+            readError = r.error.isEmpty() ? o.error : r.error;
+            men = Import::checkServicemen(r.rows, Import::match(r.rows, Import::Kind::Servicemen),
+                                          Import::Choices());
+            ords = Import::checkOrders(o.rows, Import::match(o.rows, Import::Kind::Orders),
+                                       Import::importedNumbers(men));
+        });
+        if (!readError.isEmpty())
+            fprintf(stderr, "import from .%s: %s\n", format, qPrintable(readError));
+        // The floor writes the rows the check leaves, the same for both files.
+        if (floorMs == 0 && men.added == n) {
+            floorMs = timeMs(runs, empty, [&] {
+                QSqlQuery q;
+                q.exec("BEGIN");
+                QSqlQuery man, order;
+                man.prepare("INSERT INTO Combat (VP, Dol, VZ, LN, FIO, Dolz_nom, Zvan_nom, Data_comb) "
+                            "VALUES (?,?,?,?,?,?,?,?)");
+                for (const Import::ServicemanRow &r : men.rows) {
+                    const Servicemen::Fields &f = r.entry.fields;
+                    for (const QVariant &v : QVariantList{f[0], f[1], f[2], f[5], f[3], r.entry.position,
+                                                          r.entry.rank, f[4]})
+                        man.addBindValue(v);
+                    man.exec();
+                }
+                order.prepare("INSERT INTO prikaz (LN, what, Date_time, prikaznom, kemvidan, nameZO, "
+                              "actived_prikaz, ish_SU, Nomer_snytie, Data_snytie) VALUES (?,?,?,?,?,?,?,?,?,?)");
+                for (const Import::OrderRow &o : ords.rows) {
+                    for (const QVariant &v : QVariantList{o.ln, o.code, o.date, o.number, o.issuer, o.name,
+                                                          o.inForce ? "1" : "0", o.outgoing, o.liftNumber,
+                                                          o.liftDate})
+                        order.addBindValue(v);
+                    order.exec();
+                }
+                q.exec("COMMIT");
+            });
+        }
+        Import::Written w;
+        const double importMs = timeMs(runs, empty, [&] { Import::write(&men, &ords, roster, &w); }, [&] {
+            QFile::remove(w.backup);
+        });
+        const bool all = w.added == n && w.orders == 10 * n;
+        printf("import %s: %d servicemen, %d orders: preview %.0f ms (reading the files %.0f ms of it), import %.0f "
+               "ms, floor %.0f ms%s\n",
+               format, n, 10 * n, previewMs, readMs, importMs, floorMs, all ? "" : " (not every row written)");
+        const auto require = [&](bool holds, const QString &what) {
+            printf("%s %s\n", holds ? "ok  " : "FAIL", qPrintable(what));
+            ok = ok && holds;
+        };
+        require(all && previewMs <= 2000, QString("import preview from .%1 at %2 <= 2 s").arg(format).arg(n));
+        require(all && importMs <= 2 * floorMs, QString("import from .%1 at %2 <= 2 x floor").arg(format).arg(n));
+        // The same rows onto a server, once: the multi-row statements, the
+        // triggers' entry for each row and the recount.
+        if (xlsx)
+            continue;
+        TestSupport::PgServer pg;
+        if (!pg.running()) {
+            fprintf(stderr, "import onto a server not timed: %s\n", qPrintable(pg.missing()));
+            continue;
+        }
+        QSqlDatabase::removeDatabase(QSqlDatabase::defaultConnection);
+        pg.pointSettingsAt(pg.createDatabase());
+        Function::ver();
+        QString where;
+        if (!Connection::openChosen({}, &where, &reason)) {
+            fprintf(stderr, "import onto a server not timed: %s\n", qPrintable(reason));
+            continue;
+        }
+        const double serverMs = timeMs(1, {}, [&] { Import::write(&men, &ords, roster, &w); });
+        QSqlQuery entries("SELECT count(*) FROM history");
+        entries.next();
+        printf("import onto a server: %d servicemen, %d orders in %.0f ms (%s history entries; %s)\n", w.added,
+               w.orders, serverMs, qPrintable(entries.value(0).toString()),
+               w.error.isEmpty() ? "written" : qPrintable(w.error));
+        entries = QSqlQuery();
+        QSqlDatabase::removeDatabase(QSqlDatabase::defaultConnection);
+    }
+    return ok;
 }
 
 // The floor: the same rows read with the same statement into a table of the
@@ -1005,11 +1193,17 @@ int main(int argc, char *argv[])
         s.open(QIODevice::WriteOnly);
         s.write("[Path]\ndb=data\n");
     }
+    QFile::copy(conf + "/settingstab-postgresql.conf", "settingstab-postgresql.conf");
+    QFile::copy(conf + "/settings-postgresql.conf", "settings-postgresql.conf");
+    // --import [N]: the import's measures alone.
+    if (const qsizetype i = arguments.indexOf("--import"); i > 0) {
+        const int n = i + 1 < arguments.size() && arguments.at(i + 1).toInt() > 0 ? arguments.at(i + 1).toInt()
+                                                                                  : 20000;
+        return importBench(n, quick ? 1 : std::min(runs, 3)) ? 0 : 1;
+    }
     const QString bigLn = "Л-000000";
     std::vector<Measure> measures;
     // The same register on a local PostgreSQL server, where one can be started.
-    QFile::copy(conf + "/settingstab-postgresql.conf", "settingstab-postgresql.conf");
-    QFile::copy(conf + "/settings-postgresql.conf", "settings-postgresql.conf");
     TestSupport::PgServer pg;
     if (!pg.running())
         fprintf(stderr, "server measures skipped: %s\n", qPrintable(pg.missing()));

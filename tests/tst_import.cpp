@@ -1,10 +1,20 @@
 // The import of a roster kept in a spreadsheet: the files as read by the
 // readers (.xlsx, .ods, .xls made by LibreOffice, .csv in its variants) and
-// the damaged ones they refuse.
+// the damaged ones they refuse; the check of every row with its reason, the
+// user's choices, and the writing, all or nothing, on a file and a server.
+#include "function.h"
+#include "pgserver.h"
+#include "programdb.h"
+#include "storage/import/check.h"
 #include "storage/import/sheetfile.h"
+#include "storage/import/write.h"
+#include "storage/sql.h"
+#include "widgets.h"
+#include "windows/importwindow.h"
 #include "testsupport.h"
 #include "zipcontent.h"
 
+#include <QLabel>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QStringEncoder>
@@ -12,6 +22,7 @@
 #include <QtTest>
 
 using namespace TestSupport;
+using namespace Import;
 
 namespace {
 
@@ -40,6 +51,61 @@ QString convert(const QString &format, const QStringList &files, const QString &
 QString failure(const Import::SheetFile &file)
 {
     return file.path + ": " + file.error;
+}
+
+
+// A roster with a line above its headers, the name in three columns.
+const Rows ROSTER = {
+    {"Список личного состава"},
+    {" ЛИЧНЫЙ   номер", "Фамилия", "Имя", "Отчество", "Воинское звание", "Должность", "Дата рождения", "№ ВП"},
+    {"100", "Иванов", "Иван", "Иванович", "капитан", "Командир роты", "05.03.1990", "12"},
+    {"101", "Петров", "Пётр", "", "Старшина", "", "1985-07-01", "12"},
+    {"102", "Сидоров", "", "", "Генералиссимус", "", "33000", ""},
+    {"103", "Козлов", "", "", "", "", "1.2.95", ""},
+    {"", "Безномерной", "", "", "", "", "", ""},
+    {"104", "", "", "", "", "", "", ""},
+    {"105", "Дважды", "", "", "", "", "", ""},
+    {"105", "Дважды-2", "", "", "", "", "", ""},
+    {"106", "Невозможный", "", "", "", "", "31.02.1990", ""},
+    {"107", "Нечитаемый", "", "", "", "", "вчера", ""},
+    {"7", "Старый", "", "", "Майор", "", "", "99"},
+    {},
+};
+
+const Rows ORDERS = {
+    {"Личный номер", "Категория", "Номер", "Дата", "Кем издан", "Наименование", "Номер снятия", "Дата снятия"},
+    {"100", "Взыскания", "1", "01.02.2020", "Командир", "Выговор", "", ""},
+    {"100", "vzs", "2", "2021-03-04", "Командир", "Замечание", "5", "01.06.2021"},
+    {"101", " благодарность ", "3", "44000", "Командир", "За службу", "", ""},
+    {"999", "Грамоты", "4", "01.01.2020", "", "", "", ""},
+    {"101", "Премия", "5", "01.01.2020", "", "", "", ""},
+    {"101", "Грамоты", "6", "30.02.2020", "", "", "", ""},
+    {"101", "Грамоты", "", "01.01.2020", "", "", "", ""},
+    {"7", "Грамоты", "8", "01.01.2020", "", "", "", ""},
+    {"7", "Грамоты", "8", "02.01.2020", "", "", "", ""},
+};
+
+QString reasonOf(const ServicemenCheck &c, int line)
+{
+    for (const ServicemanRow &r : c.rows) {
+        if (r.line == line)
+            return r.reason;
+    }
+    return "<no row>";
+}
+
+QString birth(int y, int m, int d)
+{
+    return QLocale().toString(QDateTime(QDate(y, m, d), QTime(0, 0)), QLocale::ShortFormat);
+}
+
+// The roster checked and written with the choices; the check is returned.
+ServicemenCheck importRoster(const Choices &choices, Written *written, const Progress &progress = {})
+{
+    const Matching m = match(ROSTER, Kind::Servicemen);
+    const ServicemenCheck c = checkServicemen(ROSTER, m, choices);
+    write(&c, nullptr, "roster.xlsx", written, progress);
+    return c;
 }
 
 } // namespace
@@ -198,6 +264,197 @@ private slots:
             QVERIFY(file.rows.isEmpty());
         }
         QCOMPARE(Import::readSheet(dir.filePath("whole.xlsx"), 1).error, QString("В файле «whole.xlsx» нет листа № 2."));
+    }
+
+    // Headers found below a title line; each refused row with its reason;
+    // dates in every form stored as the serviceman form stores them; an
+    // unknown rank counted as a new entry; the user's matching remembered.
+    void checksRows()
+    {
+        WorkDir dir;
+        QVERIFY(openProgramDb());
+        QVERIFY(addServiceman("99", "Старый С.", "7"));
+        Matching m = match(ROSTER, Kind::Servicemen);
+        QCOMPARE(m.headerRow, 1);
+        QCOMPARE(m.columns.value(0), Column::PersonalNumber);
+        QCOMPARE(m.columns.value(7), Column::Unit);
+
+        const ServicemenCheck c = checkServicemen(ROSTER, m, Choices());
+        QVERIFY(c.error.isEmpty());
+        QCOMPARE(c.added, 4);
+        QCOMPARE(c.updated, 0);
+        QCOMPARE(c.skipped, 7);
+        QCOMPARE(reasonOf(c, 7), QString("нет личного номера"));
+        QCOMPARE(reasonOf(c, 8), QString("нет ФИО"));
+        QCOMPARE(reasonOf(c, 9), QString("личный номер «105» повторяется в файле (строки 9, 10)"));
+        QCOMPARE(reasonOf(c, 10), reasonOf(c, 9));
+        QCOMPARE(reasonOf(c, 11), QString("дата рождения «31.02.1990» не существует"));
+        QCOMPARE(reasonOf(c, 12), QString("дата рождения «вчера» не распознана"));
+        QCOMPARE(reasonOf(c, 13), QString("личный номер «7» уже есть в реестре"));
+
+        const Servicemen::Fields &ivanov = c.rows.at(0).entry.fields;
+        QCOMPARE(ivanov[Servicemen::FIO], QString("Иванов Иван Иванович"));
+        // Another letter case takes the list's own spelling and place.
+        QCOMPARE(ivanov[Servicemen::VZ], QString("Капитан"));
+        QCOMPARE(c.rows.at(0).entry.rank, 9);
+        QCOMPARE(ivanov[Servicemen::BIRTH], birth(1990, 3, 5));
+        QCOMPARE(c.rows.at(1).entry.fields[Servicemen::BIRTH], birth(1985, 7, 1));
+        QCOMPARE(c.rows.at(2).entry.fields[Servicemen::BIRTH], birth(1990, 5, 7)); // day 33000
+        QCOMPARE(c.rows.at(3).entry.fields[Servicemen::BIRTH], birth(1995, 2, 1));
+        QCOMPARE(c.newRanks, QStringList{"Генералиссимус"});
+        QCOMPARE(c.rows.at(2).entry.rank, static_cast<int>(c.ranks.size()) + 1);
+
+        // A matching the user changed is offered again for the same headers.
+        m.columns[7] = Column::None;
+        remember(ROSTER.at(1), m.columns);
+        QCOMPARE(match(ROSTER, Kind::Servicemen).columns.value(7), Column::None);
+    }
+
+    // The choices written: a number in the register updated or skipped, a
+    // new rank added to the list or mapped to an entry; the history of the
+    // import; a cancel and a failure half-way leave the register as it was.
+    void importsAllOrNothing()
+    {
+        WorkDir dir;
+        QVERIFY(openProgramDb());
+        QVERIFY(addServiceman("99", "Старый С.", "7"));
+        const QString before = dump();
+
+        Written w;
+        importRoster(Choices(), &w, [](int, int) { return false; });
+        QVERIFY(w.cancelled);
+        QCOMPARE(dump(), before);
+        QVERIFY(QFileInfo::exists(w.backup));
+
+        // A failure at the orders leaves nothing of the servicemen written before.
+        QVERIFY(exec("CREATE TRIGGER refuse BEFORE INSERT ON prikaz BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+        const QString armed = dump();
+        const ServicemenCheck roster = checkServicemen(ROSTER, match(ROSTER, Kind::Servicemen), Choices());
+        const OrdersCheck orders = checkOrders(ORDERS, match(ORDERS, Kind::Orders), importedNumbers(roster));
+        QVERIFY(!write(&roster, &orders, "roster.xlsx", &w));
+        QVERIFY(!w.error.isEmpty());
+        QCOMPARE(dump(), armed);
+        QVERIFY(exec("DROP TRIGGER refuse"));
+
+        Choices skip;
+        skip.ranks.insert("Генералиссимус", "Маршал Российской Федерации");
+        importRoster(skip, &w);
+        QVERIFY2(w.error.isEmpty(), qPrintable(w.error));
+        QCOMPARE(w.added, 4);
+        QCOMPARE(rows("SELECT VP, VZ, FIO, Zvan_nom, vzs FROM Combat WHERE LN IN ('7', '102') ORDER BY LN"),
+                 (QList<QStringList>{{"", "Маршал Российской Федерации", "Сидоров", "1", "0"},
+                                     {"99", "Рядовой", "Старый С.", "20", ""}}));
+        QCOMPARE(value("SELECT count(*) FROM history WHERE action = 'serviceman_added'"), QString("4"));
+        QCOMPARE(value("SELECT new_value FROM history WHERE action = 'import'"),
+                 QString("Импорт из «roster.xlsx»: добавлено 4, обновлено 0, приказов 0"));
+
+        // Again with updates and the new rank added to the list.
+        QVERIFY(exec("DELETE FROM Combat WHERE LN <> '7'"));
+        Choices update;
+        update.updateExisting = true;
+        importRoster(update, &w);
+        QCOMPARE(w.updated, 1);
+        QCOMPARE(w.ranks, 1);
+        QCOMPARE(rows("SELECT VP, VZ, FIO, Zvan_nom FROM Combat WHERE LN IN ('7', '102') ORDER BY LN"),
+                 (QList<QStringList>{{"", "Генералиссимус", "Сидоров", "21"}, {"99", "Майор", "Старый", "8"}}));
+        QCOMPARE(value("SELECT Rank_massa FROM Ranks WHERE Rank = 'Генералиссимус'"), QString("210"));
+        QCOMPARE(rows("SELECT field, old_value, new_value FROM history WHERE action = 'serviceman_changed' "
+                      "ORDER BY id"),
+                 (QList<QStringList>{{"VZ", "Рядовой", "Майор"}, {"FIO", "Старый С.", "Старый"}, {"Zvan_nom", "20", "8"}}));
+    }
+
+    // Orders checked against the register and the roster imported with
+    // them; a lifted penalty is not in force; the counts are recounted.
+    void importsOrders()
+    {
+        WorkDir dir;
+        QVERIFY(openProgramDb());
+        QVERIFY(addServiceman("99", "Старый С.", "7"));
+        QVERIFY(addOrder({"7", "gr", "01.01.2019", "8", "", "", "1", "", "", ""}));
+        const ServicemenCheck roster = checkServicemen(ROSTER, match(ROSTER, Kind::Servicemen), Choices());
+        const OrdersCheck c = checkOrders(ORDERS, match(ORDERS, Kind::Orders), importedNumbers(roster));
+        QStringList reasons;
+        for (const OrderRow &o : c.rows)
+            reasons.append(o.reason);
+        QCOMPARE(reasons, (QStringList{"", "", "",
+                                       "военнослужащего с личным номером «999» нет ни в реестре, ни в импорте",
+                                       "категория «Премия» не распознана", "дата приказа «30.02.2020» не существует",
+                                       "нет номера приказа", "приказ № 8 уже есть у военнослужащего",
+                                       "приказ № 8 уже есть у военнослужащего"}));
+        Written w;
+        QVERIFY(write(&roster, &c, "orders.csv", &w));
+        QCOMPARE(w.orders, 3);
+        QCOMPARE(rows("SELECT what, Date_time, prikaznom, actived_prikaz, Nomer_snytie, Data_snytie FROM prikaz "
+                      "WHERE LN <> '7' ORDER BY rowid"),
+                 (QList<QStringList>{{"vzs", "01.02.2020", "1", "1", "", ""},
+                                     {"vzs", "04.03.2021", "2", "0", "5", "01.06.2021"},
+                                     {"blag", "18.06.2020", "3", "1", "", ""}}));
+        QCOMPARE(rows("SELECT vzs, blag FROM Combat WHERE LN IN ('100', '101') ORDER BY LN"),
+                 (QList<QStringList>{{"1", "0"}, {"0", "1"}}));
+        QCOMPARE(value("SELECT count(*) FROM history WHERE action = 'order_added'"), QString("3"));
+        QCOMPARE(skippedReport(&roster, &c).size(), 1 + roster.skipped + c.skipped);
+    }
+
+    // On a server: the same rows, their history written by the triggers
+    // and the import's own entry.
+    void importsOnServer()
+    {
+        PgServer pg;
+        if (!pg.running())
+            QSKIP(qPrintable(pg.missing()));
+        WorkDir dir(WorkDir::WithoutDatabase);
+        const QString name = pg.createDatabase();
+        pg.pointSettingsAt(name);
+        Function::ver();
+        pg.connect("clerk-import", name);
+        useTestConnection("clerk-import");
+        QVERIFY(openProgramDb());
+        QVERIFY(addServiceman("99", "Старый С.", "7"));
+
+        Choices update;
+        update.updateExisting = true;
+        const ServicemenCheck roster = checkServicemen(ROSTER, match(ROSTER, Kind::Servicemen), update);
+        const OrdersCheck orders = checkOrders(ORDERS, match(ORDERS, Kind::Orders), importedNumbers(roster));
+        Written w;
+        QVERIFY2(write(&roster, &orders, "roster.xlsx", &w), qPrintable(w.error));
+        QCOMPARE(w.added, 4);
+        QCOMPARE(w.updated, 1);
+        QCOMPARE(w.orders, 4);
+        QVERIFY(QFileInfo::exists(w.backup));
+        QCOMPARE(rows("SELECT LN, VZ, Zvan_nom, vzs, blag, gr FROM Combat WHERE LN IN ('7', '100', '102') ORDER BY LN"),
+                 (QList<QStringList>{{"100", "Капитан", "9", "1", "0", "0"},
+                                     {"102", "Генералиссимус", "21", "0", "0", "0"},
+                                     {"7", "Майор", "8", "", "", "1"}}));
+        QCOMPARE(rows("SELECT action, count(*) FROM history WHERE action <> 'reference_changed' GROUP BY action "
+                      "ORDER BY action"),
+                 (QList<QStringList>{{"import", "1"}, {"order_added", "4"}, {"serviceman_added", "5"},
+                                     {"serviceman_changed", "3"}}));
+        useTestConnection(QString());
+    }
+
+    // A .csv read, shown and written through the window: the line of what
+    // will happen, the register refilled, the backup named, the report.
+    void importsThroughTheWindow()
+    {
+        WorkDir dir;
+        QVERIFY(openProgramDb());
+        dir.writeFile("roster.csv", "ФИО;Личный номер;Дата рождения\r\nИванов И. И.;1;01.02.1990\r\nПетров;;1991\r\n");
+        ImportWindow w;
+        QSignalSpy imported(&w, &ImportWindow::imported);
+        QVERIFY(w.load(Kind::Servicemen, dir.filePath("roster.csv")));
+        QCOMPARE(child<QLabel>(&w, "summaryLine")->text(), QString("Будет добавлено: 1, обновлено: 0, пропущено: 1"));
+        QCOMPARE(value("SELECT count(*) FROM Combat"), QString("0"));
+        QVERIFY(w.startImport());
+        QCOMPARE(imported.count(), 1);
+        QCOMPARE(rows("SELECT FIO, LN, Data_comb FROM Combat"),
+                 (QList<QStringList>{{"Иванов И. И.", "1", birth(1990, 2, 1)}}));
+        QVERIFY(child<QLabel>(&w, "statusLine")->text().contains("Резервная копия перед импортом: «"));
+        QString error;
+        QVERIFY(w.saveReport(dir.filePath("report.csv"), &error));
+        QString report;
+        QVERIFY(dir.readText("report.csv", &report));
+        QVERIFY2(report.contains("\"Военнослужащие\";\"3\";\"\";\"нет личного номера; дата рождения «1991» не распознана\""),
+                 qPrintable(report));
     }
 };
 

@@ -45,6 +45,8 @@ inline constexpr char FIT_TO_WINDOW_KEY[] = "View/fitToWindow";
 inline constexpr char COUNTS_UNSETTLED_FILE[] = "BaseDate_counts_unsettled";
 // Copies of the documents attached to orders.
 inline constexpr char FILES_FOLDER[] = "files";
+// The import's matchings of columns the user chose, by the file's headers.
+inline constexpr char IMPORT_COLUMNS_KEY[] = "Import/columns";
 
 // A value of settings.ini (invalid when absent), and writing one; false
 // when settings.ini could not be written.

@@ -131,6 +131,7 @@ inline constexpr char ROLLBACK[] = "ROLLBACK";
 #include "storage/sql/history.h"
 #include "storage/sql/server.h"
 #include "storage/sql/reports.h"
+#include "storage/sql/import.h"
 
 #undef VEDOMER_PG_UNIT_ORDER
 #undef VEDOMER_PG_NUMBER

@@ -27,6 +27,7 @@
 #include "windows/databasecommands.h"
 #include "windows/settings.h"
 #include "windows/history.h"
+#include "windows/importwindow.h"
 #include "windows/voenosluga.h"
 
 #include <QBrush>
@@ -89,6 +90,14 @@ MainWindow::MainWindow(QWidget *parent)
     ui->statusBar->addPermanentWidget(readOnlyNote);
     commands = std::make_unique<DatabaseCommands>(this, db, [this] { clear_tableWidgets(); });
     commands->openAgain = [this] { openDatabase(true); };
+    // A roster and its orders from a spreadsheet; the summary is refilled
+    // when they are written.
+    QAction *import = ui->menu->addAction(QStringLiteral("Импорт из таблицы…"));
+    import->setObjectName(QStringLiteral("action_import"));
+    import->setToolTip(QStringLiteral("Военнослужащие и приказы из файла .xlsx, .ods, .xls или .csv"));
+    connect(import, &QAction::triggered, this, [this] {
+        connect(ImportWindow::open(), &ImportWindow::imported, this, &MainWindow::clear_tableWidgets);
+    });
     // The history of the whole register, last in the "Файл" menu.
     QAction *history = ui->menu->addAction(QStringLiteral("История изменений"));
     history->setObjectName(QStringLiteral("action_history"));
@@ -159,7 +168,8 @@ bool MainWindow::openDatabase(bool again)
 void MainWindow::showReadOnly()
 {
     // Backups, printing and exports only read: they stay.
-    if (!ReadOnly::disable({}, {ui->action_6, ui->action_9, ui->action_21}))
+    if (!ReadOnly::disable({}, {ui->action_6, ui->action_9, ui->action_21,
+                                findChild<QAction *>(QStringLiteral("action_import"))}))
         return;
     readOnlyNote->setToolTip(Connection::readOnlyReason());
     readOnlyNote->show();

@@ -16,6 +16,7 @@
 #include <QSysInfo>
 #include <QVariant>
 
+#include <algorithm>
 #include <atomic>
 
 namespace History {
@@ -128,12 +129,40 @@ bool recordOn(const QSqlDatabase &db, const QList<Entry> &entries, QSqlError *er
     const QString user = who();
     const QString computer = workstation();
     const auto value = [](const QString &text) { return text.isNull() ? QVariant() : QVariant(text); };
-    for (const Entry &e : entries) {
-        if (!PrivateConnection::run(db, QString::fromLatin1(Sql::INSERT_HISTORY_NAMED),
-                                    {at, user, computer, e.action, value(e.ln), value(e.ln), value(e.what),
-                                     value(e.number), value(e.field), value(e.oldValue), value(e.newValue)},
-                                    nullptr, error))
+    if (entries.size() == 1) {
+        const Entry &e = entries.constFirst();
+        return PrivateConnection::run(db, QString::fromLatin1(Sql::INSERT_HISTORY_NAMED),
+                                      {at, user, computer, e.action, value(e.ln), value(e.ln), value(e.what),
+                                       value(e.number), value(e.field), value(e.oldValue), value(e.newValue)},
+                                      nullptr, error);
+    }
+    // Many entries (an import): up to 80 a statement (880 values, under
+    // SQLite's oldest limit of 999), each statement prepared once.
+    constexpr qsizetype ROWS = 80;
+    QSqlQuery full(db);
+    for (qsizetype first = 0; first < entries.size(); first += ROWS) {
+        const qsizetype count = std::min(ROWS, entries.size() - first);
+        QSqlQuery last(db);
+        QSqlQuery &query = count == ROWS ? full : last;
+        const QString sql = QString::fromLatin1(Sql::INSERT_HISTORY_NAMED_ROWS)
+                                .arg(QStringList(count, QString::fromLatin1(Sql::INSERT_HISTORY_NAMED_ROW))
+                                         .join(QStringLiteral(", ")));
+        bool ok = (count == ROWS && first > 0) || query.prepare(sql);
+        int v = 0;
+        for (qsizetype i = first; ok && i < first + count; ++i) {
+            const Entry &e = entries.at(i);
+            for (const QVariant &x : {QVariant(at), QVariant(user), QVariant(computer), QVariant(e.action),
+                                      value(e.ln), value(e.ln), value(e.what), value(e.number), value(e.field),
+                                      value(e.oldValue), value(e.newValue)})
+                query.bindValue(v++, x);
+        }
+        if (!ok || !query.exec()) {
+            if (error)
+                *error = query.lastError();
+            Query::appendLog(query.lastError().text() + QStringLiteral("В запросе содержится ошибка.") + sql +
+                             QStringLiteral(" Запрос"));
             return false;
+        }
     }
     return true;
 }
@@ -141,6 +170,17 @@ bool recordOn(const QSqlDatabase &db, const QList<Entry> &entries, QSqlError *er
 bool record(const QList<Entry> &entries, QSqlError *error)
 {
     return recordOn(program(), entries, error);
+}
+
+bool recordAdded(const char *statement, qint64 firstRow, QSqlError *error)
+{
+    const QSqlDatabase db = program();
+    if (Sql::onServer(db) || !writing || !prepare(db))
+        return true;
+    return PrivateConnection::run(
+        db, QString::fromLatin1(statement),
+        {QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), who(), workstation(), firstRow},
+        nullptr, error);
 }
 
 bool record(const Entry &entry, QSqlError *error)

@@ -53,6 +53,12 @@ bool installOnServer(const QSqlDatabase &db, QSqlError *error);
 bool record(const QList<Entry> &entries, QSqlError *error);
 bool record(const Entry &entry, QSqlError *error);
 
+// The entries of the rows an import added on a file, written from the rows
+// themselves by `statement` (bound: when, who, the workstation and the first
+// added row's identity `firstRow`), in the import's transaction. Nothing on
+// a server (its triggers write them) or where the history could not be made.
+bool recordAdded(const char *statement, qint64 firstRow, QSqlError *error);
+
 // The same on the connection `db` (a restore writes on its own).
 bool recordOn(const QSqlDatabase &db, const QList<Entry> &entries, QSqlError *error);
 

@@ -30,6 +30,14 @@ inline constexpr char INSERT_HISTORY[] =
 inline constexpr char INSERT_HISTORY_NAMED[] =
     "INSERT INTO history (at, who, workstation, action, LN, FIO, what, prikaznom, field, old_value, new_value) "
     "SELECT ?, ?, ?, ?, ?, (SELECT FIO FROM Combat WHERE LN = ? LIMIT 1), ?, ?, ?, ?, ?";
+// The same for many entries at once (an import), several rows a statement:
+// %1 INSERT_HISTORY_NAMED_ROW repeated, joined by commas; bound per row as
+// INSERT_HISTORY_NAMED.
+inline constexpr char INSERT_HISTORY_NAMED_ROWS[] =
+    "INSERT INTO history (at, who, workstation, action, LN, FIO, what, prikaznom, field, old_value, new_value) "
+    "VALUES %1";
+inline constexpr char INSERT_HISTORY_NAMED_ROW[] =
+    "(?, ?, ?, ?, ?, (SELECT FIO FROM Combat WHERE LN = ? LIMIT 1), ?, ?, ?, ?, ?)";
 // Whether the history table is there (SQLite: a row when it is; server: its
 // name or NULL).
 inline constexpr Dialects HISTORY_EXISTS{"SELECT name FROM sqlite_master WHERE type = 'table' AND name = 'history'",

@@ -1,0 +1,440 @@
+#include "storage/import/check.h"
+
+#include "function.h"
+#include "storage/sql.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QLocale>
+#include <QRegularExpression>
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include <algorithm>
+
+namespace Import {
+
+namespace {
+
+// A two-digit year: this century up to the current year, else the last one.
+int fullYear(int year, int digits)
+{
+    if (digits != 2)
+        return year;
+    const int now = QDate::currentDate().year();
+    return 2000 + year <= now ? 2000 + year : 1900 + year;
+}
+
+// The text of a cell, trimmed; a null text when the file has no such column.
+QString cell(const QStringList &row, int index)
+{
+    if (index < 0)
+        return QString();
+    return index < row.size() ? row.at(index).trimmed() : QString(QLatin1String(""));
+}
+
+bool blank(const QStringList &row)
+{
+    for (const QString &c : row) {
+        for (const QChar ch : c) {
+            if (!ch.isSpace())
+                return false;
+        }
+    }
+    return true;
+}
+
+QString squeezed(const QString &text)
+{
+    QString out;
+    for (const QChar c : text) {
+        if (!c.isSpace())
+            out.append(c.toLower());
+    }
+    return out;
+}
+
+// A reference list as the serviceman form lists it (the name is the second
+// column), or false when it could not be read.
+bool readList(const char *statement, QStringList *names, QString *error)
+{
+    QSqlQuery query = Function::Myquery(QString::fromLatin1(statement));
+    if (!query.isActive()) {
+        *error = query.lastError().text();
+        return false;
+    }
+    while (query.next())
+        names->append(query.value(1).toString());
+    return true;
+}
+
+bool readNumbers(QSet<QString> *numbers, QString *error)
+{
+    QSqlQuery query = Function::Myquery(QString::fromLatin1(Sql::IMPORT_REGISTER_LNS));
+    if (!query.isActive()) {
+        *error = query.lastError().text();
+        return false;
+    }
+    while (query.next())
+        numbers->insert(query.value(0).toString());
+    return true;
+}
+
+// The entry of a reference list a name of the file takes: the entry itself,
+// one written in another case or spacing, the user's mapping, or a new
+// entry after the list (its place counted after the list's).
+void resolve(const QString &name, const QStringList &list, const QMap<QString, QString> &mapping,
+             QStringList *missing, QStringList *added, QString *stored, int *number)
+{
+    *stored = QString(QLatin1String(""));
+    *number = 0;
+    if (name.isEmpty())
+        return;
+    int at = static_cast<int>(list.indexOf(name));
+    if (at < 0) {
+        const QString s = squeezed(name);
+        for (int i = 0; i < list.size() && at < 0; ++i) {
+            if (squeezed(list.at(i)) == s)
+                at = i;
+        }
+    }
+    if (at < 0 && !missing->contains(name))
+        missing->append(name);
+    if (at < 0 && mapping.contains(name))
+        at = static_cast<int>(list.indexOf(mapping.value(name)));
+    if (at >= 0) {
+        *stored = list.at(at);
+        *number = at + 1;
+        return;
+    }
+    int extra = static_cast<int>(added->indexOf(name));
+    if (extra < 0) {
+        added->append(name);
+        extra = static_cast<int>(added->size()) - 1;
+    }
+    *stored = name;
+    *number = static_cast<int>(list.size()) + extra + 1;
+}
+
+QString dateProblem(const QString &what, const QString &text, bool impossible)
+{
+    return impossible ? QStringLiteral("%1 «%2» не существует").arg(what, text)
+                      : QStringLiteral("%1 «%2» не распознана").arg(what, text);
+}
+
+} // namespace
+
+QDate readDate(const QString &text, bool *impossible)
+{
+    if (impossible)
+        *impossible = false;
+    const QString t = text.trimmed();
+    // "dd.MM.yyyy", the common case, read without the patterns.
+    if (t.size() == 10 && t.at(2) == QLatin1Char('.') && t.at(5) == QLatin1Char('.')) {
+        int d[8];
+        int k = 0;
+        for (const int i : {0, 1, 3, 4, 6, 7, 8, 9}) {
+            const char16_t u = t.at(i).unicode();
+            d[k++] = u >= u'0' && u <= u'9' ? u - u'0' : -1;
+        }
+        if (std::all_of(d, d + 8, [](int x) { return x >= 0; })) {
+            const QDate date(d[4] * 1000 + d[5] * 100 + d[6] * 10 + d[7], d[2] * 10 + d[3], d[0] * 10 + d[1]);
+            if (!date.isValid() && impossible)
+                *impossible = true;
+            return date;
+        }
+    }
+    static const QRegularExpression dotted(QStringLiteral("^(\\d{1,2})\\.(\\d{1,2})\\.(\\d{4}|\\d{2})(?:\\s+\\d{1,2}:\\d{2}(?::\\d{2})?)?$"));
+    static const QRegularExpression iso(QStringLiteral("^(\\d{4})-(\\d{1,2})-(\\d{1,2})(?:[T ]\\d{1,2}:\\d{2}(?::\\d{2}(?:\\.\\d+)?)?)?$"));
+    // Day numbers of five digits and more (from 18.05.1927): a year typed
+    // alone ("1991") is not taken for a day of 1905.
+    static const QRegularExpression serial(QStringLiteral("^(\\d{5,7})(?:[.,]\\d+)?$"));
+    QRegularExpressionMatch m = dotted.match(t);
+    int y = 0;
+    int mo = 0;
+    int d = 0;
+    if (m.hasMatch()) {
+        d = m.captured(1).toInt();
+        mo = m.captured(2).toInt();
+        y = fullYear(m.captured(3).toInt(), static_cast<int>(m.captured(3).size()));
+    } else if ((m = iso.match(t)).hasMatch()) {
+        y = m.captured(1).toInt();
+        mo = m.captured(2).toInt();
+        d = m.captured(3).toInt();
+    } else if ((m = serial.match(t)).hasMatch()) {
+        // A spreadsheet's day number: 1 is 31.12.1899, 2958465 is 31.12.9999.
+        const int days = m.captured(1).toInt();
+        if (days >= 1 && days <= 2958465)
+            return QDate(1899, 12, 30).addDays(days);
+        if (impossible)
+            *impossible = true;
+        return QDate();
+    } else {
+        return QDate();
+    }
+    const QDate date(y, mo, d);
+    if (!date.isValid() && impossible)
+        *impossible = true;
+    return date;
+}
+
+QString birthText(const QDate &date)
+{
+    return QLocale().toString(QDateTime(date, QTime(0, 0)), QLocale::ShortFormat);
+}
+
+namespace {
+
+// birthText() for a whole sheet: the language's form read once.
+class BirthTexts
+{
+public:
+    QString operator()(const QDate &date) const
+    {
+        return m_locale.toString(QDateTime(date, QTime(0, 0)), m_format);
+    }
+
+private:
+    QLocale m_locale;
+    QString m_format = m_locale.dateTimeFormat(QLocale::ShortFormat);
+};
+
+} // namespace
+
+ServicemenCheck checkServicemen(const QVector<QStringList> &rows, const Matching &matching, const Choices &choices)
+{
+    ServicemenCheck out;
+    QSet<QString> register_;
+    if (!readList(Sql::SELECT_RANKS, &out.ranks, &out.error) ||
+        !readList(Sql::SELECT_POSITIONS, &out.positions, &out.error) || !readNumbers(&register_, &out.error))
+        return out;
+
+    const auto at = [&](Column c) { return matching.indexOf(c); };
+    const int fullName = at(Column::FullName);
+    const int parts[] = {at(Column::LastName), at(Column::FirstName), at(Column::Patronymic)};
+    const int lnAt = at(Column::PersonalNumber);
+
+    const BirthTexts birthTexts;
+    out.rows.reserve(rows.size());
+    // Where each personal number stands in the file.
+    QHash<QString, QList<int>> lines;
+    lines.reserve(rows.size());
+    for (int r = matching.headerRow + 1; r < rows.size(); ++r) {
+        const QString ln = cell(rows.at(r), lnAt);
+        if (!ln.isEmpty())
+            lines[ln].append(r + 1);
+    }
+
+    for (int r = matching.headerRow + 1; r < rows.size(); ++r) {
+        const QStringList &row = rows.at(r);
+        if (blank(row))
+            continue;
+        ServicemanRow s;
+        s.line = r + 1;
+        Servicemen::Fields &f = s.entry.fields;
+        f[Servicemen::LN] = cell(row, lnAt);
+        if (fullName >= 0) {
+            f[Servicemen::FIO] = cell(row, fullName);
+        } else {
+            QStringList words;
+            for (const int p : parts) {
+                const QString w = cell(row, p);
+                if (!w.isEmpty())
+                    words.append(w);
+            }
+            f[Servicemen::FIO] = words.join(QLatin1Char(' '));
+        }
+        f[Servicemen::VP] = cell(row, at(Column::Unit));
+        const QString rank = cell(row, at(Column::Rank));
+        const QString position = cell(row, at(Column::Position));
+        const QString birth = cell(row, at(Column::BirthDate));
+        s.given = {!f[Servicemen::VP].isEmpty(), !position.isEmpty(), !rank.isEmpty(),
+                   !f[Servicemen::FIO].isEmpty(), !birth.isEmpty(), true};
+        const QString &ln = f[Servicemen::LN];
+        const QList<int> same = lines.value(ln);
+
+        QStringList problems;
+        if (ln.isEmpty())
+            problems.append(QStringLiteral("нет личного номера"));
+        if (f[Servicemen::FIO].isEmpty())
+            problems.append(QStringLiteral("нет ФИО"));
+        if (same.size() > 1) {
+            QStringList numbers;
+            for (const int l : same)
+                numbers.append(QString::number(l));
+            problems.append(QStringLiteral("личный номер «%1» повторяется в файле (строки %2)")
+                                .arg(ln, numbers.join(QStringLiteral(", "))));
+        }
+        if (!birth.isEmpty()) {
+            bool impossible = false;
+            const QDate date = readDate(birth, &impossible);
+            if (date.isValid())
+                f[Servicemen::BIRTH] = birthTexts(date);
+            else
+                problems.append(dateProblem(QStringLiteral("дата рождения"), birth, impossible));
+        }
+        const bool known = !ln.isEmpty() && register_.contains(ln);
+        if (problems.isEmpty() && known && !choices.updateExisting)
+            problems.append(QStringLiteral("личный номер «%1» уже есть в реестре").arg(ln));
+        if (!problems.isEmpty()) {
+            s.reason = problems.join(QStringLiteral("; "));
+            ++out.skipped;
+            out.rows.append(s);
+            continue;
+        }
+        // Only the rows written count their missing reference entries.
+        resolve(rank, out.ranks, choices.ranks, &out.missingRanks, &out.newRanks, &f[Servicemen::VZ], &s.entry.rank);
+        resolve(position, out.positions, choices.positions, &out.missingPositions, &out.newPositions, &f[Servicemen::DOL],
+                &s.entry.position);
+        s.action = known ? Action::Update : Action::Add;
+        ++(known ? out.updated : out.added);
+        out.rows.append(s);
+    }
+    return out;
+}
+
+QSet<QString> importedNumbers(const ServicemenCheck &check)
+{
+    QSet<QString> numbers;
+    for (const ServicemanRow &r : check.rows) {
+        if (r.action != Action::Skip)
+            numbers.insert(r.entry.fields[Servicemen::LN]);
+    }
+    return numbers;
+}
+
+QString categoryCode(const QString &text)
+{
+    static const QHash<QString, QString> names = [] {
+        QHash<QString, QString> n;
+        const std::pair<const char *, const char *> pairs[] = {
+            {"взыскания", "vzs"},
+            {"взыскание", "vzs"},
+            {"благодарности", "blag"},
+            {"благодарность", "blag"},
+            {"грамоты", "gr"},
+            {"грамота", "gr"},
+            {"знакиотличияморф", "ZOMO"},
+            {"знакиотличия", "ZOMO"},
+            {"знакотличия", "ZOMO"},
+            {"государственныенаграды", "gosnag"},
+            {"гос.награды", "gosnag"},
+            {"государственнаянаграда", "gosnag"},
+            {"ветеранвоеннойслужбы", "posh"},
+        };
+        for (const auto &p : pairs)
+            n.insert(QString::fromUtf8(p.first), QString::fromLatin1(p.second));
+        for (const char *code : {Code::VZS, Code::BLAG, Code::GR, Code::ZOMO, Code::GOSNAG, Code::POSH})
+            n.insert(QString::fromLatin1(code).toLower(), QString::fromLatin1(code));
+        return n;
+    }();
+    return names.value(squeezed(text));
+}
+
+OrdersCheck checkOrders(const QVector<QStringList> &rows, const Matching &matching, const QSet<QString> &imported)
+{
+    OrdersCheck out;
+    QSet<QString> register_;
+    if (!readNumbers(&register_, &out.error))
+        return out;
+    // The orders already there, by personal number, code and number.
+    QHash<QString, int> seen;
+    const auto key = [](const QString &ln, const QString &code, const QString &number) {
+        QString k;
+        k.reserve(ln.size() + code.size() + number.size() + 2);
+        k.append(ln).append(QChar(0x1f)).append(code).append(QChar(0x1f)).append(number);
+        return k;
+    };
+    {
+        QSqlQuery query = Function::Myquery(QString::fromLatin1(Sql::IMPORT_REGISTER_ORDERS));
+        if (!query.isActive()) {
+            out.error = query.lastError().text();
+            return out;
+        }
+        while (query.next())
+            seen.insert(key(query.value(0).toString(), query.value(1).toString(), query.value(2).toString()), 0);
+    }
+    const auto at = [&](Column c) { return matching.indexOf(c); };
+    QHash<QString, QString> codes;
+    seen.reserve(seen.size() + rows.size());
+    out.rows.reserve(rows.size());
+    for (int r = matching.headerRow + 1; r < rows.size(); ++r) {
+        const QStringList &row = rows.at(r);
+        if (blank(row))
+            continue;
+        OrderRow o;
+        o.line = r + 1;
+        o.ln = cell(row, at(Column::PersonalNumber));
+        const QString category = cell(row, at(Column::Category));
+        // A sheet names a handful of categories over and over.
+        auto known = codes.constFind(category);
+        if (known == codes.constEnd())
+            known = codes.insert(category, categoryCode(category));
+        o.code = known.value();
+        o.number = cell(row, at(Column::OrderNumber));
+        const QString date = cell(row, at(Column::OrderDate));
+        o.issuer = cell(row, at(Column::Issuer));
+        o.name = cell(row, at(Column::OrderName));
+        o.outgoing = cell(row, at(Column::Outgoing));
+        const QString liftDate = cell(row, at(Column::LiftDate));
+        const QString liftNumber = cell(row, at(Column::LiftNumber));
+
+        QStringList problems;
+        if (o.ln.isEmpty())
+            problems.append(QStringLiteral("нет личного номера"));
+        else if (!register_.contains(o.ln) && !imported.contains(o.ln))
+            problems.append(QStringLiteral("военнослужащего с личным номером «%1» нет ни в реестре, ни в импорте")
+                                .arg(o.ln));
+        if (category.isEmpty())
+            problems.append(QStringLiteral("нет категории"));
+        else if (o.code.isEmpty())
+            problems.append(QStringLiteral("категория «%1» не распознана").arg(category));
+        if (o.number.isEmpty())
+            problems.append(QStringLiteral("нет номера приказа"));
+        bool impossible = false;
+        if (date.isEmpty()) {
+            problems.append(QStringLiteral("нет даты приказа"));
+        } else {
+            const QDate d = readDate(date, &impossible);
+            // A date already written "dd.MM.yyyy" is stored as it stands.
+            const bool stored = date.size() == 10 && date.at(2) == QLatin1Char('.');
+            if (d.isValid())
+                o.date = stored ? date : d.toString(QStringLiteral("dd.MM.yyyy"));
+            else
+                problems.append(dateProblem(QStringLiteral("дата приказа"), date, impossible));
+        }
+        // Only a penalty is lifted.
+        if (o.code == QLatin1String(Code::VZS) && (!liftDate.isEmpty() || !liftNumber.isEmpty())) {
+            o.inForce = false;
+            o.liftNumber = liftNumber;
+            if (!liftDate.isEmpty()) {
+                const QDate d = readDate(liftDate, &impossible);
+                if (d.isValid())
+                    o.liftDate = d.toString(QStringLiteral("dd.MM.yyyy"));
+                else
+                    problems.append(dateProblem(QStringLiteral("дата снятия"), liftDate, impossible));
+            }
+        }
+        if (problems.isEmpty()) {
+            const QString k = key(o.ln, o.code, o.number);
+            const auto found = seen.constFind(k);
+            if (found != seen.constEnd())
+                problems.append(found.value() == 0
+                                    ? QStringLiteral("приказ № %1 уже есть у военнослужащего").arg(o.number)
+                                    : QStringLiteral("приказ повторяется в файле (строка %1)").arg(found.value()));
+            else
+                seen.insert(k, o.line);
+        }
+        if (problems.isEmpty()) {
+            o.action = Action::Add;
+            ++out.added;
+        } else {
+            o.reason = problems.join(QStringLiteral("; "));
+            ++out.skipped;
+        }
+        out.rows.append(o);
+    }
+    return out;
+}
+
+} // namespace Import

@@ -1,0 +1,385 @@
+#include "storage/import/write.h"
+
+#include "function.h"
+#include "storage/databasecopy.h"
+#include "storage/errors.h"
+#include "storage/history/historylog.h"
+#include "storage/history/historytable.h"
+#include "storage/paths.h"
+#include "storage/query.h"
+#include "storage/recount.h"
+#include "storage/servercopy.h"
+#include "storage/sql.h"
+#include "storage/transaction.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include <algorithm>
+#include <map>
+
+namespace Import {
+
+namespace {
+
+// Rows a multi-row statement carries: a server takes them in one round trip,
+// and the values stay under SQLite's oldest limit of 999 a statement.
+constexpr int CHUNK = 90;
+
+// The copy of the register made before an import: the same backup as
+// «Создать резервную копию», beside the database file (a server's into the
+// local database folder).
+bool backupFirst(QString *file, QString *error)
+{
+    const QSqlDatabase db = QSqlDatabase::database();
+    const QDateTime now = QDateTime::currentDateTime();
+    if (Sql::onServer(db)) {
+        const QString folder = Paths::databaseFolder();
+        QDir().mkpath(folder);
+        *file = DatabaseCopy::freeDatedName(folder, QStringLiteral("BaseDate"), now);
+        return ServerCopy::backup(*file, error);
+    }
+    const QString live = db.databaseName();
+    *file = DatabaseCopy::freeDatedName(QFileInfo(live).absolutePath(), QStringLiteral("BaseDate"), now);
+    return DatabaseCopy::backup(live, *file, error);
+}
+
+// Runs a statement of many rows, prepared once per size and reused, as the
+// import's rows call for it. A failure goes to the log as the statement
+// runner writes it.
+class Rows
+{
+public:
+    Rows(const char *statement, const char *row, int width)
+        : m_statement(QString::fromLatin1(statement))
+        , m_row(QString::fromLatin1(row))
+        , m_width(width)
+    {
+    }
+
+    bool add(const QVariantList &values, QSqlError &error)
+    {
+        m_values.append(values);
+        return m_values.size() < CHUNK * m_width || flush(error);
+    }
+
+    bool flush(QSqlError &error)
+    {
+        const int rows = static_cast<int>(m_values.size()) / m_width;
+        if (rows == 0)
+            return true;
+        auto found = m_prepared.find(rows);
+        if (found == m_prepared.end()) {
+            QSqlQuery query(QSqlDatabase::database());
+            const QString sql = m_statement.arg(QStringList(rows, m_row).join(QStringLiteral(", ")));
+            if (!query.prepare(sql)) {
+                error = query.lastError();
+                log(sql, error);
+                return false;
+            }
+            found = m_prepared.emplace(rows, std::move(query)).first;
+        }
+        QSqlQuery &query = found->second;
+        for (int i = 0; i < m_values.size(); ++i)
+            query.bindValue(i, m_values.at(i));
+        m_values.clear();
+        if (!query.exec()) {
+            error = query.lastError();
+            log(query.lastQuery(), error);
+            return false;
+        }
+        return true;
+    }
+
+    static void log(const QString &sql, const QSqlError &error)
+    {
+        Query::appendLog(error.text() + QStringLiteral("В запросе содержится ошибка.") + sql +
+                         QStringLiteral(" Запрос"));
+    }
+
+private:
+    QString m_statement;
+    QString m_row;
+    int m_width;
+    QVariantList m_values;
+    std::map<int, QSqlQuery> m_prepared;
+};
+
+bool run(const QString &sql, const QVariantList &values, QSqlError &error, QSqlQuery *result = nullptr);
+
+// The identity the next row of a table takes (on a file).
+bool nextRow(const char *statement, qint64 *row, QSqlError &error)
+{
+    QSqlQuery query;
+    if (!run(QString::fromLatin1(statement), {}, error, &query) || !query.next())
+        return false;
+    *row = query.value(0).toLongLong();
+    return true;
+}
+
+bool run(const QString &sql, const QVariantList &values, QSqlError &error, QSqlQuery *result)
+{
+    QSqlQuery query = Function::Myquery(sql, values, QSqlDatabase());
+    if (!query.isActive()) {
+        error = query.lastError();
+        return false;
+    }
+    if (result)
+        *result = std::move(query);
+    return true;
+}
+
+QVariant orNull(bool given, const QVariant &value)
+{
+    return given ? value : QVariant();
+}
+
+bool sameList(const char *statement, const QStringList &expected, QSqlError &error, bool *same)
+{
+    QSqlQuery query;
+    if (!run(QString::fromLatin1(statement), {}, error, &query))
+        return false;
+    QStringList names;
+    while (query.next())
+        names.append(query.value(1).toString());
+    *same = names == expected;
+    return true;
+}
+
+// The new entries of a reference list, after its heaviest one.
+bool addEntries(const char *maxWeight, const char *insert, const QStringList &names, QSqlError &error)
+{
+    if (names.isEmpty())
+        return true;
+    QSqlQuery query;
+    if (!run(QString::fromLatin1(maxWeight), {}, error, &query) || !query.next())
+        return false;
+    const qlonglong heaviest = query.value(0).toLongLong();
+    query.finish();
+    for (int i = 0; i < names.size(); ++i) {
+        if (!run(QString::fromLatin1(insert), {names.at(i), heaviest + 10 * (i + 1)}, error))
+            return false;
+    }
+    return true;
+}
+
+// The history entries of an update, read before it: one per changed column.
+QList<History::Entry> changes(const ServicemanRow &row)
+{
+    QList<History::Entry> entries;
+    Servicemen::Fields before;
+    int position = 0;
+    int rank = 0;
+    const QString &ln = row.entry.fields[Servicemen::LN];
+    if (!Servicemen::read(ln, &before))
+        return entries;
+    Servicemen::storedNumbers(ln, &position, &rank);
+    const std::pair<const char *, int> columns[] = {
+        {"VP", Servicemen::VP}, {"Dol", Servicemen::DOL}, {"VZ", Servicemen::VZ},
+        {"FIO", Servicemen::FIO}, {"Data_comb", Servicemen::BIRTH}};
+    for (const auto &c : columns) {
+        const QString now = row.entry.fields[static_cast<size_t>(c.second)];
+        const QString was = before[static_cast<size_t>(c.second)];
+        if (!row.given[static_cast<size_t>(c.second)] || now == was)
+            continue;
+        History::Entry e;
+        e.action = QString::fromLatin1(History::Action::SERVICEMAN_CHANGED);
+        e.ln = ln;
+        e.field = QString::fromLatin1(c.first);
+        e.oldValue = was;
+        e.newValue = now;
+        entries.append(e);
+    }
+    const std::pair<const char *, std::pair<int, int>> numbers[] = {
+        {"Dolz_nom", {position, row.entry.position}}, {"Zvan_nom", {rank, row.entry.rank}}};
+    const bool given[] = {row.given[Servicemen::DOL], row.given[Servicemen::VZ]};
+    for (int i = 0; i < 2; ++i) {
+        if (!given[i] || numbers[i].second.first == numbers[i].second.second)
+            continue;
+        History::Entry e;
+        e.action = QString::fromLatin1(History::Action::SERVICEMAN_CHANGED);
+        e.ln = ln;
+        e.field = QString::fromLatin1(numbers[i].first);
+        e.oldValue = QString::number(numbers[i].second.first);
+        e.newValue = QString::number(numbers[i].second.second);
+        entries.append(e);
+    }
+    return entries;
+}
+
+} // namespace
+
+bool write(const ServicemenCheck *servicemen, const OrdersCheck *orders, const QString &source, Written *written,
+           const Progress &progress)
+{
+    *written = Written();
+    if ((servicemen && !servicemen->error.isEmpty()) || (orders && !orders->error.isEmpty())) {
+        written->error = QStringLiteral("реестр не удалось прочитать при проверке");
+        return false;
+    }
+    QString reason;
+    if (!backupFirst(&written->backup, &reason)) {
+        written->error = QStringLiteral("резервная копия не создана: %1").arg(reason);
+        written->backup.clear();
+        return false;
+    }
+
+    const bool server = Sql::onServer();
+    const int total = (servicemen ? servicemen->added + servicemen->updated : 0) + (orders ? orders->added : 0);
+    int done = 0;
+    bool cancelled = false;
+    const auto step = [&](int rows) {
+        done += rows;
+        if (progress && !progress(done, total))
+            cancelled = true;
+        return !cancelled;
+    };
+
+    QSqlError error;
+    bool listsChanged = false;
+    Transaction transaction;
+    const auto steps = [&]() -> bool {
+        if (!transaction.begin(&error))
+            return false;
+        if (servicemen) {
+            // The places of the reference entries were counted on the lists
+            // as they were at the check.
+            bool same = true;
+            if (!sameList(Sql::SELECT_RANKS, servicemen->ranks, error, &same))
+                return false;
+            if (same && !sameList(Sql::SELECT_POSITIONS, servicemen->positions, error, &same))
+                return false;
+            if (!same) {
+                listsChanged = true;
+                return false;
+            }
+            if (!addEntries(Sql::IMPORT_MAX_RANK_WEIGHT, Sql::IMPORT_INSERT_RANK, servicemen->newRanks, error) ||
+                !addEntries(Sql::IMPORT_MAX_POSITION_WEIGHT, Sql::IMPORT_INSERT_POSITION,
+                            servicemen->newPositions, error))
+                return false;
+            written->ranks = static_cast<int>(servicemen->newRanks.size());
+            written->positions = static_cast<int>(servicemen->newPositions.size());
+
+            qint64 firstRow = 0;
+            if (!server && !nextRow(Sql::IMPORT_NEXT_SERVICEMAN_ROW, &firstRow, error))
+                return false;
+            Rows added(Sql::IMPORT_INSERT_SERVICEMEN, Sql::IMPORT_SERVICEMAN_ROW, 8);
+            QList<History::Entry> history;
+            int pending = 0;
+            for (const ServicemanRow &r : servicemen->rows) {
+                const Servicemen::Fields &f = r.entry.fields;
+                if (r.action == Action::Add) {
+                    if (!added.add({f[Servicemen::VP], f[Servicemen::DOL], f[Servicemen::VZ], f[Servicemen::LN],
+                                    f[Servicemen::FIO], r.entry.position, r.entry.rank, f[Servicemen::BIRTH]},
+                                   error))
+                        return false;
+                    ++written->added;
+                } else if (r.action == Action::Update) {
+                    if (!added.flush(error))
+                        return false;
+                    if (!server)
+                        history.append(changes(r));
+                    const auto &g = r.given;
+                    if (!run(QString::fromLatin1(Sql::IMPORT_UPDATE_SERVICEMAN),
+                             {orNull(g[Servicemen::VP], f[Servicemen::VP]),
+                              orNull(g[Servicemen::DOL], f[Servicemen::DOL]),
+                              orNull(g[Servicemen::VZ], f[Servicemen::VZ]),
+                              orNull(g[Servicemen::FIO], f[Servicemen::FIO]),
+                              orNull(g[Servicemen::DOL], r.entry.position),
+                              orNull(g[Servicemen::VZ], r.entry.rank),
+                              orNull(g[Servicemen::BIRTH], f[Servicemen::BIRTH]), f[Servicemen::LN]},
+                             error))
+                        return false;
+                    ++written->updated;
+                } else {
+                    continue;
+                }
+                if (++pending == CHUNK) {
+                    if (!added.flush(error) || !step(pending))
+                        return false;
+                    pending = 0;
+                }
+            }
+            // The entries after the rows they name (the names are read from them).
+            if (!added.flush(error) || !History::recordAdded(Sql::IMPORT_HISTORY_SERVICEMEN, firstRow, &error) ||
+                !History::record(history, &error) || !step(pending))
+                return false;
+        }
+        if (orders) {
+            qint64 firstRow = 0;
+            if (!server && !nextRow(Sql::IMPORT_NEXT_ORDER_ROW, &firstRow, error))
+                return false;
+            Rows added(Sql::IMPORT_INSERT_ORDERS, Sql::IMPORT_ORDER_ROW, 10);
+            int pending = 0;
+            const auto text = [](const QString &t) { return t.isEmpty() ? QVariant() : QVariant(t); };
+            for (const OrderRow &o : orders->rows) {
+                if (o.action != Action::Add)
+                    continue;
+                if (!added.add({o.ln, o.code, o.date, o.number, o.issuer, o.name,
+                                QString::fromLatin1(o.inForce ? "1" : "0"), o.outgoing, text(o.liftNumber),
+                                text(o.liftDate)},
+                               error))
+                    return false;
+                ++written->orders;
+                if (++pending == CHUNK) {
+                    if (!added.flush(error) || !step(pending))
+                        return false;
+                    pending = 0;
+                }
+            }
+            if (!added.flush(error) || !History::recordAdded(Sql::IMPORT_HISTORY_ORDERS, firstRow, &error) ||
+                !step(pending))
+                return false;
+        }
+        History::Entry event;
+        event.action = QString::fromLatin1(History::Action::IMPORT);
+        event.newValue = QStringLiteral("Импорт из «%1»: добавлено %2, обновлено %3, приказов %4")
+                             .arg(QFileInfo(source).fileName())
+                             .arg(written->added)
+                             .arg(written->updated)
+                             .arg(written->orders);
+        int corrected = 0;
+        return History::record(event, &error) && Recount::wholeRegister(&corrected, &error) &&
+               transaction.commit(&error);
+    };
+    if (steps())
+        return true;
+    transaction.rollback();
+    const QString backup = written->backup;
+    *written = Written();
+    written->backup = backup;
+    if (cancelled)
+        written->cancelled = true;
+    else if (listsChanged)
+        written->error = QStringLiteral("справочники званий или должностей изменились после проверки; "
+                                        "проверьте файл ещё раз");
+    else
+        written->error = Errors::describe(error);
+    return false;
+}
+
+QVector<QStringList> skippedReport(const ServicemenCheck *servicemen, const OrdersCheck *orders)
+{
+    QVector<QStringList> out{{QStringLiteral("Лист"), QStringLiteral("Строка"), QStringLiteral("Личный номер"),
+                              QStringLiteral("Причина")}};
+    if (servicemen) {
+        for (const ServicemanRow &r : servicemen->rows) {
+            if (r.action == Action::Skip)
+                out.append({QStringLiteral("Военнослужащие"), QString::number(r.line),
+                            r.entry.fields[Servicemen::LN], r.reason});
+        }
+    }
+    if (orders) {
+        for (const OrderRow &o : orders->rows) {
+            if (o.action == Action::Skip)
+                out.append({QStringLiteral("Приказы"), QString::number(o.line), o.ln, o.reason});
+        }
+    }
+    return out;
+}
+
+} // namespace Import

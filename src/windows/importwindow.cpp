@@ -1,0 +1,428 @@
+#include "windows/importwindow.h"
+#include "ui_importwindow.h"
+
+#include "export/tableexport.h"
+#include "storage/import/write.h"
+#include "view/openwindows.h"
+#include "view/readonly.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+using namespace Import;
+
+namespace {
+
+// The rows of a sheet the preview shows (the check covers all of them).
+constexpr int PREVIEW_ROWS = 200;
+
+const QColor SKIPPED(255, 215, 215);
+
+const char ADD_ENTRY[] = "добавить в справочник";
+
+QString actionText(Action action, const QString &reason)
+{
+    switch (action) {
+    case Action::Add:
+        return QStringLiteral("добавить");
+    case Action::Update:
+        return QStringLiteral("обновить");
+    case Action::Skip:
+        break;
+    }
+    return QStringLiteral("пропустить: ") + reason;
+}
+
+} // namespace
+
+ImportWindow::ImportWindow(QWidget *parent)
+    : QWidget(parent)
+    , ui(new Ui::importwindow)
+{
+    ui->setupUi(this);
+    buildPane(roster, ui->pageServicemen);
+    buildPane(orders, ui->pageOrders);
+    ui->referenceTable->horizontalHeader()->setStretchLastSection(true);
+    ui->referenceTable->verticalHeader()->hide();
+    ui->referenceTable->hide();
+    connect(ui->existingChoice, &QComboBox::currentIndexChanged, this, [this](int index) {
+        choices.updateExisting = index == 1;
+        recheck();
+    });
+    connect(ui->importButton, &QPushButton::clicked, this, [this] { startImport(); });
+    connect(ui->reportButton, &QPushButton::clicked, this, [this] { chooseReport(); });
+    connect(ui->closeButton, &QPushButton::clicked, this, &QWidget::close);
+    ui->importButton->setEnabled(false);
+    ui->reportButton->setEnabled(false);
+    // A viewer may look at a file but writes nothing.
+    ReadOnly::disable({ui->importButton});
+}
+
+ImportWindow::~ImportWindow()
+{
+    delete ui;
+}
+
+ImportWindow *ImportWindow::open()
+{
+    auto *window = new ImportWindow;
+    OpenWindows::show(window);
+    return window;
+}
+
+void ImportWindow::buildPane(Pane &pane, QWidget *page)
+{
+    auto *layout = new QVBoxLayout(page);
+    auto *row = new QHBoxLayout;
+    const QString suffix = pane.kind == Kind::Servicemen ? QStringLiteral("Servicemen") : QStringLiteral("Orders");
+    pane.name = new QLineEdit(page);
+    pane.name->setReadOnly(true);
+    pane.name->setObjectName(QStringLiteral("file") + suffix);
+    pane.name->setPlaceholderText(pane.kind == Kind::Servicemen
+                                      ? QStringLiteral("Таблица военнослужащих (.xlsx, .ods, .xls, .csv)")
+                                      : QStringLiteral("Таблица приказов: другой файл или лист того же"));
+    auto *choose = new QPushButton(QStringLiteral("Выбрать…"), page);
+    choose->setObjectName(QStringLiteral("choose") + suffix);
+    pane.sheet = new QComboBox(page);
+    pane.sheet->setObjectName(QStringLiteral("sheet") + suffix);
+    pane.encoding = new QComboBox(page);
+    pane.encoding->setObjectName(QStringLiteral("encoding") + suffix);
+    pane.encoding->addItem(QStringLiteral("UTF-8"), QByteArray("UTF-8"));
+    pane.encoding->addItem(QStringLiteral("Windows-1251"), QByteArray("windows-1251"));
+    pane.separator = new QComboBox(page);
+    pane.separator->setObjectName(QStringLiteral("separator") + suffix);
+    pane.separator->addItem(QStringLiteral("точка с запятой ;"), QChar(';'));
+    pane.separator->addItem(QStringLiteral("запятая ,"), QChar(','));
+    pane.separator->addItem(QStringLiteral("табуляция"), QChar('\t'));
+    row->addWidget(pane.name, 1);
+    row->addWidget(choose);
+    row->addWidget(new QLabel(QStringLiteral("Лист:"), page));
+    row->addWidget(pane.sheet);
+    row->addWidget(new QLabel(QStringLiteral("Кодировка:"), page));
+    row->addWidget(pane.encoding);
+    row->addWidget(new QLabel(QStringLiteral("Разделитель:"), page));
+    row->addWidget(pane.separator);
+    layout->addLayout(row);
+    pane.table = new QTableWidget(page);
+    pane.table->setObjectName(QStringLiteral("preview") + suffix);
+    pane.table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    layout->addWidget(pane.table, 1);
+    for (QComboBox *c : {pane.sheet, pane.encoding, pane.separator})
+        c->setEnabled(false);
+
+    connect(choose, &QPushButton::clicked, this, [this, &pane] { this->choose(pane); });
+    for (QComboBox *c : {pane.sheet, pane.encoding, pane.separator}) {
+        connect(c, &QComboBox::currentIndexChanged, this, [this, &pane] {
+            if (!filling)
+                reread(pane);
+        });
+    }
+}
+
+void ImportWindow::choose(Pane &pane)
+{
+    const QString path = QFileDialog::getOpenFileName(
+        this, QStringLiteral("Таблица для импорта"), QString(),
+        QStringLiteral("Таблицы (*.xlsx *.ods *.xls *.csv);;Все файлы (*)"));
+    if (!path.isEmpty())
+        load(pane.kind, path);
+}
+
+bool ImportWindow::load(Kind kind, const QString &path)
+{
+    Pane &pane = kind == Kind::Servicemen ? roster : orders;
+    pane.file = readSheet(path);
+    pane.file.path = path;
+    shown(pane);
+    return pane.file.error.isEmpty();
+}
+
+void ImportWindow::reread(Pane &pane)
+{
+    if (pane.file.path.isEmpty())
+        return;
+    CsvFormat format{pane.encoding->currentData().toByteArray(), pane.separator->currentData().toChar()};
+    const bool csv = pane.encoding->isEnabled();
+    const QString path = pane.file.path;
+    pane.file = readSheet(path, std::max(0, pane.sheet->currentIndex()), csv ? &format : nullptr);
+    pane.file.path = path;
+    shown(pane);
+}
+
+// The file as read: its sheets and format in the controls, its columns
+// matched, every row checked.
+void ImportWindow::shown(Pane &pane)
+{
+    filling = true;
+    const SheetFile &f = pane.file;
+    pane.name->setText(QDir::toNativeSeparators(f.path));
+    pane.sheet->clear();
+    pane.sheet->addItems(f.sheets);
+    pane.sheet->setCurrentIndex(f.sheet);
+    pane.sheet->setEnabled(f.sheets.size() > 1);
+    const bool csv = !f.csv.encoding.isEmpty();
+    pane.encoding->setEnabled(csv);
+    pane.separator->setEnabled(csv);
+    if (csv) {
+        pane.encoding->setCurrentIndex(f.csv.encoding.compare("UTF-8", Qt::CaseInsensitive) == 0 ? 0 : 1);
+        pane.separator->setCurrentIndex(std::max(0, pane.separator->findData(f.csv.separator)));
+    }
+    filling = false;
+    pane.matching = Matching();
+    if (!f.error.isEmpty()) {
+        say(QStringLiteral("Файл «%1» не прочитан: %2").arg(QFileInfo(f.path).fileName(), f.error));
+    } else {
+        pane.matching = match(f.rows, pane.kind);
+        if (pane.matching.headerRow < 0) {
+            // The user sets the columns himself; the first row is taken for
+            // the headers.
+            pane.matching.headerRow = 0;
+            pane.matching.columns.fill(Column::None, f.rows.value(0).size());
+            say(QStringLiteral("В первых 20 строках не найдены заголовки столбцов (ФИО, Личный номер…): "
+                               "укажите столбцы над таблицей."));
+        } else {
+            say(QString());
+        }
+    }
+    recheck();
+}
+
+void ImportWindow::recheck()
+{
+    const bool haveRoster = !roster.file.rows.isEmpty();
+    const bool haveOrders = !orders.file.rows.isEmpty();
+    rosterCheck = haveRoster ? checkServicemen(roster.file.rows, roster.matching, choices) : ServicemenCheck();
+    ordersCheck = haveOrders ? checkOrders(orders.file.rows, orders.matching, importedNumbers(rosterCheck))
+                             : OrdersCheck();
+    fillPreview(roster);
+    fillPreview(orders);
+    fillReferences();
+    QString summary = QStringLiteral("Будет добавлено: %1, обновлено: %2, пропущено: %3")
+                          .arg(rosterCheck.added)
+                          .arg(rosterCheck.updated)
+                          .arg(rosterCheck.skipped);
+    if (haveOrders)
+        summary += QStringLiteral("; приказов будет добавлено: %1, пропущено: %2")
+                       .arg(ordersCheck.added)
+                       .arg(ordersCheck.skipped);
+    const QString error = rosterCheck.error.isEmpty() ? ordersCheck.error : rosterCheck.error;
+    if (!error.isEmpty())
+        say(QStringLiteral("Реестр не удалось прочитать для проверки: %1").arg(error));
+    ui->summaryLine->setText(haveRoster || haveOrders ? summary : QStringLiteral("Выберите файл"));
+    const bool something = rosterCheck.added + rosterCheck.updated + ordersCheck.added > 0;
+    ui->importButton->setEnabled(something && error.isEmpty() && !ReadOnly::active());
+    ui->reportButton->setEnabled(rosterCheck.skipped + ordersCheck.skipped > 0);
+}
+
+void ImportWindow::fillPreview(Pane &pane)
+{
+    QTableWidget *t = pane.table;
+    t->clear();
+    const QVector<QStringList> &rows = pane.file.rows;
+    const Matching &m = pane.matching;
+    if (rows.isEmpty()) {
+        t->setRowCount(0);
+        t->setColumnCount(0);
+        return;
+    }
+    // What the check made of each row, by its line in the sheet.
+    QHash<int, QString> verdict;
+    QSet<int> skipped;
+    if (pane.kind == Kind::Servicemen) {
+        for (const ServicemanRow &r : rosterCheck.rows) {
+            verdict.insert(r.line, actionText(r.action, r.reason));
+            if (r.action == Action::Skip)
+                skipped.insert(r.line);
+        }
+    } else {
+        for (const OrderRow &r : ordersCheck.rows) {
+            verdict.insert(r.line, actionText(r.action, r.reason));
+            if (r.action == Action::Skip)
+                skipped.insert(r.line);
+        }
+    }
+    const int columns = static_cast<int>(m.columns.size());
+    const int first = m.headerRow + 1;
+    const int shownRows = std::min<int>(PREVIEW_ROWS, static_cast<int>(rows.size()) - first);
+    t->setColumnCount(columns + 1);
+    t->setRowCount(1 + std::max(0, shownRows));
+    QStringList headers{QStringLiteral("Проверка")};
+    for (int c = 0; c < columns; ++c)
+        headers.append(rows.at(m.headerRow).value(c));
+    t->setHorizontalHeaderLabels(headers);
+    t->setVerticalHeaderItem(0, new QTableWidgetItem(QStringLiteral("Столбец")));
+    // The first row: a choice per column of what it holds.
+    const QVector<Column> kinds = Import::choices(pane.kind);
+    for (int c = 0; c < columns; ++c) {
+        auto *combo = new QComboBox(t);
+        for (const Column k : kinds)
+            combo->addItem(caption(k), static_cast<int>(k));
+        combo->setCurrentIndex(std::max(0, combo->findData(static_cast<int>(m.columns.at(c)))));
+        connect(combo, &QComboBox::currentIndexChanged, this, [this, &pane, c, combo] {
+            pane.matching.columns[c] = static_cast<Column>(combo->currentData().toInt());
+            remember(pane.file.rows.at(pane.matching.headerRow), pane.matching.columns);
+            // Rebuilt after the signal has returned to the combo.
+            QMetaObject::invokeMethod(this, [this] { recheck(); }, Qt::QueuedConnection);
+        });
+        t->setCellWidget(0, c + 1, combo);
+    }
+    for (int i = 0; i < shownRows; ++i) {
+        const int r = first + i;
+        const int line = r + 1;
+        t->setVerticalHeaderItem(i + 1, new QTableWidgetItem(QString::number(line)));
+        auto *state = new QTableWidgetItem(verdict.value(line));
+        state->setToolTip(state->text());
+        t->setItem(i + 1, 0, state);
+        for (int c = 0; c < columns; ++c)
+            t->setItem(i + 1, c + 1, new QTableWidgetItem(rows.at(r).value(c)));
+        if (skipped.contains(line)) {
+            for (int c = 0; c <= columns; ++c)
+                t->item(i + 1, c)->setBackground(SKIPPED);
+        }
+    }
+    t->resizeColumnsToContents();
+    t->setColumnWidth(0, std::min(t->columnWidth(0), 360));
+}
+
+void ImportWindow::fillReferences()
+{
+    QTableWidget *t = ui->referenceTable;
+    t->setRowCount(0);
+    const auto add = [&](const QString &list, const QString &name, const QStringList &entries,
+                         QMap<QString, QString> &mapping) {
+        const int row = t->rowCount();
+        t->insertRow(row);
+        t->setItem(row, 0, new QTableWidgetItem(list));
+        t->setItem(row, 1, new QTableWidgetItem(name));
+        auto *combo = new QComboBox(t);
+        combo->addItem(QString::fromUtf8(ADD_ENTRY));
+        for (const QString &e : entries)
+            combo->addItem(QStringLiteral("заменить на «%1»").arg(e), e);
+        if (mapping.contains(name))
+            combo->setCurrentIndex(std::max(0, combo->findData(mapping.value(name))));
+        connect(combo, &QComboBox::currentIndexChanged, this, [this, combo, name, &mapping] {
+            if (combo->currentIndex() == 0)
+                mapping.remove(name);
+            else
+                mapping.insert(name, combo->currentData().toString());
+            QMetaObject::invokeMethod(this, [this] { recheck(); }, Qt::QueuedConnection);
+        });
+        t->setCellWidget(row, 2, combo);
+    };
+    for (const QString &n : rosterCheck.missingRanks)
+        add(QStringLiteral("Воинские звания"), n, rosterCheck.ranks, choices.ranks);
+    for (const QString &n : rosterCheck.missingPositions)
+        add(QStringLiteral("Должности"), n, rosterCheck.positions, choices.positions);
+    t->setVisible(t->rowCount() > 0);
+    t->resizeColumnsToContents();
+}
+
+bool ImportWindow::startImport()
+{
+    const bool haveRoster = rosterCheck.added + rosterCheck.updated > 0;
+    const bool haveOrders = ordersCheck.added > 0;
+    if (!haveRoster && !haveOrders)
+        return false;
+    QProgressDialog progress(QStringLiteral("Импорт: записываются строки…"), QStringLiteral("Отмена"), 0, 0, this);
+    progress.setWindowTitle(QStringLiteral("Импорт"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(300);
+    const auto told = [&progress](int done, int total) {
+        progress.setMaximum(total);
+        progress.setValue(std::min(done, total));
+        QApplication::processEvents();
+        return !progress.wasCanceled();
+    };
+    Written w;
+    const QString source = roster.file.path.isEmpty() ? orders.file.path : roster.file.path;
+    const bool ok = write(haveRoster ? &rosterCheck : nullptr, haveOrders ? &ordersCheck : nullptr, source, &w, told);
+    progress.reset();
+    const QString backup = w.backup.isEmpty()
+                               ? QString()
+                               : QStringLiteral(" Резервная копия перед импортом: «%1».")
+                                     .arg(QDir::toNativeSeparators(w.backup));
+    if (!ok) {
+        say(w.cancelled ? QStringLiteral("Импорт отменён, ничего не записано.") + backup
+                        : QStringLiteral("Импорт не выполнен, ничего не записано: %1.").arg(w.error) + backup);
+        return false;
+    }
+    QString added;
+    if (w.ranks + w.positions > 0)
+        added = QStringLiteral(" В справочники добавлено: званий %1, должностей %2.").arg(w.ranks).arg(w.positions);
+    emit imported();
+    recheck();
+    say(QStringLiteral("Импорт завершён: добавлено военнослужащих %1, обновлено %2, приказов %3.")
+            .arg(w.added)
+            .arg(w.updated)
+            .arg(w.orders) +
+        added + backup);
+    return true;
+}
+
+bool ImportWindow::saveReport(const QString &fileName, QString *error) const
+{
+    const QVector<QStringList> rows = skippedReport(&rosterCheck, &ordersCheck);
+    if (fileName.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive)) {
+        QSaveFile file(fileName);
+        if (!file.open(QIODevice::WriteOnly)) {
+            *error = file.errorString();
+            return false;
+        }
+        QByteArray out("\xEF\xBB\xBF");
+        for (const QStringList &row : rows) {
+            QStringList cells;
+            for (QString cell : row)
+                cells.append(QLatin1Char('"') + cell.replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
+                             QLatin1Char('"'));
+            out += cells.join(QLatin1Char(';')).toUtf8() + "\r\n";
+        }
+        file.write(out);
+        if (!file.commit()) {
+            *error = file.errorString();
+            return false;
+        }
+        return true;
+    }
+    TableExport::Grid grid;
+    grid.sheet = QStringLiteral("Пропущенные строки");
+    grid.header = rows.value(0);
+    for (int i = 0; i < grid.header.size(); ++i)
+        grid.columns.append(i);
+    for (int i = 1; i < rows.size(); ++i)
+        grid.rows.append(rows.at(i));
+    return TableExport::writeWorkbook(grid, fileName, error);
+}
+
+void ImportWindow::chooseReport()
+{
+    QString name = QFileDialog::getSaveFileName(this, QStringLiteral("Отчёт о пропущенных строках"),
+                                                QStringLiteral("Пропущенные строки.xlsx"),
+                                                QStringLiteral("Книга Excel (*.xlsx);;Текст CSV (*.csv)"));
+    if (name.isEmpty())
+        return;
+    if (!name.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive) &&
+        !name.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive))
+        name += QStringLiteral(".xlsx");
+    QString error;
+    if (saveReport(name, &error))
+        say(QStringLiteral("Отчёт о пропущенных строках записан в «%1».").arg(QDir::toNativeSeparators(name)));
+    else
+        say(QStringLiteral("Отчёт не записан: %1").arg(error));
+}
+
+void ImportWindow::say(const QString &text)
+{
+    ui->statusLine->setText(text);
+}
