@@ -10,6 +10,7 @@
 #include "widgets.h"
 #include "zipcontent.h"
 #include "export/reportexport.h"
+#include "storage/connection.h"
 #include "storage/reports/report.h"
 #include "windows/addfile.h"
 #include "windows/reports.h"
@@ -18,10 +19,13 @@
 #include <QBarSeries>
 #include <QChartView>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QTabWidget>
 #include <QtTest>
 
@@ -159,6 +163,35 @@ private slots:
         QVERIFY(openProgramDb());
         fillRegister();
         check();
+    }
+
+    // The file's day function: the rules of a date, on each new handle of
+    // the program's connection.
+    void readsDaysOnEveryOpening()
+    {
+        WorkDir dir;
+        QVERIFY(openProgramDb());
+        const QList<QPair<QVariant, QVariant>> days{
+            {"29.02.2024", 20240229}, {"29.02.2000", 20000229}, {"31.12.9999", 99991231}, {"30.04.2026", 20260430},
+            {"29.02.2100", {}}, {"29.02.2025", {}}, {"31.04.2026", {}}, {"00.01.2026", {}}, {"01.13.2026", {}},
+            {"01.01.0000", {}}, {"1.01.2026", {}}, {"01.01.2026 ", {}}, {"01/01/2026", {}}, {"2026-03-01", {}},
+            {"", {}}, {QVariant(QMetaType(QMetaType::QString)), {}}};
+        const auto read = [&] {
+            for (const auto &[text, day] : days) {
+                QSqlQuery q;
+                QVERIFY2(q.prepare("SELECT report_day(?)"), qPrintable(q.lastError().text()));
+                q.addBindValue(text);
+                QVERIFY(q.exec() && q.next());
+                QCOMPARE(q.value(0).isNull() ? QVariant() : QVariant(q.value(0).toInt()), day);
+            }
+        };
+        read();
+        QString why;
+        QVERIFY(Connection::openAgain(QDir::current().absoluteFilePath("data/BaseDate.db"), &why));
+        read();
+        QSqlDatabase::database().close();
+        QVERIFY(Connection::reopen(&why));
+        read();
     }
 
     void countsFiguresOnServer()

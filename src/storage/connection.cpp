@@ -4,6 +4,7 @@
 #include "storage/errors.h"
 #include "storage/history/historylog.h"
 #include "storage/paths.h"
+#include "storage/reports/reportday.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -42,6 +43,7 @@ bool openReadable(QSqlDatabase &db, QString *reason)
         *reason = Errors::describe(db.lastError(), db.driverName());
         return false;
     }
+    Reports::addDayFunction(db);
     bool ok = false;
     {
         QSqlQuery probe = Function::Myquery(Sql::text(Sql::PROBE, db), db);
@@ -417,6 +419,7 @@ bool reopen(QString *reason)
         *reason = Errors::describe(db.lastError());
         return false;
     }
+    Reports::addDayFunction(db);
     return true;
 }
 

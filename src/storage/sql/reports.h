@@ -10,11 +10,14 @@ namespace Sql {
 // ---- The commander's report ----------------------------------------------
 // Dates are texts "dd.MM.yyyy". The report compares them as days yyyymmdd
 // (whole numbers); a text that is not a real date of that form gives NULL
-// (counted apart as without a date). The check is made of text comparisons,
-// which both databases run fast: the form, then the month and the day
-// within the month's length (29 February in leap years only); the form is
-// checked first (a CASE of its own: the server may evaluate the conditions
-// of one AND in any order, and a year that is no number stops its CAST).
+// (counted apart as without a date): the month and the day within the
+// month's length (29 February in leap years only), no year 0000.
+// On a file the program's connection reads the day with its own function
+// report_day (storage/reports/reportday.cpp), a check in a few comparisons
+// of bytes. On the server the check is made of text comparisons: the form,
+// then the month and the day; the form is checked first (a CASE of its own:
+// the server may evaluate the conditions of one AND in any order, and a year
+// that is no number stops its CAST).
 #define VEDOMER_REPORT_Y(t) "substr(" t ", 7, 4)"
 #define VEDOMER_REPORT_M(t) "substr(" t ", 4, 2)"
 #define VEDOMER_REPORT_D(t) "substr(" t ", 1, 2)"
@@ -25,8 +28,7 @@ namespace Sql {
     "THEN '30' WHEN '01' THEN '31' WHEN '03' THEN '31' WHEN '05' THEN '31' WHEN '07' THEN '31' WHEN '08' THEN "   \
     "'31' WHEN '10' THEN '31' WHEN '12' THEN '31' ELSE '' END THEN CAST(" VEDOMER_REPORT_Y(t) " || "              \
     VEDOMER_REPORT_M(t) " || " VEDOMER_REPORT_D(t) " AS INTEGER) END END"
-#define VEDOMER_SQLITE_DAY(t)                                                                                     \
-    VEDOMER_REPORT_CHECKED(t, t " GLOB '[0-9][0-9].[0-9][0-9].[0-9][0-9][0-9][0-9]'", VEDOMER_REPORT_Y(t))
+#define VEDOMER_SQLITE_DAY(t) "report_day(" t ")"
 #define VEDOMER_PG_DAY(t)                                                                                         \
     VEDOMER_REPORT_CHECKED(t, t " ~ '^[0-9]{2}\\.[0-9]{2}\\.[0-9]{4}$'", "CAST(" VEDOMER_REPORT_Y(t) " AS INTEGER)")
 #define VEDOMER_REPORT_GIVEN(code) "SUM(CASE WHEN what = '" code "' AND d BETWEEN a AND b THEN 1 ELSE 0 END)"
