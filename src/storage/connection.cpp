@@ -402,6 +402,18 @@ pg_conn *serverHandle(const QSqlDatabase &db)
     return *static_cast<PGconn *const *>(handle.constData());
 }
 
+sqlite3 *fileHandle(const QSqlDatabase &db)
+{
+    if (db.driverName() != QLatin1String("QSQLITE") || !db.driver())
+        return nullptr;
+    // Qt's SQLite driver hands out its handle of the library the program is
+    // linked with (the system's SQLite).
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3 *const *>(handle.constData());
+}
+
 bool unencrypted(const QSqlDatabase &db)
 {
     PGconn *handle = db.isOpen() ? serverHandle(db) : nullptr;

@@ -9,6 +9,7 @@
 
 class QSqlDatabase;
 struct pg_conn;
+struct sqlite3;
 
 // The program's connection: the default connection of Qt's SQL module, on
 // the database file that every statement of every window uses.
@@ -54,6 +55,9 @@ bool openChosenServer(const QString &name, QString *reason,
 // The libpq connection under a server connection, null when it is closed
 // or is no server's.
 pg_conn *serverHandle(const QSqlDatabase &db);
+// The SQLite connection under a file connection (of the library the program
+// is linked with), null when there is none.
+sqlite3 *fileHandle(const QSqlDatabase &db);
 
 // True when `db` is an open server connection that is not encrypted (the
 // server offers no encryption and the settings do not demand it).

@@ -1,5 +1,7 @@
 #include "storage/copystop.h"
 
+#include "storage/connection.h"
+
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QVariant>
@@ -35,13 +37,8 @@ CopyStop::Scope::~Scope()
 
 void CopyStop::watch(const QSqlDatabase &db)
 {
-    if (!active || !db.isOpen() || db.driverName() != QLatin1String("QSQLITE"))
+    if (!active || !db.isOpen())
         return;
-    // Qt's SQLite driver hands out its handle of the library the program is
-    // linked with (the system's SQLite).
-    const QVariant handle = db.driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        return;
-    if (sqlite3 *connection = *static_cast<sqlite3 *const *>(handle.constData()))
+    if (sqlite3 *connection = Connection::fileHandle(db))
         sqlite3_progress_handler(connection, STEPS, &interrupted, active);
 }

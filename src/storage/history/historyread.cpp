@@ -1,5 +1,6 @@
 #include "storage/history/historyread.h"
 
+#include "storage/connection.h"
 #include "storage/history/historytable.h"
 #include "storage/privateconnection.h"
 #include "storage/sql.h"
@@ -36,14 +37,7 @@ void historyFound(sqlite3_context *context, int count, sqlite3_value **values)
 // rows it reads.
 bool searchInDatabase(const QSqlDatabase &db)
 {
-    if (db.driverName() != QLatin1String("QSQLITE") || !db.driver())
-        return false;
-    // Qt's SQLite driver hands out its handle of the library the program is
-    // linked with (the system's SQLite).
-    const QVariant handle = db.driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        return false;
-    sqlite3 *connection = *static_cast<sqlite3 *const *>(handle.constData());
+    sqlite3 *connection = Connection::fileHandle(db);
     return connection && sqlite3_create_function_v2(connection, "history_found", 6,
                                                     SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, &historyFound,
                                                     nullptr, nullptr, nullptr) == SQLITE_OK;

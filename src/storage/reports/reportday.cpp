@@ -1,5 +1,7 @@
 #include "storage/reports/reportday.h"
 
+#include "storage/connection.h"
+
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QVariant>
@@ -59,14 +61,7 @@ void reportDay(sqlite3_context *context, int, sqlite3_value **values)
 
 bool addDayFunction(const QSqlDatabase &db)
 {
-    if (db.driverName() != QLatin1String("QSQLITE") || !db.driver())
-        return false;
-    // Qt's SQLite driver hands out its handle of the library the program is
-    // linked with (the system's SQLite).
-    const QVariant handle = db.driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        return false;
-    sqlite3 *connection = *static_cast<sqlite3 *const *>(handle.constData());
+    sqlite3 *connection = Connection::fileHandle(db);
     return connection && sqlite3_create_function_v2(connection, "report_day", 1,
                                                     SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, nullptr,
                                                     &reportDay, nullptr, nullptr, nullptr) == SQLITE_OK;
