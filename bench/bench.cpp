@@ -218,10 +218,19 @@ bool makeDatabase(int n, const QString &bigLn)
     return ok;
 }
 
+// The orders the database of `db` holds.
+int ordersIn(const QSqlDatabase &db)
+{
+    QSqlQuery q(db);
+    q.exec("SELECT count(*) FROM prikaz");
+    return q.next() ? q.value(0).toInt() : 0;
+}
+
 // Orders added up to `orders` in all (ten a serviceman makes a register of
 // 20,000 servicemen hold 200,000), spread at random over the servicemen.
-void topUpOrders(const QSqlDatabase &db, int n, int have, int orders, const QString &bigLn)
+void topUpOrders(const QSqlDatabase &db, int n, int orders, const QString &bigLn)
 {
+    const int have = ordersIn(db);
     std::mt19937 rng(20261208u + n);
     const QStringList codes{"vzs", "blag", "gr", "ZOMO", "gosnag", "posh"};
     QSqlQuery q(db);
@@ -805,12 +814,7 @@ std::vector<Latency> latencyTable(TestSupport::PgServer &pg, int n, const std::v
     {
         QSqlDatabase db = QSqlDatabase::database(BENCH_CONNECTION);
         db.open();
-        QSqlQuery q(db);
-        q.exec("SELECT count(*) FROM prikaz");
-        q.next();
-        const int have = q.value(0).toInt();
-        q = QSqlQuery();
-        topUpOrders(db, n, have, 10 * n, bigLn);
+        topUpOrders(db, n, 10 * n, bigLn);
         // Documents of about 20 KB under the first order of every fiftieth serviceman.
         QDir().mkpath("files");
         QSqlQuery file(db);
@@ -1018,8 +1022,9 @@ std::vector<Latency> latencyTable(TestSupport::PgServer &pg, int n, const std::v
 // Orders added up to `orders` in all for the report's measure: spread over
 // the servicemen and over 2024 to 2026, a third of the penalties lifted some
 // days to a year later.
-void topUpDatedOrders(const QSqlDatabase &db, int n, int have, int orders, const QString &bigLn)
+void topUpDatedOrders(const QSqlDatabase &db, int n, int orders, const QString &bigLn)
 {
+    const int have = ordersIn(db);
     std::mt19937 rng(20261209u + n);
     const QStringList codes{"vzs", "blag", "gr", "ZOMO", "gosnag", "posh"};
     QSqlQuery q(db);
@@ -1101,12 +1106,7 @@ bool reportsBench(TestSupport::PgServer &pg, int n, int orders, int runs, const 
     {
         QSqlDatabase db = QSqlDatabase::database(BENCH_CONNECTION);
         db.open();
-        QSqlQuery q(db);
-        q.exec("SELECT count(*) FROM prikaz");
-        q.next();
-        const int have = q.value(0).toInt();
-        q = QSqlQuery();
-        topUpDatedOrders(db, n, have, orders, bigLn);
+        topUpDatedOrders(db, n, orders, bigLn);
         db.close();
     }
     QSqlDatabase::removeDatabase(BENCH_CONNECTION);
@@ -1435,12 +1435,9 @@ int main(int argc, char *argv[])
             QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE");
             db.setDatabaseName("recount.db");
             db.open();
-            QSqlQuery q(db);
-            q.exec("SELECT count(*) FROM prikaz");
-            q.next();
-            const int have = q.value(0).toInt();
             const int orders = 10 * n;
-            topUpOrders(db, n, have, orders, bigLn);
+            topUpOrders(db, n, orders, bigLn);
+            QSqlQuery q(db);
             int corrected = 0;
             QSqlError failed;
             Recount::wholeRegister(&corrected, &failed);
