@@ -176,12 +176,12 @@ constexpr double TEXT_WIDTH_CM = PAGE_WIDTH_CM - 2 * MARGIN_CM;
 // A cell's padding on both sides and its borders.
 constexpr double CELL_EXTRA_CM = 0.25;
 
-const QString OFFICE = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:office:1.0");
-const QString STYLE = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:style:1.0");
-const QString TEXT = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:text:1.0");
-const QString TABLE = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:table:1.0");
-const QString FO = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0");
-const QString SVG = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0");
+using Odf::FO;
+using Odf::OFFICE;
+using Odf::STYLE;
+using Odf::SVG;
+using Odf::TABLE;
+using Odf::TEXT;
 
 // Widths of texts in centimetres, in the card's font.
 class TextWidths

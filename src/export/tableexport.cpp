@@ -82,11 +82,11 @@ double fittedWidth(const TableExport::Grid &grid, int index)
 
 QByteArray spreadsheetContent(const QList<TableExport::Grid> &grids)
 {
-    const QString office = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:office:1.0");
-    const QString style = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:style:1.0");
-    const QString table = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:table:1.0");
-    const QString text = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:text:1.0");
-    const QString fo = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0");
+    const QString &office = Odf::OFFICE;
+    const QString &style = Odf::STYLE;
+    const QString &table = Odf::TABLE;
+    const QString &text = Odf::TEXT;
+    const QString &fo = Odf::FO;
     QByteArray out;
     QXmlStreamWriter xml(&out);
     xml.writeStartDocument();

@@ -8,6 +8,16 @@
 class QTextDocument;
 class QTableWidget;
 
+// The OpenDocument namespaces the program's own writers declare.
+namespace Odf {
+inline const QString OFFICE = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:office:1.0");
+inline const QString STYLE = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:style:1.0");
+inline const QString TEXT = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:text:1.0");
+inline const QString TABLE = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:table:1.0");
+inline const QString FO = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0");
+inline const QString SVG = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0");
+} // namespace Odf
+
 // The summary table as the user sees it (shown columns, every row the table
 // holds) turned into the texts and files of the print and export commands.
 class TableExport
