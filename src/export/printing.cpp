@@ -11,6 +11,7 @@
 #include <QPaintEngine>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QProgressDialog>
@@ -231,6 +232,20 @@ void preview(QWidget *parent, const Paper::Document &document, QPageLayout::Orie
     for (const Command &command : commands)
         add(command.text, [&dialog, run = command.run] { run(&dialog); });
     dialog.exec();
+}
+
+std::optional<Outcome> printAsked(QWidget *parent, QPageLayout::Orientation orientation,
+                                  const std::function<Paper::Document()> &make, QString *error)
+{
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setPageOrientation(orientation);
+    QPrintDialog dialog(&printer, parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    const Paper::Document document = make();
+    ProgressBox box(parent, QStringLiteral("Печать"));
+    return print(document, &printer, box.progress(), error);
 }
 
 } // namespace Printing

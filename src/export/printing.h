@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 class QPagedPaintDevice;
@@ -55,6 +56,12 @@ private:
     QElapsedTimer m_since;
     QString m_what;
 };
+
+// Asks the print dialog for an A4 printer (of the orientation given, which
+// the user may change) and prints on it, under a progress box, the document
+// `make` gives then; nothing when the dialog is closed.
+std::optional<Outcome> printAsked(QWidget *parent, QPageLayout::Orientation orientation,
+                                  const std::function<Paper::Document()> &make, QString *error);
 
 // What the preview says: its window title and the beginnings of its
 // messages ("Таблица не напечатана", "Таблица не сохранена").

@@ -43,9 +43,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QPageSize>
-#include <QPrintDialog>
-#include <QPrinter>
 #include <QScrollBar>
 #include <QShortcut>
 #include <QSignalBlocker>
@@ -751,18 +748,13 @@ void MainWindow::on_action_3_triggered()
 {
     if (!Dialogs::confirm(this, QStringLiteral("Вы точно уверены что вывести на печать?")))
         return;
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setPageSize(QPageSize(QPageSize::A4));
     // Twelve columns fit across a page only when it lies on its side; the
     // dialog lets the user choose otherwise.
-    printer.setPageOrientation(QPageLayout::Landscape);
-    QPrintDialog dialog(&printer, this);
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    const Paper::Document document = TablePrint::document(ui->tableWidget_6, QDate::currentDate());
-    Printing::ProgressBox box(this, QStringLiteral("Печать"));
     QString error;
-    if (Printing::print(document, &printer, box.progress(), &error) == Printing::Outcome::Failed)
+    if (Printing::printAsked(
+            this, QPageLayout::Landscape,
+            [this] { return TablePrint::document(ui->tableWidget_6, QDate::currentDate()); },
+            &error) == Printing::Outcome::Failed)
         Dialogs::warn(this, QStringLiteral("Таблица не напечатана: %1.").arg(error));
 }
 

@@ -21,8 +21,6 @@
 #include <QKeyEvent>
 #include <QPageLayout>
 #include <QPageSize>
-#include <QPrintDialog>
-#include <QPrinter>
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QTableWidgetItem>
@@ -304,16 +302,13 @@ void ReportsWindow::on_buttonPrint_clicked()
         say(QStringLiteral("Отчёт не составлен: печатать нечего."), true);
         return;
     }
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setPageSize(QPageSize(QPageSize::A4));
-    printer.setPageOrientation(QPageLayout::Landscape);
-    QPrintDialog dialog(&printer, this);
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    const Paper::Document document = ReportPrint::document(shown, QDate::currentDate(), font());
-    Printing::ProgressBox box(this, QStringLiteral("Печать"));
     QString error;
-    switch (Printing::print(document, &printer, box.progress(), &error)) {
+    const std::optional<Printing::Outcome> outcome = Printing::printAsked(
+        this, QPageLayout::Landscape, [this] { return ReportPrint::document(shown, QDate::currentDate(), font()); },
+        &error);
+    if (!outcome)
+        return;
+    switch (*outcome) {
     case Printing::Outcome::Done:
         say(QStringLiteral("Отчёт отправлен на печать."));
         break;
