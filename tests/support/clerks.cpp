@@ -56,7 +56,11 @@ struct Clerk
     bool told(const Orders::Result &r)
     {
         if (r.outcome != Orders::Outcome::Done && r.outcome != Orders::Outcome::Failed)
-            lines << QStringLiteral("X\tan order of its own found changed: ") + r.statement;
+            lines << QStringLiteral("X\tan order of its own found %1: ")
+                             .arg(r.outcome == Orders::Outcome::Gone      ? QStringLiteral("without its serviceman")
+                                  : r.outcome == Orders::Outcome::Several ? QStringLiteral("twice")
+                                                                          : QStringLiteral("changed")) +
+                         r.statement;
         return told(r.outcome == Orders::Outcome::Done, r.error, r.statement.left(30));
     }
 
