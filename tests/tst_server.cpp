@@ -13,6 +13,7 @@
 #include "widgets.h"
 #include "storage/connection.h"
 #include "storage/orders.h"
+#include "storage/roster.h"
 #include "storage/history/historytable.h"
 #include "storage/sql.h"
 #include "storage/schema.h"
@@ -244,6 +245,50 @@ private slots:
         };
         const QStringList file = shown(false, pg);
         QCOMPARE(shown(true, pg), file);
+    }
+
+    // The server gives the roster unordered and the program orders it as the
+    // file's ORDER BY does under SQLite's affinity: the order the server
+    // itself gives on those keys, texts and missing values included.
+    void ordersRosterAsTheFile()
+    {
+        WorkDir dir(WorkDir::WithoutDatabase);
+        freshServer();
+        const QStringList units{"10", "2", "а", " 12 ", "1e1", "010", ".5", "5.", "+3", "-0", "1e99999", "١٢",
+                                "-4", "1.5", "", "Я", "0.50", "2", "1e-1", "ab"};
+        int n = 0;
+        for (const QString &unit : units)
+            for (const char *number : {"NULL", "3", "1"})
+                QVERIFY(exec(QString("INSERT INTO Combat (VP, FIO, LN, Dolz_nom, Zvan_nom) VALUES (?, ?, ?, %1, %2)")
+                                 .arg(number, n % 3 ? "2" : "NULL"),
+                             {unit, QString("Ёжиков %1").arg(n % 5 * 7 + n), QString::number(n)}) &&
+                        ++n);
+        QVERIFY(exec("INSERT INTO Combat (LN, FIO) VALUES ('a', 'б'), ('b', '𝔸'), ('c', NULL), ('d', 'Ａ'), ('e', '')"));
+        QList<QStringList> expected = rows(
+            "SELECT LN, VP FROM Combat ORDER BY VP IS NULL DESC, VP ~ '^[[:space:]]*[+-]?([0-9]+([.][0-9]*)?|[.][0-9]+)"
+            "([eE][+-]?[0-9]{1,4})?[[:space:]]*$' DESC, CASE WHEN VP ~ '^[[:space:]]*[+-]?([0-9]+([.][0-9]*)?|[.][0-9]+)"
+            "([eE][+-]?[0-9]{1,4})?[[:space:]]*$' THEN CAST(VP AS numeric) END, CASE WHEN VP ~ '^[[:space:]]*[+-]?"
+            "([0-9]+([.][0-9]*)?|[.][0-9]+)([eE][+-]?[0-9]{1,4})?[[:space:]]*$' THEN NULL ELSE VP END COLLATE \"C\", "
+            "Dolz_nom NULLS FIRST, Zvan_nom NULLS FIRST, FIO COLLATE \"C\" NULLS FIRST, LN");
+        std::vector<Roster::Row> reference;
+        for (const QStringList &row : expected) {
+            Roster::Row r;
+            r[0] = row[1];
+            r[5] = row[0];
+            reference.push_back(r);
+        }
+        Roster::unitOrder(reference);
+        QString where, reason;
+        QVERIFY2(Connection::openChosen({}, &where, &reason), qPrintable(reason));
+        QSqlError error;
+        std::vector<Roster::Row> read = Roster::read(Sql::text(Sql::SELECT_SUMMARY), &error);
+        QVERIFY(!error.isValid());
+        QStringList got, want;
+        for (size_t i = 0; i < read.size(); ++i) {
+            got << read[i][0] + "/" + read[i][5];
+            want << reference[i][0] + "/" + reference[i][5];
+        }
+        QCOMPARE(got, want);
     }
 
     // Counts left wrong are put right at start as on a file: penalties

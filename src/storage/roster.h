@@ -19,8 +19,9 @@ using Row = std::array<QString, 14>;
 // number does not read as a non-zero whole number (texts, empty, zero, too
 // long for 32 bits), in the natural order of their unit numbers; then all
 // the others in the order of the statement. Rows with the same unit number
-// keep the order of the statement. A failed read gives no rows and sets
-// `error`.
+// keep the order of the statement. On a server, whose statements give the
+// rows unordered, "the order of the statement" is that of the file's ORDER
+// BY, put in here. A failed read gives no rows and sets `error`.
 std::vector<Row> read(const QString &statement, QSqlError *error = nullptr);
 
 // The same order applied to rows already read.

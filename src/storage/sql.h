@@ -133,8 +133,6 @@ inline constexpr char ROLLBACK[] = "ROLLBACK";
 #include "storage/sql/reports.h"
 #include "storage/sql/import.h"
 
-#undef VEDOMER_PG_UNIT_ORDER
-#undef VEDOMER_PG_NUMBER
 
 // Category codes: the count columns of Combat and the values of "what".
 namespace Code {
