@@ -37,6 +37,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSqlQuery>
 #include <QLabel>
 #include <QProcess>
@@ -879,6 +880,31 @@ private slots:
         QVERIFY(answerer.seen().last().text.endsWith("Таблицы обновлены"));
         QVERIFY(answerer.done());
         QVERIFY(answerer.unexpected().isEmpty());
+    }
+
+    // A server that is busy past the watchdog's limit without a word (a write
+    // waiting on a row another clerk holds in a long transaction) is waited
+    // for: the write goes through and nothing is told.
+    void busyServer()
+    {
+        WorkDir dir(WorkDir::WithoutDatabase);
+        const QString name = freshServer();
+        addServiceman("1", "Первый", "1");
+        ModalAnswerer answerer;
+        MainWindow w;
+        std::thread holder([&] {
+            QSqlQuery(pg->connect("holder", name))
+                .exec("BEGIN; SELECT 1 FROM Combat WHERE LN = '1' FOR UPDATE; SELECT pg_sleep(12); COMMIT");
+            QSqlDatabase::removeDatabase("holder");
+        });
+        const auto joined = qScopeGuard([&] { holder.join(); });
+        QTRY_COMPARE(value("SELECT count(*) FROM pg_stat_activity WHERE wait_event = 'PgSleep' AND datname = "
+                           "current_database()"),
+                     QString("1"));
+        renumber("1", "2", answerer);
+        QCOMPARE(value("SELECT LN FROM Combat"), QString("2"));
+        QVERIFY(answerer.done());
+        QVERIFY2(answerer.unexpected().isEmpty(), qPrintable(answerer.unexpected().value(0).text));
     }
 
     // The encryption of the connection: a server that does not encrypt is

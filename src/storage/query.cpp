@@ -210,9 +210,10 @@ QSqlQuery Function::Myquery(QString sql, const QVariantList &values, const QSqlD
     QSqlQuery query(connection);
     query.setForwardOnly(true);
     // A server that stops answering does not hold the statement for long:
-    // the watchdog breaks the connection, and the statement fails.
+    // the watchdog breaks the connection, and the statement fails. A server
+    // that is only busy is waited for.
     const PGconn *watched = server && !lost ? serverHandle(connection) : nullptr;
-    Watchdog::Guard guard(watched ? PQsocket(watched) : -1);
+    Watchdog::Guard guard(watched);
     if (lost) {
         ok = sql == QLatin1String(Sql::ROLLBACK);
         if (!ok)

@@ -1,11 +1,17 @@
 #include "storage/watchdog.h"
 
+#include <libpq-fe.h>
+
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <map>
 #include <mutex>
+#include <string>
 #include <thread>
+#include <tuple>
 #include <utility>
+#include <vector>
 
 #ifdef Q_OS_WIN
 #include <winsock2.h>
@@ -55,6 +61,55 @@ bool traffic(int socket, Traffic *t)
 #endif
 }
 
+// Where a connection leads, as libpq tells it of the open connection: the
+// address it reached (no name to look up again), the port, and the user and
+// database, so that the server meets the question as it met the connection.
+struct Target
+{
+    std::string host;
+    std::string hostaddr;
+    std::string port;
+    std::string user;
+    std::string dbname;
+    bool operator==(const Target &other) const
+    {
+        return std::tie(host, hostaddr, port, user, dbname) ==
+               std::tie(other.host, other.hostaddr, other.port, other.user, other.dbname);
+    }
+};
+
+std::string text(const char *value)
+{
+    return value ? std::string(value) : std::string();
+}
+
+// Whether a server answers a new connection within PING_S seconds. A refusal
+// (a wrong password, a server that is starting or stopping) is an answer
+// too: the server is there. Nothing is encrypted, since only the answer
+// counts, and no password is sent.
+bool answers(const Target &target)
+{
+    const std::string timeout = std::to_string(PING_S);
+    std::vector<const char *> keys;
+    std::vector<const char *> values;
+    const auto put = [&](const char *key, const std::string &value) {
+        if (value.empty())
+            return;
+        keys.push_back(key);
+        values.push_back(value.c_str());
+    };
+    put("host", target.host);
+    put("hostaddr", target.hostaddr);
+    put("port", target.port);
+    put("user", target.user);
+    put("dbname", target.dbname);
+    put("connect_timeout", timeout);
+    keys.insert(keys.end(), {"sslmode", "gssencmode", nullptr});
+    values.insert(values.end(), {"disable", "disable", nullptr});
+    const PGPing ping = PQpingParams(keys.data(), values.data(), 0);
+    return ping == PQPING_OK || ping == PQPING_REJECT;
+}
+
 void shutDown(int socket)
 {
 #ifdef Q_OS_WIN
@@ -68,7 +123,9 @@ void shutDown(int socket)
 // thread starts with the first guard and ends with the program. A socket is
 // shut down only while its guard stands, under the lock that the guard's end
 // takes too: the connection cannot be closed, and its socket number used
-// again, under the watchdog's hands.
+// again, under the watchdog's hands. The question to the server is asked
+// outside the lock, so that a statement that ends meanwhile ends at once;
+// the entries are looked up again by their numbers after it.
 class Watch
 {
 public:
@@ -83,7 +140,7 @@ public:
             m_thread.join();
     }
 
-    quint64 add(int socket)
+    quint64 add(int socket, Target target)
     {
         Traffic moved;
         const bool told = traffic(socket, &moved);
@@ -91,7 +148,7 @@ public:
         if (!m_thread.joinable())
             m_thread = std::thread([this] { run(); });
         const quint64 id = ++m_last;
-        m_entries[id] = Entry{socket, Clock::now(), false, told, moved};
+        m_entries[id] = Entry{socket, std::move(target), Clock::now(), false, told, moved};
         m_wake.notify_all();
         return id;
     }
@@ -111,6 +168,7 @@ private:
     struct Entry
     {
         int socket;
+        Target target;
         // Since when nothing has moved, as far as is known.
         Clock::time_point quietSince;
         bool fired;
@@ -133,30 +191,63 @@ private:
 
     void run()
     {
-        const auto limit = std::chrono::milliseconds(NO_ANSWER_MS);
+        const auto askAfter = std::chrono::milliseconds(ASK_AFTER_MS);
         constexpr auto LOOK = std::chrono::seconds(1);
         std::unique_lock<std::mutex> lock(m_mutex);
         while (!m_stop) {
             const Clock::time_point now = Clock::now();
             Clock::time_point next = Clock::time_point::max();
+            std::vector<Target> asked;
             for (auto &[id, entry] : m_entries) {
                 if (entry.fired)
                     continue;
                 notice(entry, now);
-                if (now - entry.quietSince >= limit) {
-                    shutDown(entry.socket);
-                    entry.fired = true;
+                if (now - entry.quietSince >= askAfter) {
+                    if (std::find(asked.begin(), asked.end(), entry.target) == asked.end())
+                        asked.push_back(entry.target);
                     continue;
                 }
                 // Where the traffic is told, it is looked at every second.
-                next = std::min(next, entry.quietSince + limit);
+                next = std::min(next, entry.quietSince + askAfter);
                 if (entry.told)
                     next = std::min(next, now + LOOK);
+            }
+            if (!asked.empty()) {
+                lock.unlock();
+                std::vector<bool> answered;
+                for (const Target &target : asked)
+                    answered.push_back(answers(target));
+                lock.lock();
+                judge(asked, answered);
+                continue;
             }
             if (next == Clock::time_point::max())
                 m_wake.wait(lock);
             else
                 m_wake.wait_until(lock, next);
+        }
+    }
+
+    // After the question: every statement still standing and still quiet on
+    // a server that was asked (those that came due while it was asked too)
+    // waits anew where the server answered and is cut where it did not.
+    // Another server's statements are asked of on the next round.
+    void judge(const std::vector<Target> &asked, const std::vector<bool> &answered)
+    {
+        const Clock::time_point now = Clock::now();
+        for (auto &[id, entry] : m_entries) {
+            if (entry.fired)
+                continue;
+            notice(entry, now);
+            const auto it = std::find(asked.begin(), asked.end(), entry.target);
+            if (now - entry.quietSince < std::chrono::milliseconds(ASK_AFTER_MS) || it == asked.end())
+                continue;
+            if (answered[std::size_t(it - asked.begin())]) {
+                entry.quietSince = now;
+            } else {
+                shutDown(entry.socket);
+                entry.fired = true;
+            }
         }
     }
 
@@ -176,10 +267,14 @@ Watch &watch()
 
 } // namespace
 
-Guard::Guard(int socket)
+Guard::Guard(const pg_conn *connection)
 {
-    if (socket >= 0)
-        m_id = watch().add(socket);
+    const int socket = connection ? PQsocket(connection) : -1;
+    if (socket < 0)
+        return;
+    m_id = watch().add(socket, Target{text(PQhost(connection)), text(PQhostaddr(connection)),
+                                      text(PQport(connection)), text(PQuser(connection)),
+                                      text(PQdb(connection))});
 }
 
 Guard::~Guard()
