@@ -13,6 +13,7 @@
 #include "widgets.h"
 #include "storage/connection.h"
 #include "storage/orders.h"
+#include "storage/recount.h"
 #include "storage/history/historytable.h"
 #include "storage/sql.h"
 #include "storage/schema.h"
@@ -43,6 +44,7 @@
 #include <QTableView>
 #include <QtTest>
 
+#include <atomic>
 #include <thread>
 
 using namespace TestSupport;
@@ -736,6 +738,42 @@ private slots:
         QCOMPARE(value("SELECT count(*) FROM prikaz WHERE LN = '11'"), QString("1"));
         QVERIFY(answerer.done());
         QVERIFY(answerer.unexpected().isEmpty());
+    }
+
+    // A recount that waited for another clerk's write of the same
+    // serviceman's orders counts his order too.
+    void recountAfterAnotherClerksWrite()
+    {
+        WorkDir dir(WorkDir::WithoutDatabase);
+        const QString name = freshServer();
+        addServiceman("1", "Первый", "1");
+        QString where, reason;
+        QVERIFY2(Connection::openChosen({}, &where, &reason), qPrintable(reason));
+        std::atomic<bool> holding{false};
+        std::thread other([&] {
+            {
+                QSqlQuery q(pg->connect("other", name));
+                for (const char *sql : {"BEGIN", "SELECT 1 FROM Combat WHERE LN = '1' FOR SHARE",
+                                        "INSERT INTO prikaz (LN, what, prikaznom) VALUES ('1', 'blag', '1')"})
+                    q.exec(sql);
+                holding = true;
+                // Committed once the recount waits for him.
+                for (int i = 0; i < 500 && q.exec("SELECT pg_stat_clear_snapshot(), count(*) FROM "
+                                                  "pg_stat_activity WHERE wait_event_type = 'Lock'") &&
+                                q.next() && q.value(1).toInt() == 0;
+                     ++i)
+                    QThread::msleep(20);
+                q.exec("COMMIT");
+            }
+            QSqlDatabase::removeDatabase("other");
+        });
+        while (!holding)
+            QThread::msleep(10);
+        QSqlError error;
+        const Recount::Result counted = Recount::category("1", "blag", &error);
+        other.join();
+        QCOMPARE(counted, Recount::Result::Done);
+        QCOMPARE(value("SELECT blag FROM Combat"), QString("1"));
     }
 
     // A connection that breaks inside a transaction fails the whole write:
