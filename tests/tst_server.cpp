@@ -13,6 +13,7 @@
 #include "widgets.h"
 #include "storage/connection.h"
 #include "storage/orders.h"
+#include "storage/recount.h"
 #include "storage/roster.h"
 #include "storage/history/historytable.h"
 #include "storage/sql.h"
@@ -45,6 +46,7 @@
 #include <QTableView>
 #include <QtTest>
 
+#include <atomic>
 #include <thread>
 
 using namespace TestSupport;
@@ -782,6 +784,33 @@ private slots:
         QCOMPARE(value("SELECT count(*) FROM prikaz WHERE LN = '11'"), QString("1"));
         QVERIFY(answerer.done());
         QVERIFY(answerer.unexpected().isEmpty());
+    }
+
+    // A recount that waited for another clerk's write of the serviceman's
+    // orders counts his order too.
+    void recountAfterAnotherClerksWrite()
+    {
+        WorkDir dir(WorkDir::WithoutDatabase);
+        const QString name = freshServer();
+        addServiceman("1", "Первый", "1");
+        QString where, reason;
+        QVERIFY2(Connection::openChosen({}, &where, &reason), qPrintable(reason));
+        std::atomic<bool> holding{false};
+        std::thread other([&] {
+            QSqlQuery(pg->connect("other", name)).exec("BEGIN; SELECT 1 FROM Combat WHERE LN = '1' FOR SHARE; "
+                                                     "INSERT INTO prikaz (LN, what) VALUES ('1', 'blag')");
+            holding = true;
+            QThread::msleep(1000);
+            QSqlQuery(QSqlDatabase::database("other")).exec("COMMIT");
+            QSqlDatabase::removeDatabase("other");
+        });
+        while (!holding)
+            QThread::msleep(10);
+        QSqlError error;
+        const Recount::Result counted = Recount::category("1", "blag", &error);
+        other.join();
+        QCOMPARE(counted, Recount::Result::Done);
+        QCOMPARE(value("SELECT blag FROM Combat"), QString("1"));
     }
 
     // A connection that breaks inside a transaction fails the whole write:

@@ -50,11 +50,13 @@ Recount::Result Recount::category(const QString &ln, const QString &code, QSqlEr
     if (!Columns::isCategory(code))
         return Result::NotACategory;
     if (Sql::onServer()) {
-        // The count and its writing in one statement, one round trip: no
-        // clerk's order can come between them.
+        // The count and its writing in one statement, one round trip, while
+        // the serviceman's row is held: no clerk's order can come between
+        // them, and none committed before is left out.
         const char *statement =
             code == QLatin1String(Code::VZS) ? Sql::RECOUNT_PENALTIES_AT_ONCE : Sql::RECOUNT_AT_ONCE;
-        const QSqlQuery query = Function::Myquery(QString::fromLatin1(statement).arg(code, Query::quote(ln)));
+        const QSqlQuery query =
+            Function::Myquery(QString::fromLatin1(statement).arg(code, Query::quote(Query::quote(ln))));
         if (query.isActive())
             return Result::Done;
         *error = query.lastError();

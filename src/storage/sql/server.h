@@ -108,14 +108,19 @@ inline constexpr char CHANGE_SERVICEMAN_AT_ONCE[] =
     "SELECT (SELECT count(*) FROM man), (SELECT count(*) FROM written)";
 // The recount of one category (COUNT_VZS_*, COUNT_OTHER_* and UPDATE_COUNT_*)
 // as one statement: penalties count while their flag reads as 1 (as
-// RECOUNT_ALL counts them), the other categories all their orders. %1 the
-// code (a column name), %2 LN.
+// RECOUNT_ALL counts them), the other categories all their orders. The
+// serviceman's row is held first and the orders counted after, each step
+// with what is committed by then: a count taken before the wait for another
+// clerk's write of his orders would leave that write out, and might be
+// written after a fresher count. Both steps are one block, sent at once. %1
+// the code (a column name), %2 LN quoted twice (it stands in a quoted block).
+#define VEDOMER_SERVER_RECOUNT(inForce)                                                                      \
+    "DO 'BEGIN PERFORM 1 FROM Combat WHERE LN = ''%2'' FOR NO KEY UPDATE; UPDATE Combat SET %1 = (SELECT "    \
+    "CAST(count(*) AS TEXT) FROM prikaz WHERE LN = ''%2'' AND what = ''%1''" inForce ") WHERE LN = ''%2''; END'"
 inline constexpr char RECOUNT_PENALTIES_AT_ONCE[] =
-    "UPDATE Combat SET %1 = (SELECT CAST(count(*) AS TEXT) FROM prikaz WHERE LN = '%2' AND what = '%1' AND "
-    "actived_prikaz ~ '^\\s*\\+?0*1\\s*$') WHERE LN = '%2'";
-inline constexpr char RECOUNT_AT_ONCE[] =
-    "UPDATE Combat SET %1 = (SELECT CAST(count(*) AS TEXT) FROM prikaz WHERE LN = '%2' AND what = '%1') WHERE "
-    "LN = '%2'";
+    VEDOMER_SERVER_RECOUNT(" AND actived_prikaz ~ ''^\\s*\\+?0*1\\s*$''");
+inline constexpr char RECOUNT_AT_ONCE[] = VEDOMER_SERVER_RECOUNT("");
+#undef VEDOMER_SERVER_RECOUNT
 #undef VEDOMER_SERVER_ONE_TARGET
 #undef VEDOMER_SERVER_TARGET_LOADED
 #undef VEDOMER_SERVER_COUNTS
