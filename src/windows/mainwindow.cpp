@@ -429,6 +429,8 @@ bool MainWindow::keepRows(const std::vector<Roster::Row> &rows, const std::vecto
     QTableWidget *t = ui->tableWidget_6;
     const int count = static_cast<int>(kept.size());
     const bool comparable = t->rowCount() == static_cast<int>(shownRows.size()) && shownMonths == months;
+    // Places past the last read hold nobody.
+    offstage.resize(rows.size());
     // As many rows as shown: only the rows that differ are put in anew.
     if (comparable && count > 0 && t->rowCount() == count) {
         // As a table filled anew: nothing chosen, the first row at the top.
@@ -442,9 +444,10 @@ bool MainWindow::keepRows(const std::vector<Roster::Row> &rows, const std::vecto
     // new place, which costs far less than making and measuring it anew, and
     // one that is hidden waits there for a later fill. The tooltips of old
     // penalties name the months, so other months make every row anew.
-    if (shownMonths != months)
+    if (shownMonths != months) {
         offstage.clear();
-    offstage.resize(rows.size());
+        offstage.resize(rows.size());
+    }
     // The model is quiet while its items move; the viewport is repainted
     // after the fill.
     QSignalBlocker quiet(t->model());
