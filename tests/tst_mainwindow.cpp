@@ -2,6 +2,7 @@
 // table's order, stripes, colours and alignment.
 #include "windows/mainwindow.h"
 #include "testsupport.h"
+#include "view/tablefit.h"
 #include "widgets.h"
 
 #include <QAction>
@@ -468,6 +469,34 @@ private slots:
             QVERIFY2(i.value().second == full.value(i.key()).second, qPrintable(i.key()));
             QVERIFY(!found.contains(i.key()) || i.value().first == found.value(i.key()).first);
         }
+    }
+
+    // The rows a search hides come back as the very items they were, with
+    // the heights a fit gives at the widths of the moment; a changed one anew.
+    void searchKeepsHiddenRows()
+    {
+        WorkDir dir;
+        for (int i = 0; i < 12; ++i)
+            QVERIFY(addServiceman("1", (i % 3 ? "Другой " : "Найденный ") + QString::number(i), QString("Л-%1").arg(i)));
+        QVERIFY(exec("UPDATE Combat SET Dol = ?", {"Стрелок и наводчик роты, он же водитель и связист"}));
+        MainWindow w;
+        w.resize(900, 500);
+        w.show();
+        QTableWidget *t = summary(w);
+        const QTableWidgetItem *hidden = t->item(7, 1); // "Другой 8"; the first row is Л-1
+        w.findChild<QLineEdit *>("lineEdit")->setText("найденный");
+        QMetaObject::invokeMethod(&w, "on_pushButton_clicked");
+        QVERIFY(exec("UPDATE Combat SET Dol = ? WHERE LN = ?", {"Водитель", "Л-1"}));
+        w.findChild<QAction *>("action_fitWidth")->trigger(); // other widths while hidden
+        QMetaObject::invokeMethod(&w, "clear_tableWidgets");
+        QCOMPARE(t->item(7, 1), hidden);
+        QCOMPARE(t->item(0, 1)->text(), QString("Водитель"));
+        QList<int> heights;
+        for (int r = 0; r < t->rowCount(); ++r)
+            heights << t->rowHeight(r);
+        TableFit::fitRowHeights(t);
+        for (int r = 0; r < t->rowCount(); ++r)
+            QCOMPARE(t->rowHeight(r), heights[r]);
     }
 
     void visibleSet()

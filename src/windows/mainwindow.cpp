@@ -389,9 +389,15 @@ QSqlError MainWindow::fill(bool again)
     // The places in the full table of the rows that are put in.
     const std::vector<int> kept = RowFilter::apply(filter, rows);
     std::vector<int> changed;
-    const bool reuse = keepRows(rows, kept, penalties.months);
+    const bool reuse = keepRows(rows, kept, penalties.months, &changed);
+    const bool remeasured = !changed.empty();
     const int old =
         putRows(rows, kept, penalties.inForce->old, penalties.months, reuse, &changed);
+    // A row taken back to be measured may have been made anew as well.
+    if (remeasured) {
+        std::sort(changed.begin(), changed.end());
+        changed.erase(std::unique(changed.begin(), changed.end()), changed.end());
+    }
     fitSummary(rows, reuse ? &changed : nullptr);
     t->setUpdatesEnabled(true);
     t->viewport()->update();
@@ -417,58 +423,69 @@ QSqlError MainWindow::fill(bool again)
     return readError;
 }
 
-bool MainWindow::keepRows(const std::vector<Roster::Row> &rows, const std::vector<int> &kept, int months)
+bool MainWindow::keepRows(const std::vector<Roster::Row> &rows, const std::vector<int> &kept, int months,
+                          std::vector<int> *stale)
 {
     QTableWidget *t = ui->tableWidget_6;
     const int count = static_cast<int>(kept.size());
-    const bool comparable = count > 0 && t->rowCount() == static_cast<int>(shownRows.size()) && shownMonths == months;
+    const bool comparable = t->rowCount() == static_cast<int>(shownRows.size()) && shownMonths == months;
+    // Places past the last read hold nobody.
+    offstage.resize(rows.size());
     // As many rows as shown: only the rows that differ are put in anew.
-    if (comparable && t->rowCount() == count) {
+    if (comparable && count > 0 && t->rowCount() == count) {
         // As a table filled anew: nothing chosen, the first row at the top.
         t->selectionModel()->clear();
         t->verticalScrollBar()->setValue(0);
         return true;
     }
-    // Other rows (a filter switched on or off, the search): a row shown again
-    // as it is shown now is taken out whole, with its height, and put at its
-    // new place, which costs far less than making and measuring it anew.
-    struct Held
-    {
-        int place;
-        int height;
-        ShownRow shown;
-        std::vector<QTableWidgetItem *> items;
-    };
-    std::vector<Held> held;
+    // Other rows (a filter switched on or off, the search): every row shown
+    // is taken out whole, with its height, and kept offstage by its place in
+    // the full table; a row shown again as it was shown is put back at its
+    // new place, which costs far less than making and measuring it anew, and
+    // one that is hidden waits there for a later fill. The tooltips of old
+    // penalties name the months, so other months make every row anew.
+    if (shownMonths != months) {
+        offstage.clear();
+        offstage.resize(rows.size());
+    }
     // The model is quiet while its items move; the viewport is repainted
     // after the fill.
     QSignalBlocker quiet(t->model());
     if (comparable) {
-        std::vector<int> placeOf(rows.size(), -1);
-        for (int k = 0; k < count; ++k)
-            placeOf[static_cast<size_t>(kept[static_cast<size_t>(k)])] = k;
         for (int j = 0; j < static_cast<int>(shownRows.size()); ++j) {
             ShownRow &shown = shownRows[static_cast<size_t>(j)];
             const auto r = static_cast<size_t>(shown.index);
-            if (shown.index < 0 || r >= rows.size() || placeOf[r] < 0 || shown.cells != rows[r])
+            if (shown.index < 0 || r >= rows.size())
                 continue;
-            Held h{placeOf[r], t->rowHeight(j), std::move(shown), {}};
+            auto row = std::make_unique<Offstage>();
+            row->height = t->rowHeight(j);
+            row->fit = heightsFit;
+            row->shown = std::move(shown);
             for (int c = 0; c < Columns::COUNT; ++c)
-                h.items.push_back(t->takeItem(j, c));
-            held.push_back(std::move(h));
+                row->items[static_cast<size_t>(c)].reset(t->takeItem(j, c));
+            offstage[r] = std::move(row);
         }
     }
     t->setRowCount(0);
     t->setRowCount(count);
     shownRows.assign(static_cast<size_t>(count), ShownRow());
     shownMonths = months;
-    for (Held &h : held) {
+    bool back = false;
+    for (int k = 0; k < count; ++k) {
+        const auto r = static_cast<size_t>(kept[static_cast<size_t>(k)]);
+        std::unique_ptr<Offstage> row = std::move(offstage[r]);
+        // A row read anew with other cells is made anew.
+        if (!row || row->shown.cells != rows[r])
+            continue;
         for (int c = 0; c < Columns::COUNT; ++c)
-            t->setItem(h.place, c, h.items[static_cast<size_t>(c)]);
-        t->setRowHeight(h.place, h.height);
-        shownRows[static_cast<size_t>(h.place)] = std::move(h.shown);
+            t->setItem(k, c, row->items[static_cast<size_t>(c)].release());
+        t->setRowHeight(k, row->height);
+        if (row->fit != heightsFit)
+            stale->push_back(k);
+        shownRows[static_cast<size_t>(k)] = std::move(row->shown);
+        back = true;
     }
-    return !held.empty();
+    return back;
 }
 
 int MainWindow::putRows(const std::vector<Roster::Row> &rows, const std::vector<int> &kept,
@@ -555,6 +572,7 @@ void MainWindow::fitHeights(const std::vector<int> *changed)
     TableFit::fitRowHeights(t);
     fittedWidths = widths;
     heightsFont = t->font();
+    ++heightsFit;
 }
 
 void MainWindow::updateUnits(const std::vector<Roster::Row> &rows)

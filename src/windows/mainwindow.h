@@ -10,6 +10,7 @@
 #include <QSqlError>
 #include <QString>
 #include <QStringList>
+#include <QTableWidgetItem>
 #include <QTimer>
 
 #include "storage/penalties.h"
@@ -17,6 +18,7 @@
 
 #include <vector>
 
+#include <array>
 #include <memory>
 
 class DatabaseCommands;
@@ -194,10 +196,28 @@ private:
     };
     std::vector<ShownRow> shownRows;
     int shownMonths = -1;
+    // A row taken out of the table whole: its items, what they were made
+    // from and its height, measured at the fit of heights `fit`.
+    struct Offstage
+    {
+        ShownRow shown;
+        int height = 0;
+        int fit = 0;
+        std::array<std::unique_ptr<QTableWidgetItem>, std::tuple_size_v<Roster::Row>> items;
+    };
+    // The rows of the full table (by their place in the last read) that a
+    // filter or the search hides, kept to be put back as they are when they
+    // are shown again; never more than the last read holds.
+    std::vector<std::unique_ptr<Offstage>> offstage;
+    // Counts the fits of every row's height: a row kept out of the table
+    // over a fit comes back to be measured again.
+    int heightsFit = 0;
     // Makes room for the rows `kept` of `rows`; true where the rows shown
-    // are kept (or moved to their new places) to be compared with the new
-    // ones.
-    bool keepRows(const std::vector<Roster::Row> &rows, const std::vector<int> &kept, int months);
+    // are kept, or moved to their new places or taken back from offstage,
+    // to be compared with the new ones. `stale` gets the places of the rows
+    // taken back whose heights were measured before the last fit.
+    bool keepRows(const std::vector<Roster::Row> &rows, const std::vector<int> &kept, int months,
+                  std::vector<int> *stale);
     // Puts the kept rows into the table, each with its stripe, colours and
     // the tooltip of its old penalties; returns how many penalties are old.
     // Where the rows shown were kept only those that differ are put in anew,
