@@ -226,31 +226,45 @@ int ordersIn(const QSqlDatabase &db)
     return q.next() ? q.value(0).toInt() : 0;
 }
 
-// Orders added up to `orders` in all (ten a serviceman makes a register of
-// 20,000 servicemen hold 200,000), spread at random over the servicemen.
-void topUpOrders(const QSqlDatabase &db, int n, int orders, const QString &bigLn)
+// Orders added up to `orders` in all, in one transaction: `make` gives the
+// values of the k-th order (personal number, code, date, number, issuer,
+// name, in force, lifting number and date).
+void topUp(const QSqlDatabase &db, int orders, const std::function<QVariantList(int)> &make)
 {
     const int have = ordersIn(db);
-    std::mt19937 rng(20261208u + n);
-    const QStringList codes{"vzs", "blag", "gr", "ZOMO", "gosnag", "posh"};
     QSqlQuery q(db);
     q.exec("BEGIN");
     QSqlQuery order(db);
-    order.prepare("INSERT INTO prikaz (LN, what, Date_time, prikaznom, kemvidan, nameZO, actived_prikaz) "
-                  "VALUES (?,?,?,?,?,?,?)");
+    order.prepare("INSERT INTO prikaz (LN, what, Date_time, prikaznom, kemvidan, nameZO, actived_prikaz, "
+                  "Nomer_snytie, Data_snytie) VALUES (?,?,?,?,?,?,?,?,?)");
     for (int k = have; k < orders; ++k) {
-        const int i = static_cast<int>(rng() % n);
-        order.addBindValue(i == 0 ? bigLn : QString("Л-%1").arg(100000 + i));
-        order.addBindValue(codes.at(static_cast<int>(rng() % 6)));
-        order.addBindValue("01.02.2020");
-        order.addBindValue(QString::number(k));
-        order.addBindValue("Командир войсковой части");
-        order.addBindValue("За образцовое исполнение обязанностей");
-        order.addBindValue(rng() % 3 ? "1" : "0");
+        for (const QVariant &value : make(k))
+            order.addBindValue(value);
         order.exec();
     }
     order = QSqlQuery();
     q.exec("COMMIT");
+}
+
+// Orders added up to `orders` in all (ten a serviceman makes a register of
+// 20,000 servicemen hold 200,000), spread at random over the servicemen.
+void topUpOrders(const QSqlDatabase &db, int n, int orders, const QString &bigLn)
+{
+    std::mt19937 rng(20261208u + n);
+    const QStringList codes{"vzs", "blag", "gr", "ZOMO", "gosnag", "posh"};
+    topUp(db, orders, [&](int k) {
+        const int i = static_cast<int>(rng() % n);
+        const QString code = codes.at(static_cast<int>(rng() % 6));
+        return QVariantList{i == 0 ? bigLn : QString("Л-%1").arg(100000 + i),
+                            code,
+                            "01.02.2020",
+                            QString::number(k),
+                            "Командир войсковой части",
+                            "За образцовое исполнение обязанностей",
+                            rng() % 3 ? "1" : "0",
+                            QVariant(),
+                            QVariant()};
+    });
 }
 
 // ---- The import ----------------------------------------------------------
@@ -1027,32 +1041,25 @@ std::vector<Latency> latencyTable(TestSupport::PgServer &pg, int n, const std::v
 // days to a year later.
 void topUpDatedOrders(const QSqlDatabase &db, int n, int orders, const QString &bigLn)
 {
-    const int have = ordersIn(db);
     std::mt19937 rng(20261209u + n);
     const QStringList codes{"vzs", "blag", "gr", "ZOMO", "gosnag", "posh"};
-    QSqlQuery q(db);
-    q.exec("BEGIN");
-    QSqlQuery order(db);
-    order.prepare("INSERT INTO prikaz (LN, what, Date_time, prikaznom, kemvidan, nameZO, actived_prikaz, "
-                  "Nomer_snytie, Data_snytie) VALUES (?,?,?,?,?,?,?,?,?)");
-    for (int k = have; k < orders; ++k) {
+    topUp(db, orders, [&](int k) {
         const int i = static_cast<int>(rng() % n);
         const int c = static_cast<int>(rng() % 3 == 0 ? 0 : rng() % 6);
         const QDate when = QDate(2024, 1, 1).addDays(static_cast<int>(rng() % 1096));
         const bool lifted = c == 0 && rng() % 3 == 0;
-        order.addBindValue(i == 0 ? bigLn : QString("Л-%1").arg(100000 + i));
-        order.addBindValue(codes.at(c));
-        order.addBindValue(when.toString("dd.MM.yyyy"));
-        order.addBindValue(QString::number(k));
-        order.addBindValue("Командир войсковой части");
-        order.addBindValue(c == 0 ? "Выговор" : "За образцовое исполнение обязанностей");
-        order.addBindValue(lifted ? "0" : "1");
-        order.addBindValue(lifted ? QString::number(k + 7) : QString());
-        order.addBindValue(lifted ? when.addDays(static_cast<int>(rng() % 400)).toString("dd.MM.yyyy") : QString());
-        order.exec();
-    }
-    order = QSqlQuery();
-    q.exec("COMMIT");
+        const QString liftedOn =
+            lifted ? when.addDays(static_cast<int>(rng() % 400)).toString("dd.MM.yyyy") : QString();
+        return QVariantList{i == 0 ? bigLn : QString("Л-%1").arg(100000 + i),
+                            codes.at(c),
+                            when.toString("dd.MM.yyyy"),
+                            QString::number(k),
+                            "Командир войсковой части",
+                            c == 0 ? "Выговор" : "За образцовое исполнение обязанностей",
+                            lifted ? "0" : "1",
+                            lifted ? QString::number(k + 7) : QString(),
+                            liftedOn};
+    });
 }
 
 // The floor of the report: the same figures as one statement (per unit, per
