@@ -808,6 +808,22 @@ QString verdict(const Latency &l)
                      : QString("FAIL own work + round trips %1 ms").arg(own, 0, 'f', 0);
 }
 
+// The file's register (data/BaseDate.db) moved onto a new database of `pg`,
+// which settings.ini then names and the default connection holds open; its
+// name, or an empty one with `error` set.
+QString moveOntoServer(TestSupport::PgServer &pg, QString *error)
+{
+    const QString database = pg.createDatabase();
+    pg.pointSettingsAt(database);
+    Function::ver();
+    QString where;
+    ServerCopy::Counts counts;
+    if (!Connection::openChosen({}, &where, error) ||
+        !ServerCopy::transfer(QDir::current().absoluteFilePath("data/BaseDate.db"), &counts, error))
+        return QString();
+    return database;
+}
+
 // The clerk's commands on a register of `n` servicemen with 10 orders each on
 // a server reached through a proxy that adds each of `delays` as round trip:
 // the time of each (the median of `runs`) and its round trips (of the last
@@ -849,13 +865,9 @@ std::vector<Latency> latencyTable(TestSupport::PgServer &pg, int n, const std::v
         db.close();
     }
     QSqlDatabase::removeDatabase(BENCH_CONNECTION);
-    const QString database = pg.createDatabase();
-    pg.pointSettingsAt(database);
-    Function::ver();
-    QString where, error;
-    ServerCopy::Counts counts;
-    if (!Connection::openChosen({}, &where, &error) ||
-        !ServerCopy::transfer(QDir::current().absoluteFilePath("data/BaseDate.db"), &counts, &error)) {
+    QString error;
+    const QString database = moveOntoServer(pg, &error);
+    if (database.isEmpty()) {
         fprintf(stderr, "latency: could not fill the server for N = %d: %s\n", n, qPrintable(error));
         return out;
     }
@@ -1157,12 +1169,8 @@ bool reportsBench(TestSupport::PgServer &pg, int n, int orders, int runs, const 
     measure("file");
     QSqlDatabase::removeDatabase(QSqlDatabase::defaultConnection);
     if (pg.running()) {
-        pg.pointSettingsAt(pg.createDatabase());
-        Function::ver();
-        QString where, error;
-        ServerCopy::Counts counts;
-        if (!Connection::openChosen({}, &where, &error) ||
-            !ServerCopy::transfer(QDir::current().absoluteFilePath("data/BaseDate.db"), &counts, &error)) {
+        QString error;
+        if (moveOntoServer(pg, &error).isEmpty()) {
             fprintf(stderr, "reports: could not fill the server: %s\n", qPrintable(error));
             return false;
         }
@@ -1466,12 +1474,8 @@ int main(int argc, char *argv[])
         if (pg.running()) {
             // The file's register moved onto a new server database, then the
             // same fills from there.
-            pg.pointSettingsAt(pg.createDatabase());
-            Function::ver();
-            QString where, error;
-            ServerCopy::Counts counts;
-            if (!Connection::openChosen({}, &where, &error) ||
-                !ServerCopy::transfer(QDir::current().absoluteFilePath("data/BaseDate.db"), &counts, &error)) {
+            QString error;
+            if (moveOntoServer(pg, &error).isEmpty()) {
                 fprintf(stderr, "could not fill the server for N = %d: %s\n", n, qPrintable(error));
                 return 1;
             }
