@@ -403,11 +403,7 @@ private slots:
         if (!pg.running())
             QSKIP(qPrintable(pg.missing()));
         WorkDir dir(WorkDir::WithoutDatabase);
-        const QString name = pg.createDatabase();
-        pg.pointSettingsAt(name);
-        Function::ver();
-        pg.connect("clerk-import", name);
-        useTestConnection("clerk-import");
+        useNewServerDatabase(pg, "clerk-import");
         QVERIFY(openProgramDb());
         QVERIFY(addServiceman("99", "Старый С.", "7"));
 

@@ -200,12 +200,8 @@ private slots:
         if (!pg.running())
             QSKIP(qPrintable(pg.missing()));
         WorkDir dir(WorkDir::WithoutDatabase);
-        const QString name = pg.createDatabase();
-        pg.pointSettingsAt(name);
-        Function::ver();
+        useNewServerDatabase(pg, "reports-test");
         QVERIFY(openProgramDb());
-        pg.connect("reports-test", name);
-        useTestConnection("reports-test");
         fillRegister();
         check();
         {

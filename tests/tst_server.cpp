@@ -125,14 +125,7 @@ class TestServer : public QObject
     // the verification; the test's statements go to it.
     QString freshServer(bool verify = true)
     {
-        const QString name = pg->createDatabase();
-        pg->pointSettingsAt(name);
-        if (verify)
-            Function::ver();
-        QSqlDatabase::removeDatabase(CLERK);
-        pg->connect(CLERK, name);
-        useTestConnection(CLERK);
-        return name;
+        return useNewServerDatabase(*pg, CLERK, verify);
     }
 
 private slots:
@@ -207,14 +200,8 @@ private slots:
     {
         auto shown = [](bool server, PgServer *pg) {
             WorkDir dir;
-            if (server) {
-                const QString name = pg->createDatabase();
-                pg->pointSettingsAt(name);
-                Function::ver();
-                QSqlDatabase::removeDatabase(CLERK);
-                pg->connect(CLERK, name);
-                useTestConnection(CLERK);
-            }
+            if (server)
+                useNewServerDatabase(*pg, CLERK);
             const QStringList units{"10", "2", "а", "3б", "", "12а", "2", "1", "-4", "1.5", "Я"};
             for (int i = 0; i < units.size(); ++i)
                 addServiceman(units[i], i % 2 ? QString("борисов %1").arg(i) : QString("Жуков %1").arg(i),

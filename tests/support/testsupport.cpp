@@ -1,6 +1,7 @@
 #include "testsupport.h"
 
 #include "function.h"
+#include "pgserver.h"
 #include "storage/orders.h"
 #include "storage/servicemen.h"
 #include "view/application.h"
@@ -111,6 +112,18 @@ static QString &overridden()
 void useTestConnection(const QString &name)
 {
     overridden() = name;
+}
+
+QString useNewServerDatabase(PgServer &pg, const QString &connection, bool verify)
+{
+    const QString name = pg.createDatabase();
+    pg.pointSettingsAt(name);
+    if (verify)
+        Function::ver();
+    QSqlDatabase::removeDatabase(connection);
+    pg.connect(connection, name);
+    useTestConnection(connection);
+    return name;
 }
 
 QSqlDatabase testDb()

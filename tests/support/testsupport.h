@@ -15,6 +15,8 @@ class QWidget;
 
 namespace TestSupport {
 
+class PgServer;
+
 // Program-wide set-up as the executable does it, and a failure for every
 // "connectSlotsByName" warning (a misspelt object or slot name). Call from
 // initTestCase().
@@ -56,6 +58,10 @@ QSqlDatabase testDb();
 // Makes testDb() (and so exec(), rows() and value()) the connection of this
 // name, a server's in the server tests; an empty name goes back to the file.
 void useTestConnection(const QString &name);
+// A new database of `pg` that settings.ini names, its tables made by the
+// verification (unless `verify` is false), opened anew as the connection
+// `connection`, which the test's statements then use. Gives its name.
+QString useNewServerDatabase(PgServer &pg, const QString &connection, bool verify = true);
 // Runs one statement on the test connection; fails the test on an error.
 bool exec(const QString &sql, const QVariantList &values = {});
 // All rows of a query as texts (NULL as an empty text).
