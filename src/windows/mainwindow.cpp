@@ -466,8 +466,13 @@ bool MainWindow::keepRows(const std::vector<Roster::Row> &rows, const std::vecto
             offstage[r] = std::move(row);
         }
     }
+    // The view must learn of the rows taken away and put in: a view that
+    // missed it keeps drawing the old number of rows, empty ones below those
+    // found or none of those added.
+    quiet.unblock();
     t->setRowCount(0);
     t->setRowCount(count);
+    quiet.reblock();
     shownRows.assign(static_cast<size_t>(count), ShownRow());
     shownMonths = months;
     bool back = false;
