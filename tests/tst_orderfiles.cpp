@@ -2,8 +2,12 @@
 #include "orderwindow.h"
 #include "testsupport.h"
 #include "urlcatcher.h"
+#include "storage/attachments.h"
+#include "storage/orders.h"
+#include "windows/mainwindow.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QDesktopServices>
 #include <QPushButton>
 #include <QSqlQuery>
@@ -358,6 +362,43 @@ private slots:
         QVERIFY(!QFile::exists("files/Приказ 15.pdf"));
         QVERIFY(QFile::exists("files/Откреплённые/Приказ 15.pdf"));
         QVERIFY(answerer.unexpected().isEmpty());
+    }
+
+    // A program stopped during an attachment before its record was written
+    // leaves no copy named in the folder; stopped after, the next start
+    // gives the copy its name; stopped after a removal was written, the
+    // next start puts the copy aside, unless a record still names it; each
+    // is told.
+    void stoppedAttachmentsAreFinishedAtStart()
+    {
+        WorkDir dir;
+        addOrders();
+        dir.writeFile("source/before.pdf", "before");
+        dir.writeFile("source/after.pdf", "after");
+        openProgramDatabase();
+        QString target;
+        QString error;
+        bool fresh = false;
+        QVERIFY(Attachments::store(dir.filePath("source/before.pdf"), "before.pdf", &target, &fresh, &error));
+        QVERIFY(!QFile::exists("files/before.pdf"));
+        QVERIFY(Attachments::store(dir.filePath("source/after.pdf"), "after.pdf", &target, &fresh, &error));
+        QCOMPARE(Orders::attach("77", "blag", "15", target, "after.pdf").outcome, Orders::Outcome::Done);
+        dir.writeFile("files/detached.pdf", "detached");
+        dir.writeFile("files/kept.pdf", "kept");
+        QVERIFY(exec("INSERT INTO Files VALUES ('16', 'blag', 'files/kept.pdf', 'kept.pdf', '77')"));
+        Attachments::markRemoval("files/detached.pdf");
+        Attachments::markRemoval("files/kept.pdf");
+        {
+            MainWindow main;
+            QCOMPARE(read("files/after.pdf"), QByteArray("after"));
+            QCOMPARE(QDir("files").entryList(QDir::Files | QDir::Hidden), (QStringList{"after.pdf", "kept.pdf"}));
+            QCOMPARE(read("files/Откреплённые/detached.pdf"), QByteArray("detached"));
+            const QString said = main.findChild<QLabel *>("label_start")->toolTip();
+            QVERIFY2(said.contains("«after.pdf»") && said.contains("«detached.pdf»"), qPrintable(said));
+        }
+        // The name of the copy that never got its record is free again.
+        QVERIFY(Attachments::store(dir.filePath("source/before.pdf"), "before.pdf", &target, &fresh, &error));
+        QCOMPARE(target, QString("files/before.pdf"));
     }
 };
 

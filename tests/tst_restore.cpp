@@ -165,6 +165,7 @@ private slots:
         bool fresh = false;
         QVERIFY(Attachments::store("a/Приказ.pdf", "Приказ.pdf", &first, &fresh, &error));
         QVERIFY(exec("INSERT INTO Files VALUES ('7', 'blag', ?, 'Приказ.pdf', '1')", {first}));
+        QVERIFY(Attachments::settle(first));
         const QString copy = twoServicemen();
         MainWindow w;
         // Detached as the orders window does it.
@@ -172,6 +173,7 @@ private slots:
         Attachments::removeUnused({first});
         QVERIFY(Attachments::store("b/Приказ.pdf", "Приказ.pdf", &second, &fresh, &error));
         QVERIFY(exec("INSERT INTO Files VALUES ('8', 'blag', ?, 'Приказ.pdf', '2')", {second}));
+        QVERIFY(Attachments::settle(second));
         QCOMPARE(restore(w, copy).text, QString("База восстановлена"));
         QCOMPARE(fileContent(value("SELECT Giper FROM Files")), QByteArray("документ Иванова"));
         QCOMPARE(fileContent(second), QByteArray("документ Петрова"));

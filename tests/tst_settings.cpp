@@ -400,6 +400,7 @@ private slots:
         QString copy;
         bool fresh = false;
         QVERIFY(Attachments::store("in/Приказ.pdf", "Приказ.pdf", &copy, &fresh, &error));
+        QVERIFY(Attachments::settle(copy));
         QCOMPARE(wrongModes({"data", "files"}, 0700), QString());
         QCOMPARE(wrongModes({"data/BaseDate.db", "data/BaseDate_copy.db", "settings.ini", "log", copy}, 0600),
                  QString());

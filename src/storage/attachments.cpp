@@ -17,7 +17,18 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace {
+
+// A fresh copy waits under this mark beside its place: ".name.attaching".
+constexpr char PART_PREFIX[] = ".";
+constexpr char PART_SUFFIX[] = ".attaching";
+// The copies of a removal under way, one a line, until they are put aside.
+constexpr char REMOVAL_MARKER[] = ".removing";
 
 QString folder()
 {
@@ -123,6 +134,53 @@ bool taken(const QString &path)
 {
     const QFileInfo info(path);
     return info.exists() || info.isSymLink();
+}
+
+// Syncs a folder, so that a name given in it stays after a power cut.
+void syncFolder(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+// Copies `source` into the new file `copy`, private to the user, and puts it
+// on the disk; a failure (a full disk among them) removes the copy and says
+// why. Qt's own copy does not tell a failed sync.
+bool writeCopy(const QString &source, const QString &copy, QString *error)
+{
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly)) {
+        *error = in.errorString();
+        return false;
+    }
+    QFile::remove(copy);
+    QFile out(copy);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        *error = out.errorString();
+        return false;
+    }
+    Privacy::ownOnly(copy);
+    constexpr qint64 CHUNK = 1 << 20;
+    bool ok = true;
+    while (ok && !in.atEnd()) {
+        const QByteArray chunk = in.read(CHUNK);
+        ok = !chunk.isEmpty() && out.write(chunk) == chunk.size();
+    }
+    ok = ok && in.error() == QFileDevice::NoError && out.flush();
+    if (ok && ::fsync(out.handle()) != 0) {
+        ok = false;
+        *error = errno == ENOSPC ? QStringLiteral("на диске нет места")
+                                 : QStringLiteral("не удалось записать на диск: %1").arg(QString::fromLocal8Bit(strerror(errno)));
+    } else if (!ok) {
+        *error = out.error() != QFileDevice::NoError ? out.errorString() : in.errorString();
+    }
+    out.close();
+    if (!ok)
+        QFile::remove(copy);
+    return ok;
 }
 
 // An existing copy with the same content, or the first name never used: a
@@ -276,6 +334,27 @@ QString numberedName(const QString &name, int n)
     return dot > 0 ? name.left(dot) + mark + name.mid(dot) : name + mark;
 }
 
+QString partOf(const QString &target)
+{
+    // Named by a fingerprint of the copy's name, which may be as long as the
+    // file system allows.
+    const QFileInfo info(target);
+    return info.path() + QLatin1Char('/') + QLatin1String(PART_PREFIX) +
+           QString::fromLatin1(QCryptographicHash::hash(info.fileName().toUtf8(), QCryptographicHash::Md5).toHex()) +
+           QLatin1String(PART_SUFFIX);
+}
+
+void markRemoval(const QString &copy)
+{
+    if (Sql::onServer() || copy.isEmpty())
+        return;
+    // Where it cannot be written the removal goes on: only a stop before
+    // the copy is put aside would leave it in its place.
+    QFile marker(folder() + QLatin1Char('/') + QLatin1String(REMOVAL_MARKER));
+    if (marker.open(QIODevice::Append) && marker.write((copy + QLatin1Char('\n')).toUtf8()) > 0 && marker.flush())
+        ::fsync(marker.handle());
+}
+
 bool store(const QString &source, const QString &name, QString *target, bool *fresh, QString *error)
 {
     if (Sql::onServer())
@@ -288,15 +367,84 @@ bool store(const QString &source, const QString &name, QString *target, bool *fr
         return false;
     if (!*fresh)
         return true;
-    QFile file(source);
-    if (!file.copy(*target)) {
+    // The copy waits beside its place until its record is written (settle);
+    // it is on the disk before the record can be.
+    if (!writeCopy(source, partOf(*target), error)) {
         *error = QStringLiteral("не удалось скопировать его в папку «%1» (%2)")
-                     .arg(QDir(folder()).absolutePath(), file.errorString());
+                     .arg(QDir(folder()).absolutePath(), *error);
         return false;
     }
-    // The copy takes the rights of the user's file; the store is private.
-    Privacy::ownOnly(*target);
     return true;
+}
+
+bool settle(const QString &target)
+{
+    if (Sql::onServer())
+        return true;
+    const QString part = partOf(target);
+    if (!QFileInfo::exists(part))
+        return true;
+    if (taken(target) || !QFile::rename(part, target)) {
+        Query::appendLog(QStringLiteral("Копия документа «%1» не получила своё имя; это сделает следующий запуск "
+                                        "программы\n")
+                             .arg(target));
+        return false;
+    }
+    syncFolder(QFileInfo(target).path());
+    return true;
+}
+
+QStringList finishInterrupted()
+{
+    QStringList notes;
+    if (Sql::onServer() || !QFileInfo(folder()).isDir())
+        return notes;
+    QHash<QString, QString> named;
+    {
+        QSqlQuery query = Function::Myquery(QString::fromLatin1(Sql::SELECT_FILE_COPIES));
+        if (!query.isActive())
+            return notes;
+        while (query.next()) {
+            const QString copy = query.value(0).toString();
+            named.insert(partOf(copy), copy);
+        }
+    }
+    // Copies an attachment left waiting: given their name where the record
+    // was written, else removed.
+    const QString partMark = QLatin1String(PART_PREFIX) + QLatin1Char('*') + QLatin1String(PART_SUFFIX);
+    for (const QFileInfo &part : QDir(folder()).entryInfoList({partMark}, QDir::Files | QDir::Hidden)) {
+        const QString path = folder() + QLatin1Char('/') + part.fileName();
+        const QString target = named.value(path);
+        if (!target.isEmpty() && insideFolder(target) && !taken(target) && QFile::rename(path, target)) {
+            notes.append(QStringLiteral("Прикрепление документа «%1», прерванное при прошлом запуске, завершено.")
+                             .arg(QFileInfo(target).fileName()));
+        } else if (target.isEmpty() && QFile::remove(path)) {
+            Query::appendLog(QStringLiteral("Недописанная копия документа %1 удалена: его прикрепление "
+                                            "прервалось до записи в базу\n")
+                                 .arg(part.fileName()));
+        }
+    }
+    // Copies whose removal was written while the program stopped before it
+    // could put them aside.
+    QFile marker(folder() + QLatin1Char('/') + QLatin1String(REMOVAL_MARKER));
+    if (marker.open(QIODevice::ReadOnly)) {
+        QSet<QString> copies;
+        for (const QByteArray &line : marker.readAll().split('\n'))
+            if (!line.isEmpty())
+                copies.insert(QString::fromUtf8(line));
+        marker.close();
+        for (const QString &copy : std::as_const(copies)) {
+            const bool was = QFileInfo(copy).isFile();
+            removeUnused({copy});
+            if (was && !QFileInfo(copy).exists())
+                notes.append(QStringLiteral("Откреплённый документ «%1» перенесён в папку «%2».")
+                                 .arg(QFileInfo(copy).fileName(), QString::fromUtf8(DETACHED_FOLDER)));
+        }
+        marker.remove();
+    }
+    for (const QString &note : std::as_const(notes))
+        Query::appendLog(note + QLatin1Char('\n'));
+    return notes;
 }
 
 void removeUnused(const QSet<QString> &copies)
@@ -331,6 +479,13 @@ void removeUnused(const QSet<QString> &copies)
         if (!QDir().mkpath(QFileInfo(aside).path()) || taken(aside) || !QFile::rename(copy, aside))
             qDebug() << "Копия оставлена на месте:" << copy;
     }
+    forgetRemoval();
+}
+
+void forgetRemoval()
+{
+    if (!Sql::onServer())
+        QFile::remove(folder() + QLatin1Char('/') + QLatin1String(REMOVAL_MARKER));
 }
 
 int recoverDetached()
@@ -359,7 +514,7 @@ void Attachments::discard(const QString &target)
     if (Sql::onServer())
         Function::Myquery(QString::fromLatin1(Sql::DELETE_UNUSED_CONTENT).arg(Query::quote(target)));
     else
-        QFile::remove(target);
+        QFile::remove(partOf(target));
 }
 
 bool Attachments::localCopy(const QString &path, QString *file, QString *error)

@@ -34,6 +34,26 @@ QString numberedName(const QString &name, int n);
 // says why in `error`, fit to follow "Файл «…» не прикреплён: ".
 bool store(const QString &source, const QString &name, QString *target, bool *fresh, QString *error);
 
+// A fresh copy of store() is written under a temporary name beside its
+// place (`partOf`) and synced; it takes its name only once its record is
+// written: settle() then. False where the name could not be given (the next
+// start gives it).
+QString partOf(const QString &target);
+bool settle(const QString &target);
+
+// Notes the copy of an attachment about to be removed, so that a program
+// stopped after the removal is written and before removeUnused() puts the
+// copy aside has it put aside at the next start.
+void markRemoval(const QString &copy);
+// The removal was not written: the note goes.
+void forgetRemoval();
+
+// At start, what a program stopped during an attachment or a removal of one
+// left in the folder: a copy waiting for its name gets it where its record
+// was written and goes where it was not; a copy of a written removal is put
+// aside. Says what it finished, for the user.
+QStringList finishInterrupted();
+
 // Moves those of the copies that no attachment refers to any more into the
 // folder of detached copies, under the same name. Only copies inside the
 // folder are ever moved; none is deleted.

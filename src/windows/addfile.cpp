@@ -693,12 +693,16 @@ void addfile::on_pushButton_clicked()
         return;
     }
     // The copy is made before the write lock is taken, and goes again when
-    // the record is not written.
+    // the record is not written; it takes its name once the record is.
     if (!written(Orders::attach(ln, wt, prikaz, target, name), QString::fromUtf8(NOT_ATTACHED), prikaz)) {
         if (fresh)
             Attachments::discard(target);
         return;
     }
+    if (fresh && !Attachments::settle(target))
+        say(QStringLiteral("Файл «%1» прикреплён, но его копия ещё не на своём месте в папке документов: "
+                           "программа поставит её туда при следующем запуске.")
+                .arg(name));
     QTableWidget *files = ui->tableWidget;
     const int row = files->rowCount();
     files->insertRow(row);
@@ -773,9 +777,22 @@ void addfile::deleteSelectedFile()
     if (!item)
         return;
     const QString name = item->text();
+    // In a file the copy is noted first, for a stop between the removal and
+    // the copy's putting aside (on a server the copy is a row of the same
+    // transaction).
+    if (!Sql::onServer()) {
+        QString copy;
+        bool failed = false;
+        if (storedPath(name, copy, QString::fromUtf8(NOT_DETACHED), failed))
+            Attachments::markRemoval(copy);
+        if (failed)
+            return;
+    }
     QSet<QString> copies;
-    if (!written(Orders::detach(ln, wt, prikaz, name, &copies), QString::fromUtf8(NOT_DETACHED), prikaz))
+    if (!written(Orders::detach(ln, wt, prikaz, name, &copies), QString::fromUtf8(NOT_DETACHED), prikaz)) {
+        Attachments::forgetRemoval();
         return;
+    }
     // A copy goes only when no attachment of any order refers to it any more.
     Attachments::removeUnused(copies);
     files->removeRow(files->row(item));

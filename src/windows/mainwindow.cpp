@@ -5,6 +5,7 @@
 #include "export/printing.h"
 #include "export/tableexport.h"
 #include "export/tableprint.h"
+#include "storage/attachments.h"
 #include "storage/connection.h"
 #include "storage/databasecopy.h"
 #include "storage/errors.h"
@@ -155,8 +156,11 @@ bool MainWindow::openDatabase(bool again)
     showReadOnly();
     // Counts a program left wrong when it ended with an orders window open
     // are put right before the table first shows them (a viewer may not).
-    if (!ReadOnly::active())
+    if (!ReadOnly::active()) {
         Recount::atStart();
+        // What a stop during an attachment or a removal of one left.
+        tellAtStart(Attachments::finishInterrupted());
+    }
     if (!again)
         clear_tableWidgets();
     return true;
