@@ -442,8 +442,6 @@ QStringList finishInterrupted()
         }
         marker.remove();
     }
-    for (const QString &note : std::as_const(notes))
-        Query::appendLog(note + QLatin1Char('\n'));
     return notes;
 }
 

@@ -137,17 +137,20 @@ void Recount::settled(const QString &ln, const QString &code)
         QFile::remove(marker());
 }
 
-void Recount::atStart()
+QString Recount::atStart()
 {
     // Counts only this program's own orders window leaves unsettled: with
     // no marker the stored counts are shown as they are.
     if (!unsettled().isEmpty() || !QFile::exists(marker()))
-        return;
+        return {};
     int corrected = 0;
     QSqlError error;
-    if (!wholeRegister(&corrected, &error))
-        Query::appendLog(QStringLiteral("Количество приказов в сводной таблице при запуске не проверено: %1\n")
-                                .arg(Errors::describe(error)));
+    QString failure;
+    if (!wholeRegister(&corrected, &error)) {
+        failure = QStringLiteral("Количество приказов в сводной таблице не проверено при запуске (%1): числа "
+                                 "в таблице могут быть неверны. Программа проверит их при следующем запуске.")
+                      .arg(Errors::describe(error));
+    }
     else if (corrected > 0)
         Query::appendLog(
             QStringLiteral("При запуске исправлено количество приказов в сводной таблице у военнослужащих: %1 "
@@ -155,4 +158,5 @@ void Recount::atStart()
                 .arg(corrected));
     if (error.type() == QSqlError::NoError)
         QFile::remove(marker());
+    return failure;
 }

@@ -32,10 +32,11 @@ Result category(const QString &ln, const QString &code, QSqlError *error);
 bool wholeRegister(int *corrected, QSqlError *error);
 
 // The same at the start of the program, when the last run left counts
-// unsettled (see pending()): how many were put right (nothing when none), or
-// why they could not be, goes to the log. A register whose counts were never
-// left unsettled by this program is shown as its counts are stored.
-void atStart();
+// unsettled (see pending()): how many were put right (nothing when none) goes
+// to the log. A register whose counts were never
+// left unsettled by this program is shown as its counts are stored. Gives,
+// for the user, why the counts could not be checked (empty when they were).
+QString atStart();
 
 // The orders window is about to change the orders of (ln, code): their count
 // is unsettled until the recount at the window's closing. While any count is

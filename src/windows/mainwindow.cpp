@@ -157,7 +157,8 @@ bool MainWindow::openDatabase(bool again)
     // Counts a program left wrong when it ended with an orders window open
     // are put right before the table first shows them (a viewer may not).
     if (!ReadOnly::active()) {
-        Recount::atStart();
+        if (const QString failure = Recount::atStart(); !failure.isEmpty())
+            tellAtStart({failure});
         // What a stop during an attachment or a removal of one left.
         tellAtStart(Attachments::finishInterrupted());
     }
