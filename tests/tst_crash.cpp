@@ -13,6 +13,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <cstdio>
 
 using namespace TestSupport;
 
@@ -122,6 +123,41 @@ private slots:
                  qPrintable(names.join(' ')));
     }
 
+    // A restore whose copy of the backup cannot be written in the data
+    // folder (a failing or full disk) says so, not that the backup is bad,
+    // and changes nothing.
+    void restoreOnFailingDisk_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("EIO") << "EIO" << "диск не дал записать файл";
+        QTest::newRow("ENOSPC") << "ENOSPC" << "на диске нет места";
+    }
+    void restoreOnFailingDisk()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, reason);
+        WorkDir dir;
+        QVERIFY(addServiceman("1", "Иванов", "1"));
+        QVERIFY(execIn("data/BaseDate.db", {"VACUUM INTO 'data/backup.db'", "DELETE FROM Combat"}));
+        const QString before = dump();
+        testDb().close();
+        QProcess driver;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("LD_PRELOAD", VEDOMER_KILLSHIM);
+        env.insert("VEDOMER_FAIL_WRITE", ".part");
+        env.insert("VEDOMER_FAIL_ERRNO", fault);
+        env.insert("QT_LOGGING_RULES", "*.debug=false");
+        driver.setProcessEnvironment(env);
+        driver.start(QCoreApplication::applicationFilePath(),
+                     {"--driver", "restore", dir.filePath("data/backup.db")});
+        QVERIFY(driver.waitForFinished(60000));
+        const QString told = QString::fromUtf8(driver.readAllStandardOutput());
+        QVERIFY2(told.contains("временную копию") && told.contains(reason) && told.contains("в порядке"),
+                 qPrintable(told));
+        QCOMPARE(dump(), before);
+    }
+
     // A descriptor that no longer names a table: the database is copied
     // before the table goes, and the copy is named in what the main window
     // tells and in the log.
@@ -160,6 +196,9 @@ int driverMain(int argc, char *argv[])
         answerer.file(QString::fromLocal8Bit(argv[3]));
     answerer.button("OK");
     w.findChild<QAction *>(restore ? "action_9" : "action")->trigger();
+    // What the user was told last, for the test that runs it.
+    if (!answerer.seen().isEmpty())
+        std::printf("%s\n", answerer.seen().constLast().text.toUtf8().constData());
     return answerer.done() ? 0 : 3;
 }
 

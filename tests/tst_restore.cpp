@@ -154,6 +154,25 @@ private slots:
         QTRY_VERIFY(topLevels<addfile>().isEmpty() && topLevels<voenosluga>().isEmpty());
     }
 
+    // A backup whose history the program cannot write into (a column it
+    // does not fill) is not restored, and says why, rather than restore
+    // without an entry.
+    void restoreThatCannotBeEnteredIsNotMade()
+    {
+        WorkDir dir;
+        const QString copy = twoServicemen();
+        QVERIFY(execIn(copy, {"DROP TABLE IF EXISTS history",
+                              "CREATE TABLE history (id INTEGER PRIMARY KEY, at TEXT, who TEXT, workstation TEXT, "
+                              "action TEXT, LN TEXT, FIO TEXT, what TEXT, prikaznom TEXT, field TEXT, old_value TEXT, "
+                              "new_value TEXT, extra TEXT NOT NULL)"}));
+        const QString before = dump();
+        testDb().close();
+        QString error;
+        QVERIFY(!DatabaseCopy::restore(copy, "data", &error));
+        QVERIFY2(error.contains("историю изменений"), qPrintable(error));
+        QCOMPARE(dump(), before);
+    }
+
     // A document detached after the backup and its name offered to another
     // man's document: after the restore his record opens his own document.
     void detachedDocumentSurvivesRestore()

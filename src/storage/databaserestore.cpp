@@ -12,6 +12,7 @@
 #include "storage/errors.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlError>
@@ -242,7 +243,9 @@ bool replaceContentOf(const QString &live, const QString &safety, const QString 
 // The restore's own entry goes into the checked copy before it takes the
 // live database's place, so the restored register holds it whichever way it
 // is put in place; a copy from an earlier version gets an empty history.
-void noteRestore(const QString &copy, const QString &chosen)
+// A restore that cannot enter itself in the history is not made: the
+// history would hide it.
+bool noteRestore(const QString &copy, const QString &chosen, QString *error)
 {
     QSqlError failure;
     bool noted = false;
@@ -252,10 +255,33 @@ void noteRestore(const QString &copy, const QString &chosen)
         entry.action = QString::fromLatin1(History::Action::RESTORE);
         entry.newValue = QFileInfo(chosen).absoluteFilePath();
         noted = c.opened() && History::ensureTable(c.db(), &failure) && History::recordOn(c.db(), {entry}, &failure);
+        if (!c.opened())
+            failure = c.db().lastError();
     }
     if (!noted)
-        Query::appendLog(QStringLiteral("Восстановление из копии %1 не записано в историю изменений: %2\n")
-                             .arg(quoted(chosen), Errors::describe(failure)));
+        *error = QStringLiteral("восстановление не удалось записать в историю изменений (%1), поэтому база "
+                                "данных не изменена")
+                     .arg(Errors::describe(failure));
+    return noted;
+}
+
+// Why the chosen file could not be copied beside the live one: the copy's
+// write, where the chosen file reads well (the backup is then not at fault),
+// else the chosen file itself.
+QString copyFailure(const QString &chosen, const QString &copy, const QSqlError &failure)
+{
+    if (!QFileInfo(chosen).isFile())
+        return QStringLiteral("не удалось прочитать файл %1: файл не найден").arg(quoted(chosen));
+    bool readable = false;
+    if (Errors::isDiskWriteFault(failure)) {
+        PrivateConnection c(chosen, PrivateConnection::READ_ONLY);
+        readable = c.opened() && Function::Myquery(Sql::text(Sql::PROBE, c.db()), c.db()).next();
+    }
+    if (!readable)
+        return QStringLiteral("не удалось прочитать файл %1: %2").arg(quoted(chosen), Errors::describe(failure));
+    return QStringLiteral("не удалось записать её временную копию в папку базы данных «%1»: %2. Сама резервная "
+                          "копия %3 в порядке")
+        .arg(QDir::toNativeSeparators(QFileInfo(copy).absolutePath()), Errors::describe(failure), quoted(chosen));
 }
 
 } // namespace
@@ -275,14 +301,11 @@ bool DatabaseCopy::restore(const QString &chosen, const QString &folder, QString
 
     QSqlError failure;
     if (!QFileInfo(chosen).isFile() || !snapshot(chosen, copy, &failure)) {
-        *error = QStringLiteral("не удалось прочитать файл %1: %2")
-                     .arg(quoted(chosen), QFileInfo(chosen).isFile() ? Errors::describe(failure)
-                                                                     : QStringLiteral("файл не найден"));
+        *error = copyFailure(chosen, copy, failure);
         return false;
     }
-    if (!checkChosen(copy, chosen, error))
+    if (!checkChosen(copy, chosen, error) || !noteRestore(copy, chosen, error))
         return false;
-    noteRestore(copy, chosen);
     const QFileInfo earlier(safety);
     if ((earlier.exists() || earlier.isSymLink()) && !earlier.isFile()) {
         *error = QStringLiteral("не удалось сохранить текущую базу данных в файл %1: под этим именем уже "

@@ -30,6 +30,19 @@ enum SqliteCode {
 // Extended codes of SQLITE_CONSTRAINT.
 constexpr int SQLITE_CONSTRAINT_PRIMARYKEY = SQLITE_CONSTRAINT | (6 << 8);
 constexpr int SQLITE_CONSTRAINT_UNIQUE = SQLITE_CONSTRAINT | (8 << 8);
+// Extended codes of SQLITE_IOERR for a write, a sync, a truncation or an
+// unlink the disk refused.
+constexpr int SQLITE_IOERR_WRITE = SQLITE_IOERR | (3 << 8);
+constexpr int SQLITE_IOERR_FSYNC = SQLITE_IOERR | (4 << 8);
+constexpr int SQLITE_IOERR_DIR_FSYNC = SQLITE_IOERR | (5 << 8);
+constexpr int SQLITE_IOERR_TRUNCATE = SQLITE_IOERR | (6 << 8);
+constexpr int SQLITE_IOERR_DELETE = SQLITE_IOERR | (10 << 8);
+
+bool writeRefused(int code)
+{
+    return code == SQLITE_IOERR_WRITE || code == SQLITE_IOERR_FSYNC || code == SQLITE_IOERR_DIR_FSYNC ||
+           code == SQLITE_IOERR_TRUNCATE || code == SQLITE_IOERR_DELETE;
+}
 
 const char NO_TABLE[] = "в базе данных нет нужной таблицы или столбца (запустите программу с параметром --ver)";
 
@@ -152,6 +165,10 @@ QString reasonOf(const QSqlError &error)
     case SQLITE_NOTADB:
         return QStringLiteral("файл базы данных повреждён");
     case SQLITE_IOERR:
+        // A write the disk refused is the disk's fault, not the database's.
+        if (writeRefused(code))
+            return QStringLiteral("диск не дал записать файл (ошибка записи)");
+        return QStringLiteral("база данных недоступна");
     case SQLITE_CANTOPEN:
         return QStringLiteral("база данных недоступна");
     case SQLITE_NOMEM:
@@ -208,4 +225,11 @@ bool Errors::isTakenPersonalNumber(const QSqlError &error)
     bool numeric = false;
     const int code = error.nativeErrorCode().toInt(&numeric);
     return numeric && code == SQLITE_CONSTRAINT_UNIQUE;
+}
+
+bool Errors::isDiskWriteFault(const QSqlError &error)
+{
+    bool numeric = false;
+    const int code = error.nativeErrorCode().toInt(&numeric);
+    return numeric && ((code & 0xff) == SQLITE_FULL || writeRefused(code));
 }

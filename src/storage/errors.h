@@ -27,6 +27,8 @@ bool isTakenPersonalNumber(const QSqlError &error);
 // more: a serializable transaction that met another clerk's change, a
 // deadlock.
 bool isConflict(const QSqlError &error, const QString &driverName);
+// True when SQLite's disk refused a write of a file (full, or failing).
+bool isDiskWriteFault(const QSqlError &error);
 
 } // namespace Errors
 
