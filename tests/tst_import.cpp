@@ -83,6 +83,7 @@ const Rows ORDERS = {
     {"101", "Грамоты", "", "01.01.2020", "", "", "", ""},
     {"7", "Грамоты", "8", "01.01.2020", "", "", "", ""},
     {"7", "Грамоты", "8", "02.01.2020", "", "", "", ""},
+    {"106", "Грамоты", "9", "01.01.2020", "", "", "", ""},
 };
 
 QString reasonOf(const ServicemenCheck &c, int line)
@@ -330,7 +331,7 @@ private slots:
         QVERIFY(exec("CREATE TRIGGER refuse BEFORE INSERT ON prikaz BEGIN SELECT RAISE(ABORT, 'refused'); END"));
         const QString armed = dump();
         const ServicemenCheck roster = checkServicemen(ROSTER, match(ROSTER, Kind::Servicemen), Choices());
-        const OrdersCheck orders = checkOrders(ORDERS, match(ORDERS, Kind::Orders), importedNumbers(roster));
+        const OrdersCheck orders = checkOrders(ORDERS, match(ORDERS, Kind::Orders), roster);
         QVERIFY(!write(&roster, &orders, "roster.xlsx", &w));
         QVERIFY(!w.error.isEmpty());
         QCOMPARE(dump(), armed);
@@ -372,7 +373,7 @@ private slots:
         QVERIFY(addServiceman("99", "Старый С.", "7"));
         QVERIFY(addOrder({"7", "gr", "01.01.2019", "8", "", "", "1", "", "", ""}));
         const ServicemenCheck roster = checkServicemen(ROSTER, match(ROSTER, Kind::Servicemen), Choices());
-        const OrdersCheck c = checkOrders(ORDERS, match(ORDERS, Kind::Orders), importedNumbers(roster));
+        const OrdersCheck c = checkOrders(ORDERS, match(ORDERS, Kind::Orders), roster);
         QStringList reasons;
         for (const OrderRow &o : c.rows)
             reasons.append(o.reason);
@@ -380,7 +381,10 @@ private slots:
                                        "военнослужащего с личным номером «999» нет ни в реестре, ни в импорте",
                                        "категория «Премия» не распознана", "дата приказа «30.02.2020» не существует",
                                        "нет номера приказа", "приказ № 8 уже есть у военнослужащего",
-                                       "приказ № 8 уже есть у военнослужащего"}));
+                                       "приказ № 8 уже есть у военнослужащего",
+                                       "военнослужащий с личным номером «106» не будет добавлен: строка "
+                                       "11 списка военнослужащих пропущена (дата рождения «31.02.1990» "
+                                       "не существует)"}));
         Written w;
         QVERIFY(write(&roster, &c, "orders.csv", &w));
         QCOMPARE(w.orders, 3);
@@ -410,7 +414,7 @@ private slots:
         Choices update;
         update.updateExisting = true;
         const ServicemenCheck roster = checkServicemen(ROSTER, match(ROSTER, Kind::Servicemen), update);
-        const OrdersCheck orders = checkOrders(ORDERS, match(ORDERS, Kind::Orders), importedNumbers(roster));
+        const OrdersCheck orders = checkOrders(ORDERS, match(ORDERS, Kind::Orders), roster);
         Written w;
         QVERIFY2(write(&roster, &orders, "roster.xlsx", &w), qPrintable(w.error));
         QCOMPARE(w.added, 4);

@@ -204,8 +204,7 @@ void ImportWindow::recheck()
     const bool haveRoster = !roster.file.rows.isEmpty();
     const bool haveOrders = !orders.file.rows.isEmpty();
     rosterCheck = haveRoster ? checkServicemen(roster.file.rows, roster.matching, choices) : ServicemenCheck();
-    ordersCheck = haveOrders ? checkOrders(orders.file.rows, orders.matching, importedNumbers(rosterCheck))
-                             : OrdersCheck();
+    ordersCheck = haveOrders ? checkOrders(orders.file.rows, orders.matching, rosterCheck) : OrdersCheck();
     fillPreview(roster);
     fillPreview(orders);
     fillReferences();

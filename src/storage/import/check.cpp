@@ -331,12 +331,22 @@ QString categoryCode(const QString &text)
     return names.value(squeezed(text));
 }
 
-OrdersCheck checkOrders(const QVector<QStringList> &rows, const Matching &matching, const QSet<QString> &imported)
+OrdersCheck checkOrders(const QVector<QStringList> &rows, const Matching &matching,
+                        const ServicemenCheck &roster)
 {
     OrdersCheck out;
     QSet<QString> register_;
     if (!readNumbers(&register_, &out.error))
         return out;
+    const QSet<QString> imported = importedNumbers(roster);
+    // The roster's skipped rows by personal number (the first of them), for
+    // an order of a serviceman who is only there.
+    QHash<QString, const ServicemanRow *> left;
+    for (const ServicemanRow &r : roster.rows) {
+        const QString &ln = r.entry.fields[Servicemen::LN];
+        if (r.action == Action::Skip && !ln.isEmpty() && !left.contains(ln))
+            left.insert(ln, &r);
+    }
     // The orders already there, by personal number, code and number.
     QHash<QString, int> seen;
     const auto key = [](const QString &ln, const QString &code, const QString &number) {
@@ -382,9 +392,17 @@ OrdersCheck checkOrders(const QVector<QStringList> &rows, const Matching &matchi
         QStringList problems;
         if (o.ln.isEmpty())
             problems.append(QStringLiteral("нет личного номера"));
-        else if (!register_.contains(o.ln) && !imported.contains(o.ln))
-            problems.append(QStringLiteral("военнослужащего с личным номером «%1» нет ни в реестре, ни в импорте")
-                                .arg(o.ln));
+        else if (!register_.contains(o.ln) && !imported.contains(o.ln)) {
+            const ServicemanRow *skipped = left.value(o.ln);
+            if (skipped)
+                problems.append(QStringLiteral("военнослужащий с личным номером «%1» не будет добавлен: "
+                                               "строка %2 списка военнослужащих пропущена (%3)")
+                                    .arg(o.ln, QString::number(skipped->line), skipped->reason));
+            else
+                problems.append(QStringLiteral("военнослужащего с личным номером «%1» нет ни в реестре, "
+                                               "ни в импорте")
+                                    .arg(o.ln));
+        }
         if (category.isEmpty())
             problems.append(QStringLiteral("нет категории"));
         else if (o.code.isEmpty())

@@ -103,9 +103,11 @@ struct OrdersCheck
 // when none.
 QString categoryCode(const QString &text);
 
-// Checks the orders of a sheet below its header row; `imported` are the
-// personal numbers the servicemen import adds or updates.
-OrdersCheck checkOrders(const QVector<QStringList> &rows, const Matching &matching, const QSet<QString> &imported);
+// Checks the orders of a sheet below its header row against the register
+// and the roster checked with them (the servicemen it adds, and the rows it
+// skips, named by an order of a serviceman who is only there).
+OrdersCheck checkOrders(const QVector<QStringList> &rows, const Matching &matching,
+                        const ServicemenCheck &roster);
 
 // The personal numbers a roster check leaves in the register afterwards.
 QSet<QString> importedNumbers(const ServicemenCheck &check);
