@@ -14,6 +14,7 @@
 #include "testsupport.h"
 #include "zipcontent.h"
 
+#include <QComboBox>
 #include <QLabel>
 #include <QProcess>
 #include <QStandardPaths>
@@ -362,6 +363,13 @@ private slots:
         QCOMPARE(rows("SELECT field, old_value, new_value FROM history WHERE action = 'serviceman_changed' "
                       "ORDER BY id"),
                  (QList<QStringList>{{"VZ", "Рядовой", "Майор"}, {"FIO", "Старый С.", "Старый"}, {"Zvan_nom", "20", "8"}}));
+
+        // The same file once more: nobody is updated, nothing is logged.
+        const ServicemenCheck again = importRoster(update, &w);
+        QCOMPARE(again.updated, 0);
+        QCOMPARE(again.unchanged, 5);
+        QCOMPARE(w.updated, 0);
+        QCOMPARE(value("SELECT count(*) FROM history WHERE action = 'serviceman_changed'"), QString("3"));
     }
 
     // Orders checked against the register and the roster imported with
@@ -455,6 +463,11 @@ private slots:
         QVERIFY(dir.readText("report.csv", &report));
         QVERIFY2(report.contains("\"Военнослужащие\";\"3\";\"\";\"нет личного номера; дата рождения «1991» не распознана\""),
                  qPrintable(report));
+
+        // The same file with updates chosen: the one written is as stored.
+        child<QComboBox>(&w, "existingChoice")->setCurrentIndex(1);
+        QCOMPARE(child<QLabel>(&w, "summaryLine")->text(),
+                 QString("Будет добавлено: 0, обновлено: 0, пропущено: 1, без изменений: 1"));
     }
 };
 

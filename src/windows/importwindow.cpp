@@ -39,6 +39,8 @@ QString actionText(Action action, const QString &reason)
         return QStringLiteral("добавить");
     case Action::Update:
         return QStringLiteral("обновить");
+    case Action::Unchanged:
+        return QStringLiteral("без изменений");
     case Action::Skip:
         break;
     }
@@ -212,6 +214,9 @@ void ImportWindow::recheck()
                           .arg(rosterCheck.added)
                           .arg(rosterCheck.updated)
                           .arg(rosterCheck.skipped);
+    // Only an update can find a serviceman as he is stored.
+    if (choices.updateExisting && haveRoster)
+        summary += QStringLiteral(", без изменений: %1").arg(rosterCheck.unchanged);
     if (haveOrders)
         summary += QStringLiteral("; приказов будет добавлено: %1, пропущено: %2")
                        .arg(ordersCheck.added)
@@ -362,9 +367,12 @@ bool ImportWindow::startImport()
         added = QStringLiteral(" В справочники добавлено: званий %1, должностей %2.").arg(w.ranks).arg(w.positions);
     emit imported();
     recheck();
-    say(QStringLiteral("Импорт завершён: добавлено военнослужащих %1, обновлено %2, приказов %3.")
+    const QString unchanged =
+        w.unchanged > 0 ? QStringLiteral(", без изменений %1").arg(w.unchanged) : QString();
+    say(QStringLiteral("Импорт завершён: добавлено военнослужащих %1, обновлено %2%3, приказов %4.")
             .arg(w.added)
             .arg(w.updated)
+            .arg(unchanged)
             .arg(w.orders) +
         added + backup);
     return true;

@@ -80,6 +80,44 @@ bool readNumbers(QSet<QString> *numbers, QString *error)
     return true;
 }
 
+// The register's servicemen as stored, by personal number.
+bool readStored(QHash<QString, Servicemen::Entry> *stored, QSet<QString> *numbers, QString *error)
+{
+    QSqlQuery query = Function::Myquery(QString::fromLatin1(Sql::IMPORT_REGISTER_SERVICEMEN));
+    if (!query.isActive()) {
+        *error = query.lastError().text();
+        return false;
+    }
+    while (query.next()) {
+        const QString ln = query.value(0).toString();
+        Servicemen::Entry e;
+        const std::pair<int, Servicemen::Field> texts[] = {
+            {1, Servicemen::VP}, {2, Servicemen::DOL}, {3, Servicemen::VZ}, {4, Servicemen::FIO}, {5, Servicemen::BIRTH}};
+        for (const auto &[column, field] : texts)
+            e.fields[field] = query.value(column).toString();
+        e.fields[Servicemen::LN] = ln;
+        e.position = query.value(6).toInt();
+        e.rank = query.value(7).toInt();
+        numbers->insert(ln);
+        stored->insert(ln, e);
+    }
+    return true;
+}
+
+// Whether an update would leave the serviceman as he is: every text the row
+// gives is the stored one, and so are the places of its rank and position
+// (the texts it does not give are kept anyway).
+bool sameAsStored(const ServicemanRow &row, const Servicemen::Entry &stored)
+{
+    using namespace Servicemen;
+    for (const Field f : {VP, DOL, VZ, FIO, BIRTH}) {
+        if (row.given[f] && row.entry.fields[f] != stored.fields[f])
+            return false;
+    }
+    return (!row.given[DOL] || row.entry.position == stored.position) &&
+           (!row.given[VZ] || row.entry.rank == stored.rank);
+}
+
 // The entry of a reference list a name of the file takes: the entry itself,
 // one written in another case or spacing, the user's mapping, or a new
 // entry after the list (its place counted after the list's).
@@ -205,8 +243,13 @@ ServicemenCheck checkServicemen(const QVector<QStringList> &rows, const Matching
 {
     ServicemenCheck out;
     QSet<QString> register_;
+    // With updates chosen, the stored values too: an update that changes
+    // nothing is told apart.
+    QHash<QString, Servicemen::Entry> stored;
     if (!readList(Sql::SELECT_RANKS, &out.ranks, &out.error) ||
-        !readList(Sql::SELECT_POSITIONS, &out.positions, &out.error) || !readNumbers(&register_, &out.error))
+        !readList(Sql::SELECT_POSITIONS, &out.positions, &out.error) ||
+        !(choices.updateExisting ? readStored(&stored, &register_, &out.error)
+                                 : readNumbers(&register_, &out.error)))
         return out;
 
     const auto at = [&](Column c) { return matching.indexOf(c); };
@@ -286,8 +329,16 @@ ServicemenCheck checkServicemen(const QVector<QStringList> &rows, const Matching
         resolve(rank, out.ranks, choices.ranks, &out.missingRanks, &out.newRanks, &f[Servicemen::VZ], &s.entry.rank);
         resolve(position, out.positions, choices.positions, &out.missingPositions, &out.newPositions, &f[Servicemen::DOL],
                 &s.entry.position);
-        s.action = known ? Action::Update : Action::Add;
-        ++(known ? out.updated : out.added);
+        if (!known) {
+            s.action = Action::Add;
+            ++out.added;
+        } else if (sameAsStored(s, stored.value(ln))) {
+            s.action = Action::Unchanged;
+            ++out.unchanged;
+        } else {
+            s.action = Action::Update;
+            ++out.updated;
+        }
         out.rows.append(s);
     }
     return out;

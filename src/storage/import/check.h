@@ -26,7 +26,9 @@ QDate readDate(const QString &text, bool *impossible = nullptr);
 // short date-and-time form of the user's language.
 QString birthText(const QDate &date);
 
-enum class Action { Add, Update, Skip };
+// Unchanged: a serviceman already in the register whose every value the file
+// gives is the stored one (nothing is written for him).
+enum class Action { Add, Update, Unchanged, Skip };
 
 // What the user chose where the file and the register disagree.
 struct Choices
@@ -64,6 +66,7 @@ struct ServicemenCheck
     QStringList missingPositions;
     int added = 0;
     int updated = 0;
+    int unchanged = 0;
     int skipped = 0;
     // The register could not be read: nothing may be written.
     QString error;
