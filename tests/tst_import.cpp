@@ -14,8 +14,10 @@
 #include "testsupport.h"
 #include "zipcontent.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QTableView>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QStringEncoder>
@@ -468,6 +470,39 @@ private slots:
         child<QComboBox>(&w, "existingChoice")->setCurrentIndex(1);
         QCOMPARE(child<QLabel>(&w, "summaryLine")->text(),
                  QString("Будет добавлено: 0, обновлено: 0, пропущено: 1, без изменений: 1"));
+    }
+
+    // Every row of a long sheet is in the preview with its reason, and the
+    // choice narrows it to the rows with remarks; of a header row thousands
+    // of columns wide the preview shows a bounded part, and says so.
+    void previewShowsEveryRow()
+    {
+        WorkDir dir;
+        QVERIFY(openProgramDb());
+        QByteArray csv = "ФИО;Личный номер;Дата рождения";
+        for (int c = 0; c < 16000; ++c)
+            csv += ";Прочее " + QByteArray::number(c);
+        for (int line = 2; line <= 300; ++line)
+            csv += "\nБоец;" + QByteArray::number(line) + (line % 5 == 0 ? ";31.02.1990" : ";01.02.1990");
+        dir.writeFile("long.csv", csv + "\n");
+        ImportWindow w;
+        QVERIFY(w.load(Kind::Servicemen, dir.filePath("long.csv")));
+        const QTableView *table = child<QTableView>(&w, "previewServicemen");
+        const QAbstractItemModel *preview = table->model();
+        QCOMPARE(preview->rowCount(), 1 + 299);
+        QCOMPARE(preview->headerData(249, Qt::Vertical).toInt(), 250);
+        QCOMPARE(preview->index(249, 0).data().toString(),
+                 QString("пропустить: дата рождения «31.02.1990» не существует"));
+        QCOMPARE(preview->columnCount(), 1 + 100);
+        QCOMPARE(table->findChildren<QComboBox *>().size(), 100);
+
+        child<QCheckBox>(&w, "remarksServicemen")->setChecked(true);
+        QCOMPARE(preview->rowCount(), 1 + 60);
+        for (int r = 1; r < preview->rowCount(); ++r)
+            QCOMPARE(preview->headerData(r, Qt::Vertical).toInt() % 5, 0);
+        QCOMPARE(child<QLabel>(&w, "noteServicemen")->text(),
+                 QString("Показаны строки с замечаниями: 60 из 299. Показаны первые 100 столбцов из 16003; "
+                         "столбцы за ними узнаются только по заголовкам."));
     }
 };
 
