@@ -384,8 +384,7 @@ bool importBench(int n, int runs)
         });
         const double ordersMs = timeMs(runs, empty, [&] {
             const Import::SheetFile o = read(orders, &ordersReadMs);
-            ords = Import::checkOrders(o.rows, Import::match(o.rows, Import::Kind::Orders),
-                                       Import::importedNumbers(men));
+            ords = Import::checkOrders(o.rows, Import::match(o.rows, Import::Kind::Orders), men);
         });
         const double previewMs = std::max(menMs, ordersMs);
         if (!readError.isEmpty())

@@ -14,7 +14,10 @@
 #include "testsupport.h"
 #include "zipcontent.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
+#include <QTableView>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QStringEncoder>
@@ -83,6 +86,7 @@ const Rows ORDERS = {
     {"101", "Грамоты", "", "01.01.2020", "", "", "", ""},
     {"7", "Грамоты", "8", "01.01.2020", "", "", "", ""},
     {"7", "Грамоты", "8", "02.01.2020", "", "", "", ""},
+    {"106", "Грамоты", "9", "01.01.2020", "", "", "", ""},
 };
 
 QString reasonOf(const ServicemenCheck &c, int line)
@@ -330,7 +334,7 @@ private slots:
         QVERIFY(exec("CREATE TRIGGER refuse BEFORE INSERT ON prikaz BEGIN SELECT RAISE(ABORT, 'refused'); END"));
         const QString armed = dump();
         const ServicemenCheck roster = checkServicemen(ROSTER, match(ROSTER, Kind::Servicemen), Choices());
-        const OrdersCheck orders = checkOrders(ORDERS, match(ORDERS, Kind::Orders), importedNumbers(roster));
+        const OrdersCheck orders = checkOrders(ORDERS, match(ORDERS, Kind::Orders), roster);
         QVERIFY(!write(&roster, &orders, "roster.xlsx", &w));
         QVERIFY(!w.error.isEmpty());
         QCOMPARE(dump(), armed);
@@ -361,6 +365,13 @@ private slots:
         QCOMPARE(rows("SELECT field, old_value, new_value FROM history WHERE action = 'serviceman_changed' "
                       "ORDER BY id"),
                  (QList<QStringList>{{"VZ", "Рядовой", "Майор"}, {"FIO", "Старый С.", "Старый"}, {"Zvan_nom", "20", "8"}}));
+
+        // The same file once more: nobody is updated, nothing is logged.
+        const ServicemenCheck again = importRoster(update, &w);
+        QCOMPARE(again.updated, 0);
+        QCOMPARE(again.unchanged, 5);
+        QCOMPARE(w.updated, 0);
+        QCOMPARE(value("SELECT count(*) FROM history WHERE action = 'serviceman_changed'"), QString("3"));
     }
 
     // Orders checked against the register and the roster imported with
@@ -372,7 +383,7 @@ private slots:
         QVERIFY(addServiceman("99", "Старый С.", "7"));
         QVERIFY(addOrder({"7", "gr", "01.01.2019", "8", "", "", "1", "", "", ""}));
         const ServicemenCheck roster = checkServicemen(ROSTER, match(ROSTER, Kind::Servicemen), Choices());
-        const OrdersCheck c = checkOrders(ORDERS, match(ORDERS, Kind::Orders), importedNumbers(roster));
+        const OrdersCheck c = checkOrders(ORDERS, match(ORDERS, Kind::Orders), roster);
         QStringList reasons;
         for (const OrderRow &o : c.rows)
             reasons.append(o.reason);
@@ -380,7 +391,10 @@ private slots:
                                        "военнослужащего с личным номером «999» нет ни в реестре, ни в импорте",
                                        "категория «Премия» не распознана", "дата приказа «30.02.2020» не существует",
                                        "нет номера приказа", "приказ № 8 уже есть у военнослужащего",
-                                       "приказ № 8 уже есть у военнослужащего"}));
+                                       "приказ № 8 уже есть у военнослужащего",
+                                       "военнослужащий с личным номером «106» не будет добавлен: строка "
+                                       "11 списка военнослужащих пропущена (дата рождения «31.02.1990» "
+                                       "не существует)"}));
         Written w;
         QVERIFY(write(&roster, &c, "orders.csv", &w));
         QCOMPARE(w.orders, 3);
@@ -410,7 +424,7 @@ private slots:
         Choices update;
         update.updateExisting = true;
         const ServicemenCheck roster = checkServicemen(ROSTER, match(ROSTER, Kind::Servicemen), update);
-        const OrdersCheck orders = checkOrders(ORDERS, match(ORDERS, Kind::Orders), importedNumbers(roster));
+        const OrdersCheck orders = checkOrders(ORDERS, match(ORDERS, Kind::Orders), roster);
         Written w;
         QVERIFY2(write(&roster, &orders, "roster.xlsx", &w), qPrintable(w.error));
         QCOMPARE(w.added, 4);
@@ -451,6 +465,44 @@ private slots:
         QVERIFY(dir.readText("report.csv", &report));
         QVERIFY2(report.contains("\"Военнослужащие\";\"3\";\"\";\"нет личного номера; дата рождения «1991» не распознана\""),
                  qPrintable(report));
+
+        // The same file with updates chosen: the one written is as stored.
+        child<QComboBox>(&w, "existingChoice")->setCurrentIndex(1);
+        QCOMPARE(child<QLabel>(&w, "summaryLine")->text(),
+                 QString("Будет добавлено: 0, обновлено: 0, пропущено: 1, без изменений: 1"));
+    }
+
+    // Every row of a long sheet is in the preview with its reason, and the
+    // choice narrows it to the rows with remarks; of a header row thousands
+    // of columns wide the preview shows a bounded part, and says so.
+    void previewShowsEveryRow()
+    {
+        WorkDir dir;
+        QVERIFY(openProgramDb());
+        QByteArray csv = "ФИО;Личный номер;Дата рождения";
+        for (int c = 0; c < 16000; ++c)
+            csv += ";Прочее " + QByteArray::number(c);
+        for (int line = 2; line <= 300; ++line)
+            csv += "\nБоец;" + QByteArray::number(line) + (line % 5 == 0 ? ";31.02.1990" : ";01.02.1990");
+        dir.writeFile("long.csv", csv + "\n");
+        ImportWindow w;
+        QVERIFY(w.load(Kind::Servicemen, dir.filePath("long.csv")));
+        const QTableView *table = child<QTableView>(&w, "previewServicemen");
+        const QAbstractItemModel *preview = table->model();
+        QCOMPARE(preview->rowCount(), 1 + 299);
+        QCOMPARE(preview->headerData(249, Qt::Vertical).toInt(), 250);
+        QCOMPARE(preview->index(249, 0).data().toString(),
+                 QString("пропустить: дата рождения «31.02.1990» не существует"));
+        QCOMPARE(preview->columnCount(), 1 + 100);
+        QCOMPARE(table->findChildren<QComboBox *>().size(), 100);
+
+        child<QCheckBox>(&w, "remarksServicemen")->setChecked(true);
+        QCOMPARE(preview->rowCount(), 1 + 60);
+        for (int r = 1; r < preview->rowCount(); ++r)
+            QCOMPARE(preview->headerData(r, Qt::Vertical).toInt() % 5, 0);
+        QCOMPARE(child<QLabel>(&w, "noteServicemen")->text(),
+                 QString("Показаны строки с замечаниями: 60 из 299. Показаны первые 100 столбцов из 16003; "
+                         "столбцы за ними узнаются только по заголовкам."));
     }
 };
 

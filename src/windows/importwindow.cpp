@@ -5,8 +5,10 @@
 #include "storage/import/write.h"
 #include "view/openwindows.h"
 #include "view/readonly.h"
+#include "windows/importpreview.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
@@ -18,6 +20,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QTableView>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -25,25 +28,10 @@ using namespace Import;
 
 namespace {
 
-// The rows of a sheet the preview shows (the check covers all of them).
-constexpr int PREVIEW_ROWS = 200;
-
-const QColor SKIPPED(255, 215, 215);
-
 const char ADD_ENTRY[] = "добавить в справочник";
 
-QString actionText(Action action, const QString &reason)
-{
-    switch (action) {
-    case Action::Add:
-        return QStringLiteral("добавить");
-    case Action::Update:
-        return QStringLiteral("обновить");
-    case Action::Skip:
-        break;
-    }
-    return QStringLiteral("пропустить: ") + reason;
-}
+// The rows the width of a column is measured on (the rest are alike).
+constexpr int MEASURED_ROWS = 300;
 
 } // namespace
 
@@ -115,10 +103,26 @@ void ImportWindow::buildPane(Pane &pane, QWidget *page)
     row->addWidget(new QLabel(QStringLiteral("Разделитель:"), page));
     row->addWidget(pane.separator);
     layout->addLayout(row);
-    pane.table = new QTableWidget(page);
+    auto *shown = new QHBoxLayout;
+    pane.onlyRemarks = new QCheckBox(QStringLiteral("Только строки с замечаниями"), page);
+    pane.onlyRemarks->setObjectName(QStringLiteral("remarks") + suffix);
+    pane.note = new QLabel(page);
+    pane.note->setObjectName(QStringLiteral("note") + suffix);
+    shown->addWidget(pane.onlyRemarks);
+    shown->addWidget(pane.note, 1);
+    layout->addLayout(shown);
+    pane.table = new QTableView(page);
     pane.table->setObjectName(QStringLiteral("preview") + suffix);
     pane.table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    pane.table->horizontalHeader()->setResizeContentsPrecision(MEASURED_ROWS);
+    pane.model = new ImportPreview(pane.table);
+    pane.table->setModel(pane.model);
     layout->addWidget(pane.table, 1);
+    connect(pane.onlyRemarks, &QCheckBox::toggled, this, [this, &pane](bool only) {
+        pane.model->setOnlyRemarks(only);
+        placeColumnChoices(pane);
+        describePreview(pane);
+    });
     for (QComboBox *c : {pane.sheet, pane.encoding, pane.separator})
         c->setEnabled(false);
 
@@ -204,8 +208,7 @@ void ImportWindow::recheck()
     const bool haveRoster = !roster.file.rows.isEmpty();
     const bool haveOrders = !orders.file.rows.isEmpty();
     rosterCheck = haveRoster ? checkServicemen(roster.file.rows, roster.matching, choices) : ServicemenCheck();
-    ordersCheck = haveOrders ? checkOrders(orders.file.rows, orders.matching, importedNumbers(rosterCheck))
-                             : OrdersCheck();
+    ordersCheck = haveOrders ? checkOrders(orders.file.rows, orders.matching, rosterCheck) : OrdersCheck();
     fillPreview(roster);
     fillPreview(orders);
     fillReferences();
@@ -213,6 +216,9 @@ void ImportWindow::recheck()
                           .arg(rosterCheck.added)
                           .arg(rosterCheck.updated)
                           .arg(rosterCheck.skipped);
+    // Only an update can find a serviceman as he is stored.
+    if (choices.updateExisting && haveRoster)
+        summary += QStringLiteral(", без изменений: %1").arg(rosterCheck.unchanged);
     if (haveOrders)
         summary += QStringLiteral("; приказов будет добавлено: %1, пропущено: %2")
                        .arg(ordersCheck.added)
@@ -228,72 +234,67 @@ void ImportWindow::recheck()
 
 void ImportWindow::fillPreview(Pane &pane)
 {
-    QTableWidget *t = pane.table;
-    t->clear();
-    const QVector<QStringList> &rows = pane.file.rows;
-    const Matching &m = pane.matching;
-    if (rows.isEmpty()) {
-        t->setRowCount(0);
-        t->setColumnCount(0);
-        return;
-    }
-    // What the check made of each row, by its line in the sheet.
-    QHash<int, QString> verdict;
-    QSet<int> skipped;
+    // What the check made of each row, in the order of the sheet.
+    QVector<ImportPreview::Verdict> verdicts;
     if (pane.kind == Kind::Servicemen) {
-        for (const ServicemanRow &r : rosterCheck.rows) {
-            verdict.insert(r.line, actionText(r.action, r.reason));
-            if (r.action == Action::Skip)
-                skipped.insert(r.line);
-        }
+        verdicts.reserve(rosterCheck.rows.size());
+        for (const ServicemanRow &r : rosterCheck.rows)
+            verdicts.append({r.line, r.action, r.reason});
     } else {
-        for (const OrderRow &r : ordersCheck.rows) {
-            verdict.insert(r.line, actionText(r.action, r.reason));
-            if (r.action == Action::Skip)
-                skipped.insert(r.line);
-        }
+        verdicts.reserve(ordersCheck.rows.size());
+        for (const OrderRow &r : ordersCheck.rows)
+            verdicts.append({r.line, r.action, r.reason});
     }
-    const int columns = static_cast<int>(m.columns.size());
-    const int first = m.headerRow + 1;
-    const int shownRows = std::min<int>(PREVIEW_ROWS, static_cast<int>(rows.size()) - first);
-    t->setColumnCount(columns + 1);
-    t->setRowCount(1 + std::max(0, shownRows));
-    QStringList headers{QStringLiteral("Проверка")};
-    for (int c = 0; c < columns; ++c)
-        headers.append(rows.at(m.headerRow).value(c));
-    t->setHorizontalHeaderLabels(headers);
-    t->setVerticalHeaderItem(0, new QTableWidgetItem(QStringLiteral("Столбец")));
-    // The first row: a choice per column of what it holds.
+    pane.model->show(pane.file.rows, pane.matching.headerRow, static_cast<int>(pane.matching.columns.size()),
+                     std::move(verdicts));
+    placeColumnChoices(pane);
+    describePreview(pane);
+    QTableView *t = pane.table;
+    t->resizeColumnsToContents();
+    if (pane.model->columnCount() > 0)
+        t->setColumnWidth(0, std::min(t->columnWidth(0), 360));
+}
+
+// Over the first row, a choice per shown column of what it holds.
+void ImportWindow::placeColumnChoices(Pane &pane)
+{
     const QVector<Column> kinds = Import::choices(pane.kind);
-    for (int c = 0; c < columns; ++c) {
-        auto *combo = new QComboBox(t);
+    for (int c = 0; c < pane.model->shownColumns(); ++c) {
+        auto *combo = new QComboBox(pane.table);
         for (const Column k : kinds)
             combo->addItem(caption(k), static_cast<int>(k));
-        combo->setCurrentIndex(std::max(0, combo->findData(static_cast<int>(m.columns.at(c)))));
+        combo->setCurrentIndex(std::max(0, combo->findData(static_cast<int>(pane.matching.columns.at(c)))));
         connect(combo, &QComboBox::currentIndexChanged, this, [this, &pane, c, combo] {
             pane.matching.columns[c] = static_cast<Column>(combo->currentData().toInt());
             remember(pane.file.rows.at(pane.matching.headerRow), pane.matching.columns);
             // Rebuilt after the signal has returned to the combo.
             QMetaObject::invokeMethod(this, [this] { recheck(); }, Qt::QueuedConnection);
         });
-        t->setCellWidget(0, c + 1, combo);
+        pane.table->setIndexWidget(pane.model->index(0, c + 1), combo);
     }
-    for (int i = 0; i < shownRows; ++i) {
-        const int r = first + i;
-        const int line = r + 1;
-        t->setVerticalHeaderItem(i + 1, new QTableWidgetItem(QString::number(line)));
-        auto *state = new QTableWidgetItem(verdict.value(line));
-        state->setToolTip(state->text());
-        t->setItem(i + 1, 0, state);
-        for (int c = 0; c < columns; ++c)
-            t->setItem(i + 1, c + 1, new QTableWidgetItem(rows.at(r).value(c)));
-        if (skipped.contains(line)) {
-            for (int c = 0; c <= columns; ++c)
-                t->item(i + 1, c)->setBackground(SKIPPED);
-        }
+}
+
+// The line over the preview: how many rows it shows of how many, and the
+// columns it leaves out of a very wide sheet.
+void ImportWindow::describePreview(Pane &pane)
+{
+    const ImportPreview *p = pane.model;
+    QStringList parts;
+    if (p->sheetColumns() > 0) {
+        parts.append(pane.onlyRemarks->isChecked()
+                         ? QStringLiteral("Показаны строки с замечаниями: %1 из %2.")
+                               .arg(p->remarkRows())
+                               .arg(p->checkedRows())
+                         : QStringLiteral("Показаны все строки: %1, из них с замечаниями: %2.")
+                               .arg(p->checkedRows())
+                               .arg(p->remarkRows()));
     }
-    t->resizeColumnsToContents();
-    t->setColumnWidth(0, std::min(t->columnWidth(0), 360));
+    if (p->sheetColumns() > p->shownColumns())
+        parts.append(QStringLiteral("Показаны первые %1 столбцов из %2; столбцы за ними узнаются только по "
+                                    "заголовкам.")
+                         .arg(p->shownColumns())
+                         .arg(p->sheetColumns()));
+    pane.note->setText(parts.join(QLatin1Char(' ')));
 }
 
 void ImportWindow::fillReferences()
@@ -363,9 +364,12 @@ bool ImportWindow::startImport()
         added = QStringLiteral(" В справочники добавлено: званий %1, должностей %2.").arg(w.ranks).arg(w.positions);
     emit imported();
     recheck();
-    say(QStringLiteral("Импорт завершён: добавлено военнослужащих %1, обновлено %2, приказов %3.")
+    const QString unchanged =
+        w.unchanged > 0 ? QStringLiteral(", без изменений %1").arg(w.unchanged) : QString();
+    say(QStringLiteral("Импорт завершён: добавлено военнослужащих %1, обновлено %2%3, приказов %4.")
             .arg(w.added)
             .arg(w.updated)
+            .arg(unchanged)
             .arg(w.orders) +
         added + backup);
     return true;

@@ -13,9 +13,12 @@ class importwindow;
 }
 QT_END_NAMESPACE
 
+class ImportPreview;
+class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
-class QTableWidget;
+class QTableView;
 
 // "Импорт из таблицы…": a roster (and, on its second tab, the orders) read
 // from a spreadsheet, shown with the match of its columns, every row checked
@@ -55,7 +58,11 @@ private:
         QComboBox *sheet = nullptr;
         QComboBox *encoding = nullptr;
         QComboBox *separator = nullptr;
-        QTableWidget *table = nullptr;
+        // The rows checked, every one or only those with remarks.
+        QCheckBox *onlyRemarks = nullptr;
+        QLabel *note = nullptr;
+        QTableView *table = nullptr;
+        ImportPreview *model = nullptr;
     };
 
     void buildPane(Pane &pane, QWidget *page);
@@ -64,6 +71,8 @@ private:
     void shown(Pane &pane);
     void recheck();
     void fillPreview(Pane &pane);
+    void placeColumnChoices(Pane &pane);
+    void describePreview(Pane &pane);
     void fillReferences();
     void chooseReport();
     void say(const QString &text);

@@ -80,6 +80,44 @@ bool readNumbers(QSet<QString> *numbers, QString *error)
     return true;
 }
 
+// The register's servicemen as stored, by personal number.
+bool readStored(QHash<QString, Servicemen::Entry> *stored, QSet<QString> *numbers, QString *error)
+{
+    QSqlQuery query = Function::Myquery(QString::fromLatin1(Sql::IMPORT_REGISTER_SERVICEMEN));
+    if (!query.isActive()) {
+        *error = query.lastError().text();
+        return false;
+    }
+    while (query.next()) {
+        const QString ln = query.value(0).toString();
+        Servicemen::Entry e;
+        const std::pair<int, Servicemen::Field> texts[] = {
+            {1, Servicemen::VP}, {2, Servicemen::DOL}, {3, Servicemen::VZ}, {4, Servicemen::FIO}, {5, Servicemen::BIRTH}};
+        for (const auto &[column, field] : texts)
+            e.fields[field] = query.value(column).toString();
+        e.fields[Servicemen::LN] = ln;
+        e.position = query.value(6).toInt();
+        e.rank = query.value(7).toInt();
+        numbers->insert(ln);
+        stored->insert(ln, e);
+    }
+    return true;
+}
+
+// Whether an update would leave the serviceman as he is: every text the row
+// gives is the stored one, and so are the places of its rank and position
+// (the texts it does not give are kept anyway).
+bool sameAsStored(const ServicemanRow &row, const Servicemen::Entry &stored)
+{
+    using namespace Servicemen;
+    for (const Field f : {VP, DOL, VZ, FIO, BIRTH}) {
+        if (row.given[f] && row.entry.fields[f] != stored.fields[f])
+            return false;
+    }
+    return (!row.given[DOL] || row.entry.position == stored.position) &&
+           (!row.given[VZ] || row.entry.rank == stored.rank);
+}
+
 // The entry of a reference list a name of the file takes: the entry itself,
 // one written in another case or spacing, the user's mapping, or a new
 // entry after the list (its place counted after the list's).
@@ -205,8 +243,13 @@ ServicemenCheck checkServicemen(const QVector<QStringList> &rows, const Matching
 {
     ServicemenCheck out;
     QSet<QString> register_;
+    // With updates chosen, the stored values too: an update that changes
+    // nothing is told apart.
+    QHash<QString, Servicemen::Entry> stored;
     if (!readList(Sql::SELECT_RANKS, &out.ranks, &out.error) ||
-        !readList(Sql::SELECT_POSITIONS, &out.positions, &out.error) || !readNumbers(&register_, &out.error))
+        !readList(Sql::SELECT_POSITIONS, &out.positions, &out.error) ||
+        !(choices.updateExisting ? readStored(&stored, &register_, &out.error)
+                                 : readNumbers(&register_, &out.error)))
         return out;
 
     const auto at = [&](Column c) { return matching.indexOf(c); };
@@ -286,8 +329,16 @@ ServicemenCheck checkServicemen(const QVector<QStringList> &rows, const Matching
         resolve(rank, out.ranks, choices.ranks, &out.missingRanks, &out.newRanks, &f[Servicemen::VZ], &s.entry.rank);
         resolve(position, out.positions, choices.positions, &out.missingPositions, &out.newPositions, &f[Servicemen::DOL],
                 &s.entry.position);
-        s.action = known ? Action::Update : Action::Add;
-        ++(known ? out.updated : out.added);
+        if (!known) {
+            s.action = Action::Add;
+            ++out.added;
+        } else if (sameAsStored(s, stored.value(ln))) {
+            s.action = Action::Unchanged;
+            ++out.unchanged;
+        } else {
+            s.action = Action::Update;
+            ++out.updated;
+        }
         out.rows.append(s);
     }
     return out;
@@ -331,12 +382,22 @@ QString categoryCode(const QString &text)
     return names.value(squeezed(text));
 }
 
-OrdersCheck checkOrders(const QVector<QStringList> &rows, const Matching &matching, const QSet<QString> &imported)
+OrdersCheck checkOrders(const QVector<QStringList> &rows, const Matching &matching,
+                        const ServicemenCheck &roster)
 {
     OrdersCheck out;
     QSet<QString> register_;
     if (!readNumbers(&register_, &out.error))
         return out;
+    const QSet<QString> imported = importedNumbers(roster);
+    // The roster's skipped rows by personal number (the first of them), for
+    // an order of a serviceman who is only there.
+    QHash<QString, const ServicemanRow *> left;
+    for (const ServicemanRow &r : roster.rows) {
+        const QString &ln = r.entry.fields[Servicemen::LN];
+        if (r.action == Action::Skip && !ln.isEmpty() && !left.contains(ln))
+            left.insert(ln, &r);
+    }
     // The orders already there, by personal number, code and number.
     QHash<QString, int> seen;
     const auto key = [](const QString &ln, const QString &code, const QString &number) {
@@ -382,9 +443,17 @@ OrdersCheck checkOrders(const QVector<QStringList> &rows, const Matching &matchi
         QStringList problems;
         if (o.ln.isEmpty())
             problems.append(QStringLiteral("нет личного номера"));
-        else if (!register_.contains(o.ln) && !imported.contains(o.ln))
-            problems.append(QStringLiteral("военнослужащего с личным номером «%1» нет ни в реестре, ни в импорте")
-                                .arg(o.ln));
+        else if (!register_.contains(o.ln) && !imported.contains(o.ln)) {
+            const ServicemanRow *skipped = left.value(o.ln);
+            if (skipped)
+                problems.append(QStringLiteral("военнослужащий с личным номером «%1» не будет добавлен: "
+                                               "строка %2 списка военнослужащих пропущена (%3)")
+                                    .arg(o.ln, QString::number(skipped->line), skipped->reason));
+            else
+                problems.append(QStringLiteral("военнослужащего с личным номером «%1» нет ни в реестре, "
+                                               "ни в импорте")
+                                    .arg(o.ln));
+        }
         if (category.isEmpty())
             problems.append(QStringLiteral("нет категории"));
         else if (o.code.isEmpty())

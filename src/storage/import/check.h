@@ -26,7 +26,9 @@ QDate readDate(const QString &text, bool *impossible = nullptr);
 // short date-and-time form of the user's language.
 QString birthText(const QDate &date);
 
-enum class Action { Add, Update, Skip };
+// Unchanged: a serviceman already in the register whose every value the file
+// gives is the stored one (nothing is written for him).
+enum class Action { Add, Update, Unchanged, Skip };
 
 // What the user chose where the file and the register disagree.
 struct Choices
@@ -64,6 +66,7 @@ struct ServicemenCheck
     QStringList missingPositions;
     int added = 0;
     int updated = 0;
+    int unchanged = 0;
     int skipped = 0;
     // The register could not be read: nothing may be written.
     QString error;
@@ -103,9 +106,11 @@ struct OrdersCheck
 // when none.
 QString categoryCode(const QString &text);
 
-// Checks the orders of a sheet below its header row; `imported` are the
-// personal numbers the servicemen import adds or updates.
-OrdersCheck checkOrders(const QVector<QStringList> &rows, const Matching &matching, const QSet<QString> &imported);
+// Checks the orders of a sheet below its header row against the register
+// and the roster checked with them (the servicemen it adds, and the rows it
+// skips, named by an order of a serviceman who is only there).
+OrdersCheck checkOrders(const QVector<QStringList> &rows, const Matching &matching,
+                        const ServicemenCheck &roster);
 
 // The personal numbers a roster check leaves in the register afterwards.
 QSet<QString> importedNumbers(const ServicemenCheck &check);

@@ -261,6 +261,7 @@ bool write(const ServicemenCheck *servicemen, const OrdersCheck *orders, const Q
                 !addEntries(Sql::IMPORT_MAX_POSITION_WEIGHT, Sql::IMPORT_INSERT_POSITION,
                             servicemen->newPositions, error))
                 return false;
+            written->unchanged = servicemen->unchanged;
             written->ranks = static_cast<int>(servicemen->newRanks.size());
             written->positions = static_cast<int>(servicemen->newPositions.size());
 
@@ -296,6 +297,7 @@ bool write(const ServicemenCheck *servicemen, const OrdersCheck *orders, const Q
                         return false;
                     ++written->updated;
                 } else {
+                    // Skipped, or the same as stored: nothing written, no history.
                     continue;
                 }
                 if (++pending == CHUNK) {

@@ -18,6 +18,8 @@ struct Written
 {
     int added = 0;
     int updated = 0;
+    // Servicemen left as they were: the file gives their stored values.
+    int unchanged = 0;
     int orders = 0;
     int ranks = 0;     // entries added to the reference lists
     int positions = 0;

@@ -10,6 +10,10 @@ namespace Sql {
 // ---- Import ---------------------------------------------------------------
 // The personal numbers the register holds, for the check of the rows.
 inline constexpr char IMPORT_REGISTER_LNS[] = "SELECT LN FROM Combat";
+// The register's servicemen with the values an import may update, so that a
+// row the same as the stored one is not written again.
+inline constexpr char IMPORT_REGISTER_SERVICEMEN[] =
+    "SELECT LN, VP, Dol, VZ, FIO, Data_comb, Dolz_nom, Zvan_nom FROM Combat";
 // The orders the register holds (personal number, code, order number), so
 // that an import run twice does not add them twice.
 inline constexpr char IMPORT_REGISTER_ORDERS[] = "SELECT LN, what, prikaznom FROM prikaz";
