@@ -248,11 +248,12 @@ void MainWindow::reportDatabaseFailure(const QString &where, const QString &reas
     const QString tail = QStringLiteral("Обращение к базе завершено  с ошибкой");
     Query::appendLog(reason + tail + QLatin1Char('\n'));
     qDebug() << reason << tail;
-    // Nothing falls back to another database: the table stays empty.
+    // Nothing falls back to another database: the table stays empty. On a
+    // server "--ver" helps only a database without tables, and that reason
+    // names it itself.
     const QString check =
-        Sql::onServer(db) ? QStringLiteral("Проверьте подключение к серверу в настройках («Вид базы "
-                                           "данных»). Таблицы в новой базе данных на сервере создаёт запуск "
-                                           "программы с параметром --ver.")
+        Sql::onServer(db) ? QStringLiteral("Проверьте подключение к серверу в окне «Настройки» («Вид базы "
+                                           "данных»).")
         : Paths::isVerifiedDatabase(db.databaseName())
             ? QStringLiteral("Проверьте путь до базы в настройках. Новую базу данных создаёт запуск программы "
                              "с параметром --ver.")
