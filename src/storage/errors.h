@@ -27,6 +27,13 @@ bool isTakenPersonalNumber(const QSqlError &error);
 // more: a serializable transaction that met another clerk's change, a
 // deadlock.
 bool isConflict(const QSqlError &error, const QString &driverName);
+// True for a write whose connection to the server broke while the server
+// may have been saving it (a statement that commits by itself, a COMMIT):
+// whether it was saved is not known.
+bool isOutcomeUnknown(const QSqlError &error);
+// For such a write, why it is not known and what to do, to follow "Неизвестно,
+// сохранён ли приказ: ".
+QString unknownOutcomeReason(const QSqlError &error);
 
 } // namespace Errors
 

@@ -296,7 +296,10 @@ void MainWindow::recordfile(const QString &ln, const QString &code)
         Dialogs::warnFailure(this, QStringLiteral("Количество приказов не пересчитано"), error);
         break;
     case Recount::Result::NotWritten:
-        Dialogs::warnFailure(this, QStringLiteral("Количество приказов не записано"), error);
+        Dialogs::warnFailure(this,
+                             {QStringLiteral("Количество приказов не записано"),
+                              QStringLiteral("Неизвестно, записано ли количество приказов")},
+                             error);
         break;
     case Recount::Result::Done:
         Recount::settled(ln, code);
@@ -734,7 +737,8 @@ void MainWindow::on_action_6_triggered()
     qDebug() << ln;
     QSqlError error;
     if (!Servicemen::remove(Sql::DELETE_COMBAT_MAIN, ln, &qstr, &error))
-        Dialogs::warnFailure(this, QStringLiteral("Запись не удалена"), error);
+        Dialogs::warnFailure(
+            this, {QStringLiteral("Запись не удалена"), QStringLiteral("Неизвестно, удалена ли запись")}, error);
     clear_tableWidgets();
 }
 
