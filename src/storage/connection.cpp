@@ -4,6 +4,7 @@
 #include "storage/errors.h"
 #include "storage/history/historylog.h"
 #include "storage/paths.h"
+#include "storage/query.h"
 #include "storage/reports/reportday.h"
 
 #include <QDir>
@@ -112,6 +113,19 @@ struct Parameters
         keys << QByteArray(key);
         values << value.toUtf8();
     }
+    // libpq's lists of keys and of values, each ended by a null, pointing
+    // into these.
+    std::pair<std::vector<const char *>, std::vector<const char *>> arrays() const
+    {
+        std::vector<const char *> k, v;
+        for (int i = 0; i < keys.size(); ++i) {
+            k.push_back(keys[i].constData());
+            v.push_back(values[i].constData());
+        }
+        k.push_back(nullptr);
+        v.push_back(nullptr);
+        return {k, v};
+    }
 };
 
 // The keep-alives and timeouts that give up a server that stops answering
@@ -167,13 +181,7 @@ PGconn *probe(const Paths::Server &server, const QString &sslMode, bool withoutP
         if (sslMode != QLatin1String("verify-full"))
             p.add("sslrootcert", nowhere);
     }
-    std::vector<const char *> keys, values;
-    for (int i = 0; i < p.keys.size(); ++i) {
-        keys.push_back(p.keys[i].constData());
-        values.push_back(p.values[i].constData());
-    }
-    keys.push_back(nullptr);
-    values.push_back(nullptr);
+    const auto [keys, values] = p.arrays();
     return PQconnectdbParams(keys.data(), values.data(), 0);
 }
 
@@ -186,6 +194,29 @@ bool serverWantsPassword(const Paths::Server &server)
     const bool wants = PQstatus(connection) == CONNECTION_BAD && PQconnectionNeedsPassword(connection);
     PQfinish(connection);
     return wants;
+}
+
+// Whether the server at the settings' address answers at all, by libpq's
+// ping: any answer of the server, even a refusal, counts; no password is
+// given.
+bool answers(const Paths::Server &server)
+{
+    Parameters p = parameters(server, QStringLiteral("prefer"));
+    const QString nowhere = QDir(QDir::tempPath()).filePath(QStringLiteral("vedomer-no-such-file"));
+    p.add("passfile", nowhere);
+    p.add("sslrootcert", nowhere);
+    const auto [keys, values] = p.arrays();
+    return PQpingParams(keys.data(), values.data(), 0) != PQPING_NO_RESPONSE;
+}
+
+// Why a server that does not answer was not connected to, and what to look
+// at.
+QString noAnswer(const QString &words)
+{
+    // libpq's own words (English) are kept in the log for support.
+    Query::appendLog(words + QLatin1Char('\n'));
+    return QStringLiteral("сервер не отвечает (он не запущен, нет связи по сети или в окне «Настройки» указаны "
+                          "не тот адрес или порт сервера)");
 }
 
 // Whether a connection with `sslMode` gets as far as the server's asking
@@ -314,8 +345,10 @@ bool openServer(const Paths::Server &server, const QString &password, QString *r
             *reason = db.lastError().text();
         // A server that did not answer within the connection's timeout is
         // not asked again: each question would wait as long.
-        if (clock.elapsed() >= CONNECT_TIMEOUT_S * 1000 - 500)
+        if (clock.elapsed() >= CONNECT_TIMEOUT_S * 1000 - 500 || !answers(server)) {
+            *reason = noAnswer(*reason);
             return false;
+        }
         *needsPassword = password.isEmpty() && serverWantsPassword(server);
         if (!*needsPassword) {
             const QString refusal = encryptionRefusal(server);

@@ -211,6 +211,24 @@ bool Errors::isBusy(const QSqlError &error, const QString &driverName)
     return numeric && ((code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED);
 }
 
+bool Errors::isOutcomeUnknown(const QSqlError &error)
+{
+    // The program's own codes, given only to a server's writes (an SQLite
+    // file's codes are numbers).
+    const QString code = error.nativeErrorCode();
+    return code == QLatin1String("08007") || code == QLatin1String("08V07");
+}
+
+QString Errors::unknownOutcomeReason(const QSqlError &error)
+{
+    if (error.nativeErrorCode() == QLatin1String("08V07"))
+        return QStringLiteral("сервер базы данных перестал отвечать во время сохранения и мог успеть его "
+                              "закончить, связь с ним прервана; когда связь восстановится, обновите таблицы и "
+                              "проверьте");
+    return QStringLiteral("связь с сервером базы данных прервалась во время сохранения, и сервер мог успеть его "
+                          "закончить; обновите таблицы и проверьте");
+}
+
 QString Errors::databaseWords(const QSqlError &error)
 {
     return (error.databaseText().isEmpty() ? error.text() : error.databaseText()).trimmed();

@@ -29,6 +29,13 @@ bool isTakenPersonalNumber(const QSqlError &error);
 bool isConflict(const QSqlError &error, const QString &driverName);
 // True when SQLite's disk refused a write of a file (full, or failing).
 bool isDiskWriteFault(const QSqlError &error);
+// True for a write whose connection to the server broke while the server
+// may have been saving it (a statement that commits by itself, a COMMIT):
+// whether it was saved is not known.
+bool isOutcomeUnknown(const QSqlError &error);
+// For such a write, why it is not known and what to do, to follow "Неизвестно,
+// сохранён ли приказ: ".
+QString unknownOutcomeReason(const QSqlError &error);
 
 } // namespace Errors
 

@@ -74,15 +74,26 @@ void Dialogs::warn(QWidget *parent, const QString &text, const QString &more)
 void Dialogs::warnFailure(QWidget *parent, const QString &what, const QSqlError &error,
                            const QString &personalNumber)
 {
+    warnFailure(parent, Write{what, QString()}, error, personalNumber);
+}
+
+void Dialogs::warnFailure(QWidget *parent, const Write &what, const QSqlError &error,
+                           const QString &personalNumber)
+{
+    // A write the server may have saved is not told as not done: the clerk
+    // learns first that nobody knows, and how to find out.
+    const bool unknown = !what.unknown.isEmpty() && Errors::isOutcomeUnknown(error);
     const QString reason =
-        !personalNumber.isEmpty() && Errors::isTakenPersonalNumber(error)
+        unknown ? Errors::unknownOutcomeReason(error)
+        : !personalNumber.isEmpty() && Errors::isTakenPersonalNumber(error)
             ? QStringLiteral("военнослужащий с личным номером «%1» уже есть").arg(personalNumber)
             : Errors::describe(error);
     // The database's words help support, not the clerk: they stay out of
     // the sentence, in the details.
     const QString words = Errors::databaseWords(error);
-    showBox(QMessageBox::Warning, parent, QStringLiteral("Ошибка"), what + QStringLiteral(": ") + reason + QLatin1Char('.'),
-            QString(), words.isEmpty() ? QString() : QStringLiteral("Сообщение базы данных:\n") + words);
+    showBox(QMessageBox::Warning, parent, QStringLiteral("Ошибка"),
+            (unknown ? what.unknown : what.notDone) + QStringLiteral(": ") + reason + QLatin1Char('.'), QString(),
+            words.isEmpty() ? QString() : QStringLiteral("Сообщение базы данных:\n") + words);
 }
 
 bool Dialogs::askPassword(QWidget *parent, const QString &user, const QString &where, QString *password)

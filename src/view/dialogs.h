@@ -10,12 +10,26 @@ class QWidget;
 // "Оповещение", the warning box "Ошибка" and the password question.
 namespace Dialogs {
 
+// What a write was to do, as its failure tells it: `notDone` when it was
+// not done ("Приказ не добавлен"), `unknown` when the connection to the
+// server broke while the server may have been saving it ("Неизвестно,
+// сохранён ли приказ").
+struct Write
+{
+    QString notDone;
+    QString unknown;
+};
+
 // The warning box "Ошибка" for a write that the database refused:
 // `what` says what was not done ("Запись не сохранена"), the reason
 // follows in Russian, and the database's own words are kept apart in the
 // box's details. `personalNumber`, the number being written, is named
 // when the database refused it as taken.
 void warnFailure(QWidget *parent, const QString &what, const QSqlError &error,
+                 const QString &personalNumber = QString());
+// The same for a write whose outcome may be unknown: the box then begins
+// with `what.unknown` and says what to do.
+void warnFailure(QWidget *parent, const Write &what, const QSqlError &error,
                  const QString &personalNumber = QString());
 // The confirmation box: true only when "Так точно" was clicked. The box
 // stands over `parent` where one is given; with `noByDefault` Enter

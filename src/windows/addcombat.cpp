@@ -234,7 +234,7 @@ void addCombat::on_pushButton_2_clicked()
         reloadFields();
         return;
     case Servicemen::Outcome::Failed:
-        Dialogs::warnFailure(this, what, error, ln);
+        Dialogs::warnFailure(this, {what, QStringLiteral("Неизвестно, сохранена ли запись")}, error, ln);
         return;
     }
     emit sig_close();

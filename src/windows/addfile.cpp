@@ -192,12 +192,20 @@ void fitOrders(QTableWidget *t)
     horizontal->setSectionResizeMode(QHeaderView::Fixed);
 }
 
-const char NOT_ADDED[] = "Приказ не добавлен";
-const char NOT_CHANGED[] = "Приказ не изменён";
-const char NOT_LIFTED[] = "Взыскание не снято";
-const char NOT_DELETED[] = "Приказ не удалён";
-const char NOT_ATTACHED[] = "Файл не прикреплён";
-const char NOT_DETACHED[] = "Файл не удалён";
+// The window's writes: what a failure of each tells, refused or of an
+// outcome not known.
+const Dialogs::Write NOT_ADDED{QStringLiteral("Приказ не добавлен"),
+                               QStringLiteral("Неизвестно, сохранён ли приказ")};
+const Dialogs::Write NOT_CHANGED{QStringLiteral("Приказ не изменён"),
+                                 QStringLiteral("Неизвестно, сохранено ли изменение приказа")};
+const Dialogs::Write NOT_LIFTED{QStringLiteral("Взыскание не снято"),
+                                QStringLiteral("Неизвестно, снято ли взыскание")};
+const Dialogs::Write NOT_DELETED{QStringLiteral("Приказ не удалён"),
+                                 QStringLiteral("Неизвестно, удалён ли приказ")};
+const Dialogs::Write NOT_ATTACHED{QStringLiteral("Файл не прикреплён"),
+                                  QStringLiteral("Неизвестно, прикреплён ли файл")};
+const Dialogs::Write NOT_DETACHED{QStringLiteral("Файл не удалён"),
+                                  QStringLiteral("Неизвестно, удалён ли файл")};
 
 } // namespace
 
@@ -370,7 +378,7 @@ void addfile::tellLeftOver(const QString &number, const QStringList &names)
             .arg(number, quoted.join(QStringLiteral(", "))));
 }
 
-bool addfile::written(const Orders::Result &result, const QString &what, const QString &number)
+bool addfile::written(const Orders::Result &result, const Dialogs::Write &what, const QString &number)
 {
     if (!result.statement.isEmpty())
         qstr = result.statement;
@@ -385,7 +393,7 @@ bool addfile::written(const Orders::Result &result, const QString &what, const Q
         // Deleted, or given another personal number, in another window or
         // copy of the program: what this window shows belongs to nobody any
         // more.
-        Dialogs::warnServicemanGone(this, fio, ln, what);
+        Dialogs::warnServicemanGone(this, fio, ln, what.notDone);
         closing = true;
         close();
         return false;
@@ -394,14 +402,14 @@ bool addfile::written(const Orders::Result &result, const QString &what, const Q
         // meanwhile, and the statement met both. Nothing is kept of it.
         Dialogs::warn(this, QStringLiteral("%1: приказов № %2 тем временем стало несколько (другой пользователь "
                                             "добавил ещё один). Приказы будут показаны заново, выберите нужный.")
-                                 .arg(what, number));
+                                 .arg(what.notDone, number));
         return false;
     case Orders::Outcome::Changed:
         break;
     }
     Dialogs::warn(this, QStringLiteral("%1: приказ «%2» тем временем изменил или удалил другой "
                                         "пользователь. Приказы будут показаны заново.")
-                             .arg(what, number));
+                             .arg(what.notDone, number));
     return false;
 }
 
@@ -498,13 +506,13 @@ void addfile::on_pushButton_7_clicked()
     say(QString());
     if (Dialogs::confirm(this, QStringLiteral("Вы точно уверены что надо добавить?"))) {
         const QString number = ui->lineEdit_2->text();
-        const QString what = QString::fromUtf8(NOT_ADDED);
+        const Dialogs::Write &what = NOT_ADDED;
         if (number.isEmpty()) {
             Dialogs::inform(this, QStringLiteral("Не заполнен номер"));
         } else if (ui->checkBox->isChecked()) {
             Dialogs::inform(this, QStringLiteral("Приказ не добавлен: пока отмечено «Снятие взыскания», "
                                                   "кнопка изменения снимает выбранное взыскание."));
-        } else if (numberFree(number, what)) {
+        } else if (numberFree(number, what.notDone)) {
             const Orders::Result result = Orders::add(ln, wt, typedFields());
             if (written(result, what, number))
                 tellLeftOver(number, result.leftOver);
@@ -529,12 +537,12 @@ void addfile::on_pushButton_4_clicked()
         } else if (number.isEmpty()) {
             // An order without a number could no longer be told apart.
             Dialogs::inform(this, QStringLiteral("Не заполнен номер"));
-        } else if (number == cellText(t, row, COL_NUMBER) || numberFree(number, QString::fromUtf8(NOT_CHANGED))) {
+        } else if (number == cellText(t, row, COL_NUMBER) || numberFree(number, NOT_CHANGED.notDone)) {
             qstr.clear();
             const QString old = cellText(t, row, COL_NUMBER);
             const Orders::Result result =
                 Orders::change(ln, wt, old, rowId(row), loadedValues(t, row), typedFields());
-            if (written(result, QString::fromUtf8(NOT_CHANGED), old))
+            if (written(result, NOT_CHANGED, old))
                 tellLeftOver(number, result.leftOver);
         }
     }
@@ -561,7 +569,7 @@ void addfile::liftOrder()
     const Orders::Result result =
         Orders::lift(ln, wt, number, rowId(row), loadedValues(t, row), ui->dateEdit_2->date().toString(DATE_FORMAT),
                      ui->lineEdit_5->text());
-    if (written(result, QString::fromUtf8(NOT_LIFTED), number)) {
+    if (written(result, NOT_LIFTED, number)) {
         // Not left armed: the next change of another penalty only changes it.
         ui->checkBox->setChecked(false);
         ui->lineEdit_5->clear();
@@ -577,7 +585,7 @@ void addfile::on_pushButton_6_clicked()
         const int row = t->currentRow();
         const QString number = cellText(t, row, COL_NUMBER);
         const Orders::Result result = Orders::remove(ln, wt, number, rowId(row));
-        if (written(result, QString::fromUtf8(NOT_DELETED), number) && result.attached > 0)
+        if (written(result, NOT_DELETED, number) && result.attached > 0)
             Dialogs::inform(this,
                              QStringLiteral("Файлы, прикреплённые к приказу № %1, не удалены: они относятся и к "
                                             "приказу %2, который остаётся.")
@@ -694,7 +702,7 @@ void addfile::on_pushButton_clicked()
     }
     // The copy is made before the write lock is taken, and goes again when
     // the record is not written; it takes its name once the record is.
-    if (!written(Orders::attach(ln, wt, prikaz, target, name), QString::fromUtf8(NOT_ATTACHED), prikaz)) {
+    if (!written(Orders::attach(ln, wt, prikaz, target, name), NOT_ATTACHED, prikaz)) {
         if (fresh)
             Attachments::discard(target);
         return;
@@ -783,13 +791,13 @@ void addfile::deleteSelectedFile()
     if (!Sql::onServer()) {
         QString copy;
         bool failed = false;
-        if (storedPath(name, copy, QString::fromUtf8(NOT_DETACHED), failed))
+        if (storedPath(name, copy, NOT_DETACHED.notDone, failed))
             Attachments::markRemoval(copy);
         if (failed)
             return;
     }
     QSet<QString> copies;
-    if (!written(Orders::detach(ln, wt, prikaz, name, &copies), QString::fromUtf8(NOT_DETACHED), prikaz)) {
+    if (!written(Orders::detach(ln, wt, prikaz, name, &copies), NOT_DETACHED, prikaz)) {
         Attachments::forgetRemoval();
         return;
     }

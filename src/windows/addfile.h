@@ -11,6 +11,10 @@ class QEvent;
 class QKeyEvent;
 class QLabel;
 
+namespace Dialogs {
+struct Write;
+}
+
 QT_BEGIN_NAMESPACE
 namespace Ui {
 class addfile;
@@ -74,7 +78,7 @@ private:
     // Shows what a write came to and keeps its last statement in qstr; true
     // when it was done. `number` names the order in the messages. When the
     // serviceman is gone the window closes.
-    bool written(const Orders::Result &result, const QString &what, const QString &number);
+    bool written(const Orders::Result &result, const Dialogs::Write &what, const QString &number);
     // The list row of an order number, the current row first; -1 when none,
     // and when several orders hold it (`several` set) and none is current.
     int rowOf(const QString &number, bool *several) const;

@@ -253,11 +253,12 @@ void MainWindow::reportDatabaseFailure(const QString &where, const QString &reas
     const QString tail = QStringLiteral("Обращение к базе завершено  с ошибкой");
     Query::appendLog(reason + tail + QLatin1Char('\n'));
     qDebug() << reason << tail;
-    // Nothing falls back to another database: the table stays empty.
+    // Nothing falls back to another database: the table stays empty. On a
+    // server "--ver" helps only a database without tables, and that reason
+    // names it itself.
     const QString check =
-        Sql::onServer(db) ? QStringLiteral("Проверьте подключение к серверу в настройках («Вид базы "
-                                           "данных»). Таблицы в новой базе данных на сервере создаёт запуск "
-                                           "программы с параметром --ver.")
+        Sql::onServer(db) ? QStringLiteral("Проверьте подключение к серверу в окне «Настройки» («Вид базы "
+                                           "данных»).")
         : Paths::isVerifiedDatabase(db.databaseName())
             ? QStringLiteral("Проверьте путь до базы в настройках. Новую базу данных создаёт запуск программы "
                              "с параметром --ver.")
@@ -300,7 +301,10 @@ void MainWindow::recordfile(const QString &ln, const QString &code)
         Dialogs::warnFailure(this, QStringLiteral("Количество приказов не пересчитано"), error);
         break;
     case Recount::Result::NotWritten:
-        Dialogs::warnFailure(this, QStringLiteral("Количество приказов не записано"), error);
+        Dialogs::warnFailure(this,
+                             {QStringLiteral("Количество приказов не записано"),
+                              QStringLiteral("Неизвестно, записано ли количество приказов")},
+                             error);
         break;
     case Recount::Result::Done:
         Recount::settled(ln, code);
@@ -743,7 +747,8 @@ void MainWindow::on_action_6_triggered()
     qDebug() << ln;
     QSqlError error;
     if (!Servicemen::remove(Sql::DELETE_COMBAT_MAIN, ln, &qstr, &error))
-        Dialogs::warnFailure(this, QStringLiteral("Запись не удалена"), error);
+        Dialogs::warnFailure(
+            this, {QStringLiteral("Запись не удалена"), QStringLiteral("Неизвестно, удалена ли запись")}, error);
     clear_tableWidgets();
 }
 

@@ -9,8 +9,11 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLayout>
 #include <QShowEvent>
 #include <QSignalBlocker>
+
+#include <algorithm>
 
 settings::settings(QWidget *parent)
     : QWidget(parent)
@@ -65,10 +68,21 @@ void settings::on_comboBox_ssl_activated(int index)
         ui->label_ca_note->clear();
     showEncryption(encryption == Paths::Encryption::VerifyFull);
     if (encryption == Paths::Encryption::VerifyFull && ui->lineEdit_ca->text().trimmed().isEmpty()) {
-        ui->label_ca_note->setText(QStringLiteral("Выберите файл центра сертификации: без него программа не "
-                                                  "соединится с сервером."));
-        ui->label_ca_note->show();
+        showCaNote(QStringLiteral("Выберите файл центра сертификации: без него программа не соединится с "
+                                  "сервером."));
     }
+}
+
+void settings::showCaNote(const QString &text)
+{
+    ui->label_ca_note->setText(text);
+    ui->label_ca_note->show();
+    // The window's layout does not grow the window for the lines a wrapped
+    // note needs at its width: the window is made as tall as they are.
+    layout()->activate();
+    const int needed = std::max(layout()->totalHeightForWidth(width()), layout()->totalMinimumSize().height());
+    if (height() < needed)
+        resize(width(), needed);
 }
 
 void settings::storeCaFile(const QString &file)
@@ -86,10 +100,9 @@ void settings::storeCaFile(const QString &file)
                                  "переложите файл в другое место")
                       .arg(file);
     if (!problem.isEmpty()) {
-        ui->label_ca_note->setText(problem + (stored.isEmpty() ? QStringLiteral(", настройка не сохранена.")
-                                                               : QStringLiteral(", сохранённым остаётся «%1».")
-                                                                     .arg(QDir::toNativeSeparators(stored))));
-        ui->label_ca_note->show();
+        showCaNote(problem + (stored.isEmpty() ? QStringLiteral(", настройка не сохранена.")
+                                               : QStringLiteral(", сохранённым остаётся «%1».")
+                                                     .arg(QDir::toNativeSeparators(stored))));
         return;
     }
     ui->label_ca_note->clear();

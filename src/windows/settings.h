@@ -59,6 +59,8 @@ private:
     // The certificate authority's file is asked for only where the
     // server's certificate is checked.
     void showEncryption(bool verify);
+    // Shows the note under the certificate authority's file whole.
+    void showCaNote(const QString &text);
     // Stores the certificate authority's file when it is there; a line of
     // the window says when it is not.
     void storeCaFile(const QString &file);

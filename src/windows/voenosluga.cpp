@@ -213,7 +213,8 @@ void voenosluga::on_action_del_triggered()
     // The personal number as stored, whatever the cell shows.
     QSqlError error;
     if (!Servicemen::remove(Sql::DELETE_COMBAT_LIST, rows[static_cast<size_t>(row)][Columns::LN], &qstr, &error))
-        Dialogs::warnFailure(this, QStringLiteral("Запись не удалена"), error);
+        Dialogs::warnFailure(
+            this, {QStringLiteral("Запись не удалена"), QStringLiteral("Неизвестно, удалена ли запись")}, error);
     clear_tableWidget();
 }
 
