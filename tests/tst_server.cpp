@@ -1164,7 +1164,8 @@ private slots:
                      {"order_lifted", "7", p, "vzs", "16", "Data_snytie", "", "01.03.2024", c},
                      {"document_attached", "7", p, "vzs", "16", "", "", "a.pdf", c},
                      {"document_detached", "7", p, "vzs", "16", "", "a.pdf", "", c},
-                     {"order_deleted", "7", p, "vzs", "16", "", "", "", c},
+                     {"order_deleted", "7", p, "vzs", "16", "Date_time", "01.02.2024", "", c},
+                     {"order_deleted", "7", p, "vzs", "16", "nameZO", "Выговор", "", c},
                      {"reference_changed", "", "", "Ranks", "", "Rank", "Маршал Российской Федерации", "Маршал", c},
                      {"serviceman_deleted", "7", p, "", "", "", "", "", c},
                  }));
@@ -1179,7 +1180,7 @@ private slots:
 
         QString failure;
         QVERIFY2(ServerCopy::backup(dir.filePath("copy.db"), &failure), qPrintable(failure));
-        QCOMPARE(readColumn(dir.filePath("copy.db"), "SELECT count(*) FROM history"), QStringList{"12"});
+        QCOMPARE(readColumn(dir.filePath("copy.db"), "SELECT count(*) FROM history"), QStringList{"13"});
         ServerCopy::Counts counts;
         QVERIFY2(ServerCopy::restore(dir.filePath("copy.db"), &counts, &failure), qPrintable(failure));
         QCOMPARE(rows("SELECT action, who, new_value FROM history ORDER BY id DESC LIMIT 1"),
