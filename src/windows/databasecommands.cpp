@@ -322,9 +322,10 @@ void DatabaseCommands::restoreOnServer(const QString &folder)
                          .arg(QFileInfo(fresh).fileName(), reason);
     }
     Dialogs::inform(window,
-                    QStringLiteral("База восстановлена") + kept + missingNote(counts.missing) + historyNote(counts),
-                     QStringLiteral("Данные базы %1 заменены данными файла «%2».")
-                         .arg(databaseName(), QDir::toNativeSeparators(chosen)));
+                    QStringLiteral("База восстановлена") + kept + missingNote(counts.missing) +
+                        historyNote(counts),
+                    QStringLiteral("Данные базы %1 заменены данными файла «%2».")
+                        .arg(databaseName(), QDir::toNativeSeparators(chosen)));
 }
 
 QString DatabaseCommands::historyNote(const ServerCopy::Counts &counts)

@@ -13,13 +13,13 @@
 #include <QApplication>
 #include <QChart>
 #include <QChartView>
-#include <QLabel>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDir>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QSignalBlocker>

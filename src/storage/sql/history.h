@@ -50,9 +50,10 @@ inline constexpr char HISTORY_WRITABLE[] =
 // function for the five tables: one row per added or deleted row (a deleted
 // order two, its date and its name, so that the entry still tells which order
 // it was), one row per changed column of a changed row (the six counts of
-// Combat follow the orders and are left out). It runs with its owner's rights, so that clerks, who may
-// not write the history, leave their entries all the same; the role and the
-// workstation (the connection's application_name) are the session's.
+// Combat follow the orders and are left out). It runs with its owner's
+// rights, so that clerks, who may not write the history, leave their entries
+// all the same; the role and the workstation (the connection's
+// application_name) are the session's.
 inline constexpr char CREATE_HISTORY_FUNCTION[] = R"SQL(CREATE OR REPLACE FUNCTION history_record() RETURNS trigger
 LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, public AS $body$
 DECLARE
