@@ -106,6 +106,29 @@ private slots:
         QCOMPARE(status(w), QString("Записей нет"));
     }
 
+    // Stored codes in the words the clerk knows: a penalty's state, the rank
+    // and the position their numbers stand for in the lists, dates as dates.
+    void valuesAsTheClerkKnowsThem()
+    {
+        WorkDir dir;
+        QVERIFY(openWithHistory());
+        const auto change = [](const char *field, const QString &was, const QString &now) {
+            return exec(QString::fromLatin1(Sql::INSERT_HISTORY),
+                        {"2025-01-01 10:00:00", "u", "ПК-1", "serviceman_changed", "7", "Петров", QString(),
+                         QString(), field, was, now});
+        };
+        QVERIFY(change("actived_prikaz", "1", "0"));
+        QVERIFY(change("Zvan_nom", "20", "19"));
+        QVERIFY(change("Dolz_nom", "13", "99"));
+        QVERIFY(change("Data_comb", "01.01.2000 0:00", "2001-02-03"));
+        HistoryWindow w;
+        QTableWidget *t = table(w);
+        QCOMPARE(column(t, 8), (QStringList{"Дата рождения", "Должность по списку", "Звание по списку",
+                                            "Действие взыскания"}));
+        QCOMPARE(column(t, 9), (QStringList{"01.01.2000", "Стрелок", "Рядовой", "в силе"}));
+        QCOMPARE(column(t, 10), (QStringList{"03.02.2001", "99", "Ефрейтор", "снято"}));
+    }
+
     // The search ignores case in Cyrillic names and values; one serviceman's
     // window shows his entries only.
     void searchAndOneServiceman()
@@ -167,6 +190,13 @@ private slots:
         const QString text = pdfText(dir.filePath("h.pdf"));
         if (!text.isNull())
             QVERIFY(text.contains("Номер 1199") && text.contains("Номер 1000") && !text.contains("Номер 999"));
+        // Each file says at its top which filters made it.
+        const QString chosen = "Отбор — период: все даты; пользователь: все; изменения: все; категория: все; "
+                               "поиск: «номер 1»";
+        QVERIFY(strings.contains(chosen));
+        QVERIFY(ods.contains(chosen));
+        if (!text.isNull())
+            QVERIFY(text.simplified().contains(chosen));
     }
 
     // A register of an earlier version has no history: the window says so.

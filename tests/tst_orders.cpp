@@ -737,7 +737,8 @@ private slots:
                      {"order_lifted", "7", FIO, "vzs", "16", "Data_snytie", "", "01.03.2024", k},
                      {"document_attached", "7", FIO, "vzs", "16", "", "", "a.pdf", k},
                      {"document_detached", "7", FIO, "vzs", "16", "", "a.pdf", "", k},
-                     {"order_deleted", "7", FIO, "vzs", "16", "", "", "", k},
+                     {"order_deleted", "7", FIO, "vzs", "16", "Date_time", "01.02.2024", "", k},
+                     {"order_deleted", "7", FIO, "vzs", "16", "nameZO", "Выговор", "", k},
                      {"reference_changed", "", "", "Ranks", "", "Rank", "Маршал Российской Федерации", "Маршал", k},
                      {"serviceman_deleted", "7", FIO, "", "", "", "", "", k},
                  }));

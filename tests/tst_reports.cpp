@@ -242,6 +242,41 @@ private slots:
         QVERIFY(xml.contains("<text:p>Алексеев А.А.</text:p>"));
     }
 
+    // Every serviceman with a penalty in force goes on paper and into the
+    // file, as many as the window lists. Unit names too long to stand under
+    // their bars whole are numbered there and named under the chart.
+    void listsEveryoneWithPenalties()
+    {
+        WorkDir dir;
+        QVERIFY(openProgramDb());
+        QVERIFY(testDb().transaction());
+        for (int i = 1; i <= 90; ++i) {
+            const QString ln = QString("Л-%1").arg(i, 2, 10, QChar('0'));
+            QVERIFY(addServiceman(QString("мотострелковая рота %1").arg(i % 15 + 1),
+                                  QString("Боец %1").arg(i, 2, 10, QChar('0')), ln));
+            QVERIFY(order(ln, "vzs", "01.02.2026"));
+        }
+        QVERIFY(testDb().commit());
+        ReportsWindow w;
+        showQuarter(w);
+        QCOMPARE(child<QTableWidget>(&w, "tableTop")->rowCount(), 90);
+        QChart *units = child<QWidget>(&w, "chartUnits")->findChild<QChartView *>()->chart();
+        QCOMPARE(qobject_cast<QBarCategoryAxis *>(units->axes(Qt::Horizontal).value(0))->categories().last(),
+                 QString("15"));
+        const QString key = child<QWidget>(&w, "chartUnits")->findChild<QLabel *>()->text();
+        QVERIFY2(key.contains("1 — мотострелковая рота 1;") && key.contains("— мотострелковая рота 15;"),
+                 qPrintable(key));
+        QString error;
+        QVERIFY2(ReportExport::write(Reports::build(QUARTER), "r.xlsx", &error), qPrintable(error));
+        const QString strings = QString::fromUtf8(zipContent(fileContent("r.xlsx")).value("xl/sharedStrings.xml"));
+        QCOMPARE(strings.count("<t>Боец "), 90);
+        QVERIFY2(w.savePdf(dir.filePath("r.pdf"), &error), qPrintable(error));
+        const QString text = pdfText(dir.filePath("r.pdf"));
+        if (text.isNull())
+            QSKIP("pdftotext is not installed");
+        QCOMPARE(text.count("Боец "), 90);
+    }
+
     void windowShowsReport()
     {
         WorkDir dir;

@@ -680,6 +680,17 @@ private slots:
         }
         QVERIFY(exec("INSERT INTO Files VALUES ('1', 'blag', 'files/p.pdf', 'p.pdf', '2')"));
         dir.writeFile("files/p.pdf", "PDF");
+        // The file's history comes along as it is: when, who, where, what.
+        QSqlError historyError;
+        QVERIFY(History::ensureTable(testDb(), &historyError));
+        for (int i = 1; i <= 7; ++i)
+            QVERIFY(exec(QString::fromLatin1(Sql::INSERT_HISTORY),
+                         {QString("2025-01-0%1 10:00:00").arg(i), "kadrovik", "ПК-1", "order_changed", "2",
+                          "Военнослужащий 2", "vzs", QString::number(i), "nameZO", "Выговор", QString()}));
+        const QString entries =
+            "SELECT at, who, workstation, action, LN, FIO, what, prikaznom, field, old_value, new_value FROM "
+            "history ORDER BY id";
+        const QList<QStringList> fileHistory = rows(entries);
         const QString file = dir.filePath("data/BaseDate.db");
         const QStringList tables{"Combat", "prikaz", "Files", "Ranks", "Emploeses"};
         QStringList counts;
@@ -715,8 +726,15 @@ private slots:
         }
         answerer.button("Так точно").file(file).button("OK");
         trigger(w, "action_21");
-        QVERIFY2(answerer.seen().last().text.contains("военнослужащих 3, приказов 3, прикреплённых файлов 1"),
+        QVERIFY2(answerer.seen().last().text.contains(
+                     "военнослужащих 3, приказов 3, прикреплённых файлов 1, записей истории изменений 7."),
                  qPrintable(answerer.seen().last().text));
+        QCOMPARE(rows(entries + " LIMIT 7"), fileHistory);
+        QCOMPARE(rows("SELECT count(*), max(action) FROM history WHERE id > 7"),
+                 (QList<QStringList>{{"1", "transfer"}}));
+        // The move made the server's history whole: its triggers write on.
+        QVERIFY(exec("UPDATE Combat SET FIO = 'Новиков' WHERE LN = '1'"));
+        QCOMPARE(value("SELECT new_value FROM history WHERE field = 'FIO'"), QString("Новиков"));
         for (int i = 0; i < tables.size(); ++i)
             QCOMPARE(value("SELECT count(*) FROM " + tables[i]), counts[i]);
         QCOMPARE(value("SELECT convert_from(Soderz, 'UTF8') FROM Kopii"), QString("PDF"));
@@ -1179,7 +1197,8 @@ private slots:
                      {"order_lifted", "7", p, "vzs", "16", "Data_snytie", "", "01.03.2024", c},
                      {"document_attached", "7", p, "vzs", "16", "", "", "a.pdf", c},
                      {"document_detached", "7", p, "vzs", "16", "", "a.pdf", "", c},
-                     {"order_deleted", "7", p, "vzs", "16", "", "", "", c},
+                     {"order_deleted", "7", p, "vzs", "16", "Date_time", "01.02.2024", "", c},
+                     {"order_deleted", "7", p, "vzs", "16", "nameZO", "Выговор", "", c},
                      {"reference_changed", "", "", "Ranks", "", "Rank", "Маршал Российской Федерации", "Маршал", c},
                      {"serviceman_deleted", "7", p, "", "", "", "", "", c},
                  }));
@@ -1194,9 +1213,12 @@ private slots:
 
         QString failure;
         QVERIFY2(ServerCopy::backup(dir.filePath("copy.db"), &failure), qPrintable(failure));
-        QCOMPARE(readColumn(dir.filePath("copy.db"), "SELECT count(*) FROM history"), QStringList{"12"});
+        QCOMPARE(readColumn(dir.filePath("copy.db"), "SELECT count(*) FROM history"), QStringList{"13"});
         ServerCopy::Counts counts;
         QVERIFY2(ServerCopy::restore(dir.filePath("copy.db"), &counts, &failure), qPrintable(failure));
+        // The copy's entries stay behind, and the restore's report says why.
+        QCOMPARE(counts.historyEntries, 13);
+        QVERIFY2(counts.historyLeft.contains("только владелец"), qPrintable(counts.historyLeft));
         QCOMPARE(rows("SELECT action, who, new_value FROM history ORDER BY id DESC LIMIT 1"),
                  (QList<QStringList>{{"restore", c, dir.filePath("copy.db")}}));
         QSqlDatabase::removeDatabase(QSqlDatabase::defaultConnection);

@@ -77,6 +77,51 @@ void categoryLabels(QBarCategoryAxis *axis, const QStringList &labels, const QFo
         axis->setLabelsAngle(-60);
 }
 
+// The units under the bars: each name whole, broken at its blanks into
+// lines of at most the letters a unit's bars leave room for (reckoned for a
+// chart across a landscape page, the narrowest it is drawn at), in at most
+// three lines. Where a name does not fit so, the units are numbered on the
+// axis and named in unitKey().
+struct UnitAxis
+{
+    QStringList labels;
+    QStringList names;
+    bool numbered = false;
+};
+
+UnitAxis unitAxis(const Reports::Report &report)
+{
+    UnitAxis axis;
+    if (report.units.isEmpty()) {
+        axis.labels << QStringLiteral("Итого");
+        return axis;
+    }
+    const int room = std::max(4, 110 / static_cast<int>(report.units.size()) - 1);
+    for (const Reports::UnitFigures &f : report.units) {
+        axis.names << ReportTables::unitName(f.unit);
+        // Short on the axis, where every unit has a bar group's width.
+        QStringList lines = f.unit.isEmpty() ? QStringList{QStringLiteral("без"), QStringLiteral("№ ВП")}
+                                             : QStringList();
+        for (const QString &word : f.unit.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            if (!lines.isEmpty() && lines.last().size() + 1 + word.size() <= room)
+                lines.last() += QLatin1Char(' ') + word;
+            else
+                lines << word;
+        }
+        for (const QString &line : std::as_const(lines))
+            axis.numbered = axis.numbered || line.size() > room;
+        axis.numbered = axis.numbered || lines.size() > 3;
+        for (QString &line : lines)
+            line = line.toHtmlEscaped();
+        axis.labels << lines.join(QStringLiteral("<br>"));
+    }
+    if (axis.numbered) {
+        for (int i = 0; i < axis.labels.size(); ++i)
+            axis.labels[i] = QString::number(i + 1);
+    }
+    return axis;
+}
+
 void valueAxis(QChart *chart, QValueAxis *axis, int highest, const QFont &font)
 {
     countAxis(axis, highest);
@@ -93,7 +138,6 @@ QChart *units(const Reports::Report &report, const QFont &font)
     auto *lifted = new QBarSet(QStringLiteral("Взысканий снято"));
     auto *inForce = new QBarSet(QStringLiteral("Взысканий в силе"));
     auto *incentives = new QBarSet(QStringLiteral("Поощрений"));
-    QStringList names;
     int highest = 0;
     const QVector<Reports::UnitFigures> shown =
         report.units.isEmpty() ? QVector<Reports::UnitFigures>{report.total} : report.units;
@@ -104,10 +148,6 @@ QChart *units(const Reports::Report &report, const QFont &font)
         *inForce << f.penaltiesInForce;
         *incentives << given;
         highest = std::max({highest, f.penaltiesImposed, f.penaltiesLifted, f.penaltiesInForce, given});
-        // Short on the axis, where every unit has a bar group's width.
-        names << (report.units.isEmpty() ? QStringLiteral("Итого")
-                  : f.unit.isEmpty()     ? QStringLiteral("без<br>№ ВП")
-                                         : f.unit.toHtmlEscaped());
     }
     auto *series = new QBarSeries;
     series->append({imposed, lifted, inForce, incentives});
@@ -117,13 +157,25 @@ QChart *units(const Reports::Report &report, const QFont &font)
     incentives->setColor(QColor(0x33, 0x7a, 0xb7));
     chart->addSeries(series);
     auto *x = new QBarCategoryAxis;
-    categoryLabels(x, names, font);
+    x->append(unitAxis(report).labels);
+    x->setLabelsFont(font);
     chart->addAxis(x, Qt::AlignBottom);
     series->attachAxis(x);
     auto *y = new QValueAxis;
     valueAxis(chart, y, highest, font);
     series->attachAxis(y);
     return chart;
+}
+
+QString unitKey(const Reports::Report &report)
+{
+    const UnitAxis axis = unitAxis(report);
+    if (!axis.numbered)
+        return QString();
+    QStringList named;
+    for (int i = 0; i < axis.names.size(); ++i)
+        named << QStringLiteral("%1 — %2").arg(i + 1).arg(axis.names.at(i));
+    return QStringLiteral("Подразделения: ") + named.join(QStringLiteral("; "));
 }
 
 QChart *months(const Reports::Report &report, const QFont &font)

@@ -17,6 +17,10 @@ namespace ReportCharts {
 // (the units of the report; the total alone when it has none). A chart
 // without a parent, for a chart view or for paint().
 QChart *units(const Reports::Report &report, const QFont &font = QFont());
+// The units' names behind the numbers under the bars, "Подразделения: 1 —
+// ремонтный взвод; 2 — …", where the names are too long to stand there
+// whole; else an empty text.
+QString unitKey(const Reports::Report &report);
 // Penalties imposed and lifted and incentives given, month by month.
 QChart *months(const Reports::Report &report, const QFont &font = QFont());
 

@@ -85,6 +85,9 @@ Paper::Document document(const Reports::Report &report, const QDate &printed, co
     if (!undated.isEmpty())
         part.blocks.emplace_back(Paper::Text{undated, body, Qt::AlignLeft, 4, false});
     part.blocks.emplace_back(chart(&ReportCharts::units));
+    const QString key = ReportCharts::unitKey(report);
+    if (!key.isEmpty())
+        part.blocks.emplace_back(Paper::Text{key, body, Qt::AlignLeft, 2, false});
 
     part.blocks.emplace_back(heading(QStringLiteral("Больше всего взысканий в силе"), bold));
     if (report.top.isEmpty())

@@ -333,11 +333,23 @@ Orders::Result Orders::remove(const QString &ln, const QString &code, const QStr
             id.isEmpty()
                 ? QString::fromLatin1(Sql::DELETE_ORDER).arg(quoted(ln), quoted(code), quoted(number))
                 : Sql::text(Sql::DELETE_ORDER_ROW).arg(quoted(ln), quoted(code), quoted(number), quoted(id));
+        // The entry keeps the order's date and name beside its number.
+        QSqlQuery gone;
+        const QString anyRow = id.isEmpty() ? QStringLiteral("") : id;
+        if (!PrivateConnection::run(QSqlDatabase(), QString::fromLatin1(Sql::SELECT_DELETED_ORDER),
+                                    {ln, code, number, anyRow, anyRow}, &gone, &error))
+            return false;
+        const bool found = gone.next();
+        const QList<History::Entry> entries{
+            entry(History::Action::ORDER_DELETED, ln, code, number, QStringLiteral("Date_time"),
+                  found ? gone.value(0).toString() : QString()),
+            entry(History::Action::ORDER_DELETED, ln, code, number, QStringLiteral("nameZO"),
+                  found ? gone.value(1).toString() : QString())};
+        gone = QSqlQuery();
         // An order found gone already has its entry from whoever deleted it.
         int deleted = 0;
         if (!execLoaded(result, error, statement, true, &deleted) ||
-            (deleted > 0 &&
-             !History::record(entry(History::Action::ORDER_DELETED, ln, code, number), &error)) ||
+            (deleted > 0 && !History::record(entries, &error)) ||
             (!id.isEmpty() && !numberDates(ln, code, number, &result.others, &error, &result.statement)))
             return false;
         if (result.others.isEmpty())

@@ -116,26 +116,57 @@ bool copyDocumentsToServer(const QSqlDatabase &file, Columns &fileColumns, const
 // After the register of `source` was put on the server: its history comes
 // along where this role may write the history (its owner; the server's own
 // entries of the replaced rows go then), and the restore or the move is
-// entered. Another clerk's restore leaves the server's history as it is, with
-// the triggers' entries of every row it replaced.
+// entered. A move into a database without a history makes it first (its
+// triggers then see only what follows the move). Another clerk's restore
+// leaves the server's history as it is, with the triggers' entries of every
+// row it replaced. Why the file's entries stayed behind goes to `counts`.
 bool carryHistory(const QSqlDatabase &file, Columns &fileColumns, const QSqlDatabase &to, Columns &toColumns,
-                  const QString &source, bool transfer, QString *error)
+                  const QString &source, bool transfer, ServerCopy::Counts *counts, QString *error)
 {
     const QString table = QString::fromLatin1(History::TABLE);
-    if (toColumns.of(table).isEmpty()) {
-        Query::appendLog(QStringLiteral("На сервере нет истории изменений (её создаёт запуск программы с "
-                                        "параметром --ver владельцем базы); копия %1 перенесена без неё\n")
-                             .arg(source));
+    const bool fileHistory = !fileColumns.of(table).isEmpty();
+    QList<int> held;
+    if (fileHistory && !countRows(file, {table}, &held, error))
+        return false;
+    counts->historyEntries = held.value(0);
+    bool there = !toColumns.of(table).isEmpty();
+    QSqlError refusal;
+    if (!there && transfer) {
+        // Refused (a role that may not make functions), the move goes on
+        // without the history.
+        if (!run(QString::fromLatin1(Sql::SAVEPOINT_STEP), to, error))
+            return false;
+        there = History::installOnServer(to, &refusal);
+        if (!run(QString::fromLatin1(there ? Sql::RELEASE_STEP : Sql::ROLLBACK_TO_STEP), to, error))
+            return false;
+    }
+    if (!there) {
+        const QString why =
+            refusal.isValid()
+                ? QStringLiteral("историю изменений на сервере не удалось создать (%1)")
+                      .arg(Errors::describe(refusal, to.driverName()))
+                : QStringLiteral("на сервере нет истории изменений (её создаёт запуск программы с параметром "
+                                 "--ver владельцем базы данных)");
+        if (counts->historyEntries > 0)
+            counts->historyLeft = why;
+        Query::appendLog(QStringLiteral("История изменений из %1 не перенесена на сервер: %2\n").arg(source, why));
         return true;
     }
     QSqlQuery writable(to);
     if (!run(QString::fromLatin1(Sql::HISTORY_WRITABLE), to, error, &writable))
         return false;
     if (writable.next() && writable.value(0).toBool()) {
+        Columns serverColumns(to);
         if (!run(QString::fromLatin1(Sql::DELETE_ROWS).arg(table), to, error) ||
-            (!fileColumns.of(table).isEmpty() && !copyRows(file, fileColumns, to, toColumns, history(), error)) ||
+            (fileHistory && !copyRows(file, fileColumns, to, serverColumns, history(), error)) ||
             !run(QString::fromLatin1(Sql::RESTART_IDENTITY).arg(table), to, error))
             return false;
+    } else if (counts->historyEntries > 0) {
+        counts->historyLeft = QStringLiteral("историю изменений на сервере пишет только владелец базы данных, а "
+                                             "не пользователь «%1»")
+                                  .arg(to.userName());
+        Query::appendLog(QStringLiteral("История изменений из %1 не перенесена на сервер: %2\n")
+                             .arg(source, counts->historyLeft));
     }
     History::Entry entry;
     entry.action = QString::fromLatin1(transfer ? History::Action::TRANSFER : History::Action::RESTORE);
@@ -215,7 +246,7 @@ bool replace(const QString &source, bool empty, ServerCopy::Counts *counts, QStr
                 return false;
         }
         if (!copyDocumentsToServer(file.db(), fileColumns, source, &counts->missing, error, progress) ||
-            !carryHistory(file.db(), fileColumns, to, serverColumns, source, empty, error))
+            !carryHistory(file.db(), fileColumns, to, serverColumns, source, empty, counts, error))
             return false;
         // The copy is checked by the numbers of rows before it is kept.
         QList<int> there, here;
@@ -241,6 +272,7 @@ bool replace(const QString &source, bool empty, ServerCopy::Counts *counts, QStr
         return true;
     Function::Myquery(QString::fromLatin1(Sql::ROLLBACK), to);
     counts->createdTables.clear();
+    counts->historyLeft.clear();
     return false;
 }
 

@@ -34,6 +34,11 @@ struct Counts
     QStringList missing;
     // The transfer: the tables it made on the server first.
     QStringList createdTables;
+    // The entries of the file's history of changes, and why they did not
+    // come onto the server (empty when they did): the server has no history
+    // and it could not be made, or only its owner may write it.
+    int historyEntries = 0;
+    QString historyLeft;
     // Stopped by the user: nothing was written.
     bool cancelled = false;
 };

@@ -321,9 +321,20 @@ void DatabaseCommands::restoreOnServer(const QString &folder)
                    : QStringLiteral("\n\nПрежние данные сервера сохранены в файле «%1» (%2).")
                          .arg(QFileInfo(fresh).fileName(), reason);
     }
-    Dialogs::inform(window, QStringLiteral("База восстановлена") + kept + missingNote(counts.missing),
-                     QStringLiteral("Данные базы %1 заменены данными файла «%2».")
-                         .arg(databaseName(), QDir::toNativeSeparators(chosen)));
+    Dialogs::inform(window,
+                    QStringLiteral("База восстановлена") + kept + missingNote(counts.missing) +
+                        historyNote(counts),
+                    QStringLiteral("Данные базы %1 заменены данными файла «%2».")
+                        .arg(databaseName(), QDir::toNativeSeparators(chosen)));
+}
+
+QString DatabaseCommands::historyNote(const ServerCopy::Counts &counts)
+{
+    if (counts.historyLeft.isEmpty())
+        return QString();
+    return QStringLiteral("\n\nИстория изменений из файла (записей: %1) не перенесена: %2.")
+        .arg(counts.historyEntries)
+        .arg(counts.historyLeft);
 }
 
 QString DatabaseCommands::missingNote(const QStringList &missing)
@@ -403,12 +414,16 @@ void DatabaseCommands::transfer()
                              ? QString()
                              : QStringLiteral("\n\nТаблицы на сервере созданы: %1.")
                                    .arg(counts.createdTables.join(QStringLiteral(", ")));
+    const QString carried = counts.historyEntries > 0 && counts.historyLeft.isEmpty()
+                                ? QStringLiteral(", записей истории изменений %1").arg(counts.historyEntries)
+                                : QString();
     Dialogs::inform(window, QStringLiteral("База перенесена на сервер: военнослужащих %1, приказов %2, "
-                                            "прикреплённых файлов %3.")
+                                            "прикреплённых файлов %3%4.")
                                      .arg(counts.servicemen)
                                      .arg(counts.orders)
-                                     .arg(counts.files) +
-                                 made + missingNote(counts.missing));
+                                     .arg(counts.files)
+                                     .arg(carried) +
+                                 made + missingNote(counts.missing) + historyNote(counts));
 }
 
 bool DatabaseCommands::reopenDatabase()

@@ -1,6 +1,8 @@
 #ifndef DATABASECOMMANDS_H
 #define DATABASECOMMANDS_H
 
+#include "storage/servercopy.h"
+
 #include <QObject>
 #include <QSqlDatabase>
 #include <QString>
@@ -79,6 +81,8 @@ private:
     static bool busy(const std::function<bool()> &work);
     // The documents a copy onto the server did not find, for the report.
     static QString missingNote(const QStringList &missing);
+    // The file's history of changes that stayed behind, and why.
+    static QString historyNote(const ServerCopy::Counts &counts);
 
     QMainWindow *window;
     QSqlDatabase &db;

@@ -66,8 +66,8 @@ constexpr std::array<Name, 19> FIELDS{{
     {"FIO", "ФИО"},
     {"Data_comb", "Дата рождения"},
     {"LN", "Личный номер"},
-    {"Dolz_nom", "Номер должности"},
-    {"Zvan_nom", "Номер звания"},
+    {"Dolz_nom", "Должность по списку"},
+    {"Zvan_nom", "Звание по списку"},
     {"Date_time", "Дата приказа"},
     {"prikaznom", "Номер приказа"},
     {"kemvidan", "Чей приказ"},
@@ -107,7 +107,45 @@ QString shownTime(const QString &at)
     return at.mid(8, 2) + QLatin1Char('.') + at.mid(5, 2) + QLatin1Char('.') + at.left(4) + at.mid(10);
 }
 
-QStringList cells(const History::Record &e)
+// A stored date as the program shows dates, "dd.MM.yyyy", whether it was
+// written so (with a time after it, as the birth date is) or as
+// "yyyy-MM-dd"; another text as it is.
+QString shownDate(const QString &text)
+{
+    const QString day = text.trimmed().section(QLatin1Char(' '), 0, 0).section(QLatin1Char('T'), 0, 0);
+    for (const char *format : {"dd.MM.yyyy", "d.M.yyyy", "yyyy-MM-dd"}) {
+        const QDate date = QDate::fromString(day, QLatin1String(format));
+        if (date.isValid())
+            return date.toString(QStringLiteral("dd.MM.yyyy"));
+    }
+    return text;
+}
+
+// A stored value in the words the clerk knows: a penalty's state, the rank
+// or position a number stands for in its list, a date.
+QString shownValue(const QString &field, const QString &value, const History::References &lists)
+{
+    if (value.isEmpty())
+        return value;
+    if (field == QLatin1String("actived_prikaz")) {
+        const QString state = value.trimmed();
+        return state == QLatin1String("1")   ? QStringLiteral("в силе")
+               : state == QLatin1String("0") ? QStringLiteral("снято")
+                                             : value;
+    }
+    if (field == QLatin1String("Zvan_nom") || field == QLatin1String("Dolz_nom")) {
+        const QStringList &names = field == QLatin1String("Zvan_nom") ? lists.ranks : lists.positions;
+        bool number = false;
+        const int place = value.trimmed().toInt(&number);
+        return number && place >= 1 && place <= names.size() ? names.at(place - 1) : value;
+    }
+    if (field == QLatin1String("Data_comb") || field == QLatin1String("Date_time") ||
+        field == QLatin1String("Data_snytie"))
+        return shownDate(value);
+    return value;
+}
+
+QStringList cells(const History::Record &e, const History::References &lists)
 {
     return {shownTime(e.at),
             e.who,
@@ -118,8 +156,8 @@ QStringList cells(const History::Record &e)
             e.what.isEmpty() ? QString() : HistoryWindow::categoryName(e.what),
             e.prikaznom,
             e.field.isEmpty() ? QString() : HistoryWindow::fieldName(e.field),
-            e.oldValue,
-            e.newValue};
+            shownValue(e.field, e.oldValue, lists),
+            shownValue(e.field, e.newValue, lists)};
 }
 
 // "1 запись", "3 записи", "5 записей".
@@ -180,6 +218,8 @@ HistoryWindow::HistoryWindow(const QString &personalNumber, const QString &fio, 
             for (const QString &user : std::as_const(users))
                 ui->comboWho->addItem(user, user);
         }
+        // Without the lists the numbers are shown as they are.
+        History::readReferences(db, &references, &error);
     }
 
     connect(ui->allDates, &QCheckBox::toggled, this, [this](bool all) {
@@ -253,6 +293,21 @@ History::Filter HistoryWindow::filter() const
     return f;
 }
 
+QString HistoryWindow::filterLine() const
+{
+    const History::Filter f = filter();
+    const QString all = QStringLiteral("все");
+    const QString period = f.from.isValid() ? QStringLiteral("с %1 по %2")
+                                                  .arg(f.from.toString(QStringLiteral("dd.MM.yyyy")),
+                                                       f.to.toString(QStringLiteral("dd.MM.yyyy")))
+                                            : QStringLiteral("все даты");
+    const QString search = f.search.trimmed();
+    return QStringLiteral("Отбор — период: %1; пользователь: %2; изменения: %3; категория: %4; поиск: %5")
+        .arg(period, f.who.isEmpty() ? all : f.who, f.action.isEmpty() ? all : actionName(f.action),
+             f.what.isEmpty() ? all : categoryName(f.what),
+             search.isEmpty() ? QStringLiteral("нет") : QStringLiteral("«%1»").arg(search));
+}
+
 void HistoryWindow::reload()
 {
     QTableWidget *t = ui->tableWidget;
@@ -294,7 +349,7 @@ void HistoryWindow::append(const History::Page &page)
         t->setRowCount(start + count);
         QSignalBlocker quiet(t->model());
         for (int r = 0; r < count; ++r) {
-            const QStringList texts = cells(page.entries[static_cast<size_t>(r)]);
+            const QStringList texts = cells(page.entries[static_cast<size_t>(r)], references);
             for (int c = 0; c < texts.size(); ++c)
                 t->setItem(start + r, c, new QTableWidgetItem(texts.at(c)));
         }
@@ -326,9 +381,11 @@ bool HistoryWindow::exportTo(const QString &fileName, QString *error)
         return false;
     }
     const QString title = windowTitle();
-    // A sheet of a spreadsheet holds 1,048,576 rows, the header row among
-    // them: a longer history is refused whole rather than cut short.
-    constexpr size_t SHEET_ROWS = 1048575;
+    const QString chosen = filterLine();
+    // A sheet of a spreadsheet holds 1,048,576 rows, the two title lines and
+    // the header row among them: a longer history is refused whole rather
+    // than cut short.
+    constexpr size_t SHEET_ROWS = 1048573;
     if (!fileName.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive) && all.size() > SHEET_ROWS) {
         *error = QStringLiteral("записей %1, а лист таблицы вмещает не больше %2; выберите период или другие "
                                 "отборы, чтобы записей стало меньше")
@@ -340,6 +397,7 @@ bool HistoryWindow::exportTo(const QString &fileName, QString *error)
         Paper::Part part;
         part.line = title + QStringLiteral(" — ") + QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy"));
         part.lineFont = font();
+        part.blocks.emplace_back(Paper::Text{chosen, font(), Qt::AlignLeft, 0, true});
         Paper::Table table;
         table.font = ui->tableWidget->font();
         table.headerFont = ui->tableWidget->horizontalHeader()->font();
@@ -355,7 +413,7 @@ bool HistoryWindow::exportTo(const QString &fileName, QString *error)
         table.rows.reserve(all.size());
         for (const History::Record &e : all) {
             Paper::Row row;
-            for (const QString &text : cells(e)) {
+            for (const QString &text : cells(e, references)) {
                 Paper::Cell cell;
                 cell.text = text;
                 row.push_back(std::move(cell));
@@ -372,12 +430,13 @@ bool HistoryWindow::exportTo(const QString &fileName, QString *error)
     TableExport::Grid grid;
     grid.sheet = QStringLiteral("История изменений");
     grid.header = HEADERS;
+    grid.title = QStringList{title, chosen};
     // Not the summary's columns: every cell is written as text.
     for (int c = 0; c < HEADERS.size(); ++c)
         grid.columns.append(-1);
     grid.rows.reserve(static_cast<qsizetype>(all.size()));
     for (const History::Record &e : all)
-        grid.rows.append(cells(e));
+        grid.rows.append(cells(e, references));
     if (fileName.endsWith(QLatin1String(".ods"), Qt::CaseInsensitive))
         return TableExport::writeSpreadsheet(grid, fileName, error);
     return TableExport::writeWorkbook(grid, fileName, error);

@@ -43,6 +43,9 @@ public:
     // Writes every entry the filters leave to a .xlsx, .ods or .pdf file (by
     // its ending); false with the reason in `error`.
     bool exportTo(const QString &fileName, QString *error);
+    // The filters in use, in words, as the export's line at its top gives
+    // them.
+    QString filterLine() const;
 
 private:
     History::Filter filter() const;
@@ -54,6 +57,8 @@ private:
     QString ln;
     qint64 next = 0;
     bool readable = false;
+    // The ranks and positions that the entries' numbers stand for.
+    History::References references;
     // The search waits for a pause in typing.
     QTimer searchPause;
 };

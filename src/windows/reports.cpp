@@ -19,6 +19,7 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QSignalBlocker>
@@ -55,6 +56,12 @@ ReportsWindow::ReportsWindow(QWidget *parent)
 {
     ui->setupUi(this);
     unitsView = chartViewIn(ui->chartUnits);
+    // The units' names under the chart where their numbers stand on it.
+    unitKey = new QLabel(ui->chartUnits);
+    unitKey->setWordWrap(true);
+    unitKey->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    unitKey->hide();
+    ui->chartUnits->layout()->addWidget(unitKey);
     monthsView = chartViewIn(ui->chartMonths);
     for (QTableWidget *t : {ui->tableSummary, ui->tableTop, ui->tableMonths}) {
         t->verticalHeader()->setVisible(false);
@@ -181,6 +188,7 @@ void ReportsWindow::refresh()
             t->setRowCount(0);
         ui->labelUndated->clear();
         setChart(unitsView, nullptr);
+        unitKey->hide();
         setChart(monthsView, nullptr);
         say(QStringLiteral("Отчёт не составлен: %1").arg(report.error), true);
         return;
@@ -204,6 +212,8 @@ void ReportsWindow::refresh()
     ui->labelUndated->setText(undated);
     ui->labelUndated->setVisible(!undated.isEmpty());
     setChart(unitsView, ReportCharts::units(shown, font()));
+    unitKey->setText(ReportCharts::unitKey(shown));
+    unitKey->setVisible(!unitKey->text().isEmpty());
     setChart(monthsView, ReportCharts::months(shown, font()));
     say(QString());
 }

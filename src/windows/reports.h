@@ -8,6 +8,7 @@
 
 class QChart;
 class QChartView;
+class QLabel;
 class QTableWidget;
 class addfile;
 
@@ -75,6 +76,7 @@ private:
 
     Ui::reports *ui;
     QChartView *unitsView;
+    QLabel *unitKey;
     QChartView *monthsView;
     Reports::Report shown;
     QTimer pause;

@@ -159,4 +159,19 @@ bool readUsers(const QSqlDatabase &db, QStringList *users, QSqlError *error)
     return true;
 }
 
+bool readReferences(const QSqlDatabase &db, References *lists, QSqlError *error)
+{
+    for (auto [statement, names] : {std::pair{Sql::SELECT_RANKS, &lists->ranks},
+                                    std::pair{Sql::SELECT_POSITIONS, &lists->positions}}) {
+        names->clear();
+        QSqlQuery query;
+        if (!PrivateConnection::run(db, QString::fromLatin1(statement), {}, &query, error))
+            return false;
+        // The name is the list's second column.
+        while (query.next())
+            names->append(query.value(1).toString());
+    }
+    return true;
+}
+
 } // namespace History

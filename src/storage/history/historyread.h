@@ -55,6 +55,14 @@ struct Page
 // How many entries a page holds.
 inline constexpr int PAGE_SIZE = 500;
 
+// The names of the reference lists in the order their numbers count: a
+// serviceman's rank and position numbers are places in them, from 1.
+struct References
+{
+    QStringList ranks;
+    QStringList positions;
+};
+
 // True when the database has the table (a register of an earlier version,
 // or a server made without it, has none).
 bool exists(const QSqlDatabase &db);
@@ -71,6 +79,9 @@ bool readPage(const QSqlDatabase &db, const Filter &filter, qint64 olderThan, in
 bool readAll(const QSqlDatabase &db, const Filter &filter, std::vector<Record> *entries, QSqlError *error);
 // The users who made changes, in order.
 bool readUsers(const QSqlDatabase &db, QStringList *users, QSqlError *error);
+// The ranks and positions of the reference lists, to name the numbers the
+// entries hold.
+bool readReferences(const QSqlDatabase &db, References *lists, QSqlError *error);
 
 } // namespace History
 

@@ -126,7 +126,7 @@ Report build(const Period &period, const QString &unit, int topCount)
             return a.fio < b.fio;
         return a.ln < b.ln;
     };
-    const qsizetype keep = std::clamp<qsizetype>(topCount, 0, report.top.size());
+    const qsizetype keep = topCount < 0 ? report.top.size() : std::min<qsizetype>(topCount, report.top.size());
     std::partial_sort(report.top.begin(), report.top.begin() + keep, report.top.end(), byForce);
     report.top.resize(keep);
     return report;

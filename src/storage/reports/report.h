@@ -65,8 +65,10 @@ struct Report
 };
 
 // Counts the report over the program's connection (a file or a server).
-// unit empty: all units; topCount: how many rows the second tab lists.
-Report build(const Period &period, const QString &unit = QString(), int topCount = 50);
+// unit empty: all units; topCount: how many rows the second tab lists
+// (negative: every serviceman with a penalty in force, as the window, the
+// paper and the files list them).
+Report build(const Period &period, const QString &unit = QString(), int topCount = -1);
 
 // The units present in the register, in their natural order (for the
 // window's choice of unit).

@@ -47,11 +47,13 @@ inline constexpr Dialects HISTORY_EXISTS{"SELECT name FROM sqlite_master WHERE t
 inline constexpr char HISTORY_WRITABLE[] =
     "SELECT has_table_privilege('history', 'DELETE') AND has_table_privilege('history', 'INSERT')";
 // Server only: the history written by the database itself. One trigger
-// function for the five tables: one row per added or deleted row, one row per
-// changed column of a changed row (the six counts of Combat follow the orders
-// and are left out). It runs with its owner's rights, so that clerks, who may
-// not write the history, leave their entries all the same; the role and the
-// workstation (the connection's application_name) are the session's.
+// function for the five tables: one row per added or deleted row (a deleted
+// order two, its date and its name, so that the entry still tells which order
+// it was), one row per changed column of a changed row (the six counts of
+// Combat follow the orders and are left out). It runs with its owner's
+// rights, so that clerks, who may not write the history, leave their entries
+// all the same; the role and the workstation (the connection's
+// application_name) are the session's.
 inline constexpr char CREATE_HISTORY_FUNCTION[] = R"SQL(CREATE OR REPLACE FUNCTION history_record() RETURNS trigger
 LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, public AS $body$
 DECLARE
@@ -105,6 +107,13 @@ BEGIN
         v_what := coalesce(names->>t, TG_TABLE_NAME);
         IF TG_OP = 'INSERT' THEN v_new := coalesce(r->>'rank', r->>'dolzn');
         ELSIF TG_OP = 'DELETE' THEN v_old := coalesce(r->>'rank', r->>'dolzn'); END IF;
+    END IF;
+    IF TG_OP = 'DELETE' AND t = 'prikaz' THEN
+        INSERT INTO history (at, who, workstation, action, LN, FIO, what, prikaznom, field, old_value, new_value)
+        VALUES (v_at, session_user, v_ws, v_action, v_ln, v_fio, v_what, v_number, 'Date_time', o->>'date_time',
+                NULL),
+               (v_at, session_user, v_ws, v_action, v_ln, v_fio, v_what, v_number, 'nameZO', o->>'namezo', NULL);
+        RETURN NULL;
     END IF;
     IF TG_OP <> 'UPDATE' THEN
         INSERT INTO history (at, who, workstation, action, LN, FIO, what, prikaznom, field, old_value, new_value)

@@ -87,6 +87,11 @@ static_assert(extends(DELETE_ORDER_ROW.sqlite, DELETE_ORDER + 0));
 static_assert(extends(DELETE_ORDER_ROW.postgresql, DELETE_ORDER + 0));
 #undef VEDOMER_UPDATE_ORDER_UNCHANGED
 #undef VEDOMER_LIFT_ORDER_UNCHANGED
+// On a file: the date and name of the order DELETE_ORDER (with an identity,
+// DELETE_ORDER_ROW) deletes, for its entry of the history. Bound: LN, the
+// category's code, the number, the identity twice ("" for any).
+inline constexpr char SELECT_DELETED_ORDER[] = "SELECT Date_time, nameZO FROM prikaz WHERE LN = ? AND what = ? AND "
+                                               "prikaznom = ? AND (? = '' OR rowid = ?)";
 // The dates of a serviceman's orders of one number in one category, in the
 // order they were added.
 // %1 LN, %2 code, %3 number.

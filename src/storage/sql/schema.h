@@ -91,6 +91,11 @@ inline constexpr char ALL_COLUMNS[] =
 inline constexpr char BEGIN_SNAPSHOT[] = "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY";
 // Server only: while a register is put in place, other clerks' changes wait.
 inline constexpr char LOCK_REGISTER[] = "LOCK TABLE Combat, prikaz, Files, Ranks, Emploeses, Kopii IN EXCLUSIVE MODE";
+// Server only: a step of a transaction that may be refused without spoiling
+// the rest of it.
+inline constexpr char SAVEPOINT_STEP[] = "SAVEPOINT step";
+inline constexpr char RELEASE_STEP[] = "RELEASE SAVEPOINT step";
+inline constexpr char ROLLBACK_TO_STEP[] = "ROLLBACK TO SAVEPOINT step";
 // Server only: the next identity of a table whose ids were copied follows the
 // largest id. %1 table.
 inline constexpr char RESTART_IDENTITY[] =
