@@ -710,6 +710,7 @@ private slots:
         answerer.button("OK");
         MainWindow w;
         QVERIFY(answerer.seen().last().text.contains("нет ни одной таблицы"));
+        QVERIFY(answerer.seen().last().text.contains("«Перенести базу на сервер»"));
         QSqlDatabase::removeDatabase(CLERK);
         pg->connect(CLERK, name);
         useTestConnection(CLERK);

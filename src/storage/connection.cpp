@@ -400,7 +400,8 @@ bool openChosen(const std::function<bool(const Paths::Server &, QString *passwor
         if (!ok)
             *reason =
                 read ? QStringLiteral("в базе данных нет ни одной таблицы (их создаёт запуск программы с "
-                                      "параметром --ver)")
+                                      "параметром --ver владельцем базы или перенос на сервер базы из файла "
+                                      "командой «Файл» → «Перенести базу на сервер»)")
                      : Errors::describe(probe.lastError(), db.driverName());
         const QString user = ok ? probe.value(1).toString() : QString();
         // An answer that is not there counts as may write, as in mayWrite().
