@@ -399,6 +399,12 @@ QStringList finishInterrupted()
     QStringList notes;
     if (Sql::onServer() || !QFileInfo(folder()).isDir())
         return notes;
+    // Nothing left waiting: the register is not read at all.
+    const QString partMark = QLatin1String(PART_PREFIX) + QLatin1Char('*') + QLatin1String(PART_SUFFIX);
+    const QFileInfoList parts = QDir(folder()).entryInfoList({partMark}, QDir::Files | QDir::Hidden);
+    QFile marker(folder() + QLatin1Char('/') + QLatin1String(REMOVAL_MARKER));
+    if (parts.isEmpty() && !marker.exists())
+        return notes;
     QHash<QString, QString> named;
     {
         QSqlQuery query = Function::Myquery(QString::fromLatin1(Sql::SELECT_FILE_COPIES));
@@ -411,8 +417,7 @@ QStringList finishInterrupted()
     }
     // Copies an attachment left waiting: given their name where the record
     // was written, else removed.
-    const QString partMark = QLatin1String(PART_PREFIX) + QLatin1Char('*') + QLatin1String(PART_SUFFIX);
-    for (const QFileInfo &part : QDir(folder()).entryInfoList({partMark}, QDir::Files | QDir::Hidden)) {
+    for (const QFileInfo &part : parts) {
         const QString path = folder() + QLatin1Char('/') + part.fileName();
         const QString target = named.value(path);
         if (!target.isEmpty() && insideFolder(target) && !taken(target) && QFile::rename(path, target)) {
@@ -426,7 +431,6 @@ QStringList finishInterrupted()
     }
     // Copies whose removal was written while the program stopped before it
     // could put them aside.
-    QFile marker(folder() + QLatin1Char('/') + QLatin1String(REMOVAL_MARKER));
     if (marker.open(QIODevice::ReadOnly)) {
         QSet<QString> copies;
         for (const QByteArray &line : marker.readAll().split('\n'))
