@@ -56,7 +56,7 @@ Recount::Result Recount::category(const QString &ln, const QString &code, QSqlEr
         const char *statement =
             code == QLatin1String(Code::VZS) ? Sql::RECOUNT_PENALTIES_AT_ONCE : Sql::RECOUNT_AT_ONCE;
         const QSqlQuery query =
-            Function::Myquery(QString::fromLatin1(statement).arg(code, Query::quote(Query::quote(ln))));
+            Function::Myquery(QString::fromLatin1(statement).arg(code, QString::fromLatin1(ln.toUtf8().toHex())));
         if (query.isActive())
             return Result::Done;
         *error = query.lastError();
