@@ -117,9 +117,14 @@ bool recordOn(const QSqlDatabase &db, const QList<Entry> &entries, QSqlError *er
     if (entries.isEmpty())
         return true;
     if (Sql::onServer(db)) {
-        // A restore's entry carries the numbers of rows (its old value).
+        // A restore's entry carries the numbers of rows (its old value),
+        // where the database has the function for it.
         for (const Entry &e : entries) {
-            const bool restore = e.action == QLatin1String(Action::RESTORE);
+            QSqlQuery found;
+            const bool restore = e.action == QLatin1String(Action::RESTORE) &&
+                                 PrivateConnection::run(db, QString::fromLatin1(Sql::HISTORY_RESTORE_EXISTS), {},
+                                                        &found, error) &&
+                                 found.next() && found.value(0).toBool();
             if (isEvent(e.action) &&
                 !PrivateConnection::run(db,
                                         QString::fromLatin1(restore ? Sql::INSERT_HISTORY_RESTORE

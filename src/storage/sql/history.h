@@ -186,6 +186,10 @@ history_restore(p_source text, p_counts text) RETURNS void LANGUAGE sql SECURITY
 $body$)SQL";
 // Bound: the file, the counts.
 inline constexpr char INSERT_HISTORY_RESTORE[] = "SELECT history_restore(?, ?)";
+// Whether the database has it: one whose history an earlier version made
+// (before its owner ran "--ver" again) enters a restore by history_event.
+inline constexpr char HISTORY_RESTORE_EXISTS[] =
+    "SELECT to_regprocedure('history_restore(text, text)') IS NOT NULL";
 // Server only: whether this connection's role may restore (the database's
 // owner, a member of vedomer_admins or a superuser), and its name.
 inline constexpr char MAY_RESTORE[] =
