@@ -529,17 +529,20 @@ private slots:
         const QString ln = "Л\\'1";
         const QString hostile = "x\\''; SELECT 'injected";
         QVERIFY(exec("INSERT INTO Combat (LN, FIO) VALUES (?, 'Ф')", {ln}));
-        QCOMPARE(Orders::add(ln, "vzs", {"01.02.2020", "1", hostile, hostile, ""}).outcome, Orders::Outcome::Done);
+        QCOMPARE(Orders::add(ln, "vzs", {"01.02.2020", "1", hostile, hostile, ""}).outcome,
+                 Orders::Outcome::Done);
         QSqlError error;
         QCOMPARE(Recount::category(ln, "vzs", &error), Recount::Result::Done);
         Servicemen::Entry entry;
         entry.fields = {"", "", "", hostile, "", ln};
-        QCOMPARE(Servicemen::change(ln, {"", "", "", "Ф", "", ln}, entry, &error), Servicemen::Outcome::Saved);
+        QCOMPARE(Servicemen::change(ln, {"", "", "", "Ф", "", ln}, entry, &error),
+                 Servicemen::Outcome::Saved);
         QCOMPARE(rows("SELECT c.FIO, c.vzs, p.kemvidan, p.nameZO FROM Combat c JOIN prikaz p USING (LN)"),
                  (QList<QStringList>{{hostile, "1", hostile, hostile}}));
         entry.fields = {"", "", "", "Б\\", "", "2"};
         QCOMPARE(Servicemen::add(entry, &error), Servicemen::Outcome::Failed);
-        QVERIFY2(Errors::describe(error).contains("standard_conforming_strings"), qPrintable(Errors::describe(error)));
+        QVERIFY2(Errors::describe(error).contains("standard_conforming_strings"),
+                 qPrintable(Errors::describe(error)));
         QCOMPARE(value("SELECT count(*) FROM Combat"), QString("1"));
 
         const QString nul = QString("Выговор") + QChar(0) + "!";
@@ -557,8 +560,10 @@ private slots:
         child<QLineEdit>(&form, "lineEdit_LN")->setText("3");
         child<QLineEdit>(&form, "lineEdit_FIO")->setText(nul);
         save(form, answerer, "OK");
-        QVERIFY2(answerer.seen().last().text.contains("в поле «ФИО»"), qPrintable(answerer.seen().last().text));
-        QCOMPARE(value("SELECT count(*) || ' ' || (SELECT count(*) FROM prikaz) FROM Combat"), QString("2 1"));
+        QVERIFY2(answerer.seen().last().text.contains("в поле «ФИО»"),
+                 qPrintable(answerer.seen().last().text));
+        QCOMPARE(value("SELECT count(*) || ' ' || (SELECT count(*) FROM prikaz) FROM Combat"),
+                 QString("2 1"));
         QVERIFY(answerer.unexpected().isEmpty());
     }
 
@@ -1133,9 +1138,10 @@ private slots:
         answerer.button("OK");
         trigger(w, "action_9");
         QCOMPARE(answerer.seen().size(), 1);
-        QVERIFY2(answerer.seen()[0].text.contains("может только её владелец или член группы vedomer_admins, а не "
-                                                  "пользователь «clerk1»"),
-                 qPrintable(answerer.seen()[0].text));
+        QVERIFY2(
+            answerer.seen()[0].text.contains("может только её владелец или член группы vedomer_admins, а не "
+                                             "пользователь «clerk1»"),
+            qPrintable(answerer.seen()[0].text));
         pg->pointSettingsAt(name, "admin1");
         QVERIFY(openProgramDb());
         QString failure;
@@ -1144,11 +1150,12 @@ private slots:
         const QString last = value("SELECT max(id) FROM history");
         ServerCopy::Counts counts;
         QVERIFY2(ServerCopy::restore(dir.filePath("copy.db"), &counts, &failure), qPrintable(failure));
-        QCOMPARE(rows("SELECT who, action, old_value, new_value FROM history WHERE id > ?", {last.toInt()}),
-                 (QList<QStringList>{{"admin1", "restore",
-                                      "было: военнослужащих 3, приказов 1, документов 0; стало: военнослужащих "
-                                      "2, приказов 1, документов 0",
-                                      dir.filePath("copy.db")}}));
+        QCOMPARE(
+            rows("SELECT who, action, old_value, new_value FROM history WHERE id > ?", {last.toInt()}),
+            (QList<QStringList>{{"admin1", "restore",
+                                 "было: военнослужащих 3, приказов 1, документов 0; стало: военнослужащих "
+                                 "2, приказов 1, документов 0",
+                                 dir.filePath("copy.db")}}));
     }
 
     // Ten clerks, each a process of its own, write at once on servicemen of
@@ -1264,10 +1271,11 @@ private slots:
             return;
         // Neither a temporary table "history" of his own nor the restore's
         // setting keeps his changes out of the history.
-        QVERIFY(Function::Myquery("CREATE TEMP TABLE history (id serial, at text, who text, workstation text, "
-                                  "action text, LN text, FIO text, what text, prikaznom text, field text, "
-                                  "old_value text, new_value text)")
-                    .isActive());
+        QVERIFY(
+            Function::Myquery("CREATE TEMP TABLE history (id serial, at text, who text, workstation text, "
+                              "action text, LN text, FIO text, what text, prikaznom text, field text, "
+                              "old_value text, new_value text)")
+                .isActive());
         QVERIFY(Function::Myquery("SELECT set_config('vedomer.restoring', 'on', false)").isActive());
         QVERIFY(Function::Myquery("UPDATE Ranks SET Rank = 'Маршал' WHERE id = 1").isActive());
         QVERIFY(Function::Myquery("DROP TABLE pg_temp.history").isActive());

@@ -125,7 +125,7 @@ void changed(QList<History::Entry> &entries, const History::Entry &base, const c
 // the outcome; `texts` receive the texts of its fourth field, `count` its
 // fifth of the first row.
 Result atOnce(const char *statement, const QVariantList &values, bool deleting, QStringList *texts,
-             int *count = nullptr)
+              int *count = nullptr)
 {
     Result result;
     result.statement = QString::fromLatin1(statement);
@@ -206,9 +206,10 @@ Orders::Result Orders::add(const QString &ln, const QString &code, const Fields 
     Recount::pending(ln, code);
     if (Sql::onServer()) {
         QStringList leftOver;
-        Result result = atOnce(Sql::ADD_ORDER_AT_ONCE,
-                               {ln, code, fields.date, fields.number, fields.issuer, fields.name, fields.outgoing},
-                               false, &leftOver);
+        Result result =
+            atOnce(Sql::ADD_ORDER_AT_ONCE,
+                   {ln, code, fields.date, fields.number, fields.issuer, fields.name, fields.outgoing}, false,
+                   &leftOver);
         if (result.outcome == Outcome::Done)
             result.leftOver = leftOver;
         return result;
@@ -230,11 +231,10 @@ Orders::Result Orders::change(const QString &ln, const QString &code, const QStr
     Recount::pending(ln, code);
     if (Sql::onServer()) {
         QStringList leftOver;
-        Result result =
-            atOnce(Sql::CHANGE_ORDER_AT_ONCE,
-                   {ln, old, code, fields.date, fields.number, fields.issuer, fields.name, fields.outgoing, was[0],
-                    was[1], was[2], was[3], was[4], was[5], was[6], id},
-                   false, &leftOver);
+        Result result = atOnce(Sql::CHANGE_ORDER_AT_ONCE,
+                               {ln, old, code, fields.date, fields.number, fields.issuer, fields.name,
+                                fields.outgoing, was[0], was[1], was[2], was[3], was[4], was[5], was[6], id},
+                               false, &leftOver);
         if (result.outcome == Outcome::Done)
             result.leftOver = leftOver;
         return result;
@@ -283,8 +283,8 @@ Orders::Result Orders::lift(const QString &ln, const QString &code, const QStrin
     Recount::pending(ln, code);
     if (Sql::onServer())
         return atOnce(Sql::LIFT_ORDER_AT_ONCE,
-                      {QString::number(0), liftDate, liftNumber, ln, number, code, was[0], was[1], was[2], was[3],
-                       was[4], was[5], was[6], id},
+                      {QString::number(0), liftDate, liftNumber, ln, number, code, was[0], was[1], was[2],
+                       was[3], was[4], was[5], was[6], id},
                       false, nullptr);
     return write(ln, [&](Result &result, QSqlError &error) {
         const auto fill = [&](const QString &statement, auto... row) {

@@ -153,7 +153,8 @@ class ParamsResult : public QSqlResult
 {
 public:
     ParamsResult(const QSqlDriver *driver, const QString &sql, PGresult *result)
-        : QSqlResult(driver), m_result(result)
+        : QSqlResult(driver)
+        , m_result(result)
     {
         setQuery(sql);
         setActive(true);

@@ -210,9 +210,10 @@ void addCombat::on_pushButton_2_clicked()
                                              {QStringLiteral("ФИО"), f[Servicemen::FIO]},
                                              {QStringLiteral("Личный номер"), ln}});
     if (!field.isEmpty()) {
-        Dialogs::warn(this, what + QStringLiteral(": в поле «%1» есть знак, который нельзя сохранить (нулевой "
-                                                   "символ). Уберите его и сохраните снова.")
-                                       .arg(field));
+        Dialogs::warn(this,
+                      what + QStringLiteral(": в поле «%1» есть знак, который нельзя сохранить (нулевой "
+                                            "символ). Уберите его и сохраните снова.")
+                                 .arg(field));
         return;
     }
 

@@ -509,13 +509,15 @@ bool addfile::storable(const QString &notDone, bool lifting)
         {QStringLiteral("Чей приказ"), typed.issuer},
         {QStringLiteral("Исх.№СУ"), typed.outgoing}};
     if (lifting)
-        fields = {{QStringLiteral("Номер снятия"), ui->lineEdit_5->text()}, {QStringLiteral("Номер"), typed.number}};
+        fields = {{QStringLiteral("Номер снятия"), ui->lineEdit_5->text()},
+                  {QStringLiteral("Номер"), typed.number}};
     const QString field = Query::unstorable(fields);
     if (field.isEmpty())
         return true;
-    say(notDone + QStringLiteral(": в поле «%1» есть знак, который нельзя сохранить (нулевой символ). Уберите "
-                                 "его и повторите.")
-                      .arg(field));
+    say(notDone +
+        QStringLiteral(": в поле «%1» есть знак, который нельзя сохранить (нулевой символ). Уберите "
+                       "его и повторите.")
+            .arg(field));
     return false;
 }
 

@@ -122,16 +122,15 @@ bool recordOn(const QSqlDatabase &db, const QList<Entry> &entries, QSqlError *er
         for (const Entry &e : entries) {
             QSqlQuery found;
             const bool restore = e.action == QLatin1String(Action::RESTORE) &&
-                                 PrivateConnection::run(db, QString::fromLatin1(Sql::HISTORY_RESTORE_EXISTS), {},
-                                                        &found, error) &&
+                                 PrivateConnection::run(db, QString::fromLatin1(Sql::HISTORY_RESTORE_EXISTS),
+                                                        {}, &found, error) &&
                                  found.next() && found.value(0).toBool();
             if (isEvent(e.action) &&
-                !PrivateConnection::run(db,
-                                        QString::fromLatin1(restore ? Sql::INSERT_HISTORY_RESTORE
-                                                                    : Sql::INSERT_HISTORY_EVENT),
-                                        restore ? QVariantList{e.newValue, e.oldValue}
-                                                : QVariantList{e.action, e.newValue},
-                                        nullptr, error))
+                !PrivateConnection::run(
+                    db,
+                    QString::fromLatin1(restore ? Sql::INSERT_HISTORY_RESTORE : Sql::INSERT_HISTORY_EVENT),
+                    restore ? QVariantList{e.newValue, e.oldValue} : QVariantList{e.action, e.newValue},
+                    nullptr, error))
                 return false;
         }
         return true;
