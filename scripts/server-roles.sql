@@ -1,9 +1,12 @@
 -- Ведомер: who may change what in a register on a PostgreSQL server.
 --
--- Two group roles: vedomer_clerks read and write the register, vedomer_viewers
--- only read it (the program then works read-only: every command that writes
--- is disabled and the status bar says "Только просмотр"). The users of the
--- program are made members of one of them.
+-- Three group roles: vedomer_clerks read and write the register,
+-- vedomer_viewers only read it (the program then works read-only: every
+-- command that writes is disabled and the status bar says "Только
+-- просмотр"), and vedomer_admins do what clerks do and may besides restore
+-- the register from a backup copy (as may the database's owner; a clerk's
+-- restore is refused). The users of the program are made members of one of
+-- them.
 --
 -- Run it as the server's administrator, connected to the register's database,
 -- after the database was made (its tables may be there already or be made
@@ -25,8 +28,12 @@ BEGIN
     IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = 'vedomer_viewers') THEN
         CREATE ROLE vedomer_viewers NOLOGIN;
     END IF;
+    IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = 'vedomer_admins') THEN
+        CREATE ROLE vedomer_admins NOLOGIN;
+    END IF;
 END
 $$;
+GRANT vedomer_clerks TO vedomer_admins;
 
 -- Both may connect to this database and see its schema.
 DO $$
@@ -35,6 +42,18 @@ BEGIN
 END
 $$;
 GRANT USAGE ON SCHEMA public TO vedomer_clerks, vedomer_viewers;
+
+-- Nobody but the owner makes tables or temporary tables here: a table of a
+-- clerk's own in public, or a temporary one of the session, could stand in
+-- for one of the register's. PostgreSQL up to 14 lets everyone create in
+-- public; every version lets everyone make temporary tables.
+REVOKE CREATE ON SCHEMA public FROM PUBLIC;
+DO $$
+BEGIN
+    EXECUTE format('REVOKE TEMPORARY ON DATABASE %I FROM PUBLIC, vedomer_clerks, vedomer_viewers, vedomer_admins',
+                   current_database());
+END
+$$;
 
 -- The register's tables, where they are made already: servicemen (Combat),
 -- orders (prikaz), attached files (Files) and their contents (Kopii), the
@@ -70,18 +89,29 @@ BEGIN
 END
 $$;
 
--- The history of changes is written by the database itself (the trigger
--- functions history_record and history_event run with their owner's
+-- The history of changes is written by the database itself (the functions
+-- history_record, history_event and history_restore run with their owner's
 -- rights): clerks and viewers only read it, whatever the grants above gave.
+-- The clerks' group may enter an import or a move onto the server
+-- (history_event), vedomer_admins a restore (history_restore); PUBLIC
+-- neither.
 DO $$
 BEGIN
     IF to_regclass('public.history') IS NOT NULL THEN
-        REVOKE ALL ON public.history FROM PUBLIC, vedomer_clerks, vedomer_viewers;
-        REVOKE ALL ON SEQUENCE public.history_id_seq FROM PUBLIC, vedomer_clerks, vedomer_viewers;
+        REVOKE ALL ON public.history FROM PUBLIC, vedomer_clerks, vedomer_viewers, vedomer_admins;
+        REVOKE ALL ON SEQUENCE public.history_id_seq FROM PUBLIC, vedomer_clerks, vedomer_viewers, vedomer_admins;
         GRANT SELECT ON public.history TO vedomer_clerks, vedomer_viewers;
     END IF;
     IF to_regprocedure('public.history_record()') IS NOT NULL THEN
         REVOKE ALL ON FUNCTION public.history_record() FROM PUBLIC;
+    END IF;
+    IF to_regprocedure('public.history_event(text, text)') IS NOT NULL THEN
+        REVOKE ALL ON FUNCTION public.history_event(text, text) FROM PUBLIC, vedomer_viewers;
+        GRANT EXECUTE ON FUNCTION public.history_event(text, text) TO vedomer_clerks;
+    END IF;
+    IF to_regprocedure('public.history_restore(text, text)') IS NOT NULL THEN
+        REVOKE ALL ON FUNCTION public.history_restore(text, text) FROM PUBLIC, vedomer_clerks, vedomer_viewers;
+        GRANT EXECUTE ON FUNCTION public.history_restore(text, text) TO vedomer_admins;
     END IF;
 END
 $$;
@@ -91,6 +121,7 @@ $$;
 --
 -- CREATE ROLE ivanov LOGIN PASSWORD 'пароль' IN ROLE vedomer_clerks;    -- clerk: reads and writes
 -- CREATE ROLE petrov LOGIN PASSWORD 'пароль' IN ROLE vedomer_viewers;   -- commander: reads only
+-- CREATE ROLE sidorov LOGIN PASSWORD 'пароль' IN ROLE vedomer_admins;   -- administrator: also restores
 --
 -- A user moves from one group to the other with
 --

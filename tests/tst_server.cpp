@@ -514,6 +514,59 @@ private slots:
         QVERIFY(answerer.unexpected().isEmpty());
     }
 
+    // Behind a connection whose server reads a backslash in a quoted text as
+    // an escape (standard_conforming_strings off, as a pooler that drops the
+    // start-up option leaves it), the orders window's and the form's writes
+    // store hostile texts byte for byte and the recount counts them; a
+    // statement that would read otherwise is not sent, and says why. A NUL
+    // is named by its field before anything is written.
+    void valuesApartFromText()
+    {
+        WorkDir dir(WorkDir::WithoutDatabase);
+        freshServer();
+        QVERIFY(openProgramDb());
+        QVERIFY(Function::Myquery("SET standard_conforming_strings = off").isActive());
+        const QString ln = "Л\\'1";
+        const QString hostile = "x\\''; SELECT 'injected";
+        QVERIFY(exec("INSERT INTO Combat (LN, FIO) VALUES (?, 'Ф')", {ln}));
+        QCOMPARE(Orders::add(ln, "vzs", {"01.02.2020", "1", hostile, hostile, ""}).outcome,
+                 Orders::Outcome::Done);
+        QSqlError error;
+        QCOMPARE(Recount::category(ln, "vzs", &error), Recount::Result::Done);
+        Servicemen::Entry entry;
+        entry.fields = {"", "", "", hostile, "", ln};
+        QCOMPARE(Servicemen::change(ln, {"", "", "", "Ф", "", ln}, entry, &error),
+                 Servicemen::Outcome::Saved);
+        QCOMPARE(rows("SELECT c.FIO, c.vzs, p.kemvidan, p.nameZO FROM Combat c JOIN prikaz p USING (LN)"),
+                 (QList<QStringList>{{hostile, "1", hostile, hostile}}));
+        entry.fields = {"", "", "", "Б\\", "", "2"};
+        QCOMPARE(Servicemen::add(entry, &error), Servicemen::Outcome::Failed);
+        QVERIFY2(Errors::describe(error).contains("standard_conforming_strings"),
+                 qPrintable(Errors::describe(error)));
+        QCOMPARE(value("SELECT count(*) FROM Combat"), QString("1"));
+
+        const QString nul = QString("Выговор") + QChar(0) + "!";
+        QVERIFY(exec("INSERT INTO Combat (LN, FIO) VALUES ('5', 'Ф')"));
+        ModalAnswerer answerer;
+        {
+            OrdersWindow w("5", "vzs");
+            w.at<QLineEdit>("lineEdit_2")->setText("2");
+            w.at<QLineEdit>("lineEdit_4")->setText(nul);
+            answerer.button("Так точно");
+            w.at<QPushButton>("pushButton_7")->click();
+            QVERIFY2(w.status().contains("в поле «Наименование"), qPrintable(w.status()));
+        }
+        addCombat form(QString(), QString(), QString(), QString(), QString(), false, QString(), nullptr);
+        child<QLineEdit>(&form, "lineEdit_LN")->setText("3");
+        child<QLineEdit>(&form, "lineEdit_FIO")->setText(nul);
+        save(form, answerer, "OK");
+        QVERIFY2(answerer.seen().last().text.contains("в поле «ФИО»"),
+                 qPrintable(answerer.seen().last().text));
+        QCOMPARE(value("SELECT count(*) || ' ' || (SELECT count(*) FROM prikaz) FROM Combat"),
+                 QString("2 1"));
+        QVERIFY(answerer.unexpected().isEmpty());
+    }
+
     // A document is kept in the database, opened from the user's cache
     // folder, and goes with its last attachment.
     void documents()
@@ -1001,20 +1054,33 @@ private slots:
     // tables are made and again after): a viewer's program has every command
     // that writes disabled with the reason and says "Только просмотр", a
     // write forced through is refused as his lack of rights and changes
-    // nothing; a clerk writes.
+    // nothing; a clerk writes. Only the owner makes tables (in public, as
+    // PostgreSQL 14 let everyone) and temporary tables; the history's events
+    // are the clerks', a restore the administrators': a clerk's is refused
+    // before anything is asked, an administrator's is one entry.
     void clerksAndViewers()
     {
         WorkDir dir(WorkDir::WithoutDatabase);
         const QString name = pg->createDatabase();
         const QString script = QStringLiteral(VEDOMER_CONF_DIR "/../scripts/server-roles.sql");
+        QVERIFY(pg->admin("GRANT CREATE ON SCHEMA public TO PUBLIC", name));
         QVERIFY(pg->runScript(script, name));
         pg->pointSettingsAt(name);
         Function::ver();
         QVERIFY(pg->runScript(script, name));
-        QVERIFY(pg->createUser("viewer1", "vedomer_viewers") && pg->createUser("clerk1", "vedomer_clerks"));
+        QVERIFY(pg->createUser("viewer1", "vedomer_viewers") && pg->createUser("clerk1", "vedomer_clerks") &&
+                pg->createUser("admin1", "vedomer_admins"));
         QSqlDatabase::removeDatabase(CLERK);
         pg->connect(CLERK, name);
         useTestConnection(CLERK);
+        QCOMPARE(value("SELECT concat_ws(' ', has_schema_privilege('public', 'public', 'CREATE'), "
+                       "has_database_privilege('clerk1', current_database(), 'TEMPORARY'), "
+                       "has_database_privilege('viewer1', current_database(), 'TEMPORARY'), "
+                       "has_function_privilege('viewer1', 'history_event(text, text)', 'EXECUTE'), "
+                       "has_function_privilege('clerk1', 'history_event(text, text)', 'EXECUTE'), "
+                       "has_function_privilege('clerk1', 'history_restore(text, text)', 'EXECUTE'), "
+                       "has_function_privilege('admin1', 'history_restore(text, text)', 'EXECUTE'))"),
+                 QString("f f f f t f t"));
         QVERIFY(addServiceman("1", "Первый", "1"));
         const QString why = "Только просмотр: у пользователя «viewer1» нет права изменять базу данных";
         Servicemen::Entry entry;
@@ -1067,6 +1133,29 @@ private slots:
                  Orders::Outcome::Done);
         w.recordfile("2", "vzs");
         QCOMPARE(rows("SELECT LN, vzs FROM Combat ORDER BY LN"), (QList<QStringList>{{"1", ""}, {"2", "1"}}));
+
+        ModalAnswerer answerer;
+        answerer.button("OK");
+        trigger(w, "action_9");
+        QCOMPARE(answerer.seen().size(), 1);
+        QVERIFY2(
+            answerer.seen()[0].text.contains("может только её владелец или член группы vedomer_admins, а не "
+                                             "пользователь «clerk1»"),
+            qPrintable(answerer.seen()[0].text));
+        pg->pointSettingsAt(name, "admin1");
+        QVERIFY(openProgramDb());
+        QString failure;
+        QVERIFY2(ServerCopy::backup(dir.filePath("copy.db"), &failure), qPrintable(failure));
+        QVERIFY(addServiceman("3", "Третий", "3"));
+        const QString last = value("SELECT max(id) FROM history");
+        ServerCopy::Counts counts;
+        QVERIFY2(ServerCopy::restore(dir.filePath("copy.db"), &counts, &failure), qPrintable(failure));
+        QCOMPARE(
+            rows("SELECT who, action, old_value, new_value FROM history WHERE id > ?", {last.toInt()}),
+            (QList<QStringList>{{"admin1", "restore",
+                                 "было: военнослужащих 3, приказов 1, документов 0; стало: военнослужащих "
+                                 "2, приказов 1, документов 0",
+                                 dir.filePath("copy.db")}}));
     }
 
     // Ten clerks, each a process of its own, write at once on servicemen of
@@ -1180,7 +1269,16 @@ private slots:
         TestSupport::changeEveryKind("Петров П.");
         if (QTest::currentTestFailed())
             return;
+        // Neither a temporary table "history" of his own nor the restore's
+        // setting keeps his changes out of the history.
+        QVERIFY(
+            Function::Myquery("CREATE TEMP TABLE history (id serial, at text, who text, workstation text, "
+                              "action text, LN text, FIO text, what text, prikaznom text, field text, "
+                              "old_value text, new_value text)")
+                .isActive());
+        QVERIFY(Function::Myquery("SELECT set_config('vedomer.restoring', 'on', false)").isActive());
         QVERIFY(Function::Myquery("UPDATE Ranks SET Rank = 'Маршал' WHERE id = 1").isActive());
+        QVERIFY(Function::Myquery("DROP TABLE pg_temp.history").isActive());
         QString text;
         QVERIFY(Servicemen::remove(Sql::DELETE_COMBAT_MAIN, "7", &text, &error));
 
@@ -1211,17 +1309,19 @@ private slots:
             QCOMPARE(refused.lastError().nativeErrorCode(), QString("42501"));
         }
         QVERIFY(Function::Myquery("SELECT count(*) FROM history").isActive());
+        // Events are entered by the clerks' group only.
+        const QSqlQuery event =
+            Function::Myquery("SELECT history_event('import', 'x')", pg->connect("stranger", name, "reader"));
+        QCOMPARE(event.lastError().nativeErrorCode(), QString("42501"));
 
         QString failure;
         QVERIFY2(ServerCopy::backup(dir.filePath("copy.db"), &failure), qPrintable(failure));
         QCOMPARE(readColumn(dir.filePath("copy.db"), "SELECT count(*) FROM history"), QStringList{"13"});
+        // His restore is refused, and nothing is entered.
         ServerCopy::Counts counts;
-        QVERIFY2(ServerCopy::restore(dir.filePath("copy.db"), &counts, &failure), qPrintable(failure));
-        // The copy's entries stay behind, and the restore's report says why.
-        QCOMPARE(counts.historyEntries, 13);
-        QVERIFY2(counts.historyLeft.contains("только владелец"), qPrintable(counts.historyLeft));
-        QCOMPARE(rows("SELECT action, who, new_value FROM history ORDER BY id DESC LIMIT 1"),
-                 (QList<QStringList>{{"restore", c, dir.filePath("copy.db")}}));
+        QVERIFY(!ServerCopy::restore(dir.filePath("copy.db"), &counts, &failure));
+        QVERIFY2(failure.contains("а не пользователь «clerk2»"), qPrintable(failure));
+        QCOMPARE(value("SELECT count(*) FROM history"), QString("13"));
         QSqlDatabase::removeDatabase(QSqlDatabase::defaultConnection);
     }
 };

@@ -118,6 +118,15 @@ QString serverReasonOf(const QSqlError &error)
         return QStringLiteral("серверу базы данных не хватило памяти");
     if (code == QLatin1String("53300"))
         return QStringLiteral("к серверу подключено слишком много пользователей");
+    // A text holding a NUL, refused by the server or before it was sent.
+    if (code == QLatin1String("22021"))
+        return QStringLiteral("в тексте есть нулевой символ, его нельзя сохранить; уберите его");
+    // The program's own: a text with a backslash not sent to a server that
+    // would take it as an escape.
+    if (code == QLatin1String("22V01"))
+        return QStringLiteral("сервер базы данных читает обратную косую черту «\\» в тексте как особый знак "
+                              "(standard_conforming_strings выключен), и текст с ней не отправлен; "
+                              "администратор сервера включает standard_conforming_strings");
     if (code == QLatin1String("54000") || code == QLatin1String("22001"))
         return QStringLiteral("текст слишком длинный для базы данных");
     if (cls == QLatin1String("22"))

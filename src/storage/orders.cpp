@@ -124,17 +124,16 @@ void changed(QList<History::Entry> &entries, const History::Entry &base, const c
 // another clerk's change at the same moment (a deadlock). Its counts give
 // the outcome; `texts` receive the texts of its fourth field, `count` its
 // fifth of the first row.
-Result atOnce(const QString &statement, bool deleting, QStringList *texts, int *count = nullptr)
+Result atOnce(const char *statement, const QVariantList &values, bool deleting, QStringList *texts,
+              int *count = nullptr)
 {
     Result result;
-    result.statement = statement;
-    QSqlQuery query;
-    QSqlError error;
-    bool ran = PrivateConnection::run(QSqlDatabase(), statement, {}, &query, &error);
-    if (!ran && Errors::isConflict(error, QStringLiteral("QPSQL")))
-        ran = PrivateConnection::run(QSqlDatabase(), statement, {}, &query, &error);
-    if (!ran || !query.next()) {
-        result.error = ran ? query.lastError() : error;
+    result.statement = QString::fromLatin1(statement);
+    QSqlQuery query = Query::numbered(result.statement, values);
+    if (!query.isActive() && Errors::isConflict(query.lastError(), QStringLiteral("QPSQL")))
+        query = Query::numbered(result.statement, values);
+    if (!query.isActive() || !query.next()) {
+        result.error = query.lastError();
         return result;
     }
     const int found = query.value(0).toInt();
@@ -207,10 +206,10 @@ Orders::Result Orders::add(const QString &ln, const QString &code, const Fields 
     Recount::pending(ln, code);
     if (Sql::onServer()) {
         QStringList leftOver;
-        Result result = atOnce(QString::fromLatin1(Sql::ADD_ORDER_AT_ONCE)
-                                   .arg(quoted(ln), quoted(code), quoted(fields.date), quoted(fields.number),
-                                        quoted(fields.issuer), quoted(fields.name), quoted(fields.outgoing)),
-                               false, &leftOver);
+        Result result =
+            atOnce(Sql::ADD_ORDER_AT_ONCE,
+                   {ln, code, fields.date, fields.number, fields.issuer, fields.name, fields.outgoing}, false,
+                   &leftOver);
         if (result.outcome == Outcome::Done)
             result.leftOver = leftOver;
         return result;
@@ -232,13 +231,10 @@ Orders::Result Orders::change(const QString &ln, const QString &code, const QStr
     Recount::pending(ln, code);
     if (Sql::onServer()) {
         QStringList leftOver;
-        Result result =
-            atOnce(QString::fromLatin1(Sql::CHANGE_ORDER_AT_ONCE)
-                       .arg(quoted(ln), quoted(old), quoted(code), quoted(fields.date), quoted(fields.number),
-                            quoted(fields.issuer), quoted(fields.name), quoted(fields.outgoing),
-                            quoted(was[0]), quoted(was[1]), quoted(was[2]), quoted(was[3]), quoted(was[4]),
-                            quoted(was[5]), quoted(was[6]), quoted(id)),
-                   false, &leftOver);
+        Result result = atOnce(Sql::CHANGE_ORDER_AT_ONCE,
+                               {ln, old, code, fields.date, fields.number, fields.issuer, fields.name,
+                                fields.outgoing, was[0], was[1], was[2], was[3], was[4], was[5], was[6], id},
+                               false, &leftOver);
         if (result.outcome == Outcome::Done)
             result.leftOver = leftOver;
         return result;
@@ -286,10 +282,9 @@ Orders::Result Orders::lift(const QString &ln, const QString &code, const QStrin
 {
     Recount::pending(ln, code);
     if (Sql::onServer())
-        return atOnce(QString::fromLatin1(Sql::LIFT_ORDER_AT_ONCE)
-                          .arg(QString::number(0), quoted(liftDate), quoted(liftNumber), quoted(ln),
-                               quoted(number), quoted(code), quoted(was[0]), quoted(was[1]), quoted(was[2]),
-                               quoted(was[3]), quoted(was[4]), quoted(was[5]), quoted(was[6]), quoted(id)),
+        return atOnce(Sql::LIFT_ORDER_AT_ONCE,
+                      {QString::number(0), liftDate, liftNumber, ln, number, code, was[0], was[1], was[2],
+                       was[3], was[4], was[5], was[6], id},
                       false, nullptr);
     return write(ln, [&](Result &result, QSqlError &error) {
         const auto fill = [&](const QString &statement, auto... row) {
@@ -317,9 +312,7 @@ Orders::Result Orders::remove(const QString &ln, const QString &code, const QStr
     if (Sql::onServer()) {
         QStringList others;
         int attached = 0;
-        Result result = atOnce(QString::fromLatin1(Sql::DELETE_ORDER_AT_ONCE)
-                                   .arg(quoted(ln), quoted(code), quoted(number), quoted(id)),
-                               true, &others, &attached);
+        Result result = atOnce(Sql::DELETE_ORDER_AT_ONCE, {ln, code, number, id}, true, &others, &attached);
         if (result.outcome == Outcome::Done && !others.isEmpty()) {
             result.others = others;
             result.attached = attached;

@@ -16,8 +16,9 @@
 // deletion of an order are each one statement that checks him itself (one
 // round trip). The order writes of the window are run once more from the
 // start when they met another clerk's change at the same moment (on a
-// server). Values are spliced into the statements' texts as the window has
-// always written them.
+// server). On a file the values are spliced into the statements' texts as
+// the window has always written them; on a server they travel apart from
+// the one statement's text.
 namespace Orders {
 
 // The eight fields of an order as the list shows them: name, date, number,

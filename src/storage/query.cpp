@@ -20,9 +20,17 @@
 
 #include <libpq-fe.h>
 
+#include <algorithm>
+#include <vector>
+
 namespace {
 
 using Connection::serverHandle;
+
+// PostgreSQL's type of texts.
+constexpr Oid TEXT_OID = 25;
+
+QSqlQuery runStatement(QString sql, const QVariantList &values, const QSqlDatabase &db, bool numbered);
 
 // The names of the server connections that are inside a transaction. A
 // connection that breaks keeps its mark until the transaction is ended
@@ -111,11 +119,12 @@ bool lostInTransaction(const QSqlDatabase &db)
     return false;
 }
 
-// The result of a statement on a connection that broke inside a
-// transaction. A failure carries the program's own error, told by its code
-// (08003, or 08007 when the COMMIT itself met the break and whether it was
-// written is not known); the ROLLBACK of such a transaction is done without
-// the server, which has undone it already.
+// The result of a statement that was not sent: on a connection that broke
+// inside a transaction, or refused before it was (see mayReadAlike). A
+// failure carries the program's own error, told by its code (08003, or
+// 08007 when the COMMIT itself met the break and whether it was written is
+// not known); the ROLLBACK of such a transaction is done without the
+// server, which has undone it already.
 class LostResult : public QSqlResult
 {
 public:
@@ -137,6 +146,124 @@ protected:
     int size() override { return -1; }
     int numRowsAffected() override { return -1; }
 };
+
+// The result of a statement sent with its values apart from its text
+// (PQexecParams): the rows as texts, NULL as a null value.
+class ParamsResult : public QSqlResult
+{
+public:
+    ParamsResult(const QSqlDriver *driver, const QString &sql, PGresult *result)
+        : QSqlResult(driver)
+        , m_result(result)
+    {
+        setQuery(sql);
+        setActive(true);
+        setSelect(PQresultStatus(result) == PGRES_TUPLES_OK);
+    }
+    ~ParamsResult() override { PQclear(m_result); }
+    ParamsResult(const ParamsResult &) = delete;
+    ParamsResult &operator=(const ParamsResult &) = delete;
+
+protected:
+    QVariant data(int field) override
+    {
+        if (isNull(field))
+            return QVariant(QMetaType(QMetaType::QString));
+        return QString::fromUtf8(PQgetvalue(m_result, at(), field));
+    }
+    bool isNull(int field) override { return PQgetisnull(m_result, at(), field) != 0; }
+    bool reset(const QString &) override { return false; }
+    bool fetch(int row) override
+    {
+        if (row < 0 || row >= PQntuples(m_result))
+            return false;
+        setAt(row);
+        return true;
+    }
+    bool fetchFirst() override { return fetch(0); }
+    bool fetchLast() override { return fetch(PQntuples(m_result) - 1); }
+    int size() override { return PQntuples(m_result); }
+    int numRowsAffected() override { return QByteArray(PQcmdTuples(m_result)).toInt(); }
+
+private:
+    PGresult *m_result;
+};
+
+// Sends `sql`, whose values stand as $1, $2… in its text, with `values` as
+// texts apart from it, in one round trip: no quoting is involved, whatever
+// the server's standard_conforming_strings. A text holding a NUL, which
+// libpq would cut short, is not sent (the program's code 22021, as the
+// server's for a character it cannot take).
+bool execNumbered(const QSqlDatabase &db, const QString &sql, const QVariantList &values, QSqlQuery *query,
+                  QSqlError *error)
+{
+    PGconn *handle = serverHandle(db);
+    if (!handle) {
+        *error = QSqlError(QStringLiteral("Нет связи с сервером"), QString(), QSqlError::ConnectionError,
+                           QStringLiteral("08003"));
+        return false;
+    }
+    std::vector<QByteArray> texts;
+    texts.reserve(static_cast<size_t>(values.size()));
+    std::vector<const char *> pointers;
+    std::vector<Oid> types(static_cast<size_t>(values.size()), TEXT_OID);
+    for (const QVariant &value : values) {
+        const QString text = value.toString();
+        if (text.contains(QChar::Null)) {
+            *error = QSqlError(QStringLiteral("В тексте нулевой символ"),
+                               QStringLiteral("в тексте есть нулевой символ, его нельзя сохранить"),
+                               QSqlError::StatementError, QStringLiteral("22021"));
+            return false;
+        }
+        texts.push_back(text.toUtf8());
+        pointers.push_back(value.isNull() ? nullptr : texts.back().constData());
+    }
+    // What Qt's driver left unread of an earlier statement goes first: one
+    // command at a time.
+    while (PGresult *left = PQgetResult(handle))
+        PQclear(left);
+    const QByteArray text = sql.toUtf8();
+    PGresult *result = PQexecParams(handle, text.constData(), static_cast<int>(pointers.size()), types.data(),
+                                    pointers.data(), nullptr, nullptr, 0);
+    const ExecStatusType status = PQresultStatus(result);
+    if (status == PGRES_TUPLES_OK || status == PGRES_COMMAND_OK) {
+        *query = QSqlQuery(new ParamsResult(db.driver(), sql, result));
+        return true;
+    }
+    const char *state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+    *error = QSqlError(QStringLiteral("Ошибка выполнения запроса"),
+                       QString::fromUtf8(result ? PQresultErrorMessage(result) : PQerrorMessage(handle)),
+                       QSqlError::StatementError, QString::fromLatin1(state ? state : ""));
+    PQclear(result);
+    return false;
+}
+
+// A statement whose text or values hold a backslash reads otherwise on a
+// connection where the server takes it as an escape in quoted texts
+// (standard_conforming_strings off: the start-up option that asks for it
+// may have been dropped on the way, by a connection pooler). Such a
+// statement is not sent (the program's code 22V01); any other reads alike
+// either way. The setting is the one the server last reported, no round
+// trip.
+bool mayReadAlike(const QSqlDatabase &db, const QString &sql, const QVariantList &values)
+{
+    PGconn *handle = serverHandle(db);
+    const char *setting = handle ? PQparameterStatus(handle, "standard_conforming_strings") : nullptr;
+    if (!setting || qstrcmp(setting, "on") == 0)
+        return true;
+    if (sql.contains(QLatin1Char('\\')))
+        return false;
+    return std::none_of(values.cbegin(), values.cend(),
+                        [](const QVariant &v) { return v.toString().contains(QLatin1Char('\\')); });
+}
+
+QSqlError backslashError()
+{
+    return QSqlError(QStringLiteral("standard_conforming_strings = off"),
+                     QStringLiteral("сервер читает обратную косую черту в тексте как особый знак "
+                                    "(standard_conforming_strings = off); текст с ней не отправлен"),
+                     QSqlError::StatementError, QStringLiteral("22V01"));
+}
 
 // Whether a statement may change the register: anything but a plain read
 // and the ends of a transaction.
@@ -183,6 +310,18 @@ QSqlQuery Function::Myquery(QString sql, const QSqlDatabase &db)
 
 QSqlQuery Function::Myquery(QString sql, const QVariantList &values, const QSqlDatabase &db)
 {
+    return runStatement(std::move(sql), values, db, false);
+}
+
+QSqlQuery Query::numbered(const QString &sql, const QVariantList &values, const QSqlDatabase &db)
+{
+    return runStatement(sql, values, db, true);
+}
+
+namespace {
+
+QSqlQuery runStatement(QString sql, const QVariantList &values, const QSqlDatabase &db, bool numbered)
+{
     // An invalid connection means the default one.
     QSqlDatabase connection =
         db.isValid() ? db : QSqlDatabase::database(QString::fromLatin1(QSqlDatabase::defaultConnection), false);
@@ -214,10 +353,18 @@ QSqlQuery Function::Myquery(QString sql, const QVariantList &values, const QSqlD
     // that is only busy is waited for.
     const PGconn *watched = server && !lost ? serverHandle(connection) : nullptr;
     Watchdog::Guard guard(watched);
+    bool refused = false;
     if (lost) {
         ok = sql == QLatin1String(Sql::ROLLBACK);
         if (!ok)
             error = lostError(false, QString());
+    } else if (server && numbered) {
+        ok = execNumbered(connection, sql, values, &query, &error);
+        refused = !ok;
+    } else if (server && !mayReadAlike(connection, sql, values)) {
+        ok = false;
+        refused = true;
+        error = backslashError();
     } else if (server && values.isEmpty()) {
         // PostgreSQL prepares only queries, not BEGIN or CREATE TABLE: a
         // statement without bound values runs as it stands.
@@ -261,7 +408,7 @@ QSqlQuery Function::Myquery(QString sql, const QVariantList &values, const QSqlD
         }
         noteTransaction(connection, sql, ok);
     }
-    if (lost)
+    if (lost || refused)
         query = QSqlQuery(new LostResult(connection.driver(), sql, error));
     if (ok) {
         qDebug() << "Запрос успешен." + sql;
@@ -275,9 +422,20 @@ QSqlQuery Function::Myquery(QString sql, const QVariantList &values, const QSqlD
     return query;
 }
 
+} // namespace
+
 QString Query::quote(const QString &value)
 {
     return QString(value).replace(QLatin1Char('\''), QStringLiteral("''"));
+}
+
+QString Query::unstorable(const QList<std::pair<QString, QString>> &fields)
+{
+    for (const auto &[caption, text] : fields) {
+        if (text.contains(QChar::Null))
+            return caption;
+    }
+    return QString();
 }
 
 bool Query::appendLog(const QString &text)

@@ -1,7 +1,13 @@
 #ifndef QUERY_H
 #define QUERY_H
 
+#include <QList>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
+#include <QVariantList>
+
+#include <utility>
 
 // What goes with the statement runner (Function::Myquery): values put into a
 // statement's text, and the one writer of the error log "log".
@@ -9,6 +15,15 @@ namespace Query {
 
 // A value made safe to stand between single quotes of a statement.
 QString quote(const QString &value);
+// Runs a statement of a server whose values stand as $1, $2… in its text,
+// sending `values` apart from it (one round trip, no quoting), as
+// Function::Myquery runs the others (`db` invalid: the program's
+// connection); a failure is in the query's lastError().
+QSqlQuery numbered(const QString &sql, const QVariantList &values, const QSqlDatabase &db = QSqlDatabase());
+// The caption of the first of `fields` (caption, text) whose text holds a
+// character no database keeps whole (a NUL ends a server's text), or an
+// empty text when all can be stored.
+QString unstorable(const QList<std::pair<QString, QString>> &fields);
 // Appends text to the error log "log" in the working directory; false
 // when the log could not be written.
 bool appendLog(const QString &text);

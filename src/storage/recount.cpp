@@ -55,8 +55,8 @@ Recount::Result Recount::category(const QString &ln, const QString &code, QSqlEr
         // them, and none committed before is left out.
         const char *statement =
             code == QLatin1String(Code::VZS) ? Sql::RECOUNT_PENALTIES_AT_ONCE : Sql::RECOUNT_AT_ONCE;
-        const QSqlQuery query =
-            Function::Myquery(QString::fromLatin1(statement).arg(code, Query::quote(Query::quote(ln))));
+        const QSqlQuery query = Function::Myquery(
+            QString::fromLatin1(statement).arg(code, QString::fromLatin1(ln.toUtf8().toHex())));
         if (query.isActive())
             return Result::Done;
         *error = query.lastError();

@@ -121,7 +121,8 @@ bool copyDocumentsToServer(const QSqlDatabase &file, Columns &fileColumns, const
 // leaves the server's history as it is, with the triggers' entries of every
 // row it replaced. Why the file's entries stayed behind goes to `counts`.
 bool carryHistory(const QSqlDatabase &file, Columns &fileColumns, const QSqlDatabase &to, Columns &toColumns,
-                  const QString &source, bool transfer, ServerCopy::Counts *counts, QString *error)
+                  const QString &source, bool transfer, const QString &numbers, ServerCopy::Counts *counts,
+                  QString *error)
 {
     const QString table = QString::fromLatin1(History::TABLE);
     const bool fileHistory = !fileColumns.of(table).isEmpty();
@@ -171,6 +172,7 @@ bool carryHistory(const QSqlDatabase &file, Columns &fileColumns, const QSqlData
     History::Entry entry;
     entry.action = QString::fromLatin1(transfer ? History::Action::TRANSFER : History::Action::RESTORE);
     entry.newValue = QFileInfo(source).absoluteFilePath();
+    entry.oldValue = numbers;
     QSqlError failure;
     if (History::recordOn(to, {entry}, &failure))
         return true;
@@ -180,7 +182,9 @@ bool carryHistory(const QSqlDatabase &file, Columns &fileColumns, const QSqlData
 
 // Puts the register of `source` in the place of the server's, in one
 // transaction; `empty` first requires a server without servicemen, orders
-// and documents.
+// and documents. A restore (not `empty`) is the owner's or vedomer_admins'
+// alone: the history's triggers are silent in its transaction, and one
+// entry tells what it replaced.
 bool replace(const QString &source, bool empty, ServerCopy::Counts *counts, QString *error,
              const ServerCopy::Progress &progress = {})
 {
@@ -188,6 +192,8 @@ bool replace(const QString &source, bool empty, ServerCopy::Counts *counts, QStr
         *error = QStringLiteral("программа не подключена к серверу базы данных");
         return false;
     }
+    if (!empty && !ServerCopy::restorePossible(error))
+        return false;
     PrivateConnection file(source, PrivateConnection::READ_ONLY);
     if (!file.db().isOpen()) {
         *error = Errors::describe(file.db().lastError(), file.db().driverName());
@@ -212,7 +218,8 @@ bool replace(const QString &source, bool empty, ServerCopy::Counts *counts, QStr
         Columns serverColumns(to);
         // Other clerks' changes wait until the register is in place; reading
         // goes on.
-        if (!run(QString::fromLatin1(Sql::LOCK_REGISTER), to, error))
+        if (!run(QString::fromLatin1(Sql::LOCK_REGISTER), to, error) ||
+            (!empty && !run(QString::fromLatin1(Sql::HISTORY_RESTORING), to, error)))
             return false;
         QList<int> held;
         if (empty) {
@@ -228,7 +235,9 @@ bool replace(const QString &source, bool empty, ServerCopy::Counts *counts, QStr
         // Each deleted row runs its trigger, and a statement the server works
         // on for long without a word is taken for a server that stopped
         // answering: a large table goes in several statements.
+        QList<int> replaced;
         for (const char *table : {"Files", "prikaz", "Combat", "Emploeses", "Ranks", "Kopii"}) {
+            replaced.append(0);
             for (int deleted = DELETE_BATCH_ROWS; deleted == DELETE_BATCH_ROWS;) {
                 QSqlQuery query(to);
                 const QString sql = QString::fromLatin1(Sql::DELETE_SOME_ROWS)
@@ -236,8 +245,21 @@ bool replace(const QString &source, bool empty, ServerCopy::Counts *counts, QStr
                 if (!run(sql, to, error, &query))
                     return false;
                 deleted = query.numRowsAffected();
+                replaced.last() += deleted;
             }
         }
+        QList<int> put;
+        if (!countRows(file.db(), {"Combat", "prikaz", "Files"}, &put, error))
+            return false;
+        const QString numbers =
+            QStringLiteral("было: военнослужащих %1, приказов %2, документов %3; стало: военнослужащих %4, "
+                           "приказов %5, документов %6")
+                .arg(replaced[2])
+                .arg(replaced[1])
+                .arg(replaced[0])
+                .arg(put[0])
+                .arg(put[1])
+                .arg(put[2]);
         for (const Table &table : TABLES) {
             if (!copyRows(file.db(), fileColumns, to, serverColumns, table, error, progress))
                 return false;
@@ -246,7 +268,7 @@ bool replace(const QString &source, bool empty, ServerCopy::Counts *counts, QStr
                 return false;
         }
         if (!copyDocumentsToServer(file.db(), fileColumns, source, &counts->missing, error, progress) ||
-            !carryHistory(file.db(), fileColumns, to, serverColumns, source, empty, counts, error))
+            !carryHistory(file.db(), fileColumns, to, serverColumns, source, empty, numbers, counts, error))
             return false;
         // The copy is checked by the numbers of rows before it is kept.
         QList<int> there, here;
@@ -293,6 +315,20 @@ bool ServerCopy::transfer(const QString &source, Counts *counts, QString *error,
     const bool ok = replace(source, true, counts, error, progress ? told : Progress());
     counts->cancelled = !ok && stoppedByUser;
     return ok;
+}
+
+bool ServerCopy::restorePossible(QString *why)
+{
+    const QSqlDatabase to = server();
+    QSqlQuery may(to);
+    if (!run(QString::fromLatin1(Sql::MAY_RESTORE), to, why, &may) || !may.next())
+        return false;
+    if (may.value(0).toBool())
+        return true;
+    *why = QStringLiteral("восстанавливать базу данных на сервере может только её владелец или член группы "
+                          "vedomer_admins, а не пользователь «%1»")
+               .arg(may.value(1).toString());
+    return false;
 }
 
 bool ServerCopy::transferPossible(QString *why)

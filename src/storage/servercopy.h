@@ -48,10 +48,16 @@ struct Counts
 using Progress = std::function<bool(int done, int total, const QString &what)>;
 
 // Replaces the server's data by the register of the SQLite file `source`, in
-// one transaction (the server keeps what it had when anything fails). The
+// one transaction (the server keeps what it had when anything fails), as
+// one entry of the history. Refused unless restorePossible(). The
 // documents come from the file's own copies, else from the folder "files" of
 // the working folder or of the folder above the file's.
 bool restore(const QString &source, Counts *counts, QString *error);
+
+// Whether the program's connection to the server may restore: only the
+// database's owner and the members of vedomer_admins may. False with the
+// cause in `why`.
+bool restorePossible(QString *why);
 
 // The same into a server database that holds no serviceman, order or
 // document yet; the numbers of rows are compared afterwards. The tables the

@@ -74,18 +74,18 @@ QList<History::Entry> changes(const QString &lnOld, const Fields &loaded, int po
 Outcome changeAtOnce(const QString &lnOld, const Fields &loaded, const Entry &entry, QSqlError *error)
 {
     const Fields &f = entry.fields;
-    // Quoted rather than bound: the driver spends three round trips on bound values.
-    const QString statement = QString::fromLatin1(Sql::CHANGE_SERVICEMAN_AT_ONCE)
-                                  .arg(q(f, VP), q(f, DOL), q(f, VZ), q(f, FIO), q(f, LN),
-                                       QString::number(entry.position), QString::number(entry.rank),
-                                       Query::quote(lnOld), q(f, BIRTH), q(loaded, VP), q(loaded, DOL),
-                                       q(loaded, VZ), q(loaded, FIO), q(loaded, BIRTH));
-    QSqlQuery query;
-    bool ran = PrivateConnection::run(QSqlDatabase(), statement, {}, &query, error);
-    if (!ran && Errors::isConflict(*error, QStringLiteral("QPSQL")))
-        ran = PrivateConnection::run(QSqlDatabase(), statement, {}, &query, error);
-    if (!ran)
+    // The values travel apart from the text; $6 stands nowhere.
+    const QString statement = QString::fromLatin1(Sql::CHANGE_SERVICEMAN_AT_ONCE);
+    const QVariantList values{f[VP], f[DOL], f[VZ], f[FIO], f[LN], QString(),
+                              QString::number(entry.position), QString::number(entry.rank), lnOld, f[BIRTH],
+                              loaded[VP], loaded[DOL], loaded[VZ], loaded[FIO], loaded[BIRTH]};
+    QSqlQuery query = Query::numbered(statement, values);
+    if (!query.isActive() && Errors::isConflict(query.lastError(), QStringLiteral("QPSQL")))
+        query = Query::numbered(statement, values);
+    if (!query.isActive()) {
+        *error = query.lastError();
         return Outcome::Failed;
+    }
     if (!query.next()) {
         *error = query.lastError();
         return Outcome::Failed;

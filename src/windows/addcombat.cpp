@@ -2,6 +2,7 @@
 #include "ui_addcombat.h"
 
 #include "function.h"
+#include "storage/query.h"
 #include "storage/servicemen.h"
 #include "view/dialogs.h"
 #include "view/readonly.h"
@@ -204,10 +205,20 @@ void addCombat::on_pushButton_2_clicked()
     chosen(ui->cb_dol, dol_kept, f[Servicemen::DOL], entry.position);
     chosen(ui->cb_zv, zv_kept, f[Servicemen::VZ], entry.rank);
     const QString &ln = f[Servicemen::LN];
+    const QString what = QString::fromUtf8(NOT_SAVED);
+    const QString field = Query::unstorable({{QStringLiteral("№ВП"), f[Servicemen::VP]},
+                                             {QStringLiteral("ФИО"), f[Servicemen::FIO]},
+                                             {QStringLiteral("Личный номер"), ln}});
+    if (!field.isEmpty()) {
+        Dialogs::warn(this,
+                      what + QStringLiteral(": в поле «%1» есть знак, который нельзя сохранить (нулевой "
+                                            "символ). Уберите его и сохраните снова.")
+                                 .arg(field));
+        return;
+    }
 
     if ((!br || ln != ln_old) && !claimOrphans(ln))
         return;
-    const QString what = QString::fromUtf8(NOT_SAVED);
     QSqlError error;
     Servicemen::Outcome outcome;
     if (!br) {

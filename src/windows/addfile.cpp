@@ -500,6 +500,27 @@ Orders::Fields addfile::typedFields() const
             ui->lineEdit_6->text()};
 }
 
+bool addfile::storable(const QString &notDone, bool lifting)
+{
+    const Orders::Fields typed = typedFields();
+    QList<std::pair<QString, QString>> fields{
+        {ui->tableWidget_2->horizontalHeaderItem(COL_NAME)->text().simplified(), typed.name},
+        {QStringLiteral("Номер"), typed.number},
+        {QStringLiteral("Чей приказ"), typed.issuer},
+        {QStringLiteral("Исх.№СУ"), typed.outgoing}};
+    if (lifting)
+        fields = {{QStringLiteral("Номер снятия"), ui->lineEdit_5->text()},
+                  {QStringLiteral("Номер"), typed.number}};
+    const QString field = Query::unstorable(fields);
+    if (field.isEmpty())
+        return true;
+    say(notDone +
+        QStringLiteral(": в поле «%1» есть знак, который нельзя сохранить (нулевой символ). Уберите "
+                       "его и повторите.")
+            .arg(field));
+    return false;
+}
+
 void addfile::on_pushButton_7_clicked()
 {
     saved = false;
@@ -512,7 +533,7 @@ void addfile::on_pushButton_7_clicked()
         } else if (ui->checkBox->isChecked()) {
             Dialogs::inform(this, QStringLiteral("Приказ не добавлен: пока отмечено «Снятие взыскания», "
                                                   "кнопка изменения снимает выбранное взыскание."));
-        } else if (numberFree(number, what.notDone)) {
+        } else if (storable(what.notDone, false) && numberFree(number, what.notDone)) {
             const Orders::Result result = Orders::add(ln, wt, typedFields());
             if (written(result, what, number))
                 tellLeftOver(number, result.leftOver);
@@ -533,11 +554,13 @@ void addfile::on_pushButton_4_clicked()
         const int row = t->currentRow();
         const QString number = ui->lineEdit_2->text();
         if (ui->checkBox->isChecked()) {
-            liftOrder();
+            if (storable(NOT_LIFTED.notDone, true))
+                liftOrder();
         } else if (number.isEmpty()) {
             // An order without a number could no longer be told apart.
             Dialogs::inform(this, QStringLiteral("Не заполнен номер"));
-        } else if (number == cellText(t, row, COL_NUMBER) || numberFree(number, NOT_CHANGED.notDone)) {
+        } else if (storable(NOT_CHANGED.notDone, false) &&
+                   (number == cellText(t, row, COL_NUMBER) || numberFree(number, NOT_CHANGED.notDone))) {
             qstr.clear();
             const QString old = cellText(t, row, COL_NUMBER);
             const Orders::Result result =

@@ -92,6 +92,10 @@ private:
     void liftOrder();
     // What the fields hold for an add or a change.
     Orders::Fields typedFields() const;
+    // False, with the reason in the window's line after `notDone`, when a
+    // typed field (with the lifting number when `lifting`) holds a
+    // character that cannot be stored.
+    bool storable(const QString &notDone, bool lifting);
     // Shows an order's stored date text in the date field; the text is kept
     // for writing back until the user sets a date.
     void keepDate(const QString &stored);

@@ -197,6 +197,13 @@ void DatabaseCommands::dailyCopyEnded()
 
 void DatabaseCommands::restore()
 {
+    // On a server only its owner and vedomer_admins restore: anyone else is
+    // told so before anything is asked or read.
+    QString refusal;
+    if (Sql::onServer(db) && !ServerCopy::restorePossible(&refusal)) {
+        Dialogs::warn(window, QStringLiteral("Резервная копия не восстановлена: %1.").arg(refusal));
+        return;
+    }
     if (!Dialogs::confirm(window, QStringLiteral("Вы точно уверены что востановить резервную копию?")))
         return;
     // The windows that show the database would go on writing what they

@@ -203,13 +203,13 @@ bool PgServer::createUser(const QString &name, const QString &group)
            passwords.write(QStringLiteral("127.0.0.1:%1:*:%2:%2-secret\n").arg(m_port).arg(name).toUtf8()) > 0;
 }
 
-QSqlDatabase PgServer::connect(const QString &name, const QString &database) const
+QSqlDatabase PgServer::connect(const QString &name, const QString &database, const QString &user) const
 {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
     db.setHostName(QStringLiteral("127.0.0.1"));
     db.setPort(m_port);
     db.setDatabaseName(database);
-    db.setUserName(QStringLiteral("clerk"));
+    db.setUserName(user);
     db.open();
     return db;
 }

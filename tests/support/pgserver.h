@@ -49,8 +49,9 @@ public:
     // member of `group`.
     bool createUser(const QString &name, const QString &group);
     // A connection of its own to a database as "clerk" (another clerk's
-    // workstation), opened.
-    QSqlDatabase connect(const QString &name, const QString &database) const;
+    // workstation) or `user`, opened.
+    QSqlDatabase connect(const QString &name, const QString &database,
+                         const QString &user = QStringLiteral("clerk")) const;
 
 private:
     bool ctl(const QStringList &arguments);

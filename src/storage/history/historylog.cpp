@@ -99,6 +99,8 @@ bool installOnServer(const QSqlDatabase &db, QSqlError *error)
     if (!ensureTable(db, error) ||
         !PrivateConnection::run(db, QString::fromUtf8(Sql::CREATE_HISTORY_FUNCTION), {}, nullptr, error) ||
         !PrivateConnection::run(db, QString::fromUtf8(Sql::CREATE_HISTORY_EVENT_FUNCTION), {}, nullptr,
+                                error) ||
+        !PrivateConnection::run(db, QString::fromUtf8(Sql::CREATE_HISTORY_RESTORE_FUNCTION), {}, nullptr,
                                 error))
         return false;
     for (const char *table : {"Combat", "prikaz", "Files", "Ranks", "Emploeses"}) {
@@ -115,10 +117,20 @@ bool recordOn(const QSqlDatabase &db, const QList<Entry> &entries, QSqlError *er
     if (entries.isEmpty())
         return true;
     if (Sql::onServer(db)) {
+        // A restore's entry carries the numbers of rows (its old value),
+        // where the database has the function for it.
         for (const Entry &e : entries) {
+            QSqlQuery found;
+            const bool restore = e.action == QLatin1String(Action::RESTORE) &&
+                                 PrivateConnection::run(db, QString::fromLatin1(Sql::HISTORY_RESTORE_EXISTS),
+                                                        {}, &found, error) &&
+                                 found.next() && found.value(0).toBool();
             if (isEvent(e.action) &&
-                !PrivateConnection::run(db, QString::fromLatin1(Sql::INSERT_HISTORY_EVENT),
-                                        {e.action, e.newValue}, nullptr, error))
+                !PrivateConnection::run(
+                    db,
+                    QString::fromLatin1(restore ? Sql::INSERT_HISTORY_RESTORE : Sql::INSERT_HISTORY_EVENT),
+                    restore ? QVariantList{e.newValue, e.oldValue} : QVariantList{e.action, e.newValue},
+                    nullptr, error))
                 return false;
         }
         return true;

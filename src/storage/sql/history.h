@@ -54,8 +54,18 @@ inline constexpr char HISTORY_WRITABLE[] =
 // rights, so that clerks, who may not write the history, leave their entries
 // all the same; the role and the workstation (the connection's
 // application_name) are the session's.
+//
+// Every function that runs with its owner's rights names the session's
+// temporary schema last in its search path: searched first otherwise, it
+// would let a clerk's temporary table "history" take the entries in place of
+// the register's.
+//
+// A restore by the owner or a member of vedomer_admins (RESTORING) replaces
+// every row in one transaction and writes one event instead of an entry per
+// row; the setting counts for no one else, so a clerk who sets it still
+// leaves every entry.
 inline constexpr char CREATE_HISTORY_FUNCTION[] = R"SQL(CREATE OR REPLACE FUNCTION history_record() RETURNS trigger
-LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, public AS $body$
+LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, public, pg_temp AS $body$
 DECLARE
     t text := lower(TG_TABLE_NAME);
     o jsonb;
@@ -78,6 +88,17 @@ DECLARE
         "name_file":"name_file","rank":"Rank","rank_massa":"Rank_massa","dolzn":"Dolzn",
         "massa_dolzn":"Massa_dolzn","ranks":"Ranks","emploeses":"Emploeses"}';
 BEGIN
+    IF current_setting('vedomer.restoring', true) = 'on' THEN
+        IF pg_has_role(session_user, (SELECT datdba FROM pg_database WHERE datname = current_database()), 'MEMBER')
+        THEN
+            RETURN NULL;
+        END IF;
+        IF to_regrole('vedomer_admins') IS NOT NULL THEN
+            IF pg_has_role(session_user, 'vedomer_admins', 'MEMBER') THEN
+                RETURN NULL;
+            END IF;
+        END IF;
+    END IF;
     IF TG_OP <> 'INSERT' THEN o := to_jsonb(OLD); END IF;
     IF TG_OP <> 'DELETE' THEN n := to_jsonb(NEW); END IF;
     r := coalesce(n, o);
@@ -136,13 +157,13 @@ $body$)SQL";
 inline constexpr char CREATE_HISTORY_TRIGGER[] =
     "CREATE OR REPLACE TRIGGER history_%1 AFTER INSERT OR UPDATE OR DELETE ON %1 "
     "FOR EACH ROW EXECUTE FUNCTION history_record()";
-// Server only: the entries no trigger sees (a restore, a move onto the
-// server, an import), written with the owner's rights for any clerk; it
-// writes no other kind. Bound: the action, what it came from.
+// Server only: the entries no trigger sees (a move onto the server, an
+// import), written with the owner's rights for the clerks' group; it writes
+// no other kind. Bound: the action, what it came from.
 inline constexpr char CREATE_HISTORY_EVENT_FUNCTION[] = R"SQL(CREATE OR REPLACE FUNCTION
-history_event(p_action text, p_source text) RETURNS void LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, public AS $body$
+history_event(p_action text, p_source text) RETURNS void LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, public, pg_temp AS $body$
 BEGIN
-    IF p_action NOT IN ('restore', 'transfer', 'import') THEN
+    IF p_action NOT IN ('transfer', 'import') THEN
         RAISE EXCEPTION 'history_event: % is not an event', p_action USING ERRCODE = '22023';
     END IF;
     INSERT INTO history (at, who, workstation, action, new_value)
@@ -154,18 +175,48 @@ $body$)SQL";
 // the table; bound: the id.
 inline constexpr char SELECT_REFERENCE_ROW[] = "SELECT * FROM %1 WHERE id = ?";
 inline constexpr char INSERT_HISTORY_EVENT[] = "SELECT history_event(?, ?)";
+// Server only: the one entry of a restore, by the owner or vedomer_admins
+// alone: the file it came from and the numbers of rows replaced and put in
+// their place.
+inline constexpr char CREATE_HISTORY_RESTORE_FUNCTION[] = R"SQL(CREATE OR REPLACE FUNCTION
+history_restore(p_source text, p_counts text) RETURNS void LANGUAGE sql SECURITY DEFINER SET search_path = pg_catalog, public, pg_temp AS $body$
+    INSERT INTO history (at, who, workstation, action, old_value, new_value)
+    VALUES (to_char(localtimestamp, 'YYYY-MM-DD HH24:MI:SS'), session_user,
+            current_setting('application_name', true), 'restore', p_counts, p_source)
+$body$)SQL";
+// Bound: the file, the counts.
+inline constexpr char INSERT_HISTORY_RESTORE[] = "SELECT history_restore(?, ?)";
+// Whether the database has it: one whose history an earlier version made
+// (before its owner ran "--ver" again) enters a restore by history_event.
+inline constexpr char HISTORY_RESTORE_EXISTS[] =
+    "SELECT to_regprocedure('history_restore(text, text)') IS NOT NULL";
+// Server only: whether this connection's role may restore (the database's
+// owner, a member of vedomer_admins or a superuser), and its name.
+inline constexpr char MAY_RESTORE[] =
+    "SELECT pg_has_role((SELECT datdba FROM pg_database WHERE datname = current_database()), 'MEMBER') OR "
+    "coalesce(pg_has_role(to_regrole('vedomer_admins'), 'MEMBER'), false), session_user";
+// Server only: the triggers of the history write nothing for the rest of
+// this transaction (a restore by the owner or vedomer_admins).
+inline constexpr char HISTORY_RESTORING[] = "SELECT set_config('vedomer.restoring', 'on', true)";
 // Server only: the history is read by clerks and viewers and written by no
 // one but the owner of the functions above (the default privileges of the
-// clerks' group would give them more).
+// clerks' group would give them more); the events are written by the
+// clerks' group, the restore's by vedomer_admins, and by nobody else.
 inline constexpr char HISTORY_PRIVILEGES[] = R"SQL(DO $body$
 BEGIN
     REVOKE ALL ON history FROM PUBLIC;
     REVOKE ALL ON SEQUENCE history_id_seq FROM PUBLIC;
     REVOKE ALL ON FUNCTION history_record() FROM PUBLIC;
+    REVOKE ALL ON FUNCTION history_event(text, text) FROM PUBLIC;
+    REVOKE ALL ON FUNCTION history_restore(text, text) FROM PUBLIC;
     IF EXISTS (SELECT FROM pg_roles WHERE rolname = 'vedomer_clerks') THEN
         REVOKE ALL ON history FROM vedomer_clerks;
         REVOKE ALL ON SEQUENCE history_id_seq FROM vedomer_clerks;
         GRANT SELECT ON history TO vedomer_clerks;
+        GRANT EXECUTE ON FUNCTION history_event(text, text) TO vedomer_clerks;
+    END IF;
+    IF EXISTS (SELECT FROM pg_roles WHERE rolname = 'vedomer_admins') THEN
+        GRANT EXECUTE ON FUNCTION history_restore(text, text) TO vedomer_admins;
     END IF;
     IF EXISTS (SELECT FROM pg_roles WHERE rolname = 'vedomer_viewers') THEN
         REVOKE ALL ON history FROM vedomer_viewers;
