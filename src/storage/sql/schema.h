@@ -119,6 +119,14 @@ inline constexpr char SELECT_RESTORED_OBJECTS[] =
     "'sqlite\\_%' ESCAPE '\\' ORDER BY type <> 'table', rowid";
 // %1 TABLE or VIEW, %2 the quoted name.
 inline constexpr char DROP_LIVE_OBJECT[] = "DROP %1 main.%2";
+// The temporary copy keeps of the chosen file only the program's tables:
+// everything made in it by a statement of its own (tables, indexes, views,
+// triggers), tables last; what goes, by DROP_COPY_OBJECT (%1 TABLE, INDEX,
+// VIEW or TRIGGER, %2 the quoted name).
+inline constexpr char SELECT_COPY_OBJECTS[] =
+    "SELECT type, name FROM main.sqlite_master WHERE sql IS NOT NULL AND name NOT LIKE 'sqlite\\_%' ESCAPE "
+    "'\\' ORDER BY type = 'table', type = 'index'";
+inline constexpr char DROP_COPY_OBJECT[] = "DROP %1 IF EXISTS main.%2";
 // %1 the quoted table name.
 inline constexpr char COPY_RESTORED_ROWS[] = "INSERT INTO main.%1 SELECT * FROM restored.%1";
 
