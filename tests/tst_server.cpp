@@ -192,6 +192,14 @@ private slots:
                  QString("0"));
         QString log;
         QVERIFY(dir.readText("log", &log) && log.contains("Столбец extra таблицы combat удалён"));
+        // The tables changed under an open copy: it says to start it again.
+        MainWindow w;
+        QVERIFY(exec("ALTER TABLE Combat DROP COLUMN posh"));
+        ModalAnswerer answerer;
+        answerer.button("Так точно").button("OK");
+        trigger(w, "action_2");
+        const QString told = child<QLabel>(&w, "label_2")->text();
+        QVERIFY2(told.contains("изменены, пока программа была открыта"), qPrintable(told));
     }
 
     // The summary table, a search, the list window and the orders window show

@@ -32,6 +32,11 @@ inline constexpr Dialects TABLE_INFO{
 inline constexpr char ADD_COLUMN[] = "ALTER TABLE %1 ADD COLUMN %2 ;";
 inline constexpr char DROP_COLUMN[] = "ALTER TABLE %1 DROP COLUMN %2;";
 inline constexpr char DROP_TABLE[] = "DROP TABLE %1";
+// SQLite only: every column of every table, "table.column" in lower case, as
+// the program's connection finds them when it opens.
+inline constexpr char SELECT_TABLE_COLUMNS[] =
+    "SELECT lower(m.name || '.' || p.name) FROM sqlite_master AS m, pragma_table_info(m.name) AS p "
+    "WHERE m.type = 'table'";
 // A cheap read that fails at once on a file that is not a database: the
 // number of tables.
 inline constexpr Dialects PROBE{"SELECT count(*) FROM sqlite_master",
