@@ -557,6 +557,18 @@ private slots:
         QCOMPARE(read(catcher.urls[0].toLocalFile()), QByteArray("второй"));
         QVERIFY(catcher.urls[0].toLocalFile().startsWith(
             QStandardPaths::writableLocation(QStandardPaths::CacheLocation)));
+        // The cache folder is the user's alone (one an earlier version left
+        // open too), and a copy that no record names goes.
+        const QString cached = catcher.urls[0].toLocalFile();
+        const QString server = QFileInfo(QFileInfo(cached).absolutePath()).absolutePath();
+        QVERIFY(
+            QFile::setPermissions(server, QFile::permissions(server) | QFile::ReadOther | QFile::ExeOther));
+        QFile stale(server + "/files/gone.txt");
+        QVERIFY(stale.open(QIODevice::WriteOnly) && stale.write("ушедший") > 0);
+        stale.close();
+        doubleClickCell(w.files(), 0);
+        QVERIFY(!stale.exists() && QFile::exists(cached));
+        QCOMPARE(QFile::permissions(server) & (QFile::ReadOther | QFile::ExeOther), QFile::Permissions());
         clickCell(w.files(), 0);
         answerer.button("Так точно");
         w.at<QPushButton>("pushButton_2")->click();
