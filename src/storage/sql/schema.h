@@ -124,10 +124,10 @@ inline constexpr char SELECT_RESTORED_OBJECTS[] =
     "'sqlite\\_%' ESCAPE '\\' ORDER BY type <> 'table', rowid";
 // %1 TABLE or VIEW, %2 the quoted name.
 inline constexpr char DROP_LIVE_OBJECT[] = "DROP %1 main.%2";
-// The temporary copy keeps of the chosen file only the program's tables:
-// everything made in it by a statement of its own (tables, indexes, views,
-// triggers), tables last; what goes, by DROP_COPY_OBJECT (%1 TABLE, INDEX,
-// VIEW or TRIGGER, %2 the quoted name).
+// The restore's temporary copy of the chosen file keeps the program's own
+// tables only. What a statement made in it (table, index, view, trigger),
+// tables last; what is not the program's goes by DROP_COPY_OBJECT (%1 TABLE,
+// INDEX, VIEW or TRIGGER, %2 the quoted name).
 inline constexpr char SELECT_COPY_OBJECTS[] =
     "SELECT type, name FROM main.sqlite_master WHERE sql IS NOT NULL AND name NOT LIKE 'sqlite\\_%' ESCAPE "
     "'\\' ORDER BY type = 'table', type = 'index'";
