@@ -178,16 +178,49 @@ private slots:
         QVERIFY(dir.readText("log", &text) && text.contains(copies.first()));
         QCOMPARE(readColumn("data/" + copies.first(), "SELECT name_file FROM Files"), QStringList{"a.pdf"});
     }
+
+    // A column drop the disk refuses leaves the column, and the start says
+    // so and why, not the log alone.
+    void verificationDropOnFailingDisk_data() { restoreOnFailingDisk_data(); }
+    void verificationDropOnFailingDisk()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, reason);
+        WorkDir dir;
+        QVERIFY(exec("ALTER TABLE Combat ADD COLUMN extra TEXT"));
+        testDb().close();
+        QProcess driver;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("LD_PRELOAD", VEDOMER_KILLSHIM);
+        env.insert("VEDOMER_FAIL_WRITE", "data/BaseDate.db");
+        env.insert("VEDOMER_FAIL_ERRNO", fault);
+        env.insert("QT_LOGGING_RULES", "*.debug=false");
+        driver.setProcessEnvironment(env);
+        driver.start(QCoreApplication::applicationFilePath(), {"--driver", "ver", "-"});
+        QVERIFY(driver.waitForFinished(60000));
+        const QString told = QString::fromUtf8(driver.readAllStandardOutput());
+        QVERIFY2(told.contains("Не удалено") && told.contains("Combat.extra") && told.contains(reason),
+                 qPrintable(told));
+        QCOMPARE(value("SELECT count(*) FROM pragma_table_info('Combat') WHERE name = 'extra'"),
+                 QString("1"));
+    }
 };
 
 // The main window's backup or restore as a program of its own, to be killed:
-// "--driver backup" or "--driver restore <file>".
+// "--driver backup" or "--driver restore <file>"; "--driver ver -" runs the
+// verification alone.
 int driverMain(int argc, char *argv[])
 {
     if (argc < 4 || qstrcmp(argv[1], "--driver") != 0)
         return -1;
     QApplication app(argc, argv);
     Application::initApplication();
+    if (qstrcmp(argv[2], "ver") == 0) {
+        // What the main window would tell after "--ver".
+        ModalAnswerer answerer;
+        std::printf("%s\n", Application::verificationNotes(Function::ver()).join('\n').toUtf8().constData());
+        return answerer.unexpected().isEmpty() ? 0 : 3;
+    }
     const bool restore = qstrcmp(argv[2], "restore") == 0;
     MainWindow w;
     ModalAnswerer answerer;

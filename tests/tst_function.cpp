@@ -12,14 +12,15 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHeaderView>
+#include <QLoggingCategory>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QHeaderView>
 #include <QSqlError>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <QDate>
@@ -206,6 +207,17 @@ private slots:
         log.close();
         QVERIFY(log.open(QIODevice::ReadOnly));
         QVERIFY(QString::fromUtf8(log.readAll()).contains("UNIQUE constraint failed"));
+        log.close();
+
+        // Long failed statements: the log stays near its bound, and the one
+        // before it is kept as log.1.
+        const QString longValue(100000, QChar(u'ж'));
+        QLoggingCategory::setFilterRules("default.debug=false");
+        for (int i = 0; i < 8; ++i)
+            Function::Myquery("INSERT INTO Missing VALUES ('" + longValue + "')");
+        QLoggingCategory::setFilterRules(QString());
+        QVERIFY(QFileInfo("log").size() <= 1024 * 1024);
+        QVERIFY(QFileInfo("log.1").size() > 512 * 1024);
         db.close();
     }
 

@@ -64,6 +64,7 @@ cat >"$prefix/libexec/vedomer/vedomer" <<'EOF'
     for a in "$@"; do echo "arg:$a"; done
 } >"$STANDIN_LOG"
 umask >"$STANDIN_LOG.umask"
+echo "${QT_LOGGING_RULES:-}" >"$STANDIN_LOG.rules"
 for a in "$@"; do [ "$a" = --ver ] && echo made >data/BaseDate.db; done
 exit 7
 EOF
@@ -100,6 +101,7 @@ check "settings.ini and the descriptors are the user's alone" \
     test "$(mode "$work/settings.ini") $(mode "$work/settingstab.conf") $(mode "$work/settings.conf")" = "600 600 600"
 check "the folders above it keep the usual rights" test "$(mode "$home/.local/share")" = 755
 check "the program runs with the user's usual mask" grep -qx 0022 "$STANDIN_LOG.umask"
+check "no debug lines (statements with their values) into a journal" grep -qx '\*\.debug=false' "$STANDIN_LOG.rules"
 
 # Nothing that is there is overwritten, and the database is not remade.
 echo "user settings" >"$work/settings.ini"

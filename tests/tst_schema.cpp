@@ -5,8 +5,11 @@
 #include "storage/schema.h"
 #include "testsupport.h"
 #include "view/application.h"
+#include "windows/mainwindow.h"
 
+#include <QAction>
 #include <QFile>
+#include <QLabel>
 #include <QProcess>
 #include <QtTest>
 
@@ -256,6 +259,26 @@ private slots:
         QVERIFY(columns("Combat").contains("FIO"));
         QCOMPARE(value("SELECT FIO FROM Combat"), QString("Сидоров"));
         QVERIFY(readLog().contains("DROP COLUMN \"FIO\""));
+    }
+
+    // Another copy's verification drops a column while this copy is open:
+    // the summary that can no longer be read names that and a new start.
+    void verificationWhileAnotherCopyIsOpen()
+    {
+        WorkDir dir;
+        MainWindow w;
+        QString text;
+        QVERIFY(dir.readText("settings.conf", &text));
+        dir.writeFile("settings.conf", text.remove("    <Combat AtributSql=\"posh TEXT\"/>\n").toUtf8());
+        QVERIFY(Schema::verify("data/BaseDate.db", "settingstab.conf", "settings.conf")
+                    .droppedColumns.contains("Combat.posh"));
+        ModalAnswerer answerer;
+        answerer.button("Так точно").button("OK");
+        w.findChild<QAction *>("action_2")->trigger();
+        const QString told = w.findChild<QLabel *>("label_2")->text();
+        QVERIFY2(told.contains("изменены, пока программа была открыта") &&
+                     told.contains("запустите её снова"),
+                 qPrintable(told));
     }
 
     void tableWithoutColumnElementsIsLeftAlone()

@@ -192,6 +192,14 @@ private slots:
                  QString("0"));
         QString log;
         QVERIFY(dir.readText("log", &log) && log.contains("Столбец extra таблицы combat удалён"));
+        // The tables changed under an open copy: it says to start it again.
+        MainWindow w;
+        QVERIFY(exec("ALTER TABLE Combat DROP COLUMN posh"));
+        ModalAnswerer answerer;
+        answerer.button("Так точно").button("OK");
+        trigger(w, "action_2");
+        const QString told = child<QLabel>(&w, "label_2")->text();
+        QVERIFY2(told.contains("изменены, пока программа была открыта"), qPrintable(told));
     }
 
     // The summary table, a search, the list window and the orders window show
@@ -602,6 +610,18 @@ private slots:
         QCOMPARE(read(catcher.urls[0].toLocalFile()), QByteArray("второй"));
         QVERIFY(catcher.urls[0].toLocalFile().startsWith(
             QStandardPaths::writableLocation(QStandardPaths::CacheLocation)));
+        // The cache folder is the user's alone (one an earlier version left
+        // open too), and a copy that no record names goes.
+        const QString cached = catcher.urls[0].toLocalFile();
+        const QString server = QFileInfo(QFileInfo(cached).absolutePath()).absolutePath();
+        QVERIFY(
+            QFile::setPermissions(server, QFile::permissions(server) | QFile::ReadOther | QFile::ExeOther));
+        QFile stale(server + "/files/gone.txt");
+        QVERIFY(stale.open(QIODevice::WriteOnly) && stale.write("ушедший") > 0);
+        stale.close();
+        doubleClickCell(w.files(), 0);
+        QVERIFY(!stale.exists() && QFile::exists(cached));
+        QCOMPARE(QFile::permissions(server) & (QFile::ReadOther | QFile::ExeOther), QFile::Permissions());
         clickCell(w.files(), 0);
         answerer.button("Так точно");
         w.at<QPushButton>("pushButton_2")->click();

@@ -9,12 +9,14 @@
 #include <QCryptographicHash>
 #include <QDebug>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
+#include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QRegularExpression>
 #include <QStandardPaths>
 
 #include <cerrno>
@@ -321,6 +323,53 @@ QString cacheFolder()
     return QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QLatin1Char('/') + server;
 }
 
+// The cache folder of the documents the user opened from a server: the
+// user's alone (a folder made by an earlier version is closed again), and
+// holding copies of documents that a record still names only. A copy whose
+// attachment was removed meanwhile (here or by another clerk) goes.
+void tidyCache(const QString &cache)
+{
+    const QFileDevice::Permissions own =
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+    QDir().mkpath(cache);
+    for (const QString &folder : {QFileInfo(cache).absolutePath(), cache})
+        QFile::setPermissions(folder, own);
+    const QDir root(cache);
+    QStringList names;
+    QDirIterator files(cache, QDir::Files | QDir::Hidden | QDir::NoSymLinks, QDirIterator::Subdirectories);
+    while (files.hasNext())
+        names.append(root.relativeFilePath(files.next()));
+    QDirIterator folders(cache, QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks,
+                         QDirIterator::Subdirectories);
+    while (folders.hasNext())
+        QFile::setPermissions(folders.next(), own);
+    // A few hundred names a statement, each bound.
+    constexpr qsizetype BATCH = 500;
+    for (qsizetype from = 0; from < names.size(); from += BATCH) {
+        const QStringList batch = names.mid(from, BATCH);
+        QStringList marks;
+        QVariantList values;
+        for (const QString &name : batch) {
+            marks.append(QStringLiteral("?"));
+            values.append(name);
+        }
+        QSqlQuery query = Function::Myquery(
+            QString::fromLatin1(Sql::SELECT_NAMED_COPIES).arg(marks.join(QStringLiteral(", "))), values);
+        // Without an answer nothing is known to be unused.
+        if (!query.isActive())
+            return;
+        QSet<QString> named;
+        while (query.next())
+            named.insert(query.value(0).toString());
+        if (query.lastError().isValid())
+            return;
+        for (const QString &name : batch) {
+            if (!named.contains(name))
+                QFile::remove(root.filePath(name));
+        }
+    }
+}
+
 } // namespace
 
 namespace Attachments {
@@ -531,6 +580,7 @@ bool Attachments::localCopy(const QString &path, QString *file, QString *error)
             logRefusal(path, *error);
             return false;
         }
+        tidyCache(cache);
         return writeContent(path, *file, cache, error);
     }
     *file = path;

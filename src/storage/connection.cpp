@@ -7,14 +7,17 @@
 #include "storage/query.h"
 #include "storage/reports/reportday.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSqlDriver>
 
+#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QThread>
 #include <libpq-fe.h>
 
 #include <vector>
@@ -29,6 +32,28 @@ QString &readOnlyNote()
 {
     static QString note;
     return note;
+}
+
+// The tables and columns of the file as the program's connection last
+// opened it.
+QSet<QString> &columnsAtOpen()
+{
+    static QSet<QString> columns;
+    return columns;
+}
+
+QSet<QString> readColumns(const QSqlDatabase &db)
+{
+    QSet<QString> columns;
+    QSqlQuery query(db);
+    const bool server = db.driverName() == QLatin1String("QPSQL");
+    if (query.exec(QString::fromLatin1(server ? Sql::ALL_COLUMNS : Sql::SELECT_TABLE_COLUMNS))) {
+        while (query.next())
+            columns.insert(server ? query.value(0).toString() + QLatin1Char('.') +
+                                        query.value(1).toString().toLower()
+                                  : query.value(0).toString());
+    }
+    return columns;
 }
 
 // Opens the connection on its file. Opening succeeds on any file; the first
@@ -56,6 +81,8 @@ bool openReadable(QSqlDatabase &db, QString *reason)
     }
     if (!ok)
         db.close();
+    else
+        columnsAtOpen() = readColumns(db);
     return ok;
 }
 
@@ -415,6 +442,7 @@ bool openChosen(const std::function<bool(const Paths::Server &, QString *passwor
                 readOnlyNote() = readOnlyReasonFor(user);
             if (!history)
                 History::prepare(db);
+            columnsAtOpen() = readColumns(db);
         }
         // A file is left as it is on opening: its history is made with its
         // first change, in that change's transaction.
@@ -466,7 +494,21 @@ bool reopen(QString *reason)
         return false;
     }
     Reports::addDayFunction(db);
+    columnsAtOpen() = readColumns(db);
     return true;
+}
+
+bool tablesChangedSinceOpen()
+{
+    // The program's connection belongs to the window's thread.
+    if (!QCoreApplication::instance() || QThread::currentThread() != QCoreApplication::instance()->thread())
+        return false;
+    const QSqlDatabase db =
+        QSqlDatabase::database(QString::fromLatin1(QSqlDatabase::defaultConnection), false);
+    if (!db.isOpen() || columnsAtOpen().isEmpty())
+        return false;
+    const QSet<QString> now = readColumns(db);
+    return !now.isEmpty() && !now.contains(columnsAtOpen());
 }
 
 } // namespace Connection

@@ -52,6 +52,12 @@ bool openChosen(const std::function<bool(const Paths::Server &, QString *passwor
 bool openChosenServer(const QString &name, QString *reason,
                       const std::function<bool(const Paths::Server &, QString *password)> &askPassword = {});
 
+// True when a table or column that the program's connection had when it was
+// opened has gone since (dropped by a verification of another copy of
+// the program, or by another program): its statements are then refused
+// until the program starts again.
+bool tablesChangedSinceOpen();
+
 // The libpq connection under a server connection, null when it is closed
 // or is no server's.
 pg_conn *serverHandle(const QSqlDatabase &db);

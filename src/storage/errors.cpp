@@ -3,6 +3,7 @@
 // SQLite file, PostgreSQL's SQLSTATE for a server.
 
 #include "storage/errors.h"
+#include "storage/connection.h"
 #include "storage/paths.h"
 
 #include <QSqlDatabase>
@@ -22,6 +23,7 @@ enum SqliteCode {
     SQLITE_CORRUPT = 11,
     SQLITE_FULL = 13,
     SQLITE_CANTOPEN = 14,
+    SQLITE_SCHEMA = 17,
     SQLITE_TOOBIG = 18,
     SQLITE_CONSTRAINT = 19,
     SQLITE_AUTH = 23,
@@ -57,6 +59,14 @@ QString noTableInFile()
     return QStringLiteral("в базе данных нет нужной таблицы или столбца (восстановите базу из резервной копии "
                           "или выберите в настройках папку с исправной базой данных)");
 }
+
+// A statement naming a table or column that the register had when the
+// program opened it and has no more: a verification (or another program)
+// changed the tables under this copy, which reads them afresh only when it
+// starts again.
+const char CHANGED_WHILE_OPEN[] = "таблицы базы данных изменены, пока программа была открыта (проверкой "
+                                  "таблиц --ver в другой копии Ведомера "
+                                  "или другой программой); закройте эту программу и запустите её снова";
 
 // PostgreSQL's SQLSTATE: two characters of class, three of condition.
 QString serverReasonOf(const QSqlError &error)
@@ -107,7 +117,8 @@ QString serverReasonOf(const QSqlError &error)
     if (code == QLatin1String("25006"))
         return QStringLiteral("база данных открыта только для чтения");
     if (code == QLatin1String("42P01") || code == QLatin1String("42703"))
-        return QString::fromUtf8(NO_TABLE);
+        return Connection::tablesChangedSinceOpen() ? QString::fromUtf8(CHANGED_WHILE_OPEN)
+                                                    : QString::fromUtf8(NO_TABLE);
     if (code == QLatin1String("40001") || code == QLatin1String("40P01"))
         return QStringLiteral("те же записи одновременно изменил другой пользователь; повторите действие");
     if (code == QLatin1String("55P03"))
@@ -167,8 +178,13 @@ QString reasonOf(const QSqlError &error)
     case SQLITE_FULL:
         return QStringLiteral("на диске нет места");
     case SQLITE_ERROR:
+    case SQLITE_SCHEMA:
         // The program's statements are its own; one that SQLite cannot run
-        // names a table or column the database lacks.
+        // names a table or column the database lacks. When the program had
+        // them at its start, they went while it was open: only a new start
+        // reads the tables afresh.
+        if (Connection::tablesChangedSinceOpen())
+            return QString::fromUtf8(CHANGED_WHILE_OPEN);
         return noTableInFile();
     case SQLITE_CORRUPT:
     case SQLITE_NOTADB:

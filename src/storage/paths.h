@@ -9,8 +9,12 @@
 // through here.
 namespace Paths {
 
-// The error log.
+// The error log, kept to about LOG_LIMIT bytes: once it would grow past
+// that, it becomes the one older log (replacing the one before) and a new
+// one is begun.
 inline constexpr char LOG_FILE[] = "log";
+inline constexpr char OLDER_LOG_FILE[] = "log.1";
+inline constexpr qint64 LOG_LIMIT = 1024 * 1024;
 // The settings file and its key naming the database folder.
 inline constexpr char SETTINGS_FILE[] = "settings.ini";
 // The lock that keeps one copy of the program per working folder.

@@ -128,9 +128,9 @@ void Privacy::keepPrivate()
     // user's business.
     if (work != QDir::home().canonicalPath())
         sweep.one(work);
-    for (const char *name :
-         {Paths::SETTINGS_FILE, Paths::LOG_FILE, Paths::LOCK_FILE, Paths::TABLE_DESCRIPTOR,
-          Paths::COLUMN_DESCRIPTOR, Paths::SERVER_TABLE_DESCRIPTOR, Paths::SERVER_COLUMN_DESCRIPTOR})
+    for (const char *name : {Paths::SETTINGS_FILE, Paths::LOG_FILE, Paths::OLDER_LOG_FILE, Paths::LOCK_FILE,
+                             Paths::TABLE_DESCRIPTOR, Paths::COLUMN_DESCRIPTOR,
+                             Paths::SERVER_TABLE_DESCRIPTOR, Paths::SERVER_COLUMN_DESCRIPTOR})
         sweep.one(here.filePath(QString::fromLatin1(name)));
     sweep.tree(here.filePath(QString::fromLatin1(Paths::FILES_FOLDER)));
     // The verification's folder "data" and the folder settings.ini names.

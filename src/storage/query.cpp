@@ -11,6 +11,7 @@
 
 #include <QDebug>
 #include <QFile>
+#include <QFileInfo>
 #include <QMutex>
 #include <QSet>
 #include <QSqlDriver>
@@ -21,6 +22,8 @@
 #include <libpq-fe.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 namespace {
@@ -440,7 +443,17 @@ QString Query::unstorable(const QList<std::pair<QString, QString>> &fields)
 
 bool Query::appendLog(const QString &text)
 {
-    QFile file(QString::fromLatin1(Paths::LOG_FILE));
+    // The daily copy writes from a thread of its own.
+    static QMutex mutex;
+    const QMutexLocker lock(&mutex);
+    const QString name = QString::fromLatin1(Paths::LOG_FILE);
+    const qint64 size = QFileInfo(name).size();
+    if (size > 0 && size + text.toUtf8().size() > Paths::LOG_LIMIT) {
+        // Replaced in one step: the older log is never missing.
+        std::error_code failed;
+        std::filesystem::rename(name.toStdString(), std::string(Paths::OLDER_LOG_FILE), failed);
+    }
+    QFile file(name);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
         return false;
     QTextStream out(&file);

@@ -107,6 +107,22 @@ struct Run
         report.notDropped.append(what);
         return false;
     }
+
+    // A drop the database refused (its transaction undone): what stayed is
+    // told at the start, not only in the log.
+    void dropFailed(const QString &what, const QSqlError &error)
+    {
+        report.failedDrops.append(what);
+        if (!report.dropFailure.isEmpty())
+            return;
+        // A full or failing disk is named; another refusal of SQLite (an
+        // index or a view on the column) has its own words in the log.
+        const bool server = Sql::onServer(db);
+        report.dropFailure =
+            server || Errors::isDiskWriteFault(error) || Errors::isBusy(error, db.driverName())
+                ? Errors::describe(error, db.driverName())
+                : QStringLiteral("база данных отказала (её ответ записан в файл log)");
+    }
 };
 
 bool sameName(const QString &a, const QString &b)
@@ -169,9 +185,13 @@ void verifyTables(Run &run, const QList<TableInfo> &tables, const QString &descr
     for (const QString &name : remaining) {
         if (!run.mayDrop(QStringLiteral("таблица ") + name))
             continue;
-        if (Function::Myquery(QString::fromLatin1(Sql::DROP_TABLE).arg(ident(name)), run.db).isActive()) {
+        const QSqlQuery drop =
+            Function::Myquery(QString::fromLatin1(Sql::DROP_TABLE).arg(ident(name)), run.db);
+        if (drop.isActive()) {
             report.droppedTables.append(name);
             Query::appendLog(QStringLiteral("Таблица %1 удалена: её нет в %2\n").arg(name, descriptor));
+        } else {
+            run.dropFailed(QStringLiteral("таблица ") + name, drop.lastError());
         }
     }
 }
@@ -241,12 +261,14 @@ void verifyColumns(Run &run, const QString &descriptor)
         for (const QString &name : std::as_const(leftovers)) {
             if (!run.mayDrop(table.name + QLatin1Char('.') + name))
                 continue;
-            if (Function::Myquery(QString::fromLatin1(Sql::DROP_COLUMN).arg(ident(table.name), ident(name)),
-                                  run.db)
-                    .isActive()) {
+            const QSqlQuery drop = Function::Myquery(
+                QString::fromLatin1(Sql::DROP_COLUMN).arg(ident(table.name), ident(name)), run.db);
+            if (drop.isActive()) {
                 report.droppedColumns.append(table.name + QLatin1Char('.') + name);
                 Query::appendLog(QStringLiteral("Столбец %1 таблицы %2 удалён: его нет в %3\n")
                                         .arg(name, table.name, descriptor));
+            } else {
+                run.dropFailed(table.name + QLatin1Char('.') + name, drop.lastError());
             }
         }
     }

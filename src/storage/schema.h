@@ -46,6 +46,10 @@ struct Report
     // `notDropped` names what stayed ("table X", "X.column").
     QString dropsRefused;
     QStringList notDropped;
+    // Drops the database refused (a failing or full disk): what stayed
+    // ("table X", "X.column") and why, in plain Russian.
+    QStringList failedDrops;
+    QString dropFailure;
 };
 
 // What becomes of the tables and columns the descriptors do not declare.

@@ -136,6 +136,12 @@ QStringList Application::verificationNotes(const Schema::Report &report)
         notes.append(QStringLiteral("Не удалено проверкой таблиц: %1 (этого нет в описаниях таблиц %2). Перед "
                                     "удалением нужна копия базы данных, а её сделать не удалось: %3.")
                          .arg(report.notDropped.join(QStringLiteral(", ")), descriptors, report.dropsRefused));
+    if (!report.failedDrops.isEmpty())
+        notes.append(
+            QStringLiteral("Не удалено проверкой таблиц: %1 (этого нет в описаниях таблиц %2): %3. "
+                           "Запустите программу с параметром --ver снова, когда "
+                           "это будет исправлено.")
+                .arg(report.failedDrops.join(QStringLiteral(", ")), descriptors, report.dropFailure));
     return notes;
 }
 

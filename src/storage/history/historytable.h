@@ -42,6 +42,12 @@ inline constexpr char TABLE[] = "history";
 // by an earlier version); false with `error` when the database refused.
 bool ensureTable(const QSqlDatabase &db, QSqlError *error);
 
+// Why the "history" of the SQLite file `db` cannot take the program's entries
+// (a view, not a table; a column missing; a column that must be filled and
+// that the program does not fill), in plain Russian; empty when it can or
+// when there is none.
+QString unfit(const QSqlDatabase &db);
+
 } // namespace History
 
 #endif // HISTORYTABLE_H

@@ -26,6 +26,9 @@ inline constexpr char DELETE_ORDER_FILE[] =
     "DELETE FROM Files WHERE LN = '%1' AND what = '%2' AND prikaznom = '%3' AND name_file = '%4';";
 // How many attachments refer to one stored copy. %1 path of the copy.
 inline constexpr char COUNT_FILE_REFERENCES[] = "SELECT count(*) FROM Files WHERE Giper = '%1';";
+// Which of the copies named are still named by an attachment. %1 as many
+// "?" as names, joined by commas; bound: the names.
+inline constexpr char SELECT_NAMED_COPIES[] = "SELECT DISTINCT Giper FROM Files WHERE Giper IN (%1)";
 // The attachments follow their order to its new number.
 // %1 LN, %2 code, %3 old number, %4 new number.
 inline constexpr char RENUMBER_FILES[] =

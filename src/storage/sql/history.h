@@ -17,6 +17,9 @@ inline constexpr Dialects CREATE_HISTORY{
     "CREATE TABLE IF NOT EXISTS history (id BIGSERIAL PRIMARY KEY, at TEXT NOT NULL, who TEXT, workstation TEXT, "
     "action TEXT NOT NULL, LN TEXT, FIO TEXT, what TEXT, prikaznom TEXT, field TEXT, old_value TEXT, "
     "new_value TEXT)"};
+// SQLite only: what "history" is in a file ("table", "view"; no row when it
+// is not there).
+inline constexpr char HISTORY_KIND[] = "SELECT type FROM sqlite_master WHERE name = 'history' COLLATE NOCASE";
 // One serviceman's history, newest first, is read by his personal number.
 inline constexpr char CREATE_HISTORY_LN_INDEX[] = "CREATE INDEX IF NOT EXISTS history_ln ON history (LN, id)";
 // Bound: at, who, workstation, action, LN, FIO, what, prikaznom, field,

@@ -32,6 +32,11 @@ inline constexpr Dialects TABLE_INFO{
 inline constexpr char ADD_COLUMN[] = "ALTER TABLE %1 ADD COLUMN %2 ;";
 inline constexpr char DROP_COLUMN[] = "ALTER TABLE %1 DROP COLUMN %2;";
 inline constexpr char DROP_TABLE[] = "DROP TABLE %1";
+// SQLite only: every column of every table, "table.column" in lower case, as
+// the program's connection finds them when it opens.
+inline constexpr char SELECT_TABLE_COLUMNS[] =
+    "SELECT lower(m.name || '.' || p.name) FROM sqlite_master AS m, pragma_table_info(m.name) AS p "
+    "WHERE m.type = 'table'";
 // A cheap read that fails at once on a file that is not a database: the
 // number of tables.
 inline constexpr Dialects PROBE{"SELECT count(*) FROM sqlite_master",
@@ -119,6 +124,14 @@ inline constexpr char SELECT_RESTORED_OBJECTS[] =
     "'sqlite\\_%' ESCAPE '\\' ORDER BY type <> 'table', rowid";
 // %1 TABLE or VIEW, %2 the quoted name.
 inline constexpr char DROP_LIVE_OBJECT[] = "DROP %1 main.%2";
+// The restore's temporary copy of the chosen file keeps the program's own
+// tables only. What a statement made in it (table, index, view, trigger),
+// tables last; what is not the program's goes by DROP_COPY_OBJECT (%1 TABLE,
+// INDEX, VIEW or TRIGGER, %2 the quoted name).
+inline constexpr char SELECT_COPY_OBJECTS[] =
+    "SELECT type, name FROM main.sqlite_master WHERE sql IS NOT NULL AND name NOT LIKE 'sqlite\\_%' ESCAPE "
+    "'\\' ORDER BY type = 'table', type = 'index'";
+inline constexpr char DROP_COPY_OBJECT[] = "DROP %1 IF EXISTS main.%2";
 // %1 the quoted table name.
 inline constexpr char COPY_RESTORED_ROWS[] = "INSERT INTO main.%1 SELECT * FROM restored.%1";
 
