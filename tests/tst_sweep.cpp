@@ -13,7 +13,8 @@
 // VEDOMER_SWEEP_SECONDS (0: no limit, else for each register) choose how
 // much is run, in an order shuffled by VEDOMER_SWEEP_SEED (a new one each
 // run, printed); "./dev sweep" runs all. VEDOMER_SWEEP_ONLY="command/point"
-// runs one point, VEDOMER_SWEEP_VERBOSE shows what the program logs.
+// runs one point ("command": all of its points), VEDOMER_SWEEP_VERBOSE shows
+// what the program logs.
 #include "function.h"
 #include "orderwindow.h"
 #include "pgserver.h"
@@ -479,11 +480,17 @@ void sweep(const Place &place)
             chosen << c;
     std::shuffle(chosen.begin(), chosen.end(), random);
     // The points that once found a fault run first, in every share.
-    const QStringList found = place.server ? QStringList() : QStringList{"serviceman change/enospc 8", "import/eio 34"};
+    const QStringList found = place.server ? QStringList{"attach/before 5", "attach/before 6", "attach/after 7"}
+                                           : QStringList{"serviceman change/enospc 8", "import/eio 34"};
     const auto hasFound = [&](int c) { return !found.filter(QString(commands().at(c).name) + '/').isEmpty(); };
     std::stable_partition(chosen.begin(), chosen.end(), hasFound);
     if (const int some = qEnvironmentVariableIntValue("VEDOMER_SWEEP_COMMANDS"); some > 0 && some < chosen.size())
         chosen.resize(std::max<qsizetype>(some, std::count_if(chosen.begin(), chosen.end(), hasFound)));
+    const QString only = qEnvironmentVariable("VEDOMER_SWEEP_ONLY");
+    if (!only.isEmpty())
+        chosen.removeIf([&](int c) {
+            return only != commands().at(c).name && !only.startsWith(commands().at(c).name + QString('/'));
+        });
     std::sort(chosen.begin(), chosen.end());
     closeConnections();
     QVERIFY(copyTree("files", "template/files") && copyTree("data", "template/data"));
@@ -529,9 +536,10 @@ void sweep(const Place &place)
         return found.contains(commands().at(p.command).name + ('/' + p.what));
     });
     // "command/point" runs that point alone (as a failure names it).
-    const QString only = qEnvironmentVariable("VEDOMER_SWEEP_ONLY");
     if (!only.isEmpty())
-        points.removeIf([&](const Point &p) { return only != commands().at(p.command).name + ('/' + p.what); });
+        points.removeIf([&](const Point &p) {
+            return only != commands().at(p.command).name && only != commands().at(p.command).name + ('/' + p.what);
+        });
     const qsizetype all = points.size();
     points.resize(qBound(qsizetype(0), qsizetype(all * share + 0.5), all));
     std::printf("sweep (%s): seed %u, %lld of %lld points chosen%s\n", place.server ? "server" : "file", seed,
