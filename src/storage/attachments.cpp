@@ -4,6 +4,7 @@
 #include "storage/errors.h"
 #include "storage/paths.h"
 #include "storage/privacy.h"
+#include "storage/privateconnection.h"
 #include "storage/query.h"
 
 #include <QCryptographicHash>
@@ -12,6 +13,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QSet>
@@ -233,10 +235,19 @@ bool readContent(const QString &source, QByteArray *content, QString *error)
     return true;
 }
 
+// On a server, the contents of new copies chosen by store() and written by
+// their attachment's transaction (writeWaiting()), by path.
+QHash<QString, QByteArray> &waiting()
+{
+    static QHash<QString, QByteArray> contents;
+    return contents;
+}
+
 // On a server: the copy is a row of Kopii. An identical content under the
 // name is shared (compared by its fingerprint, without fetching it); a name
-// taken by another content, even by another clerk at this moment, moves on
-// to the next.
+// taken by another content moves on to the next. A new row is written in
+// the attachment's own transaction, so that a stop between the two never
+// leaves a copy without its record.
 bool storeOnServer(const QString &source, const QString &name, QString *target, bool *fresh, QString *error)
 {
     QByteArray content;
@@ -264,13 +275,7 @@ bool storeOnServer(const QString &source, const QString &name, QString *target, 
             return false;
         if (used > 0)
             continue;
-        query = Function::Myquery(QString::fromLatin1(Sql::INSERT_CONTENT), {candidate, content});
-        if (!query.isActive()) {
-            *error = Errors::describe(query.lastError());
-            return false;
-        }
-        if (query.numRowsAffected() == 0)
-            continue;
+        waiting().insert(candidate, content);
         *target = candidate;
         *fresh = true;
         return true;
@@ -426,10 +431,31 @@ bool store(const QString &source, const QString &name, QString *target, bool *fr
     return true;
 }
 
+bool writeWaiting(const QString &target, QSqlError *error)
+{
+    const auto content = waiting().constFind(target);
+    if (!Sql::onServer() || content == waiting().cend())
+        return true;
+    QSqlQuery query;
+    if (!PrivateConnection::run(QSqlDatabase(), QString::fromLatin1(Sql::INSERT_CONTENT), {target, *content}, &query,
+                                error))
+        return false;
+    if (query.numRowsAffected() > 0)
+        return true;
+    // Another clerk stored another document under the name meanwhile.
+    *error = QSqlError(QString(), QStringLiteral("имя копии «%1» тем временем занял другой документ, прикрепите "
+                                                 "файл ещё раз")
+                                      .arg(target),
+                       QSqlError::TransactionError);
+    return false;
+}
+
 bool settle(const QString &target)
 {
-    if (Sql::onServer())
+    if (Sql::onServer()) {
+        waiting().remove(target);
         return true;
+    }
     const QString part = partOf(target);
     if (!QFileInfo::exists(part))
         return true;
@@ -563,7 +589,7 @@ int recoverDetached()
 void Attachments::discard(const QString &target)
 {
     if (Sql::onServer())
-        Function::Myquery(QString::fromLatin1(Sql::DELETE_UNUSED_CONTENT).arg(Query::quote(target)));
+        waiting().remove(target);
     else
         QFile::remove(partOf(target));
 }

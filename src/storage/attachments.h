@@ -40,6 +40,10 @@ bool store(const QString &source, const QString &name, QString *target, bool *fr
 // start gives it).
 QString partOf(const QString &target);
 bool settle(const QString &target);
+// On a server a new copy is a row written in the attachment's own
+// transaction: this writes it there (nothing for a shared copy or on a
+// file). False with `error` when it could not be written.
+bool writeWaiting(const QString &target, QSqlError *error);
 
 // Notes the copy of an attachment about to be removed, so that a program
 // stopped after the removal is written and before removeUnused() puts the

@@ -190,6 +190,14 @@ bool replaceDamaged(const QString &live, const QString &safety, const QString &c
     return true;
 }
 
+// True when the live database of `db` holds the restored content.
+bool landed(const QSqlDatabase &db)
+{
+    QSqlQuery query;
+    return PrivateConnection::run(db, QString::fromLatin1(Sql::RESTORE_LANDED), {}, &query, nullptr) &&
+           query.next() && query.value(0).toInt() == 1;
+}
+
 // Holding the live database's write lock, keeps it as the safety copy and
 // puts the checked copy's content in its place in one transaction. True when
 // done; otherwise `damaged` tells a live file SQLite cannot read (to be
@@ -225,6 +233,16 @@ bool replaceContentOf(const QString &live, const QString &safety, const QString 
                          .arg(quoted(safety), reason);
     } else {
         done = replaceContent(c.db(), &failure) && step(QString::fromLatin1(Sql::COMMIT), c.db(), &failure);
+        // A disk that fails once the commit has taken effect (removing the
+        // journal, say) makes the COMMIT fail although the database is the
+        // restored one: it is read again (a journal left behind is rolled
+        // back first) to tell which.
+        if (!done && Errors::isDiskWriteFault(failure) && landed(c.db())) {
+            Query::appendLog(QStringLiteral("Восстановление записано, хотя диск сообщил об ошибке при его "
+                                            "завершении: %1\n")
+                                 .arg(Errors::databaseWords(failure)));
+            done = true;
+        }
         if (!done) {
             *damaged = isDamaged(failure);
             if (!*damaged)

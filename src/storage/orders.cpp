@@ -363,7 +363,8 @@ Orders::Result Orders::attach(const QString &ln, const QString &code, const QStr
                               const QString &target, const QString &name)
 {
     return write(ln, [&](Result &result, QSqlError &error) {
-        return exec(result, error,
+        return Attachments::writeWaiting(target, &error) &&
+               exec(result, error,
                     Sql::text(Sql::INSERT_FILE)
                         .arg(quoted(number), quoted(code), quoted(target), quoted(name), quoted(ln))) &&
                History::record(

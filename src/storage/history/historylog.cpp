@@ -62,6 +62,25 @@ bool exists(const QSqlDatabase &db)
            query.next() && !query.value(0).isNull();
 }
 
+// The history is there, or made now; false with `error` when it could not be.
+bool made(const QSqlDatabase &db, QSqlError *error)
+{
+    return exists(db) || (Sql::onServer(db) ? installOnServer(db, error) : ensureTable(db, error));
+}
+
+// On a file the history is made with the first change, in its transaction.
+// Where it cannot be made the change is not written either: a failing or
+// full disk refuses both, and SQLite may have rolled the whole transaction
+// back already, so that what followed would be written piece by piece.
+bool madeForChange(const QSqlDatabase &db, QSqlError *error)
+{
+    QSqlError refused;
+    const bool ok = made(db, &refused);
+    if (!ok && error)
+        *error = refused;
+    return ok;
+}
+
 bool isEvent(const QString &action)
 {
     return action == QLatin1String(Action::RESTORE) || action == QLatin1String(Action::TRANSFER) ||
@@ -85,13 +104,11 @@ QString workstation()
 
 bool prepare(const QSqlDatabase &db)
 {
-    if (exists(db))
-        return true;
     QSqlError error;
-    const bool made = Sql::onServer(db) ? installOnServer(db, &error) : ensureTable(db, &error);
-    if (!made)
-        tellOnce(db, error);
-    return made;
+    if (made(db, &error))
+        return true;
+    tellOnce(db, error);
+    return false;
 }
 
 bool installOnServer(const QSqlDatabase &db, QSqlError *error)
@@ -135,8 +152,10 @@ bool recordOn(const QSqlDatabase &db, const QList<Entry> &entries, QSqlError *er
         }
         return true;
     }
-    if (!writing || !prepare(db))
+    if (!writing)
         return true;
+    if (!madeForChange(db, error))
+        return false;
     const QString at = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     const QString user = who();
     const QString computer = workstation();
@@ -187,8 +206,10 @@ bool record(const QList<Entry> &entries, QSqlError *error)
 bool recordAdded(const char *statement, qint64 firstRow, QSqlError *error)
 {
     const QSqlDatabase db = program();
-    if (Sql::onServer(db) || !writing || !prepare(db))
+    if (Sql::onServer(db) || !writing)
         return true;
+    if (!madeForChange(db, error))
+        return false;
     return PrivateConnection::run(
         db, QString::fromLatin1(statement),
         {QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), who(), workstation(), firstRow},

@@ -114,6 +114,13 @@ inline constexpr char ATTACH_RESTORED[] = "ATTACH DATABASE '%1' AS restored";
 // than writing it out twice.
 inline constexpr char RESTORE_CACHE[] = "PRAGMA cache_size = -65536";
 inline constexpr char DETACH_RESTORED[] = "DETACH DATABASE restored";
+// After a COMMIT of a restore that failed: 1 when the live database holds the
+// restored history whole, its last entry the restore's own (the commit took
+// effect before the disk failed), else 0.
+inline constexpr char RESTORE_LANDED[] =
+    "SELECT (SELECT count(*) FROM main.history) = (SELECT count(*) FROM restored.history) AND EXISTS (SELECT 1 "
+    "FROM main.history m JOIN restored.history r ON m.id = r.id AND m.at = r.at AND m.action = r.action AND "
+    "m.new_value IS r.new_value WHERE r.id = (SELECT max(id) FROM restored.history))";
 // What the live database holds, and what replaces it: tables first, then
 // indexes, views and triggers in the order they were made.
 inline constexpr char SELECT_LIVE_OBJECTS[] =
