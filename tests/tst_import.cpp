@@ -29,7 +29,7 @@ using namespace Import;
 
 namespace {
 
-using Rows = QVector<QStringList>;
+
 
 // Converts files with LibreOffice into `format`; empty when it worked,
 // else the reason. The CSV sources are read as UTF-8 with ';', dates
@@ -310,7 +310,7 @@ private slots:
 
         // A matching the user changed is offered again for the same headers.
         m.columns[7] = Column::None;
-        remember(ROSTER.at(1), m.columns);
+        remember(ROSTER.at(1).toList(), m.columns);
         QCOMPARE(match(ROSTER, Kind::Servicemen).columns.value(7), Column::None);
     }
 

@@ -51,10 +51,10 @@ bool backupFirst(QString *file, QString *error)
 // Runs a statement of many rows, prepared once per size and reused, as the
 // import's rows call for it. A failure goes to the log as the statement
 // runner writes it.
-class Rows
+class Batch
 {
 public:
-    Rows(const char *statement, const char *row, int width)
+    Batch(const char *statement, const char *row, int width)
         : m_statement(QString::fromLatin1(statement))
         , m_row(QString::fromLatin1(row))
         , m_width(width)
@@ -268,7 +268,7 @@ bool write(const ServicemenCheck *servicemen, const OrdersCheck *orders, const Q
             qint64 firstRow = 0;
             if (!server && !nextRow(Sql::IMPORT_NEXT_SERVICEMAN_ROW, &firstRow, error))
                 return false;
-            Rows added(Sql::IMPORT_INSERT_SERVICEMEN, Sql::IMPORT_SERVICEMAN_ROW, 8);
+            Batch added(Sql::IMPORT_INSERT_SERVICEMEN, Sql::IMPORT_SERVICEMAN_ROW, 8);
             QList<History::Entry> history;
             int pending = 0;
             for (const ServicemanRow &r : servicemen->rows) {
@@ -315,7 +315,7 @@ bool write(const ServicemenCheck *servicemen, const OrdersCheck *orders, const Q
             qint64 firstRow = 0;
             if (!server && !nextRow(Sql::IMPORT_NEXT_ORDER_ROW, &firstRow, error))
                 return false;
-            Rows added(Sql::IMPORT_INSERT_ORDERS, Sql::IMPORT_ORDER_ROW, 10);
+            Batch added(Sql::IMPORT_INSERT_ORDERS, Sql::IMPORT_ORDER_ROW, 10);
             int pending = 0;
             const auto text = [](const QString &t) { return t.isEmpty() ? QVariant() : QVariant(t); };
             for (const OrderRow &o : orders->rows) {

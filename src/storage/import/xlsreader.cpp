@@ -62,6 +62,7 @@ void readXls(SheetFile &file)
         file.error = damagedMessage(file.path);
         return;
     }
+    Placer placer(file);
     for (unsigned int r = 0; r < rows; ++r) {
         for (unsigned short c = 0; c < columns; ++c) {
             FreeXL_CellValue cell;
@@ -90,7 +91,8 @@ void readXls(SheetFile &file)
             default:
                 break;
             }
-            placeCell(file.rows, static_cast<int>(r), c, text);
+            if (!placer.place(static_cast<int>(r), c, text))
+                return;
         }
     }
 }
