@@ -355,6 +355,9 @@ bool ImportWindow::startImport()
                                : QStringLiteral(" Резервная копия перед импортом: «%1».")
                                      .arg(QDir::toNativeSeparators(w.backup));
     if (!ok) {
+        // The register may have changed meanwhile: the rows are checked anew.
+        if (!w.cancelled)
+            recheck();
         say(w.cancelled ? QStringLiteral("Импорт отменён, ничего не записано.") + backup
                         : QStringLiteral("Импорт не выполнен, ничего не записано: %1.").arg(w.error) + backup);
         return false;
