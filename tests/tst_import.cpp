@@ -15,6 +15,7 @@
 #include "zipcontent.h"
 
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QComboBox>
 #include <QLabel>
 #include <QTableView>
@@ -407,6 +408,150 @@ private slots:
                  (QList<QStringList>{{"1", "0"}, {"0", "1"}}));
         QCOMPARE(value("SELECT count(*) FROM history WHERE action = 'order_added'"), QString("3"));
         QCOMPARE(skippedReport(&roster, &c).size(), 1 + roster.skipped + c.skipped);
+
+        // The same orders checked at the same time elsewhere are refused by
+        // the write, and so is an update of a man deleted since the check.
+        const OrdersCheck twice = checkOrders(ORDERS, match(ORDERS, Kind::Orders), roster);
+        QCOMPARE(twice.added, 0);
+        QVERIFY(!write(nullptr, &c, "orders.csv", &w));
+        QCOMPARE(w.error, QString("приказ № 1 военнослужащего с личным номером «100» (строка 2) тем временем уже "
+                                  "внесён в реестр; проверьте файл ещё раз"));
+        Choices update;
+        update.updateExisting = true;
+        const ServicemenCheck stale = checkServicemen(ROSTER, match(ROSTER, Kind::Servicemen), update);
+        QVERIFY(exec("DELETE FROM Combat WHERE LN = '7'"));
+        const QString before = dump();
+        QVERIFY(!write(&stale, nullptr, "roster.csv", &w));
+        QCOMPARE(w.error, QString("военнослужащего с личным номером «7» (строка 13) тем временем удалили из реестра "
+                                  "или дали ему другой номер; проверьте файл ещё раз"));
+        QCOMPARE(dump(), before);
+    }
+
+    // Rows the check flags: a value longer than its field, a personal
+    // number that differs from another only in case or in Latin look-alike
+    // letters, a line in another encoding; a birth date stored in another
+    // form of the same day is no change.
+    void flagsDoubtfulRows()
+    {
+        WorkDir dir;
+        QVERIFY(openProgramDb());
+        QVERIFY(addServiceman("99", "Старый С.", "А-7"));
+        QVERIFY(addServiceman("1", "Второй", "В-9"));
+        QVERIFY(exec("UPDATE Combat SET Data_comb = ? WHERE LN = 'В-9'", {birth(1990, 3, 5).replace(" 00:", " 0:")}));
+        const Rows sheet{{"ФИО", "Личный номер", "Дата рождения"},
+                         {QString(300, QChar(u'я')), "1"},
+                         {"Латинский", "a-7"},
+                         {"Строчный", "б-1"},
+                         {"Прописной", "Б-1"},
+                         {"Второй", "В-9", "05.03.1990"}};
+        Choices update;
+        update.updateExisting = true;
+        const ServicemenCheck c = checkServicemen(sheet, match(sheet, Kind::Servicemen), update);
+        QCOMPARE(reasonOf(c, 2), QString("ФИО длиннее 255 знаков (столбец A)"));
+        QCOMPARE(reasonOf(c, 3), QString("личный номер «a-7» отличается от «А-7» в реестре только регистром букв или "
+                                         "латинскими буквами вместо русских"));
+        QCOMPARE(reasonOf(c, 4), QString("личный номер «б-1» отличается от «Б-1» в строке 5 только регистром букв "
+                                         "или латинскими буквами вместо русских"));
+        QVERIFY(reasonOf(c, 5).contains("от «б-1» в строке 4"));
+        QCOMPARE(c.unchanged, 1);
+
+        // A roster in Windows-1251 with one line saved as UTF-8.
+        QByteArray csv = QStringEncoder("windows-1251").encode(QString("ФИО;Личный номер\nИванов;1\n"));
+        csv += QString("Петров;2\n").toUtf8();
+        csv += QStringEncoder("windows-1251").encode(QString("Сидоров;3\n"));
+        dir.writeFile("mixed.csv", csv);
+        const SheetFile mixed = readSheet(dir.filePath("mixed.csv"));
+        QCOMPARE(mixed.csv.encoding, QByteArray("windows-1251"));
+        const ServicemenCheck m = checkServicemen(mixed.rows, match(mixed.rows, Kind::Servicemen), Choices());
+        QCOMPARE(m.added, 2);
+        QCOMPARE(reasonOf(m, 3), QString("строка записана в другой кодировке, чем остальной файл (её текст искажён)"));
+    }
+
+    // Files made to hurt are refused or read within bounds, each in
+    // seconds: a sheet with one cell in its last column per row, a part
+    // that inflates a thousandfold, an .ods of a million rows repeating
+    // sixteen thousand cells, a number repeated in 16,000 rows, a field of
+    // 50 MB, a password-protected workbook.
+    void boundsHostileFiles()
+    {
+        WorkDir dir;
+        QVERIFY(openProgramDb());
+        QElapsedTimer timer;
+        const auto workbook = [](const QByteArray &sheet) {
+            return QList<QPair<QString, QByteArray>>{
+                {"xl/workbook.xml",
+                 "<workbook xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\"><sheets>"
+                 "<sheet name=\"Лист1\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>"},
+                {"xl/_rels/workbook.xml.rels",
+                 "<Relationships><Relationship Id=\"rId1\" Type=\"worksheet\" Target=\"worksheets/sheet1.xml\"/>"
+                 "</Relationships>"},
+                {"xl/worksheets/sheet1.xml", sheet}};
+        };
+        QByteArray sparse = "<worksheet><sheetData>";
+        for (int r = 1; r <= 200000; ++r)
+            sparse += "<row r=\"" + QByteArray::number(r) + "\"><c r=\"XFD" + QByteArray::number(r) +
+                      "\" t=\"inlineStr\"><is><t>x</t></is></c></row>";
+        QVERIFY(writeZip(dir.filePath("sparse.xlsx"), workbook(sparse + "</sheetData></worksheet>")));
+        QVERIFY(writeZip(dir.filePath("bomb.xlsx"),
+                         workbook("<worksheet><sheetData>" + QByteArray(100 << 20, ' ') + "</sheetData></worksheet>")));
+        QVERIFY(writeZip(
+            dir.filePath("repeated.ods"),
+            {{"content.xml",
+              "<office:document-content xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+              "xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\" "
+              "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\"><office:body><office:spreadsheet>"
+              "<table:table table:name=\"Лист1\"><table:table-row><table:table-cell><text:p>ФИО</text:p>"
+              "</table:table-cell><table:table-cell><text:p>Личный номер</text:p></table:table-cell>"
+              "</table:table-row><table:table-row table:number-rows-repeated=\"1048000\"><table:table-cell "
+              "table:number-columns-repeated=\"16000\"><text:p>б/н</text:p></table:table-cell></table:table-row>"
+              "</table:table></office:spreadsheet></office:body></office:document-content>"}}));
+        QByteArray bn = "ФИО;Личный номер\n";
+        for (int r = 0; r < 16000; ++r)
+            bn += "Боец;б/н\n";
+        dir.writeFile("bn.csv", bn);
+        dir.writeFile("field.csv", "ФИО;Личный номер\nБоец;\"" + QByteArray(50 << 20, 'x') + "\"\n");
+        dir.writeFile("locked.xlsx", QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + QByteArray(504, '\0') +
+                                         QByteArray("E\0n\0c\0r\0y\0p\0t\0e\0d\0P\0a\0c\0k\0a\0g\0e\0", 32));
+
+        timer.start();
+        const SheetFile wide = readSheet(dir.filePath("sparse.xlsx"));
+        QVERIFY2(wide.error.isEmpty(), qPrintable(wide.error));
+        QCOMPARE(wide.rows.size(), 200000);
+        QCOMPARE(wide.columns, 16384);
+        QCOMPARE(wide.rows.at(199999).storedCells(), 1);
+        QCOMPARE(wide.rows.at(199999).value(16383), QString("x"));
+        QVERIFY2(timer.elapsed() < 5000, qPrintable(QString::number(timer.elapsed())));
+
+        const QPair<const char *, QString> refused[] = {
+            {"bomb.xlsx", "Файл «bomb.xlsx» не читается: его часть «xl/worksheets/sheet1.xml» распаковывается в "
+                          "объём, больший сжатого более чем в 200 раз. Так бывает у повреждённых файлов и у "
+                          "составленных, чтобы переполнить память."},
+            {"field.csv", "Файл «field.csv» не читается: в строке 2, столбце B значение длиннее 32767 знаков — "
+                          "больше, чем вмещает ячейка таблицы."},
+            {"locked.xlsx", "Файл «locked.xlsx» защищён паролем. Сохраните его без пароля и повторите импорт."},
+        };
+        for (const auto &[name, error] : refused) {
+            timer.restart();
+            const SheetFile file = readSheet(dir.filePath(name));
+            QCOMPARE(file.error, error);
+            QVERIFY(file.rows.isEmpty());
+            QVERIFY2(timer.elapsed() < 5000, name);
+        }
+
+        // Read, checked and shown in the preview.
+        for (const char *name : {"bn.csv", "repeated.ods"}) {
+            timer.restart();
+            ImportWindow w;
+            QVERIFY(w.load(Kind::Servicemen, dir.filePath(name)));
+            const QTableView *table = child<QTableView>(&w, "previewServicemen");
+            const int rows = QString(name) == "bn.csv" ? 16000 : 1048000;
+            QCOMPARE(table->model()->rowCount(), 1 + rows);
+            QCOMPARE(table->model()->index(1, 0).data().toString(),
+                     QString("пропустить: личный номер «б/н» повторяется в файле (строк: %1, первые — 2, 3, 4)")
+                         .arg(rows));
+            QVERIFY(table->findChildren<QComboBox *>().size() <= 100);
+            QVERIFY2(timer.elapsed() < 5000, qPrintable(QString::number(timer.elapsed())));
+        }
     }
 
     // On a server: the same rows, their history written by the triggers

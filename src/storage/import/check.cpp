@@ -35,6 +35,23 @@ QString cell(const Row &row, int index)
     return text.isNull() ? QString(QLatin1String("")) : text;
 }
 
+// Where each kind of column stands (its first place), found once: a sheet
+// may be thousands of columns wide, and every row asks.
+class Places
+{
+public:
+    explicit Places(const Matching &matching)
+    {
+        m_places.fill(-1);
+        for (int i = static_cast<int>(matching.columns.size()) - 1; i >= 0; --i)
+            m_places[static_cast<size_t>(matching.columns.at(i))] = i;
+    }
+    int operator()(Column column) const { return m_places[static_cast<size_t>(column)]; }
+
+private:
+    std::array<int, static_cast<size_t>(Column::LiftDate) + 1> m_places;
+};
+
 // A personal number as it reads to the eye: letters in one case, and the
 // Latin letters that look like Russian ones taken for them.
 QString lookalike(const QString &ln)
@@ -379,7 +396,7 @@ ServicemenCheck checkServicemen(const Rows &rows, const Matching &matching, cons
                                  : readNumbers(&register_, &out.error)))
         return out;
 
-    const auto at = [&](Column c) { return matching.indexOf(c); };
+    const Places at(matching);
     const int fullName = at(Column::FullName);
     const int parts[] = {at(Column::LastName), at(Column::FirstName), at(Column::Patronymic)};
     const int lnAt = at(Column::PersonalNumber);
@@ -575,7 +592,7 @@ OrdersCheck checkOrders(const Rows &rows, const Matching &matching,
         while (query.next())
             seen.insert(key(query.value(0).toString(), query.value(1).toString(), query.value(2).toString()), 0);
     }
-    const auto at = [&](Column c) { return matching.indexOf(c); };
+    const Places at(matching);
     QHash<QString, QString> codes;
     seen.reserve(seen.size() + rows.size());
     out.rows.reserve(rows.size());

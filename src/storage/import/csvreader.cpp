@@ -144,7 +144,8 @@ QVector<int> linesInOtherEncoding(QByteArrayView bytes, const QByteArray &encodi
         }
         if (high) {
             QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-            utf8.decode(bytes.sliced(from, end - from));
+            // Decoding is lazy until the text is made.
+            static_cast<void>(QString(utf8.decode(bytes.sliced(from, end - from))));
             if (utf8.hasError() == utf8File)
                 lines.append(line);
         }

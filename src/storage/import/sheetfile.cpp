@@ -5,7 +5,6 @@
 #include <QDate>
 #include <QFile>
 #include <QFileInfo>
-#include <QLocale>
 
 #include <algorithm>
 #include <cmath>
@@ -190,7 +189,7 @@ bool Placer::fits(int row, int column, qsizetype size)
         m_file.error = QString("Файл «%1» не читается: в строке %2, столбце %3 значение длиннее %4 знаков — "
                                "больше, чем вмещает ячейка таблицы.")
                            .arg(shownName(m_file.path), QString::number(row + 1), columnName(column),
-                                QLocale(QLocale::Russian).toString(MaxCellText));
+                                QString::number(MaxCellText));
     return false;
 }
 
@@ -201,9 +200,9 @@ bool Placer::counted(qint64 cells, qint64 characters)
     if (m_cells <= MaxCells && m_characters <= MaxCharacters)
         return true;
     if (m_file.error.isEmpty())
-        m_file.error = QString("Файл «%1» слишком велик для импорта: в его листе больше %2 заполненных ячеек "
+        m_file.error = QString("Файл «%1» слишком велик для импорта: в его листе больше %2 млн заполненных ячеек "
                                "или %3 млн знаков текста. Разделите таблицу на части.")
-                           .arg(shownName(m_file.path), QLocale(QLocale::Russian).toString(MaxCells),
+                           .arg(shownName(m_file.path), QString::number(MaxCells / 1000000),
                                 QString::number(MaxCharacters / 1000000));
     return false;
 }
