@@ -155,7 +155,25 @@ private slots:
  table:number-columns-repeated="1024"/></table:table-row></table:table>
 <table:table table:name="Пусто"><table:table-row><table:table-cell/></table:table-row></table:table>
 </office:spreadsheet></office:body></office:document>)");
+        QByteArray longRoster = "Личный номер;ФИО;Дата рождения\n";
+        for (int r = 0; r < 2000; ++r)
+            longRoster += QByteArray::number(r) + ";Боец номер " + QByteArray::number(r) + " с фамилией для объёма;05.03.1990\n";
+        dir.writeFile("long.csv", longRoster);
         const QString out = dir.filePath("converted");
+        // An .xls whose stream is damaged past its middle says which rows it
+        // did not read.
+        const QString converted = convert("xls", {dir.filePath("long.csv")}, out, dir.filePath("lo-profile"));
+        QVERIFY2(converted.isEmpty(), qPrintable(converted));
+        QByteArray damaged = fileContent(out + "/long.xls");
+        QVERIFY(Import::readSheet(out + "/long.xls").warning.isEmpty());
+        damaged.replace(damaged.size() * 8 / 10, 8192, QByteArray(8192, '\0'));
+        dir.writeFile("damaged.xls", damaged);
+        const SheetFile partly = Import::readSheet(dir.filePath("damaged.xls"));
+        QVERIFY(partly.rows.size() < 2001);
+        QCOMPARE(partly.warning, QString("Файл «damaged.xls» прочитан не весь: в его листе 2001 строк, а строки с %1 по "
+                                         "2001 пусты или не читаются — файл, возможно, повреждён. Проверьте, все ли "
+                                         "строки на месте.")
+                                     .arg(partly.rows.size() + 1));
         for (const QString format : {"xlsx", "ods", "xls"}) {
             const QString failed = convert(format, {dir.filePath("roster.csv"), dir.filePath("book.fods")}, out,
                                            dir.filePath("lo-profile"));
@@ -163,6 +181,7 @@ private slots:
             Import::SheetFile file = Import::readSheet(out + "/roster." + format);
             QVERIFY2(file.error.isEmpty(), qPrintable(failure(file)));
             QCOMPARE(file.rows, roster);
+            QCOMPARE(file.warning, QString());
             QCOMPARE(file.sheets.size(), 1);
 
             file = Import::readSheet(out + "/book." + format, 1);

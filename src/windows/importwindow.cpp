@@ -197,7 +197,7 @@ void ImportWindow::shown(Pane &pane)
             say(QStringLiteral("В первых 20 строках не найдены заголовки столбцов (ФИО, Личный номер…): "
                                "укажите столбцы над таблицей."));
         } else {
-            say(QString());
+            say(f.warning);
         }
     }
     recheck();

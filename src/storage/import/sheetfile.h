@@ -94,6 +94,9 @@ struct SheetFile
     int columns = 0;
     // For a .csv: the encoding and separator it was read with.
     CsvFormat csv;
+    // Read, but not whole: the rows the file names that could not be read,
+    // in plain Russian for the preview's line; empty when all were read.
+    QString warning;
     // Why the file could not be read, in plain Russian; empty on success.
     // On failure the rows are empty: nothing half-read is ever given.
     QString error;

@@ -95,6 +95,14 @@ void readXls(SheetFile &file)
                 return;
         }
     }
+    // The sheet names its rows before its cells; a workbook whose last
+    // sectors are damaged reads as far as they begin, and the rows it names
+    // after them come empty.
+    const qsizetype read = file.rows.size();
+    if (read > 0 && rows > read)
+        file.warning = QString("Файл «%1» прочитан не весь: в его листе %2 строк, а строки с %3 по %2 пусты или не "
+                               "читаются — файл, возможно, повреждён. Проверьте, все ли строки на месте.")
+                           .arg(shownName(file.path), QString::number(rows), QString::number(read + 1));
 }
 
 } // namespace Import::Detail
