@@ -24,12 +24,14 @@
 #include <QUrl>
 #include <QtTest>
 
+#include <ctime>
+
 using namespace TestSupport;
 using namespace Import;
 
 namespace {
 
-using Rows = QVector<QStringList>;
+
 
 // Converts files with LibreOffice into `format`; empty when it worked,
 // else the reason. The CSV sources are read as UTF-8 with ';', dates
@@ -87,6 +89,39 @@ const Rows ORDERS = {
     {"7", "Грамоты", "8", "01.01.2020", "", "", "", ""},
     {"7", "Грамоты", "8", "02.01.2020", "", "", "", ""},
     {"106", "Грамоты", "9", "01.01.2020", "", "", "", ""},
+};
+
+// The bound on the processor time of each hostile file; the sanitizers'
+// checks slow every step several times over.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr qint64 BOUND_MS = 5000 * 4;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr qint64 BOUND_MS = 5000 * 4;
+#else
+constexpr qint64 BOUND_MS = 5000;
+#endif
+#else
+constexpr qint64 BOUND_MS = 5000;
+#endif
+
+// The processor time this process spent since start(), in milliseconds: the
+// bounds hold for the work itself, however busy the machine is.
+class CpuTimer
+{
+public:
+    void start() { m_start = now(); }
+    void restart() { start(); }
+    qint64 elapsed() const { return (now() - m_start) / 1000000; }
+
+private:
+    static qint64 now()
+    {
+        timespec t{};
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+        return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
+    }
+    qint64 m_start = 0;
 };
 
 QString reasonOf(const ServicemenCheck &c, int line)
@@ -154,7 +189,25 @@ private slots:
  table:number-columns-repeated="1024"/></table:table-row></table:table>
 <table:table table:name="Пусто"><table:table-row><table:table-cell/></table:table-row></table:table>
 </office:spreadsheet></office:body></office:document>)");
+        QByteArray longRoster = "Личный номер;ФИО;Дата рождения\n";
+        for (int r = 0; r < 2000; ++r)
+            longRoster += QByteArray::number(r) + ";Боец номер " + QByteArray::number(r) + " с фамилией для объёма;05.03.1990\n";
+        dir.writeFile("long.csv", longRoster);
         const QString out = dir.filePath("converted");
+        // An .xls whose stream is damaged past its middle says which rows it
+        // did not read.
+        const QString converted = convert("xls", {dir.filePath("long.csv")}, out, dir.filePath("lo-profile"));
+        QVERIFY2(converted.isEmpty(), qPrintable(converted));
+        QByteArray damaged = fileContent(out + "/long.xls");
+        QVERIFY(Import::readSheet(out + "/long.xls").warning.isEmpty());
+        damaged.replace(damaged.size() * 8 / 10, 8192, QByteArray(8192, '\0'));
+        dir.writeFile("damaged.xls", damaged);
+        const SheetFile partly = Import::readSheet(dir.filePath("damaged.xls"));
+        QVERIFY(partly.rows.size() < 2001);
+        QCOMPARE(partly.warning, QString("Файл «damaged.xls» прочитан не весь: в его листе 2001 строк, а строки с %1 по "
+                                         "2001 пусты или не читаются — файл, возможно, повреждён. Проверьте, все ли "
+                                         "строки на месте.")
+                                     .arg(partly.rows.size() + 1));
         for (const QString format : {"xlsx", "ods", "xls"}) {
             const QString failed = convert(format, {dir.filePath("roster.csv"), dir.filePath("book.fods")}, out,
                                            dir.filePath("lo-profile"));
@@ -162,6 +215,7 @@ private slots:
             Import::SheetFile file = Import::readSheet(out + "/roster." + format);
             QVERIFY2(file.error.isEmpty(), qPrintable(failure(file)));
             QCOMPARE(file.rows, roster);
+            QCOMPARE(file.warning, QString());
             QCOMPARE(file.sheets.size(), 1);
 
             file = Import::readSheet(out + "/book." + format, 1);
@@ -310,7 +364,7 @@ private slots:
 
         // A matching the user changed is offered again for the same headers.
         m.columns[7] = Column::None;
-        remember(ROSTER.at(1), m.columns);
+        remember(ROSTER.at(1).toList(), m.columns);
         QCOMPARE(match(ROSTER, Kind::Servicemen).columns.value(7), Column::None);
     }
 
@@ -407,6 +461,150 @@ private slots:
                  (QList<QStringList>{{"1", "0"}, {"0", "1"}}));
         QCOMPARE(value("SELECT count(*) FROM history WHERE action = 'order_added'"), QString("3"));
         QCOMPARE(skippedReport(&roster, &c).size(), 1 + roster.skipped + c.skipped);
+
+        // The same orders checked at the same time elsewhere are refused by
+        // the write, and so is an update of a man deleted since the check.
+        const OrdersCheck twice = checkOrders(ORDERS, match(ORDERS, Kind::Orders), roster);
+        QCOMPARE(twice.added, 0);
+        QVERIFY(!write(nullptr, &c, "orders.csv", &w));
+        QCOMPARE(w.error, QString("приказ № 1 военнослужащего с личным номером «100» (строка 2) тем временем уже "
+                                  "внесён в реестр; проверьте файл ещё раз"));
+        Choices update;
+        update.updateExisting = true;
+        const ServicemenCheck stale = checkServicemen(ROSTER, match(ROSTER, Kind::Servicemen), update);
+        QVERIFY(exec("DELETE FROM Combat WHERE LN = '7'"));
+        const QString before = dump();
+        QVERIFY(!write(&stale, nullptr, "roster.csv", &w));
+        QCOMPARE(w.error, QString("военнослужащего с личным номером «7» (строка 13) тем временем удалили из реестра "
+                                  "или дали ему другой номер; проверьте файл ещё раз"));
+        QCOMPARE(dump(), before);
+    }
+
+    // Rows the check flags: a value longer than its field, a personal
+    // number that differs from another only in case or in Latin look-alike
+    // letters, a line in another encoding; a birth date stored in another
+    // form of the same day is no change.
+    void flagsDoubtfulRows()
+    {
+        WorkDir dir;
+        QVERIFY(openProgramDb());
+        QVERIFY(addServiceman("99", "Старый С.", "А-7"));
+        QVERIFY(addServiceman("1", "Второй", "В-9"));
+        QVERIFY(exec("UPDATE Combat SET Data_comb = ? WHERE LN = 'В-9'", {birth(1990, 3, 5).replace(" 00:", " 0:")}));
+        const Rows sheet{{"ФИО", "Личный номер", "Дата рождения"},
+                         {QString(300, QChar(u'я')), "1"},
+                         {"Латинский", "a-7"},
+                         {"Строчный", "б-1"},
+                         {"Прописной", "Б-1"},
+                         {"Второй", "В-9", "05.03.1990"}};
+        Choices update;
+        update.updateExisting = true;
+        const ServicemenCheck c = checkServicemen(sheet, match(sheet, Kind::Servicemen), update);
+        QCOMPARE(reasonOf(c, 2), QString("ФИО длиннее 255 знаков (столбец A)"));
+        QCOMPARE(reasonOf(c, 3), QString("личный номер «a-7» отличается от «А-7» в реестре только регистром букв или "
+                                         "латинскими буквами вместо русских"));
+        QCOMPARE(reasonOf(c, 4), QString("личный номер «б-1» отличается от «Б-1» в строке 5 только регистром букв "
+                                         "или латинскими буквами вместо русских"));
+        QVERIFY(reasonOf(c, 5).contains("от «б-1» в строке 4"));
+        QCOMPARE(c.unchanged, 1);
+
+        // A roster in Windows-1251 with one line saved as UTF-8.
+        QByteArray csv = QStringEncoder("windows-1251").encode(QString("ФИО;Личный номер\nИванов;1\n"));
+        csv += QString("Петров;2\n").toUtf8();
+        csv += QStringEncoder("windows-1251").encode(QString("Сидоров;3\n"));
+        dir.writeFile("mixed.csv", csv);
+        const SheetFile mixed = readSheet(dir.filePath("mixed.csv"));
+        QCOMPARE(mixed.csv.encoding, QByteArray("windows-1251"));
+        const ServicemenCheck m = checkServicemen(mixed.rows, match(mixed.rows, Kind::Servicemen), Choices());
+        QCOMPARE(m.added, 2);
+        QCOMPARE(reasonOf(m, 3), QString("строка записана в другой кодировке, чем остальной файл (её текст искажён)"));
+    }
+
+    // Files made to hurt are refused or read within bounds, each in
+    // seconds: a sheet with one cell in its last column per row, a part
+    // that inflates a thousandfold, an .ods of a million rows repeating
+    // sixteen thousand cells, a number repeated in 16,000 rows, a field of
+    // 50 MB, a password-protected workbook.
+    void boundsHostileFiles()
+    {
+        WorkDir dir;
+        QVERIFY(openProgramDb());
+        CpuTimer timer;
+        const auto workbook = [](const QByteArray &sheet) {
+            return QList<QPair<QString, QByteArray>>{
+                {"xl/workbook.xml",
+                 "<workbook xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\"><sheets>"
+                 "<sheet name=\"Лист1\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>"},
+                {"xl/_rels/workbook.xml.rels",
+                 "<Relationships><Relationship Id=\"rId1\" Type=\"worksheet\" Target=\"worksheets/sheet1.xml\"/>"
+                 "</Relationships>"},
+                {"xl/worksheets/sheet1.xml", sheet}};
+        };
+        QByteArray sparse = "<worksheet><sheetData>";
+        for (int r = 1; r <= 200000; ++r)
+            sparse += "<row r=\"" + QByteArray::number(r) + "\"><c r=\"XFD" + QByteArray::number(r) +
+                      "\" t=\"inlineStr\"><is><t>x</t></is></c></row>";
+        QVERIFY(writeZip(dir.filePath("sparse.xlsx"), workbook(sparse + "</sheetData></worksheet>")));
+        QVERIFY(writeZip(dir.filePath("bomb.xlsx"),
+                         workbook("<worksheet><sheetData>" + QByteArray(100 << 20, ' ') + "</sheetData></worksheet>")));
+        QVERIFY(writeZip(
+            dir.filePath("repeated.ods"),
+            {{"content.xml",
+              "<office:document-content xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+              "xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\" "
+              "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\"><office:body><office:spreadsheet>"
+              "<table:table table:name=\"Лист1\"><table:table-row><table:table-cell><text:p>ФИО</text:p>"
+              "</table:table-cell><table:table-cell><text:p>Личный номер</text:p></table:table-cell>"
+              "</table:table-row><table:table-row table:number-rows-repeated=\"1048000\"><table:table-cell "
+              "table:number-columns-repeated=\"16000\"><text:p>б/н</text:p></table:table-cell></table:table-row>"
+              "</table:table></office:spreadsheet></office:body></office:document-content>"}}));
+        QByteArray bn = "ФИО;Личный номер\n";
+        for (int r = 0; r < 16000; ++r)
+            bn += "Боец;б/н\n";
+        dir.writeFile("bn.csv", bn);
+        dir.writeFile("field.csv", "ФИО;Личный номер\nБоец;\"" + QByteArray(50 << 20, 'x') + "\"\n");
+        dir.writeFile("locked.xlsx", QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + QByteArray(504, '\0') +
+                                         QByteArray("E\0n\0c\0r\0y\0p\0t\0e\0d\0P\0a\0c\0k\0a\0g\0e\0", 32));
+
+        timer.start();
+        const SheetFile wide = readSheet(dir.filePath("sparse.xlsx"));
+        QVERIFY2(wide.error.isEmpty(), qPrintable(wide.error));
+        QCOMPARE(wide.rows.size(), 200000);
+        QCOMPARE(wide.columns, 16384);
+        QCOMPARE(wide.rows.at(199999).storedCells(), 1);
+        QCOMPARE(wide.rows.at(199999).value(16383), QString("x"));
+        QVERIFY2(timer.elapsed() < BOUND_MS, qPrintable(QString::number(timer.elapsed())));
+
+        const QPair<const char *, QString> refused[] = {
+            {"bomb.xlsx", "Файл «bomb.xlsx» не читается: его часть «xl/worksheets/sheet1.xml» распаковывается в "
+                          "объём, больший сжатого более чем в 200 раз. Так бывает у повреждённых файлов и у "
+                          "составленных, чтобы переполнить память."},
+            {"field.csv", "Файл «field.csv» не читается: в строке 2, столбце B значение длиннее 32767 знаков — "
+                          "больше, чем вмещает ячейка таблицы."},
+            {"locked.xlsx", "Файл «locked.xlsx» защищён паролем. Сохраните его без пароля и повторите импорт."},
+        };
+        for (const auto &[name, error] : refused) {
+            timer.restart();
+            const SheetFile file = readSheet(dir.filePath(name));
+            QCOMPARE(file.error, error);
+            QVERIFY(file.rows.isEmpty());
+            QVERIFY2(timer.elapsed() < BOUND_MS, name);
+        }
+
+        // Read, checked and shown in the preview.
+        for (const char *name : {"bn.csv", "repeated.ods"}) {
+            timer.restart();
+            ImportWindow w;
+            QVERIFY(w.load(Kind::Servicemen, dir.filePath(name)));
+            const QTableView *table = child<QTableView>(&w, "previewServicemen");
+            const int rows = QString(name) == "bn.csv" ? 16000 : 1048000;
+            QCOMPARE(table->model()->rowCount(), 1 + rows);
+            QCOMPARE(table->model()->index(1, 0).data().toString(),
+                     QString("пропустить: личный номер «б/н» повторяется в файле (строк: %1, первые — 2, 3, 4)")
+                         .arg(rows));
+            QVERIFY(table->findChildren<QComboBox *>().size() <= 100);
+            QVERIFY2(timer.elapsed() < BOUND_MS, qPrintable(QString::number(timer.elapsed())));
+        }
     }
 
     // On a server: the same rows, their history written by the triggers

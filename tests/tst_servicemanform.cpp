@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QtTest>
 
 #include <memory>
@@ -226,6 +227,24 @@ private slots:
         QCOMPARE(dump(), before);
         QCOMPARE(closed.count(), 0);
         QVERIFY(!form->isVisible());
+    }
+
+    // A name longer than the field holds is refused before the question,
+    // in the window's status line.
+    void overlongTextRefused()
+    {
+        WorkDir dir;
+        QVERIFY(openProgramDb());
+        const QString before = dump();
+        auto form = addForm();
+        form->show();
+        child<QLineEdit>(form.get(), "lineEdit_FIO")->setText(QString(256, QChar(u'я')));
+        ModalAnswerer answerer;
+        child<QPushButton>(form.get(), "pushButton_2")->click();
+        QVERIFY(answerer.seen().isEmpty());
+        QCOMPARE(dump(), before);
+        QVERIFY(form->isVisible());
+        QCOMPARE(form->statusBar()->currentMessage(), QString("Не сохранено: ФИО длиннее 255 знаков. Сократите его."));
     }
 
     void exitQuestion()

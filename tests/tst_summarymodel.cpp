@@ -342,7 +342,7 @@ private:
     }
     QString importRoster(int n)
     {
-        QVector<QStringList> sheet{{"Личный номер", "ФИО", "№ ВП", "Дата рождения"}};
+        Import::Rows sheet{{"Личный номер", "ФИО", "№ ВП", "Дата рождения"}};
         const int how = 5 + static_cast<int>(random.bounded(60u));
         for (int i = 0; i < how; ++i)
             sheet.append({QString("И-%1-%2").arg(n).arg(i), QString("%1 Импортный %2").arg(pick(SURNAMES)).arg(i),

@@ -97,6 +97,50 @@ Outcome changeAtOnce(const QString &lnOld, const Fields &loaded, const Entry &en
 
 } // namespace
 
+int maxLength(Field field)
+{
+    switch (field) {
+    case VP:
+        return 100;
+    case DOL:
+    case VZ:
+    case FIO:
+        return 255;
+    case BIRTH:
+    case LN:
+        return 50;
+    }
+    return 255;
+}
+
+int tooLong(const Fields &fields)
+{
+    for (int f = 0; f < static_cast<int>(fields.size()); ++f) {
+        if (fields[static_cast<size_t>(f)].size() > maxLength(static_cast<Field>(f)))
+            return f;
+    }
+    return -1;
+}
+
+QString fieldName(Field field)
+{
+    switch (field) {
+    case VP:
+        return QStringLiteral("№ ВП");
+    case DOL:
+        return QStringLiteral("должность");
+    case VZ:
+        return QStringLiteral("воинское звание");
+    case FIO:
+        return QStringLiteral("ФИО");
+    case BIRTH:
+        return QStringLiteral("дата рождения");
+    case LN:
+        return QStringLiteral("личный номер");
+    }
+    return QString();
+}
+
 bool read(const QString &ln, Fields *fields)
 {
     QSqlQuery query = Function::Myquery(QString::fromLatin1(Sql::SELECT_SERVICEMAN).arg(Query::quote(ln)));

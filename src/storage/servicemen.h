@@ -24,6 +24,15 @@ struct Entry
     int rank = 0;
 };
 
+// The longest text each field sensibly holds (in characters). A longer one
+// is refused by the form and the import, never stored: a name of millions of
+// characters would slow every later start of the program.
+int maxLength(Field field);
+// The first of the texts longer than its field holds, or -1.
+int tooLong(const Fields &fields);
+// The field's name as the form and the import's remarks call it.
+QString fieldName(Field field);
+
 // How a save ended.
 enum class Outcome {
     Saved,

@@ -14,6 +14,7 @@
 #include <QMessageBox>
 #include <QSignalBlocker>
 #include <QSqlError>
+#include <QStatusBar>
 
 namespace {
 
@@ -192,6 +193,17 @@ void addCombat::chosen(const QComboBox *combo, const Kept &kept, QString &name, 
 
 void addCombat::on_pushButton_2_clicked()
 {
+    // A text longer than its field holds is refused before anything is
+    // asked; the form stays open with what was typed.
+    const Fields typed{ui->lineEdit_VP->text(), QString(), QString(), ui->lineEdit_FIO->text(), QString(),
+                       ui->lineEdit_LN->text()};
+    const int tooLong = Servicemen::tooLong(typed);
+    if (tooLong >= 0) {
+        const auto field = static_cast<Servicemen::Field>(tooLong);
+        statusBar()->showMessage(QStringLiteral("Не сохранено: %1 длиннее %2 знаков. Сократите его.")
+                                     .arg(Servicemen::fieldName(field), QString::number(Servicemen::maxLength(field))));
+        return;
+    }
     if (!Dialogs::confirm(this, QStringLiteral("Вы точно уверены что надо сохранить?"))) {
         close();
         return;

@@ -33,7 +33,7 @@ ImportPreview::ImportPreview(QObject *parent)
 {
 }
 
-void ImportPreview::show(const QVector<QStringList> &rows, int headerRow, int columns,
+void ImportPreview::show(const Import::Rows &rows, int headerRow, int columns,
                          QVector<Verdict> verdicts)
 {
     beginResetModel();

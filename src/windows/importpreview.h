@@ -35,7 +35,7 @@ public:
 
     // The sheet's rows, its header row, the number of its columns, and the
     // verdicts of the checked rows in the order of the sheet.
-    void show(const QVector<QStringList> &rows, int headerRow, int columns, QVector<Verdict> verdicts);
+    void show(const Import::Rows &rows, int headerRow, int columns, QVector<Verdict> verdicts);
     // Only the rows the check skips, with their reasons; or every row.
     void setOnlyRemarks(bool only);
 
@@ -52,7 +52,7 @@ public:
 private:
     const Verdict &verdictAt(int row) const;
 
-    QVector<QStringList> m_rows;
+    Import::Rows m_rows;
     int m_headerRow = 0;
     int m_columns = 0;
     QVector<Verdict> m_verdicts;

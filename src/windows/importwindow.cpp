@@ -193,11 +193,11 @@ void ImportWindow::shown(Pane &pane)
             // The user sets the columns himself; the first row is taken for
             // the headers.
             pane.matching.headerRow = 0;
-            pane.matching.columns.fill(Column::None, f.rows.value(0).size());
+            pane.matching.columns.fill(Column::None, f.columns);
             say(QStringLiteral("В первых 20 строках не найдены заголовки столбцов (ФИО, Личный номер…): "
                                "укажите столбцы над таблицей."));
         } else {
-            say(QString());
+            say(f.warning);
         }
     }
     recheck();
@@ -266,7 +266,7 @@ void ImportWindow::placeColumnChoices(Pane &pane)
         combo->setCurrentIndex(std::max(0, combo->findData(static_cast<int>(pane.matching.columns.at(c)))));
         connect(combo, &QComboBox::currentIndexChanged, this, [this, &pane, c, combo] {
             pane.matching.columns[c] = static_cast<Column>(combo->currentData().toInt());
-            remember(pane.file.rows.at(pane.matching.headerRow), pane.matching.columns);
+            remember(pane.file.rows.at(pane.matching.headerRow).toList(), pane.matching.columns);
             // Rebuilt after the signal has returned to the combo.
             QMetaObject::invokeMethod(this, [this] { recheck(); }, Qt::QueuedConnection);
         });
@@ -355,6 +355,9 @@ bool ImportWindow::startImport()
                                : QStringLiteral(" Резервная копия перед импортом: «%1».")
                                      .arg(QDir::toNativeSeparators(w.backup));
     if (!ok) {
+        // The register may have changed meanwhile: the rows are checked anew.
+        if (!w.cancelled)
+            recheck();
         say(w.cancelled ? QStringLiteral("Импорт отменён, ничего не записано.") + backup
                         : QStringLiteral("Импорт не выполнен, ничего не записано: %1.").arg(w.error) + backup);
         return false;

@@ -11,6 +11,7 @@
 #include <QSqlQuery>
 
 #include <algorithm>
+#include <tuple>
 
 namespace Import {
 
@@ -26,23 +27,153 @@ int fullYear(int year, int digits)
 }
 
 // The text of a cell, trimmed; a null text when the file has no such column.
-QString cell(const QStringList &row, int index)
+QString cell(const Row &row, int index)
 {
     if (index < 0)
         return QString();
-    return index < row.size() ? row.at(index).trimmed() : QString(QLatin1String(""));
+    const QString text = row.value(index).trimmed();
+    return text.isNull() ? QString(QLatin1String("")) : text;
 }
 
-bool blank(const QStringList &row)
+// Where each kind of column stands (its first place), found once: a sheet
+// may be thousands of columns wide, and every row asks.
+class Places
 {
-    for (const QString &c : row) {
-        for (const QChar ch : c) {
-            if (!ch.isSpace())
-                return false;
-        }
+public:
+    explicit Places(const Matching &matching)
+    {
+        m_places.fill(-1);
+        for (int i = static_cast<int>(matching.columns.size()) - 1; i >= 0; --i)
+            m_places[static_cast<size_t>(matching.columns.at(i))] = i;
     }
-    return true;
+    int operator()(Column column) const { return m_places[static_cast<size_t>(column)]; }
+
+private:
+    std::array<int, static_cast<size_t>(Column::LiftDate) + 1> m_places;
+};
+
+// A personal number as it reads to the eye: letters in one case, and the
+// Latin letters that look like Russian ones taken for them.
+QString lookalike(const QString &ln)
+{
+    static const QString latin = QStringLiteral("ABCEHKMOPTXY");
+    static const QString cyrillic = QStringLiteral("АВСЕНКМОРТХУ");
+    QString key = ln.toUpper();
+    for (QChar &c : key) {
+        const qsizetype at = c.unicode() < 128 ? latin.indexOf(c) : -1;
+        if (at >= 0)
+            c = cyrillic.at(at);
+    }
+    return key;
 }
+
+QString lookalikeProblem(const QString &ln, const QString &other, const QString &where)
+{
+    return QStringLiteral("личный номер «%1» отличается от «%2» %3 только регистром букв или латинскими "
+                          "буквами вместо русских")
+        .arg(ln, other, where);
+}
+
+const QString &otherEncodingProblem()
+{
+    static const QString text = QStringLiteral("строка записана в другой кодировке, чем остальной файл "
+                                               "(её текст искажён)");
+    return text;
+}
+
+// A text longer than its field holds, named with its column.
+QString tooLongProblem(const QString &what, int limit, int column)
+{
+    return QStringLiteral("%1 длиннее %2 знаков (столбец %3)").arg(what, QString::number(limit), columnName(column));
+}
+
+// Where the personal numbers of a sheet stand: how many rows hold each, and
+// the first few of them, so that a number repeated in thousands of rows is
+// told in a line, not in thousands.
+class Repeats
+{
+public:
+    static constexpr int SHOWN = 3;
+
+    void add(const QString &ln, int line)
+    {
+        Lines &l = m_lines[ln];
+        if (l.count < SHOWN)
+            l.first[l.count] = line;
+        ++l.count;
+    }
+    // The remark of a repeated number (one text shared by its rows), or an
+    // empty one.
+    QString remark(const QString &ln)
+    {
+        const auto found = m_lines.find(ln);
+        if (found == m_lines.end() || found->count < 2)
+            return QString();
+        if (found->remark.isEmpty()) {
+            QStringList shown;
+            for (int i = 0; i < std::min(found->count, SHOWN); ++i)
+                shown.append(QString::number(found->first[i]));
+            found->remark = found->count <= SHOWN
+                                ? QStringLiteral("личный номер «%1» повторяется в файле (строки %2)")
+                                      .arg(ln, shown.join(QStringLiteral(", ")))
+                                : QStringLiteral("личный номер «%1» повторяется в файле (строк: %2, первые — %3)")
+                                      .arg(ln, QString::number(found->count), shown.join(QStringLiteral(", ")));
+        }
+        return found->remark;
+    }
+    void reserve(qsizetype size) { m_lines.reserve(size); }
+
+private:
+    struct Lines
+    {
+        int count = 0;
+        int first[SHOWN] = {};
+        QString remark;
+    };
+    QHash<QString, Lines> m_lines;
+};
+
+// The personal numbers that read alike but are written differently: by
+// their look-alike key, the first two spellings met and where.
+class Lookalikes
+{
+public:
+    void add(const QString &ln, const QString &where)
+    {
+        Spellings &s = m_keys[lookalike(ln)];
+        if (s.first.isNull())
+            s.first = {ln, where};
+        else if (s.second.isNull() && s.first.ln != ln)
+            s.second = {ln, where};
+    }
+    // Another spelling of the number and where it stands, when there is one.
+    bool other(const QString &ln, QString *spelling, QString *where) const
+    {
+        const auto found = m_keys.constFind(lookalike(ln));
+        if (found == m_keys.cend())
+            return false;
+        const Spelling &o = found->first.ln != ln ? found->first : found->second;
+        if (o.isNull())
+            return false;
+        *spelling = o.ln;
+        *where = o.where;
+        return true;
+    }
+
+private:
+    struct Spelling
+    {
+        QString ln;
+        QString where;
+        bool isNull() const { return ln.isNull(); }
+    };
+    struct Spellings
+    {
+        Spelling first;
+        Spelling second;
+    };
+    QHash<QString, Spellings> m_keys;
+};
 
 QString squeezed(const QString &text)
 {
@@ -231,15 +362,28 @@ public:
     {
         return m_locale.toString(QDateTime(date, QTime(0, 0)), m_format);
     }
+    // The day a stored birth text names, as the serviceman form reads it
+    // (its own form, with a one- or two-digit hour), else as a plain date.
+    QDate read(const QString &text) const
+    {
+        for (const QString &format : {m_format, m_shortHour, m_longHour}) {
+            const QDateTime at = m_locale.toDateTime(text, format);
+            if (at.isValid())
+                return at.date();
+        }
+        return readDate(text.section(QLatin1Char(' '), 0, 0));
+    }
 
 private:
     QLocale m_locale;
     QString m_format = m_locale.dateTimeFormat(QLocale::ShortFormat);
+    QString m_shortHour = QString(m_format).replace(QLatin1String("HH"), QLatin1String("H"));
+    QString m_longHour = QString(m_shortHour).replace(QLatin1String("H"), QLatin1String("HH"));
 };
 
 } // namespace
 
-ServicemenCheck checkServicemen(const QVector<QStringList> &rows, const Matching &matching, const Choices &choices)
+ServicemenCheck checkServicemen(const Rows &rows, const Matching &matching, const Choices &choices)
 {
     ServicemenCheck out;
     QSet<QString> register_;
@@ -252,30 +396,40 @@ ServicemenCheck checkServicemen(const QVector<QStringList> &rows, const Matching
                                  : readNumbers(&register_, &out.error)))
         return out;
 
-    const auto at = [&](Column c) { return matching.indexOf(c); };
+    const Places at(matching);
     const int fullName = at(Column::FullName);
     const int parts[] = {at(Column::LastName), at(Column::FirstName), at(Column::Patronymic)};
     const int lnAt = at(Column::PersonalNumber);
+    const int columnOf[] = {at(Column::Unit), at(Column::Position), at(Column::Rank), fullName, at(Column::BirthDate),
+                            lnAt};
 
     const BirthTexts birthTexts;
     out.rows.reserve(rows.size());
-    // Where each personal number stands in the file.
-    QHash<QString, QList<int>> lines;
-    lines.reserve(rows.size());
+    // Where each personal number stands in the file, and the numbers that
+    // read alike in the register and in the file.
+    Repeats repeats;
+    repeats.reserve(rows.size());
+    Lookalikes inRegister;
+    for (const QString &ln : std::as_const(register_))
+        inRegister.add(ln, QString());
+    Lookalikes inFile;
     for (int r = matching.headerRow + 1; r < rows.size(); ++r) {
         const QString ln = cell(rows.at(r), lnAt);
-        if (!ln.isEmpty())
-            lines[ln].append(r + 1);
+        if (!ln.isEmpty()) {
+            repeats.add(ln, r + 1);
+            inFile.add(ln, QString::number(r + 1));
+        }
     }
 
     for (int r = matching.headerRow + 1; r < rows.size(); ++r) {
-        const QStringList &row = rows.at(r);
-        if (blank(row))
+        const Row &row = rows.at(r);
+        if (row.blank())
             continue;
         ServicemanRow s;
         s.line = r + 1;
         Servicemen::Fields &f = s.entry.fields;
         f[Servicemen::LN] = cell(row, lnAt);
+        int nameColumn = fullName;
         if (fullName >= 0) {
             f[Servicemen::FIO] = cell(row, fullName);
         } else {
@@ -284,6 +438,8 @@ ServicemenCheck checkServicemen(const QVector<QStringList> &rows, const Matching
                 const QString w = cell(row, p);
                 if (!w.isEmpty())
                     words.append(w);
+                if (nameColumn < 0 && p >= 0)
+                    nameColumn = p;
             }
             f[Servicemen::FIO] = words.join(QLatin1Char(' '));
         }
@@ -294,33 +450,54 @@ ServicemenCheck checkServicemen(const QVector<QStringList> &rows, const Matching
         s.given = {!f[Servicemen::VP].isEmpty(), !position.isEmpty(), !rank.isEmpty(),
                    !f[Servicemen::FIO].isEmpty(), !birth.isEmpty(), true};
         const QString &ln = f[Servicemen::LN];
-        const QList<int> same = lines.value(ln);
 
         QStringList problems;
+        if (row.otherEncoding())
+            problems.append(otherEncodingProblem());
         if (ln.isEmpty())
             problems.append(QStringLiteral("нет личного номера"));
         if (f[Servicemen::FIO].isEmpty())
             problems.append(QStringLiteral("нет ФИО"));
-        if (same.size() > 1) {
-            QStringList numbers;
-            for (const int l : same)
-                numbers.append(QString::number(l));
-            problems.append(QStringLiteral("личный номер «%1» повторяется в файле (строки %2)")
-                                .arg(ln, numbers.join(QStringLiteral(", "))));
+        // The texts as the file gives them, before a date is read.
+        Servicemen::Fields given = f;
+        given[Servicemen::DOL] = position;
+        given[Servicemen::VZ] = rank;
+        given[Servicemen::BIRTH] = birth;
+        for (int field = 0; field < static_cast<int>(given.size()); ++field) {
+            const auto which = static_cast<Servicemen::Field>(field);
+            const int limit = Servicemen::maxLength(which);
+            if (given[static_cast<size_t>(field)].size() > limit)
+                problems.append(tooLongProblem(Servicemen::fieldName(which), limit,
+                                               which == Servicemen::FIO ? nameColumn : columnOf[field]));
         }
-        if (!birth.isEmpty()) {
+        const QString repeated = ln.isEmpty() ? QString() : repeats.remark(ln);
+        if (!repeated.isEmpty())
+            problems.append(repeated);
+        const bool known = !ln.isEmpty() && register_.contains(ln);
+        QString spelling, where;
+        if (!ln.isEmpty() && !known && inRegister.other(ln, &spelling, &where))
+            problems.append(lookalikeProblem(ln, spelling, QStringLiteral("в реестре")));
+        else if (!ln.isEmpty() && repeated.isEmpty() && inFile.other(ln, &spelling, &where))
+            problems.append(lookalikeProblem(ln, spelling, QStringLiteral("в строке %1").arg(where)));
+        if (!birth.isEmpty() && birth.size() <= Servicemen::maxLength(Servicemen::BIRTH)) {
             bool impossible = false;
             const QDate date = readDate(birth, &impossible);
-            if (date.isValid())
-                f[Servicemen::BIRTH] = birthTexts(date);
-            else
+            if (!date.isValid()) {
                 problems.append(dateProblem(QStringLiteral("дата рождения"), birth, impossible));
+            } else {
+                f[Servicemen::BIRTH] = birthTexts(date);
+                // The same day stored in another form stays as it is: no
+                // change, no history entry.
+                const auto was = stored.constFind(ln);
+                if (was != stored.cend() && birthTexts.read(was->fields[Servicemen::BIRTH]) == date)
+                    f[Servicemen::BIRTH] = was->fields[Servicemen::BIRTH];
+            }
         }
-        const bool known = !ln.isEmpty() && register_.contains(ln);
         if (problems.isEmpty() && known && !choices.updateExisting)
             problems.append(QStringLiteral("личный номер «%1» уже есть в реестре").arg(ln));
         if (!problems.isEmpty()) {
-            s.reason = problems.join(QStringLiteral("; "));
+            // One remark alone is shared with the rows that have it.
+            s.reason = problems.size() == 1 ? problems.constFirst() : problems.join(QStringLiteral("; "));
             ++out.skipped;
             out.rows.append(s);
             continue;
@@ -382,7 +559,7 @@ QString categoryCode(const QString &text)
     return names.value(squeezed(text));
 }
 
-OrdersCheck checkOrders(const QVector<QStringList> &rows, const Matching &matching,
+OrdersCheck checkOrders(const Rows &rows, const Matching &matching,
                         const ServicemenCheck &roster)
 {
     OrdersCheck out;
@@ -415,13 +592,13 @@ OrdersCheck checkOrders(const QVector<QStringList> &rows, const Matching &matchi
         while (query.next())
             seen.insert(key(query.value(0).toString(), query.value(1).toString(), query.value(2).toString()), 0);
     }
-    const auto at = [&](Column c) { return matching.indexOf(c); };
+    const Places at(matching);
     QHash<QString, QString> codes;
     seen.reserve(seen.size() + rows.size());
     out.rows.reserve(rows.size());
     for (int r = matching.headerRow + 1; r < rows.size(); ++r) {
-        const QStringList &row = rows.at(r);
-        if (blank(row))
+        const Row &row = rows.at(r);
+        if (row.blank())
             continue;
         OrderRow o;
         o.line = r + 1;
@@ -441,6 +618,33 @@ OrdersCheck checkOrders(const QVector<QStringList> &rows, const Matching &matchi
         const QString liftNumber = cell(row, at(Column::LiftNumber));
 
         QStringList problems;
+        if (row.otherEncoding())
+            problems.append(otherEncodingProblem());
+        // The longest texts an order sensibly holds.
+        const std::tuple<const char *, const QString *, Column, int> texts[] = {
+            {"личный номер", &o.ln, Column::PersonalNumber, Servicemen::maxLength(Servicemen::LN)},
+            {"категория", &category, Column::Category, 100},
+            {"номер приказа", &o.number, Column::OrderNumber, 100},
+            {"дата приказа", &date, Column::OrderDate, 50},
+            {"кем издан", &o.issuer, Column::Issuer, 255},
+            {"наименование", &o.name, Column::OrderName, 1000},
+            {"исходящий номер", &o.outgoing, Column::Outgoing, 100},
+            {"номер приказа о снятии", &liftNumber, Column::LiftNumber, 100},
+            {"дата снятия", &liftDate, Column::LiftDate, 50},
+        };
+        bool tooLong = false;
+        for (const auto &[what, text, column, limit] : texts) {
+            if (text->size() > limit) {
+                problems.append(tooLongProblem(QString::fromUtf8(what), limit, at(column)));
+                tooLong = true;
+            }
+        }
+        if (tooLong) {
+            o.reason = problems.join(QStringLiteral("; "));
+            ++out.skipped;
+            out.rows.append(o);
+            continue;
+        }
         if (o.ln.isEmpty())
             problems.append(QStringLiteral("нет личного номера"));
         else if (!register_.contains(o.ln) && !imported.contains(o.ln)) {

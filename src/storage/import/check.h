@@ -73,7 +73,7 @@ struct ServicemenCheck
 };
 
 // Checks the rows of a roster below its header row.
-ServicemenCheck checkServicemen(const QVector<QStringList> &rows, const Matching &matching,
+ServicemenCheck checkServicemen(const Rows &rows, const Matching &matching,
                                 const Choices &choices);
 
 struct OrderRow
@@ -109,7 +109,7 @@ QString categoryCode(const QString &text);
 // Checks the orders of a sheet below its header row against the register
 // and the roster checked with them (the servicemen it adds, and the rows it
 // skips, named by an order of a serviceman who is only there).
-OrdersCheck checkOrders(const QVector<QStringList> &rows, const Matching &matching,
+OrdersCheck checkOrders(const Rows &rows, const Matching &matching,
                         const ServicemenCheck &roster);
 
 // The personal numbers a roster check leaves in the register afterwards.

@@ -112,15 +112,16 @@ int Matching::indexOf(Column column) const
     return static_cast<int>(columns.indexOf(column));
 }
 
-Matching match(const QVector<QStringList> &rows, Kind kind)
+Matching match(const Rows &rows, Kind kind)
 {
     Matching m;
     const int last = std::min<int>(20, static_cast<int>(rows.size()));
     for (int r = 0; r < last && m.headerRow < 0; ++r) {
         QVector<Column> found;
         int recognised = 0;
-        for (const QString &cell : rows.at(r)) {
-            Column c = recognise(cell, kind);
+        const Row &row = rows.at(r);
+        for (qsizetype i = 0; i < row.size(); ++i) {
+            Column c = recognise(row.value(i), kind);
             // A column named twice is taken once, where it is named first.
             if (c != Column::None && found.contains(c))
                 c = Column::None;
@@ -134,19 +135,25 @@ Matching match(const QVector<QStringList> &rows, Kind kind)
     }
     if (m.headerRow < 0)
         return m;
-    const QStringList saved =
-        Paths::setting(Paths::IMPORT_COLUMNS_KEY).toMap().value(key(rows.at(m.headerRow))).toStringList();
-    if (saved.size() == m.columns.size()) {
-        QVector<Column> chosen;
-        for (const QString &code : saved) {
+    // The data may reach past the headers: those columns count as well.
+    const qsizetype headers = m.columns.size();
+    qsizetype width = headers;
+    for (const Row &row : rows)
+        width = std::max(width, row.size());
+    m.columns.resize(width, Column::None);
+    const QStringList saved = Paths::setting(Paths::IMPORT_COLUMNS_KEY)
+                                  .toMap()
+                                  .value(key(rows.at(m.headerRow).toList()))
+                                  .toStringList();
+    if (saved.size() >= headers) {
+        for (qsizetype i = 0; i < std::min(saved.size(), width); ++i) {
             Column c = Column::None;
             for (const Known &k : known()) {
-                if (QLatin1String(k.code) == code && fits(k, kind))
+                if (QLatin1String(k.code) == saved.at(i) && fits(k, kind))
                     c = k.column;
             }
-            chosen.append(c);
+            m.columns[i] = c;
         }
-        m.columns = chosen;
     }
     return m;
 }

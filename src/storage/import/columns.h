@@ -1,6 +1,8 @@
 #ifndef IMPORT_COLUMNS_H
 #define IMPORT_COLUMNS_H
 
+#include "storage/import/sheetfile.h"
+
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -49,7 +51,8 @@ struct Matching
 {
     // The row of the headers (0-based), -1 when none was found.
     int headerRow = -1;
-    // One per column of the file.
+    // One per column of the file that counts (up to the last one holding a
+    // value in any row).
     QVector<Column> columns;
     // The column of each kind (its index in the file), -1 when none.
     int indexOf(Column column) const;
@@ -58,7 +61,7 @@ struct Matching
 // The header row is the first of the first 20 rows with at least two
 // recognised headers; a matching remembered for the same headers is taken
 // in place of the recognised one.
-Matching match(const QVector<QStringList> &rows, Kind kind);
+Matching match(const Rows &rows, Kind kind);
 
 // Remembers the user's matching for files with these headers.
 void remember(const QStringList &headers, const QVector<Column> &columns);

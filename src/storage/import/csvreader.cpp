@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 
+#include <algorithm>
+
 namespace Import::Detail {
 
 namespace {
@@ -13,21 +15,36 @@ namespace {
 // a comma is common inside names of units and addresses, a tab is not.
 const QChar Separators[] = {';', '\t', ','};
 
-// Parses records of text into rows. A quoted field may hold separators,
-// doubled quotes and line breaks. A quote opened and never closed, or
-// closed after a line break and followed by more text, is a stray quote:
-// the parse stops with false and the line where it opened. Stops after
-// `limit` records when limit is positive.
-bool parse(QStringView text, QChar separator, int limit, QVector<QStringList> &rows, int *strayLine)
+// How a parse ended: read whole, at a quote opened and never closed, or at
+// a field longer than a cell holds.
+enum class Parsed { Whole, Stray, TooLong };
+
+// Parses records of text, handing each to sink(record, first line, last
+// line), which stops the parse by returning false. A quoted field may hold
+// separators, doubled quotes and line breaks. A quote opened and never
+// closed, or closed after a line break and followed by more text, is a
+// stray quote: the parse stops at it with the line where it opened. A field
+// longer than a cell holds stops it as well, with its line and column.
+// Stops after `limit` records when limit is positive.
+template<class Sink>
+Parsed parse(QStringView text, QChar separator, int limit, Sink &&sink, int *atLine, int *atColumn = nullptr)
 {
     const qsizetype n = text.size();
     qsizetype i = 0;
     int line = 1;
+    int records = 0;
     QStringList record;
     auto isEnd = [&](qsizetype at) {
         const QChar c = text.at(at);
         return c == separator || c == '\r' || c == '\n';
     };
+    auto tooLong = [&](int at) {
+        *atLine = at;
+        if (atColumn)
+            *atColumn = static_cast<int>(record.size());
+        return Parsed::TooLong;
+    };
+    int first = 1;
     while (i < n) {
         QString field;
         if (text.at(i) == '"') {
@@ -57,19 +74,25 @@ bool parse(QStringView text, QChar separator, int limit, QVector<QStringList> &r
                     field += c;
                 }
                 ++i;
+                if (field.size() > MaxCellText)
+                    return tooLong(opened);
             }
             const qsizetype rest = i;
             while (i < n && !isEnd(i))
                 ++i;
             if (!closed || (spanned && i > rest)) {
-                *strayLine = opened;
-                return false;
+                *atLine = opened;
+                return Parsed::Stray;
             }
+            if (field.size() + (i - rest) > MaxCellText)
+                return tooLong(opened);
             field += text.mid(rest, i - rest);
         } else {
             const qsizetype from = i;
             while (i < n && !isEnd(i))
                 ++i;
+            if (i - from > MaxCellText)
+                return tooLong(line);
             field = text.mid(from, i - from).toString();
         }
         record.append(field);
@@ -79,20 +102,59 @@ bool parse(QStringView text, QChar separator, int limit, QVector<QStringList> &r
                 record.append(QString());
             continue;
         }
+        const int last = line;
         if (i < n) {
             if (text.at(i) == '\r' && i + 1 < n && text.at(i + 1) == '\n')
                 ++i;
             ++i;
             ++line;
         }
-        rows.append(record.size() == 1 && record.first().isEmpty() ? QStringList() : record);
-        record.clear();
-        if (limit > 0 && rows.size() >= limit)
-            return true;
+        if (record.size() == 1 && record.first().isEmpty())
+            record.clear();
+        if (!sink(std::move(record), first, last))
+            return Parsed::Whole;
+        record = QStringList();
+        first = line;
+        if (limit > 0 && ++records >= limit)
+            return Parsed::Whole;
     }
     if (!record.isEmpty())
-        rows.append(record);
-    return true;
+        sink(std::move(record), first, line);
+    return Parsed::Whole;
+}
+
+// The lines (from 1) of a text in `encoding` whose bytes read better in the
+// other encoding of the two: a line of valid UTF-8 with letters beyond
+// ASCII in a file read as Windows-1251, or a line that is not UTF-8 in a
+// file read as UTF-8. Lines end as the parse ends them.
+QVector<int> linesInOtherEncoding(QByteArrayView bytes, const QByteArray &encoding)
+{
+    QVector<int> lines;
+    const bool utf8File = encoding.compare("UTF-8", Qt::CaseInsensitive) == 0;
+    if (!utf8File && encoding.compare("windows-1251", Qt::CaseInsensitive) != 0)
+        return lines;
+    const qsizetype n = bytes.size();
+    int line = 1;
+    for (qsizetype from = 0; from < n;) {
+        qsizetype end = from;
+        bool high = false;
+        while (end < n && bytes.at(end) != '\n' && bytes.at(end) != '\r') {
+            high |= static_cast<unsigned char>(bytes.at(end)) >= 0x80;
+            ++end;
+        }
+        if (high) {
+            QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+            // Decoding is lazy until the text is made.
+            static_cast<void>(QString(utf8.decode(bytes.sliced(from, end - from))));
+            if (utf8.hasError() == utf8File)
+                lines.append(line);
+        }
+        if (end < n && bytes.at(end) == '\r' && end + 1 < n && bytes.at(end + 1) == '\n')
+            ++end;
+        from = end + 1;
+        ++line;
+    }
+    return lines;
 }
 
 // The separator that gives the first lines one column count (more than
@@ -106,7 +168,13 @@ QChar detectSeparator(QStringView text)
     for (const QChar separator : Separators) {
         QVector<QStringList> rows;
         int stray = 0;
-        parse(sample, separator, 30, rows, &stray);
+        parse(
+            sample, separator, 30,
+            [&rows](QStringList &&record, int, int) {
+                rows.append(std::move(record));
+                return true;
+            },
+            &stray);
         // The sample may cut the last line short.
         if (rows.size() > 1 && sample.size() < text.size())
             rows.removeLast();
@@ -172,11 +240,33 @@ void readCsv(const QByteArray &data, const CsvFormat *given, SheetFile &file)
     }
     const QChar separator = given && !given->separator.isNull() ? given->separator : detectSeparator(text);
     file.csv = {encoding, separator};
-    int stray = 0;
-    if (!parse(text, separator, 0, file.rows, &stray))
+    const QVector<int> other = linesInOtherEncoding(bytes, encoding);
+    Placer placer(file);
+    int row = 0;
+    bool refused = false;
+    int line = 0;
+    int column = 0;
+    const Parsed parsed = parse(
+        text, separator, 0,
+        [&](QStringList &&record, int first, int last) {
+            Row cells(record);
+            const auto found = std::lower_bound(other.cbegin(), other.cend(), first);
+            cells.setOtherEncoding(found != other.cend() && *found <= last);
+            if (!placer.placeRow(row++, cells)) {
+                refused = true;
+                return false;
+            }
+            return true;
+        },
+        &line, &column);
+    if (refused)
+        return;
+    if (parsed == Parsed::Stray)
         file.error = QString("Файл «%1»: в строке %2 кавычка открыта и не закрыта. Исправьте эту строку "
                              "и повторите импорт.")
-                         .arg(shownName(file.path), QString::number(stray));
+                         .arg(shownName(file.path), QString::number(line));
+    else if (parsed == Parsed::TooLong)
+        placer.fits(line - 1, column, MaxCellText + 1);
 }
 
 } // namespace Import::Detail

@@ -58,6 +58,9 @@ QString cellText(QXmlStreamReader &xml)
         default:
             break;
         }
+        // Longer than a cell holds: kept one past the limit, which refuses it.
+        if (text.size() > MaxCellText)
+            text.truncate(MaxCellText + 1);
     }
     return text;
 }
@@ -94,11 +97,13 @@ void readOds(ZipArchive &zip, SheetFile &file)
     // Rows and cells are placed as they come; empty ones, and the repeats
     // of them that fill a sheet to its end, are only counted, so a trailing
     // repeat of a million empty rows costs nothing.
+    Placer placer(file);
     int table = -1;
     bool chosen = false;
     int row = 0;
     bool outOfRange = false;
-    while (!xml.atEnd() && !outOfRange) {
+    bool refused = false;
+    while (!xml.atEnd() && !outOfRange && !refused) {
         xml.readNext();
         if (!xml.isStartElement() || xml.namespaceUri() != TableNs)
             continue;
@@ -111,8 +116,10 @@ void readOds(ZipArchive &zip, SheetFile &file)
             if (!chosen)
                 xml.skipCurrentElement();
         } else if (chosen && tag == u"table-row") {
+            // A repeated row is stored once and shared by its repeats; a
+            // repeated cell is one run of its row.
             const int rowRepeats = repeats(xml.attributes(), "number-rows-repeated");
-            QStringList cells;
+            Row cells;
             int column = 0;
             while (xml.readNextStartElement()) {
                 const bool cell = xml.namespaceUri() == TableNs &&
@@ -124,34 +131,37 @@ void readOds(ZipArchive &zip, SheetFile &file)
                 const int cellRepeats = repeats(xml.attributes(), "number-columns-repeated");
                 const QString value = cellValue(xml);
                 if (!value.isEmpty()) {
-                    if (column + cellRepeats > MaxColumns) {
+                    if (qint64(column) + cellRepeats > MaxColumns || row >= MaxRows) {
                         outOfRange = true;
                         break;
                     }
-                    while (cells.size() < column)
-                        cells.append(QString());
-                    for (int i = 0; i < cellRepeats; ++i)
-                        cells.append(value);
+                    if (!placer.fits(row, column, value.size())) {
+                        refused = true;
+                        break;
+                    }
+                    cells.set(column, value, cellRepeats);
                 }
-                column += cellRepeats;
-                if (column > MaxColumns)
-                    column = MaxColumns;
+                column = static_cast<int>(qMin<qint64>(qint64(column) + cellRepeats, MaxColumns));
             }
-            if (!cells.isEmpty()) {
-                if (row + rowRepeats > MaxRows) {
+            if (!cells.isEmpty() && !outOfRange && !refused) {
+                if (qint64(row) + rowRepeats > MaxRows) {
                     outOfRange = true;
                     break;
                 }
-                if (file.rows.size() < row + rowRepeats)
-                    file.rows.resize(row + rowRepeats);
-                for (int i = 0; i < rowRepeats; ++i)
-                    file.rows[row + i] = cells;
+                if (!placer.placeRow(row, cells, rowRepeats)) {
+                    refused = true;
+                    break;
+                }
             }
-            row = qMin(row + rowRepeats, MaxRows);
+            row = static_cast<int>(qMin<qint64>(qint64(row) + rowRepeats, MaxRows));
         }
     }
+    if (refused)
+        return;
     if (!part.found()) {
         file.error = damagedMessage(zip.path());
+    } else if (part.oversized()) {
+        file.error = oversizedMessage(zip.path(), partName, part.overRatio());
     } else if (part.damaged() || outOfRange) {
         file.error = damagedMessage(zip.path());
     } else if (xml.hasError()) {

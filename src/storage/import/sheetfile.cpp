@@ -6,9 +6,127 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cmath>
 
 namespace Import {
+
+Row::Row(const QStringList &cells)
+    : m_size(static_cast<int>(cells.size()))
+{
+    for (int c = 0; c < cells.size(); ++c) {
+        if (!cells.at(c).isEmpty())
+            m_runs.append({c, 1, cells.at(c)});
+    }
+}
+
+Row::Row(std::initializer_list<QString> cells)
+    : Row(QStringList(cells))
+{
+}
+
+QString Row::value(qsizetype column) const
+{
+    // The first run that ends past the column.
+    const auto found = std::partition_point(m_runs.cbegin(), m_runs.cend(), [column](const Run &run) {
+        return run.column + run.count <= column;
+    });
+    return found != m_runs.cend() && found->column <= column ? found->text : QString();
+}
+
+bool Row::blank() const
+{
+    for (const Run &run : m_runs) {
+        for (const QChar c : run.text) {
+            if (!c.isSpace())
+                return false;
+        }
+    }
+    return true;
+}
+
+void Row::set(int column, const QString &text, int count)
+{
+    if (text.isEmpty() || count < 1)
+        return;
+    const int end = column + count;
+    if (m_runs.isEmpty() || m_runs.constLast().column + m_runs.constLast().count <= column) {
+        m_runs.append({column, count, text});
+    } else {
+        // Out of order, or over cells already placed: the runs it covers
+        // give way, cut where they reach beyond it.
+        QVector<Run> runs;
+        runs.reserve(m_runs.size() + 2);
+        bool placed = false;
+        for (const Run &run : std::as_const(m_runs)) {
+            const int runEnd = run.column + run.count;
+            if (runEnd <= column || run.column >= end) {
+                if (!placed && run.column >= end) {
+                    runs.append({column, count, text});
+                    placed = true;
+                }
+                runs.append(run);
+                continue;
+            }
+            if (run.column < column)
+                runs.append({run.column, column - run.column, run.text});
+            if (!placed) {
+                runs.append({column, count, text});
+                placed = true;
+            }
+            if (runEnd > end)
+                runs.append({end, runEnd - end, run.text});
+        }
+        if (!placed)
+            runs.append({column, count, text});
+        m_runs = std::move(runs);
+    }
+    m_size = std::max(m_size, end);
+}
+
+qsizetype Row::characters() const
+{
+    qsizetype size = 0;
+    for (const Run &run : m_runs)
+        size += run.text.size();
+    return size;
+}
+
+QStringList Row::toList() const
+{
+    QStringList cells;
+    cells.reserve(m_size);
+    for (const Run &run : m_runs) {
+        while (cells.size() < run.column)
+            cells.append(QString());
+        for (int i = 0; i < run.count; ++i)
+            cells.append(run.text);
+    }
+    while (cells.size() < m_size)
+        cells.append(QString());
+    return cells;
+}
+
+bool Row::operator==(const Row &other) const
+{
+    if (m_size != other.m_size || m_runs.size() != other.m_runs.size())
+        return other.m_size == m_size && toList() == other.toList();
+    for (qsizetype i = 0; i < m_runs.size(); ++i) {
+        const Run &a = m_runs.at(i);
+        const Run &b = other.m_runs.at(i);
+        if (a.column != b.column || a.count != b.count || a.text != b.text)
+            return toList() == other.toList();
+    }
+    return true;
+}
+
+QString columnName(int column)
+{
+    QString name;
+    for (int n = column + 1; n > 0; n = (n - 1) / 26)
+        name.prepend(QChar('A' + (n - 1) % 26));
+    return name;
+}
 
 namespace Detail {
 
@@ -52,19 +170,64 @@ QString serialDate(double serial, bool from1904)
     return QDate(1899, 12, days < 60 ? 31 : 30).addDays(days).toString("yyyy-MM-dd");
 }
 
-void placeCell(QVector<QStringList> &rows, int row, int column, const QString &text)
+QString oversizedMessage(const QString &path, const QString &part, bool ratio)
+{
+    if (ratio)
+        return QString("Файл «%1» не читается: его часть «%2» распаковывается в объём, больший сжатого более "
+                       "чем в %3 раз. Так бывает у повреждённых файлов и у составленных, чтобы переполнить "
+                       "память.")
+            .arg(shownName(path), part, QString::number(MaxPartRatio));
+    return QString("Файл «%1» не читается: его часть «%2» распаковывается больше чем в %3 МБ.")
+        .arg(shownName(path), part, QString::number(MaxPartBytes >> 20));
+}
+
+bool Placer::fits(int row, int column, qsizetype size)
+{
+    if (size <= MaxCellText)
+        return true;
+    if (m_file.error.isEmpty())
+        m_file.error = QString("Файл «%1» не читается: в строке %2, столбце %3 значение длиннее %4 знаков — "
+                               "больше, чем вмещает ячейка таблицы.")
+                           .arg(shownName(m_file.path), QString::number(row + 1), columnName(column),
+                                QString::number(MaxCellText));
+    return false;
+}
+
+bool Placer::counted(qint64 cells, qint64 characters)
+{
+    m_cells += cells;
+    m_characters += characters;
+    if (m_cells <= MaxCells && m_characters <= MaxCharacters)
+        return true;
+    if (m_file.error.isEmpty())
+        m_file.error = QString("Файл «%1» слишком велик для импорта: в его листе больше %2 млн заполненных ячеек "
+                               "или %3 млн знаков текста. Разделите таблицу на части.")
+                           .arg(shownName(m_file.path), QString::number(MaxCells / 1000000),
+                                QString::number(MaxCharacters / 1000000));
+    return false;
+}
+
+bool Placer::place(int row, int column, const QString &text, int count)
 {
     if (text.isEmpty())
-        return;
-    if (rows.size() <= row)
-        rows.resize(row + 1);
-    QStringList &cells = rows[row];
-    while (cells.size() < column)
-        cells.append(QString());
-    if (cells.size() == column)
-        cells.append(text);
-    else
-        cells[column] = text;
+        return true;
+    if (!fits(row, column, text.size()) || !counted(1, text.size()))
+        return false;
+    if (m_file.rows.size() <= row)
+        m_file.rows.resize(row + 1);
+    m_file.rows[row].set(column, text, count);
+    return true;
+}
+
+bool Placer::placeRow(int row, const Row &cells, int count)
+{
+    if (!counted(cells.storedCells(), cells.characters()))
+        return false;
+    if (m_file.rows.size() < row + count)
+        m_file.rows.resize(row + count);
+    for (int i = 0; i < count; ++i)
+        m_file.rows[row + i] = cells;
+    return true;
 }
 
 } // namespace Detail
@@ -132,14 +295,11 @@ void finish(SheetFile &file)
         file.rows.clear();
         return;
     }
-    auto blank = [](const QStringList &row) {
-        for (const QString &cell : row)
-            if (!cell.trimmed().isEmpty())
-                return false;
-        return true;
-    };
-    while (!file.rows.isEmpty() && blank(file.rows.constLast()))
+    while (!file.rows.isEmpty() && file.rows.constLast().blank())
         file.rows.removeLast();
+    file.columns = 0;
+    for (const Row &row : std::as_const(file.rows))
+        file.columns = std::max(file.columns, static_cast<int>(row.size()));
     if (file.rows.isEmpty()) {
         const QString name = file.sheet < file.sheets.size() ? file.sheets.at(file.sheet) : QString();
         file.error = QString("В листе «%1» файла «%2» нет ни одной строки.").arg(name, shownName(file.path));
@@ -183,6 +343,12 @@ SheetFile readSheet(const QString &path, int sheet, const CsvFormat *csv)
         readXls(file);
         break;
     case Kind::Csv: {
+        if (source.size() > MaxPartBytes) {
+            file.error = QString("Файл «%1» слишком велик для импорта: больше %2 МБ текста. Разделите таблицу "
+                                 "на части.")
+                             .arg(shownName(path), QString::number(MaxPartBytes >> 20));
+            break;
+        }
         source.seek(0);
         const QByteArray data = source.readAll();
         if (source.error() != QFileDevice::NoError)

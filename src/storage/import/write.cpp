@@ -17,6 +17,7 @@
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
+#include <QSet>
 #include <QSqlQuery>
 
 #include <algorithm>
@@ -51,10 +52,10 @@ bool backupFirst(QString *file, QString *error)
 // Runs a statement of many rows, prepared once per size and reused, as the
 // import's rows call for it. A failure goes to the log as the statement
 // runner writes it.
-class Rows
+class Batch
 {
 public:
-    Rows(const char *statement, const char *row, int width)
+    Batch(const char *statement, const char *row, int width)
         : m_statement(QString::fromLatin1(statement))
         , m_row(QString::fromLatin1(row))
         , m_width(width)
@@ -130,6 +131,71 @@ bool run(const QString &sql, const QVariantList &values, QSqlError &error, QSqlQ
     }
     if (result)
         *result = std::move(query);
+    return true;
+}
+
+// The personal numbers the register holds now.
+bool currentNumbers(QSet<QString> *numbers, QSqlError &error)
+{
+    QSqlQuery query;
+    if (!run(QString::fromLatin1(Sql::IMPORT_REGISTER_LNS), {}, error, &query))
+        return false;
+    while (query.next())
+        numbers->insert(query.value(0).toString());
+    return true;
+}
+
+QString orderKey(const QString &ln, const QString &code, const QString &number)
+{
+    return ln + QChar(0x1f) + code + QChar(0x1f) + number;
+}
+
+// The first servicemen's row the register no longer allows as checked: an
+// added man already there, an updated one gone (deleted, or given another
+// number, by another workstation since the check). Empty when none.
+QString staleServicemen(const ServicemenCheck &check, const QSet<QString> &numbers)
+{
+    for (const ServicemanRow &r : check.rows) {
+        const QString &ln = r.entry.fields[Servicemen::LN];
+        if (r.action == Action::Add && numbers.contains(ln))
+            return QStringLiteral("военнослужащий с личным номером «%1» (строка %2) тем временем внесён в реестр")
+                .arg(ln, QString::number(r.line));
+        if (r.action == Action::Update && !numbers.contains(ln))
+            return QStringLiteral("военнослужащего с личным номером «%1» (строка %2) тем временем удалили из "
+                                  "реестра или дали ему другой номер")
+                .arg(ln, QString::number(r.line));
+    }
+    return QString();
+}
+
+// The first order the register no longer allows as checked: its serviceman
+// gone, or the order itself already there (the same file imported at the same
+// time elsewhere). Empty when none.
+bool staleOrders(const OrdersCheck &check, const QSet<QString> &numbers, QString *stale, QSqlError &error)
+{
+    QSet<QString> present;
+    QSqlQuery query;
+    if (!run(QString::fromLatin1(Sql::IMPORT_REGISTER_ORDERS), {}, error, &query))
+        return false;
+    while (query.next())
+        present.insert(orderKey(query.value(0).toString(), query.value(1).toString(), query.value(2).toString()));
+    query.finish();
+    for (const OrderRow &o : check.rows) {
+        if (o.action != Action::Add)
+            continue;
+        if (!numbers.contains(o.ln)) {
+            *stale = QStringLiteral("военнослужащего с личным номером «%1» (приказ в строке %2) тем временем "
+                                    "удалили из реестра или дали ему другой номер")
+                         .arg(o.ln, QString::number(o.line));
+            return true;
+        }
+        if (present.contains(orderKey(o.ln, o.code, o.number))) {
+            *stale = QStringLiteral("приказ № %1 военнослужащего с личным номером «%2» (строка %3) тем временем "
+                                    "уже внесён в реестр")
+                         .arg(o.number, o.ln, QString::number(o.line));
+            return true;
+        }
+    }
     return true;
 }
 
@@ -241,11 +307,22 @@ bool write(const ServicemenCheck *servicemen, const OrdersCheck *orders, const Q
 
     QSqlError error;
     bool listsChanged = false;
+    // What the register no longer allows as checked, when that stopped it.
+    QString stale;
     Transaction transaction;
     const auto steps = [&]() -> bool {
         if (!transaction.begin(&error))
             return false;
+        // Every serviceman and order is checked again against the register
+        // as it is under the transaction's lock: another workstation may have
+        // changed it since the check, and nothing is written on a stale one.
+        QSet<QString> numbers;
+        if (!currentNumbers(&numbers, error))
+            return false;
         if (servicemen) {
+            stale = staleServicemen(*servicemen, numbers);
+            if (!stale.isEmpty())
+                return false;
             // The places of the reference entries were counted on the lists
             // as they were at the check.
             bool same = true;
@@ -268,7 +345,7 @@ bool write(const ServicemenCheck *servicemen, const OrdersCheck *orders, const Q
             qint64 firstRow = 0;
             if (!server && !nextRow(Sql::IMPORT_NEXT_SERVICEMAN_ROW, &firstRow, error))
                 return false;
-            Rows added(Sql::IMPORT_INSERT_SERVICEMEN, Sql::IMPORT_SERVICEMAN_ROW, 8);
+            Batch added(Sql::IMPORT_INSERT_SERVICEMEN, Sql::IMPORT_SERVICEMAN_ROW, 8);
             QList<History::Entry> history;
             int pending = 0;
             for (const ServicemanRow &r : servicemen->rows) {
@@ -312,10 +389,20 @@ bool write(const ServicemenCheck *servicemen, const OrdersCheck *orders, const Q
                 return false;
         }
         if (orders) {
+            if (servicemen) {
+                for (const ServicemanRow &r : servicemen->rows) {
+                    if (r.action == Action::Add)
+                        numbers.insert(r.entry.fields[Servicemen::LN]);
+                }
+            }
+            if (!staleOrders(*orders, numbers, &stale, error))
+                return false;
+            if (!stale.isEmpty())
+                return false;
             qint64 firstRow = 0;
             if (!server && !nextRow(Sql::IMPORT_NEXT_ORDER_ROW, &firstRow, error))
                 return false;
-            Rows added(Sql::IMPORT_INSERT_ORDERS, Sql::IMPORT_ORDER_ROW, 10);
+            Batch added(Sql::IMPORT_INSERT_ORDERS, Sql::IMPORT_ORDER_ROW, 10);
             int pending = 0;
             const auto text = [](const QString &t) { return t.isEmpty() ? QVariant() : QVariant(t); };
             for (const OrderRow &o : orders->rows) {
@@ -356,6 +443,8 @@ bool write(const ServicemenCheck *servicemen, const OrdersCheck *orders, const Q
     written->backup = backup;
     if (cancelled)
         written->cancelled = true;
+    else if (!stale.isEmpty())
+        written->error = stale + QStringLiteral("; проверьте файл ещё раз");
     else if (listsChanged)
         written->error = QStringLiteral("справочники званий или должностей изменились после проверки; "
                                         "проверьте файл ещё раз");

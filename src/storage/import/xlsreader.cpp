@@ -62,6 +62,7 @@ void readXls(SheetFile &file)
         file.error = damagedMessage(file.path);
         return;
     }
+    Placer placer(file);
     for (unsigned int r = 0; r < rows; ++r) {
         for (unsigned short c = 0; c < columns; ++c) {
             FreeXL_CellValue cell;
@@ -90,9 +91,18 @@ void readXls(SheetFile &file)
             default:
                 break;
             }
-            placeCell(file.rows, static_cast<int>(r), c, text);
+            if (!placer.place(static_cast<int>(r), c, text))
+                return;
         }
     }
+    // The sheet names its rows before its cells; a workbook whose last
+    // sectors are damaged reads as far as they begin, and the rows it names
+    // after them come empty.
+    const qsizetype read = file.rows.size();
+    if (read > 0 && rows > read)
+        file.warning = QString("Файл «%1» прочитан не весь: в его листе %2 строк, а строки с %3 по %2 пусты или не "
+                               "читаются — файл, возможно, повреждён. Проверьте, все ли строки на месте.")
+                           .arg(shownName(file.path), QString::number(rows), QString::number(read + 1));
 }
 
 } // namespace Import::Detail

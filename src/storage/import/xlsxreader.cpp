@@ -46,6 +46,8 @@ struct Part
     // Empty when the part was read whole; else the message for the file.
     QString fault(const QString &path)
     {
+        if (device.oversized())
+            return oversizedMessage(path, name, device.overRatio());
         if (device.damaged())
             return damagedMessage(path);
         if (xml.hasError())
@@ -165,8 +167,8 @@ const char *attribute(const char **attributes, const char *name)
 template<class Handler>
 QString scan(ZipArchive &zip, const QString &name, Handler &handler)
 {
-    QByteArray xml;
-    if (!zip.read(name, &xml))
+    ZipPart part(zip, name);
+    if (!part.found())
         return damagedMessage(zip.path());
     std::unique_ptr<std::remove_pointer_t<XML_Parser>, void (*)(XML_Parser)> parser(XML_ParserCreate(nullptr),
                                                                                   XML_ParserFree);
@@ -183,12 +185,16 @@ QString scan(ZipArchive &zip, const QString &name, Handler &handler)
     XML_SetCharacterDataHandler(parser.get(), [](void *user, const XML_Char *data, int size) {
         static_cast<Handler *>(user)->text(data, size);
     });
-    // Expat reads the part in pieces: its length is counted in an int.
-    constexpr qsizetype Piece = 1 << 24;
-    for (qsizetype at = 0;; at += Piece) {
-        const qsizetype size = qBound<qsizetype>(0, xml.size() - at, Piece);
-        const bool last = at + size >= xml.size();
-        if (XML_Parse(parser.get(), xml.constData() + at, static_cast<int>(size), last) != XML_STATUS_OK) {
+    // The part is inflated and parsed a piece at a time: only the cells
+    // stay in memory, never the part's whole text.
+    std::unique_ptr<char[]> buffer(new char[1 << 20]);
+    for (;;) {
+        const qint64 read = part.read(buffer.get(), 1 << 20);
+        const bool last = read <= 0;
+        if (last && part.damaged())
+            return part.oversized() ? oversizedMessage(zip.path(), name, part.overRatio())
+                                    : damagedMessage(zip.path());
+        if (XML_Parse(parser.get(), buffer.get(), last ? 0 : static_cast<int>(read), last) != XML_STATUS_OK) {
             if (!handler.error.isEmpty())
                 return handler.error;
             return xmlMessage(zip.path(), name, static_cast<qint64>(XML_GetCurrentLineNumber(parser.get())));
@@ -267,7 +273,9 @@ struct StringsScan
 {
     XML_Parser parser = nullptr;
     QString error;
+    QString tooLarge;
     QVector<QString> strings;
+    qint64 characters = 0;
     std::string current;
     bool inText = false;
     int phonetic = 0;
@@ -295,13 +303,26 @@ struct StringsScan
             inText = false;
         else if (strcmp(name, "rPh") == 0)
             --phonetic;
-        else if (strcmp(name, "si") == 0)
+        else if (strcmp(name, "si") == 0) {
             strings.append(fromUtf8(current));
+            characters += strings.constLast().size();
+            if (characters > MaxCharacters || strings.size() > MaxCells)
+                stop();
+        }
     }
     void text(const char *data, int size)
     {
-        if (inText)
-            current.append(data, static_cast<size_t>(size));
+        if (!inText)
+            return;
+        current.append(data, static_cast<size_t>(size));
+        // A cell holds no more: a longer string is never a cell's text.
+        if (current.size() > size_t(4) * MaxCellText)
+            current.resize(size_t(4) * MaxCellText);
+    }
+    void stop()
+    {
+        error = tooLarge;
+        XML_StopParser(parser, XML_FALSE);
     }
 };
 
@@ -332,7 +353,7 @@ struct SheetScan
     const QVector<QString> *strings = nullptr;
     const QVector<bool> *dates = nullptr;
     bool from1904 = false;
-    QVector<QStringList> *rows = nullptr;
+    Placer *placer = nullptr;
 
     int row = 0;    // the current row, from 1
     int column = 0; // the next cell's column, from 0
@@ -405,13 +426,24 @@ struct SheetScan
             inInline = false;
         } else if (strcmp(name, "c") == 0 && inCell) {
             inCell = false;
-            placeCell(*rows, cellRow - 1, cellColumn, cellText());
+            if (!placer->place(cellRow - 1, cellColumn, cellText()))
+                stop();
         }
     }
     void text(const char *data, int size)
     {
-        if (inValue || inText)
-            value.append(data, static_cast<size_t>(size));
+        if (!inValue && !inText)
+            return;
+        value.append(data, static_cast<size_t>(size));
+        // Past what a cell holds in any encoding: refused by its place.
+        if (value.size() > size_t(4) * MaxCellText && !placer->fits(cellRow - 1, cellColumn, MaxCellText + 1))
+            stop();
+    }
+    // The placer has said why.
+    void stop()
+    {
+        XML_StopParser(parser, XML_FALSE);
+        error = QStringLiteral("-");
     }
     QString cellText()
     {
@@ -503,6 +535,9 @@ void readXlsx(ZipArchive &zip, SheetFile &file)
             stylesPart = relation.target;
     }
     StringsScan strings;
+    strings.tooLarge = QString("Файл «%1» слишком велик для импорта: в его общих строках больше %2 млн знаков "
+                               "текста. Разделите таблицу на части.")
+                           .arg(shownName(zip.path()), QString::number(MaxCharacters / 1000000));
     if (!stringsPart.isEmpty() && zip.contains(stringsPart))
         file.error = scan(zip, stringsPart, strings);
     if (!file.error.isEmpty())
@@ -516,8 +551,12 @@ void readXlsx(ZipArchive &zip, SheetFile &file)
     sheet.strings = &strings.strings;
     sheet.dates = &dates;
     sheet.from1904 = from1904;
-    sheet.rows = &file.rows;
-    file.error = scan(zip, sheetParts.at(file.sheet), sheet);
+    Placer placer(file);
+    sheet.placer = &placer;
+    const QString scanned = scan(zip, sheetParts.at(file.sheet), sheet);
+    // The placer's own message, when it stopped the reading.
+    if (file.error.isEmpty())
+        file.error = scanned;
 }
 
 } // namespace Import::Detail

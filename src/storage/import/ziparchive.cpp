@@ -1,4 +1,5 @@
 #include "storage/import/ziparchive.h"
+#include "storage/import/readers.h"
 
 #include <QFile>
 
@@ -61,8 +62,10 @@ ZipPart::ZipPart(ZipArchive &zip, const QString &name)
               unzOpenCurrentFile(file) == UNZ_OK;
     m_open = m_found;
     unz_file_info64 info{};
-    if (m_found && unzGetCurrentFileInfo64(file, &info, nullptr, 0, nullptr, 0, nullptr, 0) == UNZ_OK)
+    if (m_found && unzGetCurrentFileInfo64(file, &info, nullptr, 0, nullptr, 0, nullptr, 0) == UNZ_OK) {
         m_expectedSize = static_cast<qint64>(info.uncompressed_size);
+        m_compressedSize = static_cast<qint64>(info.compressed_size);
+    }
     if (m_found)
         open(QIODevice::ReadOnly);
 }
@@ -83,6 +86,17 @@ qint64 ZipPart::readData(char *data, qint64 maxSize)
     const unsigned chunk = static_cast<unsigned>(qMin<qint64>(maxSize, 1 << 20));
     const int read = unzReadCurrentFile(handle(m_archive.m_zip), data, chunk);
     if (read < 0) {
+        m_damaged = true;
+        return -1;
+    }
+    // A part may say anything of its sizes: what counts is what it inflates
+    // to, stopped at the limit before it fills the memory or the hours.
+    m_inflated += read;
+    if (m_inflated > MaxPartBytes)
+        m_oversized = Oversized::Bytes;
+    else if (m_inflated > RatioFrom && m_inflated / MaxPartRatio > m_compressedSize)
+        m_oversized = Oversized::Ratio;
+    if (m_oversized != Oversized::No) {
         m_damaged = true;
         return -1;
     }

@@ -21,7 +21,7 @@ public:
     // end is missing: a file cut short, or not an archive at all).
     bool isOpen() const { return m_zip != nullptr; }
     bool contains(const QString &name) const;
-    // The whole part; false when it is missing or damaged.
+    // The whole part; false when it is missing, damaged or oversized.
     bool read(const QString &name, QByteArray *data);
     const QString &path() const { return m_path; }
 
@@ -41,6 +41,10 @@ public:
     ~ZipPart() override;
     bool isSequential() const override { return true; }
     bool damaged() const { return m_damaged; }
+    // The part inflated past the bytes allowed, or past the allowed times
+    // its compressed size: the reading stopped there (damaged() is true).
+    bool oversized() const { return m_oversized != Oversized::No; }
+    bool overRatio() const { return m_oversized == Oversized::Ratio; }
     // False when the part is missing.
     bool found() const { return m_found; }
     // The inflated size the archive's directory gives.
@@ -57,6 +61,9 @@ private:
     bool m_ended = false;
     bool m_open = false;
     qint64 m_expectedSize = 0;
+    qint64 m_compressedSize = 0;
+    qint64 m_inflated = 0;
+    enum class Oversized { No, Bytes, Ratio } m_oversized = Oversized::No;
 };
 
 } // namespace Import::Detail
