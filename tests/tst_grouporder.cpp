@@ -3,8 +3,8 @@
 // workstation before the write.
 
 #include "orderwindow.h"
-#include "windows/grouporder.h"
 #include "testsupport.h"
+#include "windows/grouporder.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -77,7 +77,8 @@ private slots:
         w.w->findChild<QPushButton *>("write")->click();
         QVERIFY(answerer.done());
         QCOMPARE(answerer.seen().at(0).text, QString("Будет добавлено приказов: 1"));
-        QCOMPARE(answerer.seen().at(0).informativeText, QString("Уже есть приказ «Благодарности» № 7: Петров."));
+        QCOMPARE(answerer.seen().at(0).informativeText,
+                 QString("Уже есть приказ «Благодарности» № 7: Петров."));
         QCOMPARE(stored().size(), 1);
 
         // Skipping him adds the order for the other only, with its history
@@ -89,7 +90,8 @@ private slots:
                                                {"2", "blag", "7", "01.01.2025", "Раньше"}}));
         QCOMPARE(w.note(), QString("Добавлено приказов: 1."));
         QCOMPARE(value("SELECT blag FROM Combat WHERE LN = '1'"), QString("1"));
-        QCOMPARE(value("SELECT count(*) FROM history WHERE action = 'order_added' AND ln = '1'"), QString("1"));
+        QCOMPARE(value("SELECT count(*) FROM history WHERE action = 'order_added' AND ln = '1'"),
+                 QString("1"));
         QVERIFY(answerer.unexpected().isEmpty());
     }
 

@@ -30,8 +30,8 @@ bool GroupOrders::holders(const QString &code, const QString &number, const QStr
                           QSet<QString> *held, QSqlError *error)
 {
     QSqlQuery query;
-    if (!PrivateConnection::run(QSqlDatabase(), QString::fromLatin1(Sql::SELECT_ORDER_HOLDERS), {code, number},
-                                &query, error))
+    if (!PrivateConnection::run(QSqlDatabase(), QString::fromLatin1(Sql::SELECT_ORDER_HOLDERS),
+                                {code, number}, &query, error))
         return false;
     const QSet<QString> chosen(lns.cbegin(), lns.cend());
     held->clear();
@@ -44,7 +44,8 @@ bool GroupOrders::holders(const QString &code, const QString &number, const QStr
     return !error->isValid();
 }
 
-GroupOrders::Result GroupOrders::add(const QStringList &lns, const QString &code, const Orders::Fields &fields)
+GroupOrders::Result GroupOrders::add(const QStringList &lns, const QString &code,
+                                     const Orders::Fields &fields)
 {
     // The counts are unsettled until they are written anew below.
     for (const QString &ln : lns)
@@ -77,10 +78,10 @@ GroupOrders::Result GroupOrders::add(const QStringList &lns, const QString &code
                     stepError = QSqlError();
                     return false;
                 }
-                if (!PrivateConnection::run(QSqlDatabase(), QString::fromLatin1(Sql::INSERT_GROUP_ORDER),
-                                            {ln, code, fields.date, fields.number, fields.issuer, fields.name,
-                                             fields.outgoing},
-                                            &query, &stepError))
+                if (!PrivateConnection::run(
+                        QSqlDatabase(), QString::fromLatin1(Sql::INSERT_GROUP_ORDER),
+                        {ln, code, fields.date, fields.number, fields.issuer, fields.name, fields.outgoing},
+                        &query, &stepError))
                     return false;
                 entries.append({QString::fromLatin1(History::Action::ORDER_ADDED), ln, code, fields.number,
                                 QString(), QString(), QString()});

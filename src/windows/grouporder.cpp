@@ -59,7 +59,8 @@ GroupOrder::GroupOrder(const QStringList &ticked, QWidget *parent)
         say(QStringLiteral("Список военнослужащих не прочитан: %1").arg(error.text()));
     const QSet<QString> preset(ticked.cbegin(), ticked.cend());
     for (const GroupOrders::Man &man : men) {
-        const QString shown = QStringLiteral("%1  %2 %3  (%4)").arg(man.unit, man.rank, man.name, man.ln).simplified();
+        const QString shown =
+            QStringLiteral("%1  %2 %3  (%4)").arg(man.unit, man.rank, man.name, man.ln).simplified();
         auto *item = new QListWidgetItem(shown, ui->men);
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
         item->setCheckState(preset.contains(man.ln) ? Qt::Checked : Qt::Unchecked);
@@ -147,8 +148,8 @@ void GroupOrder::write()
     say(QString());
     QStringList lns = tickedNumbers();
     const QString code = ui->category->currentData().toString();
-    const Orders::Fields fields{ui->date->date().toString(DATE_FORMAT), ui->number->text(), ui->issuer->text(),
-                                ui->title->text(), ui->outgoing->text()};
+    const Orders::Fields fields{ui->date->date().toString(DATE_FORMAT), ui->number->text(),
+                                ui->issuer->text(), ui->title->text(), ui->outgoing->text()};
     if (lns.isEmpty()) {
         say(QStringLiteral("Приказы не добавлены: не отмечен ни один военнослужащий."));
         return;
@@ -180,14 +181,16 @@ void GroupOrder::write()
     lns.removeIf([&held](const QString &ln) { return held.contains(ln); });
 
     QMessageBox box(QMessageBox::Question, QStringLiteral("Подтверждение"),
-                    QStringLiteral("Будет добавлено приказов: %1").arg(lns.size()), QMessageBox::NoButton, this);
+                    QStringLiteral("Будет добавлено приказов: %1").arg(lns.size()), QMessageBox::NoButton,
+                    this);
     QPushButton *yes = nullptr;
     if (heldNames.isEmpty()) {
         yes = box.addButton(QStringLiteral("Добавить"), QMessageBox::AcceptRole);
         box.addButton(QStringLiteral("Отмена"), QMessageBox::RejectRole);
     } else {
-        box.setInformativeText(QStringLiteral("Уже есть приказ «%1» № %2: %3.")
-                                   .arg(ui->category->currentText(), fields.number, heldNames.join(QStringLiteral(", "))));
+        box.setInformativeText(
+            QStringLiteral("Уже есть приказ «%1» № %2: %3.")
+                .arg(ui->category->currentText(), fields.number, heldNames.join(QStringLiteral(", "))));
         if (!lns.isEmpty())
             yes = box.addButton(QStringLiteral("Пропустить их"), QMessageBox::AcceptRole);
         box.addButton(QStringLiteral("Остановить"), QMessageBox::RejectRole);
@@ -215,8 +218,9 @@ void GroupOrder::write()
                 .arg(fio(result.ln), result.ln));
         break;
     case GroupOrders::Outcome::Taken:
-        say(QStringLiteral("Приказы не добавлены: у %1 только что появился приказ с этим номером (добавлен на "
-                           "другом рабочем месте). Повторите.")
+        say(QStringLiteral(
+                "Приказы не добавлены: у %1 только что появился приказ с этим номером (добавлен на "
+                "другом рабочем месте). Повторите.")
                 .arg(fio(result.ln)));
         break;
     case GroupOrders::Outcome::Failed:

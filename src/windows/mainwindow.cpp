@@ -866,7 +866,7 @@ void MainWindow::on_tableWidget_6_customContextMenuRequested(const QPoint &posit
         menu.addAction(QStringLiteral("История изменений"), this, [ln, fio] { HistoryWindow::open(ln, fio); });
     // The rows chosen, or when at most one is, the rows shown, ticked.
     QAction *group = findChild<QAction *>(QStringLiteral("action_group"));
-    menu.addAction(group->text(), this, [this] {
+    QAction *forGroup = menu.addAction(group->text(), this, [this] {
         QTableWidget *t = ui->tableWidget_6;
         const QModelIndexList chosen = t->selectionModel()->selectedRows(Columns::LN);
         QStringList lns;
@@ -879,7 +879,8 @@ void MainWindow::on_tableWidget_6_customContextMenuRequested(const QPoint &posit
                     lns.append(t->item(r, Columns::LN)->text());
         }
         openGroupOrder(lns);
-    })->setEnabled(group->isEnabled());
+    });
+    forGroup->setEnabled(group->isEnabled());
     menu.exec(ui->tableWidget_6->viewport()->mapToGlobal(position));
 }
 

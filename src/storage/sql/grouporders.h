@@ -10,7 +10,8 @@ namespace Sql {
 // ---- prikaz: an order for several servicemen ------------------------------
 // Who already holds an order of the category and number. Bound: the
 // category's code, the number.
-inline constexpr char SELECT_ORDER_HOLDERS[] = "SELECT DISTINCT LN FROM prikaz WHERE what = ? AND prikaznom = ?";
+inline constexpr char SELECT_ORDER_HOLDERS[] =
+    "SELECT DISTINCT LN FROM prikaz WHERE what = ? AND prikaznom = ?";
 // One serviceman's row of the order, in force. Bound: LN, code, date, number,
 // issuer, name, outgoing number.
 inline constexpr char INSERT_GROUP_ORDER[] =
