@@ -126,6 +126,7 @@ inline constexpr char ROLLBACK[] = "ROLLBACK";
 // The statements, grouped by table.
 #include "storage/sql/combat.h"
 #include "storage/sql/orders.h"
+#include "storage/sql/grouporders.h"
 #include "storage/sql/files.h"
 #include "storage/sql/schema.h"
 #include "storage/sql/history.h"

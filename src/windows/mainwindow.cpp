@@ -27,6 +27,7 @@
 #include "windows/reports.h"
 #include "windows/databasecommands.h"
 #include "windows/settings.h"
+#include "windows/grouporder.h"
 #include "windows/history.h"
 #include "windows/importwindow.h"
 #include "windows/voenosluga.h"
@@ -96,6 +97,11 @@ MainWindow::MainWindow(QWidget *parent)
     connect(import, &QAction::triggered, this, [this] {
         connect(ImportWindow::open(), &ImportWindow::imported, this, &MainWindow::clear_tableWidgets);
     });
+    // One order for several servicemen, none ticked at the start.
+    QAction *group = ui->menu->addAction(QStringLiteral("Приказ для нескольких…"));
+    group->setObjectName(QStringLiteral("action_group"));
+    group->setToolTip(QStringLiteral("Один приказ сразу нескольким военнослужащим"));
+    connect(group, &QAction::triggered, this, [this] { openGroupOrder({}); });
     // The history of the whole register, last in the "Файл" menu.
     QAction *history = ui->menu->addAction(QStringLiteral("История изменений"));
     history->setObjectName(QStringLiteral("action_history"));
@@ -171,7 +177,8 @@ void MainWindow::showReadOnly()
 {
     // Backups, printing and exports only read: they stay.
     if (!ReadOnly::disable({}, {ui->action_6, ui->action_9, ui->action_21,
-                                findChild<QAction *>(QStringLiteral("action_import"))}))
+                                findChild<QAction *>(QStringLiteral("action_import")),
+                                findChild<QAction *>(QStringLiteral("action_group"))}))
         return;
     readOnlyNote->setToolTip(Connection::readOnlyReason());
     readOnlyNote->show();
@@ -857,7 +864,31 @@ void MainWindow::on_tableWidget_6_customContextMenuRequested(const QPoint &posit
     const QString fio = text(Columns::FIO);
     if (!ln.isEmpty())
         menu.addAction(QStringLiteral("История изменений"), this, [ln, fio] { HistoryWindow::open(ln, fio); });
+    // The rows chosen, or when at most one is, the rows shown, ticked.
+    QAction *group = findChild<QAction *>(QStringLiteral("action_group"));
+    QAction *forGroup = menu.addAction(group->text(), this, [this] {
+        QTableWidget *t = ui->tableWidget_6;
+        const QModelIndexList chosen = t->selectionModel()->selectedRows(Columns::LN);
+        QStringList lns;
+        if (chosen.size() > 1) {
+            for (const QModelIndex &index : chosen)
+                lns.append(index.data().toString());
+        } else {
+            for (int r = 0; r < t->rowCount(); ++r)
+                if (!t->isRowHidden(r) && t->item(r, Columns::LN))
+                    lns.append(t->item(r, Columns::LN)->text());
+        }
+        openGroupOrder(lns);
+    });
+    forGroup->setEnabled(group->isEnabled());
     menu.exec(ui->tableWidget_6->viewport()->mapToGlobal(position));
+}
+
+void MainWindow::openGroupOrder(const QStringList &lns)
+{
+    auto *window = new GroupOrder(lns);
+    OpenWindows::show(window);
+    connect(window, &GroupOrder::written, this, [this] { clear_tableWidgets(); });
 }
 
 void MainWindow::on_action_5_triggered()

@@ -109,6 +109,8 @@ private:
     // when it could not be opened then; false when it did not open (the
     // user has been told why).
     bool openDatabase(bool again = false);
+    // The window of one order for several servicemen, `lns` ticked.
+    void openGroupOrder(const QStringList &lns);
     void reportDatabaseFailure(const QString &where, const QString &reason);
     // On a connection that may only read: the commands that write disabled
     // with the reason, and "Только просмотр" in the status bar.
