@@ -5,6 +5,7 @@
 // the database must stay as it was.
 #include "windows/addcombat.h"
 #include "storage/paths.h"
+#include "storage/servicemen.h"
 #include "storage/sql.h"
 #include "windows/mainwindow.h"
 #include "orderwindow.h"
@@ -26,6 +27,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QSqlTableModel>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QtTest>
@@ -357,6 +359,18 @@ class TestBadInput : public QObject
         const Saved file = save(
             "Files", value("SELECT rowid FROM Files WHERE LN = ?", {SERVICEMAN_LN}).toLongLong(), {"LN"});
 
+        // A text longer than its field holds is refused in the form's status
+        // line before anything is asked.
+        const Servicemen::Field field = changed == 0 ? Servicemen::VP : changed == 3 ? Servicemen::FIO : Servicemen::LN;
+        if (in.text.size() > Servicemen::maxLength(field)) {
+            ModalAnswerer none;
+            form->findChild<QPushButton *>("pushButton_2")->click();
+            QVERIFY(none.seen().isEmpty());
+            QVERIFY(form->statusBar()->currentMessage().startsWith("Не сохранено: "));
+            QVERIFY(form->isVisible());
+            QCOMPARE(registerDump(), before);
+            return;
+        }
         ModalAnswerer answerer;
         answerer.button("Так точно");
         if (!want.refusal.isEmpty())

@@ -135,8 +135,8 @@ Told mainWindowCommand(const char *action, const QString &file, QString *text)
 
 Told import()
 {
-    QVector<QStringList> roster{{"Личный номер", "Фамилия", "Воинское звание", "Должность", "№ ВП"}};
-    QVector<QStringList> orders{{"Личный номер", "Категория", "Номер", "Дата", "Кем издан", "Наименование"}};
+    Import::Rows roster{{"Личный номер", "Фамилия", "Воинское звание", "Должность", "№ ВП"}};
+    Import::Rows orders{{"Личный номер", "Категория", "Номер", "Дата", "Кем издан", "Наименование"}};
     for (int i = 0; i < 8; ++i) {
         const QString ln = QString::number(i % 2 ? 1000 + i : 10 + i);
         roster.append({ln, "Новиков" + QString::number(i), "Сержант", "Стрелок", "3"});
@@ -482,7 +482,8 @@ void sweep(const Place &place)
             chosen << c;
     std::shuffle(chosen.begin(), chosen.end(), random);
     // The points that once found a fault run first, in every share.
-    const QStringList found = place.server ? QStringList{"attach/before 5", "attach/before 6", "attach/after 7"}
+    const QStringList found = place.server ? QStringList{"attach/before 5", "attach/before 6", "attach/after 7",
+                                                         "detach/lose 5", "detach/cut 6"}
                                            : QStringList{"serviceman change/enospc 8", "import/eio 34",
                                                          "restore/eio 172", "restore/enospc 172"};
     const auto hasFound = [&](int c) { return !found.filter(QString(commands().at(c).name) + '/').isEmpty(); };
