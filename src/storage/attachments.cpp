@@ -526,11 +526,9 @@ QStringList finishInterrupted()
 
 void removeUnused(const QSet<QString> &copies)
 {
-    if (Sql::onServer()) {
-        for (const QString &copy : copies)
-            Function::Myquery(QString::fromLatin1(Sql::DELETE_UNUSED_CONTENT).arg(Query::quote(copy)));
+    // On a server the content went in the removal's own transaction.
+    if (Sql::onServer())
         return;
-    }
     for (const QString &copy : copies) {
         if (copy.isEmpty())
             continue;

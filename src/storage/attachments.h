@@ -60,7 +60,8 @@ QStringList finishInterrupted();
 
 // Moves those of the copies that no attachment refers to any more into the
 // folder of detached copies, under the same name. Only copies inside the
-// folder are ever moved; none is deleted.
+// folder are ever moved; none is deleted. On a server there is nothing left
+// to do: the content went in the removal's own transaction.
 void removeUnused(const QSet<QString> &copies);
 
 // Takes back a copy just stored whose attachment could not be recorded.

@@ -386,10 +386,21 @@ Orders::Result Orders::detach(const QString &ln, const QString &code, const QStr
         // The mark the deletion has always left in the debug output between
         // the lookup and the delete.
         qDebug() << "1";
-        return exec(result, error,
-                    QString::fromLatin1(Sql::DELETE_ORDER_FILE)
-                        .arg(quoted(ln), quoted(code), quoted(number), quoted(name))) &&
-               History::record(entry(History::Action::DOCUMENT_DETACHED, ln, code, number, QString(), name),
-                               &error);
+        if (!exec(result, error,
+                  QString::fromLatin1(Sql::DELETE_ORDER_FILE)
+                      .arg(quoted(ln), quoted(code), quoted(number), quoted(name))) ||
+            !History::record(entry(History::Action::DOCUMENT_DETACHED, ln, code, number, QString(), name),
+                             &error))
+            return false;
+        // On a server the content is a row of Kopii: it goes in the same
+        // transaction once no attachment names it, so that a stop after the
+        // commit leaves no content that nothing names.
+        if (Sql::onServer()) {
+            for (const QString &copy : std::as_const(*copies)) {
+                if (!exec(result, error, QString::fromLatin1(Sql::DELETE_UNUSED_CONTENT).arg(quoted(copy))))
+                    return false;
+            }
+        }
+        return true;
     });
 }
