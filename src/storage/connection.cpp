@@ -434,6 +434,10 @@ bool openChosen(const std::function<bool(const Paths::Server &, QString *passwor
         // An answer that is not there counts as may write, as in mayWrite().
         const bool writer = !ok || probe.value(2).isNull() || probe.value(2).toBool();
         const bool history = ok && !probe.value(3).isNull();
+        // The tables and columns as "table.column" joined by a control
+        // character: what a later refusal is compared with.
+        const QStringList columns =
+            ok ? probe.value(4).toString().split(QChar(1), Qt::SkipEmptyParts) : QStringList();
         probe = QSqlQuery();
         if (!ok) {
             db.close();
@@ -442,7 +446,7 @@ bool openChosen(const std::function<bool(const Paths::Server &, QString *passwor
                 readOnlyNote() = readOnlyReasonFor(user);
             if (!history)
                 History::prepare(db);
-            columnsAtOpen() = readColumns(db);
+            columnsAtOpen() = QSet<QString>(columns.begin(), columns.end());
         }
         // A file is left as it is on opening: its history is made with its
         // first change, in that change's transaction.

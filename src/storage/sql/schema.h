@@ -57,7 +57,9 @@ inline constexpr char AT_CONNECTION[] =
     "SELECT (SELECT count(*) FROM pg_catalog.pg_tables WHERE schemaname = current_schema()), current_user, "
     "(SELECT COALESCE(bool_and(has_table_privilege(to_regclass(t), p)), true) FROM "
     "unnest(ARRAY['combat', 'prikaz', 'files', 'ranks', 'emploeses', 'kopii']) AS t, "
-    "unnest(ARRAY['INSERT', 'UPDATE', 'DELETE']) AS p), to_regclass('history')::text";
+    "unnest(ARRAY['INSERT', 'UPDATE', 'DELETE']) AS p), to_regclass('history')::text, "
+    "(SELECT string_agg(lower(table_name) || '.' || lower(column_name), chr(1)) FROM "
+    "information_schema.columns WHERE table_schema = current_schema())";
 // Server only: whether the user may make tables in the database's schema.
 inline constexpr char MAY_CREATE_TABLES[] = "SELECT current_user, has_schema_privilege(current_schema(), 'CREATE')";
 
