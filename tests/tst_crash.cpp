@@ -41,6 +41,23 @@ bool killedAt(const QString &program, const QStringList &arguments, const QStrin
     return process.exitStatus() == QProcess::CrashExit && process.exitCode() == SIGKILL;
 }
 
+// Runs this test's driver with `arguments` while the writes to files whose
+// path holds `path` fail with `fault` ("EIO" or "ENOSPC"); what it told.
+QString onFailingDisk(const QString &path, const QString &fault, const QStringList &arguments)
+{
+    QProcess driver;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("LD_PRELOAD", VEDOMER_KILLSHIM);
+    env.insert("VEDOMER_FAIL_WRITE", path);
+    env.insert("VEDOMER_FAIL_ERRNO", fault);
+    env.insert("QT_LOGGING_RULES", "*.debug=false");
+    driver.setProcessEnvironment(env);
+    driver.start(QCoreApplication::applicationFilePath(), arguments);
+    if (!driver.waitForFinished(60000))
+        return "the driver did not finish";
+    return QString::fromUtf8(driver.readAllStandardOutput());
+}
+
 // The contents of the files of the database folder.
 QList<QByteArray> contents()
 {
@@ -142,17 +159,8 @@ private slots:
         QVERIFY(execIn("data/BaseDate.db", {"VACUUM INTO 'data/backup.db'", "DELETE FROM Combat"}));
         const QString before = dump();
         testDb().close();
-        QProcess driver;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("LD_PRELOAD", VEDOMER_KILLSHIM);
-        env.insert("VEDOMER_FAIL_WRITE", ".part");
-        env.insert("VEDOMER_FAIL_ERRNO", fault);
-        env.insert("QT_LOGGING_RULES", "*.debug=false");
-        driver.setProcessEnvironment(env);
-        driver.start(QCoreApplication::applicationFilePath(),
-                     {"--driver", "restore", dir.filePath("data/backup.db")});
-        QVERIFY(driver.waitForFinished(60000));
-        const QString told = QString::fromUtf8(driver.readAllStandardOutput());
+        const QString told =
+            onFailingDisk(".part", fault, {"--driver", "restore", dir.filePath("data/backup.db")});
         QVERIFY2(told.contains("временную копию") && told.contains(reason) && told.contains("в порядке"),
                  qPrintable(told));
         QCOMPARE(dump(), before);
@@ -189,16 +197,7 @@ private slots:
         WorkDir dir;
         QVERIFY(exec("ALTER TABLE Combat ADD COLUMN extra TEXT"));
         testDb().close();
-        QProcess driver;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("LD_PRELOAD", VEDOMER_KILLSHIM);
-        env.insert("VEDOMER_FAIL_WRITE", "data/BaseDate.db");
-        env.insert("VEDOMER_FAIL_ERRNO", fault);
-        env.insert("QT_LOGGING_RULES", "*.debug=false");
-        driver.setProcessEnvironment(env);
-        driver.start(QCoreApplication::applicationFilePath(), {"--driver", "ver", "-"});
-        QVERIFY(driver.waitForFinished(60000));
-        const QString told = QString::fromUtf8(driver.readAllStandardOutput());
+        const QString told = onFailingDisk("data/BaseDate.db", fault, {"--driver", "ver", "-"});
         QVERIFY2(told.contains("Не удалено") && told.contains("Combat.extra") && told.contains(reason),
                  qPrintable(told));
         QCOMPARE(value("SELECT count(*) FROM pragma_table_info('Combat') WHERE name = 'extra'"),
