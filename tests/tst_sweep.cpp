@@ -489,7 +489,8 @@ void sweep(const Place &place)
     std::shuffle(chosen.begin(), chosen.end(), random);
     // The points that once found a fault run first, in every share.
     const QStringList found = place.server ? QStringList{"attach/before 5", "attach/before 6", "attach/after 7",
-                                                         "detach/lose 5", "detach/cut 6", "recount at start/lose 1"}
+                                                         "detach/lose 5", "detach/cut 6", "recount at start/lose 1",
+                                                         "import/lose 83"}
                                            : QStringList{"serviceman change/enospc 8", "import/eio 34",
                                                          "restore/eio 172", "restore/enospc 172"};
     const auto hasFound = [&](int c) { return !found.filter(QString(commands().at(c).name) + '/').isEmpty(); };

@@ -75,7 +75,9 @@ public:
             return true;
         auto found = m_prepared.find(rows);
         if (found == m_prepared.end()) {
-            QSqlQuery query(QSqlDatabase::database());
+            // Not opened again here: a connection lost inside the import's
+            // transaction must fail the rest of it, never carry it on anew.
+            QSqlQuery query(QSqlDatabase::database(QString::fromLatin1(QSqlDatabase::defaultConnection), false));
             const QString sql = m_statement.arg(QStringList(rows, m_row).join(QStringLiteral(", ")));
             if (!query.prepare(sql)) {
                 error = query.lastError();
