@@ -148,7 +148,9 @@ Told import()
         Import::checkServicemen(roster, Import::match(roster, Import::Kind::Servicemen), choices);
     const Import::OrdersCheck checked = Import::checkOrders(orders, Import::match(orders, Import::Kind::Orders), servicemen);
     Import::Written written;
-    return toldBy(Import::write(&servicemen, &checked, "roster.csv", &written));
+    return Import::write(&servicemen, &checked, "roster.csv", &written) ? Told::Done
+           : written.unknown                                            ? Told::Unknown
+                                                                        : Told::Failed;
 }
 
 // Unsettled counts as an orders window leaves them while it is open.
@@ -490,7 +492,7 @@ void sweep(const Place &place)
     // The points that once found a fault run first, in every share.
     const QStringList found = place.server ? QStringList{"attach/before 5", "attach/before 6", "attach/after 7",
                                                          "detach/lose 5", "detach/cut 6", "recount at start/lose 1",
-                                                         "import/lose 83"}
+                                                         "import/lose 83", "import/lose 107"}
                                            : QStringList{"serviceman change/enospc 8", "import/eio 34",
                                                          "restore/eio 172", "restore/enospc 172"};
     const auto hasFound = [&](int c) { return !found.filter(QString(commands().at(c).name) + '/').isEmpty(); };

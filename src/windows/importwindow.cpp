@@ -358,7 +358,8 @@ bool ImportWindow::startImport()
         // The register may have changed meanwhile: the rows are checked anew.
         if (!w.cancelled)
             recheck();
-        say(w.cancelled ? QStringLiteral("Импорт отменён, ничего не записано.") + backup
+        say(w.cancelled  ? QStringLiteral("Импорт отменён, ничего не записано.") + backup
+            : w.unknown ? QStringLiteral("Неизвестно, записан ли импорт: %1.").arg(w.error) + backup
                         : QStringLiteral("Импорт не выполнен, ничего не записано: %1.").arg(w.error) + backup);
         return false;
     }

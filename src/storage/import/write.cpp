@@ -452,6 +452,7 @@ bool write(const ServicemenCheck *servicemen, const OrdersCheck *orders, const Q
                                         "проверьте файл ещё раз");
     else
         written->error = Errors::describe(error);
+    written->unknown = Errors::isOutcomeUnknown(error);
     return false;
 }
 

@@ -29,6 +29,9 @@ struct Written
     bool cancelled = false;
     // Why nothing was written, in plain Russian.
     QString error;
+    // The connection to the server broke at the commit: whether the import
+    // was written is not known (error says so).
+    bool unknown = false;
 };
 
 // Told of the rows written so far; false stops the import (nothing stays).
