@@ -45,6 +45,8 @@
 #include "storage/servercopy.h"
 #include "storage/query.h"
 #include "view/application.h"
+#include "storage/databaserestore.h"
+#include "storage/serverbackup.h"
 
 #include <QApplication>
 #include <QTableView>

@@ -1,6 +1,8 @@
 // Backup copies of the database and their restoring from the main window.
 #include "storage/autobackup.h"
 #include "storage/databasecopy.h"
+#include "storage/chosenfile.h"
+#include "storage/databaserestore.h"
 #include "windows/mainwindow.h"
 #include "testsupport.h"
 #include "widgets.h"

@@ -5,6 +5,7 @@
 // that cannot take a file.
 #include "windows/addcombat.h"
 #include "storage/databasecopy.h"
+#include "storage/chosenfile.h"
 #include "faults.h"
 #include "function.h"
 #include "windows/mainwindow.h"

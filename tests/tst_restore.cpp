@@ -8,6 +8,7 @@
 #include "storage/schema.h"
 #include "storage/servicemen.h"
 #include "storage/summarycolumns.h"
+#include "storage/databaserestore.h"
 #include "testsupport.h"
 #include "toplevels.h"
 #include "windows/mainwindow.h"

@@ -27,6 +27,7 @@
 #include "windows/vestable.h"
 #include "windows/voenosluga.h"
 #include "storage/errors.h"
+#include "storage/serverbackup.h"
 #include "view/application.h"
 
 #include <QAction>

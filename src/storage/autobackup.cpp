@@ -6,6 +6,7 @@
 #include "storage/privateconnection.h"
 #include "storage/query.h"
 #include "storage/servercopy.h"
+#include "storage/serverbackup.h"
 
 #include <QDir>
 #include <QFile>

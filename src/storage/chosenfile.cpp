@@ -1,6 +1,7 @@
 // The check of a file the user chose: is it a sound database, is it the one
 // in use, and does it hold the program's tables.
 
+#include "storage/chosenfile.h"
 #include "storage/copyfiles.h"
 #include "storage/privateconnection.h"
 #include "storage/databasecopy.h"

@@ -25,10 +25,6 @@ std::filesystem::path fsPath(const QString &name);
 // SQLite's own consistent copy of `source` into `target`, which must not
 // exist. On failure `failure` holds the database's error.
 bool snapshot(const QString &source, const QString &target, QSqlError *failure);
-// Checks the temporary copy `copy` of the chosen file against the table and
-// column descriptors of the working folder and brings it in line with them;
-// false with the reason, naming `chosen`, when it is not the program's.
-bool checkChosen(const QString &copy, const QString &chosen, QString *error);
 
 } // namespace CopyFiles
 

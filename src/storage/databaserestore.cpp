@@ -1,5 +1,6 @@
 // The restore of a chosen copy in the place of the live database.
 
+#include "storage/databaserestore.h"
 #include "storage/databasecopy.h"
 
 #include "function.h"
@@ -10,6 +11,7 @@
 #include "storage/privacy.h"
 #include "storage/query.h"
 #include "storage/errors.h"
+#include "storage/chosenfile.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -12,6 +12,7 @@
 #include "storage/query.h"
 #include "storage/servercopy.h"
 #include "storage/sql.h"
+#include "storage/serverbackup.h"
 
 #include <QDateTime>
 #include <QDebug>

@@ -1,3 +1,4 @@
+#include "storage/serverbackup.h"
 #include "storage/servercopy.h"
 
 #include "function.h"

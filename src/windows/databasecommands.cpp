@@ -13,6 +13,9 @@
 #include "storage/sql.h"
 #include "view/dialogs.h"
 #include "view/openwindows.h"
+#include "storage/chosenfile.h"
+#include "storage/databaserestore.h"
+#include "storage/serverbackup.h"
 
 #include <QApplication>
 #include <QDateTime>

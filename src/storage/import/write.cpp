@@ -11,6 +11,7 @@
 #include "storage/servercopy.h"
 #include "storage/sql.h"
 #include "storage/transaction.h"
+#include "storage/serverbackup.h"
 
 #include <QDateTime>
 #include <QDir>
