@@ -47,6 +47,7 @@
 #include "view/application.h"
 #include "storage/databaserestore.h"
 #include "storage/serverbackup.h"
+#include "storage/serverconnection.h"
 
 #include <QApplication>
 #include <QTableView>

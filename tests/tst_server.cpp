@@ -28,6 +28,7 @@
 #include "windows/voenosluga.h"
 #include "storage/errors.h"
 #include "storage/serverbackup.h"
+#include "storage/serverconnection.h"
 #include "view/application.h"
 
 #include <QAction>

@@ -26,16 +26,6 @@ bool open(const QString &file, QString *reason);
 // that has gone.
 bool reopen(QString *reason);
 
-// The register on a PostgreSQL server. Registers the connection `name` (the
-// default connection when none is given) with Qt's QPSQL driver, sslmode
-// "prefer", and opens it. The password is `password` when one is given;
-// otherwise libpq takes it from ~/.pgpass. `needsPassword` is set when the
-// server asked for a password and none was at hand. On failure the
-// connection stays registered but closed and `reason` says why; a refusal
-// for the encryption (the server's certificate not confirmed, a server
-// that does not encrypt) is told as such.
-bool openServer(const Paths::Server &server, const QString &password, QString *reason, bool *needsPassword,
-                const QString &name = QString());
 
 // Opens the program's default connection on the database settings.ini
 // names: the SQLite file in the database folder, or the server (refused,
@@ -46,11 +36,6 @@ bool openServer(const Paths::Server &server, const QString &password, QString *r
 bool openChosen(const std::function<bool(const Paths::Server &, QString *password)> &askPassword,
                 QString *where, QString *reason);
 
-// The connection `name` to the server settings.ini names, with the password
-// given at start, for work beside the program's connection (the schema
-// verification opens the default one this way too).
-bool openChosenServer(const QString &name, QString *reason,
-                      const std::function<bool(const Paths::Server &, QString *password)> &askPassword = {});
 
 // True when a table or column that the program's connection had when it was
 // opened has gone since (dropped by a verification of another copy of
@@ -83,8 +68,6 @@ QString readOnlyReason();
 // where they come.
 bool mayWrite(const QSqlDatabase &db, QString *reason = nullptr);
 
-// "«vedomer» на сервере «host:5432»".
-QString describe(const Paths::Server &server);
 
 // Opens the closed default connection again, on `file`, and refuses it as
 // open() does: for a database that could not be opened at start (locked by

@@ -13,6 +13,7 @@
 #include "storage/servercopy.h"
 #include "storage/sql.h"
 #include "storage/serverbackup.h"
+#include "storage/serverconnection.h"
 
 #include <QDateTime>
 #include <QDebug>

@@ -8,6 +8,7 @@
 #include "storage/connection.h"
 #include "storage/paths.h"
 #include "storage/schema.h"
+#include "storage/serverconnection.h"
 #include "view/dialogs.h"
 #include "view/singleinstance.h"
 

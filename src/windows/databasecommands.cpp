@@ -16,6 +16,7 @@
 #include "storage/chosenfile.h"
 #include "storage/databaserestore.h"
 #include "storage/serverbackup.h"
+#include "storage/serverconnection.h"
 
 #include <QApplication>
 #include <QDateTime>

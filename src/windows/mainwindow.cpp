@@ -16,6 +16,7 @@
 #include "storage/roster.h"
 #include "storage/servicemen.h"
 #include "storage/sql.h"
+#include "storage/serverconnection.h"
 #include "view/columns.h"
 #include "view/dialogs.h"
 #include "view/openwindows.h"
