@@ -4,6 +4,7 @@
 #include "export/extractprint.h"
 #include "export/printing.h"
 #include "orderwindow.h"
+#include "pgserver.h"
 #include "storage/paths.h"
 #include "testsupport.h"
 #include "zipcontent.h"
@@ -167,6 +168,26 @@ private slots:
         first.remove(QRegularExpression("\\s"));
         const QString problem = missingInOrder(first, {word + "слово0слово1", "слово699.", "Верно:"});
         QVERIFY2(problem.isEmpty(), qPrintable(problem.left(300)));
+    }
+
+    // The same read on a server: everyone the order names, by name, and one
+    // row's serviceman alone.
+    void readOnServer()
+    {
+        PgServer pg;
+        if (!pg.running())
+            QSKIP(qPrintable(pg.missing()));
+        WorkDir dir(WorkDir::WithoutDatabase);
+        useNewServerDatabase(pg, "extract-test");
+        QVERIFY(openProgramDb());
+        addGroup("за отличие");
+        QStringList lns;
+        for (const Extracts::Extract &e : readExtracts())
+            lns << e.ln + ' ' + e.rank;
+        QCOMPARE(lns, (QStringList{"ЖК-102 младший сержант", "ЖК-101 ефрейтор", "ЖК-100 рядовой"}));
+        QCOMPARE(readExtracts("ЖК-101").size(), size_t(1));
+        useTestConnection(QString());
+        QSqlDatabase::removeDatabase("extract-test");
     }
 
     // The text file holds the same texts, each extract after the first
