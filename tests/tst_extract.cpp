@@ -7,9 +7,14 @@
 #include "pgserver.h"
 #include "storage/paths.h"
 #include "testsupport.h"
+#include "windows/grouporder.h"
 #include "zipcontent.h"
 
 #include <QAction>
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QRegularExpression>
@@ -217,7 +222,7 @@ private slots:
 
     // From the orders window: the chosen row's extract, and everyone's of
     // that order, each a page in the preview; with no row chosen the
-    // window's line says what to do.
+    // window's line says what to do. From the group order's window too.
     void ordersWindowCommands()
     {
         WorkDir dir;
@@ -242,6 +247,20 @@ private slots:
         w.at<QAction>("action_extracts")->trigger();
         QVERIFY(answerer.done());
         QCOMPARE(seen, (QStringList{"Выписка из приказа: 1", "Выписки из приказа (3): 3"}));
+
+        // From the group order's window, by the order in its fields; an
+        // order that is not there is said in the window's line.
+        GroupOrder group;
+        group.findChild<QLineEdit *>("number")->setText("45");
+        group.findChild<QDateEdit *>("date")->setDate(QDate(2025, 3, 12));
+        answerer.custom(preview);
+        group.findChild<QPushButton *>("extracts")->click();
+        QVERIFY(answerer.done());
+        QCOMPARE(seen.last(), QString("Выписки из приказа (3): 3"));
+        group.findChild<QLineEdit *>("number")->setText("46");
+        group.findChild<QPushButton *>("extracts")->click();
+        QVERIFY2(group.findChild<QLabel *>("note")->text().contains("нет приказа"),
+                 qPrintable(group.findChild<QLabel *>("note")->text()));
         QVERIFY(answerer.unexpected().isEmpty());
     }
 };

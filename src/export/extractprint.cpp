@@ -326,8 +326,8 @@ QString show(QWidget *parent, const QString &code, const QString &number, const 
         return QStringLiteral("Выписка не составлена: приказ не прочитан из базы данных: %1.")
             .arg(Errors::describe(error));
     if (extracts.empty())
-        return QStringLiteral("Выписка не составлена: приказа № %1 от %2 нет в базе — его изменил или удалил "
-                              "другой пользователь. Закройте окно и откройте его снова.")
+        return QStringLiteral("Выписка не составлена: в базе нет приказа этой категории № %1 от %2 — возможно, "
+                              "его изменили или удалили на другом рабочем месте.")
             .arg(number, date);
     const Setup setup = Setup::stored();
     const Paper::Document doc = document(extracts, setup);
