@@ -15,6 +15,7 @@
 #include "windows/addcombat.h"
 #include "windows/addfile.h"
 #include "export/cardprint.h"
+#include "export/extractprint.h"
 #include "export/printing.h"
 #include "export/tableprint.h"
 #include "function.h"
@@ -66,6 +67,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSqlDatabase>
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSettings>
 #include <QSqlQuery>
@@ -549,7 +551,8 @@ qint64 fileSize(const QString &name)
     return QFileInfo(name).size();
 }
 
-void floorPdf(const QString &file, const Paper::Document &document, const QPageLayout &layout)
+// Gives the number of pages painted.
+int floorPdf(const QString &file, const Paper::Document &document, const QPageLayout &layout)
 {
     QPdfWriter writer(file);
     writer.setResolution(PRINT_RESOLUTION);
@@ -559,6 +562,7 @@ void floorPdf(const QString &file, const Paper::Document &document, const QPageL
     const QRect area = layout.paintRectPixels(PRINT_RESOLUTION);
     qreal y = 0;
     bool firstPage = true;
+    int pages = 0;
     const QFont *font = nullptr;
     const Paper::Part *part = nullptr;
     const Paper::Table *table = nullptr;
@@ -568,6 +572,7 @@ void floorPdf(const QString &file, const Paper::Document &document, const QPageL
         if (!firstPage)
             writer.newPage();
         firstPage = false;
+        ++pages;
         y = 0;
         line(part->lineFont, {Paper::Cell{part->line, {}, {}}});
         if (table && !table->header.empty())
@@ -614,6 +619,17 @@ void floorPdf(const QString &file, const Paper::Document &document, const QPageL
             table = nullptr;
         }
     }
+    return pages;
+}
+
+// The pages of a PDF file written by Qt: its page objects counted.
+int pdfPages(const QString &file)
+{
+    QFile pdf(file);
+    if (!pdf.open(QIODevice::ReadOnly))
+        return 0;
+    static const QRegularExpression page(QStringLiteral("/Type\\s*/Page[^s]"));
+    return static_cast<int>(QString::fromLatin1(pdf.readAll()).count(page));
 }
 
 // One order added and changed, as the orders window writes them, with the
@@ -1421,6 +1437,7 @@ int main(int argc, char *argv[])
             // after, so that it finds the memory as the cards do (a whole
             // roster's document made anew) and the run holds one document.
             std::optional<Paper::Document> texts;
+            int floorPages = 0;
             const auto [ms, floorMs] = timePair(
                 printRuns,
                 [&] {
@@ -1432,7 +1449,7 @@ int main(int argc, char *argv[])
                                           PRINT_RESOLUTION, false, {}, &error) != Printing::Outcome::Done)
                         fprintf(stderr, "cards failed: %s\n", qPrintable(error));
                 },
-                [&] { floorPdf("floor-cards.pdf", *texts, portrait); },
+                [&] { floorPages = floorPdf("floor-cards.pdf", *texts, portrait); },
                 [&] {
                     QStringList missing;
                     QSqlError readError;
@@ -1442,6 +1459,48 @@ int main(int argc, char *argv[])
             measures.push_back({"floor (cards)", n, floorMs, floorMs});
             measures.push_back({"cards to PDF", n, ms, floorMs});
             pdfSizes.push_back({n, "cards", fileSize("cards.pdf"), fileSize("floor-cards.pdf")});
+
+            // 1,000 extracts from one order naming 1,000 servicemen, read
+            // from the database, to PDF: per page against the cards' floor
+            // per page. The order's rows go again after.
+            const QString extractNumber = QStringLiteral("В-1000");
+            const QString extractDate = QStringLiteral("01.02.2025");
+            const int extracts = std::min<int>(1000, static_cast<int>(numbers.size()));
+            QSqlDatabase db = QSqlDatabase::database();
+            db.transaction();
+            QSqlQuery insert(db);
+            insert.prepare(QString::fromLatin1(Sql::INSERT_GROUP_ORDER));
+            for (int i = 0; i < extracts; ++i) {
+                insert.addBindValue(numbers.at(i));
+                insert.addBindValue(QStringLiteral("blag"));
+                insert.addBindValue(extractDate);
+                insert.addBindValue(extractNumber);
+                insert.addBindValue(QStringLiteral("командира войсковой части 00000"));
+                insert.addBindValue(QStringLiteral("за отличные показатели в боевой подготовке и образцовый "
+                                                   "порядок в подразделении"));
+                insert.addBindValue(QString());
+                if (!insert.exec())
+                    fprintf(stderr, "extract order not added: %s\n", qPrintable(insert.lastError().text()));
+            }
+            db.commit();
+            const double extractMs = timeMs(printRuns, {}, [&] {
+                QSqlError failed;
+                const std::vector<Extracts::Extract> read =
+                    Extracts::read(QStringLiteral("blag"), extractNumber, extractDate, QString(), &failed);
+                if (Printing::savePdf(ExtractPrint::document(read, ExtractPrint::Setup::stored()), "extracts.pdf",
+                                      portrait, PRINT_RESOLUTION, false, {}, &error) != Printing::Outcome::Done)
+                    fprintf(stderr, "extracts failed: %s\n", qPrintable(error));
+            });
+            QSqlQuery remove(db);
+            remove.prepare(QStringLiteral("DELETE FROM prikaz WHERE prikaznom = ?"));
+            remove.addBindValue(extractNumber);
+            remove.exec();
+            const int extractPages = pdfPages("extracts.pdf");
+            if (extractPages != extracts)
+                fprintf(stderr, "extracts: %d pages for %d servicemen\n", extractPages, extracts);
+            measures.push_back({"floor (card page)", n, floorMs / std::max(floorPages, 1), 0});
+            measures.push_back({"extract pages to PDF", n, extractMs / std::max(extractPages, 1),
+                                floorMs / std::max(floorPages, 1)});
         }
         window.reset();
         QSqlDatabase::removeDatabase(QSqlDatabase::defaultConnection);
@@ -1744,7 +1803,7 @@ int main(int argc, char *argv[])
             require(server->ms <= 2 * server->floorMs, QString("server summary fill at %1 <= 2 x file's").arg(n));
         if (const Measure *server = find("server orders window", n))
             require(server->ms <= 2 * server->floorMs, QString("server orders window at %1 <= 2 x file's").arg(n));
-        for (const char *what : {"print to PDF", "cards to PDF"}) {
+        for (const char *what : {"print to PDF", "cards to PDF", "extract pages to PDF"}) {
             const Measure *m = find(what, n);
             require(m->ms <= 2 * m->floorMs, QString("%1 at %2 <= 2 x floor").arg(what).arg(n));
         }

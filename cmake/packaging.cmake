@@ -40,7 +40,7 @@ foreach(size 16 24 32 48 64 128 256)
 endforeach()
 install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 # The clerk's guide with its pictures.
-install(FILES docs/guide.md docs/filters.png docs/old-penalty.png DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES docs/guide.md docs/filters.png docs/old-penalty.png docs/extract.png DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 # Debian package: cpack -G DEB in the build folder gives vedomer_<version>_<arch>.deb.
 set(CPACK_PACKAGE_NAME vedomer)

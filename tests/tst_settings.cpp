@@ -351,6 +351,28 @@ private slots:
         QVERIFY(answerer.unexpected().isEmpty());
     }
 
+    // The extract's header and signature are stored as typed (blanks around
+    // dropped) once the field is left, and a new window shows them.
+    void extractSettings()
+    {
+        WorkDir dir;
+        {
+            settings w;
+            w.show();
+            auto *rank = w.findChild<QLineEdit *>("lineEdit_extractRank");
+            QVERIFY(rank && rank->text().isEmpty());
+            rank->setText("  капитан ");
+            QTest::keyClick(rank, Qt::Key_Return);
+            auto *header = w.findChild<QLineEdit *>("lineEdit_extractHeader2");
+            header->setText("Войсковая часть 00000");
+            QTest::keyClick(header, Qt::Key_Return);
+        }
+        QCOMPARE(Paths::setting(Paths::EXTRACT_RANK_KEY).toString(), QString("капитан"));
+        settings again;
+        QCOMPARE(again.findChild<QLineEdit *>("lineEdit_extractHeader2")->text(), QString("Войсковая часть 00000"));
+        QCOMPARE(again.findChild<QLineEdit *>("lineEdit_extractHeader1")->text(), QString());
+    }
+
     // "Приоретет" opens a new editor on every click; "Настройки" in the main
     // window a new settings window, which changes nothing there.
     void windowsOpened()

@@ -1,5 +1,6 @@
 #include "export/cardprint.h"
 
+#include "export/odttext.h"
 #include "export/printing.h"
 #include "export/tableexport.h"
 #include "view/dialogs.h"
@@ -9,7 +10,6 @@
 #include <QRegularExpression>
 #include <QXmlStreamWriter>
 
-#include <functional>
 #include <numeric>
 
 namespace CardPrint {
@@ -169,17 +169,15 @@ namespace {
 
 // The OpenDocument card: A4 upright with margins of 2 cm, tables the width
 // of the text.
-constexpr double PAGE_WIDTH_CM = 21.0;
-constexpr double PAGE_HEIGHT_CM = 29.7;
-constexpr double MARGIN_CM = 2.0;
-constexpr double TEXT_WIDTH_CM = PAGE_WIDTH_CM - 2 * MARGIN_CM;
+using OdtText::centimetres;
+using OdtText::paragraphStyle;
+using OdtText::TEXT_WIDTH_CM;
 // A cell's padding on both sides and its borders.
 constexpr double CELL_EXTRA_CM = 0.25;
 
 using Odf::FO;
 using Odf::OFFICE;
 using Odf::STYLE;
-using Odf::SVG;
 using Odf::TABLE;
 using Odf::TEXT;
 
@@ -240,85 +238,6 @@ QList<double> columnWidths(const QList<QStringList> &rows)
     return out;
 }
 
-QString centimetres(double cm)
-{
-    return QString::number(cm, 'f', 3) + QStringLiteral("cm");
-}
-
-void paragraphStyle(QXmlStreamWriter &xml, const QString &name, double points, bool bold,
-                    const std::function<void()> &paragraphProperties = {})
-{
-    xml.writeStartElement(STYLE, QStringLiteral("style"));
-    xml.writeAttribute(STYLE, QStringLiteral("name"), name);
-    xml.writeAttribute(STYLE, QStringLiteral("family"), QStringLiteral("paragraph"));
-    if (paragraphProperties) {
-        xml.writeStartElement(STYLE, QStringLiteral("paragraph-properties"));
-        paragraphProperties();
-        xml.writeEndElement();
-    }
-    xml.writeEmptyElement(STYLE, QStringLiteral("text-properties"));
-    xml.writeAttribute(STYLE, QStringLiteral("font-name"), FAMILY);
-    xml.writeAttribute(FO, QStringLiteral("font-size"), QStringLiteral("%1pt").arg(points));
-    if (bold)
-        xml.writeAttribute(FO, QStringLiteral("font-weight"), QStringLiteral("bold"));
-    xml.writeEndElement();
-}
-
-void start(QXmlStreamWriter &xml, const QString &root)
-{
-    xml.writeStartDocument();
-    xml.writeNamespace(OFFICE, QStringLiteral("office"));
-    xml.writeNamespace(STYLE, QStringLiteral("style"));
-    xml.writeNamespace(TEXT, QStringLiteral("text"));
-    xml.writeNamespace(TABLE, QStringLiteral("table"));
-    xml.writeNamespace(FO, QStringLiteral("fo"));
-    xml.writeNamespace(SVG, QStringLiteral("svg"));
-    xml.writeStartElement(OFFICE, root);
-    xml.writeAttribute(OFFICE, QStringLiteral("version"), QStringLiteral("1.2"));
-    xml.writeStartElement(OFFICE, QStringLiteral("font-face-decls"));
-    xml.writeEmptyElement(STYLE, QStringLiteral("font-face"));
-    xml.writeAttribute(STYLE, QStringLiteral("name"), FAMILY);
-    xml.writeAttribute(SVG, QStringLiteral("font-family"), QStringLiteral("'%1'").arg(FAMILY));
-    xml.writeAttribute(STYLE, QStringLiteral("font-family-generic"), QStringLiteral("roman"));
-    xml.writeEndElement();
-}
-
-// The page (A4 upright) and the default font.
-QByteArray odtStyles()
-{
-    QByteArray out;
-    QXmlStreamWriter xml(&out);
-    start(xml, QStringLiteral("document-styles"));
-    xml.writeStartElement(OFFICE, QStringLiteral("styles"));
-    xml.writeStartElement(STYLE, QStringLiteral("default-style"));
-    xml.writeAttribute(STYLE, QStringLiteral("family"), QStringLiteral("paragraph"));
-    xml.writeEmptyElement(STYLE, QStringLiteral("text-properties"));
-    xml.writeAttribute(STYLE, QStringLiteral("font-name"), FAMILY);
-    xml.writeAttribute(FO, QStringLiteral("font-size"), QStringLiteral("11pt"));
-    xml.writeAttribute(FO, QStringLiteral("language"), QStringLiteral("ru"));
-    xml.writeAttribute(FO, QStringLiteral("country"), QStringLiteral("RU"));
-    xml.writeEndElement();
-    xml.writeEndElement(); // styles
-    xml.writeStartElement(OFFICE, QStringLiteral("automatic-styles"));
-    xml.writeStartElement(STYLE, QStringLiteral("page-layout"));
-    xml.writeAttribute(STYLE, QStringLiteral("name"), QStringLiteral("A4"));
-    xml.writeEmptyElement(STYLE, QStringLiteral("page-layout-properties"));
-    xml.writeAttribute(FO, QStringLiteral("page-width"), centimetres(PAGE_WIDTH_CM));
-    xml.writeAttribute(FO, QStringLiteral("page-height"), centimetres(PAGE_HEIGHT_CM));
-    xml.writeAttribute(STYLE, QStringLiteral("print-orientation"), QStringLiteral("portrait"));
-    for (const char *side : {"margin-top", "margin-bottom", "margin-left", "margin-right"})
-        xml.writeAttribute(FO, QString::fromLatin1(side), centimetres(MARGIN_CM));
-    xml.writeEndElement(); // page-layout
-    xml.writeEndElement(); // automatic-styles
-    xml.writeStartElement(OFFICE, QStringLiteral("master-styles"));
-    xml.writeEmptyElement(STYLE, QStringLiteral("master-page"));
-    xml.writeAttribute(STYLE, QStringLiteral("name"), QStringLiteral("Standard"));
-    xml.writeAttribute(STYLE, QStringLiteral("page-layout-name"), QStringLiteral("A4"));
-    xml.writeEndElement();
-    xml.writeEndDocument();
-    return out;
-}
-
 // One table of the card: its rows (the first the header, repeated on every
 // page and kept with the rows below it, when `header` is set), columns by
 // content, no row split over two pages.
@@ -369,7 +288,7 @@ QByteArray odtContent(const std::vector<Cards::Card> &cards, const QDate &made)
 
     QByteArray out;
     QXmlStreamWriter xml(&out);
-    start(xml, QStringLiteral("document-content"));
+    OdtText::start(xml, QStringLiteral("document-content"));
     xml.writeStartElement(OFFICE, QStringLiteral("automatic-styles"));
     auto centred = [&xml] { xml.writeAttribute(FO, QStringLiteral("text-align"), QStringLiteral("center")); };
     paragraphStyle(xml, QStringLiteral("Title"), 14, true, [&] {
@@ -488,8 +407,7 @@ QByteArray odtContent(const std::vector<Cards::Card> &cards, const QDate &made)
 bool writeOpenDocument(const std::vector<Cards::Card> &cards, const QDate &made, const QString &fileName,
                        QString *error)
 {
-    return TableExport::writeOpenDocument(QByteArrayLiteral("application/vnd.oasis.opendocument.text"),
-                                          odtContent(cards, made), odtStyles(), fileName, error);
+    return OdtText::write(odtContent(cards, made), fileName, error);
 }
 
 void show(QWidget *parent, const QStringList &personalNumbers)

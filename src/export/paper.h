@@ -51,6 +51,9 @@ struct Text
     qreal spaceBefore = 0; // points
     // Kept on one page with the beginning of the next block.
     bool keepWithNext = false;
+    // Painted flush right on the text's last line (a signature's name across
+    // from the rank), at most half the page wide; the text wraps short of it.
+    QString trailing = QString();
 };
 
 // A picture painted by its owner into the room given (a chart): `width` ×

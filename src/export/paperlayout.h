@@ -23,6 +23,8 @@ constexpr qreal CELL_PADDING_Y = 1.5;
 constexpr qreal GRID_WIDTH = 0.5;
 // Between the page line and the body, in points.
 constexpr qreal LINE_GAP = 6;
+// Between a text and the trailing text on its last line, in points.
+constexpr qreal TRAILING_GAP = 12;
 // Rows between two reports of progress while laying out.
 constexpr int REPORT_EVERY = 512;
 
@@ -99,6 +101,8 @@ struct LaidText
     qreal lineHeight;
     qreal ascent;
     qreal spaceBefore;
+    // The room of the trailing text at the right of the last line.
+    qreal trailingWidth = 0;
 };
 
 struct LaidTable

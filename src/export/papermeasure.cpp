@@ -194,9 +194,17 @@ bool layTable(const Table &table, Measures::Data &measures, qreal pageWidth, qre
 LaidText layText(const Text &text, Shaper &shaper, qreal pageWidth, qreal pt)
 {
     LaidText t{&text, {}, shaper.lineHeight, shaper.ascent, text.spaceBefore * pt};
-    const Shape s = shaper.shape(text.text, shaper.measure(text.text).oneLine, pageWidth, t.lines);
+    qreal room = pageWidth;
+    if (!text.trailing.isEmpty()) {
+        t.trailingWidth = std::min(shaper.width(text.trailing), pageWidth / 2);
+        room = std::max(pageWidth - t.trailingWidth - TRAILING_GAP * pt, pageWidth / 2);
+    }
+    const Shape s = shaper.shape(text.text, shaper.measure(text.text).oneLine, room, t.lines);
     if (s.first < 0 && s.lines == 1)
         t.lines.push_back(Line{0, static_cast<int>(text.text.size()), s.width});
+    // The trailing text stands on a line of its own when the text is empty.
+    if (!text.trailing.isEmpty() && t.lines.empty())
+        t.lines.push_back(Line{0, 0, 0});
     return t;
 }
 

@@ -92,9 +92,10 @@ private:
         return t.headerHeight() + first;
     }
 
-    // A text, on a new page when its beginning (with the next block's, if it
+    // A text, on a new page when it (with the next block's beginning, if it
     // keeps with it and one follows) does not fit, its lines over as many
-    // pages as they need.
+    // pages as they need. A text taller than a page is broken wherever it
+    // starts: it starts where it stands when its first two lines fit.
     void placeText(int block, bool followed)
     {
         const LaidText &t = textOf(block);
@@ -103,7 +104,9 @@ private:
         qreal height = (top ? 0 : t.spaceBefore) + count * t.lineHeight;
         if (t.source->keepWithNext && followed)
             height += opening(block + 1);
-        if (!top && m_y + std::min(height, m_fullHeight) > m_bottom) {
+        if (height > m_fullHeight)
+            height = (top ? 0 : t.spaceBefore) + std::min(count, 2) * t.lineHeight;
+        if (!top && m_y + height > m_bottom) {
             newPage();
         } else if (!top) {
             m_y += t.spaceBefore;

@@ -127,6 +127,14 @@ private:
             const qreal x = aligned(t.source->alignment, 0, m_layout.pageWidth - line.width);
             m_painter->drawText(at(x, item.y + k * t.lineHeight + t.ascent), lineText(t.source->text, line));
         }
+        const int end = item.firstLine + item.lineCount;
+        if (t.source->trailing.isEmpty() || item.lineCount <= 0 || end != static_cast<int>(t.lines.size()))
+            return;
+        const QFontMetricsF m(t.source->font, m_painter->device());
+        const QString trailing = m.elidedText(t.source->trailing, Qt::ElideRight, t.trailingWidth + 1);
+        m_painter->drawText(at(m_layout.pageWidth - m.horizontalAdvance(trailing),
+                               item.y + (item.lineCount - 1) * t.lineHeight + t.ascent),
+                            trailing);
     }
 
     // A picture in the middle of the page's width, in the height its item

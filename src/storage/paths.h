@@ -51,6 +51,16 @@ inline constexpr char COUNTS_UNSETTLED_FILE[] = "BaseDate_counts_unsettled";
 inline constexpr char FILES_FOLDER[] = "files";
 // The import's matchings of columns the user chose, by the file's headers.
 inline constexpr char IMPORT_COLUMNS_KEY[] = "Import/columns";
+// The extract from an order, filled once by the unit: the header lines above
+// it (the unit's name, up to three lines) and who signs it as a true copy
+// ("Верно:"): position, rank and name. None is needed: an empty one leaves a
+// line to write in by hand.
+inline constexpr int EXTRACT_HEADER_LINES = 3;
+inline constexpr const char *EXTRACT_HEADER_KEYS[EXTRACT_HEADER_LINES] = {
+    "Extract/header1", "Extract/header2", "Extract/header3"};
+inline constexpr char EXTRACT_POSITION_KEY[] = "Extract/position";
+inline constexpr char EXTRACT_RANK_KEY[] = "Extract/rank";
+inline constexpr char EXTRACT_NAME_KEY[] = "Extract/name";
 
 // A value of settings.ini (invalid when absent), and writing one; false
 // when settings.ini could not be written.

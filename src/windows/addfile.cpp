@@ -1,6 +1,7 @@
 #include "windows/addfile.h"
 #include "ui_addfile.h"
 
+#include "export/extractprint.h"
 #include "function.h"
 #include "storage/attachments.h"
 #include "storage/dates.h"
@@ -253,6 +254,36 @@ addfile::addfile(const QString &personalNumber, const QString &code, const QStri
     history->setToolTip(QStringLiteral("Кто, когда и что изменил в записях военнослужащего: его данные, "
                                        "приказы и документы"));
     connect(history, &QAction::triggered, this, [this] { HistoryWindow::open(ln, fio); });
+    ui->toolBar->addSeparator();
+    // The extract from the chosen order, on the tool bar and the list's
+    // context menu: this serviceman's, or one for everyone the order names
+    // (the rows of its category, number and date).
+    ui->tableWidget_2->setContextMenuPolicy(Qt::ActionsContextMenu);
+    const auto extract = [this](const QString &text, const char *name, const QString &tip, bool everyone) {
+        QAction *action = ui->toolBar->addAction(text);
+        action->setObjectName(QString::fromLatin1(name));
+        action->setToolTip(tip);
+        ui->tableWidget_2->addAction(action);
+        connect(action, &QAction::triggered, this, [this, everyone] {
+            const QTableWidget *t = ui->tableWidget_2;
+            const int row = t->currentRow();
+            if (row < 0) {
+                say(QStringLiteral("Приказ не выбран: выделите в списке строку приказа, выписку из которого надо "
+                                   "составить."));
+                return;
+            }
+            say(ExtractPrint::show(this, wt, cellText(t, row, COL_NUMBER), cellText(t, row, COL_DATE),
+                                   everyone ? QString() : ln));
+        });
+    };
+    extract(QStringLiteral("Выписка из приказа"), "action_extract",
+            QStringLiteral("Выписка из выбранного приказа для этого военнослужащего: напечатать, сохранить в PDF "
+                           "или в .odt"),
+            false);
+    extract(QStringLiteral("Выписки всем по приказу"), "action_extracts",
+            QStringLiteral("Выписки из выбранного приказа для каждого, кого он называет (приказы той же категории "
+                           "с тем же номером и датой), каждая на своей странице"),
+            true);
     ui->toolBar->addSeparator();
     clearTable();
 }

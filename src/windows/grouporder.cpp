@@ -1,10 +1,12 @@
 #include "windows/grouporder.h"
 #include "ui_grouporder.h"
 
+#include "export/extractprint.h"
 #include "storage/query.h"
 #include "storage/sql.h"
 
 #include <QDate>
+#include <QGridLayout>
 #include <QListWidgetItem>
 #include <QMessageBox>
 #include <QPushButton>
@@ -83,6 +85,16 @@ GroupOrder::GroupOrder(const QStringList &ticked, QWidget *parent)
     connect(ui->tickShown, &QPushButton::clicked, this, [tickShown] { tickShown(Qt::Checked, true); });
     connect(ui->untickAll, &QPushButton::clicked, this, [tickShown] { tickShown(Qt::Unchecked, false); });
     connect(ui->write, &QPushButton::clicked, this, &GroupOrder::write);
+    // The extracts of the order in the fields (its category, number and
+    // date), one page for each serviceman it names, written now or before.
+    auto *extracts = new QPushButton(QStringLiteral("Выписки из этого приказа…"), this);
+    extracts->setObjectName(QStringLiteral("extracts"));
+    if (auto *grid = qobject_cast<QGridLayout *>(ui->write->parentWidget()->layout()))
+        grid->addWidget(extracts, grid->rowCount(), 0, 1, grid->columnCount());
+    connect(extracts, &QPushButton::clicked, this, [this] {
+        say(ExtractPrint::show(this, ui->category->currentData().toString(), ui->number->text(),
+                               ui->date->date().toString(DATE_FORMAT), QString()));
+    });
 }
 
 GroupOrder::~GroupOrder()

@@ -4,6 +4,7 @@
 #include "storage/paths.h"
 #include "view/dialogs.h"
 #include "view/openwindows.h"
+#include "windows/extractsettings.h"
 #include "windows/vestable.h"
 
 #include <QDir>
@@ -24,6 +25,8 @@ settings::settings(QWidget *parent)
     ui->lineEdit_2->setText(QString::number(Paths::penaltyReminderMonths()));
     ui->lineEdit_3->setText(QString::number(Paths::autoBackups()));
     showServer();
+    // The header and signature of the extract from an order.
+    ui->verticalLayout->addWidget(new ExtractSettings(this));
 }
 
 void settings::showEvent(QShowEvent *event)

@@ -14,8 +14,8 @@ QT_END_NAMESPACE
 // kind of database (the SQLite file there, or a PostgreSQL server with its
 // address, user and the encryption of the connection) and the months after which a penalty in force is
 // recalled and the number of daily copies of the database kept, each written
-// at once on every change, and the way to the
-// reference tables editor.
+// at once on every change, the way to the reference tables editor, and the
+// header and signature of the extract from an order.
 class settings : public QWidget
 {
     Q_OBJECT

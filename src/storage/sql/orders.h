@@ -101,6 +101,17 @@ inline constexpr auto SELECT_ORDER_DATES = marked(
 inline constexpr auto SELECT_CARD_ORDERS =
     marked("SELECT LN, what, nameZO, Date_time, prikaznom, kemvidan, ish_SU, Nomer_snytie, Data_snytie, "
            "actived_prikaz FROM prikaz WHERE LN IN (%1) ORDER BY {rowid};");
+// The extracts of an order: the rows of the category, number and date with
+// the rank, name and personal number of the serviceman each names (an order
+// under a personal number no serviceman holds has none). Bound: the
+// category's code, the number, the date; EXTRACT_ONE then the personal number.
+#define VEDOMER_SELECT_EXTRACTS                                                                           \
+    "SELECT c.VZ, c.FIO, c.LN, p.nameZO, p.kemvidan, p.ish_SU, p.Nomer_snytie, p.Data_snytie, "           \
+    "p.actived_prikaz FROM prikaz p JOIN Combat c ON c.LN = p.LN WHERE p.what = ? AND "                   \
+    "COALESCE(p.prikaznom, '') = ? AND COALESCE(p.Date_time, '') = ?"
+inline constexpr char SELECT_EXTRACTS_ALL[] = VEDOMER_SELECT_EXTRACTS;
+inline constexpr char SELECT_EXTRACT_ONE[] = VEDOMER_SELECT_EXTRACTS " AND p.LN = ?";
+#undef VEDOMER_SELECT_EXTRACTS
 
 } // namespace Sql
 
