@@ -7,6 +7,7 @@
 #include "storage/databasecopy.h"
 #include "faults.h"
 #include "function.h"
+#include "view/application.h"
 #include "windows/mainwindow.h"
 #include "orderwindow.h"
 #include "testsupport.h"

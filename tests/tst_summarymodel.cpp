@@ -314,9 +314,8 @@ private:
     QString removeThroughStorage()
     {
         const QString ln = anyNumber();
-        QString text;
         QSqlError error;
-        Servicemen::remove(Sql::DELETE_COMBAT_MAIN, ln, &text, &error);
+        Servicemen::remove(ln, Servicemen::From::Summary, &error);
         return "storage deletes " + ln;
     }
     // An order added, lifted or deleted; the counts wait for the recount of

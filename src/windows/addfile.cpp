@@ -1,7 +1,6 @@
 #include "windows/addfile.h"
 #include "ui_addfile.h"
 
-#include "function.h"
 #include "storage/attachments.h"
 #include "storage/dates.h"
 #include "storage/errors.h"
@@ -9,6 +8,7 @@
 #include "storage/paths.h"
 #include "storage/penalties.h"
 #include "storage/query.h"
+#include "storage/sql.h"
 #include "view/dialogs.h"
 #include "view/readonly.h"
 #include "view/tablefit.h"
@@ -32,9 +32,7 @@
 #include <QMessageBox>
 #include <QSet>
 #include <QSignalBlocker>
-#include <QSqlDatabase>
 #include <QSqlError>
-#include <QSqlRecord>
 #include <QTableWidgetItem>
 #include <QUrl>
 
@@ -303,7 +301,6 @@ void addfile::clearTable()
     ui->lineEdit_6->clear();
 
     Orders::List list = Orders::list(ln, wt);
-    qstr = list.statement;
     // An empty list must not pass for a serviceman without orders.
     if (!list.read)
         say(QStringLiteral("Приказы не прочитаны из базы данных: %1. Пустой список не значит, что приказов нет.")
@@ -380,8 +377,6 @@ void addfile::tellLeftOver(const QString &number, const QStringList &names)
 
 bool addfile::written(const Orders::Result &result, const Dialogs::Write &what, const QString &number)
 {
-    if (!result.statement.isEmpty())
-        qstr = result.statement;
     switch (result.outcome) {
     case Orders::Outcome::Done:
         saved = true;
@@ -442,7 +437,7 @@ bool addfile::numberFree(const QString &number, const QString &what)
 {
     QStringList dates;
     QSqlError error;
-    if (!Orders::numberDates(ln, wt, number, &dates, &error, &qstr)) {
+    if (!Orders::numberDates(ln, wt, number, &dates, &error)) {
         Dialogs::warnFailure(this, what, error);
         return false;
     }
@@ -561,7 +556,6 @@ void addfile::on_pushButton_4_clicked()
             Dialogs::inform(this, QStringLiteral("Не заполнен номер"));
         } else if (storable(NOT_CHANGED.notDone, false) &&
                    (number == cellText(t, row, COL_NUMBER) || numberFree(number, NOT_CHANGED.notDone))) {
-            qstr.clear();
             const QString old = cellText(t, row, COL_NUMBER);
             const Orders::Result result =
                 Orders::change(ln, wt, old, rowId(row), loadedValues(t, row), typedFields());
@@ -652,20 +646,17 @@ void addfile::on_tabWidget_currentChanged(int index)
     if (index != 1)
         return;
     prikaz = cellText(t, t->currentRow(), COL_NUMBER);
-    qstr = Sql::text(Sql::SELECT_FILES)
-               .arg(QStringLiteral("Files"), Query::quote(ln), Query::quote(wt), Query::quote(prikaz));
-    QSqlQuery query = Function::Myquery(qstr);
-    if (!query.isActive())
+    QStringList names;
+    QSqlError error;
+    if (!Orders::documents(ln, wt, prikaz, &names, &error))
         say(QStringLiteral("Файлы приказа № %1 не прочитаны из базы данных: %2.")
-                .arg(prikaz, Errors::describe(query.lastError())));
+                .arg(prikaz, Errors::describe(error)));
     QTableWidget *files = ui->tableWidget;
-    while (query.next()) {
+    for (const QString &name : std::as_const(names)) {
         const int row = files->rowCount();
         files->insertRow(row);
-        for (int c = 0; c < query.record().count() && c < files->columnCount(); ++c)
-            files->setItem(row, c, new QTableWidgetItem(query.value(c).toString()));
+        files->setItem(row, 0, new QTableWidgetItem(name));
     }
-    query.finish();
 }
 
 void addfile::on_action_2_triggered(bool checked)
@@ -676,21 +667,12 @@ void addfile::on_action_2_triggered(bool checked)
 
 bool addfile::storedPath(const QString &name, QString &path, const QString &what, bool &failed)
 {
-    qstr = QString::fromLatin1(Sql::SELECT_ORDER_FILE_PATH)
-               .arg(Query::quote(ln), Query::quote(wt), Query::quote(prikaz), Query::quote(name));
-    QSqlQuery query = Function::Myquery(qstr);
-    failed = !query.isActive();
-    if (failed) {
-        Dialogs::warnFailure(this, what, query.lastError());
-        return false;
-    }
-    bool found = false;
-    while (query.next()) {
-        found = true;
-        path = query.value(0).toString();
-    }
-    query.finish();
-    return found;
+    QSqlError error;
+    const Orders::Lookup found = Orders::storedCopy(ln, wt, prikaz, name, &path, &error);
+    failed = found == Orders::Lookup::Failed;
+    if (failed)
+        Dialogs::warnFailure(this, what, error);
+    return found == Orders::Lookup::Found;
 }
 
 void addfile::on_pushButton_clicked()

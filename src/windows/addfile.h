@@ -75,8 +75,7 @@ private:
     // After an order came under `number`: names, in the status line, the
     // documents `names` that a deleted order of that number left there.
     void tellLeftOver(const QString &number, const QStringList &names);
-    // Shows what a write came to and keeps its last statement in qstr; true
-    // when it was done. `number` names the order in the messages. When the
+    // Shows what a write came to; true when it was done. `number` names the order in the messages. When the
     // serviceman is gone the window closes.
     bool written(const Orders::Result &result, const Dialogs::Write &what, const QString &number);
     // The list row of an order number, the current row first; -1 when none,
@@ -112,7 +111,6 @@ private:
     QString wt;
     QString prikaz;
     QString fio;
-    QString qstr;
     Ui::addfile *ui;
     // The stored date text of the clicked order (null once the user set a date).
     QString date_kept;

@@ -390,9 +390,8 @@ QSqlError MainWindow::fill(bool again)
 
     LastRead &read = lastRead;
     if (again || !read.valid) {
-        qstr = Sql::text(Sql::SELECT_SUMMARY);
         read = LastRead();
-        read.rows = Roster::read(qstr, &read.error);
+        read.rows = Roster::read(Roster::Table::Summary, &read.error);
         read.valid = read.error.type() == QSqlError::NoError;
     }
     const std::vector<Roster::Row> &rows = read.rows;
@@ -753,7 +752,7 @@ void MainWindow::on_action_6_triggered()
     const QString ln = item->text();
     qDebug() << ln;
     QSqlError error;
-    if (!Servicemen::remove(Sql::DELETE_COMBAT_MAIN, ln, &qstr, &error))
+    if (!Servicemen::remove(ln, Servicemen::From::Summary, &error))
         Dialogs::warnFailure(
             this, {QStringLiteral("Запись не удалена"), QStringLiteral("Неизвестно, удалена ли запись")}, error);
     clear_tableWidgets();

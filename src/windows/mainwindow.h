@@ -126,7 +126,6 @@ private:
     QSqlDatabase db;
     QString LN;
     QString WTS;
-    QString qstr;
     QString str_3;
 
     // Shows or hides a column of the summary table as the action is checked.
