@@ -10,6 +10,7 @@ class QCloseEvent;
 class QEvent;
 class QKeyEvent;
 class QLabel;
+class OrderDocuments;
 
 namespace Dialogs {
 struct Write;
@@ -102,14 +103,9 @@ private:
     // The date text an add or a change writes.
     QString orderDate() const;
     void askAndExit();
-    void deleteSelectedFile();
-    // Looks up this order's attachment `name` and its stored copy `path`.
-    // A failed lookup sets `failed` and tells the user that `what`.
-    bool storedPath(const QString &name, QString &path, const QString &what, bool &failed);
 
     QString ln;
     QString wt;
-    QString prikaz;
     QString fio;
     Ui::addfile *ui;
     // The stored date text of the clicked order (null once the user set a date).
@@ -120,6 +116,8 @@ private:
     bool saved = false;
     // The window's status line.
     QLabel *status = nullptr;
+    // The page "Файлы": the documents of the chosen order.
+    OrderDocuments *documents = nullptr;
 };
 
 #endif // ADDFILE_H
