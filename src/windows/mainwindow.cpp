@@ -1,59 +1,40 @@
 #include "windows/mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include "export/cardprint.h"
-#include "export/printing.h"
-#include "export/tableexport.h"
-#include "export/tableprint.h"
 #include "storage/attachments.h"
 #include "storage/connection.h"
 #include "storage/databasecopy.h"
-#include "storage/errors.h"
 #include "storage/paths.h"
-#include "storage/penalties.h"
 #include "storage/query.h"
 #include "storage/recount.h"
-#include "storage/roster.h"
 #include "storage/servicemen.h"
 #include "storage/sql.h"
 #include "view/columns.h"
 #include "view/dialogs.h"
 #include "view/openwindows.h"
 #include "view/readonly.h"
-#include "view/rowfilter.h"
 #include "windows/abprog.h"
 #include "windows/addfile.h"
 #include "windows/reports.h"
 #include "windows/databasecommands.h"
 #include "windows/settings.h"
+#include "windows/summaryoutput.h"
 #include "windows/summarytable.h"
 #include "windows/grouporder.h"
 #include "windows/history.h"
 #include "windows/importwindow.h"
 #include "windows/voenosluga.h"
 
-#include <QBrush>
 #include <QCloseEvent>
-#include <QColor>
-#include <QComboBox>
 #include <QDebug>
-#include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
-#include <QScrollBar>
 #include <QShortcut>
-#include <QSignalBlocker>
 #include <QSqlError>
 #include <QStatusBar>
 #include <QTableWidgetItem>
-
-#include <algorithm>
-#include <vector>
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
@@ -393,22 +374,7 @@ void MainWindow::on_checkBox_2_clicked()
 
 void MainWindow::on_action_Exel_triggered()
 {
-    QString name = QFileDialog::getSaveFileName(this, tr(TableExport::SAVE_CAPTION), QString(),
-                                                tr(TableExport::SAVE_FILTER));
-    if (name.isEmpty())
-        return;
-    const QString chosen = name;
-    name = TableExport::exportFileName(name);
-    // The dialog asked before replacing the name it returned; a file that has
-    // the name only with the ending added here is asked about here.
-    if (name != chosen && QFileInfo::exists(name) &&
-        !Dialogs::confirm(
-            this, QStringLiteral("Файл «%1» уже существует. Заменить его?").arg(QFileInfo(name).fileName())))
-        return;
-    QString error;
-    if (!TableExport::write(ui->tableWidget_6, name, &error))
-        Dialogs::warn(this, QStringLiteral("Таблица не сохранена в файл «%1»: %2.")
-                                 .arg(QDir::toNativeSeparators(name), error));
+    SummaryOutput::toFile(this, ui->tableWidget_6);
 }
 
 void MainWindow::on_action_2_triggered()
@@ -479,24 +445,12 @@ void MainWindow::on_action_21_triggered()
 
 void MainWindow::on_action_3_triggered()
 {
-    if (!Dialogs::confirm(this, QStringLiteral("Вы точно уверены что вывести на печать?")))
-        return;
-    // Twelve columns fit across a page only when it lies on its side; the
-    // dialog lets the user choose otherwise.
-    QString error;
-    if (Printing::printAsked(
-            this, QPageLayout::Landscape,
-            [this] { return TablePrint::document(ui->tableWidget_6, QDate::currentDate()); },
-            &error) == Printing::Outcome::Failed)
-        Dialogs::warn(this, QStringLiteral("Таблица не напечатана: %1.").arg(error));
+    SummaryOutput::print(this, ui->tableWidget_6);
 }
 
 void MainWindow::on_action_preview_triggered()
 {
-    const Paper::Document document = TablePrint::document(ui->tableWidget_6, QDate::currentDate());
-    Printing::preview(this, document, QPageLayout::Landscape,
-                      {QStringLiteral("Предварительный просмотр"), QStringLiteral("Таблица не напечатана"),
-                       QStringLiteral("Таблица не сохранена")});
+    SummaryOutput::preview(this, ui->tableWidget_6);
 }
 
 void MainWindow::on_action_reports_triggered()
@@ -511,33 +465,12 @@ void MainWindow::on_action_reports_triggered()
 
 void MainWindow::on_action_card_triggered()
 {
-    const QTableWidget *t = ui->tableWidget_6;
-    const QTableWidgetItem *item = t->currentRow() < 0 ? nullptr : t->item(t->currentRow(), Columns::LN);
-    if (!item) {
-        Dialogs::inform(this, QStringLiteral("Запись не выбрана: выделите в таблице строку военнослужащего, "
-                                              "чью служебную карточку надо составить."));
-        return;
-    }
-    CardPrint::show(this, {item->text()});
+    SummaryOutput::cardOfCurrent(this, ui->tableWidget_6);
 }
 
 void MainWindow::on_action_cards_triggered()
 {
-    // The rows the table holds are those shown: the filters and the search
-    // put only those in.
-    const QTableWidget *t = ui->tableWidget_6;
-    QStringList numbers;
-    numbers.reserve(t->rowCount());
-    for (int r = 0; r < t->rowCount(); ++r) {
-        if (const QTableWidgetItem *item = t->item(r, Columns::LN))
-            numbers.append(item->text());
-    }
-    if (numbers.isEmpty()) {
-        Dialogs::inform(this, QStringLiteral("В таблице не показано ни одного военнослужащего: служебные "
-                                              "карточки составлять не для кого."));
-        return;
-    }
-    CardPrint::show(this, numbers);
+    SummaryOutput::cardsOfShown(this, ui->tableWidget_6);
 }
 
 void MainWindow::on_tableWidget_6_customContextMenuRequested(const QPoint &position)
