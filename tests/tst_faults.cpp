@@ -8,6 +8,7 @@
 #include "storage/chosenfile.h"
 #include "faults.h"
 #include "function.h"
+#include "view/application.h"
 #include "windows/mainwindow.h"
 #include "orderwindow.h"
 #include "testsupport.h"

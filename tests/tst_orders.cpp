@@ -721,8 +721,7 @@ private slots:
             auto *m = qobject_cast<QSqlTableModel *>(w.findChild<QTableView *>("tableView")->model());
             QVERIFY(m->setData(m->index(0, 1), "Маршал"));
         }
-        QString text;
-        QVERIFY(Servicemen::remove(Sql::DELETE_COMBAT_MAIN, "7", &text, &error));
+        QVERIFY(Servicemen::remove("7", Servicemen::From::Summary, &error));
 
         const QString k = "kadrovik";
         QCOMPARE(rows("SELECT action, LN, FIO, what, prikaznom, field, old_value, new_value, who FROM history "

@@ -1301,8 +1301,7 @@ private slots:
         QVERIFY(Function::Myquery("SELECT set_config('vedomer.restoring', 'on', false)").isActive());
         QVERIFY(Function::Myquery("UPDATE Ranks SET Rank = 'Маршал' WHERE id = 1").isActive());
         QVERIFY(Function::Myquery("DROP TABLE pg_temp.history").isActive());
-        QString text;
-        QVERIFY(Servicemen::remove(Sql::DELETE_COMBAT_MAIN, "7", &text, &error));
+        QVERIFY(Servicemen::remove("7", Servicemen::From::Summary, &error));
 
         const QString c = "clerk2";
         const QString p = "Петров П.";

@@ -3,6 +3,7 @@
 // The rights of the working folder and of what the program writes there.
 #include "export/tableexport.h"
 #include "function.h"
+#include "view/application.h"
 #include "storage/attachments.h"
 #include "storage/databasecopy.h"
 #include "storage/paths.h"

@@ -22,6 +22,7 @@
 #include "widgets.h"
 #include "windows/addfile.h"
 #include "windows/mainwindow.h"
+#include "windows/summarytable.h"
 #include "windows/voenosluga.h"
 
 #include <QAction>
@@ -131,7 +132,10 @@ struct Model
 class Walk
 {
 public:
-    Walk(MainWindow &w, quint32 seed) : w(w), t(summary(w)), random(seed) {}
+    Walk(MainWindow &w, quint32 seed)
+        : w(w), t(summary(w)), table(w.findChild<SummaryTable *>("summaryTable")), random(seed)
+    {
+    }
 
     QString step(int n)
     {
@@ -213,6 +217,8 @@ public:
             if (t->rowHeight(r) != heights[r])
                 return QString("row %1 is %2 high, a fit makes it %3").arg(r).arg(heights[r]).arg(t->rowHeight(r));
         }
+        if (table->searchText() != model.search)
+            return QString("the table searches «%1», expected «%2»").arg(table->searchText(), model.search);
         const QString status = child<QLabel>(&w, "label_2")->text();
         const QString expectedStatus = expected.isEmpty() && !model.search.isEmpty()
                                            ? QString("Ничего не найдено")
@@ -314,9 +320,8 @@ private:
     QString removeThroughStorage()
     {
         const QString ln = anyNumber();
-        QString text;
         QSqlError error;
-        Servicemen::remove(Sql::DELETE_COMBAT_MAIN, ln, &text, &error);
+        Servicemen::remove(ln, Servicemen::From::Summary, &error);
         return "storage deletes " + ln;
     }
     // An order added, lifted or deleted; the counts wait for the recount of
@@ -352,7 +357,7 @@ private:
         Import::Written written;
         if (!Import::write(&c, nullptr, "roster.csv", &written))
             return "import failed: " + written.error;
-        QMetaObject::invokeMethod(&w, "clear_tableWidgets");
+        table->refill();
         refillSilently();
         return QString("import of %1").arg(how);
     }
@@ -474,6 +479,8 @@ private:
 
     MainWindow &w;
     QTableWidget *t;
+    // The rows of the summary table, which the window fills.
+    SummaryTable *table;
     QRandomGenerator random;
     ModalAnswerer answers;
     int made = 0;

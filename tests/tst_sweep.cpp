@@ -238,9 +238,8 @@ const QList<Command> &commands()
          }},
         {"serviceman delete", {},
          [](QString *) {
-             QString text;
              QSqlError error;
-             return toldBy(Servicemen::remove(Sql::DELETE_COMBAT_MAIN, "7", &text, &error), error);
+             return toldBy(Servicemen::remove("7", Servicemen::From::Summary, &error), error);
          }},
         {"reference add", {}, [](QString *) { return referenceWrite(true); }},
         {"reference edit", {}, [](QString *) { return referenceWrite(false); }},

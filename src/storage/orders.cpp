@@ -196,8 +196,10 @@ Orders::List Orders::list(const QString &ln, const QString &code)
 bool Orders::numberDates(const QString &ln, const QString &code, const QString &number, QStringList *dates,
                          QSqlError *error, QString *statement)
 {
-    *statement = Sql::text(Sql::SELECT_ORDER_DATES).arg(quoted(ln), quoted(code), quoted(number));
-    return firstField(*statement, dates, *error);
+    const QString text = Sql::text(Sql::SELECT_ORDER_DATES).arg(quoted(ln), quoted(code), quoted(number));
+    if (statement)
+        *statement = text;
+    return firstField(text, dates, *error);
 }
 
 Orders::Result Orders::add(const QString &ln, const QString &code, const Fields &fields)
@@ -403,4 +405,38 @@ Orders::Result Orders::detach(const QString &ln, const QString &code, const QStr
         }
         return true;
     });
+}
+
+bool Orders::documents(const QString &ln, const QString &code, const QString &number, QStringList *names,
+                       QSqlError *error)
+{
+    QSqlQuery query = Function::Myquery(
+        Sql::text(Sql::SELECT_FILES).arg(QStringLiteral("Files"), quoted(ln), quoted(code), quoted(number)));
+    names->clear();
+    if (!query.isActive()) {
+        *error = query.lastError();
+        return false;
+    }
+    while (query.next())
+        names->append(query.value(0).toString());
+    query.finish();
+    return true;
+}
+
+Orders::Lookup Orders::storedCopy(const QString &ln, const QString &code, const QString &number,
+                                  const QString &name, QString *path, QSqlError *error)
+{
+    QSqlQuery query = Function::Myquery(QString::fromLatin1(Sql::SELECT_ORDER_FILE_PATH)
+                                            .arg(quoted(ln), quoted(code), quoted(number), quoted(name)));
+    if (!query.isActive()) {
+        *error = query.lastError();
+        return Lookup::Failed;
+    }
+    bool found = false;
+    while (query.next()) {
+        found = true;
+        *path = query.value(0).toString();
+    }
+    query.finish();
+    return found ? Lookup::Found : Lookup::Missing;
 }

@@ -49,9 +49,10 @@ struct List
 List list(const QString &ln, const QString &code);
 
 // The dates of the orders of `number`, in the order they were added. False
-// (with `error`) when they could not be read. `statement` receives the text.
+// (with `error`) when they could not be read. `statement`, where given,
+// receives the text.
 bool numberDates(const QString &ln, const QString &code, const QString &number, QStringList *dates,
-                 QSqlError *error, QString *statement);
+                 QSqlError *error, QString *statement = nullptr);
 
 // What an add or a change writes.
 struct Fields
@@ -119,6 +120,19 @@ Result attach(const QString &ln, const QString &code, const QString &number, con
 // stored copies it referred to, looked up before the rows go.
 Result detach(const QString &ln, const QString &code, const QString &number, const QString &name,
               QSet<QString> *copies);
+
+// The names of the documents attached to the order `number`, in the order
+// they were attached. False when they could not be read (`error` set; the
+// failure is in the log).
+bool documents(const QString &ln, const QString &code, const QString &number, QStringList *names,
+               QSqlError *error);
+// How the look-up of one attached document ended.
+enum class Lookup { Found, Missing, Failed };
+// The stored copy of the document `name` attached to the order `number`:
+// `path` as the attachment holds it (the last one read, should the name be
+// there twice). Failed sets `error`; the failure is in the log.
+Lookup storedCopy(const QString &ln, const QString &code, const QString &number, const QString &name,
+                  QString *path, QSqlError *error);
 
 } // namespace Orders
 

@@ -5,8 +5,8 @@
 #include <QVariant>
 
 // Where the program keeps its files, all relative to the working folder, and
-// the one key of settings.ini. Every reader and writer of these names goes
-// through here.
+// the keys of settings.ini with the reading of their values. Every reader and
+// writer of these names and keys goes through here.
 namespace Paths {
 
 // The error log, kept to about LOG_LIMIT bytes: once it would grow past

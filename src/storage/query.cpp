@@ -1,5 +1,9 @@
-// The one way statements reach the database, and the one writer of the error
-// log "log".
+// The statement runner most statements go through (Function::Myquery and
+// Query::numbered), the quoting of values put into a statement's text, and
+// the one writer of the error log "log". A few run their own queries: the
+// writers of many rows (the history's and the import's), which prepare a
+// statement once and run it again with new values and log their failures
+// here, and the reads of a connection's tables and columns as it opens.
 
 #include "storage/query.h"
 

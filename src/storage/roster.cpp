@@ -141,6 +141,11 @@ bool before(const Place &a, const Place &b)
 
 } // namespace
 
+std::vector<Row> read(Table table, QSqlError *error)
+{
+    return read(Sql::text(table == Table::Summary ? Sql::SELECT_SUMMARY : Sql::SELECT_ROSTER), error);
+}
+
 std::vector<Row> read(const QString &statement, QSqlError *error)
 {
     QSqlQuery query = Function::Myquery(statement);

@@ -14,6 +14,19 @@ namespace Roster {
 // unit number first (an empty value gives an empty text).
 using Row = std::array<QString, 14>;
 
+// The two windows that list the whole roster; each reads its own columns
+// in its own order (the count columns differ).
+enum class Table {
+    // The main window's summary table (Sql::SELECT_SUMMARY).
+    Summary,
+    // The servicemen list window (Sql::SELECT_ROSTER).
+    List
+};
+
+// The roster as `table` shows it, in the order described below. A failed
+// read gives no rows and sets `error`.
+std::vector<Row> read(Table table, QSqlError *error = nullptr);
+
 // Runs a roster statement (Sql::SELECT_SUMMARY or Sql::SELECT_ROSTER) and
 // returns its rows in the program's order: first the servicemen whose unit
 // number does not read as a non-zero whole number (texts, empty, zero, too

@@ -9,6 +9,7 @@
 #include "storage/roster.h"
 #include "storage/transaction.h"
 
+#include <QDebug>
 #include <QSqlQuery>
 
 namespace Servicemen {
@@ -95,6 +96,26 @@ Outcome changeAtOnce(const QString &lnOld, const Fields &loaded, const Entry &en
     return query.value(1).toInt() == 0 ? Outcome::Changed : Outcome::Saved;
 }
 
+// The statements a save runs, as it runs them: the insert of a new
+// serviceman, and the change of the one under `lnOld` while his row holds
+// the `loaded` texts.
+QString insertStatement(const Entry &entry)
+{
+    // The rank number stands between the statement's two pieces.
+    const Fields &f = entry.fields;
+    return (Sql::text(Sql::INSERT_COMBAT_1) + QString::number(entry.rank) + QString::fromLatin1(Sql::INSERT_COMBAT_2))
+        .arg(q(f, VP), q(f, VZ), q(f, LN), q(f, FIO), q(f, DOL), QString::number(entry.position), q(f, BIRTH));
+}
+
+QString changeStatement(const QString &lnOld, const Fields &loaded, const Entry &entry)
+{
+    const Fields &f = entry.fields;
+    return QString::fromLatin1(Sql::UPDATE_COMBAT_UNCHANGED)
+        .arg(q(f, VP), q(f, DOL), q(f, VZ), q(f, FIO), q(f, LN), QString::number(entry.position),
+             QString::number(entry.rank), Query::quote(lnOld), q(f, BIRTH), q(loaded, VP), q(loaded, DOL),
+             q(loaded, VZ), q(loaded, FIO), q(loaded, BIRTH));
+}
+
 } // namespace
 
 int maxLength(Field field)
@@ -166,26 +187,22 @@ int orphanOrders(const QString &ln, QSqlError *error)
     return Roster::countOf(Sql::COUNT_ORPHAN_ORDERS, ln, error);
 }
 
-QString insertStatement(const Entry &entry)
+QStringList referenceNames(Reference list)
 {
-    // The rank number stands between the statement's two pieces.
-    const Fields &f = entry.fields;
-    return (Sql::text(Sql::INSERT_COMBAT_1) + QString::number(entry.rank) + QString::fromLatin1(Sql::INSERT_COMBAT_2))
-        .arg(q(f, VP), q(f, VZ), q(f, LN), q(f, FIO), q(f, DOL), QString::number(entry.position), q(f, BIRTH));
-}
-
-QString changeStatement(const QString &lnOld, const Fields &loaded, const Entry &entry)
-{
-    const Fields &f = entry.fields;
-    return QString::fromLatin1(Sql::UPDATE_COMBAT_UNCHANGED)
-        .arg(q(f, VP), q(f, DOL), q(f, VZ), q(f, FIO), q(f, LN), QString::number(entry.position),
-             QString::number(entry.rank), Query::quote(lnOld), q(f, BIRTH), q(loaded, VP), q(loaded, DOL),
-             q(loaded, VZ), q(loaded, FIO), q(loaded, BIRTH));
+    QSqlQuery query = Function::Myquery(
+        QString::fromLatin1(list == Reference::Positions ? Sql::SELECT_POSITIONS : Sql::SELECT_RANKS));
+    // The name is the list's second column.
+    QStringList names;
+    while (query.next())
+        names.append(query.value(1).toString());
+    query.finish();
+    return names;
 }
 
 Outcome add(const Entry &entry, QSqlError *error)
 {
     const QString statement = insertStatement(entry);
+    qDebug() << statement;
     // On a file the history entry goes in the same transaction; a server's
     // triggers write it.
     if (Sql::onServer())
@@ -204,7 +221,9 @@ Outcome change(const QString &lnOld, const Fields &loaded, const Entry &entry, Q
     const QString ln = entry.fields[LN];
     if (Sql::onServer())
         return changeAtOnce(lnOld, loaded, entry, error);
+    qDebug() << entry.rank;
     const QString statement = changeStatement(lnOld, loaded, entry);
+    qDebug() << statement;
     Outcome outcome = Outcome::Saved;
     // Run once more from the start when a server met another clerk's change
     // at the same moment.
@@ -241,11 +260,13 @@ Outcome change(const QString &lnOld, const Fields &loaded, const Entry &entry, Q
     return outcome == Outcome::Saved ? Outcome::Failed : outcome;
 }
 
-bool remove(const char *statement, const QString &ln, QString *text, QSqlError *error)
+bool remove(const QString &ln, From from, QSqlError *error)
 {
-    *text = QString::fromLatin1(statement).arg(Query::quote(ln));
+    const QString text =
+        QString::fromLatin1(from == From::Summary ? Sql::DELETE_COMBAT_MAIN : Sql::DELETE_COMBAT_LIST)
+            .arg(Query::quote(ln));
     if (Sql::onServer())
-        return run(*text, *error);
+        return run(text, *error);
     // On a file the entry is written first, while his name is still there
     // to be read, and stays only when the row went in the same transaction.
     bool gone = false;
@@ -253,7 +274,7 @@ bool remove(const char *statement, const QString &ln, QString *text, QSqlError *
         [&](QSqlError &failure) {
             int deleted = 0;
             if (!History::record(entryOf(History::Action::SERVICEMAN_DELETED, ln), &failure) ||
-                !run(*text, failure, &deleted))
+                !run(text, failure, &deleted))
                 return false;
             gone = deleted == 0;
             return !gone;

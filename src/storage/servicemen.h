@@ -3,6 +3,7 @@
 
 #include <QSqlError>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 
@@ -57,27 +58,36 @@ bool storedNumbers(const QString &ln, int *position, int *rank);
 // who was deleted), or -1 with `error` set.
 int orphanOrders(const QString &ln, QSqlError *error);
 
-// The statements a save runs, as it runs them: the insert of a new
-// serviceman, and the change of the one under `lnOld` while his row holds
-// the `loaded` texts.
-QString insertStatement(const Entry &entry);
-QString changeStatement(const QString &lnOld, const Fields &loaded, const Entry &entry);
+// The reference lists the form offers a position and a rank from.
+enum class Reference { Positions, Ranks };
+// The names of a reference list by ascending weight: a name's place in it,
+// counted from 1, is the number a save writes beside the name. A list that
+// could not be read is empty (the failure is in the log).
+QStringList referenceNames(Reference list);
 
-// Adds the serviceman (Saved or Failed).
+// Adds the serviceman (Saved or Failed). The statement goes to the debug
+// output first.
 Outcome add(const Entry &entry, QSqlError *error);
 
 // Changes the serviceman under `lnOld` in one transaction, only while he is
 // there and his row is as loaded; a new personal number goes along into his
 // orders and attached files in the same transaction, so either all of them
 // change or none does (on a server all of it is one statement). On a server a
-// clash with another clerk's change is run once more.
+// clash with another clerk's change is run once more. The new rank number
+// and then the statement go to the debug output first.
 Outcome change(const QString &lnOld, const Fields &loaded, const Entry &entry, QSqlError *error);
 
-// Deletes the serviceman under `ln` with `statement` (the main window's
-// Sql::DELETE_COMBAT_MAIN or the list's Sql::DELETE_COMBAT_LIST); the text
-// run goes to `text`. Only the Combat row goes: his orders and attached
-// files stay under the number. False with `error` set when refused.
-bool remove(const char *statement, const QString &ln, QString *text, QSqlError *error);
+// The windows a serviceman is deleted from; each has its own statement.
+enum class From {
+    // The main window's summary table (Sql::DELETE_COMBAT_MAIN).
+    Summary,
+    // The servicemen list window (Sql::DELETE_COMBAT_LIST).
+    List
+};
+// Deletes the serviceman under `ln` with the statement of the window `from`.
+// Only the Combat row goes: his orders and attached files stay under the
+// number. False with `error` set when refused.
+bool remove(const QString &ln, From from, QSqlError *error);
 
 } // namespace Servicemen
 

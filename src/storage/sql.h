@@ -7,11 +7,11 @@
 
 class QSqlDatabase;
 
-// The SQL statements of the program, in one place. Values are filled with one
-// multi-argument QString::arg call over values passed through Query::quote(),
-// which doubles single quotes. A multi-argument arg() gives its arguments to
-// the markers in ascending order of their numbers, so for a template with a gap
-// (UPDATE_COMBAT has no %6) the arguments follow the markers that are present.
+// The SQL statements of the program, in one place. New statements bind their
+// values ("?" places, or $1, $2… of a server's statements of one round trip);
+// the older ones get theirs from one multi-argument QString::arg call over
+// values passed through Query::quote(), which doubles single quotes, and where
+// their markers have a gap (UPDATE_COMBAT has no %6) the arguments follow those present.
 //
 // The register lives in an SQLite file or on a PostgreSQL server. A statement
 // in standard SQL is one text that runs on both. Where PostgreSQL refuses the

@@ -30,4 +30,16 @@ QStringList verificationNotes(const Schema::Report &report);
 
 } // namespace Application
 
+// The statement runner's namespace (function.h) has the verification here,
+// beside the start that runs it: it asks for a server's password and shows
+// its boxes, so it is built with the widgets.
+namespace Function {
+
+// Brings the schema of data/BaseDate.db (or of the server chosen) into line
+// with the descriptors and tells the user what stopped it; what it changed
+// is in the report.
+Schema::Report ver();
+
+} // namespace Function
+
 #endif // APPLICATION_H

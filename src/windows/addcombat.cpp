@@ -1,14 +1,12 @@
 #include "windows/addcombat.h"
 #include "ui_addcombat.h"
 
-#include "function.h"
 #include "storage/query.h"
 #include "storage/servicemen.h"
 #include "view/dialogs.h"
 #include "view/readonly.h"
 
 #include <QDateTime>
-#include <QDebug>
 #include <QKeyEvent>
 #include <QLocale>
 #include <QMessageBox>
@@ -55,8 +53,8 @@ addCombat::addCombat(QString value, QString value_1, QString value_2, QString va
             ui->dateTimeEdit->setToolTip(QString());
         });
     }
-    fillList(ui->cb_dol, Sql::SELECT_POSITIONS);
-    fillList(ui->cb_zv, Sql::SELECT_RANKS);
+    ui->cb_dol->addItems(Servicemen::referenceNames(Servicemen::Reference::Positions));
+    ui->cb_zv->addItems(Servicemen::referenceNames(Servicemen::Reference::Ranks));
     setFields({value, value_1, value_2, value_3, value_4, value_5});
     // A viewer sees the serviceman as stored and saves nothing.
     ReadOnly::disable({ui->pushButton_2});
@@ -146,15 +144,6 @@ addCombat::~addCombat()
     delete ui;
 }
 
-void addCombat::fillList(QComboBox *combo, const char *statement)
-{
-    qstr = QString::fromLatin1(statement);
-    QSqlQuery query = Function::Myquery(qstr);
-    while (query.next())
-        combo->addItem(query.value(1).toString());
-    query.finish();
-}
-
 bool addCombat::pick(QComboBox *combo, const QString &name, Kept &kept)
 {
     const int index = combo->findText(name, Qt::MatchExactly | Qt::MatchCaseSensitive);
@@ -233,16 +222,10 @@ void addCombat::on_pushButton_2_clicked()
         return;
     QSqlError error;
     Servicemen::Outcome outcome;
-    if (!br) {
-        qstr = Servicemen::insertStatement(entry);
-        qDebug() << qstr;
+    if (!br)
         outcome = Servicemen::add(entry, &error);
-    } else {
-        qDebug() << entry.rank;
-        qstr = Servicemen::changeStatement(ln_old, loaded, entry);
-        qDebug() << qstr;
+    else
         outcome = Servicemen::change(ln_old, loaded, entry, &error);
-    }
     switch (outcome) {
     case Servicemen::Outcome::Saved:
         break;

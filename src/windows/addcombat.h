@@ -56,13 +56,11 @@ private:
     // go to the serviceman being saved (there are none, or the user says they
     // are his); otherwise the user has been told.
     bool claimOrphans(const QString &ln);
-    void fillList(QComboBox *combo, const char *statement);
     bool pick(QComboBox *combo, const QString &name, Kept &kept);
     void chosen(const QComboBox *combo, const Kept &kept, QString &name, int &number) const;
 
     bool br;
     QString ln_old;
-    QString qstr;
     Ui::addCombat *ui;
 
     Kept dol_kept;

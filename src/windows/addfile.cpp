@@ -2,42 +2,33 @@
 #include "ui_addfile.h"
 
 #include "export/extractprint.h"
-#include "function.h"
-#include "storage/attachments.h"
 #include "storage/dates.h"
 #include "storage/errors.h"
 #include "storage/orders.h"
 #include "storage/paths.h"
 #include "storage/penalties.h"
 #include "storage/query.h"
+#include "storage/sql.h"
 #include "view/dialogs.h"
 #include "view/readonly.h"
 #include "view/tablefit.h"
 #include "windows/history.h"
+#include "windows/orderdocuments.h"
 
 #include <QBrush>
 #include <QCloseEvent>
 #include <QDate>
 #include <QDateEdit>
 #include <QDebug>
-#include <QDesktopServices>
-#include <QDir>
 #include <QEvent>
-#include <QFile>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QFont>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
-#include <QSet>
 #include <QSignalBlocker>
-#include <QSqlDatabase>
 #include <QSqlError>
-#include <QSqlRecord>
 #include <QTableWidgetItem>
-#include <QUrl>
 
 #include <algorithm>
 #include <array>
@@ -203,10 +194,6 @@ const Dialogs::Write NOT_LIFTED{QStringLiteral("Взыскание не снят
                                 QStringLiteral("Неизвестно, снято ли взыскание")};
 const Dialogs::Write NOT_DELETED{QStringLiteral("Приказ не удалён"),
                                  QStringLiteral("Неизвестно, удалён ли приказ")};
-const Dialogs::Write NOT_ATTACHED{QStringLiteral("Файл не прикреплён"),
-                                  QStringLiteral("Неизвестно, прикреплён ли файл")};
-const Dialogs::Write NOT_DETACHED{QStringLiteral("Файл не удалён"),
-                                  QStringLiteral("Неизвестно, удалён ли файл")};
 
 } // namespace
 
@@ -245,6 +232,14 @@ addfile::addfile(const QString &personalNumber, const QString &code, const QStri
     status->setTextInteractionFlags(Qt::TextSelectableByMouse);
     status->hide();
     ui->verticalLayout_5->addWidget(status);
+    documents = new OrderDocuments(
+        ln, wt,
+        {this, ui->tableWidget, ui->action, [this](const QString &text) { say(text); },
+         [this](const Orders::Result &result, const Dialogs::Write &what, const QString &number) {
+             return written(result, what, number);
+         },
+         [this] { return ui->tableWidget_2->currentRow() >= 0; }},
+        this);
     // A viewer reads the orders and opens their documents, and changes nothing.
     ReadOnly::disable({ui->pushButton_7, ui->pushButton_4, ui->pushButton_6, ui->pushButton, ui->pushButton_2},
                       {ui->action});
@@ -334,7 +329,6 @@ void addfile::clearTable()
     ui->lineEdit_6->clear();
 
     Orders::List list = Orders::list(ln, wt);
-    qstr = list.statement;
     // An empty list must not pass for a serviceman without orders.
     if (!list.read)
         say(QStringLiteral("Приказы не прочитаны из базы данных: %1. Пустой список не значит, что приказов нет.")
@@ -411,8 +405,6 @@ void addfile::tellLeftOver(const QString &number, const QStringList &names)
 
 bool addfile::written(const Orders::Result &result, const Dialogs::Write &what, const QString &number)
 {
-    if (!result.statement.isEmpty())
-        qstr = result.statement;
     switch (result.outcome) {
     case Orders::Outcome::Done:
         saved = true;
@@ -473,7 +465,7 @@ bool addfile::numberFree(const QString &number, const QString &what)
 {
     QStringList dates;
     QSqlError error;
-    if (!Orders::numberDates(ln, wt, number, &dates, &error, &qstr)) {
+    if (!Orders::numberDates(ln, wt, number, &dates, &error)) {
         Dialogs::warnFailure(this, what, error);
         return false;
     }
@@ -592,7 +584,6 @@ void addfile::on_pushButton_4_clicked()
             Dialogs::inform(this, QStringLiteral("Не заполнен номер"));
         } else if (storable(NOT_CHANGED.notDone, false) &&
                    (number == cellText(t, row, COL_NUMBER) || numberFree(number, NOT_CHANGED.notDone))) {
-            qstr.clear();
             const QString old = cellText(t, row, COL_NUMBER);
             const Orders::Result result =
                 Orders::change(ln, wt, old, rowId(row), loadedValues(t, row), typedFields());
@@ -662,7 +653,7 @@ void addfile::on_tableWidget_2_cellClicked(int row, int column)
 {
     Q_UNUSED(column);
     QTableWidget *t = ui->tableWidget_2;
-    prikaz = cellText(t, t->currentRow(), COL_NUMBER);
+    documents->setOrder(cellText(t, t->currentRow(), COL_NUMBER));
     keepDate(cellText(t, row, COL_DATE));
     ui->lineEdit_2->setText(cellText(t, row, COL_NUMBER));
     ui->lineEdit_3->setText(cellText(t, row, COL_ISSUER));
@@ -678,25 +669,11 @@ void addfile::on_tabWidget_currentChanged(int index)
         return;
     }
     ui->tab_2->setEnabled(true);
-    // The list is filled afresh each time, never added to.
-    ui->tableWidget->setRowCount(0);
+    documents->clear();
     if (index != 1)
         return;
-    prikaz = cellText(t, t->currentRow(), COL_NUMBER);
-    qstr = Sql::text(Sql::SELECT_FILES)
-               .arg(QStringLiteral("Files"), Query::quote(ln), Query::quote(wt), Query::quote(prikaz));
-    QSqlQuery query = Function::Myquery(qstr);
-    if (!query.isActive())
-        say(QStringLiteral("Файлы приказа № %1 не прочитаны из базы данных: %2.")
-                .arg(prikaz, Errors::describe(query.lastError())));
-    QTableWidget *files = ui->tableWidget;
-    while (query.next()) {
-        const int row = files->rowCount();
-        files->insertRow(row);
-        for (int c = 0; c < query.record().count() && c < files->columnCount(); ++c)
-            files->setItem(row, c, new QTableWidgetItem(query.value(c).toString()));
-    }
-    query.finish();
+    documents->setOrder(cellText(t, t->currentRow(), COL_NUMBER));
+    documents->load();
 }
 
 void addfile::on_action_2_triggered(bool checked)
@@ -705,75 +682,14 @@ void addfile::on_action_2_triggered(bool checked)
     ui->frame_3->setVisible(checked);
 }
 
-bool addfile::storedPath(const QString &name, QString &path, const QString &what, bool &failed)
-{
-    qstr = QString::fromLatin1(Sql::SELECT_ORDER_FILE_PATH)
-               .arg(Query::quote(ln), Query::quote(wt), Query::quote(prikaz), Query::quote(name));
-    QSqlQuery query = Function::Myquery(qstr);
-    failed = !query.isActive();
-    if (failed) {
-        Dialogs::warnFailure(this, what, query.lastError());
-        return false;
-    }
-    bool found = false;
-    while (query.next()) {
-        found = true;
-        path = query.value(0).toString();
-    }
-    query.finish();
-    return found;
-}
-
 void addfile::on_pushButton_clicked()
 {
-    say(QString());
-    const QString source = QFileDialog::getOpenFileName(
-        this, QStringLiteral("Выбрать фаил"), QDir::currentPath(), QStringLiteral("All files (*.*)"));
-    const QString name = source.section(QLatin1Char('/'), -1, -1);
-    addAction(ui->action);
-    if (name.isEmpty()) {
-        Dialogs::inform(this, QStringLiteral("Не выбрано имя фаила"));
-        return;
-    }
-    if (ui->tableWidget_2->currentRow() < 0) {
-        Dialogs::inform(this, QStringLiteral("Не выбран приказ: выберите приказ на вкладке «Приказ»."));
-        return;
-    }
-    QString existing;
-    bool failed = false;
-    if (storedPath(name, existing, QStringLiteral("Файл не прикреплён"), failed)) {
-        Dialogs::inform(this, QStringLiteral("К этому приказу уже прикреплён файл «%1».").arg(name));
-        return;
-    }
-    if (failed)
-        return;
-    QString target;
-    QString error;
-    bool fresh = false;
-    if (!Attachments::store(source, name, &target, &fresh, &error)) {
-        Dialogs::warn(this, QStringLiteral("Файл «%1» не прикреплён: %2.").arg(name, error));
-        return;
-    }
-    // The copy is made before the write lock is taken, and goes again when
-    // the record is not written; it takes its name once the record is.
-    if (!written(Orders::attach(ln, wt, prikaz, target, name), NOT_ATTACHED, prikaz)) {
-        if (fresh)
-            Attachments::discard(target);
-        return;
-    }
-    if (fresh && !Attachments::settle(target))
-        say(QStringLiteral("Файл «%1» прикреплён, но его копия ещё не на своём месте в папке документов: "
-                           "программа поставит её туда при следующем запуске.")
-                .arg(name));
-    QTableWidget *files = ui->tableWidget;
-    const int row = files->rowCount();
-    files->insertRow(row);
-    files->setItem(row, 0, new QTableWidgetItem(name));
+    documents->attach();
 }
 
 void addfile::on_pushButton_2_clicked()
 {
-    deleteSelectedFile();
+    documents->removeChosen();
 }
 
 void addfile::on_pushButton_3_clicked()
@@ -796,68 +712,12 @@ void addfile::on_tableWidget_cellDoubleClicked(int row, int column)
 {
     Q_UNUSED(row);
     Q_UNUSED(column);
-    say(QString());
-    QTableWidget *files = ui->tableWidget;
-    if (files->currentRow() < 0 || !files->currentItem())
-        return;
-    const QString name = files->currentItem()->text();
-    if (name.isEmpty())
-        return;
-    QString path;
-    bool failed = false;
-    if (!storedPath(name, path, QStringLiteral("Файл не открыт"), failed)) {
-        if (!failed)
-            say(QStringLiteral("Файл «%1» не открыт: его нет среди файлов этого приказа.").arg(name));
-        return;
-    }
-    if (path.isEmpty()) {
-        say(QStringLiteral("Файл «%1» не открыт: путь к его копии не записан.").arg(name));
-        return;
-    }
-    QString file;
-    QString error;
-    if (!Attachments::localCopy(path, &file, &error)) {
-        say(QStringLiteral("Файл «%1» не открыт: %2.").arg(name, error));
-        return;
-    }
-    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(file).absoluteFilePath())))
-        say(QStringLiteral("Файл «%1» не открыт: не найдена программа, которая его открывает.").arg(name));
+    documents->openChosen();
 }
 
 void addfile::on_action_triggered()
 {
-    deleteSelectedFile();
-}
-
-void addfile::deleteSelectedFile()
-{
-    say(QString());
-    if (!Dialogs::confirm(this, QStringLiteral("Вы точно уверены что надо удалить?")))
-        return;
-    QTableWidget *files = ui->tableWidget;
-    QTableWidgetItem *item = files->currentItem();
-    if (!item)
-        return;
-    const QString name = item->text();
-    // In a file the copy is noted first, for a stop between the removal and
-    // the copy's putting aside (on a server the copy is a row of the same
-    // transaction).
-    if (!Sql::onServer()) {
-        QString copy;
-        bool failed = false;
-        if (storedPath(name, copy, NOT_DETACHED.notDone, failed))
-            Attachments::markRemoval(copy);
-        if (failed)
-            return;
-    }
-    QSet<QString> copies;
-    if (!written(Orders::detach(ln, wt, prikaz, name, &copies), NOT_DETACHED, prikaz)) {
-        Attachments::forgetRemoval();
-        return;
-    }
-    // A copy goes only when no attachment of any order refers to it any more.
-    Attachments::removeUnused(copies);
-    files->removeRow(files->row(item));
+    documents->removeChosen();
 }
 
 void addfile::keyPressEvent(QKeyEvent *event)

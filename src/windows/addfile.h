@@ -10,6 +10,7 @@ class QCloseEvent;
 class QEvent;
 class QKeyEvent;
 class QLabel;
+class OrderDocuments;
 
 namespace Dialogs {
 struct Write;
@@ -75,8 +76,7 @@ private:
     // After an order came under `number`: names, in the status line, the
     // documents `names` that a deleted order of that number left there.
     void tellLeftOver(const QString &number, const QStringList &names);
-    // Shows what a write came to and keeps its last statement in qstr; true
-    // when it was done. `number` names the order in the messages. When the
+    // Shows what a write came to; true when it was done. `number` names the order in the messages. When the
     // serviceman is gone the window closes.
     bool written(const Orders::Result &result, const Dialogs::Write &what, const QString &number);
     // The list row of an order number, the current row first; -1 when none,
@@ -103,16 +103,10 @@ private:
     // The date text an add or a change writes.
     QString orderDate() const;
     void askAndExit();
-    void deleteSelectedFile();
-    // Looks up this order's attachment `name` and its stored copy `path`.
-    // A failed lookup sets `failed` and tells the user that `what`.
-    bool storedPath(const QString &name, QString &path, const QString &what, bool &failed);
 
     QString ln;
     QString wt;
-    QString prikaz;
     QString fio;
-    QString qstr;
     Ui::addfile *ui;
     // The stored date text of the clicked order (null once the user set a date).
     QString date_kept;
@@ -122,6 +116,8 @@ private:
     bool saved = false;
     // The window's status line.
     QLabel *status = nullptr;
+    // The page "Файлы": the documents of the chosen order.
+    OrderDocuments *documents = nullptr;
 };
 
 #endif // ADDFILE_H

@@ -1,19 +1,12 @@
 #include "windows/mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include "export/cardprint.h"
-#include "export/printing.h"
-#include "export/tableexport.h"
-#include "export/tableprint.h"
 #include "storage/attachments.h"
 #include "storage/connection.h"
 #include "storage/databasecopy.h"
-#include "storage/errors.h"
 #include "storage/paths.h"
-#include "storage/penalties.h"
 #include "storage/query.h"
 #include "storage/recount.h"
-#include "storage/roster.h"
 #include "storage/servicemen.h"
 #include "storage/sql.h"
 #include "storage/serverconnection.h"
@@ -21,40 +14,28 @@
 #include "view/dialogs.h"
 #include "view/openwindows.h"
 #include "view/readonly.h"
-#include "view/rowfilter.h"
-#include "view/tablefit.h"
 #include "windows/abprog.h"
 #include "windows/addfile.h"
 #include "windows/reports.h"
 #include "windows/databasecommands.h"
 #include "windows/settings.h"
+#include "windows/summaryoutput.h"
+#include "windows/summarytable.h"
 #include "windows/grouporder.h"
 #include "windows/history.h"
 #include "windows/importwindow.h"
 #include "windows/voenosluga.h"
 
-#include <QBrush>
 #include <QCloseEvent>
-#include <QColor>
-#include <QComboBox>
 #include <QDebug>
-#include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
-#include <QScrollBar>
 #include <QShortcut>
-#include <QSignalBlocker>
 #include <QSqlError>
 #include <QStatusBar>
 #include <QTableWidgetItem>
-
-#include <algorithm>
-#include <vector>
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
@@ -64,6 +45,9 @@ MainWindow::MainWindow(QWidget *parent)
     Columns::fixHeaders(ui->tableWidget_6);
     ui->tableWidget_6->setColumnHidden(Columns::POSITION_NUMBER, true);
     ui->tableWidget_6->setColumnHidden(Columns::RANK_NUMBER, true);
+    summary = new SummaryTable({ui->tableWidget_6, ui->comboBox, ui->checkBox, ui->comboBox_2, ui->checkBox_2,
+                                ui->label_2, ui->label_3},
+                               this);
     setUpKeys();
     setUpFitToWindow();
     // How many are shown on the left, the reminder of old penalties on the right.
@@ -83,6 +67,10 @@ MainWindow::MainWindow(QWidget *parent)
                                          "сервере и в настройках («Шифрование соединения»)."));
     plainNote->hide();
     ui->statusBar->addPermanentWidget(plainNote);
+    // libpq knows it without asking the server; a connection made again
+    // after a break may differ from the first.
+    connect(summary, &SummaryTable::filled, this,
+            [this] { plainNote->setVisible(Connection::unencrypted(db)); });
     // A viewer's connection says so for as long as the window lives.
     readOnlyNote = new QLabel(QStringLiteral("Только просмотр"), this);
     readOnlyNote->setObjectName(QStringLiteral("label_readOnly"));
@@ -159,7 +147,7 @@ bool MainWindow::openDatabase(bool again)
     // The widths are set before the first fill so that the row heights are
     // measured against the widths the user sees.
     Columns::applyLayout(ui->tableWidget_6, Columns::SUMMARY);
-    layoutApplied = true;
+    summary->layoutApplied();
     showReadOnly();
     // Counts a program left wrong when it ended with an orders window open
     // are put right before the table first shows them (a viewer may not).
@@ -204,48 +192,24 @@ void MainWindow::setUpFitToWindow()
 {
     // Only a value written by the program turns it on; anything else in
     // settings.ini leaves the described widths.
-    fitToWindow = Paths::setting(Paths::FIT_TO_WINDOW_KEY).toString() == QLatin1String("true");
-    ui->action_fitWidth->setChecked(fitToWindow);
+    const bool fit = Paths::setting(Paths::FIT_TO_WINDOW_KEY).toString() == QLatin1String("true");
+    summary->setFitToWindow(fit);
+    ui->action_fitWidth->setChecked(fit);
     connect(ui->action_fitWidth, &QAction::triggered, this, [this](bool on) {
-        fitToWindow = on;
+        summary->setFitToWindow(on);
         if (!Paths::storeSetting(Paths::FIT_TO_WINDOW_KEY, on))
             Dialogs::warn(this,
                            QStringLiteral("Выбор «По ширине окна» не запомнен: файл настроек %1 не удалось "
                                           "записать.")
                                .arg(QString::fromLatin1(Paths::SETTINGS_FILE)));
-        applyWidths();
+        summary->applyWidths();
     });
-    refit.setSingleShot(true);
-    refit.setInterval(50);
-    connect(&refit, &QTimer::timeout, this, &MainWindow::applyWidths);
-    ui->tableWidget_6->viewport()->installEventFilter(this);
-}
-
-void MainWindow::shareWidth()
-{
-    QTableWidget *t = ui->tableWidget_6;
-    if (fitToWindow && layoutApplied)
-        Columns::shareWidth(t, Columns::SUMMARY, fioWidth, t->viewport()->width());
-}
-
-void MainWindow::applyWidths()
-{
-    if (!layoutApplied)
-        return;
-    QTableWidget *t = ui->tableWidget_6;
-    if (fitToWindow)
-        shareWidth();
-    else
-        Columns::restoreWidths(t, Columns::SUMMARY, fioWidth);
-    fitHeights(nullptr);
 }
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
     QTableWidget *t = ui->tableWidget_6;
-    if (watched == t->viewport() && event->type() == QEvent::Resize && fitToWindow) {
-        refit.start();
-    } else if (watched == t && event->type() == QEvent::KeyPress) {
+    if (watched == t && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if ((key == Qt::Key_Return || key == Qt::Key_Enter) && t->currentRow() >= 0 &&
             !Columns::categoryOf(t->currentColumn()).isEmpty()) {
@@ -324,295 +288,7 @@ void MainWindow::recordfile(const QString &ln, const QString &code)
 void MainWindow::clear_tableWidgets()
 {
     // A refill brings back the rows a search left out; the row filters stay.
-    searchText.clear();
-    fill();
-}
-
-namespace {
-// The row filters as chosen beside the category list, and the search.
-RowFilter::Filter chosenFilter(const Ui::MainWindow *ui, const QString &searchText)
-{
-    RowFilter::Filter filter;
-    filter.category = ui->comboBox->currentIndex();
-    filter.onlyWithRecords = ui->checkBox->isChecked();
-    if (ui->comboBox_2->currentIndex() > 0)
-        filter.unit = ui->comboBox_2->currentData().toString();
-    filter.text = searchText;
-    return filter;
-}
-
-} // namespace
-
-MainWindow::PenaltyView MainWindow::readPenalties(bool rosterRead, bool inForceOnly,
-                                                  RowFilter::Filter *filter)
-{
-    // The penalties in force: for their view and for the reminder of old
-    // ones. Where they cannot be read the view shows nobody rather than
-    // everybody, and the status bar says why.
-    static const Penalties::InForce none;
-    LastRead &read = lastRead;
-    PenaltyView p;
-    p.months = Paths::penaltyReminderMonths();
-    p.inForce = &none;
-    const QDate today = QDate::currentDate();
-    if (rosterRead && (p.months > 0 || inForceOnly)) {
-        if (!read.penaltiesAsked || read.months != p.months || read.day != today) {
-            read.penaltiesRead = Penalties::read(p.months, today, &read.inForce, &read.penaltyError);
-            read.penaltiesAsked = true;
-            read.months = p.months;
-            read.day = today;
-        }
-        p.read = read.penaltiesRead;
-        p.error = read.penaltyError;
-        p.inForce = &read.inForce;
-    }
-    if (inForceOnly)
-        filter->servicemen = &p.inForce->servicemen;
-    // "Только с записями" keeps a serviceman whose penalties are all lifted,
-    // although his count of penalties is 0.
-    if (p.read && rosterRead && filter->onlyWithRecords && filter->category <= 1) {
-        if (!read.recordedAsked) {
-            read.recordedRead = Penalties::recorded(&read.recorded, &read.recordedError);
-            read.recordedAsked = true;
-        }
-        p.read = read.recordedRead;
-        if (p.read)
-            filter->withPenalties = &read.recorded;
-        else
-            p.error = read.recordedError;
-    }
-    return p;
-}
-
-QSqlError MainWindow::fill(bool again)
-{
-    QTableWidget *t = ui->tableWidget_6;
-    t->setUpdatesEnabled(false);
-
-    LastRead &read = lastRead;
-    if (again || !read.valid) {
-        qstr = Sql::text(Sql::SELECT_SUMMARY);
-        read = LastRead();
-        read.rows = Roster::read(qstr, &read.error);
-        read.valid = read.error.type() == QSqlError::NoError;
-    }
-    const std::vector<Roster::Row> &rows = read.rows;
-    const QSqlError readError = read.error;
-    updateUnits(rows);
-
-    RowFilter::Filter filter = chosenFilter(ui, searchText);
-    const bool rosterRead = readError.type() == QSqlError::NoError;
-    const PenaltyView penalties = readPenalties(rosterRead, ui->checkBox_2->isChecked(), &filter);
-    // The places in the full table of the rows that are put in.
-    const std::vector<int> kept = RowFilter::apply(filter, rows);
-    std::vector<int> changed;
-    const bool reuse = keepRows(rows, kept, penalties.months, &changed);
-    const bool remeasured = !changed.empty();
-    const int old =
-        putRows(rows, kept, penalties.inForce->old, penalties.months, reuse, &changed);
-    // A row taken back to be measured may have been made anew as well.
-    if (remeasured) {
-        std::sort(changed.begin(), changed.end());
-        changed.erase(std::unique(changed.begin(), changed.end()), changed.end());
-    }
-    fitSummary(rows, reuse ? &changed : nullptr);
-    t->setUpdatesEnabled(true);
-    t->viewport()->update();
-
-    if (!rosterRead)
-        ui->label_2->setText(
-            QStringLiteral("Таблица не прочитана: %1").arg(Errors::describe(readError)));
-    else if (kept.empty() && !searchText.isEmpty())
-        ui->label_2->setText(QStringLiteral("Ничего не найдено"));
-    else
-        ui->label_2->setText(QStringLiteral("Показано %1 из %2").arg(kept.size()).arg(rows.size()));
-    const int months = penalties.months;
-    if (!penalties.read)
-        ui->label_3->setText(
-            QStringLiteral("Взыскания не прочитаны: %1").arg(Errors::describe(penalties.error)));
-    else if (months > 0)
-        ui->label_3->setText(QStringLiteral("Взысканий старше %1 мес.: %2").arg(months).arg(old));
-    // Where the roster itself was not read, its reason is the one to read.
-    ui->label_3->setVisible(rosterRead && (!penalties.read || months > 0));
-    // libpq knows it without asking the server; a connection made again
-    // after a break may differ from the first.
-    plainNote->setVisible(Connection::unencrypted(db));
-    return readError;
-}
-
-bool MainWindow::keepRows(const std::vector<Roster::Row> &rows, const std::vector<int> &kept, int months,
-                          std::vector<int> *stale)
-{
-    QTableWidget *t = ui->tableWidget_6;
-    const int count = static_cast<int>(kept.size());
-    const bool comparable = t->rowCount() == static_cast<int>(shownRows.size()) && shownMonths == months;
-    // Places past the last read hold nobody.
-    offstage.resize(rows.size());
-    // As many rows as shown: only the rows that differ are put in anew.
-    if (comparable && count > 0 && t->rowCount() == count) {
-        // As a table filled anew: nothing chosen, the first row at the top.
-        t->selectionModel()->clear();
-        t->verticalScrollBar()->setValue(0);
-        return true;
-    }
-    // Other rows (a filter switched on or off, the search): every row shown
-    // is taken out whole, with its height, and kept offstage by its place in
-    // the full table; a row shown again as it was shown is put back at its
-    // new place, which costs far less than making and measuring it anew, and
-    // one that is hidden waits there for a later fill. The tooltips of old
-    // penalties name the months, so other months make every row anew.
-    if (shownMonths != months) {
-        offstage.clear();
-        offstage.resize(rows.size());
-    }
-    // The model is quiet while its items move; the viewport is repainted
-    // after the fill.
-    QSignalBlocker quiet(t->model());
-    if (comparable) {
-        for (int j = 0; j < static_cast<int>(shownRows.size()); ++j) {
-            ShownRow &shown = shownRows[static_cast<size_t>(j)];
-            const auto r = static_cast<size_t>(shown.index);
-            if (shown.index < 0 || r >= rows.size())
-                continue;
-            auto row = std::make_unique<Offstage>();
-            row->height = t->rowHeight(j);
-            row->fit = heightsFit;
-            row->shown = std::move(shown);
-            for (int c = 0; c < Columns::COUNT; ++c)
-                row->items[static_cast<size_t>(c)].reset(t->takeItem(j, c));
-            offstage[r] = std::move(row);
-        }
-    }
-    // The view must learn of the rows taken away and put in: a view that
-    // missed it keeps drawing the old number of rows, empty ones below those
-    // found or none of those added.
-    quiet.unblock();
-    t->setRowCount(0);
-    t->setRowCount(count);
-    quiet.reblock();
-    shownRows.assign(static_cast<size_t>(count), ShownRow());
-    shownMonths = months;
-    bool back = false;
-    for (int k = 0; k < count; ++k) {
-        const auto r = static_cast<size_t>(kept[static_cast<size_t>(k)]);
-        std::unique_ptr<Offstage> row = std::move(offstage[r]);
-        // A row read anew with other cells is made anew.
-        if (!row || row->shown.cells != rows[r])
-            continue;
-        for (int c = 0; c < Columns::COUNT; ++c)
-            t->setItem(k, c, row->items[static_cast<size_t>(c)].release());
-        t->setRowHeight(k, row->height);
-        if (row->fit != heightsFit)
-            stale->push_back(k);
-        shownRows[static_cast<size_t>(k)] = std::move(row->shown);
-        back = true;
-    }
-    return back;
-}
-
-int MainWindow::putRows(const std::vector<Roster::Row> &rows, const std::vector<int> &kept,
-                        const QHash<QString, int> &oldPenalties, int months, bool reuse,
-                        std::vector<int> *changed)
-{
-    QTableWidget *t = ui->tableWidget_6;
-    const QBrush stripe(QColor(240, 240, 240, 226), Qt::SolidPattern);
-    QBrush countBrushes[Columns::COUNT];
-    for (int c = Columns::FIRST_COUNT; c <= Columns::LAST_COUNT; ++c)
-        countBrushes[c] = QBrush(Columns::countColour(c), Qt::SolidPattern);
-    // The view learns of the new rows in keepRows(); telling it of every cell
-    // put into them one by one would cost more than the cells themselves, so
-    // the model is quiet while they go in and the viewport is repainted after.
-    QSignalBlocker quiet(t->model());
-    // The count of penalties of a serviceman with old ones says how many of
-    // them are old; the status bar adds them up over the rows shown.
-    int old = 0;
-    for (int k = 0; k < static_cast<int>(kept.size()); ++k) {
-        const int r = kept[static_cast<size_t>(k)];
-        const Roster::Row &row = rows[static_cast<size_t>(r)];
-        const int oldHere = oldPenalties.value(row[Columns::LN]);
-        old += oldHere;
-        ShownRow &shown = shownRows[static_cast<size_t>(k)];
-        if (reuse && shown.index == r && shown.striped == (r % 2 == 0) && shown.old == oldHere &&
-            shown.cells == row)
-            continue;
-        shown = ShownRow{row, r % 2 == 0, oldHere, r};
-        changed->push_back(k);
-        for (int c = 0; c < Columns::COUNT; ++c) {
-            auto *item = new QTableWidgetItem(row[c]);
-            if (oldHere > 0 && c == Columns::FIRST_COUNT)
-                item->setToolTip(QStringLiteral("Взысканий старше %1 мес.: %2").arg(months).arg(oldHere));
-            if (r % 2 == 0)
-                item->setBackground(stripe);
-            if (c >= Columns::FIRST_COUNT && c <= Columns::LAST_COUNT) {
-                str_3 = row[c];
-                if (RowFilter::counts(str_3))
-                    item->setBackground(countBrushes[c]);
-            }
-            if (c >= Columns::LN && c <= Columns::POSITION_NUMBER)
-                item->setTextAlignment(Qt::AlignCenter);
-            t->setItem(k, c, item);
-        }
-    }
-    return old;
-}
-
-void MainWindow::fitSummary(const std::vector<Roster::Row> &rows, const std::vector<int> *changed)
-{
-    QTableWidget *t = ui->tableWidget_6;
-    t->horizontalHeader()->setStretchLastSection(false);
-    // The name column fits every name of the full table, also those a search
-    // leaves out, and is fitted first so that the row heights follow it.
-    QStringList names;
-    names.reserve(static_cast<qsizetype>(rows.size()));
-    for (const Roster::Row &row : rows)
-        names.append(row[Columns::FIO]);
-    // The same names in the same font take the width they took.
-    if (names != fittedNames || t->font() != fittedFont) {
-        TableFit::fitColumnWidth(t, Columns::FIO, &names);
-        fittedNames = names;
-        fittedFont = t->font();
-        fittedFio = t->columnWidth(Columns::FIO);
-    } else {
-        t->setColumnWidth(Columns::FIO, fittedFio);
-    }
-    fioWidth = t->columnWidth(Columns::FIO);
-    shareWidth();
-    fitHeights(changed);
-}
-
-void MainWindow::fitHeights(const std::vector<int> *changed)
-{
-    QTableWidget *t = ui->tableWidget_6;
-    std::vector<int> widths(static_cast<size_t>(t->columnCount()));
-    for (int c = 0; c < t->columnCount(); ++c)
-        widths[static_cast<size_t>(c)] = t->isColumnHidden(c) ? 0 : t->columnWidth(c);
-    if (changed && widths == fittedWidths && t->font() == heightsFont) {
-        if (!changed->empty())
-            TableFit::fitRowHeights(t, changed);
-        return;
-    }
-    TableFit::fitRowHeights(t);
-    fittedWidths = widths;
-    heightsFont = t->font();
-    ++heightsFit;
-}
-
-void MainWindow::updateUnits(const std::vector<Roster::Row> &rows)
-{
-    QComboBox *box = ui->comboBox_2;
-    std::optional<QString> chosen;
-    if (box->currentIndex() > 0)
-        chosen = box->currentData().toString();
-    const QStringList units = RowFilter::units(rows, chosen);
-    if (units == unitList)
-        return;
-    unitList = units;
-    const QSignalBlocker quiet(box);
-    while (box->count() > 1)
-        box->removeItem(box->count() - 1);
-    for (const QString &unit : units)
-        box->addItem(unit.isEmpty() ? QStringLiteral("(не указан)") : unit, unit);
-    box->setCurrentIndex(chosen ? static_cast<int>(units.indexOf(*chosen)) + 1 : 0);
+    summary->refill();
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
@@ -635,8 +311,7 @@ void MainWindow::on_pushButton_clicked()
     // The full table refilled with only the rows that hold the text, in one
     // pass: the same rows, in the same order and look, as removing the others
     // from the full table.
-    searchText = text;
-    fill();
+    summary->search(text);
 }
 
 void MainWindow::on_pushButton_2_clicked()
@@ -677,45 +352,30 @@ void MainWindow::on_comboBox_activated(int index)
         ui->tableWidget_6->setColumnHidden(c, index != 0 && c != Columns::FIRST_COUNT - 1 + index);
     // "Только с записями" follows the category chosen.
     if (ui->checkBox->isChecked())
-        fill(false);
-    else if (fitToWindow)
-        applyWidths();
+        summary->fill(false);
+    else if (summary->fitToWindow())
+        summary->applyWidths();
 }
 
 void MainWindow::on_checkBox_clicked()
 {
-    fill(false);
+    summary->fill(false);
 }
 
 void MainWindow::on_comboBox_2_activated(int index)
 {
     Q_UNUSED(index);
-    fill(false);
+    summary->fill(false);
 }
 
 void MainWindow::on_checkBox_2_clicked()
 {
-    fill(false);
+    summary->fill(false);
 }
 
 void MainWindow::on_action_Exel_triggered()
 {
-    QString name = QFileDialog::getSaveFileName(this, tr(TableExport::SAVE_CAPTION), QString(),
-                                                tr(TableExport::SAVE_FILTER));
-    if (name.isEmpty())
-        return;
-    const QString chosen = name;
-    name = TableExport::exportFileName(name);
-    // The dialog asked before replacing the name it returned; a file that has
-    // the name only with the ending added here is asked about here.
-    if (name != chosen && QFileInfo::exists(name) &&
-        !Dialogs::confirm(
-            this, QStringLiteral("Файл «%1» уже существует. Заменить его?").arg(QFileInfo(name).fileName())))
-        return;
-    QString error;
-    if (!TableExport::write(ui->tableWidget_6, name, &error))
-        Dialogs::warn(this, QStringLiteral("Таблица не сохранена в файл «%1»: %2.")
-                                 .arg(QDir::toNativeSeparators(name), error));
+    SummaryOutput::toFile(this, ui->tableWidget_6);
 }
 
 void MainWindow::on_action_2_triggered()
@@ -728,8 +388,7 @@ void MainWindow::on_action_2_triggered()
     if (opened && !openDatabase(true))
         return;
     // A table that could not be read (the server stopped) is not "updated".
-    searchText.clear();
-    const QSqlError error = fill();
+    const QSqlError error = summary->refill();
     if (error.isValid()) {
         Dialogs::warnFailure(this, QStringLiteral("Таблицы не обновлены"), error);
         return;
@@ -754,7 +413,7 @@ void MainWindow::on_action_6_triggered()
     const QString ln = item->text();
     qDebug() << ln;
     QSqlError error;
-    if (!Servicemen::remove(Sql::DELETE_COMBAT_MAIN, ln, &qstr, &error))
+    if (!Servicemen::remove(ln, Servicemen::From::Summary, &error))
         Dialogs::warnFailure(
             this, {QStringLiteral("Запись не удалена"), QStringLiteral("Неизвестно, удалена ли запись")}, error);
     clear_tableWidgets();
@@ -787,24 +446,12 @@ void MainWindow::on_action_21_triggered()
 
 void MainWindow::on_action_3_triggered()
 {
-    if (!Dialogs::confirm(this, QStringLiteral("Вы точно уверены что вывести на печать?")))
-        return;
-    // Twelve columns fit across a page only when it lies on its side; the
-    // dialog lets the user choose otherwise.
-    QString error;
-    if (Printing::printAsked(
-            this, QPageLayout::Landscape,
-            [this] { return TablePrint::document(ui->tableWidget_6, QDate::currentDate()); },
-            &error) == Printing::Outcome::Failed)
-        Dialogs::warn(this, QStringLiteral("Таблица не напечатана: %1.").arg(error));
+    SummaryOutput::print(this, ui->tableWidget_6);
 }
 
 void MainWindow::on_action_preview_triggered()
 {
-    const Paper::Document document = TablePrint::document(ui->tableWidget_6, QDate::currentDate());
-    Printing::preview(this, document, QPageLayout::Landscape,
-                      {QStringLiteral("Предварительный просмотр"), QStringLiteral("Таблица не напечатана"),
-                       QStringLiteral("Таблица не сохранена")});
+    SummaryOutput::preview(this, ui->tableWidget_6);
 }
 
 void MainWindow::on_action_reports_triggered()
@@ -819,33 +466,12 @@ void MainWindow::on_action_reports_triggered()
 
 void MainWindow::on_action_card_triggered()
 {
-    const QTableWidget *t = ui->tableWidget_6;
-    const QTableWidgetItem *item = t->currentRow() < 0 ? nullptr : t->item(t->currentRow(), Columns::LN);
-    if (!item) {
-        Dialogs::inform(this, QStringLiteral("Запись не выбрана: выделите в таблице строку военнослужащего, "
-                                              "чью служебную карточку надо составить."));
-        return;
-    }
-    CardPrint::show(this, {item->text()});
+    SummaryOutput::cardOfCurrent(this, ui->tableWidget_6);
 }
 
 void MainWindow::on_action_cards_triggered()
 {
-    // The rows the table holds are those shown: the filters and the search
-    // put only those in.
-    const QTableWidget *t = ui->tableWidget_6;
-    QStringList numbers;
-    numbers.reserve(t->rowCount());
-    for (int r = 0; r < t->rowCount(); ++r) {
-        if (const QTableWidgetItem *item = t->item(r, Columns::LN))
-            numbers.append(item->text());
-    }
-    if (numbers.isEmpty()) {
-        Dialogs::inform(this, QStringLiteral("В таблице не показано ни одного военнослужащего: служебные "
-                                              "карточки составлять не для кого."));
-        return;
-    }
-    CardPrint::show(this, numbers);
+    SummaryOutput::cardsOfShown(this, ui->tableWidget_6);
 }
 
 void MainWindow::on_tableWidget_6_customContextMenuRequested(const QPoint &position)
@@ -957,8 +583,8 @@ void MainWindow::on_action_20_triggered()
 void MainWindow::toggleColumn(const QAction *action, int column)
 {
     ui->tableWidget_6->setColumnHidden(column, !action->isChecked());
-    if (fitToWindow)
-        applyWidths();
+    if (summary->fitToWindow())
+        summary->applyWidths();
     // The menu opens again at its place, so that several columns can be
     // chosen one after another.
     ui->menu_4->show();

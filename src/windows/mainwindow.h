@@ -1,30 +1,15 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
-#include <QDate>
-#include <QFont>
-#include <QHash>
 #include <QMainWindow>
-#include <QSet>
 #include <QSqlDatabase>
-#include <QSqlError>
 #include <QString>
 #include <QStringList>
-#include <QTableWidgetItem>
-#include <QTimer>
 
-#include "storage/penalties.h"
-#include "storage/roster.h"
-
-#include <vector>
-
-#include <array>
 #include <memory>
 
 class DatabaseCommands;
-namespace RowFilter {
-struct Filter;
-}
+class SummaryTable;
 
 QT_BEGIN_NAMESPACE
 class QAction;
@@ -126,129 +111,18 @@ private:
     QSqlDatabase db;
     QString LN;
     QString WTS;
-    QString qstr;
-    QString str_3;
 
     // Shows or hides a column of the summary table as the action is checked.
     void toggleColumn(const QAction *action, int column);
     // Enter on a count cell, Ctrl+F.
     void setUpKeys();
-    // "По ширине окна": the shown columns share the window's width in
-    // proportion to their widths; off, the widths are as laid out.
+    // "По ширине окна" as the settings keep it, and its command.
     void setUpFitToWindow();
-    void shareWidth();
-    void applyWidths();
-    bool fitToWindow = false;
-    bool layoutApplied = false;
-    int fioWidth = 0;
-    QTimer refit;
     // Backup, daily copy, restore and transfer to a server.
     std::unique_ptr<DatabaseCommands> commands;
-
-    // Fills the summary table from the database with the rows that pass the
-    // row filters and the search (searchText), each looking exactly as it
-    // would in the full table (its stripe, colours and height), and says in
-    // the status bar how many are shown. Returns the error of a read that
-    // failed. A row filter switched on or off (`again` false) chooses among
-    // the rows the last fill read, where that read succeeded: a filter does
-    // not change the register, and on a server every read costs round trips.
-    QSqlError fill(bool again = true);
-    // What the last fill read: the roster, and the penalties as far as they
-    // were needed (each read once needed).
-    struct LastRead
-    {
-        bool valid = false;
-        std::vector<Roster::Row> rows;
-        QSqlError error;
-        bool penaltiesAsked = false;
-        bool penaltiesRead = false;
-        int months = 0;
-        QDate day;
-        Penalties::InForce inForce;
-        QSqlError penaltyError;
-        bool recordedAsked = false;
-        bool recordedRead = false;
-        QSet<QString> recorded;
-        QSqlError recordedError;
-    } lastRead;
-    // The penalties a fill shows: those in force (none where they were not
-    // needed), and whether they could be read.
-    struct PenaltyView
-    {
-        int months = 0;
-        const Penalties::InForce *inForce = nullptr;
-        bool read = true;
-        QSqlError error;
-    };
-    // Takes from the last read, reading what is not there yet, what the
-    // filter and the reminder of old penalties need, and points the filter
-    // at it.
-    PenaltyView readPenalties(bool rosterRead, bool inForceOnly, RowFilter::Filter *filter);
-    // What each shown row was made from (its place in the full table too),
-    // so that a refill puts in and measures again only the rows that
-    // changed: where it finds as many rows (an orders window closed, the
-    // table refreshed) in their places, and where a filter or the search
-    // shows others, the rows shown again moved whole to their new places.
-    struct ShownRow
-    {
-        Roster::Row cells;
-        bool striped = false;
-        int old = 0;
-        int index = -1;
-    };
-    std::vector<ShownRow> shownRows;
-    int shownMonths = -1;
-    // A row taken out of the table whole: its items, what they were made
-    // from and its height, measured at the fit of heights `fit`.
-    struct Offstage
-    {
-        ShownRow shown;
-        int height = 0;
-        int fit = 0;
-        std::array<std::unique_ptr<QTableWidgetItem>, std::tuple_size_v<Roster::Row>> items;
-    };
-    // The rows of the full table (by their place in the last read) that a
-    // filter or the search hides, kept to be put back as they are when they
-    // are shown again; never more than the last read holds.
-    std::vector<std::unique_ptr<Offstage>> offstage;
-    // Counts the fits of every row's height: a row kept out of the table
-    // over a fit comes back to be measured again.
-    int heightsFit = 0;
-    // Makes room for the rows `kept` of `rows`; true where the rows shown
-    // are kept, or moved to their new places or taken back from offstage,
-    // to be compared with the new ones. `stale` gets the places of the rows
-    // taken back whose heights were measured before the last fit.
-    bool keepRows(const std::vector<Roster::Row> &rows, const std::vector<int> &kept, int months,
-                  std::vector<int> *stale);
-    // Puts the kept rows into the table, each with its stripe, colours and
-    // the tooltip of its old penalties; returns how many penalties are old.
-    // Where the rows shown were kept only those that differ are put in anew,
-    // and `changed` gets their places.
-    int putRows(const std::vector<Roster::Row> &rows, const std::vector<int> &kept,
-                const QHash<QString, int> &oldPenalties, int months, bool reuse,
-                std::vector<int> *changed);
-    // The name column and the row heights fitted to the texts; the heights
-    // of the rows `changed` alone where only those were put in anew.
-    void fitSummary(const std::vector<Roster::Row> &rows, const std::vector<int> *changed);
-    // The names the name column was last fitted to, and its width then.
-    QStringList fittedNames;
-    QFont fittedFont;
-    int fittedFio = 0;
-    // The column widths (0 for a hidden one) the row heights were last
-    // fitted at.
-    std::vector<int> fittedWidths;
-    QFont heightsFont;
-    // Fits the row heights of the summary: of `changed` alone while the
-    // columns are as they were at the last fit, else of every row.
-    void fitHeights(const std::vector<int> *changed);
-    // The unit list: every unit number of the roster, and the chosen one
-    // kept even when nobody has it any more.
-    void updateUnits(const std::vector<Roster::Row> &rows);
-
-    // The text of the search shown, until the next refill from elsewhere.
-    QString searchText;
-    // The unit numbers the unit list holds after "Все".
-    QStringList unitList;
+    // The rows of the summary table, its widths and the status bar's lines
+    // on what it shows.
+    SummaryTable *summary = nullptr;
 };
 
 #endif // MAINWINDOW_H

@@ -4,7 +4,6 @@
 #include "export/cardprint.h"
 #include "storage/roster.h"
 #include "storage/servicemen.h"
-#include "storage/sql.h"
 #include "view/columns.h"
 #include "view/dialogs.h"
 #include "view/readonly.h"
@@ -104,8 +103,7 @@ void voenosluga::clear_tableWidget()
         const QSignalBlocker blocker(t);
         t->setRowCount(0);
 
-        qstr = Sql::text(Sql::SELECT_ROSTER);
-        rows = Roster::read(qstr);
+        rows = Roster::read(Roster::Table::List);
 
         const int count = static_cast<int>(rows.size());
         t->setRowCount(count);
@@ -212,7 +210,7 @@ void voenosluga::on_action_del_triggered()
         return;
     // The personal number as stored, whatever the cell shows.
     QSqlError error;
-    if (!Servicemen::remove(Sql::DELETE_COMBAT_LIST, rows[static_cast<size_t>(row)][Columns::LN], &qstr, &error))
+    if (!Servicemen::remove(rows[static_cast<size_t>(row)][Columns::LN], Servicemen::From::List, &error))
         Dialogs::warnFailure(
             this, {QStringLiteral("Запись не удалена"), QStringLiteral("Неизвестно, удалена ли запись")}, error);
     clear_tableWidget();

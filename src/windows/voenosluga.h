@@ -60,7 +60,6 @@ private:
     Ui::voenosluga *ui;
     // Waits for a pause in typing before a long roster is searched.
     QTimer searchDelay;
-    QString qstr;
     QString value;
     QString value_1;
     QString value_2;
