@@ -12,6 +12,7 @@
 #include "storage/summarycolumns.h"
 #include "storage/transaction.h"
 
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSqlQuery>
@@ -30,9 +31,18 @@ QString json(const QJsonArray &array)
     return QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact));
 }
 
-QString json(const QStringList &texts)
+// A list of texts as a server's array (text[]): each in double quotes, a
+// quote or a backslash in it escaped, as the array's own syntax wants
+// whatever the server's settings (it travels apart from the statement).
+QString array(const QStringList &texts)
 {
-    return json(QJsonArray::fromStringList(texts));
+    QStringList items;
+    items.reserve(texts.size());
+    for (QString text : texts) {
+        text.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('"'), QLatin1String("\\\""));
+        items.append(QLatin1Char('"') + text + QLatin1Char('"'));
+    }
+    return QLatin1Char('{') + items.join(QLatin1Char(',')) + QLatin1Char('}');
 }
 
 // A truth value as a server's statement gives it ("t" or "f").
@@ -70,8 +80,8 @@ bool finish(const QStringList &lns, const QString &code, bool hasEntry, const ch
                  code == QLatin1String(Code::VZS) ? QString::fromLatin1(Sql::GROUP_PENALTIES_IN_FORCE) : QString(),
                  hasEntry ? QString::fromLatin1(Sql::GROUP_ENTRY) : QStringLiteral("NULL"));
     const QVariantList values = hasEntry
-                                    ? QVariantList{json(lns), QString::fromLatin1(action), code, number, what}
-                                    : QVariantList{json(lns)};
+                                    ? QVariantList{array(lns), QString::fromLatin1(action), code, number, what}
+                                    : QVariantList{array(lns)};
     query = Query::numbered(statement, values);
     if (query.isActive())
         return true;
@@ -79,14 +89,60 @@ bool finish(const QStringList &lns, const QString &code, bool hasEntry, const ch
     return false;
 }
 
-// On a file: the counts written anew, in the write's transaction.
+// On a file: the counts written anew, in the write's transaction, counted
+// as the orders window's recount counts one (a penalty while its flag reads
+// as 1), in one pass over the orders.
 bool recount(const QStringList &lns, const QString &code, QSqlError &error)
 {
-    for (const QString &ln : lns) {
-        if (Recount::category(ln, code, &error) != Recount::Result::Done)
+    // The code stands in the statement as a column name: only the six codes.
+    if (!Columns::isCategory(code))
+        return true;
+    QHash<QString, int> counts;
+    for (const QString &ln : lns)
+        counts.insert(ln, 0);
+    QSqlQuery flags;
+    if (!PrivateConnection::run(QSqlDatabase(), QString::fromLatin1(Sql::SELECT_CATEGORY_FLAGS), {code}, &flags,
+                                &error))
+        return false;
+    const bool penalties = code == QLatin1String(Code::VZS);
+    while (flags.next()) {
+        const auto count = counts.find(flags.value(0).toString());
+        if (count != counts.end() && (!penalties || flags.value(1).toInt() == 1))
+            ++*count;
+    }
+    if (flags.lastError().isValid()) {
+        error = flags.lastError();
+        return false;
+    }
+    flags = QSqlQuery();
+    QSqlQuery write(QSqlDatabase::database(QString::fromLatin1(QSqlDatabase::defaultConnection), false));
+    if (!write.prepare(QString::fromLatin1(Sql::UPDATE_GROUP_COUNT).arg(code))) {
+        error = write.lastError();
+        return false;
+    }
+    for (auto c = counts.cbegin(); c != counts.cend(); ++c) {
+        write.addBindValue(QString::number(c.value()));
+        write.addBindValue(c.key());
+        if (!write.exec()) {
+            error = write.lastError();
+            Query::appendLog(error.text() + QStringLiteral("В запросе содержится ошибка.") + write.lastQuery() +
+                             QStringLiteral(" Запрос"));
             return false;
+        }
     }
     return true;
+}
+
+// On a file: everyone's personal number, for the check of many servicemen.
+bool registered(QSet<QString> *lns, QSqlError &error)
+{
+    QSqlQuery query;
+    if (!PrivateConnection::run(QSqlDatabase(), QString::fromLatin1(Sql::SELECT_REGISTER_LNS), {}, &query, &error))
+        return false;
+    while (query.next())
+        lns->insert(query.value(0).toString());
+    error = query.lastError();
+    return !error.isValid();
 }
 
 History::Entry groupEntry(const char *action, const QString &code, const QString &number, const QString &what)
@@ -189,7 +245,7 @@ GroupOrders::Result GroupOrders::add(const QStringList &chosen, const QString &c
         return run(lns, code, [&](Result &result, QSqlError &error) {
             QSqlQuery query;
             if (!one(Sql::GROUP_ADD_AT_ONCE,
-                     {json(lns), code, fields.date, fields.number, fields.issuer, fields.name, fields.outgoing,
+                     {array(lns), code, fields.date, fields.number, fields.issuer, fields.name, fields.outgoing,
                       json(docs), json(contents)},
                      &query, error))
                 return false;
@@ -216,15 +272,12 @@ GroupOrders::Result GroupOrders::add(const QStringList &chosen, const QString &c
         // Checked again inside the transaction: another workstation may
         // have added the number meanwhile.
         QSet<QString> held;
-        if (!holders(code, fields.number, lns, &held, &error))
+        QSet<QString> present;
+        if (!holders(code, fields.number, lns, &held, &error) || !registered(&present, error))
             return false;
         QList<History::Entry> entries;
         for (const QString &ln : lns) {
-            QSqlQuery query;
-            if (!PrivateConnection::run(QSqlDatabase(), QString::fromLatin1(Sql::COUNT_SERVICEMAN_BOUND), {ln},
-                                        &query, &error))
-                return false;
-            if (!query.next() || query.value(0).toInt() == 0 || held.contains(ln)) {
+            if (!present.contains(ln) || held.contains(ln)) {
                 result.outcome = held.contains(ln) ? Outcome::Taken : Outcome::Gone;
                 result.ln = ln;
                 return false;
@@ -286,11 +339,14 @@ GroupOrders::Result GroupOrders::lift(const std::vector<Penalty> &penalties, con
     const QString what = QStringLiteral("Снято взысканий: %1").arg(penalties.size());
     if (Sql::onServer()) {
         QJsonArray chosen;
-        for (const Penalty &p : penalties)
+        QStringList ids;
+        for (const Penalty &p : penalties) {
             chosen.append(QJsonArray{p.id, p.ln, p.number, p.liftNumber, p.liftDate});
+            ids.append(p.id);
+        }
         return run(lns, code, [&](Result &result, QSqlError &error) {
             QSqlQuery query;
-            if (!one(Sql::GROUP_LIFT_AT_ONCE, {json(chosen), code, off, liftDate, liftNumber}, &query, error))
+            if (!one(Sql::GROUP_LIFT_AT_ONCE, {json(chosen), code, off, liftDate, liftNumber, array(ids), array(lns)}, &query, error))
                 return false;
             if (!query.isNull(1) || !query.isNull(2)) {
                 result.outcome = query.isNull(1) ? Outcome::Changed : Outcome::Gone;
@@ -306,18 +362,14 @@ GroupOrders::Result GroupOrders::lift(const std::vector<Penalty> &penalties, con
     return run(lns, code, [&](Result &result, QSqlError &error) {
         QList<History::Entry> entries;
         QSet<QString> present;
+        if (!registered(&present, error))
+            return false;
         for (const Penalty &p : penalties) {
             QSqlQuery query;
             if (!present.contains(p.ln)) {
-                if (!PrivateConnection::run(QSqlDatabase(), QString::fromLatin1(Sql::COUNT_SERVICEMAN_BOUND),
-                                            {p.ln}, &query, &error))
-                    return false;
-                if (!query.next() || query.value(0).toInt() == 0) {
-                    result.outcome = Outcome::Gone;
-                    result.ln = p.ln;
-                    return false;
-                }
-                present.insert(p.ln);
+                result.outcome = Outcome::Gone;
+                result.ln = p.ln;
+                return false;
             }
             if (!PrivateConnection::run(
                     QSqlDatabase(), QString::fromLatin1(Sql::LIFT_GROUP_PENALTY),
@@ -375,7 +427,7 @@ GroupOrders::Result GroupOrders::changeAll(const QString &code, const QString &n
         return run({}, code, [&](Result &result, QSqlError &error) {
             QSqlQuery query;
             if (!one(Sql::GROUP_CHANGE_AT_ONCE,
-                     {json(ids), code, number, date, fields.date, fields.number, fields.issuer, fields.name,
+                     {array(ids), code, number, date, fields.date, fields.number, fields.issuer, fields.name,
                       fields.outgoing},
                      &query, error))
                 return false;

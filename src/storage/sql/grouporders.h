@@ -18,8 +18,13 @@ inline constexpr char SELECT_ORDER_HOLDERS[] =
 inline constexpr char INSERT_GROUP_ORDER[] =
     "INSERT INTO prikaz(LN, what, Date_time, prikaznom, kemvidan, nameZO, actived_prikaz, ish_SU) "
     "VALUES(?, ?, ?, ?, ?, ?, 1, ?)";
-// Whether the serviceman is there under his personal number. Bound: LN.
-inline constexpr char COUNT_SERVICEMAN_BOUND[] = "SELECT count(*) FROM Combat WHERE LN = ?";
+// Everyone's personal number, read once for a check of many.
+inline constexpr char SELECT_REGISTER_LNS[] = "SELECT DISTINCT LN FROM Combat";
+// On a file, the counts of many servicemen in one pass over the orders: the
+// in-force flags of every order of the category (bound: its code), and each
+// count written (%1 the category's column; bound: the count, LN).
+inline constexpr char SELECT_CATEGORY_FLAGS[] = "SELECT LN, actived_prikaz FROM prikaz WHERE what = ?";
+inline constexpr char UPDATE_GROUP_COUNT[] = "UPDATE Combat SET %1 = ? WHERE LN = ?";
 // One attachment of a document shared by the group. Bound: number, code,
 // the stored copy's path, the document's name, LN.
 inline constexpr char INSERT_GROUP_FILE[] =
@@ -70,26 +75,27 @@ inline constexpr char COPY_GROUP_FILES[] =
 
 // ---- the same on a server, in a few round trips whatever the count -------
 // Each write is one statement sent with its values apart (Query::numbered):
-// the many values travel as one JSON array, unpacked by the server. It
-// checks the servicemen (held FOR SHARE) and the rows it aims at (FOR
-// UPDATE), writes only when every check holds, and says what it found. Its
-// last field tells whether the database has history_group(), which writes
-// the group's own entry of the history (a database whose history an
-// earlier version made lacks it until its owner opens it again).
+// the many values travel as one array, a personal number's list as text[]
+// (matched against the tables as a constant, in one pass over each), the
+// rest of a row as JSON. It checks the servicemen (held FOR SHARE) and the
+// rows it aims at (FOR UPDATE), writes only when every check holds, and
+// says what it found. Its last field tells whether the database has
+// history_group(), which writes the group's own entry of the history (a
+// database whose history an earlier version made lacks it until its owner
+// opens it again).
 #define VEDOMER_GROUP_HAS_ENTRY "to_regprocedure('history_group(text, text, text, text)') IS NOT NULL"
-// The group order. $1 the personal numbers (a JSON array of texts, in the
-// list's order), $2 code, $3 date, $4 number, $5 issuer, $6 name, $7
-// outgoing number, $8 the documents attached to every row ([[path, name],
-// …]), $9 the contents of the new copies ([[path, hexadecimal digits], …]).
-// Gives the orders written, the copies stored, the first serviceman gone,
-// the first who holds the number already, and VEDOMER_GROUP_HAS_ENTRY.
+// The group order. $1 the personal numbers (text[], in the list's order),
+// $2 code, $3 date, $4 number, $5 issuer, $6 name, $7 outgoing number, $8
+// the documents attached to every row ([[path, name], …]), $9 the contents
+// of the new copies ([[path, hexadecimal digits], …]). Gives the orders
+// written, the copies stored, the first serviceman gone, the first who
+// holds the number already, and VEDOMER_GROUP_HAS_ENTRY.
 inline constexpr char GROUP_ADD_AT_ONCE[] =
-    "WITH chosen AS (SELECT value AS LN, ordinality AS n FROM jsonb_array_elements_text(CAST($1 AS jsonb)) "
-    "WITH ORDINALITY), "
-    "man AS (SELECT LN FROM Combat WHERE LN IN (SELECT LN FROM chosen) FOR SHARE), "
+    "WITH chosen AS (SELECT LN, n FROM unnest(CAST($1 AS text[])) WITH ORDINALITY AS x(LN, n)), "
+    "man AS (SELECT LN FROM Combat WHERE LN = ANY(CAST($1 AS text[])) FOR SHARE), "
     "gone AS (SELECT LN, n FROM chosen WHERE LN NOT IN (SELECT LN FROM man)), "
-    "held AS (SELECT LN, n FROM chosen WHERE EXISTS (SELECT 1 FROM prikaz WHERE prikaz.LN = chosen.LN AND "
-    "prikaz.what = $2 AND prikaz.prikaznom = $4)), "
+    "holders AS (SELECT LN FROM prikaz WHERE what = $2 AND prikaznom = $4 AND LN = ANY(CAST($1 AS text[]))), "
+    "held AS (SELECT LN, n FROM chosen WHERE LN IN (SELECT LN FROM holders)), "
     "fit AS (SELECT NOT EXISTS (SELECT 1 FROM gone) AND NOT EXISTS (SELECT 1 FROM held) AS yes), "
     "written AS (INSERT INTO prikaz (LN, what, Date_time, prikaznom, kemvidan, nameZO, actived_prikaz, ish_SU) "
     "SELECT LN, $2, $3, $4, $5, $6, '1', $7 FROM chosen WHERE (SELECT yes FROM fit) ORDER BY n RETURNING id), "
@@ -103,36 +109,37 @@ inline constexpr char GROUP_ADD_AT_ONCE[] =
     "docs.k RETURNING id) "
     "SELECT (SELECT count(*) FROM written), (SELECT count(*) FROM stored), (SELECT LN FROM gone ORDER BY n "
     "LIMIT 1), (SELECT LN FROM held ORDER BY n LIMIT 1), " VEDOMER_GROUP_HAS_ENTRY;
-// The lifting of several penalties by one order. $1 the penalties ([[identity,
-// LN, number, loaded lifting number, loaded lifting date], …]), $2 code, $3
-// 0, $4 lifting date, $5 lifting number. Gives the penalties lifted, the
-// first serviceman gone, the first penalty no longer in force as listed (its
-// LN and number), and VEDOMER_GROUP_HAS_ENTRY.
+// The lifting of several penalties by one order. $1 the penalties
+// ([[identity, LN, number, loaded lifting number, loaded lifting date], …]),
+// $2 code, $3 0, $4 lifting date, $5 lifting number, $6 their identities
+// (bigint[]), $7 their personal numbers (text[]). Gives the penalties
+// lifted, the first serviceman gone, the first penalty no longer in force
+// as listed (its LN and number), and VEDOMER_GROUP_HAS_ENTRY.
 inline constexpr char GROUP_LIFT_AT_ONCE[] =
     "WITH chosen AS (SELECT CAST(p->>0 AS bigint) AS id, p->>1 AS LN, p->>2 AS num, p->>3 AS lnum, p->>4 AS "
     "ldate, k FROM jsonb_array_elements(CAST($1 AS jsonb)) WITH ORDINALITY AS x(p, k)), "
-    "man AS (SELECT LN FROM Combat WHERE LN IN (SELECT LN FROM chosen) FOR SHARE), "
-    "target AS (SELECT id FROM prikaz WHERE id IN (SELECT id FROM chosen) AND what = $2 AND actived_prikaz = "
-    "'1' AND EXISTS (SELECT 1 FROM chosen WHERE chosen.id = prikaz.id AND chosen.LN = prikaz.LN AND "
+    "man AS (SELECT LN FROM Combat WHERE LN = ANY(CAST($7 AS text[])) FOR SHARE), "
+    "target AS (SELECT prikaz.id FROM prikaz JOIN chosen ON chosen.id = prikaz.id AND chosen.LN = prikaz.LN AND "
     "chosen.num = prikaz.prikaznom AND chosen.lnum = COALESCE(prikaz.Nomer_snytie, '') AND chosen.ldate = "
-    "COALESCE(prikaz.Data_snytie, '')) FOR UPDATE), "
+    "COALESCE(prikaz.Data_snytie, '') WHERE prikaz.id = ANY(CAST($6 AS bigint[])) AND prikaz.what = $2 AND "
+    "prikaz.actived_prikaz = '1' FOR UPDATE OF prikaz), "
     "gone AS (SELECT LN, k FROM chosen WHERE LN NOT IN (SELECT LN FROM man)), "
     "missed AS (SELECT LN, num, k FROM chosen WHERE id NOT IN (SELECT id FROM target)), "
-    "written AS (UPDATE prikaz SET actived_prikaz = $3, Data_snytie = $4, Nomer_snytie = $5 WHERE id IN "
-    "(SELECT id FROM target) AND NOT EXISTS (SELECT 1 FROM gone) AND NOT EXISTS (SELECT 1 FROM missed) "
-    "RETURNING id) "
+    "written AS (UPDATE prikaz SET actived_prikaz = $3, Data_snytie = $4, Nomer_snytie = $5 WHERE id = "
+    "ANY(CAST($6 AS bigint[])) AND id IN (SELECT id FROM target) AND NOT EXISTS (SELECT 1 FROM gone) AND NOT "
+    "EXISTS (SELECT 1 FROM missed) RETURNING id) "
     "SELECT (SELECT count(*) FROM written), (SELECT LN FROM gone ORDER BY k LIMIT 1), (SELECT LN FROM missed "
     "ORDER BY k LIMIT 1), (SELECT num FROM missed ORDER BY k LIMIT 1), " VEDOMER_GROUP_HAS_ENTRY;
 // The change of every row of one order. $1 the rows' identities as listed
-// (a JSON array of texts), $2 code, $3 old number, $4 old date, $5 date,
-// $6 number, $7 issuer, $8 name, $9 outgoing number. Written only while the
-// order has exactly the listed rows and none of their servicemen holds the
-// new number already; the documents follow each row to its new number, or
-// are copied to it while another order of the serviceman keeps the old one.
-// Gives the rows written, whether the rows were as listed, the first
-// serviceman who holds the new number, and VEDOMER_GROUP_HAS_ENTRY.
+// (bigint[]), $2 code, $3 old number, $4 old date, $5 date, $6 number, $7
+// issuer, $8 name, $9 outgoing number. Written only while the order has
+// exactly the listed rows and none of their servicemen holds the new number
+// already; the documents follow each row to its new number, or are copied
+// to it while another order of the serviceman keeps the old one. Gives the
+// rows written, whether the rows were as listed, the first serviceman who
+// holds the new number, and VEDOMER_GROUP_HAS_ENTRY.
 inline constexpr char GROUP_CHANGE_AT_ONCE[] =
-    "WITH chosen AS (SELECT CAST(value AS bigint) AS id FROM jsonb_array_elements_text(CAST($1 AS jsonb))), "
+    "WITH chosen AS (SELECT unnest(CAST($1 AS bigint[])) AS id), "
     "target AS (SELECT id, LN FROM prikaz WHERE what = $2 AND prikaznom = $3 AND COALESCE(Date_time, '') = $4 "
     "AND LN IN (SELECT LN FROM Combat) FOR UPDATE), "
     "man AS (SELECT LN FROM Combat WHERE LN IN (SELECT LN FROM target) FOR SHARE), "
@@ -141,8 +148,8 @@ inline constexpr char GROUP_CHANGE_AT_ONCE[] =
     "taken AS (SELECT LN FROM prikaz WHERE $6 <> $3 AND what = $2 AND prikaznom = $6 AND LN IN (SELECT LN FROM "
     "target)), "
     "written AS (UPDATE prikaz SET Date_time = $5, prikaznom = $6, kemvidan = $7, nameZO = $8, ish_SU = $9 "
-    "WHERE id IN (SELECT id FROM target) AND (SELECT yes FROM same) AND NOT EXISTS (SELECT 1 FROM taken) AND "
-    "(SELECT count(*) FROM man) > 0 RETURNING id, LN), "
+    "WHERE id = ANY(CAST($1 AS bigint[])) AND id IN (SELECT id FROM target) AND (SELECT yes FROM same) AND NOT "
+    "EXISTS (SELECT 1 FROM taken) AND (SELECT count(*) FROM man) > 0 RETURNING id, LN), "
     "kept AS (SELECT LN FROM prikaz WHERE what = $2 AND prikaznom = $3 AND LN IN (SELECT LN FROM target) AND "
     "id NOT IN (SELECT id FROM target)), "
     "moved AS (UPDATE Files SET prikaznom = $6 WHERE $6 <> $3 AND what = $2 AND prikaznom = $3 AND LN IN "
@@ -153,14 +160,19 @@ inline constexpr char GROUP_CHANGE_AT_ONCE[] =
     "SELECT (SELECT count(*) FROM written), (SELECT yes FROM same), (SELECT LN FROM taken LIMIT 1), "
     VEDOMER_GROUP_HAS_ENTRY;
 #undef VEDOMER_GROUP_HAS_ENTRY
-// The counts of one category (%1, a column name) of the servicemen $1 (a
-// JSON array of texts) written anew, as RECOUNT_AT_ONCE writes one (%2 the
-// condition on penalties, empty for the other categories), with the
-// group's entry of the history (%3: GROUP_ENTRY, or NULL without it).
+// The counts of one category (%1, a column name) of the servicemen $1
+// (text[]) written anew where they differ, counted as RECOUNT_AT_ONCE counts
+// one (%2 the condition on penalties, empty for the other categories) in
+// one pass over the orders, with the group's entry of the history (%3:
+// GROUP_ENTRY, or NULL without it).
 inline constexpr char GROUP_RECOUNT_AT_ONCE[] =
-    "WITH counted AS (UPDATE Combat SET %1 = (SELECT CAST(count(*) AS TEXT) FROM prikaz WHERE prikaz.LN = "
-    "Combat.LN AND prikaz.what = '%1'%2) WHERE LN IN (SELECT jsonb_array_elements_text(CAST($1 AS jsonb))) "
-    "RETURNING 1) SELECT (SELECT count(*) FROM counted), %3";
+    "WITH counts AS (SELECT LN, CAST(count(*) AS TEXT) AS n FROM prikaz WHERE what = '%1'%2 AND LN = "
+    "ANY(CAST($1 AS text[])) GROUP BY LN), "
+    "fresh AS (SELECT chosen.LN, COALESCE(counts.n, '0') AS n FROM (SELECT DISTINCT unnest(CAST($1 AS text[])) "
+    "AS LN) AS chosen LEFT JOIN counts ON counts.LN = chosen.LN), "
+    "counted AS (UPDATE Combat SET %1 = fresh.n FROM fresh WHERE Combat.LN = ANY(CAST($1 AS text[])) AND "
+    "Combat.LN = fresh.LN AND Combat.%1 IS DISTINCT FROM fresh.n RETURNING 1) "
+    "SELECT (SELECT count(*) FROM counted), %3";
 inline constexpr char GROUP_PENALTIES_IN_FORCE[] =
     " AND actived_prikaz ~ '^[[:space:]]*[+]?0*1[[:space:]]*$'";
 // The group's entry: $2 action, $3 code, $4 number, $5 what was done.

@@ -53,7 +53,8 @@ inline constexpr char HISTORY_WRITABLE[] =
 // function for the five tables: one row per added or deleted row (a deleted
 // order two, its date and its name, so that the entry still tells which order
 // it was), one row per changed column of a changed row (the six counts of
-// Combat follow the orders and are left out). It runs with its owner's
+// Combat follow the orders and are left out: a change of them alone, as a
+// recount of many servicemen writes, is passed over at once). It runs with its owner's
 // rights, so that clerks, who may not write the history, leave their entries
 // all the same; the role and the workstation (the connection's
 // application_name) are the session's.
@@ -104,6 +105,10 @@ BEGIN
     END IF;
     IF TG_OP <> 'INSERT' THEN o := to_jsonb(OLD); END IF;
     IF TG_OP <> 'DELETE' THEN n := to_jsonb(NEW); END IF;
+    IF TG_OP = 'UPDATE' AND t = 'combat'
+       AND o - ARRAY['vzs', 'blag', 'gr', 'zomo', 'gosnag', 'posh'] = n - ARRAY['vzs', 'blag', 'gr', 'zomo', 'gosnag', 'posh'] THEN
+        RETURN NULL;
+    END IF;
     r := coalesce(n, o);
     IF t = 'combat' THEN
         v_action := CASE TG_OP WHEN 'INSERT' THEN 'serviceman_added' WHEN 'UPDATE' THEN 'serviceman_changed'
