@@ -60,7 +60,7 @@ private slots:
         QCOMPARE(names(w.findChild<QMenu *>("menu")->actions()),
                  (QStringList{"action", "action_2", "action_3", "action_preview", "action_card",
                               "action_cards", "action_9", "action_Exel", "action_21", "|", "action_5", "|",
-                              "action_import", "action_group", "action_history"}));
+                              "action_import", "action_group", "action_groupLift", "action_history"}));
         QCOMPARE(names(w.findChild<QMenu *>("menu_4")->actions()),
                  (QStringList{"action_7", "action_11", "action_12", "action_18", "action_19", "action_20", "|",
                               "action_fitWidth"}));

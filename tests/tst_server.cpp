@@ -11,7 +11,9 @@
 #include "testsupport.h"
 #include "urlcatcher.h"
 #include "widgets.h"
+#include "storage/attachments.h"
 #include "storage/connection.h"
+#include "storage/grouporders.h"
 #include "storage/orders.h"
 #include "storage/recount.h"
 #include "storage/roster.h"
@@ -522,6 +524,77 @@ private slots:
         QCOMPARE(chatty.join("; "), QString());
         QVERIFY(answerer.done());
         QVERIFY(answerer.unexpected().isEmpty());
+    }
+
+    // A group order with a document, the lifting of its penalties by one
+    // order and the change of all its rows: each at most four round trips
+    // for 60 servicemen, with the entries of every row and one of the group.
+    // The document is one row of Kopii until its last attachment goes.
+    void groupWritesInFewRoundTrips()
+    {
+        WorkDir dir(WorkDir::WithoutDatabase);
+        const QString name = freshServer();
+        NetProxy proxy(pg->port());
+        pg->allowPort(proxy.port());
+        pg->pointSettingsAt(name, "clerk", proxy.port());
+        openProgramDatabase();
+        QVERIFY(exec("INSERT INTO Combat (LN, FIO) SELECT 'Н' || n, 'Ф ' || n FROM generate_series(1, 60) n"));
+        QStringList lns;
+        for (int n = 1; n <= 60; ++n)
+            lns << QString("Н%1").arg(n);
+        dir.writeFile("in/a.pdf", "документ");
+        GroupOrders::Document d;
+        d.name = "a.pdf";
+        QString failure;
+        QVERIFY2(Attachments::store(dir.filePath("in/a.pdf"), d.name, &d.target, &d.fresh, &failure),
+                 qPrintable(failure));
+        QStringList chatty;
+        const auto trips = [&](const char *what, GroupOrders::Outcome outcome) {
+            QCOMPARE(outcome, GroupOrders::Outcome::Done);
+            if (proxy.roundTrips() > 4)
+                chatty << QString("%1: %2").arg(what).arg(proxy.roundTrips());
+        };
+        proxy.resetRoundTrips();
+        trips("add", GroupOrders::add(lns, "vzs", {"09.05.2025", "7", "И", "Н", ""}, {d}).outcome);
+        QVERIFY(Attachments::settle(d.target));
+        std::vector<GroupOrders::Penalty> penalties;
+        QSqlError error;
+        QVERIFY(GroupOrders::penaltiesInForce(&penalties, &error));
+        QCOMPARE(penalties.size(), size_t(60));
+        QCOMPARE(value("SELECT string_agg(DISTINCT vzs, ',') FROM Combat"), QString("1"));
+        proxy.resetRoundTrips();
+        trips("lift", GroupOrders::lift(penalties, "10.05.2025", "8").outcome);
+        QStringList ids;
+        QVERIFY(GroupOrders::sameOrder("vzs", "7", "09.05.2025", &ids, &error));
+        QCOMPARE(ids.size(), 60);
+        proxy.resetRoundTrips();
+        trips("change", GroupOrders::changeAll("vzs", "7", "09.05.2025", ids, {"09.05.2025", "9", "И", "Н", ""})
+                            .outcome);
+        QCOMPARE(chatty.join("; "), QString());
+        QCOMPARE(value("SELECT count(*) || ' ' || string_agg(DISTINCT prikaznom || actived_prikaz || Nomer_snytie, "
+                       "',') FROM prikaz"),
+                 QString("60 908"));
+        QCOMPARE(value("SELECT string_agg(DISTINCT vzs, ',') FROM Combat"), QString("0"));
+        QCOMPARE(rows("SELECT action, count(*) FROM history WHERE action NOT LIKE 'serviceman%' GROUP BY action "
+                      "ORDER BY action"),
+                 // The documents' rows follow the new number: an entry each.
+                 (QList<QStringList>{{"document_attached", "120"},
+                                     {"group_lifted", "1"},
+                                     {"group_order_added", "1"},
+                                     {"group_order_changed", "1"},
+                                     {"order_added", "60"},
+                                     {"order_changed", "60"},
+                                     {"order_lifted", "180"}}));
+        QCOMPARE(value("SELECT count(*) || ' ' || count(DISTINCT Giper) || ' ' || min(prikaznom) FROM Files"),
+                 QString("60 1 9"));
+        QSet<QString> copies;
+        QCOMPARE(Orders::detach("Н1", "vzs", "9", "a.pdf", &copies).outcome, Orders::Outcome::Done);
+        QString file;
+        QVERIFY2(Attachments::localCopy(d.target, &file, &failure), qPrintable(failure));
+        QCOMPARE(fileContent(file), QByteArray("документ"));
+        QVERIFY(exec("DELETE FROM Files WHERE LN <> 'Н2'"));
+        QCOMPARE(Orders::detach("Н2", "vzs", "9", "a.pdf", &copies).outcome, Orders::Outcome::Done);
+        QCOMPARE(value("SELECT count(*) FROM Kopii"), QString("0"));
     }
 
     // Behind a connection whose server reads a backslash in a quoted text as
@@ -1101,8 +1174,10 @@ private slots:
                        "has_function_privilege('viewer1', 'history_event(text, text)', 'EXECUTE'), "
                        "has_function_privilege('clerk1', 'history_event(text, text)', 'EXECUTE'), "
                        "has_function_privilege('clerk1', 'history_restore(text, text)', 'EXECUTE'), "
-                       "has_function_privilege('admin1', 'history_restore(text, text)', 'EXECUTE'))"),
-                 QString("f f f f t f t"));
+                       "has_function_privilege('admin1', 'history_restore(text, text)', 'EXECUTE'), "
+                       "has_function_privilege('viewer1', 'history_group(text, text, text, text)', 'EXECUTE'), "
+                       "has_function_privilege('clerk1', 'history_group(text, text, text, text)', 'EXECUTE'))"),
+                 QString("f f f f t f t f t"));
         QVERIFY(addServiceman("1", "Первый", "1"));
         const QString why = "Только просмотр: у пользователя «viewer1» нет права изменять базу данных";
         Servicemen::Entry entry;

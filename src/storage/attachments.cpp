@@ -450,6 +450,11 @@ bool writeWaiting(const QString &target, QSqlError *error)
     return false;
 }
 
+QByteArray waitingContent(const QString &target)
+{
+    return Sql::onServer() ? waiting().value(target) : QByteArray();
+}
+
 bool settle(const QString &target)
 {
     if (Sql::onServer()) {

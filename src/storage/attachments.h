@@ -1,6 +1,7 @@
 #ifndef ATTACHMENTS_H
 #define ATTACHMENTS_H
 
+#include <QByteArray>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -44,6 +45,11 @@ bool settle(const QString &target);
 // transaction: this writes it there (nothing for a shared copy or on a
 // file). False with `error` when it could not be written.
 bool writeWaiting(const QString &target, QSqlError *error);
+
+// On a server, the content of a new copy that store() left for its
+// attachment's transaction (empty for a shared copy, and on a file): a
+// write that stores it in a statement of its own takes it from here.
+QByteArray waitingContent(const QString &target);
 
 // Notes the copy of an attachment about to be removed, so that a program
 // stopped after the removal is written and before removeUnused() puts the

@@ -12,6 +12,7 @@
 #include "view/dialogs.h"
 #include "view/readonly.h"
 #include "view/tablefit.h"
+#include "windows/changeforall.h"
 #include "windows/history.h"
 #include "windows/orderdocuments.h"
 
@@ -249,6 +250,30 @@ addfile::addfile(const QString &personalNumber, const QString &code, const QStri
     history->setToolTip(QStringLiteral("Кто, когда и что изменил в записях военнослужащего: его данные, "
                                        "приказы и документы"));
     connect(history, &QAction::triggered, this, [this] { HistoryWindow::open(ln, fio); });
+    // The chosen order changed in every row of its number and date (a
+    // group order), to what the fields hold.
+    QAction *forAll = ui->toolBar->addAction(QStringLiteral("Изменить для всех по этому приказу…"));
+    forAll->setObjectName(QStringLiteral("action_changeAll"));
+    forAll->setToolTip(QStringLiteral("Изменить номер, дату, чей приказ, наименование или исх. номер во всех "
+                                      "приказах с тем же видом, номером и датой"));
+    connect(forAll, &QAction::triggered, this, [this] {
+        saved = false;
+        say(QString());
+        QTableWidget *t = ui->tableWidget_2;
+        const int row = t->currentRow();
+        if (row < 0)
+            say(QStringLiteral("Приказы не изменены: в списке не выбран приказ."));
+        else if (ui->lineEdit_2->text().isEmpty())
+            say(QStringLiteral("Приказы не изменены: не заполнен номер."));
+        else if (storable(QStringLiteral("Приказы не изменены"), false)) {
+            QString told;
+            saved = ChangeForAll::run(this, wt, cellText(t, row, COL_NUMBER), cellText(t, row, COL_DATE),
+                                      typedFields(), &told);
+            reload();
+            say(told);
+        }
+    });
+    ReadOnly::disable({}, {forAll});
     ui->toolBar->addSeparator();
     // The extract from the chosen order, on the tool bar and the list's
     // context menu: this serviceman's, or one for everyone the order names

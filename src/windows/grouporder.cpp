@@ -2,11 +2,16 @@
 #include "ui_grouporder.h"
 
 #include "export/extractprint.h"
+#include "storage/attachments.h"
+#include "storage/errors.h"
 #include "storage/query.h"
 #include "storage/sql.h"
 
 #include <QDate>
 #include <QGridLayout>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QListWidgetItem>
 #include <QMessageBox>
 #include <QPushButton>
@@ -37,6 +42,7 @@ constexpr std::array<Category, 6> CATEGORIES{{
 const QString DATE_FORMAT = QStringLiteral("dd.MM.yyyy");
 constexpr int LN_ROLE = Qt::UserRole;
 constexpr int UNIT_ROLE = Qt::UserRole + 1;
+constexpr int PATH_ROLE = Qt::UserRole;
 
 } // namespace
 
@@ -95,6 +101,11 @@ GroupOrder::GroupOrder(const QStringList &ticked, QWidget *parent)
         say(ExtractPrint::show(this, ui->category->currentData().toString(), ui->number->text(),
                                ui->date->date().toString(DATE_FORMAT), QString()));
     });
+    connect(ui->addDocuments, &QPushButton::clicked, this, [this] {
+        addDocuments(QFileDialog::getOpenFileNames(this, QStringLiteral("Выбрать документы"), QDir::currentPath(),
+                                                   QStringLiteral("All files (*.*)")));
+    });
+    connect(ui->dropDocument, &QPushButton::clicked, this, [this] { delete ui->documents->currentItem(); });
 }
 
 GroupOrder::~GroupOrder()
@@ -140,6 +151,38 @@ QStringList GroupOrder::tickedNumbers() const
             out.append(item->data(LN_ROLE).toString());
     }
     return out;
+}
+
+void GroupOrder::addDocuments(const QStringList &files)
+{
+    for (const QString &file : files) {
+        const QString name = QFileInfo(file).fileName();
+        if (name.isEmpty() || !ui->documents->findItems(name, Qt::MatchExactly).isEmpty())
+            continue;
+        auto *item = new QListWidgetItem(name, ui->documents);
+        item->setData(PATH_ROLE, file);
+        item->setToolTip(QDir::toNativeSeparators(file));
+    }
+}
+
+bool GroupOrder::storeDocuments(QList<GroupOrders::Document> *documents)
+{
+    for (int i = 0; i < ui->documents->count(); ++i) {
+        const QListWidgetItem *item = ui->documents->item(i);
+        GroupOrders::Document d;
+        d.name = item->text();
+        QString error;
+        if (!Attachments::store(item->data(PATH_ROLE).toString(), d.name, &d.target, &d.fresh, &error)) {
+            for (const GroupOrders::Document &stored : std::as_const(*documents))
+                if (stored.fresh)
+                    Attachments::discard(stored.target);
+            documents->clear();
+            say(QStringLiteral("Приказы не добавлены: файл «%1» не прикреплён: %2.").arg(d.name, error));
+            return false;
+        }
+        documents->append(d);
+    }
+    return true;
 }
 
 QString GroupOrder::fio(const QString &ln) const
@@ -213,15 +256,29 @@ void GroupOrder::write()
         return;
     }
 
-    const GroupOrders::Result result = GroupOrders::add(lns, code, fields);
+    // The copies are made before the write lock is taken, and go again when
+    // the records are not written; they take their names once they are.
+    QList<GroupOrders::Document> documents;
+    if (!storeDocuments(&documents))
+        return;
+    const GroupOrders::Result result = GroupOrders::add(lns, code, fields, documents);
+    bool settled = true;
+    for (const GroupOrders::Document &d : std::as_const(documents)) {
+        if (!d.fresh)
+            continue;
+        if (result.outcome != GroupOrders::Outcome::Done)
+            Attachments::discard(d.target);
+        else if (!Attachments::settle(d.target))
+            settled = false;
+    }
     switch (result.outcome) {
     case GroupOrders::Outcome::Done:
-        say(result.notRecounted.isEmpty()
-                ? QStringLiteral("Добавлено приказов: %1.").arg(lns.size())
-                : QStringLiteral("Добавлено приказов: %1. Не пересчитаны записи: %2 (будут пересчитаны при "
-                                 "следующем запуске).")
-                      .arg(lns.size())
-                      .arg(result.notRecounted.join(QStringLiteral(", "))));
+        say(QStringLiteral("Добавлено приказов: %1.").arg(lns.size()) +
+            (documents.isEmpty() ? QString()
+                                 : QStringLiteral(" К каждому прикреплено документов: %1.").arg(documents.size())) +
+            (settled ? QString()
+                     : QStringLiteral(" Копия документа ещё не на своём месте в папке документов: программа "
+                                      "поставит её туда при следующем запуске.")));
         emit written(lns, code);
         break;
     case GroupOrders::Outcome::Gone:
@@ -235,8 +292,9 @@ void GroupOrder::write()
                 "другом рабочем месте). Повторите.")
                 .arg(fio(result.ln)));
         break;
+    case GroupOrders::Outcome::Changed:
     case GroupOrders::Outcome::Failed:
-        say(QStringLiteral("Приказы не добавлены: %1").arg(result.error.text()));
+        say(QStringLiteral("Приказы не добавлены: %1").arg(Errors::describe(result.error)));
         break;
     }
 }

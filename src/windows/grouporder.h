@@ -31,6 +31,9 @@ public:
 
     // The personal numbers ticked, in the list's order.
     QStringList tickedNumbers() const;
+    // Adds the files to the documents attached to every order written (one
+    // of a name already chosen is left out).
+    void addDocuments(const QStringList &files);
 
 signals:
     // Orders were written for `lns` in the category `code`.
@@ -41,6 +44,9 @@ private:
     void filter();
     void countTicked();
     void write();
+    // Stores a copy of each chosen document; false (told, nothing kept)
+    // when one could not be stored.
+    bool storeDocuments(QList<GroupOrders::Document> *documents);
     QString fio(const QString &ln) const;
     void say(const QString &text);
 

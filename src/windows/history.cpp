@@ -31,7 +31,7 @@ struct Name
     const char *name;
 };
 
-constexpr std::array<Name, 13> ACTIONS{{
+constexpr std::array<Name, 16> ACTIONS{{
     {History::Action::SERVICEMAN_ADDED, "Добавлен военнослужащий"},
     {History::Action::SERVICEMAN_CHANGED, "Изменены данные военнослужащего"},
     {History::Action::SERVICEMAN_DELETED, "Удалён военнослужащий"},
@@ -45,6 +45,9 @@ constexpr std::array<Name, 13> ACTIONS{{
     {History::Action::RESTORE, "Восстановление из копии"},
     {History::Action::TRANSFER, "Перенос на сервер"},
     {History::Action::IMPORT, "Импорт"},
+    {History::Action::GROUP_ORDER_ADDED, "Приказ для нескольких"},
+    {History::Action::GROUP_LIFTED, "Сняты взыскания приказом"},
+    {History::Action::GROUP_ORDER_CHANGED, "Изменён приказ для всех"},
 }};
 
 // As the summary table's count columns are headed.

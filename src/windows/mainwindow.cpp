@@ -21,6 +21,7 @@
 #include "windows/settings.h"
 #include "windows/summaryoutput.h"
 #include "windows/summarytable.h"
+#include "windows/grouplift.h"
 #include "windows/grouporder.h"
 #include "windows/history.h"
 #include "windows/importwindow.h"
@@ -91,6 +92,11 @@ MainWindow::MainWindow(QWidget *parent)
     group->setObjectName(QStringLiteral("action_group"));
     group->setToolTip(QStringLiteral("Один приказ сразу нескольким военнослужащим"));
     connect(group, &QAction::triggered, this, [this] { openGroupOrder({}); });
+    // Several penalties lifted by one order, everyone's listed.
+    QAction *lift = ui->menu->addAction(QStringLiteral("Снять взыскания приказом…"));
+    lift->setObjectName(QStringLiteral("action_groupLift"));
+    lift->setToolTip(QStringLiteral("Одним приказом снять несколько взысканий"));
+    connect(lift, &QAction::triggered, this, [this] { openGroupLift({}); });
     // The history of the whole register, last in the "Файл" menu.
     QAction *history = ui->menu->addAction(QStringLiteral("История изменений"));
     history->setObjectName(QStringLiteral("action_history"));
@@ -167,7 +173,8 @@ void MainWindow::showReadOnly()
     // Backups, printing and exports only read: they stay.
     if (!ReadOnly::disable({}, {ui->action_6, ui->action_9, ui->action_21,
                                 findChild<QAction *>(QStringLiteral("action_import")),
-                                findChild<QAction *>(QStringLiteral("action_group"))}))
+                                findChild<QAction *>(QStringLiteral("action_group")),
+                                findChild<QAction *>(QStringLiteral("action_groupLift"))}))
         return;
     readOnlyNote->setToolTip(Connection::readOnlyReason());
     readOnlyNote->show();
@@ -493,22 +500,34 @@ void MainWindow::on_tableWidget_6_customContextMenuRequested(const QPoint &posit
         menu.addAction(QStringLiteral("История изменений"), this, [ln, fio] { HistoryWindow::open(ln, fio); });
     // The rows chosen, or when at most one is, the rows shown, ticked.
     QAction *group = findChild<QAction *>(QStringLiteral("action_group"));
-    QAction *forGroup = menu.addAction(group->text(), this, [this] {
-        QTableWidget *t = ui->tableWidget_6;
-        const QModelIndexList chosen = t->selectionModel()->selectedRows(Columns::LN);
-        QStringList lns;
-        if (chosen.size() > 1) {
-            for (const QModelIndex &index : chosen)
-                lns.append(index.data().toString());
-        } else {
-            for (int r = 0; r < t->rowCount(); ++r)
-                if (!t->isRowHidden(r) && t->item(r, Columns::LN))
-                    lns.append(t->item(r, Columns::LN)->text());
-        }
-        openGroupOrder(lns);
-    });
+    QAction *forGroup = menu.addAction(group->text(), this, [this] { openGroupOrder(summaryChoice()); });
     forGroup->setEnabled(group->isEnabled());
+    QAction *lift = findChild<QAction *>(QStringLiteral("action_groupLift"));
+    menu.addAction(lift->text(), this, [this] { openGroupLift(summaryChoice()); })->setEnabled(lift->isEnabled());
     menu.exec(ui->tableWidget_6->viewport()->mapToGlobal(position));
+}
+
+QStringList MainWindow::summaryChoice() const
+{
+    QTableWidget *t = ui->tableWidget_6;
+    const QModelIndexList chosen = t->selectionModel()->selectedRows(Columns::LN);
+    QStringList lns;
+    if (chosen.size() > 1) {
+        for (const QModelIndex &index : chosen)
+            lns.append(index.data().toString());
+    } else {
+        for (int r = 0; r < t->rowCount(); ++r)
+            if (!t->isRowHidden(r) && t->item(r, Columns::LN))
+                lns.append(t->item(r, Columns::LN)->text());
+    }
+    return lns;
+}
+
+void MainWindow::openGroupLift(const QStringList &lns)
+{
+    auto *window = new GroupLift(lns);
+    OpenWindows::show(window);
+    connect(window, &GroupLift::written, this, [this] { clear_tableWidgets(); });
 }
 
 void MainWindow::openGroupOrder(const QStringList &lns)

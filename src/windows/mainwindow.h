@@ -96,6 +96,11 @@ private:
     bool openDatabase(bool again = false);
     // The window of one order for several servicemen, `lns` ticked.
     void openGroupOrder(const QStringList &lns);
+    // The lifting of several penalties by one order, the penalties of `lns`
+    // listed (everyone's when empty).
+    void openGroupLift(const QStringList &lns);
+    // The summary's chosen rows, or when at most one is, the rows shown.
+    QStringList summaryChoice() const;
     void reportDatabaseFailure(const QString &where, const QString &reason);
     // On a connection that may only read: the commands that write disabled
     // with the reason, and "Только просмотр" in the status bar.

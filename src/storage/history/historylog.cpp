@@ -118,7 +118,8 @@ bool installOnServer(const QSqlDatabase &db, QSqlError *error)
         !PrivateConnection::run(db, QString::fromUtf8(Sql::CREATE_HISTORY_EVENT_FUNCTION), {}, nullptr,
                                 error) ||
         !PrivateConnection::run(db, QString::fromUtf8(Sql::CREATE_HISTORY_RESTORE_FUNCTION), {}, nullptr,
-                                error))
+                                error) ||
+        !PrivateConnection::run(db, QString::fromUtf8(Sql::CREATE_HISTORY_GROUP_FUNCTION), {}, nullptr, error))
         return false;
     for (const char *table : {"Combat", "prikaz", "Files", "Ranks", "Emploeses"}) {
         if (!PrivateConnection::run(

@@ -33,6 +33,11 @@ inline constexpr char REFERENCE_CHANGED[] = "reference_changed";
 inline constexpr char RESTORE[] = "restore";
 inline constexpr char TRANSFER[] = "transfer";
 inline constexpr char IMPORT[] = "import";
+// One entry for a write made for several servicemen at once, beside the
+// entries of each row: the category, the number and how many rows.
+inline constexpr char GROUP_ORDER_ADDED[] = "group_order_added";
+inline constexpr char GROUP_LIFTED[] = "group_lifted";
+inline constexpr char GROUP_ORDER_CHANGED[] = "group_order_changed";
 } // namespace Action
 
 // The table's name, which the schema verification leaves alone.

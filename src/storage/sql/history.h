@@ -53,7 +53,8 @@ inline constexpr char HISTORY_WRITABLE[] =
 // function for the five tables: one row per added or deleted row (a deleted
 // order two, its date and its name, so that the entry still tells which order
 // it was), one row per changed column of a changed row (the six counts of
-// Combat follow the orders and are left out). It runs with its owner's
+// Combat follow the orders and are left out: a change of them alone, as a
+// recount of many servicemen writes, is passed over at once). It runs with its owner's
 // rights, so that clerks, who may not write the history, leave their entries
 // all the same; the role and the workstation (the connection's
 // application_name) are the session's.
@@ -104,6 +105,10 @@ BEGIN
     END IF;
     IF TG_OP <> 'INSERT' THEN o := to_jsonb(OLD); END IF;
     IF TG_OP <> 'DELETE' THEN n := to_jsonb(NEW); END IF;
+    IF TG_OP = 'UPDATE' AND t = 'combat'
+       AND o - ARRAY['vzs', 'blag', 'gr', 'zomo', 'gosnag', 'posh'] = n - ARRAY['vzs', 'blag', 'gr', 'zomo', 'gosnag', 'posh'] THEN
+        RETURN NULL;
+    END IF;
     r := coalesce(n, o);
     IF t = 'combat' THEN
         v_action := CASE TG_OP WHEN 'INSERT' THEN 'serviceman_added' WHEN 'UPDATE' THEN 'serviceman_changed'
@@ -174,6 +179,22 @@ BEGIN
             current_setting('application_name', true), p_action, p_source);
 END
 $body$)SQL";
+// Server only: the one entry of a write made for several servicemen at once
+// (a group order, a lifting of several penalties, a change of every row of
+// one order), beside the entries the triggers write per row; with the
+// owner's rights for the clerks' group, and no other kind. Bound: the
+// action, the category's code, the order's number, what was done.
+inline constexpr char CREATE_HISTORY_GROUP_FUNCTION[] = R"SQL(CREATE OR REPLACE FUNCTION
+history_group(p_action text, p_what text, p_number text, p_value text) RETURNS void LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, public, pg_temp AS $body$
+BEGIN
+    IF p_action NOT IN ('group_order_added', 'group_lifted', 'group_order_changed') THEN
+        RAISE EXCEPTION 'history_group: % is not a group write', p_action USING ERRCODE = '22023';
+    END IF;
+    INSERT INTO history (at, who, workstation, action, what, prikaznom, new_value)
+    VALUES (to_char(localtimestamp, 'YYYY-MM-DD HH24:MI:SS'), session_user,
+            current_setting('application_name', true), p_action, p_what, p_number, p_value);
+END
+$body$)SQL";
 // A row of a reference list as stored, before its change is written. %1
 // the table; bound: the id.
 inline constexpr char SELECT_REFERENCE_ROW[] = "SELECT * FROM %1 WHERE id = ?";
@@ -203,8 +224,8 @@ inline constexpr char MAY_RESTORE[] =
 inline constexpr char HISTORY_RESTORING[] = "SELECT set_config('vedomer.restoring', 'on', true)";
 // Server only: the history is read by clerks and viewers and written by no
 // one but the owner of the functions above (the default privileges of the
-// clerks' group would give them more); the events are written by the
-// clerks' group, the restore's by vedomer_admins, and by nobody else.
+// clerks' group would give them more); the events and the groups' entries
+// are written by the clerks' group, the restore's by vedomer_admins, and by nobody else.
 inline constexpr char HISTORY_PRIVILEGES[] = R"SQL(DO $body$
 BEGIN
     REVOKE ALL ON history FROM PUBLIC;
@@ -212,11 +233,13 @@ BEGIN
     REVOKE ALL ON FUNCTION history_record() FROM PUBLIC;
     REVOKE ALL ON FUNCTION history_event(text, text) FROM PUBLIC;
     REVOKE ALL ON FUNCTION history_restore(text, text) FROM PUBLIC;
+    REVOKE ALL ON FUNCTION history_group(text, text, text, text) FROM PUBLIC;
     IF EXISTS (SELECT FROM pg_roles WHERE rolname = 'vedomer_clerks') THEN
         REVOKE ALL ON history FROM vedomer_clerks;
         REVOKE ALL ON SEQUENCE history_id_seq FROM vedomer_clerks;
         GRANT SELECT ON history TO vedomer_clerks;
         GRANT EXECUTE ON FUNCTION history_event(text, text) TO vedomer_clerks;
+        GRANT EXECUTE ON FUNCTION history_group(text, text, text, text) TO vedomer_clerks;
     END IF;
     IF EXISTS (SELECT FROM pg_roles WHERE rolname = 'vedomer_admins') THEN
         GRANT EXECUTE ON FUNCTION history_restore(text, text) TO vedomer_admins;
