@@ -93,6 +93,7 @@
 #ifdef Q_OS_UNIX
 #include <sys/resource.h>
 #include <time.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -114,21 +115,69 @@ double median(std::vector<double> v)
     return v.empty() ? 0 : (v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2);
 }
 
+// The processor time of the whole program so far (every thread, user and
+// system): on a machine others load too, it tells the work done where the
+// time on the clock does not.
+double processCpuMs()
+{
+#ifdef Q_OS_UNIX
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+#else
+    return 0;
+#endif
+}
+
+// The median time of `work` on the clock; `cpuMs`, when given, gets the
+// median of its processor time.
 double timeMs(int runs, const std::function<void()> &prepare, const std::function<void()> &work,
-              const std::function<void()> &after = {})
+              const std::function<void()> &after = {}, double *cpuMs = nullptr)
 {
     std::vector<double> times;
+    std::vector<double> cpu;
     for (int i = 0; i < runs; ++i) {
         if (prepare)
             prepare();
         QElapsedTimer t;
+        const double cpuStart = processCpuMs();
         t.start();
         work();
         times.push_back(t.nsecsElapsed() / 1e6);
+        cpu.push_back(processCpuMs() - cpuStart);
         if (after)
             after();
     }
+    if (cpuMs)
+        *cpuMs = median(cpu);
     return median(times);
+}
+
+// The processor time a server's process for this connection has used so
+// far (user and system, from /proc): the server's share of a measure, on
+// this machine.
+double backendCpuMs()
+{
+#ifndef Q_OS_UNIX
+    return 0;
+#endif
+    QSqlQuery pid(QStringLiteral("SELECT pg_backend_pid()"));
+    if (!pid.next())
+        return 0;
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid.value(0).toString()));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray text = stat.readAll();
+    // The fields after the name in parentheses: utime and stime are the
+    // 14th and 15th of the line.
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return 0;
+#ifdef Q_OS_UNIX
+    return (fields.at(11).toDouble() + fields.at(12).toDouble()) * 1000.0 / static_cast<double>(sysconf(_SC_CLK_TCK));
+#else
+    return 0;
+#endif
 }
 
 // Makes the database through the shipped descriptors and the schema
@@ -365,6 +414,7 @@ bool importBench(int n, int runs)
     };
     // The floor: the rows as the check leaves them, written plainly.
     double floorMs = 0;
+    double floorCpuMs = 0;
     for (const char *format : {"xlsx", "csv"}) {
         const QString roster = QString("roster.%1").arg(format);
         const QString orders = QString("orders.%1").arg(format);
@@ -441,17 +491,20 @@ bool importBench(int n, int runs)
                     order.exec();
                 }
                 q.exec("COMMIT");
-            });
+            }, {}, &floorCpuMs);
         }
         Import::Written w;
+        double importCpuMs = 0;
         const double importMs = timeMs(runs, empty, [&] { Import::write(&men, &ords, roster, &w); }, [&] {
             QFile::remove(w.backup);
-        });
+        }, &importCpuMs);
         const bool all = w.added == n && w.orders == 10 * n;
         printf("import %s: %d servicemen, %d orders: preview of the servicemen %.0f ms (reading %.0f ms of it), of "
                "the orders %.0f ms (reading %.0f ms), import %.0f ms, floor %.0f ms%s\n",
                format, n, 10 * n, menMs, menReadMs, ordersMs, ordersReadMs, importMs, floorMs,
                all ? "" : " (not every row written)");
+        printf("import %s: processor time of the import %.0f ms, of the floor %.0f ms (%.2f x)\n", format,
+               importCpuMs, floorCpuMs, floorCpuMs > 0 ? importCpuMs / floorCpuMs : 0.0);
         const auto require = [&](bool holds, const QString &what) {
             printf("%s %s\n", holds ? "ok  " : "FAIL", qPrintable(what));
             ok = ok && holds;
@@ -475,12 +528,19 @@ bool importBench(int n, int runs)
             fprintf(stderr, "import onto a server not timed: %s\n", qPrintable(reason));
             continue;
         }
-        const double serverMs = timeMs(1, {}, [&] { Import::write(&men, &ords, roster, &w); });
+        // The server's processor time counts too: the program's alone would
+        // leave out what its statements cost there.
+        const double backendBefore = backendCpuMs();
+        double clientCpuMs = 0;
+        const double serverMs = timeMs(1, {}, [&] { Import::write(&men, &ords, roster, &w); }, {}, &clientCpuMs);
+        const double backendMs = backendCpuMs() - backendBefore;
         QSqlQuery entries("SELECT count(*) FROM history");
         entries.next();
         printf("import onto a server: %d servicemen, %d orders in %.0f ms (%s history entries; %s)\n", w.added,
                w.orders, serverMs, qPrintable(entries.value(0).toString()),
                w.error.isEmpty() ? "written" : qPrintable(w.error));
+        printf("import onto a server: processor time %.0f ms, the program's %.0f ms and the server's %.0f ms\n",
+               clientCpuMs + backendMs, clientCpuMs, backendMs);
         entries = QSqlQuery();
         QSqlDatabase::removeDatabase(QSqlDatabase::defaultConnection);
     }

@@ -115,6 +115,7 @@ bool installOnServer(const QSqlDatabase &db, QSqlError *error)
 {
     if (!ensureTable(db, error) ||
         !PrivateConnection::run(db, QString::fromUtf8(Sql::CREATE_HISTORY_FUNCTION), {}, nullptr, error) ||
+        !PrivateConnection::run(db, QString::fromUtf8(Sql::CREATE_HISTORY_ADDED_FUNCTION), {}, nullptr, error) ||
         !PrivateConnection::run(db, QString::fromUtf8(Sql::CREATE_HISTORY_EVENT_FUNCTION), {}, nullptr,
                                 error) ||
         !PrivateConnection::run(db, QString::fromUtf8(Sql::CREATE_HISTORY_RESTORE_FUNCTION), {}, nullptr,
@@ -122,10 +123,11 @@ bool installOnServer(const QSqlDatabase &db, QSqlError *error)
         !PrivateConnection::run(db, QString::fromUtf8(Sql::CREATE_HISTORY_GROUP_FUNCTION), {}, nullptr, error))
         return false;
     for (const char *table : {"Combat", "prikaz", "Files", "Ranks", "Emploeses"}) {
-        if (!PrivateConnection::run(
-                db, QString::fromLatin1(Sql::CREATE_HISTORY_TRIGGER).arg(QLatin1String(table)), {}, nullptr,
-                error))
-            return false;
+        for (const char *trigger : {Sql::CREATE_HISTORY_ADDED_TRIGGER, Sql::CREATE_HISTORY_TRIGGER}) {
+            if (!PrivateConnection::run(db, QString::fromLatin1(trigger).arg(QLatin1String(table)), {}, nullptr,
+                                        error))
+                return false;
+        }
     }
     return PrivateConnection::run(db, QString::fromUtf8(Sql::HISTORY_PRIVILEGES), {}, nullptr, error);
 }

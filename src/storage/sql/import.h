@@ -46,6 +46,22 @@ inline constexpr char IMPORT_INSERT_ORDERS[] =
     "INSERT INTO prikaz (LN, what, Date_time, prikaznom, kemvidan, nameZO, actived_prikaz, ish_SU, "
     "Nomer_snytie, Data_snytie) VALUES %1";
 inline constexpr char IMPORT_ORDER_ROW[] = "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
+// Server only: the same rows as one array a column (bound as its text, for
+// example {"a","b",NULL}), a few thousand rows a statement: a statement is
+// one round trip, and the history's trigger writes the entries of all its
+// rows at once. Bound: the columns of IMPORT_INSERT_SERVICEMEN and
+// IMPORT_INSERT_ORDERS in their order.
+inline constexpr char IMPORT_INSERT_SERVICEMEN_ARRAYS[] =
+    "INSERT INTO Combat (VP, Dol, VZ, LN, FIO, Dolz_nom, Zvan_nom, Data_comb, vzs, blag, gr, ZOMO, gosnag, posh) "
+    "SELECT r.VP, r.Dol, r.VZ, r.LN, r.FIO, r.Dolz_nom, r.Zvan_nom, r.Data_comb, '0', '0', '0', '0', '0', '0' "
+    "FROM unnest(CAST(? AS text[]), CAST(? AS text[]), CAST(? AS text[]), CAST(? AS text[]), CAST(? AS text[]), "
+    "CAST(? AS integer[]), CAST(? AS integer[]), CAST(? AS text[])) "
+    "AS r (VP, Dol, VZ, LN, FIO, Dolz_nom, Zvan_nom, Data_comb)";
+inline constexpr char IMPORT_INSERT_ORDERS_ARRAYS[] =
+    "INSERT INTO prikaz (LN, what, Date_time, prikaznom, kemvidan, nameZO, actived_prikaz, ish_SU, "
+    "Nomer_snytie, Data_snytie) SELECT * FROM unnest(CAST(? AS text[]), CAST(? AS text[]), CAST(? AS text[]), "
+    "CAST(? AS text[]), CAST(? AS text[]), CAST(? AS text[]), CAST(? AS text[]), CAST(? AS text[]), "
+    "CAST(? AS text[]), CAST(? AS text[]))";
 // On a file: where the rows an import adds begin (the next row's identity).
 inline constexpr char IMPORT_NEXT_SERVICEMAN_ROW[] = "SELECT COALESCE(MAX(rowid), 0) + 1 FROM Combat";
 inline constexpr char IMPORT_NEXT_ORDER_ROW[] = "SELECT COALESCE(MAX(rowid), 0) + 1 FROM prikaz";
