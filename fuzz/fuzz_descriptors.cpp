@@ -23,7 +23,7 @@
 // - each descriptor that is not well-formed is refused once in the
 //   verification's report, naming it, and a well-formed one is read;
 // - the database is still sound.
-#include "storage/schema.h"
+#include "storage/setup/schema.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 #ifndef FUNCTION_H
 #define FUNCTION_H
 
-#include "storage/sql.h"
+#include "storage/db/sql.h"
 
 #include <QList>
 #include <QSqlDatabase>

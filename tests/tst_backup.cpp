@@ -1,8 +1,8 @@
 // Backup copies of the database and their restoring from the main window.
-#include "storage/autobackup.h"
-#include "storage/databasecopy.h"
-#include "storage/chosenfile.h"
-#include "storage/databaserestore.h"
+#include "storage/copies/autobackup.h"
+#include "storage/copies/databasecopy.h"
+#include "storage/copies/chosenfile.h"
+#include "storage/copies/databaserestore.h"
 #include "windows/mainwindow.h"
 #include "testsupport.h"
 #include "widgets.h"

@@ -4,9 +4,9 @@
 // typed (or refused with its message where a rule refuses it), and the rest of
 // the database must stay as it was.
 #include "windows/addcombat.h"
-#include "storage/paths.h"
-#include "storage/servicemen.h"
-#include "storage/sql.h"
+#include "storage/setup/paths.h"
+#include "storage/register/servicemen.h"
+#include "storage/db/sql.h"
 #include "windows/mainwindow.h"
 #include "orderwindow.h"
 #include "windows/settings.h"

@@ -5,7 +5,7 @@
 #include "export/printing.h"
 #include "orderwindow.h"
 #include "pgserver.h"
-#include "storage/paths.h"
+#include "storage/setup/paths.h"
 #include "testsupport.h"
 #include "windows/grouporder.h"
 #include "zipcontent.h"

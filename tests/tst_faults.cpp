@@ -4,8 +4,8 @@
 // files are told and left alone; attaching, backups and restores on folders
 // that cannot take a file.
 #include "windows/addcombat.h"
-#include "storage/databasecopy.h"
-#include "storage/chosenfile.h"
+#include "storage/copies/databasecopy.h"
+#include "storage/copies/chosenfile.h"
 #include "faults.h"
 #include "function.h"
 #include "view/application.h"

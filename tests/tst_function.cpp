@@ -1,10 +1,10 @@
 // The natural order, the quoting of values, the command-line option and the
 // query helper's log entries.
 #include "function.h"
-#include "storage/dates.h"
-#include "storage/errors.h"
-#include "storage/query.h"
-#include "storage/summarycolumns.h"
+#include "storage/register/dates.h"
+#include "storage/db/errors.h"
+#include "storage/db/query.h"
+#include "storage/register/summarycolumns.h"
 #include "testsupport.h"
 #include "view/application.h"
 #include "view/singleinstance.h"

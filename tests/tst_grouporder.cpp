@@ -6,7 +6,7 @@
 
 #include "orderwindow.h"
 #include "testsupport.h"
-#include "storage/attachments.h"
+#include "storage/register/attachments.h"
 #include "windows/grouplift.h"
 #include "windows/grouporder.h"
 

@@ -5,7 +5,7 @@
 #include "widgets.h"
 #include "zipcontent.h"
 #include "storage/history/historytable.h"
-#include "storage/sql.h"
+#include "storage/db/sql.h"
 #include "windows/history.h"
 
 #include <QCheckBox>

@@ -8,7 +8,7 @@
 #include "storage/import/check.h"
 #include "storage/import/sheetfile.h"
 #include "storage/import/write.h"
-#include "storage/sql.h"
+#include "storage/db/sql.h"
 #include "view/application.h"
 #include "widgets.h"
 #include "windows/importwindow.h"

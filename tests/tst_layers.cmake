@@ -5,7 +5,7 @@
 include(${ROOT}/cmake/layers.cmake)
 file(REMOVE_RECURSE ${WORK})
 file(WRITE ${WORK}/storage/a.cpp "#include \"storage/b.h\"\n#include <functional>\n#include <view/tablefit.h>\n")
-file(WRITE ${WORK}/view/c.cpp "#  include <storage/roster.h>\n#include \"windows/mainwindow.h\"\n")
+file(WRITE ${WORK}/view/c.cpp "#  include <storage/register/roster.h>\n#include \"windows/mainwindow.h\"\n")
 set(faults "")
 vedomer_layer_faults(${WORK} storage/a.cpp storage faults)
 vedomer_layer_faults(${WORK} view/c.cpp view faults)

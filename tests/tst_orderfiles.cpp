@@ -2,8 +2,8 @@
 #include "orderwindow.h"
 #include "testsupport.h"
 #include "urlcatcher.h"
-#include "storage/attachments.h"
-#include "storage/orders.h"
+#include "storage/register/attachments.h"
+#include "storage/register/orders.h"
 #include "windows/mainwindow.h"
 
 #include <QAction>

@@ -2,10 +2,10 @@
 // and colours of the list, and the commands that add, change, lift and delete
 // orders.
 #include "orderwindow.h"
-#include "storage/orders.h"
-#include "storage/penalties.h"
-#include "storage/servicemen.h"
-#include "storage/sql.h"
+#include "storage/register/orders.h"
+#include "storage/register/penalties.h"
+#include "storage/register/servicemen.h"
+#include "storage/db/sql.h"
 #include "windows/vestable.h"
 #include "testsupport.h"
 

@@ -10,7 +10,7 @@
 #include "widgets.h"
 #include "zipcontent.h"
 #include "export/reportexport.h"
-#include "storage/connection.h"
+#include "storage/db/connection.h"
 #include "storage/reports/report.h"
 #include "windows/addfile.h"
 #include "windows/reports.h"

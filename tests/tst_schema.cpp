@@ -2,7 +2,7 @@
 // tables and columns brought in, undeclared ones removed, and nothing lost
 // when a descriptor is missing or broken.
 #include "function.h"
-#include "storage/schema.h"
+#include "storage/setup/schema.h"
 #include "testsupport.h"
 #include "view/application.h"
 #include "windows/mainwindow.h"

@@ -4,17 +4,17 @@
 #include "export/tableexport.h"
 #include "function.h"
 #include "view/application.h"
-#include "storage/attachments.h"
-#include "storage/databasecopy.h"
-#include "storage/paths.h"
-#include "storage/privacy.h"
+#include "storage/register/attachments.h"
+#include "storage/copies/databasecopy.h"
+#include "storage/setup/paths.h"
+#include "storage/setup/privacy.h"
 #include "windows/mainwindow.h"
 #include "windows/settings.h"
 #include "testsupport.h"
 #include "toplevels.h"
 #include "windows/vestable.h"
-#include "storage/query.h"
-#include "storage/errors.h"
+#include "storage/db/query.h"
+#include "storage/db/errors.h"
 
 #include <QAction>
 #include <QComboBox>

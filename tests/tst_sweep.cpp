@@ -19,15 +19,15 @@
 #include "orderwindow.h"
 #include "pgserver.h"
 #include "testsupport.h"
-#include "storage/attachments.h"
-#include "storage/autobackup.h"
-#include "storage/databasecopy.h"
-#include "storage/errors.h"
+#include "storage/register/attachments.h"
+#include "storage/copies/autobackup.h"
+#include "storage/copies/databasecopy.h"
+#include "storage/db/errors.h"
 #include "storage/import/write.h"
-#include "storage/orders.h"
-#include "storage/paths.h"
-#include "storage/recount.h"
-#include "storage/servicemen.h"
+#include "storage/register/orders.h"
+#include "storage/setup/paths.h"
+#include "storage/register/recount.h"
+#include "storage/register/servicemen.h"
 #include "view/application.h"
 #include "windows/mainwindow.h"
 #include "windows/vestable.h"
@@ -491,7 +491,8 @@ void sweep(const Place &place)
     // The points that once found a fault run first, in every share.
     const QStringList found = place.server ? QStringList{"attach/before 5", "attach/before 6", "attach/after 7",
                                                          "detach/lose 5", "detach/cut 6", "recount at start/lose 1",
-                                                         "import/lose 83", "import/lose 107"}
+                                                         "import/lose 83", "import/lose 107",
+                                                         "import/cut 83", "import/lose 80"}
                                            : QStringList{"serviceman change/enospc 8", "import/eio 34",
                                                          "restore/eio 172", "restore/enospc 172"};
     const auto hasFound = [&](int c) { return !found.filter(QString(commands().at(c).name) + '/').isEmpty(); };

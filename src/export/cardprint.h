@@ -2,7 +2,7 @@
 #define CARDPRINT_H
 
 #include "export/paper.h"
-#include "storage/cards.h"
+#include "storage/register/cards.h"
 
 #include <QDate>
 #include <QStringList>

@@ -3,9 +3,9 @@
 #include "export/odttext.h"
 #include "export/printing.h"
 #include "export/tableexport.h"
-#include "storage/errors.h"
-#include "storage/paths.h"
-#include "storage/sql.h"
+#include "storage/db/errors.h"
+#include "storage/setup/paths.h"
+#include "storage/db/sql.h"
 #include "view/dialogs.h"
 
 #include <QDir>

@@ -2,7 +2,7 @@
 #define EXTRACTPRINT_H
 
 #include "export/paper.h"
-#include "storage/extracts.h"
+#include "storage/register/extracts.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,6 +1,6 @@
 #include "export/printing.h"
 
-#include "storage/privacy.h"
+#include "storage/setup/privacy.h"
 #include "view/dialogs.h"
 
 #include <QAction>

@@ -1,7 +1,7 @@
 #include "export/tableexport.h"
 
-#include "storage/privacy.h"
-#include "storage/summarycolumns.h"
+#include "storage/setup/privacy.h"
+#include "storage/register/summarycolumns.h"
 
 #include <QAbstractItemModel>
 #include <QBuffer>

@@ -1,6 +1,6 @@
 #include "export/tableprint.h"
 
-#include "storage/summarycolumns.h"
+#include "storage/register/summarycolumns.h"
 
 #include <QHeaderView>
 #include <QTableWidget>

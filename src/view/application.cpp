@@ -5,10 +5,10 @@
 
 #include "function.h"
 
-#include "storage/connection.h"
-#include "storage/paths.h"
-#include "storage/schema.h"
-#include "storage/serverconnection.h"
+#include "storage/db/connection.h"
+#include "storage/setup/paths.h"
+#include "storage/setup/schema.h"
+#include "storage/db/serverconnection.h"
 #include "view/dialogs.h"
 #include "view/singleinstance.h"
 

@@ -1,7 +1,7 @@
 #ifndef APPLICATION_H
 #define APPLICATION_H
 
-#include "storage/schema.h"
+#include "storage/setup/schema.h"
 
 #include <QStringList>
 

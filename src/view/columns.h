@@ -1,7 +1,7 @@
 #ifndef COLUMNS_H
 #define COLUMNS_H
 
-#include "storage/summarycolumns.h"
+#include "storage/register/summarycolumns.h"
 
 #include <Qt>
 

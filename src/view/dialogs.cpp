@@ -3,7 +3,7 @@
 
 #include "view/dialogs.h"
 
-#include "storage/errors.h"
+#include "storage/db/errors.h"
 
 #include <QInputDialog>
 #include <QLineEdit>

@@ -1,6 +1,6 @@
 #include "view/readonly.h"
 
-#include "storage/connection.h"
+#include "storage/db/connection.h"
 
 #include <QAction>
 #include <QWidget>

@@ -1,7 +1,7 @@
 #include "view/rowfilter.h"
 
 #include "function.h"
-#include "storage/summarycolumns.h"
+#include "storage/register/summarycolumns.h"
 
 #include <algorithm>
 

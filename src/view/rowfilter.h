@@ -1,7 +1,7 @@
 #ifndef ROWFILTER_H
 #define ROWFILTER_H
 
-#include "storage/roster.h"
+#include "storage/register/roster.h"
 
 #include <QSet>
 #include <QString>

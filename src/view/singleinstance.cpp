@@ -1,8 +1,8 @@
 #include "view/singleinstance.h"
 
-#include "storage/paths.h"
+#include "storage/setup/paths.h"
 
-#include "storage/query.h"
+#include "storage/db/query.h"
 
 #include <QCryptographicHash>
 #include <QDebug>

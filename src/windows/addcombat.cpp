@@ -1,8 +1,8 @@
 #include "windows/addcombat.h"
 #include "ui_addcombat.h"
 
-#include "storage/query.h"
-#include "storage/servicemen.h"
+#include "storage/db/query.h"
+#include "storage/register/servicemen.h"
 #include "view/dialogs.h"
 #include "view/readonly.h"
 

@@ -1,7 +1,7 @@
 #ifndef ADDCOMBAT_H
 #define ADDCOMBAT_H
 
-#include "storage/servicemen.h"
+#include "storage/register/servicemen.h"
 
 #include <QMainWindow>
 #include <QString>

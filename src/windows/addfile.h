@@ -2,7 +2,7 @@
 #define ADDFILE_H
 
 #include <QMainWindow>
-#include "storage/orders.h"
+#include "storage/register/orders.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 #include "windows/changeforall.h"
 
-#include "storage/errors.h"
-#include "storage/grouporders.h"
+#include "storage/db/errors.h"
+#include "storage/register/grouporders.h"
 #include "view/dialogs.h"
 
 #include <QSqlError>

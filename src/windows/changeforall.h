@@ -1,7 +1,7 @@
 #ifndef CHANGEFORALL_H
 #define CHANGEFORALL_H
 
-#include "storage/orders.h"
+#include "storage/register/orders.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 #ifndef DATABASECOMMANDS_H
 #define DATABASECOMMANDS_H
 
-#include "storage/servercopy.h"
+#include "storage/copies/servercopy.h"
 
 #include <QObject>
 #include <QSqlDatabase>

@@ -1,6 +1,6 @@
 #include "windows/extractsettings.h"
 
-#include "storage/paths.h"
+#include "storage/setup/paths.h"
 #include "view/dialogs.h"
 
 #include <QFormLayout>

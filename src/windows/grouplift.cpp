@@ -1,8 +1,8 @@
 #include "windows/grouplift.h"
 #include "ui_grouplift.h"
 
-#include "storage/errors.h"
-#include "storage/query.h"
+#include "storage/db/errors.h"
+#include "storage/db/query.h"
 #include "view/dialogs.h"
 
 #include <QDate>

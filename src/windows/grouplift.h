@@ -1,7 +1,7 @@
 #ifndef GROUPLIFT_H
 #define GROUPLIFT_H
 
-#include "storage/grouporders.h"
+#include "storage/register/grouporders.h"
 
 #include <QString>
 #include <QStringList>

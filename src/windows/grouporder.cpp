@@ -2,10 +2,10 @@
 #include "ui_grouporder.h"
 
 #include "export/extractprint.h"
-#include "storage/attachments.h"
-#include "storage/errors.h"
-#include "storage/query.h"
-#include "storage/sql.h"
+#include "storage/register/attachments.h"
+#include "storage/db/errors.h"
+#include "storage/db/query.h"
+#include "storage/db/sql.h"
 
 #include <QDate>
 #include <QGridLayout>

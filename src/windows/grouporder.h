@@ -1,7 +1,7 @@
 #ifndef GROUPORDER_H
 #define GROUPORDER_H
 
-#include "storage/grouporders.h"
+#include "storage/register/grouporders.h"
 
 #include <QSet>
 #include <QString>

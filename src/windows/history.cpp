@@ -4,9 +4,9 @@
 #include "export/paper.h"
 #include "export/printing.h"
 #include "export/tableexport.h"
-#include "storage/errors.h"
+#include "storage/db/errors.h"
 #include "storage/history/historytable.h"
-#include "storage/sql.h"
+#include "storage/db/sql.h"
 #include "view/openwindows.h"
 
 #include <QDate>

@@ -1,8 +1,8 @@
 #include "windows/orderdocuments.h"
 
-#include "storage/attachments.h"
-#include "storage/errors.h"
-#include "storage/sql.h"
+#include "storage/register/attachments.h"
+#include "storage/db/errors.h"
+#include "storage/db/sql.h"
 #include "view/dialogs.h"
 
 #include <QAction>

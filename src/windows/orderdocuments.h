@@ -1,7 +1,7 @@
 #ifndef ORDERDOCUMENTS_H
 #define ORDERDOCUMENTS_H
 
-#include "storage/orders.h"
+#include "storage/register/orders.h"
 
 #include <QObject>
 #include <QString>

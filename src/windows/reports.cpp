@@ -6,7 +6,7 @@
 #include "export/reportcharts.h"
 #include "export/reportprint.h"
 #include "export/reporttables.h"
-#include "storage/sql.h"
+#include "storage/db/sql.h"
 #include "view/openwindows.h"
 #include "windows/addfile.h"
 

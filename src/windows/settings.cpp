@@ -1,7 +1,7 @@
 #include "windows/settings.h"
 #include "ui_settings.h"
 
-#include "storage/paths.h"
+#include "storage/setup/paths.h"
 #include "view/dialogs.h"
 #include "view/openwindows.h"
 #include "windows/extractsettings.h"

@@ -1,7 +1,7 @@
 #include "windows/summarytable.h"
 
-#include "storage/errors.h"
-#include "storage/paths.h"
+#include "storage/db/errors.h"
+#include "storage/setup/paths.h"
 #include "view/columns.h"
 #include "view/rowfilter.h"
 #include "view/tablefit.h"

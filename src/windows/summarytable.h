@@ -1,8 +1,8 @@
 #ifndef SUMMARYTABLE_H
 #define SUMMARYTABLE_H
 
-#include "storage/penalties.h"
-#include "storage/roster.h"
+#include "storage/register/penalties.h"
+#include "storage/register/roster.h"
 
 #include <QDate>
 #include <QFont>

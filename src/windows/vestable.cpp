@@ -1,7 +1,7 @@
 #include "windows/vestable.h"
 #include "ui_vestable.h"
 
-#include "storage/referencemodel.h"
+#include "storage/register/referencemodel.h"
 #include "view/dialogs.h"
 #include "view/readonly.h"
 

@@ -2,8 +2,8 @@
 #include "ui_voenosluga.h"
 
 #include "export/cardprint.h"
-#include "storage/roster.h"
-#include "storage/servicemen.h"
+#include "storage/register/roster.h"
+#include "storage/register/servicemen.h"
 #include "view/columns.h"
 #include "view/dialogs.h"
 #include "view/readonly.h"

@@ -1,7 +1,7 @@
 #ifndef VOENOSLUGA_H
 #define VOENOSLUGA_H
 
-#include "storage/roster.h"
+#include "storage/register/roster.h"
 
 #include <QMainWindow>
 #include <QString>

@@ -1,11 +1,11 @@
 #include "clerks.h"
 
 #include "function.h"
-#include "storage/connection.h"
-#include "storage/errors.h"
-#include "storage/orders.h"
-#include "storage/recount.h"
-#include "storage/servicemen.h"
+#include "storage/db/connection.h"
+#include "storage/db/errors.h"
+#include "storage/register/orders.h"
+#include "storage/register/recount.h"
+#include "storage/register/servicemen.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
 #include "programdb.h"
 
-#include "storage/connection.h"
-#include "storage/paths.h"
+#include "storage/db/connection.h"
+#include "storage/setup/paths.h"
 
 #include <QDir>
 

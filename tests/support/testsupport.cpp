@@ -2,8 +2,8 @@
 
 #include "function.h"
 #include "pgserver.h"
-#include "storage/orders.h"
-#include "storage/servicemen.h"
+#include "storage/register/orders.h"
+#include "storage/register/servicemen.h"
 #include "view/application.h"
 
 #include <QAbstractButton>

@@ -1,10 +1,10 @@
 #include "storage/history/historylog.h"
 
 #include "storage/history/historytable.h"
-#include "storage/privateconnection.h"
-#include "storage/query.h"
-#include "storage/sql.h"
-#include "storage/transaction.h"
+#include "storage/db/privateconnection.h"
+#include "storage/db/query.h"
+#include "storage/db/sql.h"
+#include "storage/db/transaction.h"
 
 #include <QDateTime>
 #include <QFileInfo>

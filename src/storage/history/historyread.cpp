@@ -1,9 +1,9 @@
 #include "storage/history/historyread.h"
 
-#include "storage/connection.h"
+#include "storage/db/connection.h"
 #include "storage/history/historytable.h"
-#include "storage/privateconnection.h"
-#include "storage/sql.h"
+#include "storage/db/privateconnection.h"
+#include "storage/db/sql.h"
 
 #include <QSqlDriver>
 #include <QSqlError>

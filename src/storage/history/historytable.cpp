@@ -1,7 +1,7 @@
 #include "storage/history/historytable.h"
 
-#include "storage/privateconnection.h"
-#include "storage/sql.h"
+#include "storage/db/privateconnection.h"
+#include "storage/db/sql.h"
 
 #include <QSqlError>
 #include <QSqlQuery>

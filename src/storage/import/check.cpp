@@ -1,7 +1,7 @@
 #include "storage/import/check.h"
 
 #include "function.h"
-#include "storage/sql.h"
+#include "storage/db/sql.h"
 
 #include <QDateTime>
 #include <QHash>

@@ -2,7 +2,7 @@
 #define IMPORT_CHECK_H
 
 #include "storage/import/columns.h"
-#include "storage/servicemen.h"
+#include "storage/register/servicemen.h"
 
 #include <QDate>
 #include <QMap>

@@ -1,6 +1,6 @@
 #include "storage/import/columns.h"
 
-#include "storage/paths.h"
+#include "storage/setup/paths.h"
 
 #include <QVariantMap>
 

@@ -1,18 +1,18 @@
 #include "storage/import/write.h"
 
 #include "function.h"
-#include "storage/connection.h"
-#include "storage/databasecopy.h"
-#include "storage/errors.h"
+#include "storage/db/connection.h"
+#include "storage/copies/databasecopy.h"
+#include "storage/db/errors.h"
 #include "storage/history/historylog.h"
 #include "storage/history/historytable.h"
-#include "storage/paths.h"
-#include "storage/query.h"
-#include "storage/recount.h"
-#include "storage/servercopy.h"
-#include "storage/sql.h"
-#include "storage/transaction.h"
-#include "storage/serverbackup.h"
+#include "storage/setup/paths.h"
+#include "storage/db/query.h"
+#include "storage/register/recount.h"
+#include "storage/copies/servercopy.h"
+#include "storage/db/sql.h"
+#include "storage/db/transaction.h"
+#include "storage/copies/serverbackup.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -59,6 +59,14 @@ bool backupFirst(QString *file, QString *error)
     return DatabaseCopy::backup(live, *file, error);
 }
 
+// The program's connection as the writers use it: never opened again here,
+// so that a connection lost inside the import's transaction fails the rest
+// of it rather than carrying it on in a new session outside it.
+QSqlDatabase program()
+{
+    return QSqlDatabase::database(QString::fromLatin1(QSqlDatabase::defaultConnection), false);
+}
+
 // Runs a statement of many rows, prepared once per size and reused, as the
 // import's rows call for it. A failure goes to the log as the statement
 // runner writes it.
@@ -91,13 +99,11 @@ public:
         const int rows = static_cast<int>(m_values.size()) / m_width;
         if (rows == 0)
             return true;
-        if (sqlite3 *file = Connection::fileHandle(QSqlDatabase::database()))
+        if (sqlite3 *file = Connection::fileHandle(program()))
             return flushDirect(file, rows, error);
         auto found = m_prepared.find(rows);
         if (found == m_prepared.end()) {
-            // Not opened again here: a connection lost inside the import's
-            // transaction must fail the rest of it, never carry it on anew.
-            QSqlQuery query(QSqlDatabase::database(QString::fromLatin1(QSqlDatabase::defaultConnection), false));
+            QSqlQuery query(program());
             const QString sql = m_statement.arg(QStringList(rows, m_row).join(QStringLiteral(", ")));
             if (!query.prepare(sql)) {
                 error = query.lastError();
@@ -208,7 +214,7 @@ public:
         if (m_rows == 0)
             return true;
         if (!m_prepared) {
-            m_query = QSqlQuery(QSqlDatabase::database());
+            m_query = QSqlQuery(program());
             if (!m_query.prepare(m_statement)) {
                 error = m_query.lastError();
                 Batch::log(m_statement, error);

@@ -6,8 +6,8 @@
 #include "storage/reports/report.h"
 
 #include "function.h"
-#include "storage/errors.h"
-#include "storage/sql.h"
+#include "storage/db/errors.h"
+#include "storage/db/sql.h"
 
 #include <QHash>
 #include <QSqlError>

@@ -1,6 +1,6 @@
 #include "storage/reports/reportday.h"
 
-#include "storage/connection.h"
+#include "storage/db/connection.h"
 
 #include <QSqlDatabase>
 #include <QSqlDriver>

@@ -1,0 +1,467 @@
+// The statement runner most statements go through (Function::Myquery and
+// Query::numbered), the quoting of values put into a statement's text, and
+// the one writer of the error log "log". A few run their own queries: the
+// writers of many rows (the history's and the import's), which prepare a
+// statement once and run it again with new values and log their failures
+// here, and the reads of a connection's tables and columns as it opens.
+
+#include "storage/db/query.h"
+
+#include "function.h"
+#include "storage/db/connection.h"
+#include "storage/db/errors.h"
+#include "storage/setup/paths.h"
+#include "storage/db/watchdog.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QFileInfo>
+#include <QMutex>
+#include <QSet>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlResult>
+#include <QTextStream>
+
+#include <libpq-fe.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+namespace {
+
+using Connection::serverHandle;
+
+// PostgreSQL's type of texts.
+constexpr Oid TEXT_OID = 25;
+
+QSqlQuery runStatement(QString sql, const QVariantList &values, const QSqlDatabase &db, bool numbered);
+
+// The names of the server connections that are inside a transaction. A
+// connection that breaks keeps its mark until the transaction is ended
+// (ROLLBACK, or COMMIT): the server has already undone it, and no statement
+// of it may run on a new connection, outside any transaction, and COMMIT
+// there as if the whole had been written. Connections of other threads (a
+// copy made beside the window) run their statements here too.
+class Marks
+{
+public:
+    bool contains(const QString &name) const
+    {
+        const QMutexLocker lock(&m_mutex);
+        return m_names.contains(name);
+    }
+    void insert(const QString &name)
+    {
+        const QMutexLocker lock(&m_mutex);
+        m_names.insert(name);
+    }
+    void remove(const QString &name)
+    {
+        const QMutexLocker lock(&m_mutex);
+        m_names.remove(name);
+    }
+
+private:
+    mutable QMutex m_mutex;
+    QSet<QString> m_names;
+};
+
+Marks &inTransaction()
+{
+    static Marks names;
+    return names;
+}
+
+bool begins(const QString &sql)
+{
+    return sql.startsWith(QLatin1String("BEGIN"));
+}
+
+bool ends(const QString &sql)
+{
+    return sql == QLatin1String(Sql::COMMIT) || sql == QLatin1String(Sql::ROLLBACK);
+}
+
+// After a statement: the program's transactions begin and end by the
+// catalogue's statements; libpq tells the state where it knows it (a result
+// still being read leaves it unknown).
+void noteTransaction(const QSqlDatabase &db, const QString &sql, bool ok)
+{
+    if (ok && begins(sql))
+        inTransaction().insert(db.connectionName());
+    else if (ends(sql))
+        inTransaction().remove(db.connectionName());
+    PGconn *handle = serverHandle(db);
+    if (!handle)
+        return;
+    switch (PQtransactionStatus(handle)) {
+    case PQTRANS_INTRANS:
+    case PQTRANS_INERROR:
+        inTransaction().insert(db.connectionName());
+        break;
+    case PQTRANS_IDLE:
+        inTransaction().remove(db.connectionName());
+        break;
+    default:
+        // A statement still running or a broken connection: as it was.
+        break;
+    }
+}
+
+// True when the connection broke inside a transaction that has not been
+// ended yet.
+bool lostInTransaction(const QSqlDatabase &db)
+{
+    if (!inTransaction().contains(db.connectionName()))
+        return false;
+    PGconn *handle = serverHandle(db);
+    if (handle && PQstatus(handle) == CONNECTION_BAD)
+        return true;
+    // Closed on purpose, or open again: the mark is stale.
+    if (!handle)
+        inTransaction().remove(db.connectionName());
+    return false;
+}
+
+// The result of a statement that was not sent: on a connection that broke
+// inside a transaction, or refused before it was (see mayReadAlike). A
+// failure carries the program's own error, told by its code (08003, or
+// 08007 when the COMMIT itself met the break and whether it was written is
+// not known); the ROLLBACK of such a transaction is done without the
+// server, which has undone it already.
+class LostResult : public QSqlResult
+{
+public:
+    LostResult(const QSqlDriver *driver, const QString &sql, const QSqlError &error)
+        : QSqlResult(driver)
+    {
+        setQuery(sql);
+        setLastError(error);
+        setActive(!error.isValid());
+    }
+
+protected:
+    QVariant data(int) override { return {}; }
+    bool isNull(int) override { return true; }
+    bool reset(const QString &) override { return false; }
+    bool fetch(int) override { return false; }
+    bool fetchFirst() override { return false; }
+    bool fetchLast() override { return false; }
+    int size() override { return -1; }
+    int numRowsAffected() override { return -1; }
+};
+
+// The result of a statement sent with its values apart from its text
+// (PQexecParams): the rows as texts, NULL as a null value.
+class ParamsResult : public QSqlResult
+{
+public:
+    ParamsResult(const QSqlDriver *driver, const QString &sql, PGresult *result)
+        : QSqlResult(driver)
+        , m_result(result)
+    {
+        setQuery(sql);
+        setActive(true);
+        setSelect(PQresultStatus(result) == PGRES_TUPLES_OK);
+    }
+    ~ParamsResult() override { PQclear(m_result); }
+    ParamsResult(const ParamsResult &) = delete;
+    ParamsResult &operator=(const ParamsResult &) = delete;
+
+protected:
+    QVariant data(int field) override
+    {
+        if (isNull(field))
+            return QVariant(QMetaType(QMetaType::QString));
+        return QString::fromUtf8(PQgetvalue(m_result, at(), field));
+    }
+    bool isNull(int field) override { return PQgetisnull(m_result, at(), field) != 0; }
+    bool reset(const QString &) override { return false; }
+    bool fetch(int row) override
+    {
+        if (row < 0 || row >= PQntuples(m_result))
+            return false;
+        setAt(row);
+        return true;
+    }
+    bool fetchFirst() override { return fetch(0); }
+    bool fetchLast() override { return fetch(PQntuples(m_result) - 1); }
+    int size() override { return PQntuples(m_result); }
+    int numRowsAffected() override { return QByteArray(PQcmdTuples(m_result)).toInt(); }
+
+private:
+    PGresult *m_result;
+};
+
+// Sends `sql`, whose values stand as $1, $2… in its text, with `values` as
+// texts apart from it, in one round trip: no quoting is involved, whatever
+// the server's standard_conforming_strings. A text holding a NUL, which
+// libpq would cut short, is not sent (the program's code 22021, as the
+// server's for a character it cannot take).
+bool execNumbered(const QSqlDatabase &db, const QString &sql, const QVariantList &values, QSqlQuery *query,
+                  QSqlError *error)
+{
+    PGconn *handle = serverHandle(db);
+    if (!handle) {
+        *error = QSqlError(QStringLiteral("Нет связи с сервером"), QString(), QSqlError::ConnectionError,
+                           QStringLiteral("08003"));
+        return false;
+    }
+    std::vector<QByteArray> texts;
+    texts.reserve(static_cast<size_t>(values.size()));
+    std::vector<const char *> pointers;
+    std::vector<Oid> types(static_cast<size_t>(values.size()), TEXT_OID);
+    for (const QVariant &value : values) {
+        const QString text = value.toString();
+        if (text.contains(QChar::Null)) {
+            *error = QSqlError(QStringLiteral("В тексте нулевой символ"),
+                               QStringLiteral("в тексте есть нулевой символ, его нельзя сохранить"),
+                               QSqlError::StatementError, QStringLiteral("22021"));
+            return false;
+        }
+        texts.push_back(text.toUtf8());
+        pointers.push_back(value.isNull() ? nullptr : texts.back().constData());
+    }
+    // What Qt's driver left unread of an earlier statement goes first: one
+    // command at a time.
+    while (PGresult *left = PQgetResult(handle))
+        PQclear(left);
+    const QByteArray text = sql.toUtf8();
+    PGresult *result = PQexecParams(handle, text.constData(), static_cast<int>(pointers.size()), types.data(),
+                                    pointers.data(), nullptr, nullptr, 0);
+    const ExecStatusType status = PQresultStatus(result);
+    if (status == PGRES_TUPLES_OK || status == PGRES_COMMAND_OK) {
+        *query = QSqlQuery(new ParamsResult(db.driver(), sql, result));
+        return true;
+    }
+    const char *state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+    *error = QSqlError(QStringLiteral("Ошибка выполнения запроса"),
+                       QString::fromUtf8(result ? PQresultErrorMessage(result) : PQerrorMessage(handle)),
+                       QSqlError::StatementError, QString::fromLatin1(state ? state : ""));
+    PQclear(result);
+    return false;
+}
+
+// A statement whose text or values hold a backslash reads otherwise on a
+// connection where the server takes it as an escape in quoted texts
+// (standard_conforming_strings off: the start-up option that asks for it
+// may have been dropped on the way, by a connection pooler). Such a
+// statement is not sent (the program's code 22V01); any other reads alike
+// either way. The setting is the one the server last reported, no round
+// trip.
+bool mayReadAlike(const QSqlDatabase &db, const QString &sql, const QVariantList &values)
+{
+    PGconn *handle = serverHandle(db);
+    const char *setting = handle ? PQparameterStatus(handle, "standard_conforming_strings") : nullptr;
+    if (!setting || qstrcmp(setting, "on") == 0)
+        return true;
+    if (sql.contains(QLatin1Char('\\')))
+        return false;
+    return std::none_of(values.cbegin(), values.cend(),
+                        [](const QVariant &v) { return v.toString().contains(QLatin1Char('\\')); });
+}
+
+QSqlError backslashError()
+{
+    return QSqlError(QStringLiteral("standard_conforming_strings = off"),
+                     QStringLiteral("сервер читает обратную косую черту в тексте как особый знак "
+                                    "(standard_conforming_strings = off); текст с ней не отправлен"),
+                     QSqlError::StatementError, QStringLiteral("22V01"));
+}
+
+// Whether a statement may change the register: anything but a plain read
+// and the ends of a transaction.
+bool mayWrite(const QString &sql)
+{
+    const QString head = sql.trimmed().section(QLatin1Char(' '), 0, 0).toUpper();
+    return head != QLatin1String("SELECT") && head != QLatin1String("BEGIN") &&
+           head != QLatin1String("ROLLBACK") && head != QLatin1String("COMMIT");
+}
+
+QSqlError lostError(bool unknown, const QString &words, bool noAnswer = false)
+{
+    // A connection the watchdog shut down because the server gave no answer
+    // is told as such (the program's codes 08V03 and 08V07).
+    const QString code = noAnswer ? (unknown ? QStringLiteral("08V07") : QStringLiteral("08V03"))
+                                  : (unknown ? QStringLiteral("08007") : QStringLiteral("08003"));
+    return QSqlError(noAnswer ? QStringLiteral("Сервер не ответил, соединение прервано внутри транзакции")
+                              : QStringLiteral("Соединение с сервером потеряно внутри транзакции"),
+                     words.isEmpty() ? QStringLiteral("запрос не отправлен: соединение с сервером потеряно "
+                                                      "внутри транзакции")
+                                     : words,
+                     QSqlError::ConnectionError, code);
+}
+
+// A statement outside a transaction whose connection the watchdog shut
+// down (the program's code 08V00).
+QSqlError noAnswerError(const QString &words)
+{
+    return QSqlError(QStringLiteral("Сервер не ответил, соединение прервано"), words, QSqlError::ConnectionError,
+                     QStringLiteral("08V00"));
+}
+
+} // namespace
+
+QSqlQuery Function::Myquery(QString sql)
+{
+    return Myquery(std::move(sql), QSqlDatabase());
+}
+
+QSqlQuery Function::Myquery(QString sql, const QSqlDatabase &db)
+{
+    return Myquery(std::move(sql), QVariantList(), db);
+}
+
+QSqlQuery Function::Myquery(QString sql, const QVariantList &values, const QSqlDatabase &db)
+{
+    return runStatement(std::move(sql), values, db, false);
+}
+
+QSqlQuery Query::numbered(const QString &sql, const QVariantList &values, const QSqlDatabase &db)
+{
+    return runStatement(sql, values, db, true);
+}
+
+namespace {
+
+QSqlQuery runStatement(QString sql, const QVariantList &values, const QSqlDatabase &db, bool numbered)
+{
+    // An invalid connection means the default one.
+    QSqlDatabase connection =
+        db.isValid() ? db : QSqlDatabase::database(QString::fromLatin1(QSqlDatabase::defaultConnection), false);
+    const bool server = Sql::onServer(connection);
+    bool ok = true;
+    QSqlError error;
+    bool lost = false;
+    if (server && lostInTransaction(connection)) {
+        // The transaction is gone with the connection, undone by the server:
+        // none of its statements runs on a new connection. Its end (a
+        // ROLLBACK, done without the server, or a COMMIT, refused) lifts the
+        // mark; the next command connects again.
+        if (ends(sql) || begins(sql))
+            inTransaction().remove(connection.connectionName());
+        lost = !begins(sql);
+    }
+    // A server connection that broke (the server was restarted, the network
+    // was down) is closed by the driver; the next statement connects again.
+    if (server && !lost && !connection.isOpen()) {
+        // A new connection is in no transaction.
+        inTransaction().remove(connection.connectionName());
+        connection.open();
+    }
+    const bool wasInTransaction = server && inTransaction().contains(connection.connectionName());
+    QSqlQuery query(connection);
+    query.setForwardOnly(true);
+    // A server that stops answering does not hold the statement for long:
+    // the watchdog breaks the connection, and the statement fails. A server
+    // that is only busy is waited for.
+    const PGconn *watched = server && !lost ? serverHandle(connection) : nullptr;
+    Watchdog::Guard guard(watched);
+    bool refused = false;
+    if (lost) {
+        ok = sql == QLatin1String(Sql::ROLLBACK);
+        if (!ok)
+            error = lostError(false, QString());
+    } else if (server && numbered) {
+        ok = execNumbered(connection, sql, values, &query, &error);
+        refused = !ok;
+    } else if (server && !mayReadAlike(connection, sql, values)) {
+        ok = false;
+        refused = true;
+        error = backslashError();
+    } else if (server && values.isEmpty()) {
+        // PostgreSQL prepares only queries, not BEGIN or CREATE TABLE: a
+        // statement without bound values runs as it stands.
+        ok = query.exec(sql);
+        if (!ok)
+            error = query.lastError();
+    } else {
+        ok = query.prepare(sql);
+        if (!ok) {
+            qDebug() << false << "prepare";
+            // The reason preparing gave (such as "no such table") is the one
+            // worth logging; executing an unprepared query would only say "No query".
+            error = query.lastError();
+        } else {
+            for (const QVariant &value : values)
+                query.addBindValue(value);
+            ok = query.exec();
+            if (!ok)
+                error = query.lastError();
+        }
+    }
+    const bool noAnswer = guard.end();
+    if (server && !lost) {
+        // The statement that met the break inside a transaction is told as
+        // such: nothing of the transaction was written (of a COMMIT, it is
+        // not known).
+        const PGconn *handle = serverHandle(connection);
+        const bool broken = handle && PQstatus(handle) == CONNECTION_BAD;
+        if (!ok && wasInTransaction && broken) {
+            error = lostError(sql == QLatin1String(Sql::COMMIT), error.databaseText().trimmed(), noAnswer);
+            lost = true;
+        } else if (!ok && broken && mayWrite(sql)) {
+            // A write of one statement outside a transaction commits by
+            // itself: the server may have done it before the break, so
+            // whether it was saved is not known.
+            error = lostError(true, error.databaseText().trimmed(), noAnswer);
+            lost = true;
+        } else if (!ok && noAnswer) {
+            error = noAnswerError(Errors::databaseWords(error));
+            lost = true;
+        }
+        noteTransaction(connection, sql, ok);
+    }
+    if (lost || refused)
+        query = QSqlQuery(new LostResult(connection.driver(), sql, error));
+    if (ok) {
+        qDebug() << "Запрос успешен." + sql;
+        return query;
+    }
+    const QString message = QStringLiteral("В запросе содержится ошибка.") + sql;
+    // The entries run on in one line, without separators.
+    if (Query::appendLog(error.text() + message + QStringLiteral(" Запрос")))
+        qDebug() << error.text() << message + QStringLiteral(" Запрос");
+    qDebug() << error.text() << message + QStringLiteral(" Запрос ");
+    return query;
+}
+
+} // namespace
+
+QString Query::quote(const QString &value)
+{
+    return QString(value).replace(QLatin1Char('\''), QStringLiteral("''"));
+}
+
+QString Query::unstorable(const QList<std::pair<QString, QString>> &fields)
+{
+    for (const auto &[caption, text] : fields) {
+        if (text.contains(QChar::Null))
+            return caption;
+    }
+    return QString();
+}
+
+bool Query::appendLog(const QString &text)
+{
+    // The daily copy writes from a thread of its own.
+    static QMutex mutex;
+    const QMutexLocker lock(&mutex);
+    const QString name = QString::fromLatin1(Paths::LOG_FILE);
+    const qint64 size = QFileInfo(name).size();
+    if (size > 0 && size + text.toUtf8().size() > Paths::LOG_LIMIT) {
+        // Replaced in one step: the older log is never missing.
+        std::error_code failed;
+        std::filesystem::rename(name.toStdString(), std::string(Paths::OLDER_LOG_FILE), failed);
+    }
+    QFile file(name);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+        return false;
+    QTextStream out(&file);
+    out << text;
+    out.flush();
+    return out.status() == QTextStream::Ok;
+}
