@@ -201,6 +201,17 @@ bool recordOn(const QSqlDatabase &db, const QList<Entry> &entries, QSqlError *er
     return true;
 }
 
+void changed(QList<Entry> &entries, const Entry &base, const char *field, const QString &was, const QString &now)
+{
+    if (was == now)
+        return;
+    Entry e = base;
+    e.field = QString::fromLatin1(field);
+    e.oldValue = was;
+    e.newValue = now;
+    entries.append(e);
+}
+
 bool record(const QList<Entry> &entries, QSqlError *error)
 {
     return recordOn(program(), entries, error);

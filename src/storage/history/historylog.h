@@ -31,6 +31,10 @@ struct Entry
     QString newValue;
 };
 
+// Appends to `entries` the entry of one field a change alters, `base` with
+// the field and its values; nothing when the value stays.
+void changed(QList<Entry> &entries, const Entry &base, const char *field, const QString &was, const QString &now);
+
 // The computer's user and name, as the file's entries give them.
 QString who();
 QString workstation();

@@ -387,13 +387,7 @@ GroupOrders::Result GroupOrders::lift(const std::vector<Penalty> &penalties, con
             const History::Entry base{QString::fromLatin1(History::Action::ORDER_LIFTED), p.ln, code, p.number,
                                       QString(), QString(), QString()};
             const auto changed = [&](const char *field, const QString &was, const QString &now) {
-                if (was == now)
-                    return;
-                History::Entry e = base;
-                e.field = QString::fromLatin1(field);
-                e.oldValue = was;
-                e.newValue = now;
-                entries.append(e);
+                History::changed(entries, base, field, was, now);
             };
             changed("actived_prikaz", QStringLiteral("1"), off);
             changed("Nomer_snytie", p.liftNumber, liftNumber);
@@ -491,13 +485,7 @@ GroupOrders::Result GroupOrders::changeAll(const QString &code, const QString &n
             const History::Entry base{QString::fromLatin1(History::Action::ORDER_CHANGED), row.ln, code,
                                       fields.number, QString(), QString(), QString()};
             const auto changed = [&](const char *field, const QString &was, const QString &now) {
-                if (was == now)
-                    return;
-                History::Entry e = base;
-                e.field = QString::fromLatin1(field);
-                e.oldValue = was;
-                e.newValue = now;
-                entries.append(e);
+                History::changed(entries, base, field, was, now);
             };
             changed("prikaznom", number, fields.number);
             changed("Date_time", row.date, fields.date);

@@ -106,19 +106,6 @@ History::Entry entry(const char *action, const QString &ln, const QString &code,
     return {QString::fromLatin1(action), ln, code, number, field, was, now};
 }
 
-// One entry per field whose value the change alters.
-void changed(QList<History::Entry> &entries, const History::Entry &base, const char *field,
-             const QString &was, const QString &now)
-{
-    if (was == now)
-        return;
-    History::Entry e = base;
-    e.field = QString::fromLatin1(field);
-    e.oldValue = was;
-    e.newValue = now;
-    entries.append(e);
-}
-
 // On a server: one statement that checks the serviceman, writes and tells
 // the rest (see ADD_ORDER_AT_ONCE and the others), run once more when it met
 // another clerk's change at the same moment (a deadlock). Its counts give
@@ -258,11 +245,11 @@ Orders::Result Orders::change(const QString &ln, const QString &code, const QStr
             return false;
         QList<History::Entry> entries;
         const History::Entry base = entry(History::Action::ORDER_CHANGED, ln, code, fields.number);
-        changed(entries, base, "prikaznom", old, fields.number);
-        changed(entries, base, "Date_time", was[1], fields.date);
-        changed(entries, base, "kemvidan", was[2], fields.issuer);
-        changed(entries, base, "nameZO", was[0], fields.name);
-        changed(entries, base, "ish_SU", was[3], fields.outgoing);
+        History::changed(entries, base, "prikaznom", old, fields.number);
+        History::changed(entries, base, "Date_time", was[1], fields.date);
+        History::changed(entries, base, "kemvidan", was[2], fields.issuer);
+        History::changed(entries, base, "nameZO", was[0], fields.name);
+        History::changed(entries, base, "ish_SU", was[3], fields.outgoing);
         if (!History::record(entries, &error))
             return false;
         if (!renumbered)
@@ -300,9 +287,9 @@ Orders::Result Orders::lift(const QString &ln, const QString &code, const QStrin
             return false;
         QList<History::Entry> entries;
         const History::Entry base = entry(History::Action::ORDER_LIFTED, ln, code, number);
-        changed(entries, base, "actived_prikaz", was[6], QString::number(0));
-        changed(entries, base, "Nomer_snytie", was[4], liftNumber);
-        changed(entries, base, "Data_snytie", was[5], liftDate);
+        History::changed(entries, base, "actived_prikaz", was[6], QString::number(0));
+        History::changed(entries, base, "Nomer_snytie", was[4], liftNumber);
+        History::changed(entries, base, "Data_snytie", was[5], liftDate);
         return History::record(entries, &error);
     });
 }
