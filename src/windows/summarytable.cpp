@@ -362,7 +362,10 @@ void SummaryTable::applyWidths()
 
 bool SummaryTable::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == w.table->viewport() && event->type() == QEvent::Resize && m_fitToWindow)
+    // Installed on the table's viewport alone: the table is not asked for it
+    // here, since the filter also sees the viewport's events while the table
+    // is being destroyed.
+    if (event->type() == QEvent::Resize && m_fitToWindow)
         refit.start();
     return QObject::eventFilter(watched, event);
 }
