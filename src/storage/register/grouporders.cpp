@@ -2,195 +2,97 @@
 
 #include "function.h"
 #include "storage/register/attachments.h"
+#include "storage/register/groupwrite.h"
 #include "storage/history/historylog.h"
 #include "storage/history/historytable.h"
 #include "storage/db/privateconnection.h"
-#include "storage/db/query.h"
-#include "storage/register/recount.h"
 #include "storage/register/roster.h"
 #include "storage/db/sql.h"
 #include "storage/register/summarycolumns.h"
-#include "storage/db/transaction.h"
 
-#include <QHash>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QSqlQuery>
-
-#include <functional>
 
 namespace {
 
 using GroupOrders::Outcome;
 using GroupOrders::Result;
+using GroupWrite::distinct;
+using GroupWrite::finish;
+using GroupWrite::groupEntry;
+using GroupWrite::json;
+using GroupWrite::one;
+using GroupWrite::recount;
+using GroupWrite::registered;
+using GroupWrite::run;
+using GroupWrite::yes;
 
-
-// The values of a server's statement that are many travel as one JSON array.
-QString json(const QJsonArray &array)
+// A row of one order on a file, as the change of all its rows finds it.
+struct OrderRow
 {
-    return QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact));
-}
+    QString id, ln, name, date, issuer, outgoing;
+};
 
-// A list of texts as a server's array (text[]): each in double quotes, a
-// quote or a backslash in it escaped, as the array's own syntax wants
-// whatever the server's settings (it travels apart from the statement).
-QString array(const QStringList &texts)
+// On a file: the rows of the order (`code`, `number`, `date`).
+bool readOrder(const QString &code, const QString &number, const QString &date, std::vector<OrderRow> *found,
+               QSqlError &error)
 {
-    QStringList items;
-    items.reserve(texts.size());
-    for (QString text : texts) {
-        text.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('"'), QLatin1String("\\\""));
-        items.append(QLatin1Char('"') + text + QLatin1Char('"'));
-    }
-    return QLatin1Char('{') + items.join(QLatin1Char(',')) + QLatin1Char('}');
-}
-
-// A truth value as a server's statement gives it ("t" or "f").
-bool yes(const QVariant &value)
-{
-    const QString text = value.toString();
-    return text == QLatin1String("t") || text == QLatin1String("true");
-}
-
-// Runs one statement of a server with its values apart, and steps to its one
-// row; false (with `error`) when it failed.
-bool one(const char *statement, const QVariantList &values, QSqlQuery *query, QSqlError &error)
-{
-    *query = Query::numbered(QString::fromLatin1(statement), values);
-    if (query->isActive() && query->next())
-        return true;
-    error = query->lastError();
-    return false;
-}
-
-// On a server, after the write: the counts of `lns` in `code` written anew,
-// with the group's entry of the history where the database has its
-// function (`hasEntry`), in one statement.
-bool finish(const QStringList &lns, const QString &code, bool hasEntry, const char *action,
-            const QString &number, const QString &what, QSqlError &error)
-{
-    QSqlQuery query;
-    if (lns.isEmpty()) {
-        return !hasEntry || one(Sql::INSERT_HISTORY_GROUP,
-                                {QString::fromLatin1(action), code, number, what}, &query, error);
-    }
-    const QString statement =
-        QString::fromLatin1(Sql::GROUP_RECOUNT_AT_ONCE)
-            .arg(code,
-                 code == QLatin1String(Code::VZS) ? QString::fromLatin1(Sql::GROUP_PENALTIES_IN_FORCE) : QString(),
-                 hasEntry ? QString::fromLatin1(Sql::GROUP_ENTRY) : QStringLiteral("NULL"));
-    const QVariantList values = hasEntry
-                                    ? QVariantList{array(lns), QString::fromLatin1(action), code, number, what}
-                                    : QVariantList{array(lns)};
-    query = Query::numbered(statement, values);
-    if (query.isActive())
-        return true;
-    error = query.lastError();
-    return false;
-}
-
-// On a file: the counts written anew, in the write's transaction, counted
-// as the orders window's recount counts one (a penalty while its flag reads
-// as 1), in one pass over the orders.
-bool recount(const QStringList &lns, const QString &code, QSqlError &error)
-{
-    // The code stands in the statement as a column name: only the six codes.
-    if (!Columns::isCategory(code))
-        return true;
-    QHash<QString, int> counts;
-    for (const QString &ln : lns)
-        counts.insert(ln, 0);
-    QSqlQuery flags;
-    if (!PrivateConnection::run(QSqlDatabase(), QString::fromLatin1(Sql::SELECT_CATEGORY_FLAGS), {code}, &flags,
+    QSqlQuery rows;
+    if (!PrivateConnection::run(QSqlDatabase(), Sql::text(Sql::SELECT_SAME_ORDER), {code, number, date}, &rows,
                                 &error))
         return false;
-    const bool penalties = code == QLatin1String(Code::VZS);
-    while (flags.next()) {
-        const auto count = counts.find(flags.value(0).toString());
-        if (count != counts.end() && (!penalties || flags.value(1).toInt() == 1))
-            ++*count;
-    }
-    if (flags.lastError().isValid()) {
-        error = flags.lastError();
-        return false;
-    }
-    flags = QSqlQuery();
-    QSqlQuery write(QSqlDatabase::database(QString::fromLatin1(QSqlDatabase::defaultConnection), false));
-    if (!write.prepare(QString::fromLatin1(Sql::UPDATE_GROUP_COUNT).arg(code))) {
-        error = write.lastError();
-        return false;
-    }
-    for (auto c = counts.cbegin(); c != counts.cend(); ++c) {
-        write.addBindValue(QString::number(c.value()));
-        write.addBindValue(c.key());
-        if (!write.exec()) {
-            error = write.lastError();
-            Query::appendLog(error.text() + QStringLiteral("В запросе содержится ошибка.") + write.lastQuery() +
-                             QStringLiteral(" Запрос"));
+    while (rows.next())
+        found->push_back({rows.value(0).toString(), rows.value(1).toString(), rows.value(2).toString(),
+                          rows.value(3).toString(), rows.value(4).toString(), rows.value(5).toString()});
+    error = rows.lastError();
+    return !error.isValid();
+}
+
+// On a file: each row of the order given `fields`, with the orders window's
+// entries of a change, one per changed field.
+bool changeRows(const std::vector<OrderRow> &found, const QString &code, const QString &number,
+                const Orders::Fields &fields, QList<History::Entry> &entries, QSqlError &error)
+{
+    for (const OrderRow &row : found) {
+        if (!PrivateConnection::run(
+                QSqlDatabase(), QString::fromLatin1(Sql::UPDATE_GROUP_ORDER_ROW),
+                {fields.date, fields.number, fields.issuer, fields.name, fields.outgoing, row.id}, nullptr, &error))
             return false;
-        }
+        const History::Entry base{QString::fromLatin1(History::Action::ORDER_CHANGED), row.ln, code, fields.number,
+                                  QString(), QString(), QString()};
+        const auto changed = [&](const char *field, const QString &was, const QString &now) {
+            History::changed(entries, base, field, was, now);
+        };
+        changed("prikaznom", number, fields.number);
+        changed("Date_time", row.date, fields.date);
+        changed("kemvidan", row.issuer, fields.issuer);
+        changed("nameZO", row.name, fields.name);
+        changed("ish_SU", row.outgoing, fields.outgoing);
     }
     return true;
 }
 
-// On a file: everyone's personal number, for the check of many servicemen.
-bool registered(QSet<QString> *lns, QSqlError &error)
+// On a file, after a change of number: the documents are kept under the
+// number, so they follow each serviceman's row to its new one; while another
+// order of his keeps the old number, both keep them.
+bool followDocuments(const QStringList &lns, const QString &code, const QString &number, const QString &renumbered,
+                     QSqlError &error)
 {
-    QSqlQuery query;
-    if (!PrivateConnection::run(QSqlDatabase(), QString::fromLatin1(Sql::SELECT_REGISTER_LNS), {}, &query, &error))
-        return false;
-    while (query.next())
-        lns->insert(query.value(0).toString());
-    error = query.lastError();
-    return !error.isValid();
-}
-
-History::Entry groupEntry(const char *action, const QString &code, const QString &number, const QString &what)
-{
-    return {QString::fromLatin1(action), QString(), code, number, QString(), QString(), what};
-}
-
-// The personal numbers, each once, in their order.
-QStringList distinct(const QStringList &lns)
-{
-    QStringList out;
-    QSet<QString> seen;
     for (const QString &ln : lns) {
-        if (!seen.contains(ln)) {
-            seen.insert(ln);
-            out.append(ln);
-        }
-    }
-    return out;
-}
-
-// Runs `steps` in a transaction with the counts of (`lns`, `code`)
-// unsettled until they are written anew in it.
-Result run(const QStringList &lns, const QString &code, const std::function<bool(Result &, QSqlError &)> &steps)
-{
-    for (const QString &ln : lns)
-        Recount::pending(ln, code);
-    Result result;
-    QSqlError error;
-    const bool done = Transaction::run(
-        [&](QSqlError &stepError) {
-            result = Result();
-            if (steps(result, stepError))
-                return true;
-            if (result.outcome != Outcome::Failed)
-                stepError = QSqlError();
+        QSqlQuery kept;
+        if (!PrivateConnection::run(QSqlDatabase(), QString::fromLatin1(Sql::COUNT_ORDERS_OF_NUMBER),
+                                    {ln, code, number}, &kept, &error))
             return false;
-        },
-        error);
-    if (done)
-        result.outcome = Outcome::Done;
-    else if (result.outcome == Outcome::Failed)
-        result.error = error;
-    // Written or not, nothing is left to put right: the counts were written
-    // in the transaction, or nothing was.
-    for (const QString &ln : lns)
-        Recount::settled(ln, code);
-    return result;
+        const bool copy = kept.next() && kept.value(0).toInt() > 0;
+        kept = QSqlQuery();
+        if (!PrivateConnection::run(QSqlDatabase(),
+                                    QString::fromLatin1(copy ? Sql::COPY_GROUP_FILES : Sql::MOVE_GROUP_FILES),
+                                    copy ? QVariantList{renumbered, ln, code, number, renumbered}
+                                         : QVariantList{renumbered, ln, code, number},
+                                    nullptr, &error))
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -245,7 +147,7 @@ GroupOrders::Result GroupOrders::add(const QStringList &chosen, const QString &c
         return run(lns, code, [&](Result &result, QSqlError &error) {
             QSqlQuery query;
             if (!one(Sql::GROUP_ADD_AT_ONCE,
-                     {array(lns), code, fields.date, fields.number, fields.issuer, fields.name, fields.outgoing,
+                     {lns, code, fields.date, fields.number, fields.issuer, fields.name, fields.outgoing,
                       json(docs), json(contents)},
                      &query, error))
                 return false;
@@ -339,14 +241,12 @@ GroupOrders::Result GroupOrders::lift(const std::vector<Penalty> &penalties, con
     const QString what = QStringLiteral("Снято взысканий: %1").arg(penalties.size());
     if (Sql::onServer()) {
         QJsonArray chosen;
-        QStringList ids;
-        for (const Penalty &p : penalties) {
+        for (const Penalty &p : penalties)
             chosen.append(QJsonArray{p.id, p.ln, p.number, p.liftNumber, p.liftDate});
-            ids.append(p.id);
-        }
         return run(lns, code, [&](Result &result, QSqlError &error) {
             QSqlQuery query;
-            if (!one(Sql::GROUP_LIFT_AT_ONCE, {json(chosen), code, off, liftDate, liftNumber, array(ids), array(lns)}, &query, error))
+            if (!one(Sql::GROUP_LIFT_AT_ONCE, {json(chosen), code, off, liftDate, liftNumber, lns}, &query,
+                     error))
                 return false;
             if (!query.isNull(1) || !query.isNull(2)) {
                 result.outcome = query.isNull(1) ? Outcome::Changed : Outcome::Gone;
@@ -421,7 +321,7 @@ GroupOrders::Result GroupOrders::changeAll(const QString &code, const QString &n
         return run({}, code, [&](Result &result, QSqlError &error) {
             QSqlQuery query;
             if (!one(Sql::GROUP_CHANGE_AT_ONCE,
-                     {array(ids), code, number, date, fields.date, fields.number, fields.issuer, fields.name,
+                     {ids, code, number, date, fields.date, fields.number, fields.issuer, fields.name,
                       fields.outgoing},
                      &query, error))
                 return false;
@@ -436,26 +336,12 @@ GroupOrders::Result GroupOrders::changeAll(const QString &code, const QString &n
         });
     }
     return run({}, code, [&](Result &result, QSqlError &error) {
-        QSqlQuery rows;
-        if (!PrivateConnection::run(QSqlDatabase(), Sql::text(Sql::SELECT_SAME_ORDER), {code, number, date},
-                                    &rows, &error))
+        std::vector<OrderRow> found;
+        if (!readOrder(code, number, date, &found, error))
             return false;
-        struct Row
-        {
-            QString id, ln, name, date, issuer, outgoing;
-        };
-        std::vector<Row> found;
-        while (rows.next())
-            found.push_back({rows.value(0).toString(), rows.value(1).toString(), rows.value(2).toString(),
-                             rows.value(3).toString(), rows.value(4).toString(), rows.value(5).toString()});
-        if (rows.lastError().isValid()) {
-            error = rows.lastError();
-            return false;
-        }
-        rows = QSqlQuery();
         QStringList foundIds;
         QStringList lns;
-        for (const Row &row : found) {
+        for (const OrderRow &row : found) {
             foundIds.append(row.id);
             lns.append(row.ln);
         }
@@ -476,42 +362,9 @@ GroupOrders::Result GroupOrders::changeAll(const QString &code, const QString &n
             }
         }
         QList<History::Entry> entries;
-        for (const Row &row : found) {
-            if (!PrivateConnection::run(
-                    QSqlDatabase(), QString::fromLatin1(Sql::UPDATE_GROUP_ORDER_ROW),
-                    {fields.date, fields.number, fields.issuer, fields.name, fields.outgoing, row.id}, nullptr,
-                    &error))
-                return false;
-            const History::Entry base{QString::fromLatin1(History::Action::ORDER_CHANGED), row.ln, code,
-                                      fields.number, QString(), QString(), QString()};
-            const auto changed = [&](const char *field, const QString &was, const QString &now) {
-                History::changed(entries, base, field, was, now);
-            };
-            changed("prikaznom", number, fields.number);
-            changed("Date_time", row.date, fields.date);
-            changed("kemvidan", row.issuer, fields.issuer);
-            changed("nameZO", row.name, fields.name);
-            changed("ish_SU", row.outgoing, fields.outgoing);
-        }
-        // The documents are kept under the number: they follow each row to
-        // its new one, and while another order of the serviceman keeps the
-        // old number both keep them.
-        for (const QString &ln : std::as_const(lns)) {
-            if (!renumbered)
-                break;
-            QSqlQuery kept;
-            if (!PrivateConnection::run(QSqlDatabase(), QString::fromLatin1(Sql::COUNT_ORDERS_OF_NUMBER),
-                                        {ln, code, number}, &kept, &error))
-                return false;
-            const bool copy = kept.next() && kept.value(0).toInt() > 0;
-            kept = QSqlQuery();
-            if (!PrivateConnection::run(
-                    QSqlDatabase(), QString::fromLatin1(copy ? Sql::COPY_GROUP_FILES : Sql::MOVE_GROUP_FILES),
-                    copy ? QVariantList{fields.number, ln, code, number, fields.number}
-                         : QVariantList{fields.number, ln, code, number},
-                    nullptr, &error))
-                return false;
-        }
+        if (!changeRows(found, code, number, fields, entries, error) ||
+            (renumbered && !followDocuments(lns, code, number, fields.number, error)))
+            return false;
         entries.append(groupEntry(History::Action::GROUP_ORDER_CHANGED, code, fields.number, what));
         result.written = static_cast<int>(found.size());
         return History::record(entries, &error);
