@@ -36,6 +36,21 @@ using Connection::serverHandle;
 
 // PostgreSQL's type of texts.
 constexpr Oid TEXT_OID = 25;
+constexpr Oid TEXT_ARRAY_OID = 1009;
+
+// A list of texts in the server's syntax of an array: each in double quotes,
+// a quote or a backslash in it escaped, as the array's own syntax wants
+// whatever the server's settings (it travels apart from the statement).
+QString arrayLiteral(const QStringList &texts)
+{
+    QStringList items;
+    items.reserve(texts.size());
+    for (QString text : texts) {
+        text.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('"'), QLatin1String("\\\""));
+        items.append(QLatin1Char('"') + text + QLatin1Char('"'));
+    }
+    return QLatin1Char('{') + items.join(QLatin1Char(',')) + QLatin1Char('}');
+}
 
 QSqlQuery runStatement(QString sql, const QVariantList &values, const QSqlDatabase &db, bool numbered);
 
@@ -213,9 +228,12 @@ bool execNumbered(const QSqlDatabase &db, const QString &sql, const QVariantList
     std::vector<QByteArray> texts;
     texts.reserve(static_cast<size_t>(values.size()));
     std::vector<const char *> pointers;
-    std::vector<Oid> types(static_cast<size_t>(values.size()), TEXT_OID);
+    std::vector<Oid> types;
+    types.reserve(static_cast<size_t>(values.size()));
     for (const QVariant &value : values) {
-        const QString text = value.toString();
+        const bool list = value.typeId() == QMetaType::QStringList;
+        types.push_back(list ? TEXT_ARRAY_OID : TEXT_OID);
+        const QString text = list ? arrayLiteral(value.toStringList()) : value.toString();
         if (text.contains(QChar::Null)) {
             *error = QSqlError(QStringLiteral("В тексте нулевой символ"),
                                QStringLiteral("в тексте есть нулевой символ, его нельзя сохранить"),

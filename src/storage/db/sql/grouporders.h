@@ -76,8 +76,13 @@ inline constexpr char COPY_GROUP_FILES[] =
 // ---- the same on a server, in a few round trips whatever the count -------
 // Each write is one statement sent with its values apart (Query::numbered):
 // the many values travel as one array, a personal number's list as text[]
-// (matched against the tables as a constant, in one pass over each), the
-// rest of a row as JSON. It checks the servicemen (held FOR SHARE) and the
+// (sent as such, so that the server holds it as a constant and looks each
+// row up in a hash of it; a list cast from a text is searched from its
+// start for every row, seconds over a large register), the rest of a row as
+// JSON. The rows a write aims at by their identities are found one by one
+// through the key (a LATERAL subquery), whatever the server's estimate of
+// the table: a nested loop over the table's rows against the whole list took
+// seconds where the statistics lagged behind the table. It checks the servicemen (held FOR SHARE) and the
 // rows it aims at (FOR UPDATE), writes only when every check holds, and
 // says what it found. Its last field tells whether the database has
 // history_group(), which writes the group's own entry of the history (a
@@ -111,23 +116,23 @@ inline constexpr char GROUP_ADD_AT_ONCE[] =
     "LIMIT 1), (SELECT LN FROM held ORDER BY n LIMIT 1), " VEDOMER_GROUP_HAS_ENTRY;
 // The lifting of several penalties by one order. $1 the penalties
 // ([[identity, LN, number, loaded lifting number, loaded lifting date], …]),
-// $2 code, $3 0, $4 lifting date, $5 lifting number, $6 their identities
-// (bigint[]), $7 their personal numbers (text[]). Gives the penalties
-// lifted, the first serviceman gone, the first penalty no longer in force
-// as listed (its LN and number), and VEDOMER_GROUP_HAS_ENTRY.
+// $2 code, $3 0, $4 lifting date, $5 lifting number, $6 their personal
+// numbers (text[]). Gives the penalties lifted, the first serviceman gone,
+// the first penalty no longer in force as listed (its LN and number), and
+// VEDOMER_GROUP_HAS_ENTRY.
 inline constexpr char GROUP_LIFT_AT_ONCE[] =
     "WITH chosen AS (SELECT CAST(p->>0 AS bigint) AS id, p->>1 AS LN, p->>2 AS num, p->>3 AS lnum, p->>4 AS "
     "ldate, k FROM jsonb_array_elements(CAST($1 AS jsonb)) WITH ORDINALITY AS x(p, k)), "
-    "man AS (SELECT LN FROM Combat WHERE LN = ANY(CAST($7 AS text[])) FOR SHARE), "
-    "target AS (SELECT prikaz.id FROM prikaz JOIN chosen ON chosen.id = prikaz.id AND chosen.LN = prikaz.LN AND "
-    "chosen.num = prikaz.prikaznom AND chosen.lnum = COALESCE(prikaz.Nomer_snytie, '') AND chosen.ldate = "
-    "COALESCE(prikaz.Data_snytie, '') WHERE prikaz.id = ANY(CAST($6 AS bigint[])) AND prikaz.what = $2 AND "
-    "prikaz.actived_prikaz = '1' FOR UPDATE OF prikaz), "
+    "man AS (SELECT LN FROM Combat WHERE LN = ANY(CAST($6 AS text[])) FOR SHARE), "
+    "target AS (SELECT t.id FROM chosen CROSS JOIN LATERAL (SELECT prikaz.id FROM prikaz WHERE prikaz.id = "
+    "chosen.id AND prikaz.LN = chosen.LN AND prikaz.prikaznom = chosen.num AND COALESCE(prikaz.Nomer_snytie, '') "
+    "= chosen.lnum AND COALESCE(prikaz.Data_snytie, '') = chosen.ldate AND prikaz.what = $2 AND "
+    "prikaz.actived_prikaz = '1' FOR UPDATE) AS t), "
     "gone AS (SELECT LN, k FROM chosen WHERE LN NOT IN (SELECT LN FROM man)), "
     "missed AS (SELECT LN, num, k FROM chosen WHERE id NOT IN (SELECT id FROM target)), "
-    "written AS (UPDATE prikaz SET actived_prikaz = $3, Data_snytie = $4, Nomer_snytie = $5 WHERE id = "
-    "ANY(CAST($6 AS bigint[])) AND id IN (SELECT id FROM target) AND NOT EXISTS (SELECT 1 FROM gone) AND NOT "
-    "EXISTS (SELECT 1 FROM missed) RETURNING id) "
+    "written AS (UPDATE prikaz SET actived_prikaz = $3, Data_snytie = $4, Nomer_snytie = $5 WHERE id IN "
+    "(SELECT id FROM target) AND NOT EXISTS (SELECT 1 FROM gone) AND NOT EXISTS (SELECT 1 FROM missed) "
+    "RETURNING id) "
     "SELECT (SELECT count(*) FROM written), (SELECT LN FROM gone ORDER BY k LIMIT 1), (SELECT LN FROM missed "
     "ORDER BY k LIMIT 1), (SELECT num FROM missed ORDER BY k LIMIT 1), " VEDOMER_GROUP_HAS_ENTRY;
 // The change of every row of one order. $1 the rows' identities as listed
@@ -148,7 +153,7 @@ inline constexpr char GROUP_CHANGE_AT_ONCE[] =
     "taken AS (SELECT LN FROM prikaz WHERE $6 <> $3 AND what = $2 AND prikaznom = $6 AND LN IN (SELECT LN FROM "
     "target)), "
     "written AS (UPDATE prikaz SET Date_time = $5, prikaznom = $6, kemvidan = $7, nameZO = $8, ish_SU = $9 "
-    "WHERE id = ANY(CAST($1 AS bigint[])) AND id IN (SELECT id FROM target) AND (SELECT yes FROM same) AND NOT "
+    "WHERE id IN (SELECT id FROM chosen) AND id IN (SELECT id FROM target) AND (SELECT yes FROM same) AND NOT "
     "EXISTS (SELECT 1 FROM taken) AND (SELECT count(*) FROM man) > 0 RETURNING id, LN), "
     "kept AS (SELECT LN FROM prikaz WHERE what = $2 AND prikaznom = $3 AND LN IN (SELECT LN FROM target) AND "
     "id NOT IN (SELECT id FROM target)), "
@@ -170,7 +175,7 @@ inline constexpr char GROUP_RECOUNT_AT_ONCE[] =
     "ANY(CAST($1 AS text[])) GROUP BY LN), "
     "fresh AS (SELECT chosen.LN, COALESCE(counts.n, '0') AS n FROM (SELECT DISTINCT unnest(CAST($1 AS text[])) "
     "AS LN) AS chosen LEFT JOIN counts ON counts.LN = chosen.LN), "
-    "counted AS (UPDATE Combat SET %1 = fresh.n FROM fresh WHERE Combat.LN = ANY(CAST($1 AS text[])) AND "
+    "counted AS (UPDATE Combat SET %1 = fresh.n FROM fresh WHERE "
     "Combat.LN = fresh.LN AND Combat.%1 IS DISTINCT FROM fresh.n RETURNING 1) "
     "SELECT (SELECT count(*) FROM counted), %3";
 inline constexpr char GROUP_PENALTIES_IN_FORCE[] =
