@@ -20,6 +20,7 @@
 #include "pgserver.h"
 #include "testsupport.h"
 #include "storage/register/attachments.h"
+#include "storage/register/grouporders.h"
 #include "storage/copies/autobackup.h"
 #include "storage/copies/databasecopy.h"
 #include "storage/db/errors.h"
@@ -62,6 +63,10 @@ Told toldBy(bool done, const QSqlError &error = {})
 Told toldBy(const Orders::Result &result)
 {
     return toldBy(result.outcome == Orders::Outcome::Done, result.error);
+}
+Told toldBy(const GroupOrders::Result &result)
+{
+    return toldBy(result.outcome == GroupOrders::Outcome::Done, result.error);
 }
 
 // The last box of a main window's command, by its words.
@@ -212,6 +217,40 @@ const QList<Command> &commands()
              else
                  Attachments::forgetRemoval();
              return toldBy(result);
+         }},
+        // The group writes: an order with a document for three men, the
+        // lifting of two penalties by one order, the change of an order's
+        // every row.
+        {"group order", {},
+         [](QString *text) {
+             GroupOrders::Document d;
+             d.name = "doc.pdf";
+             if (!Attachments::store("doc.pdf", d.name, &d.target, &d.fresh, text))
+                 return Told::Failed;
+             const GroupOrders::Result result = GroupOrders::add({"5", "6", "8"}, "blag", ORDER, {d});
+             if (result.outcome != GroupOrders::Outcome::Done) {
+                 if (d.fresh)
+                     Attachments::discard(d.target);
+             } else if (d.fresh) {
+                 Attachments::settle(d.target);
+             }
+             return toldBy(result);
+         }},
+        {"group lift", {},
+         [](QString *) {
+             std::vector<GroupOrders::Penalty> penalties;
+             QSqlError error;
+             if (!GroupOrders::penaltiesInForce(&penalties, &error))
+                 return toldBy(false, error);
+             return toldBy(GroupOrders::lift(penalties, "01.03.2026", "12"));
+         }},
+        {"change all", {},
+         [](QString *) {
+             QStringList ids;
+             QSqlError error;
+             if (!GroupOrders::sameOrder("gr", "4", "04.02.2025", &ids, &error))
+                 return toldBy(false, error);
+             return toldBy(GroupOrders::changeAll("gr", "4", "04.02.2025", ids, ORDER));
          }},
         {"serviceman add", {},
          [](QString *) {
@@ -420,6 +459,10 @@ void fillRegister(bool server)
     if (!server)
         QVERIFY(exec("VACUUM INTO 'backup.db'"));
     QVERIFY(addOrder(order("9", "gr", "04.02.2025", "4", "Грамота")));
+    QVERIFY(addOrder(order("11", "gr", "04.02.2025", "4", "Грамота")));
+    QVERIFY(addOrder(order("12", "vzs", "05.02.2025", "6", "Замечание")));
+    QVERIFY(exec("UPDATE Combat SET gr = '1' WHERE LN IN ('9', '11')"));
+    QVERIFY(exec("UPDATE Combat SET vzs = '1' WHERE LN = '12'"));
     QFile copy("files/a.pdf"), doc("doc.pdf");
     QVERIFY(copy.open(QIODevice::WriteOnly) && copy.write(a) == a.size());
     QVERIFY(doc.open(QIODevice::WriteOnly) && doc.write(QByteArray(5000, 'd')) == 5000);
