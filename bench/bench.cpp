@@ -48,6 +48,7 @@
 #include "storage/db/connection.h"
 #include "storage/copies/servercopy.h"
 #include "storage/db/query.h"
+#include "storage/db/quoting.h"
 #include "view/application.h"
 #include "storage/copies/databaserestore.h"
 #include "storage/copies/serverbackup.h"

@@ -3,7 +3,7 @@
 #include "function.h"
 #include "storage/register/dates.h"
 #include "storage/db/errors.h"
-#include "storage/db/query.h"
+#include "storage/db/quoting.h"
 #include "storage/register/summarycolumns.h"
 #include "testsupport.h"
 #include "view/application.h"

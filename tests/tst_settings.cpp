@@ -13,7 +13,7 @@
 #include "testsupport.h"
 #include "toplevels.h"
 #include "windows/vestable.h"
-#include "storage/db/query.h"
+#include "storage/db/errorlog.h"
 #include "storage/db/errors.h"
 
 #include <QAction>

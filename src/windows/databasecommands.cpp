@@ -8,7 +8,7 @@
 #include "storage/db/errors.h"
 #include "storage/copies/databasecopy.h"
 #include "storage/setup/paths.h"
-#include "storage/db/query.h"
+#include "storage/db/errorlog.h"
 #include "storage/copies/servercopy.h"
 #include "storage/db/sql.h"
 #include "view/dialogs.h"

@@ -5,7 +5,7 @@
 #include "storage/db/connection.h"
 #include "storage/copies/databasecopy.h"
 #include "storage/setup/paths.h"
-#include "storage/db/query.h"
+#include "storage/db/errorlog.h"
 #include "storage/register/recount.h"
 #include "storage/register/servicemen.h"
 #include "storage/db/sql.h"

@@ -7,7 +7,8 @@
 #include "storage/history/historytable.h"
 #include "storage/setup/paths.h"
 #include "storage/db/privateconnection.h"
-#include "storage/db/query.h"
+#include "storage/db/errorlog.h"
+#include "storage/db/quoting.h"
 #include "storage/setup/schema.h"
 #include "storage/copies/tablecopy.h"
 

@@ -4,7 +4,7 @@
 #include "storage/db/errors.h"
 #include "storage/history/historytable.h"
 #include "storage/db/privateconnection.h"
-#include "storage/db/query.h"
+#include "storage/db/quoting.h"
 #include "storage/db/sql.h"
 
 #include <QSqlError>

@@ -4,7 +4,6 @@
 #include "storage/db/errors.h"
 #include "storage/history/historylog.h"
 #include "storage/setup/paths.h"
-#include "storage/db/query.h"
 #include "storage/reports/reportday.h"
 #include "storage/db/serverconnection.h"
 

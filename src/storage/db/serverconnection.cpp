@@ -9,7 +9,7 @@
 #include "storage/db/errors.h"
 #include "storage/history/historylog.h"
 #include "storage/setup/paths.h"
-#include "storage/db/query.h"
+#include "storage/db/errorlog.h"
 #include "storage/reports/reportday.h"
 
 #include <QCoreApplication>

@@ -7,7 +7,7 @@
 #include "storage/history/historylog.h"
 #include "storage/history/historytable.h"
 #include "storage/setup/paths.h"
-#include "storage/db/query.h"
+#include "storage/db/errorlog.h"
 #include "storage/register/recount.h"
 #include "storage/copies/servercopy.h"
 #include "storage/db/sql.h"

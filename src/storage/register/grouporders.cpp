@@ -5,6 +5,7 @@
 #include "storage/history/historylog.h"
 #include "storage/history/historytable.h"
 #include "storage/db/privateconnection.h"
+#include "storage/db/errorlog.h"
 #include "storage/db/query.h"
 #include "storage/register/recount.h"
 #include "storage/register/roster.h"

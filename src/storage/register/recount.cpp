@@ -6,7 +6,8 @@
 
 #include "storage/db/errors.h"
 #include "storage/setup/paths.h"
-#include "storage/db/query.h"
+#include "storage/db/errorlog.h"
+#include "storage/db/quoting.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "storage/setup/privacy.h"
 
 #include "storage/setup/paths.h"
-#include "storage/db/query.h"
+#include "storage/db/errorlog.h"
 
 #include <QDir>
 #include <QDirIterator>
