@@ -5,6 +5,7 @@
 #include "storage/db/connection.h"
 #include "storage/copies/databasecopy.h"
 #include "storage/setup/paths.h"
+#include "storage/setup/settings.h"
 #include "storage/db/errorlog.h"
 #include "storage/register/recount.h"
 #include "storage/register/servicemen.h"
@@ -119,23 +120,23 @@ bool MainWindow::openDatabase(bool again)
     QString where;
     // Settings that are there but cannot be read leave the standard folder,
     // which is not where the user keeps his database.
-    const QString settingsProblem = again ? QString() : Paths::settingsProblem();
+    const QString settingsProblem = again ? QString() : Settings::settingsProblem();
     // What a copy of the program killed while writing a backup or restoring
     // one left behind in the database folder.
-    DatabaseCopy::removeStaleParts(Paths::databaseFolder());
+    DatabaseCopy::removeStaleParts(Settings::databaseFolder());
     QString reason;
     bool opened = false;
-    if (again && !Paths::serverChosen()) {
+    if (again && !Settings::serverChosen()) {
         // The program's connection is there, closed: it is opened again on
         // the file settings.ini names now.
-        const QString fileName = Paths::databaseFile();
+        const QString fileName = Settings::databaseFile();
         where = QStringLiteral("«%1»").arg(QFileInfo(fileName).absoluteFilePath());
         opened = Connection::openAgain(fileName, &reason);
     } else {
         // The connection is made anew; this window lets go of the old one.
         db = QSqlDatabase();
         opened = Connection::openChosen(
-            [this](const Paths::Server &server, QString *password) {
+            [this](const Settings::Server &server, QString *password) {
                 return Dialogs::askPassword(this, server.user, Connection::describe(server), password);
             },
             &where, &reason);
@@ -199,12 +200,12 @@ void MainWindow::setUpFitToWindow()
 {
     // Only a value written by the program turns it on; anything else in
     // settings.ini leaves the described widths.
-    const bool fit = Paths::setting(Paths::FIT_TO_WINDOW_KEY).toString() == QLatin1String("true");
+    const bool fit = Settings::setting(Settings::FIT_TO_WINDOW_KEY).toString() == QLatin1String("true");
     summary->setFitToWindow(fit);
     ui->action_fitWidth->setChecked(fit);
     connect(ui->action_fitWidth, &QAction::triggered, this, [this](bool on) {
         summary->setFitToWindow(on);
-        if (!Paths::storeSetting(Paths::FIT_TO_WINDOW_KEY, on))
+        if (!Settings::storeSetting(Settings::FIT_TO_WINDOW_KEY, on))
             Dialogs::warn(this,
                            QStringLiteral("Выбор «По ширине окна» не запомнен: файл настроек %1 не удалось "
                                           "записать.")

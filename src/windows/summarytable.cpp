@@ -1,7 +1,7 @@
 #include "windows/summarytable.h"
 
 #include "storage/db/errors.h"
-#include "storage/setup/paths.h"
+#include "storage/setup/settings.h"
 #include "view/columns.h"
 #include "view/rowfilter.h"
 #include "view/tablefit.h"
@@ -121,7 +121,7 @@ SummaryTable::PenaltyView SummaryTable::readPenalties(bool rosterRead, bool inFo
     static const Penalties::InForce none;
     LastRead &read = lastRead;
     PenaltyView p;
-    p.months = Paths::penaltyReminderMonths();
+    p.months = Settings::penaltyReminderMonths();
     p.inForce = &none;
     const QDate today = QDate::currentDate();
     if (rosterRead && (p.months > 0 || inForceOnly)) {

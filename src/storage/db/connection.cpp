@@ -3,7 +3,7 @@
 #include "function.h"
 #include "storage/db/errors.h"
 #include "storage/history/historylog.h"
-#include "storage/setup/paths.h"
+#include "storage/setup/settings.h"
 #include "storage/reports/reportday.h"
 #include "storage/db/serverconnection.h"
 
@@ -139,12 +139,12 @@ QString readOnlyReason()
     return readOnlyNote();
 }
 
-bool openChosen(const std::function<bool(const Paths::Server &, QString *password)> &askPassword,
+bool openChosen(const std::function<bool(const Settings::Server &, QString *password)> &askPassword,
                 QString *where, QString *reason)
 {
     readOnlyNote().clear();
-    if (Paths::serverChosen()) {
-        *where = describe(Paths::storedServer());
+    if (Settings::serverChosen()) {
+        *where = describe(Settings::storedServer());
         if (!openChosenServer(QString(), reason, askPassword))
             return false;
         // A database without tables is refused as an empty file is. The
@@ -183,7 +183,7 @@ bool openChosen(const std::function<bool(const Paths::Server &, QString *passwor
         return ok;
     }
     // Reading the settings also marks settings.ini hidden.
-    const QString fileName = Paths::databaseFile();
+    const QString fileName = Settings::databaseFile();
     *where = QStringLiteral("«%1»").arg(QFileInfo(fileName).absoluteFilePath());
     return open(fileName, reason);
 }

@@ -1,7 +1,7 @@
 #ifndef CONNECTION_H
 #define CONNECTION_H
 
-#include "storage/setup/paths.h"
+#include "storage/setup/settings.h"
 
 #include <QString>
 
@@ -33,7 +33,7 @@ bool reopen(QString *reason);
 // that wants a password ~/.pgpass does not give gets the one `askPassword`
 // returns (asked once per run of the program and kept in memory only; false
 // when the user gives none). `where` names the database for messages.
-bool openChosen(const std::function<bool(const Paths::Server &, QString *password)> &askPassword,
+bool openChosen(const std::function<bool(const Settings::Server &, QString *password)> &askPassword,
                 QString *where, QString *reason);
 
 

@@ -6,6 +6,7 @@
 
 #include "storage/db/errors.h"
 #include "storage/setup/paths.h"
+#include "storage/setup/settings.h"
 #include "storage/db/errorlog.h"
 #include "storage/db/quoting.h"
 
@@ -39,7 +40,7 @@ QString marker()
     const QSqlDatabase db = QSqlDatabase::database(QString::fromLatin1(QSqlDatabase::defaultConnection), false);
     const QString folder = db.isValid() && !Sql::onServer(db) && !db.databaseName().isEmpty()
                                ? QFileInfo(db.databaseName()).absolutePath()
-                               : Paths::databaseFolder();
+                               : Settings::databaseFolder();
     return QDir(folder).filePath(QString::fromLatin1(Paths::COUNTS_UNSETTLED_FILE));
 }
 
