@@ -8,6 +8,7 @@
 #include "storage/db/connection.h"
 #include "storage/setup/paths.h"
 #include "storage/setup/settings.h"
+#include "storage/setup/opening.h"
 #include "storage/setup/schema.h"
 #include "storage/db/serverconnection.h"
 #include "view/dialogs.h"
@@ -37,6 +38,7 @@ static void initResources()
 void Application::initApplication()
 {
     initResources();
+    Opening::install();
 #ifdef __GLIBC__
     // Printing to PDF takes two buffers of 10 MB for every page and gives
     // them back. With glibc's sliding thresholds they come from the top of

@@ -2,9 +2,7 @@
 
 #include "function.h"
 #include "storage/db/errors.h"
-#include "storage/history/historylog.h"
 #include "storage/setup/settings.h"
-#include "storage/reports/reportday.h"
 #include "storage/db/serverconnection.h"
 
 #include <QCoreApplication>
@@ -25,6 +23,18 @@
 namespace Connection {
 
 namespace {
+
+Hooks &hooks()
+{
+    static Hooks given;
+    return given;
+}
+
+void fileOpened(const QSqlDatabase &db)
+{
+    if (hooks().fileOpened)
+        hooks().fileOpened(db);
+}
 
 // The answer of mayWrite() for the program's connection; empty while it
 // may write.
@@ -69,7 +79,7 @@ bool openReadable(QSqlDatabase &db, QString *reason)
         *reason = Errors::describe(db.lastError(), db.driverName());
         return false;
     }
-    Reports::addDayFunction(db);
+    fileOpened(db);
     bool ok = false;
     {
         QSqlQuery probe = Function::Myquery(Sql::text(Sql::PROBE, db), db);
@@ -174,8 +184,8 @@ bool openChosen(const std::function<bool(const Settings::Server &, QString *pass
         } else {
             if (!writer)
                 readOnlyNote() = readOnlyReasonFor(user);
-            if (!history)
-                History::prepare(db);
+            if (!history && hooks().historyMissing)
+                hooks().historyMissing(db);
             columnsAtOpen() = QSet<QString>(columns.begin(), columns.end());
         }
         // A file is left as it is on opening: its history is made with its
@@ -227,9 +237,14 @@ bool reopen(QString *reason)
         *reason = Errors::describe(db.lastError());
         return false;
     }
-    Reports::addDayFunction(db);
+    fileOpened(db);
     columnsAtOpen() = readColumns(db);
     return true;
+}
+
+void setHooks(const Hooks &given)
+{
+    hooks() = given;
 }
 
 bool tablesChangedSinceOpen()

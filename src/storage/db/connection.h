@@ -74,6 +74,19 @@ bool mayWrite(const QSqlDatabase &db, QString *reason = nullptr);
 // another program, or not there yet) and may be now.
 bool openAgain(const QString &file, QString *reason);
 
+// What the rooms above do as the program's connection opens, given once
+// at start (Opening::install). `fileOpened` runs after each opening of the
+// file by open(), openAgain(), reopen() and openChosen() (a new SQLite
+// handle has none of the functions given to the one before);
+// `historyMissing` after openChosen() opened a server's register that has
+// no history of changes. An empty one is skipped.
+struct Hooks
+{
+    std::function<void(const QSqlDatabase &db)> fileOpened;
+    std::function<void(const QSqlDatabase &db)> historyMissing;
+};
+void setHooks(const Hooks &hooks);
+
 } // namespace Connection
 
 #endif // CONNECTION_H

@@ -7,10 +7,8 @@
 #include "storage/db/connection.h"
 #include "function.h"
 #include "storage/db/errors.h"
-#include "storage/history/historylog.h"
 #include "storage/setup/settings.h"
 #include "storage/db/errorlog.h"
-#include "storage/reports/reportday.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -22,6 +20,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSysInfo>
 #include <QThread>
 #include <libpq-fe.h>
 
@@ -248,8 +247,8 @@ bool openServer(const Settings::Server &server, const QString &password, QString
     for (const auto &timeout : TIMEOUTS)
         options << QString::fromLatin1(timeout[0]) + QLatin1Char('=') + QString::fromLatin1(timeout[1]);
     // The workstation's name goes with every statement: the server's history
-    // of changes records it beside the role.
-    QString workstation = History::workstation();
+    // of changes records it beside the role, as a file's entries name it.
+    QString workstation = QSysInfo::machineHostName();
     if (workstation.isEmpty())
         workstation = QStringLiteral("vedomer");
     workstation.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
