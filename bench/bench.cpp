@@ -1672,7 +1672,7 @@ int main(int argc, char *argv[])
         {
             QStringList numbers;
             for (int r = 0; r < summary->rowCount(); ++r)
-                numbers.append(summary->item(r, Columns::LN)->text());
+                numbers.append(summary->item(r, SummaryColumns::LN)->text());
             const QPageLayout portrait(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(10, 10, 10, 10),
                                        QPageLayout::Millimeter);
             QString error;

@@ -45,8 +45,8 @@ MainWindow::MainWindow(QWidget *parent)
 {
     ui->setupUi(this);
     Columns::fixHeaders(ui->tableWidget_6);
-    ui->tableWidget_6->setColumnHidden(Columns::POSITION_NUMBER, true);
-    ui->tableWidget_6->setColumnHidden(Columns::RANK_NUMBER, true);
+    ui->tableWidget_6->setColumnHidden(SummaryColumns::POSITION_NUMBER, true);
+    ui->tableWidget_6->setColumnHidden(SummaryColumns::RANK_NUMBER, true);
     summary = new SummaryTable({ui->tableWidget_6, ui->comboBox, ui->checkBox, ui->comboBox_2, ui->checkBox_2,
                                 ui->label_2, ui->label_3},
                                this);
@@ -153,7 +153,7 @@ bool MainWindow::openDatabase(bool again)
     }
     // The widths are set before the first fill so that the row heights are
     // measured against the widths the user sees.
-    Columns::applyLayout(ui->tableWidget_6, Columns::SUMMARY);
+    Columns::applyLayout(ui->tableWidget_6, SummaryColumns::SUMMARY);
     summary->layoutApplied();
     showReadOnly();
     // Counts a program left wrong when it ended with an orders window open
@@ -220,7 +220,7 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
     if (watched == t && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if ((key == Qt::Key_Return || key == Qt::Key_Enter) && t->currentRow() >= 0 &&
-            !Columns::categoryOf(t->currentColumn()).isEmpty()) {
+            !SummaryColumns::categoryOf(t->currentColumn()).isEmpty()) {
             on_tableWidget_6_cellDoubleClicked(t->currentRow(), t->currentColumn());
             return true;
         }
@@ -336,7 +336,7 @@ void MainWindow::on_pushButton_2_clicked()
 void MainWindow::on_tableWidget_6_cellDoubleClicked(int row, int column)
 {
     // Only the count columns open a serviceman's orders.
-    const QString code = Columns::categoryOf(column);
+    const QString code = SummaryColumns::categoryOf(column);
     if (code.isEmpty())
         return;
     QTableWidget *t = ui->tableWidget_6;
@@ -344,9 +344,9 @@ void MainWindow::on_tableWidget_6_cellDoubleClicked(int row, int column)
         const QTableWidgetItem *item = t->item(row, c);
         return item ? item->text() : QString();
     };
-    LN = text(Columns::LN);
+    LN = text(SummaryColumns::LN);
     WTS = code;
-    auto *orders = new addfile(LN, WTS, text(Columns::FIO));
+    auto *orders = new addfile(LN, WTS, text(SummaryColumns::FIO));
     OpenWindows::show(orders);
     connect(orders, SIGNAL(wtf(QString, QString)), this, SLOT(recordfile(QString, QString)));
 }
@@ -356,8 +356,8 @@ void MainWindow::on_comboBox_activated(int index)
     // Item 0 shows every category column, item 1 to 6 only the column 5 + index.
     if (index < 0 || index > 6)
         return;
-    for (int c = Columns::FIRST_COUNT; c <= Columns::LAST_COUNT; ++c)
-        ui->tableWidget_6->setColumnHidden(c, index != 0 && c != Columns::FIRST_COUNT - 1 + index);
+    for (int c = SummaryColumns::FIRST_COUNT; c <= SummaryColumns::LAST_COUNT; ++c)
+        ui->tableWidget_6->setColumnHidden(c, index != 0 && c != SummaryColumns::FIRST_COUNT - 1 + index);
     // "Только с записями" follows the category chosen.
     if (ui->checkBox->isChecked())
         summary->fill(false);
@@ -495,8 +495,8 @@ void MainWindow::on_tableWidget_6_customContextMenuRequested(const QPoint &posit
         const QTableWidgetItem *item = ui->tableWidget_6->item(row, c);
         return item ? item->text() : QString();
     };
-    const QString ln = text(Columns::LN);
-    const QString fio = text(Columns::FIO);
+    const QString ln = text(SummaryColumns::LN);
+    const QString fio = text(SummaryColumns::FIO);
     if (!ln.isEmpty())
         menu.addAction(QStringLiteral("История изменений"), this, [ln, fio] { HistoryWindow::open(ln, fio); });
     // The rows chosen, or when at most one is, the rows shown, ticked.
@@ -511,15 +511,15 @@ void MainWindow::on_tableWidget_6_customContextMenuRequested(const QPoint &posit
 QStringList MainWindow::summaryChoice() const
 {
     QTableWidget *t = ui->tableWidget_6;
-    const QModelIndexList chosen = t->selectionModel()->selectedRows(Columns::LN);
+    const QModelIndexList chosen = t->selectionModel()->selectedRows(SummaryColumns::LN);
     QStringList lns;
     if (chosen.size() > 1) {
         for (const QModelIndex &index : chosen)
             lns.append(index.data().toString());
     } else {
         for (int r = 0; r < t->rowCount(); ++r)
-            if (!t->isRowHidden(r) && t->item(r, Columns::LN))
-                lns.append(t->item(r, Columns::LN)->text());
+            if (!t->isRowHidden(r) && t->item(r, SummaryColumns::LN))
+                lns.append(t->item(r, SummaryColumns::LN)->text());
     }
     return lns;
 }

@@ -40,7 +40,7 @@ constexpr int DELETE_BATCH_ROWS = 25000;
 // The documents of an SQLite register: its own copies (a file written from a
 // server) or the files in a folder "files" beside it. They go to the server
 // in statements of several megabytes.
-bool copyDocumentsToServer(const QSqlDatabase &file, Columns &fileColumns, const QString &source,
+bool copyDocumentsToServer(const QSqlDatabase &file, TableColumns &fileColumns, const QString &source,
                            QStringList *missing, QString *error, const ServerCopy::Progress &progress)
 {
     const QSqlDatabase to = server();
@@ -121,9 +121,9 @@ bool copyDocumentsToServer(const QSqlDatabase &file, Columns &fileColumns, const
 // triggers then see only what follows the move). Another clerk's restore
 // leaves the server's history as it is, with the triggers' entries of every
 // row it replaced. Why the file's entries stayed behind goes to `counts`.
-bool carryHistory(const QSqlDatabase &file, Columns &fileColumns, const QSqlDatabase &to, Columns &toColumns,
-                  const QString &source, bool transfer, const QString &numbers, ServerCopy::Counts *counts,
-                  QString *error)
+bool carryHistory(const QSqlDatabase &file, TableColumns &fileColumns, const QSqlDatabase &to,
+                  TableColumns &toColumns, const QString &source, bool transfer, const QString &numbers,
+                  ServerCopy::Counts *counts, QString *error)
 {
     const QString table = QString::fromLatin1(History::TABLE);
     const bool fileHistory = !fileColumns.of(table).isEmpty();
@@ -158,7 +158,7 @@ bool carryHistory(const QSqlDatabase &file, Columns &fileColumns, const QSqlData
     if (!run(QString::fromLatin1(Sql::HISTORY_WRITABLE), to, error, &writable))
         return false;
     if (writable.next() && writable.value(0).toBool()) {
-        Columns serverColumns(to);
+        TableColumns serverColumns(to);
         if (!run(QString::fromLatin1(Sql::DELETE_ROWS).arg(table), to, error) ||
             (fileHistory && !copyRows(file, fileColumns, to, serverColumns, history(), error)) ||
             !run(QString::fromLatin1(Sql::RESTART_IDENTITY).arg(table), to, error))
@@ -200,7 +200,7 @@ bool replace(const QString &source, bool empty, ServerCopy::Counts *counts, QStr
         *error = Errors::describe(file.db().lastError(), file.db().driverName());
         return false;
     }
-    Columns fileColumns(file.db());
+    TableColumns fileColumns(file.db());
     QStringList names;
     for (const Table &table : TABLES) {
         names.append(QString::fromLatin1(table.name));
@@ -216,7 +216,7 @@ bool replace(const QString &source, bool empty, ServerCopy::Counts *counts, QStr
         if (empty && !Schema::createMissingTables(to, QString::fromLatin1(Paths::SERVER_TABLE_DESCRIPTOR),
                                                   &counts->createdTables, error))
             return false;
-        Columns serverColumns(to);
+        TableColumns serverColumns(to);
         // Other clerks' changes wait until the register is in place; reading
         // goes on.
         if (!run(QString::fromLatin1(Sql::LOCK_REGISTER), to, error) ||

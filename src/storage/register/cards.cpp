@@ -14,7 +14,7 @@ namespace Cards {
 
 QString code(int section)
 {
-    return Columns::categoryOf(Columns::FIRST_COUNT + section);
+    return SummaryColumns::categoryOf(SummaryColumns::FIRST_COUNT + section);
 }
 
 namespace {

@@ -96,7 +96,7 @@ bool finish(const QStringList &lns, const QString &code, bool hasEntry, const ch
 bool recount(const QStringList &lns, const QString &code, QSqlError &error)
 {
     // The code stands in the statement as a column name: only the six codes.
-    if (!Columns::isCategory(code))
+    if (!SummaryColumns::isCategory(code))
         return true;
     QHash<QString, int> counts;
     for (const QString &ln : lns)
@@ -207,7 +207,7 @@ std::vector<GroupOrders::Man> GroupOrders::servicemen(QSqlError *error)
     }
     out.reserve(rows.size());
     for (const Roster::Row &row : rows)
-        out.push_back({row[Columns::VP], row[2], row[Columns::FIO], row[Columns::LN]});
+        out.push_back({row[SummaryColumns::VP], row[2], row[SummaryColumns::FIO], row[SummaryColumns::LN]});
     return out;
 }
 

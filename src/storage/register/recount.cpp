@@ -49,7 +49,7 @@ QString marker()
 Recount::Result Recount::category(const QString &ln, const QString &code, QSqlError *error)
 {
     // The code stands in the statement as a column name: only the six codes.
-    if (!Columns::isCategory(code))
+    if (!SummaryColumns::isCategory(code))
         return Result::NotACategory;
     if (Sql::onServer()) {
         // The count and its writing in one statement, one round trip, while
