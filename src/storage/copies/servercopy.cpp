@@ -181,6 +181,67 @@ bool carryHistory(const QSqlDatabase &file, TableColumns &fileColumns, const QSq
     return false;
 }
 
+// A move goes into a server database without servicemen, orders and
+// documents only.
+bool serverEmpty(const QSqlDatabase &to, QString *error)
+{
+    QList<int> held;
+    if (!countRows(to, {"Combat", "prikaz", "Files", "Kopii"}, &held, error))
+        return false;
+    if (held != QList<int>{0, 0, 0, 0}) {
+        *error = QStringLiteral("в базе данных на сервере уже есть записи; перенос делается только в "
+                                "пустую базу (заменить данные сервера можно восстановлением резервной "
+                                "копии)");
+        return false;
+    }
+    return true;
+}
+
+// Deletes the rows of the server's register; `replaced` gets how many each
+// table held (Files, prikaz, Combat, Emploeses, Ranks, Kopii).
+bool deleteServerRows(const QSqlDatabase &to, QList<int> *replaced, QString *error)
+{
+    // Each deleted row runs its trigger, and a statement the server works
+    // on for long without a word is taken for a server that stopped
+    // answering: a large table goes in several statements.
+    for (const char *table : {"Files", "prikaz", "Combat", "Emploeses", "Ranks", "Kopii"}) {
+        replaced->append(0);
+        for (int deleted = DELETE_BATCH_ROWS; deleted == DELETE_BATCH_ROWS;) {
+            QSqlQuery query(to);
+            const QString sql = QString::fromLatin1(Sql::DELETE_SOME_ROWS)
+                                    .arg(QString::fromLatin1(table), QString::number(DELETE_BATCH_ROWS));
+            if (!run(sql, to, error, &query))
+                return false;
+            deleted = query.numRowsAffected();
+            replaced->last() += deleted;
+        }
+    }
+    return true;
+}
+
+// The copy is checked by the numbers of rows of the tables `names` before it
+// is kept; `counts` gets the servicemen, orders and documents put in.
+bool checkCopied(const QSqlDatabase &file, const QSqlDatabase &to, const QStringList &names,
+                 ServerCopy::Counts *counts, QString *error)
+{
+    QList<int> there, here;
+    if (!countRows(file, names, &there, error) || !countRows(to, names, &here, error))
+        return false;
+    for (int i = 0; i < names.size(); ++i) {
+        if (there[i] != here[i]) {
+            *error = QStringLiteral("в таблице %1 на сервере %2 строк вместо %3")
+                         .arg(names[i])
+                         .arg(here[i])
+                         .arg(there[i]);
+            return false;
+        }
+    }
+    counts->servicemen = here[names.indexOf(QLatin1String("Combat"))];
+    counts->orders = here[names.indexOf(QLatin1String("prikaz"))];
+    counts->files = here[names.indexOf(QLatin1String("Files"))];
+    return true;
+}
+
 // Puts the register of `source` in the place of the server's, in one
 // transaction; `empty` first requires a server without servicemen, orders
 // and documents. A restore (not `empty`) is the owner's or vedomer_admins'
@@ -222,33 +283,9 @@ bool replace(const QString &source, bool empty, ServerCopy::Counts *counts, QStr
         if (!run(QString::fromLatin1(Sql::LOCK_REGISTER), to, error) ||
             (!empty && !run(QString::fromLatin1(Sql::HISTORY_RESTORING), to, error)))
             return false;
-        QList<int> held;
-        if (empty) {
-            if (!countRows(to, {"Combat", "prikaz", "Files", "Kopii"}, &held, error))
-                return false;
-            if (held != QList<int>{0, 0, 0, 0}) {
-                *error = QStringLiteral("в базе данных на сервере уже есть записи; перенос делается только в "
-                                        "пустую базу (заменить данные сервера можно восстановлением резервной "
-                                        "копии)");
-                return false;
-            }
-        }
-        // Each deleted row runs its trigger, and a statement the server works
-        // on for long without a word is taken for a server that stopped
-        // answering: a large table goes in several statements.
         QList<int> replaced;
-        for (const char *table : {"Files", "prikaz", "Combat", "Emploeses", "Ranks", "Kopii"}) {
-            replaced.append(0);
-            for (int deleted = DELETE_BATCH_ROWS; deleted == DELETE_BATCH_ROWS;) {
-                QSqlQuery query(to);
-                const QString sql = QString::fromLatin1(Sql::DELETE_SOME_ROWS)
-                                        .arg(QString::fromLatin1(table), QString::number(DELETE_BATCH_ROWS));
-                if (!run(sql, to, error, &query))
-                    return false;
-                deleted = query.numRowsAffected();
-                replaced.last() += deleted;
-            }
-        }
+        if ((empty && !serverEmpty(to, error)) || !deleteServerRows(to, &replaced, error))
+            return false;
         QList<int> put;
         if (!countRows(file.db(), {"Combat", "prikaz", "Files"}, &put, error))
             return false;
@@ -271,23 +308,7 @@ bool replace(const QString &source, bool empty, ServerCopy::Counts *counts, QStr
         if (!copyDocumentsToServer(file.db(), fileColumns, source, &counts->missing, error, progress) ||
             !carryHistory(file.db(), fileColumns, to, serverColumns, source, empty, numbers, counts, error))
             return false;
-        // The copy is checked by the numbers of rows before it is kept.
-        QList<int> there, here;
-        if (!countRows(file.db(), names, &there, error) || !countRows(to, names, &here, error))
-            return false;
-        for (int i = 0; i < names.size(); ++i) {
-            if (there[i] != here[i]) {
-                *error = QStringLiteral("в таблице %1 на сервере %2 строк вместо %3")
-                             .arg(names[i])
-                             .arg(here[i])
-                             .arg(there[i]);
-                return false;
-            }
-        }
-        counts->servicemen = here[names.indexOf(QLatin1String("Combat"))];
-        counts->orders = here[names.indexOf(QLatin1String("prikaz"))];
-        counts->files = here[names.indexOf(QLatin1String("Files"))];
-        return true;
+        return checkCopied(file.db(), to, names, counts, error);
     };
     if (!run(QString::fromLatin1(Sql::BEGIN), to, error))
         return false;
