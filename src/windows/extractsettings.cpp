@@ -23,8 +23,8 @@ ExtractSettings::ExtractSettings(QWidget *parent)
         QStringLiteral("lineEdit_extractPosition"), QStringLiteral("например, Начальник строевой части"));
     add(QStringLiteral("воинское звание"), Settings::EXTRACT_RANK_KEY, QStringLiteral("lineEdit_extractRank"),
         QStringLiteral("например, капитан"));
-    add(QStringLiteral("фамилия и инициалы"), Settings::EXTRACT_NAME_KEY, QStringLiteral("lineEdit_extractName"),
-        QStringLiteral("например, И. Иванов"));
+    add(QStringLiteral("фамилия и инициалы"), Settings::EXTRACT_NAME_KEY,
+        QStringLiteral("lineEdit_extractName"), QStringLiteral("например, И. Иванов"));
 }
 
 void ExtractSettings::add(const QString &label, const char *key, const QString &objectName,

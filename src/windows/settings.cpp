@@ -150,7 +150,8 @@ void settings::storeServer(const char *key, const QString &value)
 
 void settings::on_comboBox_kind_activated(int index)
 {
-    storeServer(Settings::KIND_KEY, index == 1 ? QString::fromLatin1(Settings::SERVER_KIND) : QStringLiteral("sqlite"));
+    storeServer(Settings::KIND_KEY,
+                index == 1 ? QString::fromLatin1(Settings::SERVER_KIND) : QStringLiteral("sqlite"));
     showKind(Settings::serverChosen());
     resize(width(), sizeHint().height());
 }
@@ -225,8 +226,8 @@ void settings::on_lineEdit_editingFinished()
 
 void settings::on_lineEdit_2_editingFinished()
 {
-    storeCount(ui->lineEdit_2, Settings::PENALTY_REMINDER_KEY, Settings::penaltyReminderMonths, Settings::MAX_PENALTY_REMINDER,
-               QStringLiteral("Срок напоминания не сохранён"),
+    storeCount(ui->lineEdit_2, Settings::PENALTY_REMINDER_KEY, Settings::penaltyReminderMonths,
+               Settings::MAX_PENALTY_REMINDER, QStringLiteral("Срок напоминания не сохранён"),
                QStringLiteral("нужно целое число месяцев от 0 до %1 (0 — не напоминать о взысканиях)")
                    .arg(Settings::MAX_PENALTY_REMINDER));
 }

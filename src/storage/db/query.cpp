@@ -412,7 +412,8 @@ void afterSending(const QSqlDatabase &connection, const QString &sql, bool wasIn
     const PGconn *handle = serverHandle(connection);
     const bool broken = handle && PQstatus(handle) == CONNECTION_BAD;
     if (!out.ok && wasInTransaction && broken) {
-        out.error = lostError(sql == QLatin1String(Sql::COMMIT), out.error.databaseText().trimmed(), noAnswer);
+        out.error =
+            lostError(sql == QLatin1String(Sql::COMMIT), out.error.databaseText().trimmed(), noAnswer);
         out.lost = true;
     } else if (!out.ok && broken && mayWrite(sql)) {
         // A write of one statement outside a transaction commits by
@@ -440,7 +441,8 @@ QSqlQuery runStatement(QString sql, const QVariantList &values, const QSqlDataba
 {
     // An invalid connection means the default one.
     QSqlDatabase connection =
-        db.isValid() ? db : QSqlDatabase::database(QString::fromLatin1(QSqlDatabase::defaultConnection), false);
+        db.isValid() ? db
+                     : QSqlDatabase::database(QString::fromLatin1(QSqlDatabase::defaultConnection), false);
     const bool server = Sql::onServer(connection);
     Outcome out;
     out.lost = server && lostBeforeSending(connection, sql);

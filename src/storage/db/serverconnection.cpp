@@ -187,7 +187,8 @@ QString encryptionRefusal(const Settings::Server &server)
     if (server.encryption == Settings::Encryption::Prefer ||
         gotPastEncryption(server, Settings::sslMode(server.encryption)))
         return QString();
-    if (server.encryption == Settings::Encryption::VerifyFull && gotPastEncryption(server, QStringLiteral("require")))
+    if (server.encryption == Settings::Encryption::VerifyFull &&
+        gotPastEncryption(server, QStringLiteral("require")))
         return QStringLiteral("сертификат сервера не удалось подтвердить: он не подписан центром сертификации "
                               "из файла «%1» или выдан не на имя «%2». Соединение не установлено, чтобы не "
                               "передавать данные чужому серверу; проверьте файл центра сертификации и имя "

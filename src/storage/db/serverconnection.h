@@ -22,8 +22,9 @@ bool openServer(const Settings::Server &server, const QString &password, QString
 // The connection `name` to the server settings.ini names, with the password
 // given at start, for work beside the program's connection (the schema
 // verification opens the default one this way too).
-bool openChosenServer(const QString &name, QString *reason,
-                      const std::function<bool(const Settings::Server &, QString *password)> &askPassword = {});
+bool openChosenServer(
+    const QString &name, QString *reason,
+    const std::function<bool(const Settings::Server &, QString *password)> &askPassword = {});
 // "«vedomer» на сервере «host:5432»".
 QString describe(const Settings::Server &server);
 

@@ -320,8 +320,9 @@ Schema::Report Schema::verify(const QString &database, const QString &tableDescr
     return report;
 }
 
-Schema::Report Schema::verifyServer(const QString &tableDescriptor, const QString &columnDescriptor,
-                                    const std::function<bool(const Settings::Server &, QString *)> &askPassword)
+Schema::Report
+Schema::verifyServer(const QString &tableDescriptor, const QString &columnDescriptor,
+                     const std::function<bool(const Settings::Server &, QString *)> &askPassword)
 {
     Report report;
     report.database = Connection::describe(Settings::storedServer());
