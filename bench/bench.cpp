@@ -48,6 +48,7 @@
 #include "storage/db/connection.h"
 #include "storage/copies/servercopy.h"
 #include "storage/db/query.h"
+#include "storage/db/quoting.h"
 #include "view/application.h"
 #include "storage/copies/databaserestore.h"
 #include "storage/copies/serverbackup.h"
@@ -1669,7 +1670,7 @@ int main(int argc, char *argv[])
         {
             QStringList numbers;
             for (int r = 0; r < summary->rowCount(); ++r)
-                numbers.append(summary->item(r, Columns::LN)->text());
+                numbers.append(summary->item(r, SummaryColumns::LN)->text());
             const QPageLayout portrait(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(10, 10, 10, 10),
                                        QPageLayout::Millimeter);
             QString error;

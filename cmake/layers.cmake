@@ -22,7 +22,9 @@ endfunction()
 # Reads the includes of `source` (below `root`), whether in quotes or in
 # angle brackets, and appends to the list named `faults_var` a line for
 # each header of a floor above `layer`. A system header in angle brackets
-# (<QString>, <functional>) names no floor and passes.
+# (<QString>, <functional>) names no floor and passes. Inside storage, db/
+# is the lowest room: what the rooms built on it do as it works is given to
+# it as a callback, so it includes none of their headers.
 function(vedomer_layer_faults root source layer faults_var)
     list(FIND VEDOMER_LAYERS ${layer} own_rank)
     set(found ${${faults_var}})
@@ -33,6 +35,10 @@ function(vedomer_layer_faults root source layer faults_var)
         list(FIND VEDOMER_LAYERS "${included_layer}" included_rank)
         if(included_rank GREATER own_rank)
             list(APPEND found "src/${source} (${layer}) includes \"${included}\" (${included_layer})")
+        endif()
+        if(source MATCHES "^storage/db/" AND included MATCHES "^storage/(history|reports|import|register|copies)/")
+            string(REGEX REPLACE "^(storage/[a-z]+)/.*$" "\\1" room "${included}")
+            list(APPEND found "src/${source} (storage/db) includes \"${included}\" (${room})")
         endif()
     endforeach()
     set(${faults_var} ${found} PARENT_SCOPE)

@@ -12,13 +12,15 @@
 
 // The statement runner and the natural order of unit numbers. The
 // program's other helpers live in the headers of their rooms
-// (storage/query.h, storage/errors.h, storage/dates.h,
-// storage/naturalorder.h, storage/paths.h, view/dialogs.h, view/tablefit.h,
+// (storage/db/query.h, storage/db/quoting.h, storage/db/errorlog.h,
+// storage/db/errors.h, storage/register/dates.h,
+// storage/register/naturalorder.h, storage/setup/paths.h,
+// storage/setup/settings.h, view/dialogs.h, view/tablefit.h,
 // view/application.h, which also holds Function::ver, the schema
 // verification: it shows its boxes, so it is built with the widgets).
 // Defined in:
-//   storage/query.cpp         Myquery
-//   storage/naturalorder.cpp  compareStrings, sortQListQString
+//   storage/db/query.cpp               Myquery
+//   storage/register/naturalorder.cpp  compareStrings, sortQListQString
 namespace Function {
 
 // Runs one statement on the default connection and logs a failure to "log".

@@ -4,7 +4,7 @@
 // typed (or refused with its message where a rule refuses it), and the rest of
 // the database must stay as it was.
 #include "windows/addcombat.h"
-#include "storage/setup/paths.h"
+#include "storage/setup/settings.h"
 #include "storage/register/servicemen.h"
 #include "storage/db/sql.h"
 #include "windows/mainwindow.h"
@@ -563,7 +563,7 @@ class TestBadInput : public QObject
             QTest::keyClick(edit, Qt::Key_Return);
         }
         QCOMPARE(QSettings("settings.ini", QSettings::IniFormat).value(f.column).toString(), want.stored);
-        QCOMPARE(Paths::databaseFolder(), want.stored.isEmpty() ? QString("data") : want.stored);
+        QCOMPARE(Settings::databaseFolder(), want.stored.isEmpty() ? QString("data") : want.stored);
         {
             settings w(nullptr);
             QCOMPARE(w.findChild<QLineEdit *>(f.widget)->text(), want.stored);

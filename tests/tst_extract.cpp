@@ -5,7 +5,7 @@
 #include "export/printing.h"
 #include "orderwindow.h"
 #include "pgserver.h"
-#include "storage/setup/paths.h"
+#include "storage/setup/settings.h"
 #include "testsupport.h"
 #include "windows/grouporder.h"
 #include "zipcontent.h"
@@ -86,11 +86,11 @@ QString missingInOrder(const QString &text, const QStringList &parts)
 
 void storeSetup()
 {
-    QVERIFY(Paths::storeSetting(Paths::EXTRACT_HEADER_KEYS[0], "Войсковая часть 00000"));
-    QVERIFY(Paths::storeSetting(Paths::EXTRACT_HEADER_KEYS[2], "г. Энск"));
-    QVERIFY(Paths::storeSetting(Paths::EXTRACT_POSITION_KEY, "Начальник строевой части"));
-    QVERIFY(Paths::storeSetting(Paths::EXTRACT_RANK_KEY, "капитан"));
-    QVERIFY(Paths::storeSetting(Paths::EXTRACT_NAME_KEY, "И. Петров"));
+    QVERIFY(Settings::storeSetting(Settings::EXTRACT_HEADER_KEYS[0], "Войсковая часть 00000"));
+    QVERIFY(Settings::storeSetting(Settings::EXTRACT_HEADER_KEYS[2], "г. Энск"));
+    QVERIFY(Settings::storeSetting(Settings::EXTRACT_POSITION_KEY, "Начальник строевой части"));
+    QVERIFY(Settings::storeSetting(Settings::EXTRACT_RANK_KEY, "капитан"));
+    QVERIFY(Settings::storeSetting(Settings::EXTRACT_NAME_KEY, "И. Петров"));
 }
 
 } // namespace

@@ -3,7 +3,7 @@
 #include "function.h"
 #include "storage/register/dates.h"
 #include "storage/db/errors.h"
-#include "storage/db/query.h"
+#include "storage/db/quoting.h"
 #include "storage/register/summarycolumns.h"
 #include "testsupport.h"
 #include "view/application.h"
@@ -389,12 +389,12 @@ private slots:
         };
         auto layout = [](const auto &columns) {
             QStringList out;
-            for (const Columns::Column &c : columns)
+            for (const SummaryColumns::Column &c : columns)
                 out << QString::fromLatin1(c.field);
             return out;
         };
-        QCOMPARE(layout(Columns::SUMMARY), fields(Sql::SELECT_SUMMARY.sqlite));
-        QCOMPARE(layout(Columns::LIST), fields(Sql::SELECT_ROSTER.sqlite));
+        QCOMPARE(layout(SummaryColumns::SUMMARY), fields(Sql::SELECT_SUMMARY.sqlite));
+        QCOMPARE(layout(SummaryColumns::LIST), fields(Sql::SELECT_ROSTER.sqlite));
     }
 
     // The fast fitting must give exactly what the view's own measurement of

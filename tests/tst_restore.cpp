@@ -108,7 +108,7 @@ private slots:
         const ModalAnswerer::Seen told = restore(w, copy);
         QCOMPARE(told.text, QString("База восстановлена"));
         QVERIFY2(told.informativeText.contains(dir.filePath("data/BaseDate.db")), qPrintable(told.informativeText));
-        QCOMPARE(column(summary(w), Columns::FIO), QStringList{"Иванов"});
+        QCOMPARE(column(summary(w), SummaryColumns::FIO), QStringList{"Иванов"});
         QCOMPARE(servicemen("другая/BaseDate.db"), QStringList{"Сидоров"});
     }
 
@@ -141,7 +141,7 @@ private slots:
         TopLevelGuard<voenosluga> lists;
         MainWindow w;
         w.show();
-        doubleClickCell(summary(w), 0, Columns::FIRST_COUNT);
+        doubleClickCell(summary(w), 0, SummaryColumns::FIRST_COUNT);
         w.findChild<QAction *>("action_4")->trigger();
         QTRY_COMPARE(topLevels<voenosluga>().size(), 1);
         voenosluga *list = topLevels<voenosluga>().first();

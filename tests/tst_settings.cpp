@@ -6,14 +6,14 @@
 #include "view/application.h"
 #include "storage/register/attachments.h"
 #include "storage/copies/databasecopy.h"
-#include "storage/setup/paths.h"
+#include "storage/setup/settings.h"
 #include "storage/setup/privacy.h"
 #include "windows/mainwindow.h"
 #include "windows/settings.h"
 #include "testsupport.h"
 #include "toplevels.h"
 #include "windows/vestable.h"
-#include "storage/db/query.h"
+#include "storage/db/errorlog.h"
 #include "storage/db/errors.h"
 
 #include <QAction>
@@ -368,7 +368,7 @@ private slots:
             header->setText("Войсковая часть 00000");
             QTest::keyClick(header, Qt::Key_Return);
         }
-        QCOMPARE(Paths::setting(Paths::EXTRACT_RANK_KEY).toString(), QString("капитан"));
+        QCOMPARE(Settings::setting(Settings::EXTRACT_RANK_KEY).toString(), QString("капитан"));
         settings again;
         QCOMPARE(again.findChild<QLineEdit *>("lineEdit_extractHeader2")->text(), QString("Войсковая часть 00000"));
         QCOMPARE(again.findChild<QLineEdit *>("lineEdit_extractHeader1")->text(), QString());
@@ -421,7 +421,7 @@ private slots:
         QVERIFY(QFile::remove("settings.ini") && QDir("files").removeRecursively());
         Privacy::keepPrivate();
         Function::ver();
-        QVERIFY(Paths::storeDatabaseFolder("data"));
+        QVERIFY(Settings::storeDatabaseFolder("data"));
         QVERIFY(Query::appendLog("запись\n"));
         QString error;
         QVERIFY2(DatabaseCopy::backup("data/BaseDate.db", "data/BaseDate_copy.db", &error),
@@ -449,7 +449,7 @@ private slots:
         const auto usual = qScopeGuard([] { ::umask(USUAL_MASK); });
         WorkDir dir;
         QTemporaryDir elsewhere;
-        QVERIFY(Paths::storeDatabaseFolder(elsewhere.path()));
+        QVERIFY(Settings::storeDatabaseFolder(elsewhere.path()));
         dir.writeFile("log", "прежняя запись\n");
         dir.writeFile("data/BaseDate_old.db", "копия");
         dir.writeFile("files/Приказ.pdf", "документ");

@@ -26,7 +26,7 @@
 #include "storage/db/errors.h"
 #include "storage/import/write.h"
 #include "storage/register/orders.h"
-#include "storage/setup/paths.h"
+#include "storage/setup/settings.h"
 #include "storage/register/recount.h"
 #include "storage/register/servicemen.h"
 #include "view/application.h"
@@ -287,7 +287,7 @@ const QList<Command> &commands()
         {"backup", {}, [](QString *text) { return mainWindowCommand("action", {}, text); }},
         {"daily copy", {},
          [](QString *text) {
-             AutoBackup::Run run(Paths::databaseFolder(), QDate::currentDate(), 3,
+             AutoBackup::Run run(Settings::databaseFolder(), QDate::currentDate(), 3,
                                  Sql::onServer() ? QString() : "data/BaseDate.db");
              run.start();
              run.wait();

@@ -4,7 +4,7 @@
 #include "export/printing.h"
 #include "export/tableexport.h"
 #include "storage/db/errors.h"
-#include "storage/setup/paths.h"
+#include "storage/setup/settings.h"
 #include "storage/db/sql.h"
 #include "view/dialogs.h"
 
@@ -80,14 +80,14 @@ QString pageLine(const Extracts::Extract &e)
 Setup Setup::stored()
 {
     Setup s;
-    for (const char *key : Paths::EXTRACT_HEADER_KEYS) {
-        const QString line = Paths::setting(key).toString().trimmed();
+    for (const char *key : Settings::EXTRACT_HEADER_KEYS) {
+        const QString line = Settings::setting(key).toString().trimmed();
         if (!line.isEmpty())
             s.header << line;
     }
-    s.position = Paths::setting(Paths::EXTRACT_POSITION_KEY).toString().trimmed();
-    s.rank = Paths::setting(Paths::EXTRACT_RANK_KEY).toString().trimmed();
-    s.name = Paths::setting(Paths::EXTRACT_NAME_KEY).toString().trimmed();
+    s.position = Settings::setting(Settings::EXTRACT_POSITION_KEY).toString().trimmed();
+    s.rank = Settings::setting(Settings::EXTRACT_RANK_KEY).toString().trimmed();
+    s.name = Settings::setting(Settings::EXTRACT_NAME_KEY).toString().trimmed();
     return s;
 }
 

@@ -52,7 +52,7 @@ bool isCount(const TableExport::Grid &grid, int index, const QString &text, doub
         return false;
     if (grid.numbers.isEmpty()) {
         const int column = grid.columns.at(index);
-        if (column < Columns::FIRST_COUNT || column > Columns::LAST_COUNT)
+        if (column < SummaryColumns::FIRST_COUNT || column > SummaryColumns::LAST_COUNT)
             return false;
     } else if (!grid.numbers.contains(index)) {
         return false;

@@ -11,7 +11,8 @@ QString shownCategory(const QTableWidget *table)
 {
     QString shown;
     int count = 0;
-    for (int c = Columns::FIRST_COUNT; c <= Columns::LAST_COUNT && c < table->columnCount(); ++c) {
+    for (int c = SummaryColumns::FIRST_COUNT; c <= SummaryColumns::LAST_COUNT && c < table->columnCount();
+         ++c) {
         if (table->isColumnHidden(c))
             continue;
         ++count;

@@ -7,6 +7,8 @@
 
 #include "storage/db/connection.h"
 #include "storage/setup/paths.h"
+#include "storage/setup/settings.h"
+#include "storage/setup/opening.h"
 #include "storage/setup/schema.h"
 #include "storage/db/serverconnection.h"
 #include "view/dialogs.h"
@@ -36,6 +38,7 @@ static void initResources()
 void Application::initApplication()
 {
     initResources();
+    Opening::install();
 #ifdef __GLIBC__
     // Printing to PDF takes two buffers of 10 MB for every page and gives
     // them back. With glibc's sliding thresholds they come from the top of
@@ -70,11 +73,11 @@ Schema::Report Function::ver()
 {
     // On a server the tables are those of its own descriptors; the SQLite
     // verification always works on data/BaseDate.db.
-    const bool server = Paths::serverChosen();
+    const bool server = Settings::serverChosen();
     const Schema::Report report =
         server ? Schema::verifyServer(QString::fromLatin1(Paths::SERVER_TABLE_DESCRIPTOR),
                                       QString::fromLatin1(Paths::SERVER_COLUMN_DESCRIPTOR),
-                                      [](const Paths::Server &s, QString *password) {
+                                      [](const Settings::Server &s, QString *password) {
                                           return Dialogs::askPassword(nullptr, s.user, Connection::describe(s), password);
                                       })
                : Schema::verify(QString::fromLatin1(Paths::VERIFIED_DATABASE),
@@ -120,7 +123,7 @@ QStringList Application::verificationNotes(const Schema::Report &report)
         dropped.append(QStringLiteral("таблица ") + table);
     for (const QString &column : report.droppedColumns)
         dropped.append(QStringLiteral("столбец ") + column);
-    const bool server = Paths::serverChosen();
+    const bool server = Settings::serverChosen();
     const QString descriptors =
         QString::fromLatin1(server ? Paths::SERVER_TABLE_DESCRIPTOR : Paths::TABLE_DESCRIPTOR) +
         QStringLiteral(" и ") +

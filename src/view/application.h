@@ -11,8 +11,9 @@ class SingleInstance;
 // the start of a copy in its working folder.
 namespace Application {
 
-// Program-wide set-up shared by the executable and the tests: resources
-// and the Russian locale that fixes the date forms.
+// Program-wide set-up shared by the executable and the tests: resources,
+// what storage does on each opening of the program's connection
+// (Opening::install) and the Russian locale that fixes the date forms.
 void initApplication();
 // True when the command line asks for the schema verification.
 bool wantsVerification(const QStringList &arguments);

@@ -11,7 +11,7 @@ namespace Columns {
 
 Qt::GlobalColor countColour(int summaryColumn)
 {
-    const QString code = categoryOf(summaryColumn);
+    const QString code = SummaryColumns::categoryOf(summaryColumn);
     if (code == QLatin1String(Code::VZS))
         return Qt::red;
     if (code == QLatin1String(Code::GR) || code == QLatin1String(Code::GOSNAG))
@@ -27,12 +27,12 @@ void fixHeaders(QTableWidget *table)
     }
 }
 
-void applyLayout(QTableWidget *table, const std::array<Column, COUNT> &layout)
+void applyLayout(QTableWidget *table, const Layout &layout)
 {
     QFont headerFont(QStringLiteral("Times New Roman"), 11);
     headerFont.setWeight(QFont::Bold);
-    for (int c = 0; c < table->columnCount() && c < COUNT; ++c) {
-        const Column &column = layout[static_cast<size_t>(c)];
+    for (int c = 0; c < table->columnCount() && c < SummaryColumns::COUNT; ++c) {
+        const SummaryColumns::Column &column = layout[static_cast<size_t>(c)];
         if (column.width > 0)
             table->setColumnWidth(c, column.width);
         if (QTableWidgetItem *h = table->horizontalHeaderItem(c)) {
@@ -43,11 +43,11 @@ void applyLayout(QTableWidget *table, const std::array<Column, COUNT> &layout)
     }
 }
 
-void shareWidth(QTableWidget *table, const std::array<Column, COUNT> &layout, int fittedWidth, int available)
+void shareWidth(QTableWidget *table, const Layout &layout, int fittedWidth, int available)
 {
     std::vector<std::pair<int, int>> shown;
     long long total = 0;
-    for (int c = 0; c < table->columnCount() && c < COUNT; ++c) {
+    for (int c = 0; c < table->columnCount() && c < SummaryColumns::COUNT; ++c) {
         if (table->isColumnHidden(c))
             continue;
         const int natural = std::max(1, layout[static_cast<size_t>(c)].width > 0
@@ -69,9 +69,9 @@ void shareWidth(QTableWidget *table, const std::array<Column, COUNT> &layout, in
     }
 }
 
-void restoreWidths(QTableWidget *table, const std::array<Column, COUNT> &layout, int fittedWidth)
+void restoreWidths(QTableWidget *table, const Layout &layout, int fittedWidth)
 {
-    for (int c = 0; c < table->columnCount() && c < COUNT; ++c) {
+    for (int c = 0; c < table->columnCount() && c < SummaryColumns::COUNT; ++c) {
         const int width = layout[static_cast<size_t>(c)].width;
         table->setColumnWidth(c, width > 0 ? width : fittedWidth);
     }

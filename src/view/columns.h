@@ -13,6 +13,9 @@ class QTableWidget;
 // storage/summarycolumns.h on screen.
 namespace Columns {
 
+// The columns of one of the two tables (SummaryColumns::SUMMARY or LIST).
+using Layout = std::array<SummaryColumns::Column, SummaryColumns::COUNT>;
+
 // Background of a non-zero count in a count column of the summary.
 Qt::GlobalColor countColour(int summaryColumn);
 
@@ -20,14 +23,14 @@ Qt::GlobalColor countColour(int summaryColumn);
 // drag, framed by a black line.
 void fixHeaders(QTableWidget *table);
 // The widths, the bold header font and the header texts of a layout.
-void applyLayout(QTableWidget *table, const std::array<Column, COUNT> &layout);
+void applyLayout(QTableWidget *table, const Layout &layout);
 
 // Shares `available` pixels among the shown columns of a table in
 // proportion to their widths in the layout (a fitted column counts with
 // `fittedWidth`).
-void shareWidth(QTableWidget *table, const std::array<Column, COUNT> &layout, int fittedWidth, int available);
+void shareWidth(QTableWidget *table, const Layout &layout, int fittedWidth, int available);
 // The widths of the layout again (a fitted column gets `fittedWidth`).
-void restoreWidths(QTableWidget *table, const std::array<Column, COUNT> &layout, int fittedWidth);
+void restoreWidths(QTableWidget *table, const Layout &layout, int fittedWidth);
 
 } // namespace Columns
 

@@ -15,20 +15,22 @@ bool counts(const QString &count)
 bool keeps(const Filter &filter, const Roster::Row &row)
 {
     if (filter.onlyWithRecords) {
-        const bool one = filter.category >= 1 && filter.category <= Columns::LAST_COUNT - Columns::FIRST_COUNT + 1;
-        const int first = one ? Columns::FIRST_COUNT - 1 + filter.category : Columns::FIRST_COUNT;
-        const int last = one ? first : Columns::LAST_COUNT;
+        const bool one = filter.category >= 1 &&
+                         filter.category <= SummaryColumns::LAST_COUNT - SummaryColumns::FIRST_COUNT + 1;
+        const int first =
+            one ? SummaryColumns::FIRST_COUNT - 1 + filter.category : SummaryColumns::FIRST_COUNT;
+        const int last = one ? first : SummaryColumns::LAST_COUNT;
         bool any = false;
         for (int c = first; c <= last && !any; ++c)
             any = counts(row[static_cast<size_t>(c)]);
-        if (!any && first == Columns::FIRST_COUNT && filter.withPenalties)
-            any = filter.withPenalties->contains(row[Columns::LN]);
+        if (!any && first == SummaryColumns::FIRST_COUNT && filter.withPenalties)
+            any = filter.withPenalties->contains(row[SummaryColumns::LN]);
         if (!any)
             return false;
     }
-    if (filter.unit && row[Columns::VP] != *filter.unit)
+    if (filter.unit && row[SummaryColumns::VP] != *filter.unit)
         return false;
-    if (filter.servicemen && !filter.servicemen->contains(row[Columns::LN]))
+    if (filter.servicemen && !filter.servicemen->contains(row[SummaryColumns::LN]))
         return false;
     if (!filter.text.isEmpty())
         return std::any_of(row.begin(), row.end(), [&filter](const QString &cell) {
@@ -59,7 +61,7 @@ QStringList units(const std::vector<Roster::Row> &rows, const std::optional<QStr
         }
     };
     for (const Roster::Row &row : rows)
-        add(row[Columns::VP]);
+        add(row[SummaryColumns::VP]);
     if (also)
         add(*also);
     // Texts the natural order takes as equal ("1а" and "01а") keep a fixed

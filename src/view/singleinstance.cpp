@@ -2,7 +2,7 @@
 
 #include "storage/setup/paths.h"
 
-#include "storage/db/query.h"
+#include "storage/db/errorlog.h"
 
 #include <QCryptographicHash>
 #include <QDebug>

@@ -5,7 +5,7 @@
 #include "storage/register/dates.h"
 #include "storage/db/errors.h"
 #include "storage/register/orders.h"
-#include "storage/setup/paths.h"
+#include "storage/setup/settings.h"
 #include "storage/register/penalties.h"
 #include "storage/db/query.h"
 #include "storage/db/sql.h"
@@ -132,7 +132,7 @@ void putOrders(QTableWidget *t, const std::vector<DatedOrder> &rows, const QStri
     const QBrush green(Qt::green, Qt::SolidPattern);
     // Penalties in force older than the reminder's months: the date cell is
     // marked and every cell of the row tells the penalty's age.
-    const int months = code == QLatin1String(Code::VZS) ? Paths::penaltyReminderMonths() : 0;
+    const int months = code == QLatin1String(Code::VZS) ? Settings::penaltyReminderMonths() : 0;
     const QDate today = QDate::currentDate();
     const QBrush oldMark(OLD_PENALTY, Qt::SolidPattern);
     // The view learned of the new rows above; the cells go in without a

@@ -7,8 +7,8 @@
 #include "storage/db/connection.h"
 #include "storage/db/errors.h"
 #include "storage/copies/databasecopy.h"
-#include "storage/setup/paths.h"
-#include "storage/db/query.h"
+#include "storage/setup/settings.h"
+#include "storage/db/errorlog.h"
 #include "storage/copies/servercopy.h"
 #include "storage/db/sql.h"
 #include "view/dialogs.h"
@@ -67,18 +67,18 @@ DatabaseCommands::~DatabaseCommands() = default;
 QString DatabaseCommands::openFile() const
 {
     const QString name = Sql::onServer(db) ? QString() : db.databaseName();
-    return QFileInfo(name.isEmpty() ? Paths::databaseFile() : name).absoluteFilePath();
+    return QFileInfo(name.isEmpty() ? Settings::databaseFile() : name).absoluteFilePath();
 }
 
 QString DatabaseCommands::copyFolder() const
 {
-    return Sql::onServer(db) ? Paths::databaseFolder() : QFileInfo(openFile()).absolutePath();
+    return Sql::onServer(db) ? Settings::databaseFolder() : QFileInfo(openFile()).absolutePath();
 }
 
 QString DatabaseCommands::databaseName() const
 {
     if (Sql::onServer(db)) {
-        Paths::Server server;
+        Settings::Server server;
         server.host = db.hostName();
         server.port = db.port();
         server.database = db.databaseName();
@@ -90,8 +90,8 @@ QString DatabaseCommands::databaseName() const
 
 QString DatabaseCommands::otherFolderNote() const
 {
-    const QString named = QFileInfo(Paths::databaseFile()).absoluteFilePath();
-    if (Sql::onServer(db) || Paths::serverChosen() || named == openFile())
+    const QString named = QFileInfo(Settings::databaseFile()).absoluteFilePath();
+    if (Sql::onServer(db) || Settings::serverChosen() || named == openFile())
         return QString();
     return QStringLiteral(
                "\n\nВ настройках указана другая папка базы данных («%1»): программа откроет её при "
@@ -126,7 +126,7 @@ void DatabaseCommands::backup()
 
 void DatabaseCommands::backupDaily()
 {
-    const int keep = Paths::autoBackups();
+    const int keep = Settings::autoBackups();
     if (keep == 0 || !db.isOpen() || dailyCopyRunning())
         return;
     window->statusBar()->showMessage(QStringLiteral("Создаётся ежедневная резервная копия базы данных…"));
@@ -189,9 +189,9 @@ void DatabaseCommands::dailyCopyEnded()
     window->statusBar()->showMessage(told, 30000);
     // Told once a day, not at every start while the cause lasts.
     const QString today = QDate::currentDate().toString(Qt::ISODate);
-    if (Paths::setting(Paths::AUTO_BACKUP_TOLD_KEY).toString() == today)
+    if (Settings::setting(Settings::AUTO_BACKUP_TOLD_KEY).toString() == today)
         return;
-    Paths::storeSetting(Paths::AUTO_BACKUP_TOLD_KEY, today);
+    Settings::storeSetting(Settings::AUTO_BACKUP_TOLD_KEY, today);
     Dialogs::warn(
         window, told,
         QStringLiteral("Программа работает как обычно. Когда причина устранена, сделайте копию командой "
@@ -392,7 +392,7 @@ void DatabaseCommands::transfer()
         return leave();
     const QString chosen =
         QFileDialog::getOpenFileName(window, QStringLiteral("Перенести базу на сервер"),
-                                     Paths::databaseFolder(), QStringLiteral("File Base (*.db)"));
+                                     Settings::databaseFolder(), QStringLiteral("File Base (*.db)"));
     if (chosen.isEmpty())
         return leave();
     if (!DatabaseCopy::isDatabase(chosen)) {

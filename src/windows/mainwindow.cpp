@@ -5,7 +5,8 @@
 #include "storage/db/connection.h"
 #include "storage/copies/databasecopy.h"
 #include "storage/setup/paths.h"
-#include "storage/db/query.h"
+#include "storage/setup/settings.h"
+#include "storage/db/errorlog.h"
 #include "storage/register/recount.h"
 #include "storage/register/servicemen.h"
 #include "storage/db/sql.h"
@@ -44,8 +45,8 @@ MainWindow::MainWindow(QWidget *parent)
 {
     ui->setupUi(this);
     Columns::fixHeaders(ui->tableWidget_6);
-    ui->tableWidget_6->setColumnHidden(Columns::POSITION_NUMBER, true);
-    ui->tableWidget_6->setColumnHidden(Columns::RANK_NUMBER, true);
+    ui->tableWidget_6->setColumnHidden(SummaryColumns::POSITION_NUMBER, true);
+    ui->tableWidget_6->setColumnHidden(SummaryColumns::RANK_NUMBER, true);
     summary = new SummaryTable({ui->tableWidget_6, ui->comboBox, ui->checkBox, ui->comboBox_2, ui->checkBox_2,
                                 ui->label_2, ui->label_3},
                                this);
@@ -119,23 +120,23 @@ bool MainWindow::openDatabase(bool again)
     QString where;
     // Settings that are there but cannot be read leave the standard folder,
     // which is not where the user keeps his database.
-    const QString settingsProblem = again ? QString() : Paths::settingsProblem();
+    const QString settingsProblem = again ? QString() : Settings::settingsProblem();
     // What a copy of the program killed while writing a backup or restoring
     // one left behind in the database folder.
-    DatabaseCopy::removeStaleParts(Paths::databaseFolder());
+    DatabaseCopy::removeStaleParts(Settings::databaseFolder());
     QString reason;
     bool opened = false;
-    if (again && !Paths::serverChosen()) {
+    if (again && !Settings::serverChosen()) {
         // The program's connection is there, closed: it is opened again on
         // the file settings.ini names now.
-        const QString fileName = Paths::databaseFile();
+        const QString fileName = Settings::databaseFile();
         where = QStringLiteral("«%1»").arg(QFileInfo(fileName).absoluteFilePath());
         opened = Connection::openAgain(fileName, &reason);
     } else {
         // The connection is made anew; this window lets go of the old one.
         db = QSqlDatabase();
         opened = Connection::openChosen(
-            [this](const Paths::Server &server, QString *password) {
+            [this](const Settings::Server &server, QString *password) {
                 return Dialogs::askPassword(this, server.user, Connection::describe(server), password);
             },
             &where, &reason);
@@ -152,7 +153,7 @@ bool MainWindow::openDatabase(bool again)
     }
     // The widths are set before the first fill so that the row heights are
     // measured against the widths the user sees.
-    Columns::applyLayout(ui->tableWidget_6, Columns::SUMMARY);
+    Columns::applyLayout(ui->tableWidget_6, SummaryColumns::SUMMARY);
     summary->layoutApplied();
     showReadOnly();
     // Counts a program left wrong when it ended with an orders window open
@@ -199,12 +200,12 @@ void MainWindow::setUpFitToWindow()
 {
     // Only a value written by the program turns it on; anything else in
     // settings.ini leaves the described widths.
-    const bool fit = Paths::setting(Paths::FIT_TO_WINDOW_KEY).toString() == QLatin1String("true");
+    const bool fit = Settings::setting(Settings::FIT_TO_WINDOW_KEY).toString() == QLatin1String("true");
     summary->setFitToWindow(fit);
     ui->action_fitWidth->setChecked(fit);
     connect(ui->action_fitWidth, &QAction::triggered, this, [this](bool on) {
         summary->setFitToWindow(on);
-        if (!Paths::storeSetting(Paths::FIT_TO_WINDOW_KEY, on))
+        if (!Settings::storeSetting(Settings::FIT_TO_WINDOW_KEY, on))
             Dialogs::warn(this,
                            QStringLiteral("Выбор «По ширине окна» не запомнен: файл настроек %1 не удалось "
                                           "записать.")
@@ -219,7 +220,7 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
     if (watched == t && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if ((key == Qt::Key_Return || key == Qt::Key_Enter) && t->currentRow() >= 0 &&
-            !Columns::categoryOf(t->currentColumn()).isEmpty()) {
+            !SummaryColumns::categoryOf(t->currentColumn()).isEmpty()) {
             on_tableWidget_6_cellDoubleClicked(t->currentRow(), t->currentColumn());
             return true;
         }
@@ -335,7 +336,7 @@ void MainWindow::on_pushButton_2_clicked()
 void MainWindow::on_tableWidget_6_cellDoubleClicked(int row, int column)
 {
     // Only the count columns open a serviceman's orders.
-    const QString code = Columns::categoryOf(column);
+    const QString code = SummaryColumns::categoryOf(column);
     if (code.isEmpty())
         return;
     QTableWidget *t = ui->tableWidget_6;
@@ -343,9 +344,9 @@ void MainWindow::on_tableWidget_6_cellDoubleClicked(int row, int column)
         const QTableWidgetItem *item = t->item(row, c);
         return item ? item->text() : QString();
     };
-    LN = text(Columns::LN);
+    LN = text(SummaryColumns::LN);
     WTS = code;
-    auto *orders = new addfile(LN, WTS, text(Columns::FIO));
+    auto *orders = new addfile(LN, WTS, text(SummaryColumns::FIO));
     OpenWindows::show(orders);
     connect(orders, SIGNAL(wtf(QString, QString)), this, SLOT(recordfile(QString, QString)));
 }
@@ -355,8 +356,8 @@ void MainWindow::on_comboBox_activated(int index)
     // Item 0 shows every category column, item 1 to 6 only the column 5 + index.
     if (index < 0 || index > 6)
         return;
-    for (int c = Columns::FIRST_COUNT; c <= Columns::LAST_COUNT; ++c)
-        ui->tableWidget_6->setColumnHidden(c, index != 0 && c != Columns::FIRST_COUNT - 1 + index);
+    for (int c = SummaryColumns::FIRST_COUNT; c <= SummaryColumns::LAST_COUNT; ++c)
+        ui->tableWidget_6->setColumnHidden(c, index != 0 && c != SummaryColumns::FIRST_COUNT - 1 + index);
     // "Только с записями" follows the category chosen.
     if (ui->checkBox->isChecked())
         summary->fill(false);
@@ -494,8 +495,8 @@ void MainWindow::on_tableWidget_6_customContextMenuRequested(const QPoint &posit
         const QTableWidgetItem *item = ui->tableWidget_6->item(row, c);
         return item ? item->text() : QString();
     };
-    const QString ln = text(Columns::LN);
-    const QString fio = text(Columns::FIO);
+    const QString ln = text(SummaryColumns::LN);
+    const QString fio = text(SummaryColumns::FIO);
     if (!ln.isEmpty())
         menu.addAction(QStringLiteral("История изменений"), this, [ln, fio] { HistoryWindow::open(ln, fio); });
     // The rows chosen, or when at most one is, the rows shown, ticked.
@@ -510,15 +511,15 @@ void MainWindow::on_tableWidget_6_customContextMenuRequested(const QPoint &posit
 QStringList MainWindow::summaryChoice() const
 {
     QTableWidget *t = ui->tableWidget_6;
-    const QModelIndexList chosen = t->selectionModel()->selectedRows(Columns::LN);
+    const QModelIndexList chosen = t->selectionModel()->selectedRows(SummaryColumns::LN);
     QStringList lns;
     if (chosen.size() > 1) {
         for (const QModelIndex &index : chosen)
             lns.append(index.data().toString());
     } else {
         for (int r = 0; r < t->rowCount(); ++r)
-            if (!t->isRowHidden(r) && t->item(r, Columns::LN))
-                lns.append(t->item(r, Columns::LN)->text());
+            if (!t->isRowHidden(r) && t->item(r, SummaryColumns::LN))
+                lns.append(t->item(r, SummaryColumns::LN)->text());
     }
     return lns;
 }

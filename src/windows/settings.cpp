@@ -2,6 +2,7 @@
 #include "ui_settings.h"
 
 #include "storage/setup/paths.h"
+#include "storage/setup/settings.h"
 #include "view/dialogs.h"
 #include "view/openwindows.h"
 #include "windows/extractsettings.h"
@@ -21,9 +22,9 @@ settings::settings(QWidget *parent)
     , ui(new Ui::settings)
 {
     ui->setupUi(this);
-    ui->lineEdit->setText(Paths::storedDatabaseFolder());
-    ui->lineEdit_2->setText(QString::number(Paths::penaltyReminderMonths()));
-    ui->lineEdit_3->setText(QString::number(Paths::autoBackups()));
+    ui->lineEdit->setText(Settings::storedDatabaseFolder());
+    ui->lineEdit_2->setText(QString::number(Settings::penaltyReminderMonths()));
+    ui->lineEdit_3->setText(QString::number(Settings::autoBackups()));
     showServer();
     // The header and signature of the extract from an order.
     ui->verticalLayout->addWidget(new ExtractSettings(this));
@@ -40,8 +41,8 @@ void settings::showEvent(QShowEvent *event)
 
 void settings::showServer()
 {
-    const bool server = Paths::serverChosen();
-    const Paths::Server s = Paths::storedServer();
+    const bool server = Settings::serverChosen();
+    const Settings::Server s = Settings::storedServer();
     const QSignalBlocker quiet(ui->spinBox_port);
     ui->comboBox_kind->setCurrentIndex(server ? 1 : 0);
     ui->lineEdit_host->setText(s.host);
@@ -50,7 +51,7 @@ void settings::showServer()
     ui->lineEdit_user->setText(s.user);
     ui->comboBox_ssl->setCurrentIndex(static_cast<int>(s.encryption));
     ui->lineEdit_ca->setText(QDir::toNativeSeparators(s.caFile));
-    showEncryption(s.encryption == Paths::Encryption::VerifyFull);
+    showEncryption(s.encryption == Settings::Encryption::VerifyFull);
     showKind(server);
 }
 
@@ -64,13 +65,13 @@ void settings::showEncryption(bool verify)
 
 void settings::on_comboBox_ssl_activated(int index)
 {
-    const auto encryption = static_cast<Paths::Encryption>(index);
-    storeServer(Paths::ENCRYPTION_KEY, Paths::sslMode(encryption));
+    const auto encryption = static_cast<Settings::Encryption>(index);
+    storeServer(Settings::ENCRYPTION_KEY, Settings::sslMode(encryption));
     // The note about the file concerns the check alone.
-    if (encryption != Paths::Encryption::VerifyFull)
+    if (encryption != Settings::Encryption::VerifyFull)
         ui->label_ca_note->clear();
-    showEncryption(encryption == Paths::Encryption::VerifyFull);
-    if (encryption == Paths::Encryption::VerifyFull && ui->lineEdit_ca->text().trimmed().isEmpty()) {
+    showEncryption(encryption == Settings::Encryption::VerifyFull);
+    if (encryption == Settings::Encryption::VerifyFull && ui->lineEdit_ca->text().trimmed().isEmpty()) {
         showCaNote(QStringLiteral("Выберите файл центра сертификации: без него программа не соединится с "
                                   "сервером."));
     }
@@ -90,7 +91,7 @@ void settings::showCaNote(const QString &text)
 
 void settings::storeCaFile(const QString &file)
 {
-    const QString stored = Paths::storedServer().caFile;
+    const QString stored = Settings::storedServer().caFile;
     if (QDir::fromNativeSeparators(file) == stored && !file.isEmpty())
         return;
     QString problem;
@@ -110,8 +111,8 @@ void settings::storeCaFile(const QString &file)
     }
     ui->label_ca_note->clear();
     ui->label_ca_note->hide();
-    storeServer(Paths::CA_FILE_KEY, QDir::fromNativeSeparators(file));
-    ui->lineEdit_ca->setText(QDir::toNativeSeparators(Paths::storedServer().caFile));
+    storeServer(Settings::CA_FILE_KEY, QDir::fromNativeSeparators(file));
+    ui->lineEdit_ca->setText(QDir::toNativeSeparators(Settings::storedServer().caFile));
 }
 
 void settings::on_lineEdit_ca_editingFinished()
@@ -140,7 +141,7 @@ void settings::showKind(bool server)
 
 void settings::storeServer(const char *key, const QString &value)
 {
-    if (Paths::storeSetting(key, value))
+    if (Settings::storeSetting(key, value))
         return;
     Dialogs::warn(this, QStringLiteral("Настройка не сохранена: файл настроек %1 не удалось записать.")
                              .arg(QString::fromLatin1(Paths::SETTINGS_FILE)));
@@ -149,29 +150,30 @@ void settings::storeServer(const char *key, const QString &value)
 
 void settings::on_comboBox_kind_activated(int index)
 {
-    storeServer(Paths::KIND_KEY, index == 1 ? QString::fromLatin1(Paths::SERVER_KIND) : QStringLiteral("sqlite"));
-    showKind(Paths::serverChosen());
+    storeServer(Settings::KIND_KEY,
+                index == 1 ? QString::fromLatin1(Settings::SERVER_KIND) : QStringLiteral("sqlite"));
+    showKind(Settings::serverChosen());
     resize(width(), sizeHint().height());
 }
 
 void settings::on_lineEdit_host_editingFinished()
 {
-    storeServer(Paths::HOST_KEY, ui->lineEdit_host->text().trimmed());
+    storeServer(Settings::HOST_KEY, ui->lineEdit_host->text().trimmed());
 }
 
 void settings::on_spinBox_port_editingFinished()
 {
-    storeServer(Paths::PORT_KEY, QString::number(ui->spinBox_port->value()));
+    storeServer(Settings::PORT_KEY, QString::number(ui->spinBox_port->value()));
 }
 
 void settings::on_lineEdit_name_editingFinished()
 {
-    storeServer(Paths::NAME_KEY, ui->lineEdit_name->text().trimmed());
+    storeServer(Settings::NAME_KEY, ui->lineEdit_name->text().trimmed());
 }
 
 void settings::on_lineEdit_user_editingFinished()
 {
-    storeServer(Paths::USER_KEY, ui->lineEdit_user->text().trimmed());
+    storeServer(Settings::USER_KEY, ui->lineEdit_user->text().trimmed());
 }
 
 settings::~settings()
@@ -181,14 +183,14 @@ settings::~settings()
 
 bool settings::store(const QString &folder)
 {
-    if (Paths::storeDatabaseFolder(folder))
+    if (Settings::storeDatabaseFolder(folder))
         return true;
     // The box takes the focus from the field, which would report the same
     // text as finished again.
     const QSignalBlocker quiet(ui->lineEdit);
     Dialogs::warn(this, QStringLiteral("Путь до базы не сохранён: файл настроек %1 не удалось записать.")
                              .arg(QString::fromLatin1(Paths::SETTINGS_FILE)));
-    ui->lineEdit->setText(Paths::storedDatabaseFolder());
+    ui->lineEdit->setText(Settings::storedDatabaseFolder());
     return false;
 }
 
@@ -205,8 +207,8 @@ void settings::on_pushButton_clicked()
 
 void settings::on_pushButton_3_clicked()
 {
-    if (store(QString::fromLatin1(Paths::DEFAULT_DATABASE_FOLDER)))
-        ui->lineEdit->setText(Paths::storedDatabaseFolder());
+    if (store(QString::fromLatin1(Settings::DEFAULT_DATABASE_FOLDER)))
+        ui->lineEdit->setText(Settings::storedDatabaseFolder());
 }
 
 void settings::on_pushButton_2_clicked()
@@ -218,24 +220,24 @@ void settings::on_lineEdit_editingFinished()
 {
     // The field reports every loss of focus, changed or not.
     const QString folder = ui->lineEdit->text();
-    if (folder != Paths::storedDatabaseFolder())
+    if (folder != Settings::storedDatabaseFolder())
         store(folder);
 }
 
 void settings::on_lineEdit_2_editingFinished()
 {
-    storeCount(ui->lineEdit_2, Paths::PENALTY_REMINDER_KEY, Paths::penaltyReminderMonths, Paths::MAX_PENALTY_REMINDER,
-               QStringLiteral("Срок напоминания не сохранён"),
+    storeCount(ui->lineEdit_2, Settings::PENALTY_REMINDER_KEY, Settings::penaltyReminderMonths,
+               Settings::MAX_PENALTY_REMINDER, QStringLiteral("Срок напоминания не сохранён"),
                QStringLiteral("нужно целое число месяцев от 0 до %1 (0 — не напоминать о взысканиях)")
-                   .arg(Paths::MAX_PENALTY_REMINDER));
+                   .arg(Settings::MAX_PENALTY_REMINDER));
 }
 
 void settings::on_lineEdit_3_editingFinished()
 {
-    storeCount(ui->lineEdit_3, Paths::AUTO_BACKUP_KEY, Paths::autoBackups, Paths::MAX_AUTO_BACKUPS,
+    storeCount(ui->lineEdit_3, Settings::AUTO_BACKUP_KEY, Settings::autoBackups, Settings::MAX_AUTO_BACKUPS,
                QStringLiteral("Число ежедневных копий не сохранено"),
                QStringLiteral("нужно целое число от 0 до %1 (0 — не делать ежедневных копий)")
-                   .arg(Paths::MAX_AUTO_BACKUPS));
+                   .arg(Settings::MAX_AUTO_BACKUPS));
 }
 
 void settings::storeCount(QLineEdit *field, const char *key, int (*stored)(), int largest, const QString &notSaved,
@@ -247,12 +249,12 @@ void settings::storeCount(QLineEdit *field, const char *key, int (*stored)(), in
     // The box takes the focus from the field, which would report the same
     // text as finished again.
     const QSignalBlocker quiet(field);
-    if (!Paths::parseCount(text, largest, &value)) {
+    if (!Settings::parseCount(text, largest, &value)) {
         Dialogs::warn(this, QStringLiteral("%1: %2, а введено «%3».").arg(notSaved, wanted, text));
         field->setText(QString::number(before));
         return;
     }
-    if (value != before && !Paths::storeSetting(key, value)) {
+    if (value != before && !Settings::storeSetting(key, value)) {
         Dialogs::warn(this, QStringLiteral("%1: файл настроек %2 не удалось записать.")
                                  .arg(notSaved, QString::fromLatin1(Paths::SETTINGS_FILE)));
         value = stored();

@@ -62,7 +62,8 @@ void SummaryOutput::preview(QWidget *parent, const QTableWidget *table)
 void SummaryOutput::cardOfCurrent(QWidget *parent, const QTableWidget *table)
 {
     const QTableWidget *t = table;
-    const QTableWidgetItem *item = t->currentRow() < 0 ? nullptr : t->item(t->currentRow(), Columns::LN);
+    const QTableWidgetItem *item =
+        t->currentRow() < 0 ? nullptr : t->item(t->currentRow(), SummaryColumns::LN);
     if (!item) {
         Dialogs::inform(parent,
                         QStringLiteral("Запись не выбрана: выделите в таблице строку военнослужащего, "
@@ -80,7 +81,7 @@ void SummaryOutput::cardsOfShown(QWidget *parent, const QTableWidget *table)
     QStringList numbers;
     numbers.reserve(t->rowCount());
     for (int r = 0; r < t->rowCount(); ++r) {
-        if (const QTableWidgetItem *item = t->item(r, Columns::LN))
+        if (const QTableWidgetItem *item = t->item(r, SummaryColumns::LN))
             numbers.append(item->text());
     }
     if (numbers.isEmpty()) {

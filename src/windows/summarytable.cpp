@@ -1,7 +1,7 @@
 #include "windows/summarytable.h"
 
 #include "storage/db/errors.h"
-#include "storage/setup/paths.h"
+#include "storage/setup/settings.h"
 #include "view/columns.h"
 #include "view/rowfilter.h"
 #include "view/tablefit.h"
@@ -121,7 +121,7 @@ SummaryTable::PenaltyView SummaryTable::readPenalties(bool rosterRead, bool inFo
     static const Penalties::InForce none;
     LastRead &read = lastRead;
     PenaltyView p;
-    p.months = Paths::penaltyReminderMonths();
+    p.months = Settings::penaltyReminderMonths();
     p.inForce = &none;
     const QDate today = QDate::currentDate();
     if (rosterRead && (p.months > 0 || inForceOnly)) {
@@ -199,7 +199,7 @@ bool SummaryTable::keepRows(const std::vector<Roster::Row> &rows, const std::vec
         // A row read anew with other cells is made anew.
         if (!row || row->shown.cells != rows[r])
             continue;
-        for (int c = 0; c < Columns::COUNT; ++c)
+        for (int c = 0; c < SummaryColumns::COUNT; ++c)
             t->setItem(k, c, row->items[static_cast<size_t>(c)].release());
         t->setRowHeight(k, row->height);
         if (row->fit != heightsFit)
@@ -222,7 +222,7 @@ void SummaryTable::takeOffstage(const std::vector<Roster::Row> &rows)
         row->height = t->rowHeight(j);
         row->fit = heightsFit;
         row->shown = std::move(shown);
-        for (int c = 0; c < Columns::COUNT; ++c)
+        for (int c = 0; c < SummaryColumns::COUNT; ++c)
             row->items[static_cast<size_t>(c)].reset(t->takeItem(j, c));
         offstage[r] = std::move(row);
     }
@@ -234,8 +234,8 @@ int SummaryTable::putRows(const std::vector<Roster::Row> &rows, const std::vecto
 {
     QTableWidget *t = w.table;
     const QBrush stripe(QColor(240, 240, 240, 226), Qt::SolidPattern);
-    QBrush countBrushes[Columns::COUNT];
-    for (int c = Columns::FIRST_COUNT; c <= Columns::LAST_COUNT; ++c)
+    QBrush countBrushes[SummaryColumns::COUNT];
+    for (int c = SummaryColumns::FIRST_COUNT; c <= SummaryColumns::LAST_COUNT; ++c)
         countBrushes[c] = QBrush(Columns::countColour(c), Qt::SolidPattern);
     // The view learns of the new rows in keepRows(); telling it of every cell
     // put into them one by one would cost more than the cells themselves, so
@@ -247,7 +247,7 @@ int SummaryTable::putRows(const std::vector<Roster::Row> &rows, const std::vecto
     for (int k = 0; k < static_cast<int>(kept.size()); ++k) {
         const int r = kept[static_cast<size_t>(k)];
         const Roster::Row &row = rows[static_cast<size_t>(r)];
-        const int oldHere = oldPenalties.value(row[Columns::LN]);
+        const int oldHere = oldPenalties.value(row[SummaryColumns::LN]);
         old += oldHere;
         ShownRow &shown = shownRows[static_cast<size_t>(k)];
         if (reuse && shown.index == r && shown.striped == (r % 2 == 0) && shown.old == oldHere &&
@@ -255,17 +255,17 @@ int SummaryTable::putRows(const std::vector<Roster::Row> &rows, const std::vecto
             continue;
         shown = ShownRow{row, r % 2 == 0, oldHere, r};
         changed->push_back(k);
-        for (int c = 0; c < Columns::COUNT; ++c) {
+        for (int c = 0; c < SummaryColumns::COUNT; ++c) {
             auto *item = new QTableWidgetItem(row[c]);
-            if (oldHere > 0 && c == Columns::FIRST_COUNT)
+            if (oldHere > 0 && c == SummaryColumns::FIRST_COUNT)
                 item->setToolTip(QStringLiteral("Взысканий старше %1 мес.: %2").arg(months).arg(oldHere));
             if (r % 2 == 0)
                 item->setBackground(stripe);
-            if (c >= Columns::FIRST_COUNT && c <= Columns::LAST_COUNT) {
+            if (c >= SummaryColumns::FIRST_COUNT && c <= SummaryColumns::LAST_COUNT) {
                 if (RowFilter::counts(row[c]))
                     item->setBackground(countBrushes[c]);
             }
-            if (c >= Columns::LN && c <= Columns::POSITION_NUMBER)
+            if (c >= SummaryColumns::LN && c <= SummaryColumns::POSITION_NUMBER)
                 item->setTextAlignment(Qt::AlignCenter);
             t->setItem(k, c, item);
         }
@@ -282,17 +282,17 @@ void SummaryTable::fitSummary(const std::vector<Roster::Row> &rows, const std::v
     QStringList names;
     names.reserve(static_cast<qsizetype>(rows.size()));
     for (const Roster::Row &row : rows)
-        names.append(row[Columns::FIO]);
+        names.append(row[SummaryColumns::FIO]);
     // The same names in the same font take the width they took.
     if (names != fittedNames || t->font() != fittedFont) {
-        TableFit::fitColumnWidth(t, Columns::FIO, &names);
+        TableFit::fitColumnWidth(t, SummaryColumns::FIO, &names);
         fittedNames = names;
         fittedFont = t->font();
-        fittedFio = t->columnWidth(Columns::FIO);
+        fittedFio = t->columnWidth(SummaryColumns::FIO);
     } else {
-        t->setColumnWidth(Columns::FIO, fittedFio);
+        t->setColumnWidth(SummaryColumns::FIO, fittedFio);
     }
-    fioWidth = t->columnWidth(Columns::FIO);
+    fioWidth = t->columnWidth(SummaryColumns::FIO);
     shareWidth();
     fitHeights(changed);
 }
@@ -346,7 +346,7 @@ void SummaryTable::shareWidth()
 {
     QTableWidget *t = w.table;
     if (m_fitToWindow && m_layoutApplied)
-        Columns::shareWidth(t, Columns::SUMMARY, fioWidth, t->viewport()->width());
+        Columns::shareWidth(t, SummaryColumns::SUMMARY, fioWidth, t->viewport()->width());
 }
 
 void SummaryTable::applyWidths()
@@ -356,7 +356,7 @@ void SummaryTable::applyWidths()
     if (m_fitToWindow)
         shareWidth();
     else
-        Columns::restoreWidths(w.table, Columns::SUMMARY, fioWidth);
+        Columns::restoreWidths(w.table, SummaryColumns::SUMMARY, fioWidth);
     fitHeights(nullptr);
 }
 

@@ -44,8 +44,8 @@ voenosluga::voenosluga(QWidget *parent)
     t->horizontalHeader()->setResizeContentsPrecision(-1);
     // The widths come before the first fill so that the row heights are
     // measured against the widths the user sees.
-    Columns::applyLayout(t, Columns::LIST);
-    for (int c = Columns::LIST_FIRST_HIDDEN; c < t->columnCount(); ++c)
+    Columns::applyLayout(t, SummaryColumns::LIST);
+    for (int c = SummaryColumns::LIST_FIRST_HIDDEN; c < t->columnCount(); ++c)
         t->setColumnHidden(c, true);
     // A viewer opens the form to read a serviceman; the form saves nothing.
     ReadOnly::disable({ui->pushButton_add}, {ui->action_del});
@@ -85,7 +85,7 @@ voenosluga::voenosluga(QWidget *parent)
             return;
         }
         const Roster::Row &stored = rows[static_cast<size_t>(row)];
-        HistoryWindow::open(stored[Columns::LN], stored[Columns::FIO]);
+        HistoryWindow::open(stored[SummaryColumns::LN], stored[SummaryColumns::FIO]);
     });
     clear_tableWidget();
 }
@@ -112,7 +112,7 @@ void voenosluga::clear_tableWidget()
         QSignalBlocker quiet(t->model());
         for (int r = 0; r < count; ++r) {
             const Roster::Row &row = rows[static_cast<size_t>(r)];
-            for (int c = 0; c < Columns::COUNT; ++c) {
+            for (int c = 0; c < SummaryColumns::COUNT; ++c) {
                 auto *item = new QTableWidgetItem(row[c]);
                 item->setTextAlignment(c >= 4 && c <= 11 ? Qt::AlignCenter : Qt::AlignVCenter);
                 t->setItem(r, c, item);
@@ -120,7 +120,7 @@ void voenosluga::clear_tableWidget()
         }
         quiet.unblock();
         t->viewport()->update();
-        TableFit::fitColumnWidth(t, Columns::FIO);
+        TableFit::fitColumnWidth(t, SummaryColumns::FIO);
         TableFit::fitRowHeights(t);
         t->horizontalHeader()->setStretchLastSection(false);
         // The trailing empty row, without cells: a double-click on it adds a serviceman.
@@ -141,9 +141,9 @@ void voenosluga::applySearch()
     t->setUpdatesEnabled(false);
     for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
         const Roster::Row &row = rows[static_cast<size_t>(r)];
-        const bool keep = text.isEmpty() || row[Columns::FIO].contains(text, Qt::CaseInsensitive) ||
-                          row[Columns::LN].contains(text, Qt::CaseInsensitive) ||
-                          row[Columns::VP].contains(text, Qt::CaseInsensitive);
+        const bool keep = text.isEmpty() || row[SummaryColumns::FIO].contains(text, Qt::CaseInsensitive) ||
+                          row[SummaryColumns::LN].contains(text, Qt::CaseInsensitive) ||
+                          row[SummaryColumns::VP].contains(text, Qt::CaseInsensitive);
         if (t->isRowHidden(r) == keep)
             t->setRowHidden(r, !keep);
         found += keep;
@@ -184,7 +184,7 @@ void voenosluga::openForm(int row)
         value_2 = stored[2];
         value_3 = stored[3];
         value_4 = stored[4];
-        value_5 = stored[Columns::LN];
+        value_5 = stored[SummaryColumns::LN];
     } else {
         value.clear();
         value_1.clear();
@@ -210,7 +210,8 @@ void voenosluga::on_action_del_triggered()
         return;
     // The personal number as stored, whatever the cell shows.
     QSqlError error;
-    if (!Servicemen::remove(rows[static_cast<size_t>(row)][Columns::LN], Servicemen::From::List, &error))
+    if (!Servicemen::remove(rows[static_cast<size_t>(row)][SummaryColumns::LN], Servicemen::From::List,
+                            &error))
         Dialogs::warnFailure(
             this, {QStringLiteral("Запись не удалена"), QStringLiteral("Неизвестно, удалена ли запись")}, error);
     clear_tableWidget();
@@ -238,7 +239,7 @@ void voenosluga::on_action_card_triggered()
         return;
     }
     // The personal number as stored, whatever the cell shows.
-    CardPrint::show(this, {rows[static_cast<size_t>(row)][Columns::LN]});
+    CardPrint::show(this, {rows[static_cast<size_t>(row)][SummaryColumns::LN]});
 }
 
 void voenosluga::closeEvent(QCloseEvent *event)

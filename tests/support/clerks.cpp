@@ -6,6 +6,7 @@
 #include "storage/register/orders.h"
 #include "storage/register/recount.h"
 #include "storage/register/servicemen.h"
+#include "storage/setup/opening.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -130,6 +131,8 @@ int clientMain(int argc, char **argv)
     if (argc < 4 || qstrcmp(argv[1], CLIENT) != 0)
         return -1;
     QCoreApplication app(argc, argv);
+    // Without the program's set-up: the connection's hooks alone.
+    Opening::install();
     QString where, reason;
     if (!Connection::openChosen({}, &where, &reason)) {
         std::printf("R\tне подключён: %s\n", qPrintable(reason));

@@ -1,7 +1,7 @@
 #include "programdb.h"
 
 #include "storage/db/connection.h"
-#include "storage/setup/paths.h"
+#include "storage/setup/settings.h"
 
 #include <QDir>
 
@@ -13,7 +13,7 @@ bool openProgramDb()
     // A test whose settings.ini names a server opens it as the program does.
     QString where;
     const bool opened =
-        Paths::serverChosen()
+        Settings::serverChosen()
             ? Connection::openChosen({}, &where, &reason)
             : Connection::open(QDir::current().absoluteFilePath(QStringLiteral("data/BaseDate.db")), &reason);
     if (!opened) {

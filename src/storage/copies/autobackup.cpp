@@ -4,7 +4,7 @@
 #include "storage/copies/databasecopy.h"
 #include "storage/db/errors.h"
 #include "storage/db/privateconnection.h"
-#include "storage/db/query.h"
+#include "storage/db/errorlog.h"
 #include "storage/copies/servercopy.h"
 #include "storage/copies/serverbackup.h"
 

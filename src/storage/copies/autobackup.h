@@ -5,7 +5,7 @@
 #include <QObject>
 #include <QString>
 
-#include "storage/copies/copystop.h"
+#include "storage/db/copystop.h"
 
 #include <functional>
 

@@ -10,7 +10,7 @@
 #include "storage/db/errors.h"
 #include "storage/history/historytable.h"
 #include "storage/setup/paths.h"
-#include "storage/db/query.h"
+#include "storage/db/errorlog.h"
 #include "storage/setup/schema.h"
 
 #include <QDebug>

@@ -2,7 +2,7 @@
 
 #include "function.h"
 #include "storage/db/privateconnection.h"
-#include "storage/db/query.h"
+#include "storage/db/quoting.h"
 
 #include <QFile>
 #include <QFileInfo>

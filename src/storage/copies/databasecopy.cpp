@@ -6,7 +6,7 @@
 #include "storage/copies/copyfiles.h"
 #include "storage/db/errors.h"
 #include "storage/db/privateconnection.h"
-#include "storage/db/query.h"
+#include "storage/db/errorlog.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

@@ -9,7 +9,8 @@
 #include "storage/history/historytable.h"
 #include "storage/db/privateconnection.h"
 #include "storage/setup/privacy.h"
-#include "storage/db/query.h"
+#include "storage/db/errorlog.h"
+#include "storage/db/quoting.h"
 #include "storage/db/errors.h"
 #include "storage/copies/chosenfile.h"
 

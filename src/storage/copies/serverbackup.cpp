@@ -30,8 +30,8 @@ bool copyFromServer(const QSqlDatabase &from, const QSqlDatabase &to, QString *e
 {
     if (!run(QString::fromLatin1(Sql::BEGIN), to, error))
         return false;
-    Columns serverColumns(from);
-    Columns fileColumns(to);
+    TableColumns serverColumns(from);
+    TableColumns fileColumns(to);
     // The documents go into the file with the register.
     bool ok = run(QString::fromLatin1(Sql::CREATE_CONTENT_TABLE), to, error);
     // The new file's reference tables were seeded on creation; the server's

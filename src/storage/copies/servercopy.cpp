@@ -7,7 +7,8 @@
 #include "storage/history/historytable.h"
 #include "storage/setup/paths.h"
 #include "storage/db/privateconnection.h"
-#include "storage/db/query.h"
+#include "storage/db/errorlog.h"
+#include "storage/db/quoting.h"
 #include "storage/setup/schema.h"
 #include "storage/copies/tablecopy.h"
 
@@ -39,7 +40,7 @@ constexpr int DELETE_BATCH_ROWS = 25000;
 // The documents of an SQLite register: its own copies (a file written from a
 // server) or the files in a folder "files" beside it. They go to the server
 // in statements of several megabytes.
-bool copyDocumentsToServer(const QSqlDatabase &file, Columns &fileColumns, const QString &source,
+bool copyDocumentsToServer(const QSqlDatabase &file, TableColumns &fileColumns, const QString &source,
                            QStringList *missing, QString *error, const ServerCopy::Progress &progress)
 {
     const QSqlDatabase to = server();
@@ -120,9 +121,9 @@ bool copyDocumentsToServer(const QSqlDatabase &file, Columns &fileColumns, const
 // triggers then see only what follows the move). Another clerk's restore
 // leaves the server's history as it is, with the triggers' entries of every
 // row it replaced. Why the file's entries stayed behind goes to `counts`.
-bool carryHistory(const QSqlDatabase &file, Columns &fileColumns, const QSqlDatabase &to, Columns &toColumns,
-                  const QString &source, bool transfer, const QString &numbers, ServerCopy::Counts *counts,
-                  QString *error)
+bool carryHistory(const QSqlDatabase &file, TableColumns &fileColumns, const QSqlDatabase &to,
+                  TableColumns &toColumns, const QString &source, bool transfer, const QString &numbers,
+                  ServerCopy::Counts *counts, QString *error)
 {
     const QString table = QString::fromLatin1(History::TABLE);
     const bool fileHistory = !fileColumns.of(table).isEmpty();
@@ -157,7 +158,7 @@ bool carryHistory(const QSqlDatabase &file, Columns &fileColumns, const QSqlData
     if (!run(QString::fromLatin1(Sql::HISTORY_WRITABLE), to, error, &writable))
         return false;
     if (writable.next() && writable.value(0).toBool()) {
-        Columns serverColumns(to);
+        TableColumns serverColumns(to);
         if (!run(QString::fromLatin1(Sql::DELETE_ROWS).arg(table), to, error) ||
             (fileHistory && !copyRows(file, fileColumns, to, serverColumns, history(), error)) ||
             !run(QString::fromLatin1(Sql::RESTART_IDENTITY).arg(table), to, error))
@@ -180,6 +181,67 @@ bool carryHistory(const QSqlDatabase &file, Columns &fileColumns, const QSqlData
     return false;
 }
 
+// A move goes into a server database without servicemen, orders and
+// documents only.
+bool serverEmpty(const QSqlDatabase &to, QString *error)
+{
+    QList<int> held;
+    if (!countRows(to, {"Combat", "prikaz", "Files", "Kopii"}, &held, error))
+        return false;
+    if (held != QList<int>{0, 0, 0, 0}) {
+        *error = QStringLiteral("в базе данных на сервере уже есть записи; перенос делается только в "
+                                "пустую базу (заменить данные сервера можно восстановлением резервной "
+                                "копии)");
+        return false;
+    }
+    return true;
+}
+
+// Deletes the rows of the server's register; `replaced` gets how many each
+// table held (Files, prikaz, Combat, Emploeses, Ranks, Kopii).
+bool deleteServerRows(const QSqlDatabase &to, QList<int> *replaced, QString *error)
+{
+    // Each deleted row runs its trigger, and a statement the server works
+    // on for long without a word is taken for a server that stopped
+    // answering: a large table goes in several statements.
+    for (const char *table : {"Files", "prikaz", "Combat", "Emploeses", "Ranks", "Kopii"}) {
+        replaced->append(0);
+        for (int deleted = DELETE_BATCH_ROWS; deleted == DELETE_BATCH_ROWS;) {
+            QSqlQuery query(to);
+            const QString sql = QString::fromLatin1(Sql::DELETE_SOME_ROWS)
+                                    .arg(QString::fromLatin1(table), QString::number(DELETE_BATCH_ROWS));
+            if (!run(sql, to, error, &query))
+                return false;
+            deleted = query.numRowsAffected();
+            replaced->last() += deleted;
+        }
+    }
+    return true;
+}
+
+// The copy is checked by the numbers of rows of the tables `names` before it
+// is kept; `counts` gets the servicemen, orders and documents put in.
+bool checkCopied(const QSqlDatabase &file, const QSqlDatabase &to, const QStringList &names,
+                 ServerCopy::Counts *counts, QString *error)
+{
+    QList<int> there, here;
+    if (!countRows(file, names, &there, error) || !countRows(to, names, &here, error))
+        return false;
+    for (int i = 0; i < names.size(); ++i) {
+        if (there[i] != here[i]) {
+            *error = QStringLiteral("в таблице %1 на сервере %2 строк вместо %3")
+                         .arg(names[i])
+                         .arg(here[i])
+                         .arg(there[i]);
+            return false;
+        }
+    }
+    counts->servicemen = here[names.indexOf(QLatin1String("Combat"))];
+    counts->orders = here[names.indexOf(QLatin1String("prikaz"))];
+    counts->files = here[names.indexOf(QLatin1String("Files"))];
+    return true;
+}
+
 // Puts the register of `source` in the place of the server's, in one
 // transaction; `empty` first requires a server without servicemen, orders
 // and documents. A restore (not `empty`) is the owner's or vedomer_admins'
@@ -199,7 +261,7 @@ bool replace(const QString &source, bool empty, ServerCopy::Counts *counts, QStr
         *error = Errors::describe(file.db().lastError(), file.db().driverName());
         return false;
     }
-    Columns fileColumns(file.db());
+    TableColumns fileColumns(file.db());
     QStringList names;
     for (const Table &table : TABLES) {
         names.append(QString::fromLatin1(table.name));
@@ -215,39 +277,15 @@ bool replace(const QString &source, bool empty, ServerCopy::Counts *counts, QStr
         if (empty && !Schema::createMissingTables(to, QString::fromLatin1(Paths::SERVER_TABLE_DESCRIPTOR),
                                                   &counts->createdTables, error))
             return false;
-        Columns serverColumns(to);
+        TableColumns serverColumns(to);
         // Other clerks' changes wait until the register is in place; reading
         // goes on.
         if (!run(QString::fromLatin1(Sql::LOCK_REGISTER), to, error) ||
             (!empty && !run(QString::fromLatin1(Sql::HISTORY_RESTORING), to, error)))
             return false;
-        QList<int> held;
-        if (empty) {
-            if (!countRows(to, {"Combat", "prikaz", "Files", "Kopii"}, &held, error))
-                return false;
-            if (held != QList<int>{0, 0, 0, 0}) {
-                *error = QStringLiteral("в базе данных на сервере уже есть записи; перенос делается только в "
-                                        "пустую базу (заменить данные сервера можно восстановлением резервной "
-                                        "копии)");
-                return false;
-            }
-        }
-        // Each deleted row runs its trigger, and a statement the server works
-        // on for long without a word is taken for a server that stopped
-        // answering: a large table goes in several statements.
         QList<int> replaced;
-        for (const char *table : {"Files", "prikaz", "Combat", "Emploeses", "Ranks", "Kopii"}) {
-            replaced.append(0);
-            for (int deleted = DELETE_BATCH_ROWS; deleted == DELETE_BATCH_ROWS;) {
-                QSqlQuery query(to);
-                const QString sql = QString::fromLatin1(Sql::DELETE_SOME_ROWS)
-                                        .arg(QString::fromLatin1(table), QString::number(DELETE_BATCH_ROWS));
-                if (!run(sql, to, error, &query))
-                    return false;
-                deleted = query.numRowsAffected();
-                replaced.last() += deleted;
-            }
-        }
+        if ((empty && !serverEmpty(to, error)) || !deleteServerRows(to, &replaced, error))
+            return false;
         QList<int> put;
         if (!countRows(file.db(), {"Combat", "prikaz", "Files"}, &put, error))
             return false;
@@ -270,23 +308,7 @@ bool replace(const QString &source, bool empty, ServerCopy::Counts *counts, QStr
         if (!copyDocumentsToServer(file.db(), fileColumns, source, &counts->missing, error, progress) ||
             !carryHistory(file.db(), fileColumns, to, serverColumns, source, empty, numbers, counts, error))
             return false;
-        // The copy is checked by the numbers of rows before it is kept.
-        QList<int> there, here;
-        if (!countRows(file.db(), names, &there, error) || !countRows(to, names, &here, error))
-            return false;
-        for (int i = 0; i < names.size(); ++i) {
-            if (there[i] != here[i]) {
-                *error = QStringLiteral("в таблице %1 на сервере %2 строк вместо %3")
-                             .arg(names[i])
-                             .arg(here[i])
-                             .arg(there[i]);
-                return false;
-            }
-        }
-        counts->servicemen = here[names.indexOf(QLatin1String("Combat"))];
-        counts->orders = here[names.indexOf(QLatin1String("prikaz"))];
-        counts->files = here[names.indexOf(QLatin1String("Files"))];
-        return true;
+        return checkCopied(file.db(), to, names, counts, error);
     };
     if (!run(QString::fromLatin1(Sql::BEGIN), to, error))
         return false;

@@ -4,7 +4,7 @@
 #include "storage/db/errors.h"
 #include "storage/history/historytable.h"
 #include "storage/db/privateconnection.h"
-#include "storage/db/query.h"
+#include "storage/db/quoting.h"
 #include "storage/db/sql.h"
 
 #include <QSqlError>
@@ -56,7 +56,7 @@ bool run(const QString &sql, const QSqlDatabase &db, QString *error, QSqlQuery *
     return false;
 }
 
-QStringList Columns::of(const QString &table)
+QStringList TableColumns::of(const QString &table)
 {
     const QString key = table.toLower();
     if (Sql::onServer(m_db) && !m_allRead) {
@@ -102,8 +102,8 @@ bool stopped(QString *error)
     return false;
 }
 
-bool copyRows(const QSqlDatabase &from, Columns &fromColumns, const QSqlDatabase &to, Columns &toColumns,
-              const Table &table, QString *error, const Progress &progress)
+bool copyRows(const QSqlDatabase &from, TableColumns &fromColumns, const QSqlDatabase &to,
+              TableColumns &toColumns, const Table &table, QString *error, const Progress &progress)
 {
     const QString name = QString::fromLatin1(table.name);
     const QStringList source = fromColumns.of(name);

@@ -38,10 +38,10 @@ bool run(const QString &sql, const QSqlDatabase &db, QString *error, QSqlQuery *
 
 // The columns of the tables of one database, read once: on a server every
 // table's in one statement at the first question.
-class Columns
+class TableColumns
 {
 public:
-    explicit Columns(const QSqlDatabase &db) : m_db(db) {}
+    explicit TableColumns(const QSqlDatabase &db) : m_db(db) {}
     // Empty where the table is not there.
     QStringList of(const QString &table);
 
@@ -57,8 +57,8 @@ bool countRows(const QSqlDatabase &db, const QStringList &tables, QList<int> *co
 
 // Copies every row of a table, in the order the rows were added, through
 // statements of many rows each; `progress` is told of the rows copied.
-bool copyRows(const QSqlDatabase &from, Columns &fromColumns, const QSqlDatabase &to, Columns &toColumns,
-              const Table &table, QString *error, const Progress &progress = {});
+bool copyRows(const QSqlDatabase &from, TableColumns &fromColumns, const QSqlDatabase &to,
+              TableColumns &toColumns, const Table &table, QString *error, const Progress &progress = {});
 
 // "перенос остановлен" in `error`, and false.
 bool stopped(QString *error);

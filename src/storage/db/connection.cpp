@@ -2,10 +2,7 @@
 
 #include "function.h"
 #include "storage/db/errors.h"
-#include "storage/history/historylog.h"
-#include "storage/setup/paths.h"
-#include "storage/db/query.h"
-#include "storage/reports/reportday.h"
+#include "storage/setup/settings.h"
 #include "storage/db/serverconnection.h"
 
 #include <QCoreApplication>
@@ -26,6 +23,18 @@
 namespace Connection {
 
 namespace {
+
+Hooks &hooks()
+{
+    static Hooks given;
+    return given;
+}
+
+void fileOpened(const QSqlDatabase &db)
+{
+    if (hooks().fileOpened)
+        hooks().fileOpened(db);
+}
 
 // The answer of mayWrite() for the program's connection; empty while it
 // may write.
@@ -70,7 +79,7 @@ bool openReadable(QSqlDatabase &db, QString *reason)
         *reason = Errors::describe(db.lastError(), db.driverName());
         return false;
     }
-    Reports::addDayFunction(db);
+    fileOpened(db);
     bool ok = false;
     {
         QSqlQuery probe = Function::Myquery(Sql::text(Sql::PROBE, db), db);
@@ -140,12 +149,12 @@ QString readOnlyReason()
     return readOnlyNote();
 }
 
-bool openChosen(const std::function<bool(const Paths::Server &, QString *password)> &askPassword,
+bool openChosen(const std::function<bool(const Settings::Server &, QString *password)> &askPassword,
                 QString *where, QString *reason)
 {
     readOnlyNote().clear();
-    if (Paths::serverChosen()) {
-        *where = describe(Paths::storedServer());
+    if (Settings::serverChosen()) {
+        *where = describe(Settings::storedServer());
         if (!openChosenServer(QString(), reason, askPassword))
             return false;
         // A database without tables is refused as an empty file is. The
@@ -175,8 +184,8 @@ bool openChosen(const std::function<bool(const Paths::Server &, QString *passwor
         } else {
             if (!writer)
                 readOnlyNote() = readOnlyReasonFor(user);
-            if (!history)
-                History::prepare(db);
+            if (!history && hooks().historyMissing)
+                hooks().historyMissing(db);
             columnsAtOpen() = QSet<QString>(columns.begin(), columns.end());
         }
         // A file is left as it is on opening: its history is made with its
@@ -184,7 +193,7 @@ bool openChosen(const std::function<bool(const Paths::Server &, QString *passwor
         return ok;
     }
     // Reading the settings also marks settings.ini hidden.
-    const QString fileName = Paths::databaseFile();
+    const QString fileName = Settings::databaseFile();
     *where = QStringLiteral("«%1»").arg(QFileInfo(fileName).absoluteFilePath());
     return open(fileName, reason);
 }
@@ -228,9 +237,14 @@ bool reopen(QString *reason)
         *reason = Errors::describe(db.lastError());
         return false;
     }
-    Reports::addDayFunction(db);
+    fileOpened(db);
     columnsAtOpen() = readColumns(db);
     return true;
+}
+
+void setHooks(const Hooks &given)
+{
+    hooks() = given;
 }
 
 bool tablesChangedSinceOpen()

@@ -1,7 +1,7 @@
 #ifndef CONNECTION_H
 #define CONNECTION_H
 
-#include "storage/setup/paths.h"
+#include "storage/setup/settings.h"
 
 #include <QString>
 
@@ -33,7 +33,7 @@ bool reopen(QString *reason);
 // that wants a password ~/.pgpass does not give gets the one `askPassword`
 // returns (asked once per run of the program and kept in memory only; false
 // when the user gives none). `where` names the database for messages.
-bool openChosen(const std::function<bool(const Paths::Server &, QString *password)> &askPassword,
+bool openChosen(const std::function<bool(const Settings::Server &, QString *password)> &askPassword,
                 QString *where, QString *reason);
 
 
@@ -73,6 +73,19 @@ bool mayWrite(const QSqlDatabase &db, QString *reason = nullptr);
 // open() does: for a database that could not be opened at start (locked by
 // another program, or not there yet) and may be now.
 bool openAgain(const QString &file, QString *reason);
+
+// What the rooms above do as the program's connection opens, given once
+// at start (Opening::install). `fileOpened` runs after each opening of the
+// file by open(), openAgain(), reopen() and openChosen() (a new SQLite
+// handle has none of the functions given to the one before);
+// `historyMissing` after openChosen() opened a server's register that has
+// no history of changes. An empty one is skipped.
+struct Hooks
+{
+    std::function<void(const QSqlDatabase &db)> fileOpened;
+    std::function<void(const QSqlDatabase &db)> historyMissing;
+};
+void setHooks(const Hooks &hooks);
 
 } // namespace Connection
 

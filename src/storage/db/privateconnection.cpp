@@ -1,7 +1,7 @@
 #include "storage/db/privateconnection.h"
 
 #include "function.h"
-#include "storage/copies/copystop.h"
+#include "storage/db/copystop.h"
 
 #include <atomic>
 

@@ -1,33 +1,32 @@
-// The statement runner most statements go through (Function::Myquery and
-// Query::numbered), the quoting of values put into a statement's text, and
-// the one writer of the error log "log". A few run their own queries: the
-// writers of many rows (the history's and the import's), which prepare a
-// statement once and run it again with new values and log their failures
-// here, and the reads of a connection's tables and columns as it opens.
+// The statement runner (Function::Myquery and Query::numbered): on a
+// server it keeps a transaction that went with its connection from going on
+// on a new one, watches for a server that stops answering, and refuses what
+// such a server would read otherwise; every failure goes to the error log.
+// Most statements run here. A few run prepared queries of their own on the
+// same connections: the writers of many rows (the history's entries, the
+// import's rows, the counts of a group order), which prepare a statement
+// once and run it again with new values and log their failures themselves,
+// and the reads of a connection's tables and columns as it opens or is
+// checked (the history's table, a chosen file's objects).
 
 #include "storage/db/query.h"
 
 #include "function.h"
 #include "storage/db/connection.h"
+#include "storage/db/errorlog.h"
 #include "storage/db/errors.h"
-#include "storage/setup/paths.h"
 #include "storage/db/watchdog.h"
 
 #include <QDebug>
-#include <QFile>
-#include <QFileInfo>
 #include <QMutex>
 #include <QSet>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlResult>
-#include <QTextStream>
 
 #include <libpq-fe.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <system_error>
 #include <vector>
 
 namespace {
@@ -345,16 +344,24 @@ QSqlQuery Query::numbered(const QString &sql, const QVariantList &values, const 
 
 namespace {
 
-QSqlQuery runStatement(QString sql, const QVariantList &values, const QSqlDatabase &db, bool numbered)
+// What became of a statement: whether it ran, and when it did not, whether
+// it was kept from the server (`refused`) or met a connection that broke
+// (`lost`); both give a result of the program's own error.
+struct Outcome
 {
-    // An invalid connection means the default one.
-    QSqlDatabase connection =
-        db.isValid() ? db : QSqlDatabase::database(QString::fromLatin1(QSqlDatabase::defaultConnection), false);
-    const bool server = Sql::onServer(connection);
     bool ok = true;
-    QSqlError error;
     bool lost = false;
-    if (server && lostInTransaction(connection)) {
+    bool refused = false;
+    QSqlError error;
+};
+
+// Before a statement on a server: true when it belongs to a transaction that
+// went with its connection, and is not sent. A connection the driver closed
+// after a break is opened again here otherwise.
+bool lostBeforeSending(QSqlDatabase &connection, const QString &sql)
+{
+    bool lost = false;
+    if (lostInTransaction(connection)) {
         // The transaction is gone with the connection, undone by the server:
         // none of its statements runs on a new connection. Its end (a
         // ROLLBACK, done without the server, or a COMMIT, refused) lifts the
@@ -365,94 +372,121 @@ QSqlQuery runStatement(QString sql, const QVariantList &values, const QSqlDataba
     }
     // A server connection that broke (the server was restarted, the network
     // was down) is closed by the driver; the next statement connects again.
-    if (server && !lost && !connection.isOpen()) {
+    if (!lost && !connection.isOpen()) {
         // A new connection is in no transaction.
         inTransaction().remove(connection.connectionName());
         connection.open();
     }
+    return lost;
+}
+
+// Runs the statement the way its connection and values call for.
+void execute(QSqlQuery &query, const QSqlDatabase &connection, const QString &sql, const QVariantList &values,
+             bool server, bool numbered, Outcome &out)
+{
+    if (out.lost) {
+        out.ok = sql == QLatin1String(Sql::ROLLBACK);
+        if (!out.ok)
+            out.error = lostError(false, QString());
+    } else if (server && numbered) {
+        out.ok = execNumbered(connection, sql, values, &query, &out.error);
+        out.refused = !out.ok;
+    } else if (server && !mayReadAlike(connection, sql, values)) {
+        out.ok = false;
+        out.refused = true;
+        out.error = backslashError();
+    } else if (server && values.isEmpty()) {
+        // PostgreSQL prepares only queries, not BEGIN or CREATE TABLE: a
+        // statement without bound values runs as it stands.
+        out.ok = query.exec(sql);
+        if (!out.ok)
+            out.error = query.lastError();
+    } else {
+        out.ok = query.prepare(sql);
+        if (!out.ok) {
+            qDebug() << false << "prepare";
+            // The reason preparing gave (such as "no such table") is the one
+            // worth logging; executing an unprepared query would only say "No query".
+            out.error = query.lastError();
+        } else {
+            for (const QVariant &value : values)
+                query.addBindValue(value);
+            out.ok = query.exec();
+            if (!out.ok)
+                out.error = query.lastError();
+        }
+    }
+}
+
+// After a statement sent to a server: a failure that met a broken
+// connection, or one the watchdog broke (`noAnswer`), is told as such, and
+// the connection's transaction is noted.
+void afterSending(const QSqlDatabase &connection, const QString &sql, bool wasInTransaction, bool noAnswer,
+                  Outcome &out)
+{
+    // The statement that met the break inside a transaction is told as
+    // such: nothing of the transaction was written (of a COMMIT, it is
+    // not known).
+    const PGconn *handle = serverHandle(connection);
+    const bool broken = handle && PQstatus(handle) == CONNECTION_BAD;
+    if (!out.ok && wasInTransaction && broken) {
+        out.error =
+            lostError(sql == QLatin1String(Sql::COMMIT), out.error.databaseText().trimmed(), noAnswer);
+        out.lost = true;
+    } else if (!out.ok && broken && mayWrite(sql)) {
+        // A write of one statement outside a transaction commits by
+        // itself: the server may have done it before the break, so
+        // whether it was saved is not known.
+        out.error = lostError(true, out.error.databaseText().trimmed(), noAnswer);
+        out.lost = true;
+    } else if (!out.ok && noAnswer) {
+        out.error = noAnswerError(Errors::databaseWords(out.error));
+        out.lost = true;
+    }
+    noteTransaction(connection, sql, out.ok);
+}
+
+void logFailure(const QSqlError &error, const QString &sql)
+{
+    const QString message = QStringLiteral("В запросе содержится ошибка.") + sql;
+    // The entries run on in one line, without separators.
+    if (Query::appendLog(error.text() + message + QStringLiteral(" Запрос")))
+        qDebug() << error.text() << message + QStringLiteral(" Запрос");
+    qDebug() << error.text() << message + QStringLiteral(" Запрос ");
+}
+
+QSqlQuery runStatement(QString sql, const QVariantList &values, const QSqlDatabase &db, bool numbered)
+{
+    // An invalid connection means the default one.
+    QSqlDatabase connection =
+        db.isValid() ? db
+                     : QSqlDatabase::database(QString::fromLatin1(QSqlDatabase::defaultConnection), false);
+    const bool server = Sql::onServer(connection);
+    Outcome out;
+    out.lost = server && lostBeforeSending(connection, sql);
     const bool wasInTransaction = server && inTransaction().contains(connection.connectionName());
     QSqlQuery query(connection);
     query.setForwardOnly(true);
     // A server that stops answering does not hold the statement for long:
     // the watchdog breaks the connection, and the statement fails. A server
     // that is only busy is waited for.
-    const PGconn *watched = server && !lost ? serverHandle(connection) : nullptr;
+    const PGconn *watched = server && !out.lost ? serverHandle(connection) : nullptr;
     Watchdog::Guard guard(watched);
-    bool refused = false;
-    if (lost) {
-        ok = sql == QLatin1String(Sql::ROLLBACK);
-        if (!ok)
-            error = lostError(false, QString());
-    } else if (server && numbered) {
-        ok = execNumbered(connection, sql, values, &query, &error);
-        refused = !ok;
-    } else if (server && !mayReadAlike(connection, sql, values)) {
-        ok = false;
-        refused = true;
-        error = backslashError();
-    } else if (server && values.isEmpty()) {
-        // PostgreSQL prepares only queries, not BEGIN or CREATE TABLE: a
-        // statement without bound values runs as it stands.
-        ok = query.exec(sql);
-        if (!ok)
-            error = query.lastError();
-    } else {
-        ok = query.prepare(sql);
-        if (!ok) {
-            qDebug() << false << "prepare";
-            // The reason preparing gave (such as "no such table") is the one
-            // worth logging; executing an unprepared query would only say "No query".
-            error = query.lastError();
-        } else {
-            for (const QVariant &value : values)
-                query.addBindValue(value);
-            ok = query.exec();
-            if (!ok)
-                error = query.lastError();
-        }
-    }
+    execute(query, connection, sql, values, server, numbered, out);
     const bool noAnswer = guard.end();
-    if (server && !lost) {
-        // The statement that met the break inside a transaction is told as
-        // such: nothing of the transaction was written (of a COMMIT, it is
-        // not known).
-        const PGconn *handle = serverHandle(connection);
-        const bool broken = handle && PQstatus(handle) == CONNECTION_BAD;
-        if (!ok && wasInTransaction && broken) {
-            error = lostError(sql == QLatin1String(Sql::COMMIT), error.databaseText().trimmed(), noAnswer);
-            lost = true;
-        } else if (!ok && broken && mayWrite(sql)) {
-            // A write of one statement outside a transaction commits by
-            // itself: the server may have done it before the break, so
-            // whether it was saved is not known.
-            error = lostError(true, error.databaseText().trimmed(), noAnswer);
-            lost = true;
-        } else if (!ok && noAnswer) {
-            error = noAnswerError(Errors::databaseWords(error));
-            lost = true;
-        }
-        noteTransaction(connection, sql, ok);
-    }
-    if (lost || refused)
-        query = QSqlQuery(new LostResult(connection.driver(), sql, error));
-    if (ok) {
+    if (server && !out.lost)
+        afterSending(connection, sql, wasInTransaction, noAnswer, out);
+    if (out.lost || out.refused)
+        query = QSqlQuery(new LostResult(connection.driver(), sql, out.error));
+    if (out.ok) {
         qDebug() << "Запрос успешен." + sql;
         return query;
     }
-    const QString message = QStringLiteral("В запросе содержится ошибка.") + sql;
-    // The entries run on in one line, without separators.
-    if (Query::appendLog(error.text() + message + QStringLiteral(" Запрос")))
-        qDebug() << error.text() << message + QStringLiteral(" Запрос");
-    qDebug() << error.text() << message + QStringLiteral(" Запрос ");
+    logFailure(out.error, sql);
     return query;
 }
 
 } // namespace
-
-QString Query::quote(const QString &value)
-{
-    return QString(value).replace(QLatin1Char('\''), QStringLiteral("''"));
-}
 
 QString Query::unstorable(const QList<std::pair<QString, QString>> &fields)
 {
@@ -461,25 +495,4 @@ QString Query::unstorable(const QList<std::pair<QString, QString>> &fields)
             return caption;
     }
     return QString();
-}
-
-bool Query::appendLog(const QString &text)
-{
-    // The daily copy writes from a thread of its own.
-    static QMutex mutex;
-    const QMutexLocker lock(&mutex);
-    const QString name = QString::fromLatin1(Paths::LOG_FILE);
-    const qint64 size = QFileInfo(name).size();
-    if (size > 0 && size + text.toUtf8().size() > Paths::LOG_LIMIT) {
-        // Replaced in one step: the older log is never missing.
-        std::error_code failed;
-        std::filesystem::rename(name.toStdString(), std::string(Paths::OLDER_LOG_FILE), failed);
-    }
-    QFile file(name);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
-        return false;
-    QTextStream out(&file);
-    out << text;
-    out.flush();
-    return out.status() == QTextStream::Ok;
 }

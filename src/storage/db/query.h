@@ -9,12 +9,11 @@
 
 #include <utility>
 
-// What goes with the statement runner (Function::Myquery): values put into a
-// statement's text, and the one writer of the error log "log".
+// What goes with the statement runner (Function::Myquery): a server's
+// statements of one round trip, and the check of values no database keeps
+// whole. The quoting of values is in quoting.h, the error log in errorlog.h.
 namespace Query {
 
-// A value made safe to stand between single quotes of a statement.
-QString quote(const QString &value);
 // Runs a statement of a server whose values stand as $1, $2… in its text,
 // sending `values` apart from it (one round trip, no quoting), as
 // Function::Myquery runs the others (`db` invalid: the program's
@@ -27,9 +26,6 @@ QSqlQuery numbered(const QString &sql, const QVariantList &values, const QSqlDat
 // character no database keeps whole (a NUL ends a server's text), or an
 // empty text when all can be stored.
 QString unstorable(const QList<std::pair<QString, QString>> &fields);
-// Appends text to the error log "log" in the working directory; false
-// when the log could not be written.
-bool appendLog(const QString &text);
 
 } // namespace Query
 

@@ -7,10 +7,8 @@
 #include "storage/db/connection.h"
 #include "function.h"
 #include "storage/db/errors.h"
-#include "storage/history/historylog.h"
-#include "storage/setup/paths.h"
-#include "storage/db/query.h"
-#include "storage/reports/reportday.h"
+#include "storage/setup/settings.h"
+#include "storage/db/errorlog.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -22,6 +20,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSysInfo>
 #include <QThread>
 #include <libpq-fe.h>
 
@@ -45,7 +44,7 @@ QString &rememberedFor()
     return who;
 }
 
-QString who(const Paths::Server &server)
+QString who(const Settings::Server &server)
 {
     return server.user + QLatin1Char('@') + describe(server);
 }
@@ -97,7 +96,7 @@ bool usableCaFile(const QString &file)
     return !file.contains(QLatin1Char(';'));
 }
 
-Parameters parameters(const Paths::Server &server, const QString &sslMode)
+Parameters parameters(const Settings::Server &server, const QString &sslMode)
 {
     Parameters p;
     p.add("host", server.host);
@@ -118,7 +117,7 @@ Parameters parameters(const Paths::Server &server, const QString &sslMode)
 // `withoutPassword` keeps the password back (~/.pgpass is not read, and
 // the program's own is not given): a probe of a server whose certificate is
 // in doubt must not be given one.
-PGconn *probe(const Paths::Server &server, const QString &sslMode, bool withoutPassword)
+PGconn *probe(const Settings::Server &server, const QString &sslMode, bool withoutPassword)
 {
     Parameters p = parameters(server, sslMode);
     if (withoutPassword) {
@@ -136,9 +135,9 @@ PGconn *probe(const Paths::Server &server, const QString &sslMode, bool withoutP
 // Whether the server asks for a password that libpq found nowhere (neither
 // in ~/.pgpass nor in PGPASSWORD): libpq tells it, where Qt's driver has
 // only the server's words.
-bool serverWantsPassword(const Paths::Server &server)
+bool serverWantsPassword(const Settings::Server &server)
 {
-    PGconn *connection = probe(server, Paths::sslMode(server.encryption), false);
+    PGconn *connection = probe(server, Settings::sslMode(server.encryption), false);
     const bool wants = PQstatus(connection) == CONNECTION_BAD && PQconnectionNeedsPassword(connection);
     PQfinish(connection);
     return wants;
@@ -147,7 +146,7 @@ bool serverWantsPassword(const Paths::Server &server)
 // Whether the server at the settings' address answers at all, by libpq's
 // ping: any answer of the server, even a refusal, counts; no password is
 // given.
-bool answers(const Paths::Server &server)
+bool answers(const Settings::Server &server)
 {
     Parameters p = parameters(server, QStringLiteral("prefer"));
     const QString nowhere = QDir(QDir::tempPath()).filePath(QStringLiteral("vedomer-no-such-file"));
@@ -170,7 +169,7 @@ QString noAnswer(const QString &words)
 // Whether a connection with `sslMode` gets as far as the server's asking
 // for a password (or needs none): the encryption, and the server's
 // certificate where it is checked, were accepted.
-bool gotPastEncryption(const Paths::Server &server, const QString &sslMode)
+bool gotPastEncryption(const Settings::Server &server, const QString &sslMode)
 {
     PGconn *connection = probe(server, sslMode, true);
     const bool past = PQstatus(connection) == CONNECTION_OK || PQconnectionNeedsPassword(connection);
@@ -183,12 +182,13 @@ bool gotPastEncryption(const Paths::Server &server, const QString &sslMode)
 // again without a password: a connection that gets through without the
 // certificate's check (or without encryption) where the demanded one does
 // not was refused for it. No words of libpq's message are read.
-QString encryptionRefusal(const Paths::Server &server)
+QString encryptionRefusal(const Settings::Server &server)
 {
-    if (server.encryption == Paths::Encryption::Prefer ||
-        gotPastEncryption(server, Paths::sslMode(server.encryption)))
+    if (server.encryption == Settings::Encryption::Prefer ||
+        gotPastEncryption(server, Settings::sslMode(server.encryption)))
         return QString();
-    if (server.encryption == Paths::Encryption::VerifyFull && gotPastEncryption(server, QStringLiteral("require")))
+    if (server.encryption == Settings::Encryption::VerifyFull &&
+        gotPastEncryption(server, QStringLiteral("require")))
         return QStringLiteral("сертификат сервера не удалось подтвердить: он не подписан центром сертификации "
                               "из файла «%1» или выдан не на имя «%2». Соединение не установлено, чтобы не "
                               "передавать данные чужому серверу; проверьте файл центра сертификации и имя "
@@ -201,14 +201,14 @@ QString encryptionRefusal(const Paths::Server &server)
 }
 } // namespace
 
-QString describe(const Paths::Server &server)
+QString describe(const Settings::Server &server)
 {
     return QStringLiteral("«%1» на сервере «%2:%3»")
         .arg(server.database, server.host.isEmpty() ? QStringLiteral("localhost") : server.host)
         .arg(server.port);
 }
 
-bool openServer(const Paths::Server &server, const QString &password, QString *reason, bool *needsPassword,
+bool openServer(const Settings::Server &server, const QString &password, QString *reason, bool *needsPassword,
                 const QString &name)
 {
     *needsPassword = false;
@@ -224,7 +224,7 @@ bool openServer(const Paths::Server &server, const QString &password, QString *r
     db.setUserName(server.user);
     if (!password.isEmpty())
         db.setPassword(password);
-    const bool verify = server.encryption == Paths::Encryption::VerifyFull;
+    const bool verify = server.encryption == Settings::Encryption::VerifyFull;
     if (verify && server.caFile.isEmpty()) {
         *reason = QStringLiteral("в настройках не выбран файл центра сертификации, которым проверяется "
                                  "сертификат сервера");
@@ -238,7 +238,7 @@ bool openServer(const Paths::Server &server, const QString &password, QString *r
     // The encryption the settings ask for, and the timeouts. The values are
     // put between single quotes as typed, so a backslash must stay a
     // backslash on every server.
-    QStringList options{QStringLiteral("sslmode=") + Paths::sslMode(server.encryption),
+    QStringList options{QStringLiteral("sslmode=") + Settings::sslMode(server.encryption),
                         QStringLiteral("gssencmode=") + QString::fromLatin1(GSS_ENCRYPTION)};
     if (verify) {
         QString file = server.caFile;
@@ -248,8 +248,8 @@ bool openServer(const Paths::Server &server, const QString &password, QString *r
     for (const auto &timeout : TIMEOUTS)
         options << QString::fromLatin1(timeout[0]) + QLatin1Char('=') + QString::fromLatin1(timeout[1]);
     // The workstation's name goes with every statement: the server's history
-    // of changes records it beside the role.
-    QString workstation = History::workstation();
+    // of changes records it beside the role, as a file's entries name it.
+    QString workstation = QSysInfo::machineHostName();
     if (workstation.isEmpty())
         workstation = QStringLiteral("vedomer");
     workstation.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
@@ -281,9 +281,9 @@ bool openServer(const Paths::Server &server, const QString &password, QString *r
 }
 
 bool openChosenServer(const QString &name, QString *reason,
-                      const std::function<bool(const Paths::Server &, QString *password)> &askPassword)
+                      const std::function<bool(const Settings::Server &, QString *password)> &askPassword)
 {
-    const Paths::Server server = Paths::storedServer();
+    const Settings::Server server = Settings::storedServer();
     bool needsPassword = false;
     const QString known = rememberedFor() == who(server) ? rememberedPassword() : QString();
     if (openServer(server, known, reason, &needsPassword, name))

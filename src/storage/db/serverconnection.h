@@ -1,7 +1,7 @@
 #ifndef SERVERCONNECTION_H
 #define SERVERCONNECTION_H
 
-#include "storage/setup/paths.h"
+#include "storage/setup/settings.h"
 
 #include <QString>
 #include <functional>
@@ -17,15 +17,16 @@ namespace Connection {
 // connection stays registered but closed and `reason` says why; a refusal
 // for the encryption (the server's certificate not confirmed, a server
 // that does not encrypt) is told as such.
-bool openServer(const Paths::Server &server, const QString &password, QString *reason, bool *needsPassword,
+bool openServer(const Settings::Server &server, const QString &password, QString *reason, bool *needsPassword,
                 const QString &name = QString());
 // The connection `name` to the server settings.ini names, with the password
 // given at start, for work beside the program's connection (the schema
 // verification opens the default one this way too).
-bool openChosenServer(const QString &name, QString *reason,
-                      const std::function<bool(const Paths::Server &, QString *password)> &askPassword = {});
+bool openChosenServer(
+    const QString &name, QString *reason,
+    const std::function<bool(const Settings::Server &, QString *password)> &askPassword = {});
 // "«vedomer» на сервере «host:5432»".
-QString describe(const Paths::Server &server);
+QString describe(const Settings::Server &server);
 
 } // namespace Connection
 

@@ -9,9 +9,18 @@ class QSqlDatabase;
 
 // The SQL statements of the program, in one place. New statements bind their
 // values ("?" places, or $1, $2… of a server's statements of one round trip);
-// the older ones get theirs from one multi-argument QString::arg call over
-// values passed through Query::quote(), which doubles single quotes, and where
-// their markers have a gap (UPDATE_COMBAT has no %6) the arguments follow those present.
+// the older ones carry theirs in their text between single quotes, passed
+// through Query::quote() (quoting.h), which doubles single quotes: filled in
+// by one multi-argument QString::arg call, where their markers have a gap
+// (UPDATE_COMBAT has no %6) the arguments following those present, or joined
+// to the pieces of a statement written in parts (the counts' COUNT_VZS_1…).
+//
+// Most statements run through the statement runner, Function::Myquery or
+// Query::numbered (query.h), which logs a failure. The writers of many rows
+// (the history's entries, the import's rows, the counts of a group order)
+// prepare theirs once on a QSqlQuery of their own and log their failures
+// themselves, and a few reads of a connection's own tables and columns (as it
+// opens, the history's table, a chosen file's objects) run theirs directly.
 //
 // The register lives in an SQLite file or on a PostgreSQL server. A statement
 // in standard SQL is one text that runs on both. Where PostgreSQL refuses the

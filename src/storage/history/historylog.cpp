@@ -2,7 +2,7 @@
 
 #include "storage/history/historytable.h"
 #include "storage/db/privateconnection.h"
-#include "storage/db/query.h"
+#include "storage/db/errorlog.h"
 #include "storage/db/sql.h"
 #include "storage/db/transaction.h"
 

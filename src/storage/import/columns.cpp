@@ -1,6 +1,6 @@
 #include "storage/import/columns.h"
 
-#include "storage/setup/paths.h"
+#include "storage/setup/settings.h"
 
 #include <QVariantMap>
 
@@ -141,7 +141,7 @@ Matching match(const Rows &rows, Kind kind)
     for (const Row &row : rows)
         width = std::max(width, row.size());
     m.columns.resize(width, Column::None);
-    const QStringList saved = Paths::setting(Paths::IMPORT_COLUMNS_KEY)
+    const QStringList saved = Settings::setting(Settings::IMPORT_COLUMNS_KEY)
                                   .toMap()
                                   .value(key(rows.at(m.headerRow).toList()))
                                   .toStringList();
@@ -169,9 +169,9 @@ void remember(const QStringList &headers, const QVector<Column> &columns)
         }
         codes.append(code);
     }
-    QVariantMap saved = Paths::setting(Paths::IMPORT_COLUMNS_KEY).toMap();
+    QVariantMap saved = Settings::setting(Settings::IMPORT_COLUMNS_KEY).toMap();
     saved.insert(key(headers), codes);
-    Paths::storeSetting(Paths::IMPORT_COLUMNS_KEY, saved);
+    Settings::storeSetting(Settings::IMPORT_COLUMNS_KEY, saved);
 }
 
 } // namespace Import

@@ -6,8 +6,8 @@
 #include "storage/db/errors.h"
 #include "storage/history/historylog.h"
 #include "storage/history/historytable.h"
-#include "storage/setup/paths.h"
-#include "storage/db/query.h"
+#include "storage/setup/settings.h"
+#include "storage/db/errorlog.h"
 #include "storage/register/recount.h"
 #include "storage/copies/servercopy.h"
 #include "storage/db/sql.h"
@@ -49,7 +49,7 @@ bool backupFirst(QString *file, QString *error)
     const QSqlDatabase db = QSqlDatabase::database();
     const QDateTime now = QDateTime::currentDateTime();
     if (Sql::onServer(db)) {
-        const QString folder = Paths::databaseFolder();
+        const QString folder = Settings::databaseFolder();
         QDir().mkpath(folder);
         *file = DatabaseCopy::freeDatedName(folder, QStringLiteral("BaseDate"), now);
         return ServerCopy::backup(*file, error);

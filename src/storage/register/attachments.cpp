@@ -5,7 +5,8 @@
 #include "storage/setup/paths.h"
 #include "storage/setup/privacy.h"
 #include "storage/db/privateconnection.h"
-#include "storage/db/query.h"
+#include "storage/db/errorlog.h"
+#include "storage/db/quoting.h"
 
 #include <QCryptographicHash>
 #include <QDebug>

@@ -2,7 +2,7 @@
 
 #include "function.h"
 #include "storage/register/dates.h"
-#include "storage/db/query.h"
+#include "storage/db/quoting.h"
 #include "storage/register/summarycolumns.h"
 
 #include <QHash>
@@ -14,7 +14,7 @@ namespace Cards {
 
 QString code(int section)
 {
-    return Columns::categoryOf(Columns::FIRST_COUNT + section);
+    return SummaryColumns::categoryOf(SummaryColumns::FIRST_COUNT + section);
 }
 
 namespace {

@@ -108,7 +108,7 @@ std::vector<GroupOrders::Man> GroupOrders::servicemen(QSqlError *error)
     }
     out.reserve(rows.size());
     for (const Roster::Row &row : rows)
-        out.push_back({row[Columns::VP], row[2], row[Columns::FIO], row[Columns::LN]});
+        out.push_back({row[SummaryColumns::VP], row[2], row[SummaryColumns::FIO], row[SummaryColumns::LN]});
     return out;
 }
 

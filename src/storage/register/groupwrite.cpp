@@ -1,6 +1,7 @@
 #include "storage/register/groupwrite.h"
 
 #include "function.h"
+#include "storage/db/errorlog.h"
 #include "storage/db/privateconnection.h"
 #include "storage/db/query.h"
 #include "storage/db/sql.h"
@@ -73,7 +74,7 @@ bool finish(const QStringList &lns, const QString &code, bool hasEntry, const ch
 bool recount(const QStringList &lns, const QString &code, QSqlError &error)
 {
     // The code stands in the statement as a column name: only the six codes.
-    if (!Columns::isCategory(code))
+    if (!SummaryColumns::isCategory(code))
         return true;
     QHash<QString, int> counts;
     for (const QString &ln : lns)

@@ -1,7 +1,7 @@
 #include "storage/register/penalties.h"
 
 #include "function.h"
-#include "storage/db/query.h"
+#include "storage/db/quoting.h"
 #include "storage/register/dates.h"
 
 #include <QSqlQuery>

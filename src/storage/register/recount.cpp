@@ -6,7 +6,9 @@
 
 #include "storage/db/errors.h"
 #include "storage/setup/paths.h"
-#include "storage/db/query.h"
+#include "storage/setup/settings.h"
+#include "storage/db/errorlog.h"
+#include "storage/db/quoting.h"
 
 #include <QDir>
 #include <QFile>
@@ -38,7 +40,7 @@ QString marker()
     const QSqlDatabase db = QSqlDatabase::database(QString::fromLatin1(QSqlDatabase::defaultConnection), false);
     const QString folder = db.isValid() && !Sql::onServer(db) && !db.databaseName().isEmpty()
                                ? QFileInfo(db.databaseName()).absolutePath()
-                               : Paths::databaseFolder();
+                               : Settings::databaseFolder();
     return QDir(folder).filePath(QString::fromLatin1(Paths::COUNTS_UNSETTLED_FILE));
 }
 
@@ -47,7 +49,7 @@ QString marker()
 Recount::Result Recount::category(const QString &ln, const QString &code, QSqlError *error)
 {
     // The code stands in the statement as a column name: only the six codes.
-    if (!Columns::isCategory(code))
+    if (!SummaryColumns::isCategory(code))
         return Result::NotACategory;
     if (Sql::onServer()) {
         // The count and its writing in one statement, one round trip, while

@@ -1,7 +1,7 @@
 #include "storage/register/roster.h"
 
 #include "function.h"
-#include "storage/db/query.h"
+#include "storage/db/quoting.h"
 #include "storage/db/sql.h"
 
 #include <QSqlQuery>

@@ -6,6 +6,7 @@
 #include "storage/history/historytable.h"
 #include "storage/db/privateconnection.h"
 #include "storage/db/query.h"
+#include "storage/db/quoting.h"
 #include "storage/register/roster.h"
 #include "storage/db/transaction.h"
 

@@ -1,6 +1,6 @@
 #include "storage/register/summarycolumns.h"
 
-namespace Columns {
+namespace SummaryColumns {
 
 QString categoryOf(int summaryColumn)
 {
@@ -18,4 +18,4 @@ bool isCategory(const QString &code)
     return false;
 }
 
-} // namespace Columns
+} // namespace SummaryColumns

@@ -13,7 +13,7 @@
 // roster read, the recount and the export all read it; adding a column to
 // the summary starts here and in the statement. Plain data: what the tables
 // do with it on screen is in view/columns.h.
-namespace Columns {
+namespace SummaryColumns {
 
 // One column: the field of the statement that lands in it, the header text
 // it gets once the database is open (nullptr: the form's text stays), and
@@ -75,6 +75,6 @@ QString categoryOf(int summaryColumn);
 // True for the six category codes.
 bool isCategory(const QString &code);
 
-} // namespace Columns
+} // namespace SummaryColumns
 
 #endif // SUMMARYCOLUMNS_H

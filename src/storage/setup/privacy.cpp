@@ -1,7 +1,8 @@
 #include "storage/setup/privacy.h"
 
 #include "storage/setup/paths.h"
-#include "storage/db/query.h"
+#include "storage/setup/settings.h"
+#include "storage/db/errorlog.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -135,7 +136,7 @@ void Privacy::keepPrivate()
     sweep.tree(here.filePath(QString::fromLatin1(Paths::FILES_FOLDER)));
     // The verification's folder "data" and the folder settings.ini names.
     sweep.databaseFolder(QFileInfo(QString::fromLatin1(Paths::VERIFIED_DATABASE)).absolutePath());
-    sweep.databaseFolder(QFileInfo(Paths::databaseFolder()).absoluteFilePath());
+    sweep.databaseFolder(QFileInfo(Settings::databaseFolder()).absoluteFilePath());
     sweep.log();
 #endif
 }

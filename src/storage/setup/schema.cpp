@@ -7,9 +7,10 @@
 #include "storage/db/errors.h"
 #include "storage/history/historylog.h"
 #include "storage/history/historytable.h"
-#include "storage/setup/paths.h"
+#include "storage/setup/settings.h"
 #include "storage/db/privateconnection.h"
-#include "storage/db/query.h"
+#include "storage/db/errorlog.h"
+#include "storage/db/quoting.h"
 #include "storage/copies/servercopy.h"
 #include "storage/db/sql.h"
 #include "storage/copies/serverbackup.h"
@@ -86,7 +87,7 @@ struct Run
             // A register on a server is copied into the local database folder.
             const bool server = Sql::onServer(db);
             const QString target = DatabaseCopy::freeDatedName(
-                server ? Paths::databaseFolder() : QFileInfo(database).absolutePath(),
+                server ? Settings::databaseFolder() : QFileInfo(database).absolutePath(),
                 QStringLiteral("BaseDate_before_ver_"), QDateTime::currentDateTime());
             QString error;
             if (server ? ServerCopy::backup(target, &error)
@@ -319,11 +320,12 @@ Schema::Report Schema::verify(const QString &database, const QString &tableDescr
     return report;
 }
 
-Schema::Report Schema::verifyServer(const QString &tableDescriptor, const QString &columnDescriptor,
-                                    const std::function<bool(const Paths::Server &, QString *)> &askPassword)
+Schema::Report
+Schema::verifyServer(const QString &tableDescriptor, const QString &columnDescriptor,
+                     const std::function<bool(const Settings::Server &, QString *)> &askPassword)
 {
     Report report;
-    report.database = Connection::describe(Paths::storedServer());
+    report.database = Connection::describe(Settings::storedServer());
     {
         if (!Connection::openChosenServer(QString(), &report.openError, askPassword)) {
             qDebug() << report.openError << "Обращение к базе завершено  с ошибкой";

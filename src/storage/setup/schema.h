@@ -1,7 +1,7 @@
 #ifndef SCHEMA_H
 #define SCHEMA_H
 
-#include "storage/setup/paths.h"
+#include "storage/setup/settings.h"
 
 #include <QString>
 #include <QStringList>
@@ -70,7 +70,7 @@ Report verify(const QString &database, const QString &tableDescriptor, const QSt
 // for the password as the program does at start); before the first drop the
 // register is copied into an SQLite file in the local database folder.
 Report verifyServer(const QString &tableDescriptor, const QString &columnDescriptor,
-                    const std::function<bool(const Paths::Server &, QString *)> &askPassword);
+                    const std::function<bool(const Settings::Server &, QString *)> &askPassword);
 
 // Verifies an open connection of any kind; `report.database` names it.
 void verifyOpen(const QSqlDatabase &db, const QString &tableDescriptor, const QString &columnDescriptor,

@@ -1,4 +1,4 @@
-#include "storage/copies/copystop.h"
+#include "storage/db/copystop.h"
 
 #include "storage/db/connection.h"
 
