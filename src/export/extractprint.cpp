@@ -200,7 +200,6 @@ namespace {
 using Odf::FO;
 using Odf::OFFICE;
 using Odf::STYLE;
-using Odf::TEXT;
 
 QString styleOf(Kind kind)
 {
@@ -223,13 +222,9 @@ QString styleOf(Kind kind)
     return QStringLiteral("Body");
 }
 
-QByteArray odtContent(const std::vector<Extracts::Extract> &extracts, const Setup &setup)
+void writeStyles(QXmlStreamWriter &xml)
 {
     using OdtText::centimetres;
-    QByteArray out;
-    QXmlStreamWriter xml(&out);
-    OdtText::start(xml, QStringLiteral("document-content"));
-    xml.writeStartElement(OFFICE, QStringLiteral("automatic-styles"));
     auto attribute = [&xml](const char *name, const QString &value) {
         xml.writeAttribute(FO, QString::fromLatin1(name), value);
     };
@@ -278,6 +273,15 @@ QByteArray odtContent(const std::vector<Extracts::Extract> &extracts, const Setu
         xml.writeAttribute(STYLE, QStringLiteral("type"), QStringLiteral("right"));
         xml.writeEndElement();
     });
+}
+
+QByteArray odtContent(const std::vector<Extracts::Extract> &extracts, const Setup &setup)
+{
+    QByteArray out;
+    QXmlStreamWriter xml(&out);
+    OdtText::start(xml, QStringLiteral("document-content"));
+    xml.writeStartElement(OFFICE, QStringLiteral("automatic-styles"));
+    writeStyles(xml);
     xml.writeEndElement(); // automatic-styles
 
     xml.writeStartElement(OFFICE, QStringLiteral("body"));
@@ -294,14 +298,7 @@ QByteArray odtContent(const std::vector<Extracts::Extract> &extracts, const Setu
                 style = QStringLiteral("SignatureFirst");
             first = false;
             previous = p.kind;
-            xml.writeStartElement(TEXT, QStringLiteral("p"));
-            xml.writeAttribute(TEXT, QStringLiteral("style-name"), style);
-            xml.writeCharacters(p.text);
-            if (!p.trailing.isEmpty()) {
-                xml.writeEmptyElement(TEXT, QStringLiteral("tab"));
-                xml.writeCharacters(p.trailing);
-            }
-            xml.writeEndElement();
+            OdtText::paragraph(xml, style, p.text, p.trailing);
         }
         firstPage = false;
     }
