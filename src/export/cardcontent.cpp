@@ -57,8 +57,8 @@ Section section(int s, const std::vector<Cards::Order> &orders)
     out.lifting = s == 0;
     out.lines.reserve(orders.size());
     for (const Cards::Order &o : orders)
-        out.lines.push_back({o.date, o.number, o.name, o.issuer, o.outgoing, out.lifting ? lifting(o) : QString(),
-                             o.files.join(QLatin1Char('\n'))});
+        out.lines.push_back({o.date, o.number, o.name, o.issuer, o.outgoing,
+                             out.lifting ? lifting(o) : QString(), o.files.join(QLatin1Char('\n'))});
     return out;
 }
 

@@ -34,7 +34,10 @@ class TextWidths
 public:
     // Measured at a hundred times the size, for precision: a pixel is then
     // a hundredth of a point.
-    explicit TextWidths(bool bold) : m_metrics(scaled(bold)) {}
+    explicit TextWidths(bool bold)
+        : m_metrics(scaled(bold))
+    {
+    }
     double cm(const QString &text) const { return m_metrics.horizontalAdvance(text) / 100.0 / 72.0 * 2.54; }
 
 private:
@@ -188,7 +191,8 @@ void writeParagraphStyles(QXmlStreamWriter &xml)
         attribute("margin-bottom", centimetres(0.1));
         attribute("keep-with-next", QStringLiteral("always"));
     });
-    paragraphStyle(xml, QStringLiteral("Made"), 11, false, [&] { attribute("margin-top", centimetres(0.4)); });
+    paragraphStyle(xml, QStringLiteral("Made"), 11, false,
+                   [&] { attribute("margin-top", centimetres(0.4)); });
     paragraphStyle(xml, QStringLiteral("Cell"), 11, false);
     paragraphStyle(xml, QStringLiteral("CellBold"), 11, true);
 }
@@ -223,9 +227,10 @@ void writeTableStyles(QXmlStreamWriter &xml, const QList<Table> &tables)
         });
         const QList<double> &widths = tables.at(t).widths;
         for (int c = 0; c < widths.size(); ++c)
-            writeStyle(xml, QStringLiteral("%1.%2").arg(name).arg(c + 1), QStringLiteral("table-column"), [&] {
-                xml.writeAttribute(STYLE, QStringLiteral("column-width"), centimetres(widths.at(c)));
-            });
+            writeStyle(
+                xml, QStringLiteral("%1.%2").arg(name).arg(c + 1), QStringLiteral("table-column"), [&] {
+                    xml.writeAttribute(STYLE, QStringLiteral("column-width"), centimetres(widths.at(c)));
+                });
     }
 }
 
@@ -239,7 +244,8 @@ void writeRow(QXmlStreamWriter &xml, const QStringList &cells, bool bold, bool b
         xml.writeStartElement(TABLE, QStringLiteral("table-cell"));
         xml.writeAttribute(TABLE, QStringLiteral("style-name"), QStringLiteral("Box"));
         xml.writeAttribute(OFFICE, QStringLiteral("value-type"), QStringLiteral("string"));
-        const QString style = bold || (boldFirst && c == 0) ? QStringLiteral("CellBold") : QStringLiteral("Cell");
+        const QString style =
+            bold || (boldFirst && c == 0) ? QStringLiteral("CellBold") : QStringLiteral("Cell");
         for (const QString &line : cells.at(c).split(QLatin1Char('\n')))
             OdtText::paragraph(xml, style, line);
         xml.writeEndElement();

@@ -28,9 +28,10 @@ Paper::Table ordersTable(const CardContent::Card &card, const QFont &body)
     table.headerFont = font(10, true);
     table.headerBackground = QColor(235, 235, 235);
     table.widths = {52, 48, 140, 96, 50, 68, 70};
-    for (const QString &caption : {QStringLiteral("Дата"), QStringLiteral("Номер"),
-                                   QStringLiteral("Наименование, за что"), QStringLiteral("Чей приказ"),
-                                   QStringLiteral("Исх.№СУ"), QStringLiteral("Снятие"), QStringLiteral("Документы")})
+    for (const QString &caption :
+         {QStringLiteral("Дата"), QStringLiteral("Номер"), QStringLiteral("Наименование, за что"),
+          QStringLiteral("Чей приказ"), QStringLiteral("Исх.№СУ"), QStringLiteral("Снятие"),
+          QStringLiteral("Документы")})
         table.header.push_back(Paper::Cell{caption, QColor(), Qt::AlignCenter});
     const Qt::Alignment top = Qt::AlignLeft | Qt::AlignTop;
     for (const CardContent::Section &section : card.sections) {
@@ -38,7 +39,8 @@ Paper::Table ordersTable(const CardContent::Card &card, const QFont &body)
         for (const CardContent::Line &l : section.lines)
             table.rows.push_back({Paper::Cell{l.date, QColor(), top}, Paper::Cell{l.number, QColor(), top},
                                   Paper::Cell{l.name, QColor(), top}, Paper::Cell{l.issuer, QColor(), top},
-                                  Paper::Cell{l.outgoing, QColor(), top}, Paper::Cell{l.lifting, QColor(), top},
+                                  Paper::Cell{l.outgoing, QColor(), top},
+                                  Paper::Cell{l.lifting, QColor(), top},
                                   Paper::Cell{l.documents, QColor(), top}});
     }
     return table;
@@ -57,10 +59,9 @@ Paper::Part part(const CardContent::Card &card)
     part.blocks.reserve(card.particulars.size() + 4);
     part.blocks.emplace_back(Paper::Text{card.title, font(14, true), Qt::AlignHCenter, 0, true});
     for (size_t i = 0; i < card.particulars.size(); ++i)
-        part.blocks.emplace_back(Paper::Text{card.particulars[i].label + QStringLiteral(": ") +
-                                                 card.particulars[i].value,
-                                             particulars, Qt::AlignLeft, i == 0 ? 8.0 : 2.0,
-                                             i + 1 == card.particulars.size()});
+        part.blocks.emplace_back(
+            Paper::Text{card.particulars[i].label + QStringLiteral(": ") + card.particulars[i].value,
+                        particulars, Qt::AlignLeft, i == 0 ? 8.0 : 2.0, i + 1 == card.particulars.size()});
     part.blocks.emplace_back(Paper::Text{QString(), body, Qt::AlignLeft, 4, false});
     part.blocks.emplace_back(ordersTable(card, body));
     part.blocks.emplace_back(Paper::Text{card.made, body, Qt::AlignLeft, 12, false});
@@ -104,7 +105,8 @@ void show(QWidget *parent, const QStringList &personalNumbers)
                 : QStringLiteral("Военнослужащих с личными номерами %1 нет в базе: их записи удалены или "
                                  "изменены после того, как таблица была заполнена. Обновите таблицу.")
                       .arg(named.join(QStringLiteral(", ")) +
-                           (missing.size() > 5 ? QStringLiteral(" и ещё %1").arg(missing.size() - 5) : QString()));
+                           (missing.size() > 5 ? QStringLiteral(" и ещё %1").arg(missing.size() - 5)
+                                               : QString()));
         if (!cards.empty())
             message += QStringLiteral(" Карточки остальных составлены.");
         Dialogs::warn(parent, message);
@@ -120,18 +122,18 @@ void show(QWidget *parent, const QStringList &personalNumbers)
                                          : QStringLiteral("Карточки не напечатаны");
     texts.notSaved =
         cards.size() == 1 ? QStringLiteral("Карточка не сохранена") : QStringLiteral("Карточки не сохранены");
-    const Printing::Command odt{QStringLiteral("Сохранить в .odt…"), [&](QWidget *preview) {
-                                    const QString name =
-                                        Printing::askFileName(preview, QStringLiteral("Сохранить в .odt"),
-                                                              QStringLiteral("ODF files (*.odt)"), QStringLiteral(".odt"));
-                                    if (name.isEmpty())
-                                        return;
-                                    QString why;
-                                    if (!writeOpenDocument(cards, made, name, &why))
-                                        Dialogs::warn(preview, QStringLiteral("%1 в файл «%2»: %3.")
-                                                                            .arg(texts.notSaved,
-                                                                                 QDir::toNativeSeparators(name), why));
-                                }};
+    const Printing::Command odt{
+        QStringLiteral("Сохранить в .odt…"), [&](QWidget *preview) {
+            const QString name =
+                Printing::askFileName(preview, QStringLiteral("Сохранить в .odt"),
+                                      QStringLiteral("ODF files (*.odt)"), QStringLiteral(".odt"));
+            if (name.isEmpty())
+                return;
+            QString why;
+            if (!writeOpenDocument(cards, made, name, &why))
+                Dialogs::warn(preview, QStringLiteral("%1 в файл «%2»: %3.")
+                                           .arg(texts.notSaved, QDir::toNativeSeparators(name), why));
+        }};
     Printing::preview(parent, doc, QPageLayout::Portrait, texts, {odt});
 }
 

@@ -45,7 +45,8 @@ QStringList finishInterrupted()
     if (Sql::onServer() || !QFileInfo(folder()).isDir())
         return notes;
     // Nothing left waiting: the register is not read at all.
-    const QString partMark = QLatin1String(AttachmentFolder::PART_PREFIX) + QLatin1Char('*') + QLatin1String(AttachmentFolder::PART_SUFFIX);
+    const QString partMark = QLatin1String(AttachmentFolder::PART_PREFIX) + QLatin1Char('*') +
+                             QLatin1String(AttachmentFolder::PART_SUFFIX);
     const QFileInfoList parts = QDir(folder()).entryInfoList({partMark}, QDir::Files | QDir::Hidden);
     QFile marker(folder() + QLatin1Char('/') + QLatin1String(REMOVAL_MARKER));
     if (parts.isEmpty() && !marker.exists())
