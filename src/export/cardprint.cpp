@@ -6,8 +6,6 @@
 #include "export/printing.h"
 #include "view/dialogs.h"
 
-#include <QDir>
-
 namespace CardPrint {
 
 namespace {
@@ -122,18 +120,10 @@ void show(QWidget *parent, const QStringList &personalNumbers)
                                          : QStringLiteral("Карточки не напечатаны");
     texts.notSaved =
         cards.size() == 1 ? QStringLiteral("Карточка не сохранена") : QStringLiteral("Карточки не сохранены");
-    const Printing::Command odt{
-        QStringLiteral("Сохранить в .odt…"), [&](QWidget *preview) {
-            const QString name =
-                Printing::askFileName(preview, QStringLiteral("Сохранить в .odt"),
-                                      QStringLiteral("ODF files (*.odt)"), QStringLiteral(".odt"));
-            if (name.isEmpty())
-                return;
-            QString why;
-            if (!writeOpenDocument(cards, made, name, &why))
-                Dialogs::warn(preview, QStringLiteral("%1 в файл «%2»: %3.")
-                                           .arg(texts.notSaved, QDir::toNativeSeparators(name), why));
-        }};
+    const Printing::Command odt =
+        Printing::saveOpenDocument(texts.notSaved, [&](const QString &name, QString *why) {
+            return writeOpenDocument(cards, made, name, why);
+        });
     Printing::preview(parent, doc, QPageLayout::Portrait, texts, {odt});
 }
 

@@ -8,7 +8,6 @@
 #include "storage/db/sql.h"
 #include "view/dialogs.h"
 
-#include <QDir>
 #include <QXmlStreamWriter>
 
 namespace ExtractPrint {
@@ -335,18 +334,9 @@ QString show(QWidget *parent, const QString &code, const QString &number, const 
     texts.notPrinted =
         one ? QStringLiteral("Выписка не напечатана") : QStringLiteral("Выписки не напечатаны");
     texts.notSaved = one ? QStringLiteral("Выписка не сохранена") : QStringLiteral("Выписки не сохранены");
-    const Printing::Command odt{
-        QStringLiteral("Сохранить в .odt…"), [&](QWidget *preview) {
-            const QString name =
-                Printing::askFileName(preview, QStringLiteral("Сохранить в .odt"),
-                                      QStringLiteral("ODF files (*.odt)"), QStringLiteral(".odt"));
-            if (name.isEmpty())
-                return;
-            QString why;
-            if (!writeOpenDocument(extracts, setup, name, &why))
-                Dialogs::warn(preview, QStringLiteral("%1 в файл «%2»: %3.")
-                                           .arg(texts.notSaved, QDir::toNativeSeparators(name), why));
-        }};
+    const Printing::Command odt = Printing::saveOpenDocument(
+        texts.notSaved,
+        [&](const QString &name, QString *why) { return writeOpenDocument(extracts, setup, name, why); });
     Printing::preview(parent, doc, QPageLayout::Portrait, texts, {odt});
     return QString();
 }
