@@ -6,7 +6,8 @@
 
 #include "orderwindow.h"
 #include "testsupport.h"
-#include "storage/register/attachments.h"
+#include "storage/register/attachmentreading.h"
+#include "storage/register/attachmentremoval.h"
 #include "windows/grouplift.h"
 #include "windows/grouporder.h"
 

@@ -2,6 +2,7 @@
 #include "orderwindow.h"
 #include "testsupport.h"
 #include "urlcatcher.h"
+#include "storage/register/attachmentremoval.h"
 #include "storage/register/attachments.h"
 #include "storage/register/orders.h"
 #include "windows/mainwindow.h"

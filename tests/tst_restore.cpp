@@ -3,6 +3,7 @@
 // windows open, after a document was detached and its name offered again.
 #include "faults.h"
 #include "orderwindow.h"
+#include "storage/register/attachmentremoval.h"
 #include "storage/register/attachments.h"
 #include "storage/copies/databasecopy.h"
 #include "storage/setup/schema.h"

@@ -11,6 +11,7 @@
 #include "testsupport.h"
 #include "urlcatcher.h"
 #include "widgets.h"
+#include "storage/register/attachmentreading.h"
 #include "storage/register/attachments.h"
 #include "storage/db/connection.h"
 #include "storage/register/grouporders.h"

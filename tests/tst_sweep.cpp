@@ -19,6 +19,7 @@
 #include "orderwindow.h"
 #include "pgserver.h"
 #include "testsupport.h"
+#include "storage/register/attachmentremoval.h"
 #include "storage/register/attachments.h"
 #include "storage/register/grouporders.h"
 #include "storage/copies/autobackup.h"

@@ -8,7 +8,6 @@
 #include "storage/db/sql.h"
 #include "view/dialogs.h"
 
-#include <QDir>
 #include <QXmlStreamWriter>
 
 namespace ExtractPrint {
@@ -200,7 +199,6 @@ namespace {
 using Odf::FO;
 using Odf::OFFICE;
 using Odf::STYLE;
-using Odf::TEXT;
 
 QString styleOf(Kind kind)
 {
@@ -223,13 +221,9 @@ QString styleOf(Kind kind)
     return QStringLiteral("Body");
 }
 
-QByteArray odtContent(const std::vector<Extracts::Extract> &extracts, const Setup &setup)
+void writeStyles(QXmlStreamWriter &xml)
 {
     using OdtText::centimetres;
-    QByteArray out;
-    QXmlStreamWriter xml(&out);
-    OdtText::start(xml, QStringLiteral("document-content"));
-    xml.writeStartElement(OFFICE, QStringLiteral("automatic-styles"));
     auto attribute = [&xml](const char *name, const QString &value) {
         xml.writeAttribute(FO, QString::fromLatin1(name), value);
     };
@@ -278,6 +272,15 @@ QByteArray odtContent(const std::vector<Extracts::Extract> &extracts, const Setu
         xml.writeAttribute(STYLE, QStringLiteral("type"), QStringLiteral("right"));
         xml.writeEndElement();
     });
+}
+
+QByteArray odtContent(const std::vector<Extracts::Extract> &extracts, const Setup &setup)
+{
+    QByteArray out;
+    QXmlStreamWriter xml(&out);
+    OdtText::start(xml, QStringLiteral("document-content"));
+    xml.writeStartElement(OFFICE, QStringLiteral("automatic-styles"));
+    writeStyles(xml);
     xml.writeEndElement(); // automatic-styles
 
     xml.writeStartElement(OFFICE, QStringLiteral("body"));
@@ -294,14 +297,7 @@ QByteArray odtContent(const std::vector<Extracts::Extract> &extracts, const Setu
                 style = QStringLiteral("SignatureFirst");
             first = false;
             previous = p.kind;
-            xml.writeStartElement(TEXT, QStringLiteral("p"));
-            xml.writeAttribute(TEXT, QStringLiteral("style-name"), style);
-            xml.writeCharacters(p.text);
-            if (!p.trailing.isEmpty()) {
-                xml.writeEmptyElement(TEXT, QStringLiteral("tab"));
-                xml.writeCharacters(p.trailing);
-            }
-            xml.writeEndElement();
+            OdtText::paragraph(xml, style, p.text, p.trailing);
         }
         firstPage = false;
     }
@@ -338,18 +334,9 @@ QString show(QWidget *parent, const QString &code, const QString &number, const 
     texts.notPrinted =
         one ? QStringLiteral("Выписка не напечатана") : QStringLiteral("Выписки не напечатаны");
     texts.notSaved = one ? QStringLiteral("Выписка не сохранена") : QStringLiteral("Выписки не сохранены");
-    const Printing::Command odt{
-        QStringLiteral("Сохранить в .odt…"), [&](QWidget *preview) {
-            const QString name =
-                Printing::askFileName(preview, QStringLiteral("Сохранить в .odt"),
-                                      QStringLiteral("ODF files (*.odt)"), QStringLiteral(".odt"));
-            if (name.isEmpty())
-                return;
-            QString why;
-            if (!writeOpenDocument(extracts, setup, name, &why))
-                Dialogs::warn(preview, QStringLiteral("%1 в файл «%2»: %3.")
-                                           .arg(texts.notSaved, QDir::toNativeSeparators(name), why));
-        }};
+    const Printing::Command odt = Printing::saveOpenDocument(
+        texts.notSaved,
+        [&](const QString &name, QString *why) { return writeOpenDocument(extracts, setup, name, why); });
     Printing::preview(parent, doc, QPageLayout::Portrait, texts, {odt});
     return QString();
 }

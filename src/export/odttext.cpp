@@ -61,6 +61,18 @@ void paragraphStyle(QXmlStreamWriter &xml, const QString &name, double points, b
     xml.writeEndElement();
 }
 
+void paragraph(QXmlStreamWriter &xml, const QString &style, const QString &text, const QString &trailing)
+{
+    xml.writeStartElement(TEXT, QStringLiteral("p"));
+    xml.writeAttribute(TEXT, QStringLiteral("style-name"), style);
+    xml.writeCharacters(text);
+    if (!trailing.isEmpty()) {
+        xml.writeEmptyElement(TEXT, QStringLiteral("tab"));
+        xml.writeCharacters(trailing);
+    }
+    xml.writeEndElement();
+}
+
 QByteArray styles()
 {
     QByteArray out;

@@ -35,6 +35,11 @@ void start(QXmlStreamWriter &xml, const QString &root);
 void paragraphStyle(QXmlStreamWriter &xml, const QString &name, double points, bool bold,
                     const std::function<void()> &paragraphProperties = {});
 
+// A paragraph of the style `name`; `trailing`, when given, follows the text
+// after a tab.
+void paragraph(QXmlStreamWriter &xml, const QString &style, const QString &text,
+               const QString &trailing = QString());
+
 // styles.xml: the page and the default paragraph font (11 points, Russian).
 QByteArray styles();
 

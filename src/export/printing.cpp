@@ -191,6 +191,21 @@ QString askFileName(QWidget *parent, const QString &caption, const QString &filt
     return name;
 }
 
+Command saveOpenDocument(const QString &notSaved,
+                         const std::function<bool(const QString &fileName, QString *error)> &write)
+{
+    return {QStringLiteral("Сохранить в .odt…"), [notSaved, write](QWidget *preview) {
+                const QString name = askFileName(preview, QStringLiteral("Сохранить в .odt"),
+                                                 QStringLiteral("ODF files (*.odt)"), QStringLiteral(".odt"));
+                if (name.isEmpty())
+                    return;
+                QString why;
+                if (!write(name, &why))
+                    Dialogs::warn(preview, QStringLiteral("%1 в файл «%2»: %3.")
+                                               .arg(notSaved, QDir::toNativeSeparators(name), why));
+            }};
+}
+
 void preview(QWidget *parent, const Paper::Document &document, QPageLayout::Orientation orientation,
              const Texts &texts, const std::vector<Command> &commands)
 {

@@ -89,6 +89,12 @@ void preview(QWidget *parent, const Paper::Document &document, QPageLayout::Orie
 // the ending when it lacks it; empty when the user cancelled.
 QString askFileName(QWidget *parent, const QString &caption, const QString &filter, const QString &ending);
 
+// The preview's command "Сохранить в .odt…": asks for the file name and
+// writes the file with `write`; a failure is told in a box beginning with
+// `notSaved` ("Карточка не сохранена в файл «…»: …").
+Command saveOpenDocument(const QString &notSaved,
+                         const std::function<bool(const QString &fileName, QString *error)> &write);
+
 } // namespace Printing
 
 #endif // PRINTING_H

@@ -80,95 +80,107 @@ double fittedWidth(const TableExport::Grid &grid, int index)
     return std::clamp(widest + 2.0, 4.0, 80.0);
 }
 
-QByteArray spreadsheetContent(const QList<TableExport::Grid> &grids)
+// Column styles are named "co<column>" for the first sheet (as ever) and
+// "co<sheet>.<column>" for the others.
+QString columnStyle(int sheet, int column)
 {
-    const QString &office = Odf::OFFICE;
-    const QString &style = Odf::STYLE;
-    const QString &table = Odf::TABLE;
-    const QString &text = Odf::TEXT;
-    const QString &fo = Odf::FO;
-    QByteArray out;
-    QXmlStreamWriter xml(&out);
-    xml.writeStartDocument();
-    xml.writeNamespace(office, QStringLiteral("office"));
-    xml.writeNamespace(style, QStringLiteral("style"));
-    xml.writeNamespace(table, QStringLiteral("table"));
-    xml.writeNamespace(text, QStringLiteral("text"));
-    xml.writeNamespace(fo, QStringLiteral("fo"));
-    xml.writeStartElement(office, QStringLiteral("document-content"));
-    xml.writeAttribute(office, QStringLiteral("version"), QStringLiteral("1.2"));
+    return sheet == 0 ? QStringLiteral("co%1").arg(column) : QStringLiteral("co%1.%2").arg(sheet).arg(column);
+}
 
-    // Column styles are named "co<column>" for the first sheet (as ever) and
-    // "co<sheet>.<column>" for the others.
-    auto columnStyle = [](int sheet, int column) {
-        return sheet == 0 ? QStringLiteral("co%1").arg(column) : QStringLiteral("co%1.%2").arg(sheet).arg(column);
-    };
-    xml.writeStartElement(office, QStringLiteral("automatic-styles"));
+// The columns' widths of every sheet, and the bold of the header.
+void writeSpreadsheetStyles(QXmlStreamWriter &xml, const QList<TableExport::Grid> &grids)
+{
+    xml.writeStartElement(Odf::OFFICE, QStringLiteral("automatic-styles"));
     for (int g = 0; g < grids.size(); ++g) {
         for (int i = 0; i < grids.at(g).header.size(); ++i) {
-            xml.writeStartElement(style, QStringLiteral("style"));
-            xml.writeAttribute(style, QStringLiteral("name"), columnStyle(g, i));
-            xml.writeAttribute(style, QStringLiteral("family"), QStringLiteral("table-column"));
-            xml.writeEmptyElement(style, QStringLiteral("table-column-properties"));
+            xml.writeStartElement(Odf::STYLE, QStringLiteral("style"));
+            xml.writeAttribute(Odf::STYLE, QStringLiteral("name"), columnStyle(g, i));
+            xml.writeAttribute(Odf::STYLE, QStringLiteral("family"), QStringLiteral("table-column"));
+            xml.writeEmptyElement(Odf::STYLE, QStringLiteral("table-column-properties"));
             // About a fifth of a centimetre per character of the default font.
-            xml.writeAttribute(style, QStringLiteral("column-width"),
+            xml.writeAttribute(Odf::STYLE, QStringLiteral("column-width"),
                                QStringLiteral("%1cm").arg(fittedWidth(grids.at(g), i) * 0.21, 0, 'f', 2));
             xml.writeEndElement();
         }
     }
-    xml.writeStartElement(style, QStringLiteral("style"));
-    xml.writeAttribute(style, QStringLiteral("name"), QStringLiteral("header"));
-    xml.writeAttribute(style, QStringLiteral("family"), QStringLiteral("table-cell"));
-    xml.writeEmptyElement(style, QStringLiteral("text-properties"));
-    xml.writeAttribute(fo, QStringLiteral("font-weight"), QStringLiteral("bold"));
+    xml.writeStartElement(Odf::STYLE, QStringLiteral("style"));
+    xml.writeAttribute(Odf::STYLE, QStringLiteral("name"), QStringLiteral("header"));
+    xml.writeAttribute(Odf::STYLE, QStringLiteral("family"), QStringLiteral("table-cell"));
+    xml.writeEmptyElement(Odf::STYLE, QStringLiteral("text-properties"));
+    xml.writeAttribute(Odf::FO, QStringLiteral("font-weight"), QStringLiteral("bold"));
     xml.writeEndElement();
     xml.writeEndElement(); // automatic-styles
+}
 
-    xml.writeStartElement(office, QStringLiteral("body"));
-    xml.writeStartElement(office, QStringLiteral("spreadsheet"));
-    for (int g = 0; g < grids.size(); ++g) {
-        const TableExport::Grid &grid = grids.at(g);
-        xml.writeStartElement(table, QStringLiteral("table"));
-        xml.writeAttribute(table, QStringLiteral("name"), grid.sheet.isEmpty() ? SHEET_NAME : grid.sheet);
-        for (int i = 0; i < grid.header.size(); ++i) {
-            xml.writeEmptyElement(table, QStringLiteral("table-column"));
-            xml.writeAttribute(table, QStringLiteral("style-name"), columnStyle(g, i));
-        }
-        auto cell = [&](const QString &value, int index, bool header) {
-            xml.writeStartElement(table, QStringLiteral("table-cell"));
-            double number = 0;
-            if (header) {
-                xml.writeAttribute(table, QStringLiteral("style-name"), QStringLiteral("header"));
-                xml.writeAttribute(office, QStringLiteral("value-type"), QStringLiteral("string"));
-            } else if (isCount(grid, index, value, &number)) {
-                xml.writeAttribute(office, QStringLiteral("value-type"), QStringLiteral("float"));
-                xml.writeAttribute(office, QStringLiteral("value"), value);
-            } else {
-                xml.writeAttribute(office, QStringLiteral("value-type"), QStringLiteral("string"));
-            }
-            // A paragraph per line of the text.
-            const QStringList lines = (header ? oneLine(value) : value).split(QLatin1Char('\n'));
-            for (const QString &line : lines)
-                xml.writeTextElement(text, QStringLiteral("p"), line);
-            xml.writeEndElement();
-        };
-        for (int t = 0; t < grid.title.size(); ++t) {
-            xml.writeStartElement(table, QStringLiteral("table-row"));
-            cell(grid.title.at(t), -1, t == 0);
-            xml.writeEndElement();
-        }
+// A cell of the column `index` of the grid (-1: a title line): a header's
+// bold, a count as a number, anything else text; a paragraph per line of the
+// text.
+void writeSpreadsheetCell(QXmlStreamWriter &xml, const TableExport::Grid &grid, const QString &value, int index,
+                          bool header)
+{
+    xml.writeStartElement(Odf::TABLE, QStringLiteral("table-cell"));
+    double number = 0;
+    if (header) {
+        xml.writeAttribute(Odf::TABLE, QStringLiteral("style-name"), QStringLiteral("header"));
+        xml.writeAttribute(Odf::OFFICE, QStringLiteral("value-type"), QStringLiteral("string"));
+    } else if (isCount(grid, index, value, &number)) {
+        xml.writeAttribute(Odf::OFFICE, QStringLiteral("value-type"), QStringLiteral("float"));
+        xml.writeAttribute(Odf::OFFICE, QStringLiteral("value"), value);
+    } else {
+        xml.writeAttribute(Odf::OFFICE, QStringLiteral("value-type"), QStringLiteral("string"));
+    }
+    const QStringList lines = (header ? oneLine(value) : value).split(QLatin1Char('\n'));
+    for (const QString &line : lines)
+        xml.writeTextElement(Odf::TEXT, QStringLiteral("p"), line);
+    xml.writeEndElement();
+}
+
+// The sheet of the grid `g`: its title lines, the header and the rows.
+void writeSheet(QXmlStreamWriter &xml, const TableExport::Grid &grid, int g)
+{
+    const QString &table = Odf::TABLE;
+    xml.writeStartElement(table, QStringLiteral("table"));
+    xml.writeAttribute(table, QStringLiteral("name"), grid.sheet.isEmpty() ? SHEET_NAME : grid.sheet);
+    for (int i = 0; i < grid.header.size(); ++i) {
+        xml.writeEmptyElement(table, QStringLiteral("table-column"));
+        xml.writeAttribute(table, QStringLiteral("style-name"), columnStyle(g, i));
+    }
+    for (int t = 0; t < grid.title.size(); ++t) {
+        xml.writeStartElement(table, QStringLiteral("table-row"));
+        writeSpreadsheetCell(xml, grid, grid.title.at(t), -1, t == 0);
+        xml.writeEndElement();
+    }
+    xml.writeStartElement(table, QStringLiteral("table-row"));
+    for (int i = 0; i < grid.header.size(); ++i)
+        writeSpreadsheetCell(xml, grid, grid.header.at(i), i, true);
+    xml.writeEndElement();
+    for (const QStringList &row : grid.rows) {
         xml.writeStartElement(table, QStringLiteral("table-row"));
         for (int i = 0; i < grid.header.size(); ++i)
-            cell(grid.header.at(i), i, true);
+            writeSpreadsheetCell(xml, grid, row.at(i), i, false);
         xml.writeEndElement();
-        for (const QStringList &row : grid.rows) {
-            xml.writeStartElement(table, QStringLiteral("table-row"));
-            for (int i = 0; i < grid.header.size(); ++i)
-                cell(row.at(i), i, false);
-            xml.writeEndElement();
-        }
-        xml.writeEndElement(); // table
     }
+    xml.writeEndElement(); // table
+}
+
+QByteArray spreadsheetContent(const QList<TableExport::Grid> &grids)
+{
+    const QString &office = Odf::OFFICE;
+    QByteArray out;
+    QXmlStreamWriter xml(&out);
+    xml.writeStartDocument();
+    xml.writeNamespace(office, QStringLiteral("office"));
+    xml.writeNamespace(Odf::STYLE, QStringLiteral("style"));
+    xml.writeNamespace(Odf::TABLE, QStringLiteral("table"));
+    xml.writeNamespace(Odf::TEXT, QStringLiteral("text"));
+    xml.writeNamespace(Odf::FO, QStringLiteral("fo"));
+    xml.writeStartElement(office, QStringLiteral("document-content"));
+    xml.writeAttribute(office, QStringLiteral("version"), QStringLiteral("1.2"));
+    writeSpreadsheetStyles(xml, grids);
+    xml.writeStartElement(office, QStringLiteral("body"));
+    xml.writeStartElement(office, QStringLiteral("spreadsheet"));
+    for (int g = 0; g < grids.size(); ++g)
+        writeSheet(xml, grids.at(g), g);
     xml.writeEndDocument();
     return out;
 }

@@ -244,14 +244,30 @@ addfile::addfile(const QString &personalNumber, const QString &code, const QStri
     // A viewer reads the orders and opens their documents, and changes nothing.
     ReadOnly::disable({ui->pushButton_7, ui->pushButton_4, ui->pushButton_6, ui->pushButton, ui->pushButton_2},
                       {ui->action});
-    // The serviceman's history of changes, beside the tool bar's command.
+    addHistoryCommand();
+    addChangeForAllCommand();
+    ui->toolBar->addSeparator();
+    addExtractCommands();
+    ui->toolBar->addSeparator();
+    clearTable();
+}
+
+addfile::~addfile()
+{
+    delete ui;
+}
+
+void addfile::addHistoryCommand()
+{
     QAction *history = ui->toolBar->addAction(QStringLiteral("История изменений"));
     history->setObjectName(QStringLiteral("action_history"));
     history->setToolTip(QStringLiteral("Кто, когда и что изменил в записях военнослужащего: его данные, "
                                        "приказы и документы"));
     connect(history, &QAction::triggered, this, [this] { HistoryWindow::open(ln, fio); });
-    // The chosen order changed in every row of its number and date (a
-    // group order), to what the fields hold.
+}
+
+void addfile::addChangeForAllCommand()
+{
     QAction *forAll = ui->toolBar->addAction(QStringLiteral("Изменить для всех по этому приказу…"));
     forAll->setObjectName(QStringLiteral("action_changeAll"));
     forAll->setToolTip(QStringLiteral("Изменить номер, дату, чей приказ, наименование или исх. номер во всех "
@@ -274,10 +290,10 @@ addfile::addfile(const QString &personalNumber, const QString &code, const QStri
         }
     });
     ReadOnly::disable({}, {forAll});
-    ui->toolBar->addSeparator();
-    // The extract from the chosen order, on the tool bar and the list's
-    // context menu: this serviceman's, or one for everyone the order names
-    // (the rows of its category, number and date).
+}
+
+void addfile::addExtractCommands()
+{
     ui->tableWidget_2->setContextMenuPolicy(Qt::ActionsContextMenu);
     const auto extract = [this](const QString &text, const char *name, const QString &tip, bool everyone) {
         QAction *action = ui->toolBar->addAction(text);
@@ -304,13 +320,6 @@ addfile::addfile(const QString &personalNumber, const QString &code, const QStri
             QStringLiteral("Выписки из выбранного приказа для каждого, кого он называет (приказы той же категории "
                            "с тем же номером и датой), каждая на своей странице"),
             true);
-    ui->toolBar->addSeparator();
-    clearTable();
-}
-
-addfile::~addfile()
-{
-    delete ui;
 }
 
 void addfile::applyPresentation()

@@ -70,6 +70,15 @@ private:
     void reload();
     // Applies the window title, texts and visibility of the category.
     void applyPresentation();
+    // The tool bar's command of the serviceman's history of changes.
+    void addHistoryCommand();
+    // The tool bar's command that changes the chosen order in every row of
+    // its number and date (a group order) to what the fields hold.
+    void addChangeForAllCommand();
+    // The extract from the chosen order, on the tool bar and the list's
+    // context menu: this serviceman's, or one for everyone the order names
+    // (the rows of its category, number and date).
+    void addExtractCommands();
     // Says in the window's status line what a command did not do and why,
     // until the next command.
     void say(const QString &text);

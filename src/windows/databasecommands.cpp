@@ -2,7 +2,7 @@
 
 #include "export/printing.h"
 #include "function.h"
-#include "storage/register/attachments.h"
+#include "storage/register/attachmentremoval.h"
 #include "storage/copies/autobackup.h"
 #include "storage/db/connection.h"
 #include "storage/db/errors.h"

@@ -205,13 +205,27 @@ void GroupOrder::write()
     const QString code = ui->category->currentData().toString();
     const Orders::Fields fields{ui->date->date().toString(DATE_FORMAT), ui->number->text(),
                                 ui->issuer->text(), ui->title->text(), ui->outgoing->text()};
+    if (!writable(lns, fields) || !confirmed(code, fields, &lns))
+        return;
+    // The copies are made before the write lock is taken, and go again when
+    // the records are not written; they take their names once they are.
+    QList<GroupOrders::Document> documents;
+    if (!storeDocuments(&documents))
+        return;
+    const GroupOrders::Result result = GroupOrders::add(lns, code, fields, documents);
+    const bool settled = settleDocuments(documents, result.outcome == GroupOrders::Outcome::Done);
+    tellWritten(result, lns, code, documents.size(), settled);
+}
+
+bool GroupOrder::writable(const QStringList &lns, const Orders::Fields &fields)
+{
     if (lns.isEmpty()) {
         say(QStringLiteral("Приказы не добавлены: не отмечен ни один военнослужащий."));
-        return;
+        return false;
     }
     if (fields.number.isEmpty()) {
         say(QStringLiteral("Приказы не добавлены: не заполнен номер."));
-        return;
+        return false;
     }
     const QString field = Query::unstorable({{ui->titleLabel->text(), fields.name},
                                              {QStringLiteral("Номер"), fields.number},
@@ -221,22 +235,27 @@ void GroupOrder::write()
         say(QStringLiteral("Приказы не добавлены: в поле «%1» есть знак, который нельзя сохранить (нулевой "
                            "символ). Уберите его и повторите.")
                 .arg(field));
-        return;
+        return false;
     }
+    return true;
+}
+
+bool GroupOrder::confirmed(const QString &code, const Orders::Fields &fields, QStringList *lns)
+{
     QSet<QString> held;
     QSqlError error;
-    if (!GroupOrders::holders(code, fields.number, lns, &held, &error)) {
+    if (!GroupOrders::holders(code, fields.number, *lns, &held, &error)) {
         say(QStringLiteral("Приказы не добавлены: не удалось проверить номер: %1").arg(error.text()));
-        return;
+        return false;
     }
     QStringList heldNames;
-    for (const QString &ln : std::as_const(lns))
+    for (const QString &ln : std::as_const(*lns))
         if (held.contains(ln))
             heldNames.append(fio(ln));
-    lns.removeIf([&held](const QString &ln) { return held.contains(ln); });
+    lns->removeIf([&held](const QString &ln) { return held.contains(ln); });
 
     QMessageBox box(QMessageBox::Question, QStringLiteral("Подтверждение"),
-                    QStringLiteral("Будет добавлено приказов: %1").arg(lns.size()), QMessageBox::NoButton,
+                    QStringLiteral("Будет добавлено приказов: %1").arg(lns->size()), QMessageBox::NoButton,
                     this);
     QPushButton *yes = nullptr;
     if (heldNames.isEmpty()) {
@@ -246,36 +265,39 @@ void GroupOrder::write()
         box.setInformativeText(
             QStringLiteral("Уже есть приказ «%1» № %2: %3.")
                 .arg(ui->category->currentText(), fields.number, heldNames.join(QStringLiteral(", "))));
-        if (!lns.isEmpty())
+        if (!lns->isEmpty())
             yes = box.addButton(QStringLiteral("Пропустить их"), QMessageBox::AcceptRole);
         box.addButton(QStringLiteral("Остановить"), QMessageBox::RejectRole);
     }
     box.exec();
     if (yes == nullptr || box.clickedButton() != yes) {
         say(QStringLiteral("Приказы не добавлены."));
-        return;
+        return false;
     }
+    return true;
+}
 
-    // The copies are made before the write lock is taken, and go again when
-    // the records are not written; they take their names once they are.
-    QList<GroupOrders::Document> documents;
-    if (!storeDocuments(&documents))
-        return;
-    const GroupOrders::Result result = GroupOrders::add(lns, code, fields, documents);
+bool GroupOrder::settleDocuments(const QList<GroupOrders::Document> &documents, bool done)
+{
     bool settled = true;
-    for (const GroupOrders::Document &d : std::as_const(documents)) {
+    for (const GroupOrders::Document &d : documents) {
         if (!d.fresh)
             continue;
-        if (result.outcome != GroupOrders::Outcome::Done)
+        if (!done)
             Attachments::discard(d.target);
         else if (!Attachments::settle(d.target))
             settled = false;
     }
+    return settled;
+}
+
+void GroupOrder::tellWritten(const GroupOrders::Result &result, const QStringList &lns, const QString &code,
+                             qsizetype documents, bool settled)
+{
     switch (result.outcome) {
     case GroupOrders::Outcome::Done:
         say(QStringLiteral("Добавлено приказов: %1.").arg(lns.size()) +
-            (documents.isEmpty() ? QString()
-                                 : QStringLiteral(" К каждому прикреплено документов: %1.").arg(documents.size())) +
+            (documents == 0 ? QString() : QStringLiteral(" К каждому прикреплено документов: %1.").arg(documents)) +
             (settled ? QString()
                      : QStringLiteral(" Копия документа ещё не на своём месте в папке документов: программа "
                                       "поставит её туда при следующем запуске.")));

@@ -47,6 +47,19 @@ private:
     // Stores a copy of each chosen document; false (told, nothing kept)
     // when one could not be stored.
     bool storeDocuments(QList<GroupOrders::Document> *documents);
+    // False, told in the window's line, when no serviceman is ticked, the
+    // number is empty or a field holds a character that cannot be stored.
+    bool writable(const QStringList &lns, const Orders::Fields &fields);
+    // Leaves out of `lns` those who already hold an order of the number and
+    // asks before the write; false (told) when the check failed or the user
+    // declined.
+    bool confirmed(const QString &code, const Orders::Fields &fields, QStringList *lns);
+    // Gives the fresh copies their names once the orders are written
+    // (`done`), or takes them back; false when a copy could not get its name yet.
+    static bool settleDocuments(const QList<GroupOrders::Document> &documents, bool done);
+    // Says what the write came to, and reports the orders written.
+    void tellWritten(const GroupOrders::Result &result, const QStringList &lns, const QString &code,
+                     qsizetype documents, bool settled);
     QString fio(const QString &ln) const;
     void say(const QString &text);
 

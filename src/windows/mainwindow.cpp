@@ -1,7 +1,7 @@
 #include "windows/mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include "storage/register/attachments.h"
+#include "storage/register/attachmentremoval.h"
 #include "storage/db/connection.h"
 #include "storage/copies/databasecopy.h"
 #include "storage/setup/paths.h"

@@ -1,5 +1,7 @@
 #include "windows/orderdocuments.h"
 
+#include "storage/register/attachmentreading.h"
+#include "storage/register/attachmentremoval.h"
 #include "storage/register/attachments.h"
 #include "storage/db/errors.h"
 #include "storage/db/sql.h"

@@ -2,9 +2,7 @@
 #define ATTACHMENTS_H
 
 #include <QByteArray>
-#include <QSet>
 #include <QString>
-#include <QStringList>
 
 class QSqlError;
 
@@ -21,6 +19,10 @@ class QSqlError;
 // moved aside into "files/Откреплённые" rather than deleted, its name stays
 // taken, and after a restore the copies the restored records refer to are
 // brought back from there.
+//
+// This header holds the attaching: storing a copy and giving it its name;
+// attachmentremoval.h the removal and what a stop left, attachmentreading.h
+// the opening of a copy and the attachments of a deleted order.
 namespace Attachments {
 
 // The folder of copies that no attachment needed any more.
@@ -51,48 +53,11 @@ bool writeWaiting(const QString &target, QSqlError *error);
 // write that stores it in a statement of its own takes it from here.
 QByteArray waitingContent(const QString &target);
 
-// Notes the copy of an attachment about to be removed, so that a program
-// stopped after the removal is written and before removeUnused() puts the
-// copy aside has it put aside at the next start.
-void markRemoval(const QString &copy);
-// The removal was not written: the note goes.
-void forgetRemoval();
-
-// At start, what a program stopped during an attachment or a removal of one
-// left in the folder: a copy waiting for its name gets it where its record
-// was written and goes where it was not; a copy of a written removal is put
-// aside. Says what it finished, for the user.
-QStringList finishInterrupted();
-
-// Moves those of the copies that no attachment refers to any more into the
-// folder of detached copies, under the same name. Only copies inside the
-// folder are ever moved; none is deleted. On a server there is nothing left
-// to do: the content went in the removal's own transaction.
-void removeUnused(const QSet<QString> &copies);
-
 // Takes back a copy just stored whose attachment could not be recorded.
 void discard(const QString &target);
 
-// The file to open for the copy `path` (as Giper holds it): the copy itself
-// in the folder, or one written from the database (on a server into the
-// user's cache folder; for an SQLite file that came from a server, into the
-// folder, where the copy is missing). False with the reason in `error`, fit
-// to follow "Файл «…» не открыт: ".
-bool localCopy(const QString &path, QString *file, QString *error);
-
-// The names of the attachments kept under the order number `number` of the
-// serviceman `ln` in the category `code` that no order holds (a deleted
-// order's, which an order added under that number shows again). False when
-// they could not be read (`error` set).
-bool leftOver(const QString &ln, const QString &code, const QString &number, QStringList *names,
-              QSqlError *error);
-
 // The largest document kept in a database, in bytes.
 inline constexpr qint64 MAX_CONTENT = 256 * 1024 * 1024;
-// Brings back from the folder of detached copies every copy that an
-// attachment of the database refers to and that is missing (after a
-// restore). Returns how many came back.
-int recoverDetached();
 
 } // namespace Attachments
 

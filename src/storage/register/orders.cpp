@@ -2,6 +2,7 @@
 
 #include "function.h"
 #include "storage/db/errors.h"
+#include "storage/register/attachmentreading.h"
 #include "storage/register/attachments.h"
 #include "storage/history/historylog.h"
 #include "storage/history/historytable.h"
