@@ -1,6 +1,6 @@
 // .csv: text in UTF-8 or Windows-1251, fields separated by ';', ',' or a
 // tab, quoted with doubled quotes inside.
-#include "storage/import/readers.h"
+#include "storage/import/csvreader.h"
 
 #include <QFileInfo>
 #include <QStringDecoder>

@@ -1,5 +1,5 @@
 // .ods: the tables of content.xml, read with QXmlStreamReader.
-#include "storage/import/readers.h"
+#include "storage/import/odsreader.h"
 #include "storage/import/ziparchive.h"
 
 #include <QXmlStreamReader>

@@ -1,5 +1,5 @@
 // Legacy .xls (Excel 97-2003 and older): read with libfreexl.
-#include "storage/import/readers.h"
+#include "storage/import/xlsreader.h"
 
 #include <QFile>
 
