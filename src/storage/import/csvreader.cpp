@@ -1,6 +1,6 @@
 // .csv: text in UTF-8 or Windows-1251, fields separated by ';', ',' or a
 // tab, quoted with doubled quotes inside.
-#include "storage/import/readers.h"
+#include "storage/import/csvreader.h"
 
 #include <QFileInfo>
 #include <QStringDecoder>
@@ -19,6 +19,60 @@ const QChar Separators[] = {';', '\t', ','};
 // a field longer than a cell holds.
 enum class Parsed { Whole, Stray, TooLong };
 
+// Whether a field ends at `at`: at the separator or a line break.
+bool endsField(QStringView text, qsizetype at, QChar separator)
+{
+    const QChar c = text.at(at);
+    return c == separator || c == '\r' || c == '\n';
+}
+
+// Reads a quoted field from its opening quote at `i` into `field`: the
+// doubled quotes inside as one, its line breaks as '\n' (counted in `line`),
+// and the text after its closing quote up to the field's end. Leaves `i` at
+// that end. Stray when the quote is never closed, or closed after a line
+// break and followed by more text; TooLong past what a cell holds.
+Parsed quotedField(QStringView text, QChar separator, qsizetype &i, int &line, QString &field)
+{
+    const qsizetype n = text.size();
+    bool spanned = false;
+    bool closed = false;
+    ++i;
+    while (i < n) {
+        const QChar c = text.at(i);
+        if (c == '"') {
+            if (i + 1 < n && text.at(i + 1) == '"') {
+                field += '"';
+                i += 2;
+                continue;
+            }
+            closed = true;
+            ++i;
+            break;
+        }
+        if (c == '\r' || c == '\n') {
+            if (c == '\r' && i + 1 < n && text.at(i + 1) == '\n')
+                ++i;
+            field += '\n';
+            ++line;
+            spanned = true;
+        } else {
+            field += c;
+        }
+        ++i;
+        if (field.size() > MaxCellText)
+            return Parsed::TooLong;
+    }
+    const qsizetype rest = i;
+    while (i < n && !endsField(text, i, separator))
+        ++i;
+    if (!closed || (spanned && i > rest))
+        return Parsed::Stray;
+    if (field.size() + (i - rest) > MaxCellText)
+        return Parsed::TooLong;
+    field += text.mid(rest, i - rest);
+    return Parsed::Whole;
+}
+
 // Parses records of text, handing each to sink(record, first line, last
 // line), which stops the parse by returning false. A quoted field may hold
 // separators, doubled quotes and line breaks. A quote opened and never
@@ -34,10 +88,6 @@ Parsed parse(QStringView text, QChar separator, int limit, Sink &&sink, int *atL
     int line = 1;
     int records = 0;
     QStringList record;
-    auto isEnd = [&](qsizetype at) {
-        const QChar c = text.at(at);
-        return c == separator || c == '\r' || c == '\n';
-    };
     auto tooLong = [&](int at) {
         *atLine = at;
         if (atColumn)
@@ -49,47 +99,16 @@ Parsed parse(QStringView text, QChar separator, int limit, Sink &&sink, int *atL
         QString field;
         if (text.at(i) == '"') {
             const int opened = line;
-            bool spanned = false;
-            bool closed = false;
-            ++i;
-            while (i < n) {
-                const QChar c = text.at(i);
-                if (c == '"') {
-                    if (i + 1 < n && text.at(i + 1) == '"') {
-                        field += '"';
-                        i += 2;
-                        continue;
-                    }
-                    closed = true;
-                    ++i;
-                    break;
-                }
-                if (c == '\r' || c == '\n') {
-                    if (c == '\r' && i + 1 < n && text.at(i + 1) == '\n')
-                        ++i;
-                    field += '\n';
-                    ++line;
-                    spanned = true;
-                } else {
-                    field += c;
-                }
-                ++i;
-                if (field.size() > MaxCellText)
-                    return tooLong(opened);
-            }
-            const qsizetype rest = i;
-            while (i < n && !isEnd(i))
-                ++i;
-            if (!closed || (spanned && i > rest)) {
+            const Parsed quoted = quotedField(text, separator, i, line, field);
+            if (quoted == Parsed::Stray) {
                 *atLine = opened;
                 return Parsed::Stray;
             }
-            if (field.size() + (i - rest) > MaxCellText)
+            if (quoted == Parsed::TooLong)
                 return tooLong(opened);
-            field += text.mid(rest, i - rest);
         } else {
             const qsizetype from = i;
-            while (i < n && !isEnd(i))
+            while (i < n && !endsField(text, i, separator))
                 ++i;
             if (i - from > MaxCellText)
                 return tooLong(line);

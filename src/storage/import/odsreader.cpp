@@ -1,5 +1,5 @@
 // .ods: the tables of content.xml, read with QXmlStreamReader.
-#include "storage/import/readers.h"
+#include "storage/import/odsreader.h"
 #include "storage/import/ziparchive.h"
 
 #include <QXmlStreamReader>
@@ -82,6 +82,36 @@ QString cellValue(QXmlStreamReader &xml)
     return value.isEmpty() ? text : value;
 }
 
+// Reads the cells of a table row (the reader at its start) into `cells`,
+// until the row ends or a cell is beyond the sheet's limits (`outOfRange`)
+// or refused by the placer (`refused`, its message in the file).
+void readCells(QXmlStreamReader &xml, Placer &placer, int row, Row &cells, bool *outOfRange, bool *refused)
+{
+    int column = 0;
+    while (xml.readNextStartElement()) {
+        const bool cell = xml.namespaceUri() == TableNs &&
+                          (xml.name() == u"table-cell" || xml.name() == u"covered-table-cell");
+        if (!cell) {
+            xml.skipCurrentElement();
+            continue;
+        }
+        const int cellRepeats = repeats(xml.attributes(), "number-columns-repeated");
+        const QString value = cellValue(xml);
+        if (!value.isEmpty()) {
+            if (qint64(column) + cellRepeats > MaxColumns || row >= MaxRows) {
+                *outOfRange = true;
+                return;
+            }
+            if (!placer.fits(row, column, value.size())) {
+                *refused = true;
+                return;
+            }
+            cells.set(column, value, cellRepeats);
+        }
+        column = static_cast<int>(qMin<qint64>(qint64(column) + cellRepeats, MaxColumns));
+    }
+}
+
 } // namespace
 
 void readOds(ZipArchive &zip, SheetFile &file)
@@ -120,29 +150,7 @@ void readOds(ZipArchive &zip, SheetFile &file)
             // repeated cell is one run of its row.
             const int rowRepeats = repeats(xml.attributes(), "number-rows-repeated");
             Row cells;
-            int column = 0;
-            while (xml.readNextStartElement()) {
-                const bool cell = xml.namespaceUri() == TableNs &&
-                                  (xml.name() == u"table-cell" || xml.name() == u"covered-table-cell");
-                if (!cell) {
-                    xml.skipCurrentElement();
-                    continue;
-                }
-                const int cellRepeats = repeats(xml.attributes(), "number-columns-repeated");
-                const QString value = cellValue(xml);
-                if (!value.isEmpty()) {
-                    if (qint64(column) + cellRepeats > MaxColumns || row >= MaxRows) {
-                        outOfRange = true;
-                        break;
-                    }
-                    if (!placer.fits(row, column, value.size())) {
-                        refused = true;
-                        break;
-                    }
-                    cells.set(column, value, cellRepeats);
-                }
-                column = static_cast<int>(qMin<qint64>(qint64(column) + cellRepeats, MaxColumns));
-            }
+            readCells(xml, placer, row, cells, &outOfRange, &refused);
             if (!cells.isEmpty() && !outOfRange && !refused) {
                 if (qint64(row) + rowRepeats > MaxRows) {
                     outOfRange = true;

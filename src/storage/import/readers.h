@@ -5,10 +5,11 @@
 
 #include <QString>
 
-// The readers behind readSheet, one per kind of file. Each fills the sheet
-// names, the rows of the chosen sheet and, when the file cannot be read, the
-// error; readSheet then drops the trailing empty rows, refuses an empty
-// sheet and clears the rows of a failed read.
+// What the readers behind readSheet share, one reader per kind of file
+// (csvreader.h, odsreader.h, xlsreader.h, xlsxreader.h). Each fills the
+// sheet names, the rows of the chosen sheet and, when the file cannot be
+// read, the error; readSheet then drops the trailing empty rows, refuses an
+// empty sheet and clears the rows of a failed read.
 namespace Import::Detail {
 
 // Sheets hold at most as many rows and columns as the office programs allow;
@@ -29,11 +30,6 @@ constexpr qint64 MaxPartRatio = 200;
 constexpr qint64 RatioFrom = qint64(16) << 20;
 
 class ZipArchive;
-
-void readXlsx(ZipArchive &zip, SheetFile &file);
-void readOds(ZipArchive &zip, SheetFile &file);
-void readXls(SheetFile &file);
-void readCsv(const QByteArray &data, const CsvFormat *given, SheetFile &file);
 
 // The file's name as the messages show it.
 QString shownName(const QString &path);

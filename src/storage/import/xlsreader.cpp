@@ -1,5 +1,5 @@
 // Legacy .xls (Excel 97-2003 and older): read with libfreexl.
-#include "storage/import/readers.h"
+#include "storage/import/xlsreader.h"
 
 #include <QFile>
 
@@ -19,6 +19,27 @@ struct Workbook
             freexl_close(handle);
     }
 };
+
+// A cell's value as text: a number as it is, a date as its day.
+QString cellText(const FreeXL_CellValue &cell)
+{
+    switch (cell.type) {
+    case FREEXL_CELL_INT:
+        return QString::number(cell.value.int_value);
+    case FREEXL_CELL_DOUBLE:
+        return QString::number(cell.value.double_value, 'g', 15);
+    case FREEXL_CELL_DATE:
+    case FREEXL_CELL_DATETIME:
+        // "YYYY-MM-DD" or "YYYY-MM-DD HH:MM:SS": the day is kept.
+        return QString::fromUtf8(cell.value.text_value).left(10);
+    case FREEXL_CELL_TEXT:
+    case FREEXL_CELL_SST_TEXT:
+    case FREEXL_CELL_TIME:
+        return QString::fromUtf8(cell.value.text_value);
+    default:
+        return QString();
+    }
+}
 
 } // namespace
 
@@ -70,28 +91,7 @@ void readXls(SheetFile &file)
                 file.error = damagedMessage(file.path);
                 return;
             }
-            QString text;
-            switch (cell.type) {
-            case FREEXL_CELL_INT:
-                text = QString::number(cell.value.int_value);
-                break;
-            case FREEXL_CELL_DOUBLE:
-                text = QString::number(cell.value.double_value, 'g', 15);
-                break;
-            case FREEXL_CELL_DATE:
-            case FREEXL_CELL_DATETIME:
-                // "YYYY-MM-DD" or "YYYY-MM-DD HH:MM:SS": the day is kept.
-                text = QString::fromUtf8(cell.value.text_value).left(10);
-                break;
-            case FREEXL_CELL_TEXT:
-            case FREEXL_CELL_SST_TEXT:
-            case FREEXL_CELL_TIME:
-                text = QString::fromUtf8(cell.value.text_value);
-                break;
-            default:
-                break;
-            }
-            if (!placer.place(static_cast<int>(r), c, text))
+            if (!placer.place(static_cast<int>(r), c, cellText(cell)))
                 return;
         }
     }
