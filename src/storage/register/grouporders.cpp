@@ -15,8 +15,6 @@
 
 namespace {
 
-using GroupOrders::Outcome;
-using GroupOrders::Result;
 using GroupWrite::distinct;
 using GroupWrite::finish;
 using GroupWrite::groupEntry;

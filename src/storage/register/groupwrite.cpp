@@ -13,10 +13,10 @@
 #include <QJsonDocument>
 #include <QSet>
 
+namespace GroupWrite {
+
 using GroupOrders::Outcome;
 using GroupOrders::Result;
-
-namespace GroupWrite {
 
 // The values of a server's statement that are many travel as one JSON array.
 QString json(const QJsonArray &array)
