@@ -119,12 +119,21 @@ double median(std::vector<double> v)
 // The processor time of the whole program so far (every thread, user and
 // system): on a machine others load too, it tells the work done where the
 // time on the clock does not.
+#ifdef Q_OS_UNIX
+// The processor time a clock of the system counts (the process's or the
+// calling thread's), in milliseconds.
+double cpuMs(clockid_t clock)
+{
+    timespec t{};
+    clock_gettime(clock, &t);
+    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
+#endif
+
 double processCpuMs()
 {
 #ifdef Q_OS_UNIX
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+    return cpuMs(CLOCK_PROCESS_CPUTIME_ID);
 #else
     return 0;
 #endif
@@ -855,9 +864,7 @@ protected:
 double threadCpuMs()
 {
 #ifdef Q_OS_UNIX
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+    return cpuMs(CLOCK_THREAD_CPUTIME_ID);
 #else
     return 0;
 #endif
