@@ -618,7 +618,7 @@ private slots:
         WorkDir dir(WorkDir::WithoutDatabase);
         const QString name = useNewServerDatabase(pg, "clerk-import");
         // Every statement that writes entries leaves a line: their action
-        // and number. Combat's triggers are put back as an earlier version
+        // and number; every change of a serviceman's row, his number. Combat's triggers are put back as an earlier version
         // made them (a row trigger for additions too), which the verification
         // puts right.
         QVERIFY(pg.admin(
@@ -627,7 +627,11 @@ private slots:
             "PUBLIC; CREATE FUNCTION count_statement() RETURNS trigger LANGUAGE plpgsql AS $$ "
             "BEGIN INSERT INTO counts.statements (action, entries) SELECT action, count(*) FROM added GROUP BY "
             "action; RETURN NULL; END $$; CREATE TRIGGER count_statement AFTER INSERT ON history REFERENCING NEW "
-            "TABLE AS added FOR EACH STATEMENT EXECUTE FUNCTION count_statement(); DROP TRIGGER history_added_combat "
+            "TABLE AS added FOR EACH STATEMENT EXECUTE FUNCTION count_statement(); CREATE TABLE counts.updated (LN "
+            "text); GRANT ALL ON counts.updated TO PUBLIC; CREATE FUNCTION count_update() RETURNS trigger LANGUAGE "
+            "plpgsql AS $$ BEGIN INSERT INTO counts.updated VALUES (NEW.LN); RETURN NULL; END $$; CREATE TRIGGER "
+            "count_update AFTER UPDATE ON Combat FOR EACH ROW EXECUTE FUNCTION count_update(); "
+            "DROP TRIGGER history_added_combat "
             "ON Combat; CREATE OR REPLACE TRIGGER history_combat AFTER INSERT OR UPDATE OR DELETE ON Combat FOR EACH "
             "ROW EXECUTE FUNCTION history_record()",
             name));
@@ -650,6 +654,9 @@ private slots:
                  (QList<QStringList>{{"100", "Капитан", "9", "1", "0", "0"},
                                      {"102", "Генералиссимус", "21", "0", "0", "0"},
                                      {"7", "Майор", "8", "", "", "1"}}));
+        // The added men came with their counts: the recount changed only
+        // the man already there.
+        QCOMPARE(rows("SELECT DISTINCT LN FROM counts.updated"), (QList<QStringList>{{"7"}}));
         QCOMPARE(rows("SELECT action, count(*) FROM history WHERE action <> 'reference_changed' GROUP BY action "
                       "ORDER BY action"),
                  (QList<QStringList>{{"import", "1"}, {"order_added", "4"}, {"serviceman_added", "5"},

@@ -30,6 +30,7 @@
 #include "windows/vestable.h"
 #include "windows/voenosluga.h"
 #include "storage/db/errors.h"
+#include "storage/db/query.h"
 #include "storage/copies/serverbackup.h"
 #include "storage/db/serverconnection.h"
 #include "view/application.h"
@@ -649,6 +650,35 @@ private slots:
         QCOMPARE(value("SELECT count(*) || ' ' || (SELECT count(*) FROM prikaz) FROM Combat"),
                  QString("2 1"));
         QVERIFY(answerer.unexpected().isEmpty());
+    }
+
+    // Rows sent by COPY (an import's) come back byte for byte whatever the
+    // server reads in quoted texts: tabs, line breaks, backslashes, "\N"
+    // as a text, an empty text apart from NULL. A NUL is not sent; a row
+    // the server refuses fails the COPY alone, and the connection goes on.
+    void copiesRowsByteForByte()
+    {
+        WorkDir dir(WorkDir::WithoutDatabase);
+        freshServer();
+        QVERIFY(openProgramDb());
+        QVERIFY(Function::Myquery("SET standard_conforming_strings = off").isActive());
+        const QString sql = "COPY Combat (LN, FIO, VP, Dolz_nom) FROM STDIN";
+        const QStringList texts{"a\tb", "строка 1\nстрока 2\r", "C:\\N\\", "\\N", "'; DROP TABLE Combat; --"};
+        Query::CopyRows copy;
+        for (int i = 0; i < texts.size(); ++i)
+            copy.add({QString::number(i), texts.at(i), i == 0 ? QVariant() : QVariant(QString("")), i});
+        QVERIFY(Query::copy(sql, copy).isActive());
+        QCOMPARE(rows("SELECT FIO, coalesce(VP, 'NULL'), Dolz_nom FROM Combat ORDER BY LN"),
+                 (QList<QStringList>{{texts.at(0), "NULL", "0"}, {texts.at(1), "", "1"}, {texts.at(2), "", "2"},
+                                     {texts.at(3), "", "3"}, {texts.at(4), "", "4"}}));
+
+        Query::CopyRows nul;
+        nul.add({"9", QString("x") + QChar(0)});
+        QCOMPARE(Query::copy(sql, nul).lastError().nativeErrorCode(), QString("22021"));
+        Query::CopyRows refused;
+        refused.add({"10", "Ф", "", "не число"});
+        QCOMPARE(Query::copy(sql, refused).lastError().nativeErrorCode(), QString("22P02"));
+        QCOMPARE(value("SELECT count(*) FROM Combat"), QString("5"));
     }
 
     // A document is kept in the database, opened from the user's cache

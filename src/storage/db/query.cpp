@@ -1,10 +1,11 @@
-// The statement runner (Function::Myquery and Query::numbered): on a
-// server it keeps a transaction that went with its connection from going on
-// on a new one, watches for a server that stops answering, and refuses what
-// such a server would read otherwise; every failure goes to the error log.
-// Most statements run here. A few run prepared queries of their own on the
-// same connections: the writers of many rows (the history's entries, the
-// import's rows, the counts of a group order), which prepare a statement
+// The statement runner (Function::Myquery, Query::numbered, Query::copy):
+// on a server it keeps a transaction that went with its connection from
+// going on on a new one, watches for a server that stops answering, and
+// refuses what such a server would read otherwise; every failure goes to the
+// error log. Most statements run here. A few run prepared queries of their
+// own on the same connections: the writers of many rows (the history's
+// entries, the import's rows on a file, the counts of a group order), which
+// prepare a statement
 // once and run it again with new values and log their failures themselves,
 // and the reads of a connection's tables and columns as it opens or is
 // checked (the history's table, a chosen file's objects).
@@ -15,6 +16,7 @@
 #include "storage/db/connection.h"
 #include "storage/db/errorlog.h"
 #include "storage/db/errors.h"
+#include "storage/db/serversend.h"
 #include "storage/db/watchdog.h"
 
 #include <QDebug>
@@ -33,25 +35,18 @@ namespace {
 
 using Connection::serverHandle;
 
-// PostgreSQL's type of texts.
-constexpr Oid TEXT_OID = 25;
-constexpr Oid TEXT_ARRAY_OID = 1009;
-
-// A list of texts in the server's syntax of an array: each in double quotes,
-// a quote or a backslash in it escaped, as the array's own syntax wants
-// whatever the server's settings (it travels apart from the statement).
-QString arrayLiteral(const QStringList &texts)
+// How a statement goes to a server: through Qt's driver, or by libpq with
+// its values apart ($1, $2…), or as a COPY with its rows.
+enum class Sending { Driver, Numbered, Copy };
+// The way, with what a COPY runs while the server writes its rows.
+struct Way
 {
-    QStringList items;
-    items.reserve(texts.size());
-    for (QString text : texts) {
-        text.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('"'), QLatin1String("\\\""));
-        items.append(QLatin1Char('"') + text + QLatin1Char('"'));
-    }
-    return QLatin1Char('{') + items.join(QLatin1Char(',')) + QLatin1Char('}');
-}
+    Sending how;
+    const std::function<void()> &meanwhile;
+};
 
-QSqlQuery runStatement(QString sql, const QVariantList &values, const QSqlDatabase &db, bool numbered);
+QSqlQuery runStatement(QString sql, const QVariantList &values, const QSqlDatabase &db, Sending how,
+                       const std::function<void()> &meanwhile = {});
 
 // The names of the server connections that are inside a transaction. A
 // connection that breaks keeps its mark until the transaction is ended
@@ -168,99 +163,6 @@ protected:
     int numRowsAffected() override { return -1; }
 };
 
-// The result of a statement sent with its values apart from its text
-// (PQexecParams): the rows as texts, NULL as a null value.
-class ParamsResult : public QSqlResult
-{
-public:
-    ParamsResult(const QSqlDriver *driver, const QString &sql, PGresult *result)
-        : QSqlResult(driver)
-        , m_result(result)
-    {
-        setQuery(sql);
-        setActive(true);
-        setSelect(PQresultStatus(result) == PGRES_TUPLES_OK);
-    }
-    ~ParamsResult() override { PQclear(m_result); }
-    ParamsResult(const ParamsResult &) = delete;
-    ParamsResult &operator=(const ParamsResult &) = delete;
-
-protected:
-    QVariant data(int field) override
-    {
-        if (isNull(field))
-            return QVariant(QMetaType(QMetaType::QString));
-        return QString::fromUtf8(PQgetvalue(m_result, at(), field));
-    }
-    bool isNull(int field) override { return PQgetisnull(m_result, at(), field) != 0; }
-    bool reset(const QString &) override { return false; }
-    bool fetch(int row) override
-    {
-        if (row < 0 || row >= PQntuples(m_result))
-            return false;
-        setAt(row);
-        return true;
-    }
-    bool fetchFirst() override { return fetch(0); }
-    bool fetchLast() override { return fetch(PQntuples(m_result) - 1); }
-    int size() override { return PQntuples(m_result); }
-    int numRowsAffected() override { return QByteArray(PQcmdTuples(m_result)).toInt(); }
-
-private:
-    PGresult *m_result;
-};
-
-// Sends `sql`, whose values stand as $1, $2… in its text, with `values` as
-// texts apart from it, in one round trip: no quoting is involved, whatever
-// the server's standard_conforming_strings. A text holding a NUL, which
-// libpq would cut short, is not sent (the program's code 22021, as the
-// server's for a character it cannot take).
-bool execNumbered(const QSqlDatabase &db, const QString &sql, const QVariantList &values, QSqlQuery *query,
-                  QSqlError *error)
-{
-    PGconn *handle = serverHandle(db);
-    if (!handle) {
-        *error = QSqlError(QStringLiteral("Нет связи с сервером"), QString(), QSqlError::ConnectionError,
-                           QStringLiteral("08003"));
-        return false;
-    }
-    std::vector<QByteArray> texts;
-    texts.reserve(static_cast<size_t>(values.size()));
-    std::vector<const char *> pointers;
-    std::vector<Oid> types;
-    types.reserve(static_cast<size_t>(values.size()));
-    for (const QVariant &value : values) {
-        const bool list = value.typeId() == QMetaType::QStringList;
-        types.push_back(list ? TEXT_ARRAY_OID : TEXT_OID);
-        const QString text = list ? arrayLiteral(value.toStringList()) : value.toString();
-        if (text.contains(QChar::Null)) {
-            *error = QSqlError(QStringLiteral("В тексте нулевой символ"),
-                               QStringLiteral("в тексте есть нулевой символ, его нельзя сохранить"),
-                               QSqlError::StatementError, QStringLiteral("22021"));
-            return false;
-        }
-        texts.push_back(text.toUtf8());
-        pointers.push_back(value.isNull() ? nullptr : texts.back().constData());
-    }
-    // What Qt's driver left unread of an earlier statement goes first: one
-    // command at a time.
-    while (PGresult *left = PQgetResult(handle))
-        PQclear(left);
-    const QByteArray text = sql.toUtf8();
-    PGresult *result = PQexecParams(handle, text.constData(), static_cast<int>(pointers.size()), types.data(),
-                                    pointers.data(), nullptr, nullptr, 0);
-    const ExecStatusType status = PQresultStatus(result);
-    if (status == PGRES_TUPLES_OK || status == PGRES_COMMAND_OK) {
-        *query = QSqlQuery(new ParamsResult(db.driver(), sql, result));
-        return true;
-    }
-    const char *state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
-    *error = QSqlError(QStringLiteral("Ошибка выполнения запроса"),
-                       QString::fromUtf8(result ? PQresultErrorMessage(result) : PQerrorMessage(handle)),
-                       QSqlError::StatementError, QString::fromLatin1(state ? state : ""));
-    PQclear(result);
-    return false;
-}
 
 // A statement whose text or values hold a backslash reads otherwise on a
 // connection where the server takes it as an escape in quoted texts
@@ -334,12 +236,18 @@ QSqlQuery Function::Myquery(QString sql, const QSqlDatabase &db)
 
 QSqlQuery Function::Myquery(QString sql, const QVariantList &values, const QSqlDatabase &db)
 {
-    return runStatement(std::move(sql), values, db, false);
+    return runStatement(std::move(sql), values, db, Sending::Driver);
 }
 
 QSqlQuery Query::numbered(const QString &sql, const QVariantList &values, const QSqlDatabase &db)
 {
-    return runStatement(sql, values, db, true);
+    return runStatement(sql, values, db, Sending::Numbered);
+}
+
+QSqlQuery Query::copy(const QString &sql, const CopyRows &rows, const QSqlDatabase &db,
+                      const std::function<void()> &meanwhile)
+{
+    return runStatement(sql, {rows.data()}, db, Sending::Copy, meanwhile);
 }
 
 namespace {
@@ -382,14 +290,22 @@ bool lostBeforeSending(QSqlDatabase &connection, const QString &sql)
 
 // Runs the statement the way its connection and values call for.
 void execute(QSqlQuery &query, const QSqlDatabase &connection, const QString &sql, const QVariantList &values,
-             bool server, bool numbered, Outcome &out)
+             bool server, const Way &way, Outcome &out)
 {
+    const Sending how = way.how;
     if (out.lost) {
         out.ok = sql == QLatin1String(Sql::ROLLBACK);
         if (!out.ok)
             out.error = lostError(false, QString());
-    } else if (server && numbered) {
-        out.ok = execNumbered(connection, sql, values, &query, &out.error);
+    } else if (how != Sending::Driver) {
+        // Sent by libpq, on a server only; a failure is told by the
+        // program's own result.
+        out.ok = server &&
+                 (how == Sending::Numbered ? ServerSend::numbered(connection, sql, values, &query, &out.error)
+                                           : ServerSend::copy(connection, sql, values.value(0).toByteArray(),
+                                                              way.meanwhile, &query, &out.error));
+        if (!server)
+            out.error = ServerSend::notOnServer();
         out.refused = !out.ok;
     } else if (server && !mayReadAlike(connection, sql, values)) {
         out.ok = false;
@@ -455,7 +371,8 @@ void logFailure(const QSqlError &error, const QString &sql)
     qDebug() << error.text() << message + QStringLiteral(" Запрос ");
 }
 
-QSqlQuery runStatement(QString sql, const QVariantList &values, const QSqlDatabase &db, bool numbered)
+QSqlQuery runStatement(QString sql, const QVariantList &values, const QSqlDatabase &db, Sending how,
+                       const std::function<void()> &meanwhile)
 {
     // An invalid connection means the default one.
     QSqlDatabase connection =
@@ -472,7 +389,7 @@ QSqlQuery runStatement(QString sql, const QVariantList &values, const QSqlDataba
     // that is only busy is waited for.
     const PGconn *watched = server && !out.lost ? serverHandle(connection) : nullptr;
     Watchdog::Guard guard(watched);
-    execute(query, connection, sql, values, server, numbered, out);
+    execute(query, connection, sql, values, server, {how, meanwhile}, out);
     const bool noAnswer = guard.end();
     if (server && !out.lost)
         afterSending(connection, sql, wasInTransaction, noAnswer, out);

@@ -67,7 +67,7 @@ bool writeSteps(const ServicemenCheck *servicemen, const OrdersCheck *orders, co
     QSet<QString> numbers;
     if (!currentNumbers(&numbers, error))
         return false;
-    if (servicemen && !writeServicemen(*servicemen, numbers, writing))
+    if (servicemen && !writeServicemen(*servicemen, orders, numbers, writing))
         return false;
     if (orders && !writeOrders(*orders, servicemen, numbers, writing))
         return false;

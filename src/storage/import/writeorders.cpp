@@ -33,7 +33,7 @@ bool staleOrders(const OrdersCheck &check, const QSet<QString> &numbers, QString
                          .arg(o.ln, QString::number(o.line));
             return true;
         }
-        if (present.contains(orderKey(o.ln, o.code, o.number))) {
+        if (!present.isEmpty() && present.contains(orderKey(o.ln, o.code, o.number))) {
             *stale = QStringLiteral("приказ № %1 военнослужащего с личным номером «%2» (строка %3) тем временем "
                                     "уже внесён в реестр")
                          .arg(o.number, o.ln, QString::number(o.line));
@@ -41,6 +41,14 @@ bool staleOrders(const OrdersCheck &check, const QSet<QString> &numbers, QString
         }
     }
     return true;
+}
+
+// An order's values in the order of the statements' columns.
+QVariantList orderValues(const OrderRow &o)
+{
+    const auto text = [](const QString &t) { return t.isEmpty() ? QVariant() : QVariant(t); };
+    const QString inForce = QString::fromLatin1(o.inForce ? "1" : "0");
+    return {o.ln, o.code, o.date, o.number, o.issuer, o.name, inForce, o.outgoing, text(o.liftNumber), text(o.liftDate)};
 }
 
 } // namespace
@@ -59,19 +67,29 @@ bool writeOrders(const OrdersCheck &orders, const ServicemenCheck *servicemen, Q
         return false;
     if (!writing.stale.isEmpty())
         return false;
+    if (writing.server) {
+        // SERVER_CHUNK rows a COPY; the next ones made ready while the
+        // server writes the last.
+        qsizetype next = 0;
+        const auto fill = [&](Query::CopyRows &rows) {
+            for (; next < orders.rows.size() && rows.size() < SERVER_CHUNK; ++next) {
+                if (orders.rows.at(next).action == Action::Add) {
+                    rows.add(orderValues(orders.rows.at(next)));
+                    ++writing.written->orders;
+                }
+            }
+        };
+        return copyInChunks(Sql::IMPORT_COPY_ORDERS, fill, writing);
+    }
     qint64 firstRow = 0;
-    if (!writing.server && !nextRow(Sql::IMPORT_NEXT_ORDER_ROW, &firstRow, error))
+    if (!nextRow(Sql::IMPORT_NEXT_ORDER_ROW, &firstRow, error))
         return false;
-    TableRows added(writing.server, Sql::IMPORT_INSERT_ORDERS, Sql::IMPORT_ORDER_ROW,
-                    Sql::IMPORT_INSERT_ORDERS_ARRAYS, 10);
+    Batch added(Sql::IMPORT_INSERT_ORDERS, Sql::IMPORT_ORDER_ROW, 10);
     int pending = 0;
-    const auto text = [](const QString &t) { return t.isEmpty() ? QVariant() : QVariant(t); };
     for (const OrderRow &o : orders.rows) {
         if (o.action != Action::Add)
             continue;
-        if (!added.add({o.ln, o.code, o.date, o.number, o.issuer, o.name, QString::fromLatin1(o.inForce ? "1" : "0"),
-                        o.outgoing, text(o.liftNumber), text(o.liftDate)},
-                       error))
+        if (!added.add(orderValues(o), error))
             return false;
         ++writing.written->orders;
         if (++pending == writing.chunk) {

@@ -8,6 +8,8 @@
 #include <QSqlDatabase>
 #include <QStringList>
 
+#include <utility>
+
 #include <sqlite3.h>
 
 namespace Import::Detail {
@@ -120,70 +122,43 @@ bool Batch::failed(sqlite3 *file, const QString &sql, QSqlError &error)
     return false;
 }
 
-ArrayBatch::ArrayBatch(const char *statement, int width)
-    : m_statement(QString::fromLatin1(statement))
-    , m_arrays(static_cast<size_t>(width))
+bool CopyBatch::flush(QSqlError &error)
 {
-}
-
-bool ArrayBatch::add(const QVariantList &values, QSqlError &error)
-{
-    for (size_t i = 0; i < m_arrays.size(); ++i) {
-        QString &array = m_arrays[i];
-        array += m_rows == 0 ? QLatin1Char('{') : QLatin1Char(',');
-        append(array, values.at(static_cast<qsizetype>(i)));
-    }
-    return ++m_rows < SERVER_CHUNK || flush(error);
-}
-
-bool ArrayBatch::flush(QSqlError &error)
-{
-    if (m_rows == 0)
+    if (m_rows.size() == 0)
         return true;
-    if (!m_prepared) {
-        m_query = QSqlQuery(program());
-        if (!m_query.prepare(m_statement)) {
-            error = m_query.lastError();
-            Batch::log(m_statement, error);
-            return false;
-        }
-        m_prepared = true;
-    }
-    for (size_t i = 0; i < m_arrays.size(); ++i) {
-        m_arrays[i] += QLatin1Char('}');
-        m_query.bindValue(static_cast<int>(i), m_arrays[i]);
-        m_arrays[i].clear();
-    }
-    m_rows = 0;
-    if (!m_query.exec()) {
-        error = m_query.lastError();
-        Batch::log(m_statement, error);
+    const QSqlQuery query = Query::copy(m_statement, m_rows, program());
+    m_rows.clear();
+    if (!query.isActive()) {
+        error = query.lastError();
         return false;
     }
     return true;
 }
 
-// An element as an array's text gives it: NULL for what the statement of
-// rows would bind as NULL (a null text), a number as it is, a text in quotes
-// with its quotes and backslashes escaped.
-void ArrayBatch::append(QString &array, const QVariant &value)
+bool copyInChunks(const char *statement, const std::function<void(Query::CopyRows &)> &fill, Writing &writing)
 {
-    if (value.typeId() == QMetaType::Int) {
-        array += QString::number(value.toInt());
-        return;
+    const QString sql = QString::fromLatin1(statement);
+    Query::CopyRows rows;
+    Query::CopyRows next;
+    fill(rows);
+    while (rows.size() > 0) {
+        bool ready = false;
+        const QSqlQuery query = Query::copy(sql, rows, program(), [&] {
+            fill(next);
+            ready = true;
+        });
+        if (!query.isActive()) {
+            writing.error = query.lastError();
+            return false;
+        }
+        if (!ready)
+            fill(next);
+        if (!writing.step(rows.size()))
+            return false;
+        std::swap(rows, next);
+        next.clear();
     }
-    const QString text = value.toString();
-    if (value.isNull() || text.isNull()) {
-        array += QLatin1String("NULL");
-        return;
-    }
-    array += QLatin1Char('"');
-    for (const QChar c : text) {
-        if (c == QLatin1Char('"') || c == QLatin1Char('\\'))
-            array += QLatin1Char('\\');
-        array += c;
-    }
-    array += QLatin1Char('"');
+    return true;
 }
 
 bool run(const QString &sql, const QVariantList &values, QSqlError &error, QSqlQuery *result)

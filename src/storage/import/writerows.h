@@ -1,6 +1,7 @@
 #ifndef IMPORT_WRITEROWS_H
 #define IMPORT_WRITEROWS_H
 
+#include "storage/db/query.h"
 #include "storage/import/write.h"
 
 #include <QSqlError>
@@ -8,9 +9,9 @@
 #include <QString>
 #include <QVariantList>
 
+#include <functional>
 #include <map>
 #include <optional>
-#include <vector>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -23,7 +24,7 @@ namespace Import::Detail {
 // Rows a multi-row statement carries on a file: the values stay under
 // SQLite's oldest limit of 999 a statement.
 constexpr int CHUNK = 90;
-// Rows a statement of arrays carries to a server: few round trips and few
+// Rows a COPY carries to a server: few round trips and few
 // calls of the history's trigger, and still the progress moves and a cancel
 // is heard every so often.
 constexpr int SERVER_CHUNK = 10000;
@@ -88,48 +89,55 @@ private:
     std::map<int, QSqlQuery> m_prepared;
 };
 
-// The same rows to a server: one array a column, the arrays bound as their
-// texts, SERVER_CHUNK rows a statement.
-class ArrayBatch
+// The same rows to a server: COPY's stream, SERVER_CHUNK rows a statement.
+class CopyBatch
 {
 public:
-    ArrayBatch(const char *statement, int width);
+    explicit CopyBatch(const char *statement)
+        : m_statement(QString::fromLatin1(statement))
+    {
+    }
 
-    bool add(const QVariantList &values, QSqlError &error);
+    bool add(const QVariantList &values, QSqlError &error)
+    {
+        m_rows.add(values);
+        return m_rows.size() < SERVER_CHUNK || flush(error);
+    }
     bool flush(QSqlError &error);
 
 private:
-    static void append(QString &array, const QVariant &value);
-
     QString m_statement;
-    std::vector<QString> m_arrays;
-    int m_rows = 0;
-    bool m_prepared = false;
-    QSqlQuery m_query;
+    Query::CopyRows m_rows;
 };
 
-// The rows of a table an import adds: a statement of many rows on a file, of
-// arrays on a server.
+// The rows of a table an import adds: a statement of many rows on a file, a
+// COPY on a server.
 class TableRows
 {
 public:
-    TableRows(bool server, const char *statement, const char *row, const char *arrays, int width)
+    TableRows(bool server, const char *statement, const char *row, const char *copy, int width)
     {
         if (server)
-            m_arrays.emplace(arrays, width);
+            m_copy.emplace(copy);
         else
             m_rows.emplace(statement, row, width);
     }
     bool add(const QVariantList &values, QSqlError &error)
     {
-        return m_arrays ? m_arrays->add(values, error) : m_rows->add(values, error);
+        return m_copy ? m_copy->add(values, error) : m_rows->add(values, error);
     }
-    bool flush(QSqlError &error) { return m_arrays ? m_arrays->flush(error) : m_rows->flush(error); }
+    bool flush(QSqlError &error) { return m_copy ? m_copy->flush(error) : m_rows->flush(error); }
 
 private:
     std::optional<Batch> m_rows;
-    std::optional<ArrayBatch> m_arrays;
+    std::optional<CopyBatch> m_copy;
 };
+
+// Sends the rows `fill` gives (up to SERVER_CHUNK at a call, none when all
+// are given) by the COPY `statement`, a COPY a call; while the server writes
+// one, the next are made ready. The progress moves by each COPY's rows.
+bool copyInChunks(const char *statement, const std::function<void(Query::CopyRows &)> &fill,
+                  Writing &writing);
 
 // Runs one statement with its values; `result` takes the query when given.
 bool run(const QString &sql, const QVariantList &values, QSqlError &error, QSqlQuery *result = nullptr);

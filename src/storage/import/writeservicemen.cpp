@@ -4,6 +4,11 @@
 #include "storage/import/writehistory.h"
 #include "storage/import/writereferences.h"
 
+#include <QHash>
+
+#include <algorithm>
+#include <array>
+
 namespace Import::Detail {
 
 namespace {
@@ -44,9 +49,31 @@ bool update(const ServicemanRow &r, QSqlError &error)
                error);
 }
 
+// The six counts the import's own orders give each serviceman, in the order
+// of Combat's columns, counted as the recount counts them (a penalty while
+// in force, every other order).
+using Counts = std::array<int, 6>;
+QHash<QString, Counts> importedCounts(const OrdersCheck *orders)
+{
+    static const std::array<QString, 6> codes{
+        QString::fromLatin1(Code::VZS),  QString::fromLatin1(Code::BLAG),   QString::fromLatin1(Code::GR),
+        QString::fromLatin1(Code::ZOMO), QString::fromLatin1(Code::GOSNAG), QString::fromLatin1(Code::POSH)};
+    QHash<QString, Counts> counts;
+    if (!orders)
+        return counts;
+    for (const OrderRow &o : orders->rows) {
+        const auto code = std::find(codes.cbegin(), codes.cend(), o.code);
+        if (o.action != Action::Add || code == codes.cend() || (code == codes.cbegin() && !o.inForce))
+            continue;
+        ++counts[o.ln][static_cast<size_t>(code - codes.cbegin())];
+    }
+    return counts;
+}
+
 } // namespace
 
-bool writeServicemen(const ServicemenCheck &servicemen, const QSet<QString> &numbers, Writing &writing)
+bool writeServicemen(const ServicemenCheck &servicemen, const OrdersCheck *orders,
+                     const QSet<QString> &numbers, Writing &writing)
 {
     Written *written = writing.written;
     QSqlError &error = writing.error;
@@ -63,15 +90,20 @@ bool writeServicemen(const ServicemenCheck &servicemen, const QSet<QString> &num
     if (!writing.server && !nextRow(Sql::IMPORT_NEXT_SERVICEMAN_ROW, &firstRow, error))
         return false;
     TableRows added(writing.server, Sql::IMPORT_INSERT_SERVICEMEN, Sql::IMPORT_SERVICEMAN_ROW,
-                    Sql::IMPORT_INSERT_SERVICEMEN_ARRAYS, 8);
+                    Sql::IMPORT_COPY_SERVICEMEN, 8);
+    const QHash<QString, Counts> counts = writing.server ? importedCounts(orders) : QHash<QString, Counts>();
     QList<History::Entry> history;
     int pending = 0;
     for (const ServicemanRow &r : servicemen.rows) {
         const Servicemen::Fields &f = r.entry.fields;
         if (r.action == Action::Add) {
-            if (!added.add({f[Servicemen::VP], f[Servicemen::DOL], f[Servicemen::VZ], f[Servicemen::LN],
-                            f[Servicemen::FIO], r.entry.position, r.entry.rank, f[Servicemen::BIRTH]},
-                           error))
+            QVariantList row{f[Servicemen::VP],  f[Servicemen::DOL], f[Servicemen::VZ], f[Servicemen::LN],
+                             f[Servicemen::FIO], r.entry.position,   r.entry.rank,      f[Servicemen::BIRTH]};
+            if (writing.server) {
+                for (const int n : counts.value(f[Servicemen::LN], Counts{}))
+                    row.append(QString::number(n));
+            }
+            if (!added.add(row, error))
                 return false;
             ++written->added;
         } else if (r.action == Action::Update) {

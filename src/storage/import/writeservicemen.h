@@ -11,8 +11,10 @@ namespace Import::Detail {
 
 // Writes the roster's servicemen when the register (its personal numbers
 // now, `numbers`) still allows every row as checked; else sets the
-// writing's `stale` and writes nothing.
-bool writeServicemen(const ServicemenCheck &servicemen, const QSet<QString> &numbers, Writing &writing);
+// writing's `stale` and writes nothing. On a server a new serviceman comes
+// with the counts of the import's `orders` of his.
+bool writeServicemen(const ServicemenCheck &servicemen, const OrdersCheck *orders,
+                     const QSet<QString> &numbers, Writing &writing);
 
 } // namespace Import::Detail
 

@@ -23,11 +23,10 @@ inline constexpr char IMPORT_MAX_POSITION_WEIGHT[] = "SELECT COALESCE(MAX(Massa_
 // A new entry of a reference list. Bound: name, weight.
 inline constexpr char IMPORT_INSERT_RANK[] = "INSERT INTO Ranks (Rank, Rank_massa) VALUES (?, ?)";
 inline constexpr char IMPORT_INSERT_POSITION[] = "INSERT INTO Emploeses (Dolzn, Massa_dolzn) VALUES (?, ?)";
-// New servicemen, several rows a statement (a server then takes a few
-// hundred in one round trip): %1 IMPORT_SERVICEMAN_ROW repeated, joined by
-// commas. Bound per row: VP, Dol, VZ, LN, FIO, Dolz_nom, Zvan_nom,
-// Data_comb; the six counts start at 0 (the recount that follows settles
-// them).
+// New servicemen, several rows a statement on a file: %1
+// IMPORT_SERVICEMAN_ROW repeated, joined by commas. Bound per row: VP, Dol,
+// VZ, LN, FIO, Dolz_nom, Zvan_nom, Data_comb; the six counts start at 0 (the
+// recount that follows settles them).
 inline constexpr char IMPORT_INSERT_SERVICEMEN[] =
     "INSERT INTO Combat (VP, Dol, VZ, LN, FIO, Dolz_nom, Zvan_nom, Data_comb, vzs, blag, gr, ZOMO, gosnag, "
     "posh) VALUES %1";
@@ -46,22 +45,18 @@ inline constexpr char IMPORT_INSERT_ORDERS[] =
     "INSERT INTO prikaz (LN, what, Date_time, prikaznom, kemvidan, nameZO, actived_prikaz, ish_SU, "
     "Nomer_snytie, Data_snytie) VALUES %1";
 inline constexpr char IMPORT_ORDER_ROW[] = "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
-// Server only: the same rows as one array a column (bound as its text, for
-// example {"a","b",NULL}), a few thousand rows a statement: a statement is
-// one round trip, and the history's trigger writes the entries of all its
-// rows at once. Bound: the columns of IMPORT_INSERT_SERVICEMEN and
-// IMPORT_INSERT_ORDERS in their order.
-inline constexpr char IMPORT_INSERT_SERVICEMEN_ARRAYS[] =
-    "INSERT INTO Combat (VP, Dol, VZ, LN, FIO, Dolz_nom, Zvan_nom, Data_comb, vzs, blag, gr, ZOMO, gosnag, posh) "
-    "SELECT r.VP, r.Dol, r.VZ, r.LN, r.FIO, r.Dolz_nom, r.Zvan_nom, r.Data_comb, '0', '0', '0', '0', '0', '0' "
-    "FROM unnest(CAST(? AS text[]), CAST(? AS text[]), CAST(? AS text[]), CAST(? AS text[]), CAST(? AS text[]), "
-    "CAST(? AS integer[]), CAST(? AS integer[]), CAST(? AS text[])) "
-    "AS r (VP, Dol, VZ, LN, FIO, Dolz_nom, Zvan_nom, Data_comb)";
-inline constexpr char IMPORT_INSERT_ORDERS_ARRAYS[] =
-    "INSERT INTO prikaz (LN, what, Date_time, prikaznom, kemvidan, nameZO, actived_prikaz, ish_SU, "
-    "Nomer_snytie, Data_snytie) SELECT * FROM unnest(CAST(? AS text[]), CAST(? AS text[]), CAST(? AS text[]), "
-    "CAST(? AS text[]), CAST(? AS text[]), CAST(? AS text[]), CAST(? AS text[]), CAST(? AS text[]), "
-    "CAST(? AS text[]), CAST(? AS text[]))";
+// Server only: the same rows by COPY, thousands a statement (its rows travel
+// as one stream, and the history's trigger writes the entries of all of
+// them at once). The rows: the columns in the order named; a new
+// serviceman's counts are those of the import's own orders, so that the
+// recount that follows (and the history's trigger on each row it changes)
+// passes him over unless the register holds more.
+inline constexpr char IMPORT_COPY_SERVICEMEN[] =
+    "COPY Combat (VP, Dol, VZ, LN, FIO, Dolz_nom, Zvan_nom, Data_comb, vzs, blag, gr, ZOMO, gosnag, posh) "
+    "FROM STDIN";
+inline constexpr char IMPORT_COPY_ORDERS[] =
+    "COPY prikaz (LN, what, Date_time, prikaznom, kemvidan, nameZO, actived_prikaz, ish_SU, Nomer_snytie, "
+    "Data_snytie) FROM STDIN";
 // On a file: where the rows an import adds begin (the next row's identity).
 inline constexpr char IMPORT_NEXT_SERVICEMAN_ROW[] = "SELECT COALESCE(MAX(rowid), 0) + 1 FROM Combat";
 inline constexpr char IMPORT_NEXT_ORDER_ROW[] = "SELECT COALESCE(MAX(rowid), 0) + 1 FROM prikaz";
