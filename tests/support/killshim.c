@@ -208,8 +208,8 @@ int sqlite3_step(void *statement)
     return result;
 }
 
-/* libpq: PQexec sends its query with PQsendQuery and reads the answer with
-   PQgetResult; while inside it, those are not counted again. */
+/* libpq: PQexec and PQexecParams send their query and read the answer with
+   PQgetResult; while inside them, those are not counted again. */
 static __thread int inExec;
 static void *afterAnswer;
 
@@ -240,6 +240,24 @@ void *PQexec(void *connection, const char *query)
     beforeQuery(connection, n);
     ++inExec;
     result = real(connection, query);
+    --inExec;
+    if (pointIs(n, "after"))
+        kill(getpid(), SIGKILL);
+    return result;
+}
+
+/* The program's statements with their values apart from their text. */
+void *PQexecParams(void *connection, const char *command, int count, const void *types,
+                   const char *const *values, const int *lengths, const int *formats, int resultFormat)
+{
+    static void *(*real)(void *, const char *, int, const void *, const char *const *, const int *,
+                         const int *, int);
+    void *result;
+    long n = statementBegins();
+    real = real ? real : pq("PQexecParams");
+    beforeQuery(connection, n);
+    ++inExec;
+    result = real(connection, command, count, types, values, lengths, formats, resultFormat);
     --inExec;
     if (pointIs(n, "after"))
         kill(getpid(), SIGKILL);
