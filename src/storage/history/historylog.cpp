@@ -114,6 +114,8 @@ bool prepare(const QSqlDatabase &db)
 bool installOnServer(const QSqlDatabase &db, QSqlError *error)
 {
     if (!ensureTable(db, error) ||
+        !PrivateConnection::run(db, QString::fromUtf8(Sql::CREATE_HISTORY_SILENCED_FUNCTION), {}, nullptr,
+                                error) ||
         !PrivateConnection::run(db, QString::fromUtf8(Sql::CREATE_HISTORY_FUNCTION), {}, nullptr, error) ||
         !PrivateConnection::run(db, QString::fromUtf8(Sql::CREATE_HISTORY_ADDED_FUNCTION), {}, nullptr, error) ||
         !PrivateConnection::run(db, QString::fromUtf8(Sql::CREATE_HISTORY_EVENT_FUNCTION), {}, nullptr,

@@ -49,6 +49,26 @@ inline constexpr Dialects HISTORY_EXISTS{"SELECT name FROM sqlite_master WHERE t
 // (its owner): only then a restore puts the copy's history in place.
 inline constexpr char HISTORY_WRITABLE[] =
     "SELECT has_table_privilege('history', 'DELETE') AND has_table_privilege('history', 'INSERT')";
+// Server only: whether the history's triggers write nothing now: a restore
+// by the database's owner or a member of vedomer_admins under way in this
+// transaction (RESTORING), told by the session's role, which the owner's
+// rights the triggers run with leave as it is. It runs with its caller's
+// rights and search path (the triggers' own), and names only the catalogue's
+// objects: called for every row, it saves the setting of a path of its own.
+inline constexpr char CREATE_HISTORY_SILENCED_FUNCTION[] = R"SQL(CREATE OR REPLACE FUNCTION history_silenced()
+RETURNS boolean LANGUAGE plpgsql STABLE AS $body$
+BEGIN
+    IF pg_catalog.current_setting('vedomer.restoring', true) IS DISTINCT FROM 'on' THEN
+        RETURN false;
+    END IF;
+    IF pg_catalog.pg_has_role(session_user, (SELECT datdba FROM pg_catalog.pg_database
+                                             WHERE datname = pg_catalog.current_database()), 'MEMBER') THEN
+        RETURN true;
+    END IF;
+    RETURN pg_catalog.to_regrole('vedomer_admins') IS NOT NULL
+           AND pg_catalog.pg_has_role(session_user, 'vedomer_admins', 'MEMBER');
+END
+$body$)SQL";
 // Server only: the history written by the database itself. One trigger
 // function for the five tables: one row per added or deleted row (a deleted
 // order two, its date and its name, so that the entry still tells which order
@@ -67,7 +87,7 @@ inline constexpr char HISTORY_WRITABLE[] =
 // A restore by the owner or a member of vedomer_admins (RESTORING) replaces
 // every row in one transaction and writes one event instead of an entry per
 // row; the setting counts for no one else, so a clerk who sets it still
-// leaves every entry.
+// leaves every entry. history_silenced() tells the triggers which it is.
 inline constexpr char CREATE_HISTORY_FUNCTION[] = R"SQL(CREATE OR REPLACE FUNCTION history_record() RETURNS trigger
 LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, public, pg_temp AS $body$
 DECLARE
@@ -92,16 +112,8 @@ DECLARE
         "name_file":"name_file","rank":"Rank","rank_massa":"Rank_massa","dolzn":"Dolzn",
         "massa_dolzn":"Massa_dolzn","ranks":"Ranks","emploeses":"Emploeses"}';
 BEGIN
-    IF current_setting('vedomer.restoring', true) = 'on' THEN
-        IF pg_has_role(session_user, (SELECT datdba FROM pg_database WHERE datname = current_database()), 'MEMBER')
-        THEN
-            RETURN NULL;
-        END IF;
-        IF to_regrole('vedomer_admins') IS NOT NULL THEN
-            IF pg_has_role(session_user, 'vedomer_admins', 'MEMBER') THEN
-                RETURN NULL;
-            END IF;
-        END IF;
+    IF history_silenced() THEN
+        RETURN NULL;
     END IF;
     IF TG_OP <> 'INSERT' THEN o := to_jsonb(OLD); END IF;
     IF TG_OP <> 'DELETE' THEN n := to_jsonb(NEW); END IF;
@@ -180,16 +192,8 @@ DECLARE
     v_at text := to_char(localtimestamp, 'YYYY-MM-DD HH24:MI:SS');
     v_ws text := current_setting('application_name', true);
 BEGIN
-    IF current_setting('vedomer.restoring', true) = 'on' THEN
-        IF pg_has_role(session_user, (SELECT datdba FROM pg_database WHERE datname = current_database()), 'MEMBER')
-        THEN
-            RETURN NULL;
-        END IF;
-        IF to_regrole('vedomer_admins') IS NOT NULL THEN
-            IF pg_has_role(session_user, 'vedomer_admins', 'MEMBER') THEN
-                RETURN NULL;
-            END IF;
-        END IF;
+    IF history_silenced() THEN
+        RETURN NULL;
     END IF;
     IF EXISTS (SELECT FROM pg_trigger WHERE tgrelid = TG_RELID AND tgfoid = to_regprocedure('history_record()')
                AND (tgtype & 5) = 5) THEN
@@ -293,6 +297,7 @@ inline constexpr char HISTORY_PRIVILEGES[] = R"SQL(DO $body$
 BEGIN
     REVOKE ALL ON history FROM PUBLIC;
     REVOKE ALL ON SEQUENCE history_id_seq FROM PUBLIC;
+    REVOKE ALL ON FUNCTION history_silenced() FROM PUBLIC;
     REVOKE ALL ON FUNCTION history_record() FROM PUBLIC;
     REVOKE ALL ON FUNCTION history_record_added() FROM PUBLIC;
     REVOKE ALL ON FUNCTION history_event(text, text) FROM PUBLIC;
