@@ -325,6 +325,9 @@ private slots:
         QTest::newRow("columns ELEMENT name not a name")
             << "settings.conf"
             << QByteArray("~<columns>~<!DOCTYPE columns [<!ELEMENT Com`bat ANY>]><columns>") << false;
+        // Nor does it say a word when the file ends inside a character.
+        QTest::newRow("tables ending inside a character")
+            << "settingstab.conf" << QByteArray("~</tables>\n~</tables>\n\xED") << false;
     }
     void brokenDescriptorsDropNothing()
     {

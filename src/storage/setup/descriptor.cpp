@@ -1,7 +1,10 @@
 #include "storage/setup/descriptor.h"
 
 #include <QFile>
+#include <QStringDecoder>
 #include <QXmlStreamReader>
+
+#include <optional>
 
 namespace Descriptor {
 
@@ -69,6 +72,24 @@ bool doctypeNamesValid(QStringView dtd)
     return true;
 }
 
+// Whether the file's bytes end inside a character of its encoding (the
+// declared one, else the one its byte order mark or UTF-8 gives). The reader
+// decodes as it goes and waits for the rest of such a character at the end
+// of the file, without a word, so that bytes after the root element would
+// pass where they make no character at all.
+bool endsInsideCharacter(const QByteArray &bytes, QStringView declared)
+{
+    std::optional<QStringConverter::Encoding> encoding =
+        QStringConverter::encodingForName(declared.toLatin1().constData());
+    if (declared.isEmpty())
+        encoding = QStringConverter::encodingForData(bytes).value_or(QStringConverter::Utf8);
+    if (!encoding)
+        return false;
+    QStringDecoder decoder(*encoding, QStringConverter::Flag::Stateless);
+    [[maybe_unused]] const QString text = decoder(bytes);
+    return decoder.hasError();
+}
+
 } // namespace
 
 bool read(const QString &fileName, QList<Element> &elements, QString &error)
@@ -80,7 +101,8 @@ bool read(const QString &fileName, QList<Element> &elements, QString &error)
         error = QStringLiteral("%1: %2").arg(fileName, file.errorString());
         return false;
     }
-    QXmlStreamReader xml(&file);
+    const QByteArray bytes = file.readAll();
+    QXmlStreamReader xml(bytes);
     // The reader takes a document type declaration anywhere; XML allows one,
     // before the root element.
     bool prolog = true, doctype = false;
@@ -114,6 +136,8 @@ bool read(const QString &fileName, QList<Element> &elements, QString &error)
             elements.append(e);
         }
     }
+    if (!xml.hasError() && endsInsideCharacter(bytes, xml.documentEncoding()))
+        xml.raiseError(QStringLiteral("файл обрывается посреди знака"));
     if (xml.hasError()) {
         error = QStringLiteral("%1: ошибка в строке %2, столбце %3: %4")
                     .arg(fileName, QString::number(xml.lineNumber()), QString::number(xml.columnNumber()),
