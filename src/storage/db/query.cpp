@@ -29,7 +29,6 @@
 #include <libpq-fe.h>
 
 #include <algorithm>
-#include <vector>
 
 namespace {
 

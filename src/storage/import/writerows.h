@@ -75,9 +75,8 @@ public:
     }
     bool flush(QSqlError &error);
 
-    static void log(const QString &sql, const QSqlError &error);
-
 private:
+    static void log(const QString &sql, const QSqlError &error);
     bool flushDirect(sqlite3 *file, int rows, QSqlError &error);
     static bool failed(sqlite3 *file, const QString &sql, QSqlError &error);
 
