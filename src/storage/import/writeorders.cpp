@@ -48,7 +48,8 @@ QVariantList orderValues(const OrderRow &o)
 {
     const auto text = [](const QString &t) { return t.isEmpty() ? QVariant() : QVariant(t); };
     const QString inForce = QString::fromLatin1(o.inForce ? "1" : "0");
-    return {o.ln, o.code, o.date, o.number, o.issuer, o.name, inForce, o.outgoing, text(o.liftNumber), text(o.liftDate)};
+    return {o.ln,   o.code,  o.date,     o.number,           o.issuer,
+            o.name, inForce, o.outgoing, text(o.liftNumber), text(o.liftDate)};
 }
 
 } // namespace
